@@ -1,0 +1,18 @@
+// Resource ids shared by the resource script and the code.
+#pragma once
+
+#define IDD_LANGUAGE 129
+#define IDC_LANGUAGE_LIST 1000
+#define IDC_PROMPT_TEXT -1
+
+#define IDI_APPLICATION_LARGE 107
+#define IDI_APPLICATION_SMALL 108
+
+#define IDS_CAPTION_GERMAN 103
+#define IDS_OK_GERMAN 104
+#define IDS_CANCEL_GERMAN 105
+#define IDS_CAPTION_ENGLISH 106
+#define IDS_OK_ENGLISH 107
+#define IDS_CANCEL_ENGLISH 108
+#define IDS_PROMPT_GERMAN 109
+#define IDS_PROMPT_ENGLISH 110

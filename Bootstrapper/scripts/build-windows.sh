@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Cross-builds Bootstrapper.exe (and the end-to-end test programs) with mingw-w64.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+project=$(dirname "$here")
+repo=$(dirname "$project")
+build="${BOOTSTRAPPER_BUILD_ROOT:-$repo/build}"
+
+echo "== Windows build"
+cmake -S "$project" -B "$build/win" -DCMAKE_BUILD_TYPE=MinSizeRel \
+  -DCMAKE_TOOLCHAIN_FILE="$project/cmake/mingw-i686.cmake" >/dev/null
+cmake --build "$build/win" -j "$(nproc)"
+ls -l "$build/win/Bootstrapper.exe"

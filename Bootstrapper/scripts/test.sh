@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Sets the machine up, builds both flavours and runs every test: host unit tests (plain
+# and under AddressSanitizer/UndefinedBehaviorSanitizer), then the Windows build's
+# end-to-end tests under Wine.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+project=$(dirname "$here")
+repo=$(dirname "$project")
+build="${BOOTSTRAPPER_BUILD_ROOT:-$repo/build}"
+jobs=$(nproc)
+
+bash "$here/setup.sh"
+
+echo "== host build and unit tests"
+cmake -S "$project" -B "$build/host" -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build "$build/host" -j "$jobs"
+ctest --test-dir "$build/host" --output-on-failure -j "$jobs"
+
+echo "== host unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S "$project" -B "$build/host-sanitize" -DCMAKE_BUILD_TYPE=Debug -DBOOTSTRAPPER_SANITIZE=ON >/dev/null
+cmake --build "$build/host-sanitize" -j "$jobs"
+ctest --test-dir "$build/host-sanitize" --output-on-failure -j "$jobs"
+
+bash "$here/build-windows.sh"
+
+echo "== end-to-end tests under Wine"
+BOOTSTRAPPER_WIN_BUILD="$build/win" /usr/bin/python3 -m pytest -q -p no:cacheprovider "$project/tests/e2e"

@@ -1,0 +1,45 @@
+#include "common/text_rules.h"
+
+namespace boot {
+
+namespace {
+
+bool IsAtoiSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+}  // namespace
+
+std::int32_t ParseDecimal(const char* text)
+{
+    const char* p = text;
+    while (IsAtoiSpace(*p)) {
+        ++p;
+    }
+    bool negative = false;
+    if (*p == '+' || *p == '-') {
+        negative = (*p == '-');
+        ++p;
+    }
+    std::uint32_t value = 0;
+    while (*p >= '0' && *p <= '9') {
+        value = value * 10u + static_cast<std::uint32_t>(*p - '0');
+        ++p;
+    }
+    if (negative) {
+        value = 0u - value;
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+void UpperCaseAsciiInPlace(char* text)
+{
+    for (char* p = text; *p != '\0'; ++p) {
+        if (*p >= 'a' && *p <= 'z') {
+            *p = static_cast<char>(*p - 'a' + 'A');
+        }
+    }
+}
+
+}  // namespace boot

@@ -1,0 +1,149 @@
+#include "launcher/run_sequence.h"
+
+#include "common/error_box.h"
+#include "common/step_result.h"
+#include "language/language_discovery.h"
+#include "launcher/process_runner.h"
+#include "launcher/setup_ini.h"
+#include "package/installer_launch.h"
+#include "package/package_inspection.h"
+#include "prereq/prerequisite_chain.h"
+
+namespace boot {
+
+namespace {
+
+constexpr std::uint32_t kMinimumMajorVersion = 5;  // Windows 2000
+
+// Composes `path` as the current directory, one backslash and `name`. The directory is
+// read afresh each time and never changed. False when the result would not fit: a cut
+// path is never used.
+bool ComposeInCurrentDirectory(Platform& platform, const char* name, TextBuffer& path)
+{
+    TextBuffer directory;
+    const std::uint32_t length =
+        platform.GetCurrentDirectoryA(static_cast<std::uint32_t>(directory.Capacity()), directory.Data());
+    // A directory that does not fit is reported with the size it needs, and the buffer
+    // holds nothing usable.
+    if (length == 0 || length >= directory.Capacity()) {
+        path.Clear();
+        return false;
+    }
+    directory.TerminateAtEnd();
+    return path.Format("%s\\%s", directory.Get(), name);
+}
+
+bool IsSupportedWindows(Platform& platform)
+{
+    OsVersionInfo version{kOsVersionInfoSize, 0, 0};
+    return platform.GetVersionExA(&version) && version.majorVersion >= kMinimumMajorVersion;
+}
+
+// Runs the pre-setup program; its result is ignored, also when it cannot be started.
+StepResult RunPreSetupProgram(Platform& platform, const TextBuffer& iniPath)
+{
+    TextBuffer program;
+    if (!ReadSetupValue(platform, iniPath, kStartSection, "SetupPath", program)) {
+        return StepResult::EndWith(ShowErrorAndEnd(platform, kMessageCommandLineTooLong, kExitFailure));
+    }
+    if (program.IsEmpty()) {
+        program.Assign(kDefaultSetupProgram);
+    }
+    TextBuffer commandLine;
+    if (!commandLine.Format("%s %s", program.Get(), kSetupProgramSwitch)) {
+        return StepResult::EndWith(ShowErrorAndEnd(platform, kMessageCommandLineTooLong, kExitFailure));
+    }
+    RunAndWait(platform, commandLine.Data());
+    return StepResult::Continue();
+}
+
+// The package: the MsiPath setting, or the first entry the directory search returns for
+// "*.msi"; always put behind the current directory.
+StepResult LocatePackage(Platform& platform, const TextBuffer& iniPath, TextBuffer& packagePath)
+{
+    TextBuffer name;
+    if (!ReadSetupValue(platform, iniPath, kStartSection, "MsiPath", name)) {
+        return StepResult::EndWith(ShowErrorAndEnd(platform, kMessagePathTooLong, kExitFailure));
+    }
+    if (name.IsEmpty()) {
+        FindData found{};
+        const Handle search = platform.FindFirstFileA(kPackagePattern, &found);
+        if (search == kInvalidHandle) {
+            return StepResult::EndWith(ShowErrorAndEnd(platform, kMessageNoMsi, kExitFailure));
+        }
+        platform.FindClose(search);
+        name.Assign(found.fileName);
+    }
+    if (!ComposeInCurrentDirectory(platform, name.Get(), packagePath)) {
+        return StepResult::EndWith(ShowErrorAndEnd(platform, kMessagePathTooLong, kExitFailure));
+    }
+    return StepResult::Continue();
+}
+
+StepResult LocateLanguagesDirectory(Platform& platform, const TextBuffer& iniPath, TextBuffer& languagesDirectory)
+{
+    TextBuffer setting;
+    if (!ReadSetupValue(platform, iniPath, kStartSection, "LanguagesDir", setting)) {
+        return StepResult::EndWith(ShowErrorAndEnd(platform, kMessagePathTooLong, kExitFailure));
+    }
+    if (setting.IsEmpty()) {
+        setting.Assign(kDefaultLanguagesDir);
+    }
+    if (!ComposeInCurrentDirectory(platform, setting.Get(), languagesDirectory)) {
+        return StepResult::EndWith(ShowErrorAndEnd(platform, kMessagePathTooLong, kExitFailure));
+    }
+    return StepResult::Continue();
+}
+
+}  // namespace
+
+std::int32_t RunBootstrapper(Platform& platform, RunState& state)
+{
+    const MutexResult mutex = platform.CreateMutexA(true, kInstanceMutexName);
+    if (mutex.handle == kNullHandle) {
+        return ShowErrorAndEnd(platform, kMessageMutexError, kExitFailure);
+    }
+    if (mutex.lastError == kErrorAlreadyExists) {
+        return kExitCompleted;  // another copy runs: nothing is shown, read or started
+    }
+    state.instanceMutex = mutex.handle;
+
+    if (!ComposeInCurrentDirectory(platform, kSetupIniName, state.iniPath)) {
+        return ShowErrorAndEnd(platform, kMessagePathTooLong, kExitFailure);
+    }
+    if (!IsSupportedWindows(platform)) {
+        return ShowErrorAndEnd(platform, kMessageOldWindows, kExitFailure);
+    }
+
+    StepResult step = RunPreSetupProgram(platform, state.iniPath);
+    if (step.endsRun) {
+        return step.exitCode;
+    }
+    step = RunPrerequisiteChain(platform, state.iniPath);
+    if (step.endsRun) {
+        return step.exitCode;
+    }
+    step = LocatePackage(platform, state.iniPath, state.packagePath);
+    if (step.endsRun) {
+        return step.exitCode;
+    }
+    step = LocateLanguagesDirectory(platform, state.iniPath, state.languagesDirectory);
+    if (step.endsRun) {
+        return step.exitCode;
+    }
+    step = InspectPackage(platform, state.packagePath, state.packageInfo, state.packageHandles);
+    if (step.endsRun) {
+        return step.exitCode;
+    }
+    if (DiscoverLanguages(platform, state.instance, state.packageInfo.productLanguage, state.languagesDirectory,
+                          state.language) == 0) {
+        ReleasePackageHandles(state.packageHandles);
+        return kExitFailure;
+    }
+    const std::int32_t exitCode = LaunchInstaller(platform, state.instance, state.packagePath,
+                                                  state.languagesDirectory, state.packageInfo, state.language);
+    ReleasePackageHandles(state.packageHandles);
+    return exitCode;
+}
+
+}  // namespace boot

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+
+#include "launcher/run_state.h"
+#include "platform/platform.h"
+
+namespace boot {
+
+constexpr const char* kInstanceMutexName = "{6F0C2B94-51DE-4a7b-9C38-E2A4D07B16F5}";
+constexpr const char* kDefaultSetupProgram = "PSetup.exe";
+constexpr const char* kSetupProgramSwitch = "/uionlyifneeded";
+constexpr const char* kPackagePattern = "*.msi";
+constexpr const char* kDefaultLanguagesDir = ".";
+
+constexpr const char* kMessageMutexError = "Mutex Error!";
+constexpr const char* kMessageOldWindows = "This setup requires Windows 2000 or a newer operation system!";
+constexpr const char* kMessageNoMsi = "No MSI!";
+constexpr const char* kMessagePathTooLong = "Path too long!";
+constexpr const char* kMessageCommandLineTooLong = "Command line too long!";
+
+// The whole run, once, from the instance check to the exit code.
+std::int32_t RunBootstrapper(Platform& platform, RunState& state);
+
+}  // namespace boot

@@ -1,0 +1,25 @@
+#pragma once
+// Everything one run knows, owned by the entry and handed to each step as it needs it.
+
+#include "common/fixed_text.h"
+#include "language/language_state.h"
+#include "package/msi_handle_holder.h"
+#include "package/package_info.h"
+#include "platform/platform.h"
+
+namespace boot {
+
+struct RunState {
+    explicit RunState(Platform& platform) : packageHandles(platform) {}
+
+    ModuleHandle instance = 0;
+    Handle instanceMutex = kNullHandle;  // owned until the process ends, never closed
+    TextBuffer iniPath;
+    TextBuffer packagePath;
+    TextBuffer languagesDirectory;
+    PackageInfo packageInfo;
+    PackageHandles packageHandles;
+    LanguageState language;
+};
+
+}  // namespace boot

@@ -1,0 +1,15 @@
+// The program's entry: wires the real platform into the run.
+#include <windows.h>
+
+#include "launcher/run_sequence.h"
+#include "launcher/run_state.h"
+#include "platform/win32_platform.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    // Static, like every buffer of the run: the state outlives nothing but the process.
+    static boot::Win32Platform platform;
+    static boot::RunState state(platform);
+    state.instance = reinterpret_cast<boot::ModuleHandle>(instance);
+    return boot::RunBootstrapper(platform, state);
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "common/fixed_text.h"
+#include "common/step_result.h"
+#include "package/msi_handle_holder.h"
+#include "package/package_info.h"
+#include "platform/platform.h"
+
+namespace boot {
+
+// Opens the package read-only, reads ProductCode, ProductVersion and ProductLanguage
+// from its Property table and asks Windows Installer for the installed version. On
+// success the handles stay open; on failure the message has been shown, the handles are
+// released, and the result carries the exit code.
+StepResult InspectPackage(Platform& platform, const TextBuffer& packagePath, PackageInfo& info,
+                          PackageHandles& handles);
+
+}  // namespace boot

@@ -1,0 +1,163 @@
+#pragma once
+// The seam between the system's logic and Windows: one entry per platform operation the
+// system uses, in portable types. Win32Platform forwards each entry to the real call;
+// the unit tests put a scriptable fake behind it.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace boot {
+
+using Handle = std::uintptr_t;        // kernel objects, directory searches, registry keys
+using WindowHandle = std::uintptr_t;  // HWND
+using ModuleHandle = std::uintptr_t;  // HINSTANCE
+using MsiHandle = std::uint32_t;      // MSIHANDLE
+
+constexpr Handle kNullHandle = 0;
+constexpr Handle kInvalidHandle = ~static_cast<Handle>(0);  // INVALID_HANDLE_VALUE
+constexpr WindowHandle kNoWindow = 0;
+
+// Win32 values the logic passes through the seam (checked against <windows.h> in the
+// Win32 implementation).
+constexpr std::uint32_t kErrorSuccess = 0;
+constexpr std::uint32_t kErrorFileNotFound = 2;
+constexpr std::uint32_t kErrorInvalidParameter = 87;
+constexpr std::uint32_t kErrorAlreadyExists = 183;
+constexpr std::uint32_t kErrorMoreData = 234;
+constexpr std::uint32_t kErrorNoMoreItems = 259;
+constexpr std::uint32_t kErrorUnknownProduct = 1605;
+
+constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
+constexpr std::uint32_t kDetachedProcess = 0x00000008u;
+constexpr std::uintptr_t kHkeyLocalMachine = 0x80000002u;
+constexpr std::uint32_t kKeyRead = 0x20019u;
+
+constexpr std::uint32_t kMbOk = 0x0u;
+constexpr std::uint32_t kMbIconInformation = 0x40u;
+
+constexpr std::intptr_t kIdOk = 1;
+constexpr std::intptr_t kIdCancel = 2;
+
+constexpr std::uint32_t kWmInitDialog = 0x0110u;
+constexpr std::uint32_t kWmCommand = 0x0111u;
+constexpr std::uint32_t kWmNextDlgCtl = 0x0028u;
+constexpr std::uint32_t kCbAddString = 0x0143u;
+constexpr std::uint32_t kCbGetCurSel = 0x0147u;
+constexpr std::uint32_t kCbSetCurSel = 0x014Eu;
+constexpr std::uint32_t kCbGetItemData = 0x0150u;
+constexpr std::uint32_t kCbSetItemData = 0x0151u;
+constexpr std::intptr_t kCbErr = -1;
+
+// MAX_PATH: the size of a directory search's file name.
+constexpr std::size_t kMaxPath = 260;
+// sizeof(OSVERSIONINFOA), sizeof(STARTUPINFOA), sizeof(SECURITY_ATTRIBUTES) on 32-bit Windows.
+constexpr std::uint32_t kOsVersionInfoSize = 148;
+constexpr std::uint32_t kStartupInfoSize = 68;
+constexpr std::uint32_t kSecurityAttributesSize = 12;
+
+struct MutexResult {
+    Handle handle;            // kNullHandle when the call failed
+    std::uint32_t lastError;  // GetLastError right after the call
+};
+
+struct OsVersionInfo {
+    std::uint32_t osVersionInfoSize;  // in: dwOSVersionInfoSize
+    std::uint32_t majorVersion;
+    std::uint32_t minorVersion;
+};
+
+struct SecurityAttributesArgs {
+    std::uint32_t length;
+    const void* securityDescriptor;
+    bool inheritHandle;
+};
+
+struct StartupInfoArgs {
+    std::uint32_t cb;  // every other field of STARTUPINFOA is zero
+};
+
+struct CreateProcessArgs {
+    const char* applicationName;
+    char* commandLine;
+    const SecurityAttributesArgs* processAttributes;
+    const SecurityAttributesArgs* threadAttributes;
+    bool inheritHandles;
+    std::uint32_t creationFlags;
+    const void* environment;
+    const char* currentDirectory;
+    const StartupInfoArgs* startupInfo;
+};
+
+struct ProcessInfo {
+    Handle process;
+    Handle thread;
+};
+
+struct FindData {
+    char fileName[kMaxPath];  // cFileName: a bare name, without folder
+};
+
+class Platform;
+
+// A dialog procedure in portable form; the Win32 side calls it from a real DLGPROC.
+using DialogProcedure = std::intptr_t (*)(Platform& platform, WindowHandle dialog, std::uint32_t message,
+                                          std::uintptr_t wParam, std::intptr_t lParam);
+
+class Platform {
+public:
+    // Kernel.
+    virtual MutexResult CreateMutexA(bool initialOwner, const char* name) = 0;
+    virtual std::uint32_t GetCurrentDirectoryA(std::uint32_t capacity, char* buffer) = 0;
+    virtual bool GetVersionExA(OsVersionInfo* info) = 0;
+    virtual std::uint32_t GetPrivateProfileStringA(const char* section, const char* key, const char* defaultText,
+                                                   char* buffer, std::uint32_t capacity,
+                                                   const char* fileName) = 0;
+    virtual bool CreateProcessA(const CreateProcessArgs& args, ProcessInfo* info) = 0;
+    virtual std::uint32_t WaitForSingleObject(Handle handle, std::uint32_t milliseconds) = 0;
+    virtual bool GetExitCodeProcess(Handle process, std::uint32_t* exitCode) = 0;
+    virtual bool CloseHandle(Handle handle) = 0;
+    virtual Handle FindFirstFileA(const char* pattern, FindData* data) = 0;
+    virtual bool FindClose(Handle search) = 0;
+    virtual std::uint32_t GetFullPathNameA(const char* path, std::uint32_t capacity, char* buffer) = 0;
+    virtual std::uint32_t GetThreadLocale() = 0;
+    virtual std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t capacity) = 0;
+
+    // Registry, read only.
+    virtual std::int32_t RegOpenKeyExA(std::uintptr_t rootKey, const char* subKey, std::uint32_t options,
+                                       std::uint32_t access, Handle* key) = 0;
+    // The value's type is never asked for; `dataSize` is the capacity in, the byte count out.
+    virtual std::int32_t RegQueryValueExA(Handle key, const char* valueName, std::uint8_t* data,
+                                          std::uint32_t* dataSize) = 0;
+    virtual std::int32_t RegCloseKey(Handle key) = 0;
+
+    // User interface.
+    virtual std::int32_t MessageBoxA(WindowHandle owner, const char* text, const char* caption,
+                                     std::uint32_t style) = 0;
+    virtual std::int32_t LoadStringA(ModuleHandle instance, std::uint32_t id, char* buffer,
+                                     std::int32_t capacity) = 0;
+    virtual std::intptr_t DialogBoxParamA(ModuleHandle instance, std::uint32_t templateId, WindowHandle owner,
+                                          DialogProcedure procedure, std::intptr_t initParam) = 0;
+    virtual bool SetWindowTextA(WindowHandle window, const char* text) = 0;
+    virtual bool SetDlgItemTextA(WindowHandle dialog, std::int32_t itemId, const char* text) = 0;
+    virtual WindowHandle GetDlgItem(WindowHandle dialog, std::int32_t itemId) = 0;
+    virtual std::intptr_t SendMessageA(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                                       std::intptr_t lParam) = 0;
+    virtual bool EndDialog(WindowHandle dialog, std::intptr_t result) = 0;
+
+    // Windows Installer.
+    virtual std::uint32_t MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database) = 0;
+    virtual std::uint32_t MsiDatabaseOpenViewA(MsiHandle database, const char* query, MsiHandle* view) = 0;
+    virtual std::uint32_t MsiViewExecute(MsiHandle view, MsiHandle parameters) = 0;
+    virtual std::uint32_t MsiViewFetch(MsiHandle view, MsiHandle* record) = 0;
+    virtual std::uint32_t MsiRecordGetStringA(MsiHandle record, std::uint32_t field, char* buffer,
+                                              std::uint32_t* length) = 0;
+    virtual std::uint32_t MsiGetProductInfoA(const char* product, const char* property, char* buffer,
+                                             std::uint32_t* length) = 0;
+    virtual std::uint32_t MsiCloseHandle(MsiHandle handle) = 0;
+
+protected:
+    Platform() = default;
+    ~Platform() = default;
+};
+
+}  // namespace boot

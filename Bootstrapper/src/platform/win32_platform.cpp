@@ -1,0 +1,272 @@
+// The only translation unit of the logic's seam that sees <windows.h>.
+#include "platform/win32_platform.h"
+
+#include <windows.h>
+#include <msi.h>
+#include <msiquery.h>
+
+namespace boot {
+
+static_assert(kErrorAlreadyExists == ERROR_ALREADY_EXISTS, "seam constant");
+static_assert(kErrorMoreData == ERROR_MORE_DATA, "seam constant");
+static_assert(kErrorNoMoreItems == ERROR_NO_MORE_ITEMS, "seam constant");
+static_assert(kErrorUnknownProduct == ERROR_UNKNOWN_PRODUCT, "seam constant");
+static_assert(kErrorFileNotFound == ERROR_FILE_NOT_FOUND, "seam constant");
+static_assert(kErrorInvalidParameter == ERROR_INVALID_PARAMETER, "seam constant");
+static_assert(kInfinite == INFINITE, "seam constant");
+static_assert(kDetachedProcess == DETACHED_PROCESS, "seam constant");
+static_assert(kKeyRead == KEY_READ, "seam constant");
+static_assert(kMbOk == MB_OK && kMbIconInformation == MB_ICONINFORMATION, "seam constant");
+static_assert(kIdOk == IDOK && kIdCancel == IDCANCEL, "seam constant");
+static_assert(kWmInitDialog == WM_INITDIALOG && kWmCommand == WM_COMMAND && kWmNextDlgCtl == WM_NEXTDLGCTL,
+              "seam constant");
+static_assert(kCbAddString == CB_ADDSTRING && kCbGetCurSel == CB_GETCURSEL && kCbSetCurSel == CB_SETCURSEL &&
+                  kCbGetItemData == CB_GETITEMDATA && kCbSetItemData == CB_SETITEMDATA && kCbErr == CB_ERR,
+              "seam constant");
+static_assert(kMaxPath == MAX_PATH, "seam constant");
+static_assert(kOsVersionInfoSize == sizeof(OSVERSIONINFOA), "seam constant");
+static_assert(kStartupInfoSize == sizeof(STARTUPINFOA), "seam constant");
+static_assert(kSecurityAttributesSize == sizeof(SECURITY_ATTRIBUTES), "seam constant");
+
+namespace {
+
+HANDLE ToHandle(Handle handle) { return reinterpret_cast<HANDLE>(handle); }
+HWND ToWindow(WindowHandle window) { return reinterpret_cast<HWND>(window); }
+HINSTANCE ToInstance(ModuleHandle instance) { return reinterpret_cast<HINSTANCE>(instance); }
+
+SECURITY_ATTRIBUTES ToSecurityAttributes(const SecurityAttributesArgs& args)
+{
+    SECURITY_ATTRIBUTES attributes = {};
+    attributes.nLength = args.length;
+    attributes.lpSecurityDescriptor = const_cast<void*>(args.securityDescriptor);
+    attributes.bInheritHandle = args.inheritHandle ? TRUE : FALSE;
+    return attributes;
+}
+
+// DialogBoxParamA needs a real DLGPROC; the run shows one modal dialog at a time.
+Platform* g_dialogPlatform = nullptr;
+DialogProcedure g_dialogProcedure = nullptr;
+
+INT_PTR CALLBACK DialogTrampoline(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (g_dialogProcedure == nullptr || g_dialogPlatform == nullptr) {
+        return FALSE;
+    }
+    return g_dialogProcedure(*g_dialogPlatform, reinterpret_cast<WindowHandle>(dialog), message, wParam, lParam);
+}
+
+}  // namespace
+
+MutexResult Win32Platform::CreateMutexA(bool initialOwner, const char* name)
+{
+    HANDLE mutex = ::CreateMutexA(nullptr, initialOwner ? TRUE : FALSE, name);
+    const DWORD lastError = ::GetLastError();
+    return MutexResult{reinterpret_cast<Handle>(mutex), lastError};
+}
+
+std::uint32_t Win32Platform::GetCurrentDirectoryA(std::uint32_t capacity, char* buffer)
+{
+    return ::GetCurrentDirectoryA(capacity, buffer);
+}
+
+bool Win32Platform::GetVersionExA(OsVersionInfo* info)
+{
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = info->osVersionInfoSize;
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#endif
+    const BOOL ok = ::GetVersionExA(&version);
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+    info->majorVersion = version.dwMajorVersion;
+    info->minorVersion = version.dwMinorVersion;
+    return ok != FALSE;
+}
+
+std::uint32_t Win32Platform::GetPrivateProfileStringA(const char* section, const char* key, const char* defaultText,
+                                                      char* buffer, std::uint32_t capacity, const char* fileName)
+{
+    return ::GetPrivateProfileStringA(section, key, defaultText, buffer, capacity, fileName);
+}
+
+bool Win32Platform::CreateProcessA(const CreateProcessArgs& args, ProcessInfo* info)
+{
+    SECURITY_ATTRIBUTES processAttributes = ToSecurityAttributes(*args.processAttributes);
+    SECURITY_ATTRIBUTES threadAttributes = ToSecurityAttributes(*args.threadAttributes);
+    STARTUPINFOA startupInfo = {};
+    startupInfo.cb = args.startupInfo->cb;
+    PROCESS_INFORMATION processInformation = {};
+    const BOOL ok = ::CreateProcessA(args.applicationName, args.commandLine, &processAttributes, &threadAttributes,
+                                     args.inheritHandles ? TRUE : FALSE, args.creationFlags,
+                                     const_cast<void*>(args.environment), args.currentDirectory, &startupInfo,
+                                     &processInformation);
+    info->process = reinterpret_cast<Handle>(processInformation.hProcess);
+    info->thread = reinterpret_cast<Handle>(processInformation.hThread);
+    return ok != FALSE;
+}
+
+std::uint32_t Win32Platform::WaitForSingleObject(Handle handle, std::uint32_t milliseconds)
+{
+    return ::WaitForSingleObject(ToHandle(handle), milliseconds);
+}
+
+bool Win32Platform::GetExitCodeProcess(Handle process, std::uint32_t* exitCode)
+{
+    DWORD code = 0;
+    const BOOL ok = ::GetExitCodeProcess(ToHandle(process), &code);
+    *exitCode = code;
+    return ok != FALSE;
+}
+
+bool Win32Platform::CloseHandle(Handle handle) { return ::CloseHandle(ToHandle(handle)) != FALSE; }
+
+Handle Win32Platform::FindFirstFileA(const char* pattern, FindData* data)
+{
+    WIN32_FIND_DATAA found = {};
+    HANDLE search = ::FindFirstFileA(pattern, &found);
+    static_assert(sizeof(data->fileName) == sizeof(found.cFileName), "cFileName size");
+    for (std::size_t i = 0; i < sizeof(found.cFileName); ++i) {
+        data->fileName[i] = found.cFileName[i];
+    }
+    data->fileName[sizeof(data->fileName) - 1] = '\0';
+    return reinterpret_cast<Handle>(search);
+}
+
+bool Win32Platform::FindClose(Handle search) { return ::FindClose(ToHandle(search)) != FALSE; }
+
+std::uint32_t Win32Platform::GetFullPathNameA(const char* path, std::uint32_t capacity, char* buffer)
+{
+    return ::GetFullPathNameA(path, capacity, buffer, nullptr);
+}
+
+std::uint32_t Win32Platform::GetThreadLocale() { return ::GetThreadLocale(); }
+
+std::uint32_t Win32Platform::GetSystemDirectoryA(char* buffer, std::uint32_t capacity)
+{
+    return ::GetSystemDirectoryA(buffer, capacity);
+}
+
+std::int32_t Win32Platform::RegOpenKeyExA(std::uintptr_t rootKey, const char* subKey, std::uint32_t options,
+                                          std::uint32_t access, Handle* key)
+{
+    HKEY opened = nullptr;
+    const LONG result = ::RegOpenKeyExA(reinterpret_cast<HKEY>(rootKey), subKey, options, access, &opened);
+    *key = reinterpret_cast<Handle>(opened);
+    return result;
+}
+
+std::int32_t Win32Platform::RegQueryValueExA(Handle key, const char* valueName, std::uint8_t* data,
+                                             std::uint32_t* dataSize)
+{
+    DWORD size = *dataSize;
+    const LONG result = ::RegQueryValueExA(reinterpret_cast<HKEY>(key), valueName, nullptr, nullptr, data, &size);
+    *dataSize = size;
+    return result;
+}
+
+std::int32_t Win32Platform::RegCloseKey(Handle key) { return ::RegCloseKey(reinterpret_cast<HKEY>(key)); }
+
+std::int32_t Win32Platform::MessageBoxA(WindowHandle owner, const char* text, const char* caption,
+                                        std::uint32_t style)
+{
+    return ::MessageBoxA(ToWindow(owner), text, caption, style);
+}
+
+std::int32_t Win32Platform::LoadStringA(ModuleHandle instance, std::uint32_t id, char* buffer,
+                                        std::int32_t capacity)
+{
+    return ::LoadStringA(ToInstance(instance), id, buffer, capacity);
+}
+
+std::intptr_t Win32Platform::DialogBoxParamA(ModuleHandle instance, std::uint32_t templateId, WindowHandle owner,
+                                             DialogProcedure procedure, std::intptr_t initParam)
+{
+    g_dialogPlatform = this;
+    g_dialogProcedure = procedure;
+    const INT_PTR result =
+        ::DialogBoxParamA(ToInstance(instance), MAKEINTRESOURCEA(templateId), ToWindow(owner), DialogTrampoline,
+                          initParam);
+    g_dialogProcedure = nullptr;
+    g_dialogPlatform = nullptr;
+    return result;
+}
+
+bool Win32Platform::SetWindowTextA(WindowHandle window, const char* text)
+{
+    return ::SetWindowTextA(ToWindow(window), text) != FALSE;
+}
+
+bool Win32Platform::SetDlgItemTextA(WindowHandle dialog, std::int32_t itemId, const char* text)
+{
+    return ::SetDlgItemTextA(ToWindow(dialog), itemId, text) != FALSE;
+}
+
+WindowHandle Win32Platform::GetDlgItem(WindowHandle dialog, std::int32_t itemId)
+{
+    return reinterpret_cast<WindowHandle>(::GetDlgItem(ToWindow(dialog), itemId));
+}
+
+std::intptr_t Win32Platform::SendMessageA(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                                          std::intptr_t lParam)
+{
+    return ::SendMessageA(ToWindow(window), message, wParam, lParam);
+}
+
+bool Win32Platform::EndDialog(WindowHandle dialog, std::intptr_t result)
+{
+    return ::EndDialog(ToWindow(dialog), result) != FALSE;
+}
+
+std::uint32_t Win32Platform::MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database)
+{
+    MSIHANDLE handle = 0;
+    const UINT result = ::MsiOpenDatabaseA(path, persist, &handle);
+    *database = handle;
+    return result;
+}
+
+std::uint32_t Win32Platform::MsiDatabaseOpenViewA(MsiHandle database, const char* query, MsiHandle* view)
+{
+    MSIHANDLE handle = 0;
+    const UINT result = ::MsiDatabaseOpenViewA(database, query, &handle);
+    *view = handle;
+    return result;
+}
+
+std::uint32_t Win32Platform::MsiViewExecute(MsiHandle view, MsiHandle parameters)
+{
+    return ::MsiViewExecute(view, parameters);
+}
+
+std::uint32_t Win32Platform::MsiViewFetch(MsiHandle view, MsiHandle* record)
+{
+    MSIHANDLE handle = 0;
+    const UINT result = ::MsiViewFetch(view, &handle);
+    *record = handle;
+    return result;
+}
+
+std::uint32_t Win32Platform::MsiRecordGetStringA(MsiHandle record, std::uint32_t field, char* buffer,
+                                                 std::uint32_t* length)
+{
+    DWORD size = *length;
+    const UINT result = ::MsiRecordGetStringA(record, field, buffer, &size);
+    *length = size;
+    return result;
+}
+
+std::uint32_t Win32Platform::MsiGetProductInfoA(const char* product, const char* property, char* buffer,
+                                                std::uint32_t* length)
+{
+    DWORD size = *length;
+    const UINT result = ::MsiGetProductInfoA(product, property, buffer, &size);
+    *length = size;
+    return result;
+}
+
+std::uint32_t Win32Platform::MsiCloseHandle(MsiHandle handle) { return ::MsiCloseHandle(handle); }
+
+}  // namespace boot

@@ -1,0 +1,220 @@
+#pragma once
+// A scriptable stand-in for Windows, with the platform's edges: profile values cut
+// silently at the capacity, registry strings stored without their terminating zero,
+// ERROR_MORE_DATA, ERROR_UNKNOWN_PRODUCT. It records what was called, with which
+// arguments, and which handles are still open.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace boot::testing {
+
+struct RecordedProcess {
+    bool hasApplicationName = false;
+    std::string applicationName;
+    std::string commandLine;
+    bool commandLineWritable = false;
+    SecurityAttributesArgs processAttributes{};
+    SecurityAttributesArgs threadAttributes{};
+    bool hasProcessAttributes = false;
+    bool hasThreadAttributes = false;
+    bool inheritHandles = false;
+    std::uint32_t creationFlags = 0;
+    const void* environment = nullptr;
+    bool hasCurrentDirectory = false;
+    std::uint32_t startupInfoCb = 0;
+};
+
+struct RecordedMessageBox {
+    WindowHandle owner = 0;
+    std::string text;
+    std::string caption;
+    std::uint32_t style = 0;
+};
+
+struct FakeProgram {
+    std::uint32_t exitCode = 0;
+    bool exitCodeUnreadable = false;
+};
+
+struct FakeDatabase {
+    std::vector<std::pair<std::string, std::string>> rows;  // Property: name, value
+    std::uint32_t openResult = 0;
+    std::uint32_t viewResult = 0;
+    std::uint32_t executeResult = 0;
+    int fetchFailsAtRow = -1;  // the fetch of this row fails with fetchFailure
+    std::uint32_t fetchFailure = 0;
+};
+
+class FakePlatform final : public Platform {
+public:
+    static constexpr WindowHandle kDialogWindow = 0x1000;
+
+    FakePlatform();
+
+    // ---- Scripting ----
+    std::string currentDirectory = "C:\\Setup";
+    bool versionCallFails = false;
+    std::uint32_t majorVersion = 6;
+    std::uint32_t minorVersion = 1;
+    bool mutexCreationFails = false;
+    bool mutexAlreadyExists = false;
+    std::uint32_t threadLocale = 1033;
+    std::string systemDirectory = "C:\\WINDOWS\\system32";
+    std::int32_t messageBoxAnswer = static_cast<std::int32_t>(kIdOk);
+
+    // Profile files: the path as the logic composes it (matched without letter case).
+    void SetIniValue(const std::string& file, const std::string& section, const std::string& key,
+                     const std::string& value);
+    // Directory entries, full paths; a search returns them in the order they were added.
+    void AddFile(const std::string& fullPath);
+    // A program found by the first token of a command line (or by the application name).
+    void AddProgram(const std::string& name, std::uint32_t exitCode);
+    void AddProgram(const std::string& name, const FakeProgram& program);
+    // Called when a program "runs", before its exit code is handed back.
+    std::function<void(const RecordedProcess&)> onProgramRun;
+
+    // Registry under HKEY_LOCAL_MACHINE; key paths and value names match without letter case.
+    void AddRegistryKey(const std::string& key);
+    void DenyRegistryKey(const std::string& key);
+    void SetRegistryBytes(const std::string& key, const std::string& valueName, const std::vector<std::uint8_t>& data);
+    // REG_SZ as stored: with its terminating zero, or without when `terminated` is false.
+    void SetRegistryString(const std::string& key, const std::string& valueName, const std::string& text,
+                           bool terminated = true);
+
+    // String table of the module.
+    void SetString(std::uint32_t id, const std::string& text);
+
+    // The dialog: after WM_INITDIALOG the script acts like the user (SelectItem, Press).
+    std::function<void(FakePlatform&)> dialogScript;
+    bool dialogCannotBeCreated = false;
+    void SelectComboItem(std::intptr_t index);
+    void PressDialogButton(std::int32_t id);
+
+    // Windows Installer.
+    void AddDatabase(const std::string& path, const FakeDatabase& database);
+    void SetInstalledProduct(const std::string& productCode, const std::string& versionString);
+    std::uint32_t productInfoFailure = 0;  // when set, every product query answers with it
+
+    // ---- Records ----
+    std::vector<std::string> events;  // "kind:detail", in call order
+    std::vector<RecordedProcess> processes;
+    std::vector<RecordedMessageBox> messageBoxes;
+    std::string mutexName;
+    bool mutexInitialOwner = false;
+    std::vector<std::uint32_t> registryReadCapacities;
+    std::vector<std::uint32_t> registryOpenAccess;
+    std::vector<std::uint32_t> registryOpenOptions;
+    std::vector<std::uint32_t> osVersionInfoSizes;
+    std::vector<std::string> msiClosedKinds;  // "database", "view", "record", in close order
+    std::vector<std::string> msiPersistModes;  // "readonly" for the null persist argument
+    std::vector<std::string> msiQueries;
+
+    // Dialog records.
+    std::string dialogCaption;
+    std::map<std::int32_t, std::string> dialogItemTexts;
+    std::vector<std::pair<std::string, std::intptr_t>> comboItems;  // text, item data
+    std::intptr_t comboSelection = kCbErr;
+    WindowHandle focusedControl = 0;
+    std::vector<std::uint32_t> dialogTemplates;
+    bool dialogEnded = false;
+    std::intptr_t dialogResult = 0;
+
+    // Handles still open, apart from the instance mutex (never closed by design).
+    std::size_t OpenKernelHandles() const;
+    std::size_t OpenSearchHandles() const { return openSearches_.size(); }
+    std::size_t OpenRegistryKeys() const { return openKeys_.size(); }
+    std::size_t OpenMsiHandles() const { return openMsi_.size(); }
+    bool HasEvent(const std::string& event) const;
+    // Position of the first event that starts with `prefix`, or -1.
+    int EventIndex(const std::string& prefix) const;
+
+    // ---- Platform ----
+    MutexResult CreateMutexA(bool initialOwner, const char* name) override;
+    std::uint32_t GetCurrentDirectoryA(std::uint32_t capacity, char* buffer) override;
+    bool GetVersionExA(OsVersionInfo* info) override;
+    std::uint32_t GetPrivateProfileStringA(const char* section, const char* key, const char* defaultText,
+                                           char* buffer, std::uint32_t capacity, const char* fileName) override;
+    bool CreateProcessA(const CreateProcessArgs& args, ProcessInfo* info) override;
+    std::uint32_t WaitForSingleObject(Handle handle, std::uint32_t milliseconds) override;
+    bool GetExitCodeProcess(Handle process, std::uint32_t* exitCode) override;
+    bool CloseHandle(Handle handle) override;
+    Handle FindFirstFileA(const char* pattern, FindData* data) override;
+    bool FindClose(Handle search) override;
+    std::uint32_t GetFullPathNameA(const char* path, std::uint32_t capacity, char* buffer) override;
+    std::uint32_t GetThreadLocale() override;
+    std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t capacity) override;
+    std::int32_t RegOpenKeyExA(std::uintptr_t rootKey, const char* subKey, std::uint32_t options,
+                               std::uint32_t access, Handle* key) override;
+    std::int32_t RegQueryValueExA(Handle key, const char* valueName, std::uint8_t* data,
+                                  std::uint32_t* dataSize) override;
+    std::int32_t RegCloseKey(Handle key) override;
+    std::int32_t MessageBoxA(WindowHandle owner, const char* text, const char* caption,
+                             std::uint32_t style) override;
+    std::int32_t LoadStringA(ModuleHandle instance, std::uint32_t id, char* buffer, std::int32_t capacity) override;
+    std::intptr_t DialogBoxParamA(ModuleHandle instance, std::uint32_t templateId, WindowHandle owner,
+                                  DialogProcedure procedure, std::intptr_t initParam) override;
+    bool SetWindowTextA(WindowHandle window, const char* text) override;
+    bool SetDlgItemTextA(WindowHandle dialog, std::int32_t itemId, const char* text) override;
+    WindowHandle GetDlgItem(WindowHandle dialog, std::int32_t itemId) override;
+    std::intptr_t SendMessageA(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                               std::intptr_t lParam) override;
+    bool EndDialog(WindowHandle dialog, std::intptr_t result) override;
+    std::uint32_t MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database) override;
+    std::uint32_t MsiDatabaseOpenViewA(MsiHandle database, const char* query, MsiHandle* view) override;
+    std::uint32_t MsiViewExecute(MsiHandle view, MsiHandle parameters) override;
+    std::uint32_t MsiViewFetch(MsiHandle view, MsiHandle* record) override;
+    std::uint32_t MsiRecordGetStringA(MsiHandle record, std::uint32_t field, char* buffer,
+                                      std::uint32_t* length) override;
+    std::uint32_t MsiGetProductInfoA(const char* product, const char* property, char* buffer,
+                                     std::uint32_t* length) override;
+    std::uint32_t MsiCloseHandle(MsiHandle handle) override;
+
+    // The path normalisation GetFullPathNameA does: "." and ".." resolved, repeated
+    // backslashes folded, relative paths put behind the current directory.
+    std::string FullPath(const std::string& path) const;
+
+private:
+    struct MsiObject {
+        std::string kind;  // database, view, record
+        std::string path;  // the database's path
+        MsiHandle database = 0;
+        std::size_t cursor = 0;  // view: next row
+        std::string name, value;  // record
+    };
+
+    Handle NewHandle();
+    MsiHandle NewMsiHandle();
+    std::uint32_t RunProgram(const RecordedProcess& process, const FakeProgram& program);
+
+    std::map<std::string, std::map<std::string, std::map<std::string, std::string>>> ini_;
+    std::vector<std::string> files_;
+    std::map<std::string, FakeProgram> programs_;
+    std::map<std::string, std::map<std::string, std::vector<std::uint8_t>>> registry_;
+    std::set<std::string> deniedKeys_;
+    std::map<std::uint32_t, std::string> strings_;
+    std::map<std::string, FakeDatabase> databases_;
+    std::map<std::string, std::string> installed_;
+
+    Handle nextHandle_ = 0x100;
+    MsiHandle nextMsiHandle_ = 1;
+    Handle mutexHandle_ = kNullHandle;
+    std::set<Handle> openKernel_;
+    std::map<Handle, std::uint32_t> processExitCodes_;
+    std::set<Handle> unreadableExitCodes_;
+    std::set<Handle> openSearches_;
+    std::map<Handle, std::string> openKeys_;
+    std::map<MsiHandle, MsiObject> openMsi_;
+    DialogProcedure dialogProcedure_ = nullptr;
+};
+
+// Bytes of a text as a registry value would hold them.
+std::vector<std::uint8_t> Bytes(const std::string& text);
+
+}  // namespace boot::testing
