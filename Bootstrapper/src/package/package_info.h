@@ -4,14 +4,12 @@
 #include <cstdint>
 
 #include "common/fixed_text.h"
+#include "package/version.h"
 
 namespace boot {
 
-// The four components of a version text, leftmost first; a missing one is 0.
-struct VersionParts {
-    std::int32_t part[4] = {0, 0, 0, 0};
-};
-
+// Written once by package inspection; read by the language discovery and the installer
+// runs.
 struct PackageInfo {
     TextBuffer productCode;
     TextBuffer productVersion;
@@ -19,8 +17,8 @@ struct PackageInfo {
     TextBuffer installedVersion;  // empty when the product is not installed
     VersionParts productVersionParts;
     VersionParts installedVersionParts;
-    bool isInstalled = false;
-    bool isNewer = false;
+    bool isInstalled = false;  // the installed version has at least three components
+    bool isNewer = false;      // the package's version is the greater one; false when not installed
 };
 
 }  // namespace boot

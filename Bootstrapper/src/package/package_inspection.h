@@ -8,10 +8,20 @@
 
 namespace boot {
 
+constexpr const char* kMessageOpenDatabase = "Could not open database!";
+constexpr const char* kMessageOpenView = "Could not open view!";
+constexpr const char* kMessageExecuteView = "Could not execute view!";
+constexpr const char* kMessageInstalledVersion = "Installed product version!";
+constexpr const char* kMessageProductVersion = "Product version!";
+
+constexpr const char* kPropertyQuery = "SELECT * from Property";
+constexpr const char* kVersionStringProperty = "VersionString";
+
 // Opens the package read-only, reads ProductCode, ProductVersion and ProductLanguage
 // from its Property table and asks Windows Installer for the installed version. On
 // success the handles stay open; on failure the message has been shown, the handles are
-// released, and the result carries the exit code.
+// released (record, view, database), and the result carries the exit code: Windows
+// Installer's own result, or 6 for a package version that is no version.
 StepResult InspectPackage(Platform& platform, const TextBuffer& packagePath, PackageInfo& info,
                           PackageHandles& handles);
 
