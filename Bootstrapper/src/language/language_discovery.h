@@ -8,10 +8,19 @@
 
 namespace boot {
 
-// Loads the dialog texts for the thread locale, pre-selects its row, marks every row
-// whose language is the package's own or has a transform in `languagesDirectory`, and
-// looks for the documentation transform. Returns the number of available rows; with 0
-// the message has been shown and the run ends with 6.
+constexpr const char* kTransformExtension = ".mst";
+constexpr const char* kDocumentationTransformName = "Documentation";
+constexpr const char* kMessageNoLanguages = "No languages available!";
+
+// Loads the dialog texts of the first row whose locale is `localeId`; false, with the
+// texts untouched, when no row has it.
+bool LoadUiStrings(Platform& platform, ModuleHandle instance, std::uint32_t localeId, UiStrings& strings);
+
+// Loads the dialog texts for the thread locale (English for a locale the table does not
+// hold), pre-selects its row, marks every row whose language is the package's own or
+// has a transform in `languagesDirectory`, and looks for the documentation transform.
+// Returns the number of available rows; with 0 the message has been shown and the run
+// ends with 6.
 std::int32_t DiscoverLanguages(Platform& platform, ModuleHandle instance, std::int32_t productLanguage,
                                const TextBuffer& languagesDirectory, LanguageState& state);
 

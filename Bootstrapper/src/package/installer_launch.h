@@ -1,4 +1,6 @@
 #pragma once
+// The installer runs: msiexec for maintenance of an installed product, or the language
+// dialog and the installation of a new one.
 
 #include <cstdint>
 
@@ -9,9 +11,24 @@
 
 namespace boot {
 
-// Starts msiexec: for an installed product the re-cache (when the package is newer) and
-// the maintenance run; for a new one the language dialog and the installation. Returns
-// the run's exit code.
+// Room for the longest installation command: a package path and two transform paths of
+// 1023 characters each, with the fixed text around them.
+using CommandLineBuffer = FixedText<4 * kTextBufferSize>;
+
+constexpr std::uint32_t kLanguageDialogId = 129;
+
+// Composes the commands; false when a piece does not fit (nothing is then run).
+bool ComposeRecacheCommand(const TextBuffer& packagePath, CommandLineBuffer& commandLine);
+bool ComposeMaintenanceCommand(const TextBuffer& packagePath, CommandLineBuffer& commandLine);
+bool ComposeInstallCommand(const TextBuffer& packagePath, const TextBuffer& languagesDirectory,
+                           std::int32_t chosenLanguage, std::int32_t productLanguage,
+                           bool hasDocumentationTransform, CommandLineBuffer& commandLine);
+
+// Makes `packagePath` and `languagesDirectory` absolute, then starts msiexec: for an
+// installed product the re-cache (when the package is newer) and the maintenance run;
+// for a new one the language dialog and the installation. Returns the exit code of the
+// last msiexec run (kExitCannotStart when it could not be started), or 0 when the
+// dialog was cancelled.
 std::int32_t LaunchInstaller(Platform& platform, ModuleHandle instance, TextBuffer& packagePath,
                              TextBuffer& languagesDirectory, const PackageInfo& info, LanguageState& language);
 

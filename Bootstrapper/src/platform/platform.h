@@ -99,9 +99,10 @@ struct FindData {
 
 class Platform;
 
-// A dialog procedure in portable form; the Win32 side calls it from a real DLGPROC.
-using DialogProcedure = std::intptr_t (*)(Platform& platform, WindowHandle dialog, std::uint32_t message,
-                                          std::uintptr_t wParam, std::intptr_t lParam);
+// A dialog procedure in portable form; the Win32 side calls it from a real DLGPROC and
+// hands it the context given to DialogBoxParamA.
+using DialogProcedure = std::intptr_t (*)(Platform& platform, void* context, WindowHandle dialog,
+                                          std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
 
 class Platform {
 public:
@@ -136,7 +137,7 @@ public:
     virtual std::int32_t LoadStringA(ModuleHandle instance, std::uint32_t id, char* buffer,
                                      std::int32_t capacity) = 0;
     virtual std::intptr_t DialogBoxParamA(ModuleHandle instance, std::uint32_t templateId, WindowHandle owner,
-                                          DialogProcedure procedure, std::intptr_t initParam) = 0;
+                                          DialogProcedure procedure, void* context, std::intptr_t initParam) = 0;
     virtual bool SetWindowTextA(WindowHandle window, const char* text) = 0;
     virtual bool SetDlgItemTextA(WindowHandle dialog, std::int32_t itemId, const char* text) = 0;
     virtual WindowHandle GetDlgItem(WindowHandle dialog, std::int32_t itemId) = 0;

@@ -46,13 +46,15 @@ SECURITY_ATTRIBUTES ToSecurityAttributes(const SecurityAttributesArgs& args)
 // DialogBoxParamA needs a real DLGPROC; the run shows one modal dialog at a time.
 Platform* g_dialogPlatform = nullptr;
 DialogProcedure g_dialogProcedure = nullptr;
+void* g_dialogContext = nullptr;
 
 INT_PTR CALLBACK DialogTrampoline(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (g_dialogProcedure == nullptr || g_dialogPlatform == nullptr) {
         return FALSE;
     }
-    return g_dialogProcedure(*g_dialogPlatform, reinterpret_cast<WindowHandle>(dialog), message, wParam, lParam);
+    return g_dialogProcedure(*g_dialogPlatform, g_dialogContext, reinterpret_cast<WindowHandle>(dialog), message,
+                             wParam, lParam);
 }
 
 }  // namespace
@@ -182,15 +184,17 @@ std::int32_t Win32Platform::LoadStringA(ModuleHandle instance, std::uint32_t id,
 }
 
 std::intptr_t Win32Platform::DialogBoxParamA(ModuleHandle instance, std::uint32_t templateId, WindowHandle owner,
-                                             DialogProcedure procedure, std::intptr_t initParam)
+                                             DialogProcedure procedure, void* context, std::intptr_t initParam)
 {
     g_dialogPlatform = this;
     g_dialogProcedure = procedure;
+    g_dialogContext = context;
     const INT_PTR result =
         ::DialogBoxParamA(ToInstance(instance), MAKEINTRESOURCEA(templateId), ToWindow(owner), DialogTrampoline,
                           initParam);
     g_dialogProcedure = nullptr;
     g_dialogPlatform = nullptr;
+    g_dialogContext = nullptr;
     return result;
 }
 

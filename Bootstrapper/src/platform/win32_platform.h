@@ -33,7 +33,7 @@ public:
                              std::uint32_t style) override;
     std::int32_t LoadStringA(ModuleHandle instance, std::uint32_t id, char* buffer, std::int32_t capacity) override;
     std::intptr_t DialogBoxParamA(ModuleHandle instance, std::uint32_t templateId, WindowHandle owner,
-                                  DialogProcedure procedure, std::intptr_t initParam) override;
+                                  DialogProcedure procedure, void* context, std::intptr_t initParam) override;
     bool SetWindowTextA(WindowHandle window, const char* text) override;
     bool SetDlgItemTextA(WindowHandle dialog, std::int32_t itemId, const char* text) override;
     WindowHandle GetDlgItem(WindowHandle dialog, std::int32_t itemId) override;

@@ -426,6 +426,11 @@ std::int32_t FakePlatform::RegQueryValueExA(Handle key, const char* valueName, s
     if (data != nullptr && !stored.empty()) {
         std::memcpy(data, stored.data(), stored.size());
     }
+    if (data != nullptr) {
+        // Bytes past the returned count are not the platform's to define: poison them so
+        // that a reader who runs on past the data (a string stored without its zero) fails.
+        std::memset(data + stored.size(), '#', capacity - stored.size());
+    }
     return 0;
 }
 
@@ -458,7 +463,7 @@ std::int32_t FakePlatform::LoadStringA(ModuleHandle, std::uint32_t id, char* buf
 }
 
 std::intptr_t FakePlatform::DialogBoxParamA(ModuleHandle, std::uint32_t templateId, WindowHandle owner,
-                                            DialogProcedure procedure, std::intptr_t initParam)
+                                            DialogProcedure procedure, void* context, std::intptr_t initParam)
 {
     events.push_back("DialogBoxParamA:" + std::to_string(templateId));
     dialogTemplates.push_back(templateId);
@@ -466,11 +471,13 @@ std::intptr_t FakePlatform::DialogBoxParamA(ModuleHandle, std::uint32_t template
         return -1;
     }
     dialogProcedure_ = procedure;
+    dialogContext_ = context;
     comboItems.clear();
     comboSelection = kCbErr;
     dialogEnded = false;
     dialogResult = 0;
-    procedure(*this, kDialogWindow, kWmInitDialog, 0, initParam);
+    dialogInitParams.push_back(initParam);
+    procedure(*this, context, kDialogWindow, kWmInitDialog, 0, initParam);
     if (dialogScript && !dialogEnded) {
         dialogScript(*this);
     }
@@ -486,7 +493,8 @@ void FakePlatform::SelectComboItem(std::intptr_t index)
 void FakePlatform::PressDialogButton(std::int32_t id)
 {
     if (dialogProcedure_ != nullptr && !dialogEnded) {
-        dialogProcedure_(*this, kDialogWindow, kWmCommand, static_cast<std::uint32_t>(id) & 0xFFFFu, 0);
+        dialogProcedure_(*this, dialogContext_, kDialogWindow, kWmCommand, static_cast<std::uint32_t>(id) & 0xFFFFu,
+                         0);
     }
 }
 

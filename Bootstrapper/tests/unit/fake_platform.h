@@ -123,6 +123,7 @@ public:
     std::intptr_t comboSelection = kCbErr;
     WindowHandle focusedControl = 0;
     std::vector<std::uint32_t> dialogTemplates;
+    std::vector<std::intptr_t> dialogInitParams;
     bool dialogEnded = false;
     std::intptr_t dialogResult = 0;
 
@@ -159,7 +160,7 @@ public:
                              std::uint32_t style) override;
     std::int32_t LoadStringA(ModuleHandle instance, std::uint32_t id, char* buffer, std::int32_t capacity) override;
     std::intptr_t DialogBoxParamA(ModuleHandle instance, std::uint32_t templateId, WindowHandle owner,
-                                  DialogProcedure procedure, std::intptr_t initParam) override;
+                                  DialogProcedure procedure, void* context, std::intptr_t initParam) override;
     bool SetWindowTextA(WindowHandle window, const char* text) override;
     bool SetDlgItemTextA(WindowHandle dialog, std::int32_t itemId, const char* text) override;
     WindowHandle GetDlgItem(WindowHandle dialog, std::int32_t itemId) override;
@@ -212,6 +213,7 @@ private:
     std::map<Handle, std::string> openKeys_;
     std::map<MsiHandle, MsiObject> openMsi_;
     DialogProcedure dialogProcedure_ = nullptr;
+    void* dialogContext_ = nullptr;
 };
 
 // Bytes of a text as a registry value would hold them.

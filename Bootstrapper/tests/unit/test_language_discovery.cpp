@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/fixed_text.h"
+#include "language/language_discovery.h"
+#include "language/language_state.h"
+#include "language_fixture.h"
+
+namespace boot {
+namespace {
+
+using testing::FakePlatform;
+
+const char* const kGermanCaption = "W\xe4hlen Sie eine Setup-Sprache aus";
+const char* const kEnglishCaption = "Choose your setup language";
+
+struct Discovery {
+    FakePlatform platform;
+    LanguageState state;
+    TextBuffer directory;
+    std::int32_t count = -1;
+
+    explicit Discovery(std::uint32_t locale, const char* languagesDirectory = "C:\\Pkg\\Languages")
+    {
+        testing::LoadProductStrings(platform);
+        platform.threadLocale = locale;
+        directory.Assign(languagesDirectory);
+    }
+    void Run(std::int32_t productLanguage) { count = DiscoverLanguages(platform, 0, productLanguage, directory, state); }
+    std::string Available() const
+    {
+        std::string flags;
+        for (bool a : state.available) {
+            flags += a ? '1' : '0';
+        }
+        return flags;
+    }
+};
+
+TEST(DiscoverLanguages, ThreadLocalePicksTextsAndRow)
+{
+    struct Row {
+        std::uint32_t locale;
+        const char* caption;
+        const char* cancel;
+        std::int32_t selected;
+    } rows[] = {
+        {1031, kGermanCaption, "Abbrechen", 0},
+        {5127, kGermanCaption, "Abbrechen", 1},
+        {4103, kGermanCaption, "Abbrechen", 2},
+        {3079, kGermanCaption, "Abbrechen", 3},
+        {2055, kGermanCaption, "Abbrechen", 4},
+        {1033, kEnglishCaption, "Cancel", 5},
+        {1036, kEnglishCaption, "Cancel", 5},   // French: not in the table
+        {2057, kEnglishCaption, "Cancel", 5},   // English (United Kingdom)
+        {0x10407, kEnglishCaption, "Cancel", 5},  // German with an alternative sort order
+        {0, kEnglishCaption, "Cancel", 5},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.locale);
+        Discovery d(row.locale);
+        d.Run(1033);
+        EXPECT_STREQ(d.state.uiStrings.captionText.Get(), row.caption);
+        EXPECT_STREQ(d.state.uiStrings.cancelText.Get(), row.cancel);
+        EXPECT_EQ(d.state.selectedLanguage, row.selected);
+    }
+}
+
+TEST(DiscoverLanguages, AvailabilityFromProductLanguageAndTransforms)
+{
+    struct Row {
+        std::int32_t productLanguage;
+        std::vector<std::string> files;
+        std::int32_t count;
+        const char* available;
+        bool documentation;
+    } rows[] = {
+        {1033, {}, 1, "000001", false},
+        {1033, {"1031.mst"}, 6, "111111", false},
+        {1031, {"1033.mst"}, 6, "111111", false},
+        {1031, {}, 5, "111110", false},
+        {1033, {"Documentation.mst"}, 1, "000001", true},
+        {1036, {"1031.mst", "Documentation.mst"}, 5, "111110", true},
+        {1036, {"1031.MST", "1033.mst"}, 6, "111111", false},  // names match without case
+        {1033, {"1031.mst.bak", "x1031.mst"}, 1, "000001", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(row.productLanguage) + " " + ::testing::PrintToString(row.files));
+        Discovery d(1031);
+        for (const std::string& file : row.files) {
+            d.platform.AddFile("C:\\Pkg\\Languages\\" + file);
+        }
+        d.Run(row.productLanguage);
+        EXPECT_EQ(d.count, row.count);
+        EXPECT_EQ(d.Available(), row.available);
+        EXPECT_EQ(d.state.hasDocumentationTransform, row.documentation);
+        EXPECT_TRUE(d.platform.messageBoxes.empty());
+        EXPECT_EQ(d.platform.OpenSearchHandles(), 0u);
+    }
+}
+
+TEST(DiscoverLanguages, EachRowIsLookedUpByItselfInTheLanguagesFolder)
+{
+    Discovery d(1031, "C:\\Pkg\\.");
+    d.Run(0);
+    std::vector<std::string> searches;
+    for (const std::string& e : d.platform.events) {
+        if (e.rfind("FindFirstFileA:", 0) == 0) {
+            searches.push_back(e.substr(15));
+        }
+    }
+    const std::vector<std::string> expected = {"C:\\Pkg\\.\\1031.mst", "C:\\Pkg\\.\\1031.mst", "C:\\Pkg\\.\\1031.mst",
+                                               "C:\\Pkg\\.\\1031.mst", "C:\\Pkg\\.\\1031.mst", "C:\\Pkg\\.\\1033.mst"};
+    EXPECT_EQ(searches, expected);  // and no documentation search when nothing is available
+}
+
+TEST(DiscoverLanguages, NothingAvailableShowsTheMessage)
+{
+    struct Row {
+        std::int32_t productLanguage;
+        std::vector<std::string> files;
+    } rows[] = {{0, {}}, {1036, {"Documentation.mst"}}, {1036, {"1036.mst"}}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.productLanguage);
+        Discovery d(1031);
+        for (const std::string& file : row.files) {
+            d.platform.AddFile("C:\\Pkg\\Languages\\" + file);
+        }
+        d.Run(row.productLanguage);
+        EXPECT_EQ(d.count, 0);
+        ASSERT_EQ(d.platform.messageBoxes.size(), 1u);
+        EXPECT_EQ(d.platform.messageBoxes[0].text, "No languages available!");
+        EXPECT_EQ(d.platform.messageBoxes[0].caption, "Bootstrapper Error");
+        EXPECT_EQ(d.platform.messageBoxes[0].style, 0u);
+        EXPECT_FALSE(d.state.hasDocumentationTransform);
+    }
+}
+
+TEST(DiscoverLanguages, TransformPathThatDoesNotFitCountsAsAbsent)
+{
+    // 1015 + "\1031.mst" = 1024 characters: one too many. The cut path would name
+    // "...\1031.ms", a different file.
+    const std::string directory = "C:\\" + std::string(1012, 'l');
+    Discovery d(1031, directory.c_str());
+    d.platform.AddFile(directory + "\\1031.mst");
+    d.platform.AddFile(directory + "\\1031.ms");
+    d.Run(1033);
+    EXPECT_EQ(d.Available(), "000001");
+    EXPECT_EQ(d.count, 1);
+}
+
+TEST(LoadUiStrings, UnknownLocaleLeavesTextsUntouched)
+{
+    FakePlatform platform;
+    testing::LoadProductStrings(platform);
+    UiStrings strings;
+    strings.captionText.Assign("before");
+    EXPECT_FALSE(LoadUiStrings(platform, 0, 1036, strings));
+    EXPECT_STREQ(strings.captionText.Get(), "before");
+    EXPECT_TRUE(LoadUiStrings(platform, 0, 3079, strings));
+    EXPECT_STREQ(strings.promptText.Get(),
+                 "W\xe4hlen Sie die Sprache dieser Installation aus der unten aufgef\xfchrten Auswahl aus.");
+}
+
+}  // namespace
+}  // namespace boot
