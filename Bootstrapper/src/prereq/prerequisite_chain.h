@@ -1,5 +1,9 @@
 #pragma once
-// The numbered prerequisite sections of "Setup.ini" (Prereq0, Prereq1, ...).
+// The numbered prerequisite sections of "Setup.ini" (Prereq0, Prereq1, ...): each may run
+// one program, gated by a value under HKEY_LOCAL_MACHINE, and the program's exit code
+// decides whether the setup goes on.
+
+#include <cstdint>
 
 #include "common/fixed_text.h"
 #include "common/step_result.h"
@@ -7,9 +11,59 @@
 
 namespace boot {
 
-// Walks the sections in order. Continue when the chain has completed, or the exit code
-// with which the run ends (a prerequisite's unexpected exit code, or one run in debug
-// mode).
+constexpr const char* kPrerequisiteSectionPrefix = "Prereq";
+constexpr const char* kDebugResultCaption = "Execution result";
+// The line feed comes before the carriage return, as the box has always shown it.
+constexpr const char* kDebugResultFormat = "%s\n\rreturned\n\rDec: %d\n\rHex: %X";
+constexpr const char* kMessageSettingTooLong = "Setting too long!";
+
+// The debug text is the whole command line plus at most 43 characters of the format
+// ("-2147483648" and "FFFFFFFF" at their widest), so it is never cut.
+constexpr std::size_t kDebugResultSize = kTextBufferSize + 64;
+using DebugResultText = FixedText<kDebugResultSize>;
+
+// One section's settings, read afresh for every section.
+struct PrerequisiteStep {
+    TextBuffer execute;
+    bool doExecuteIfCheckIs = false;
+    bool debugMode = false;
+    std::int32_t expectedExitCode = 0;
+    TextBuffer checkKey;
+    TextBuffer checkValue;
+    TextBuffer checkContent;
+};
+
+enum class PrerequisiteReading {
+    kStepRead,         // `Execute` is set: the step is filled
+    kChainCompleted,   // `Execute` is empty: nothing after it was read
+    kCommandLineTooLong,  // `Execute` does not fit a TextBuffer
+    kSettingTooLong,      // another key does not fit; the keys after it were not read
+};
+
+// Reads the keys of the section "Prereq<sectionIndex>" in the order Execute,
+// DoExecuteIfCheckIs, ExecuteOkIfResultIs, CheckKey, CheckValue, CheckContent, stopping
+// after an empty Execute.
+PrerequisiteReading ReadPrerequisiteStep(Platform& platform, const TextBuffer& iniPath, std::int32_t sectionIndex,
+                                         PrerequisiteStep& step);
+
+// DoExecuteIfCheckIs: "TRUE" in any letter case. Upper-cases `value` in place.
+bool IsTrueKeyword(TextBuffer& value);
+// ExecuteOkIfResultIs: "DEBUG" in any letter case, or else a decimal exit code (empty
+// gives 0). Upper-cases `value` in place.
+void ParseExpectedResult(TextBuffer& value, bool& debugMode, std::int32_t& expectedExitCode);
+
+// Whether the registry holds exactly `checkContent` at `checkKey`/`checkValue` under
+// HKEY_LOCAL_MACHINE; without a `checkKey` the check passes. Only reads, and closes the
+// key it opened.
+bool EvaluateRegistryCheck(Platform& platform, const PrerequisiteStep& step);
+
+// The chain from Prereq0. Continue when it has completed, or the exit code with which the
+// run ends: a prerequisite's unexpected exit code, the exit code of one run in debug mode,
+// or kExitFailure after an error box for a setting that does not fit.
 StepResult RunPrerequisiteChain(Platform& platform, const TextBuffer& iniPath);
+
+// The same, beginning at `firstIndex` (0 or more); the section numbered INT32_MAX is the
+// last one that can be read.
+StepResult RunPrerequisiteSections(Platform& platform, const TextBuffer& iniPath, std::int32_t firstIndex);
 
 }  // namespace boot
