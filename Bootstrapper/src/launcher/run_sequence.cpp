@@ -15,22 +15,54 @@ namespace {
 
 constexpr std::uint32_t kMinimumMajorVersion = 5;  // Windows 2000
 
-// Composes `path` as the current directory, one backslash and `name`. The directory is
-// read afresh each time and never changed. False when the result would not fit: a cut
-// path is never used.
-bool ComposeInCurrentDirectory(Platform& platform, const char* name, TextBuffer& path)
+enum class PathOutcome { composed, tooLong, unsupportedCharacters };
+
+// The ANSI form of a folder name with characters outside the ANSI code page holds "?"
+// in their place, a character no real path contains: every later step would fail on it
+// in confusing ways.
+bool HasUnrepresentableCharacters(const char* path)
 {
+    for (const char* p = path; *p != '\0'; ++p) {
+        if (*p == '?') {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Composes `path` as the current directory, one backslash and `name`. The directory is
+// read afresh each time and never changed. A result that would not fit is never used
+// cut.
+PathOutcome ComposeInCurrentDirectory(Platform& platform, const char* name, TextBuffer& path)
+{
+    path.Clear();
     TextBuffer directory;
     const std::uint32_t length =
         platform.GetCurrentDirectoryA(static_cast<std::uint32_t>(directory.Capacity()), directory.Data());
     // A directory that does not fit is reported with the size it needs, and the buffer
     // holds nothing usable.
     if (length == 0 || length >= directory.Capacity()) {
-        path.Clear();
-        return false;
+        return PathOutcome::tooLong;
     }
     directory.TerminateAtEnd();
-    return path.Format("%s\\%s", directory.Get(), name);
+    if (HasUnrepresentableCharacters(directory.Get())) {
+        return PathOutcome::unsupportedCharacters;
+    }
+    return path.Format("%s\\%s", directory.Get(), name) ? PathOutcome::composed : PathOutcome::tooLong;
+}
+
+// Ends the run with the message for a path that could not be composed, or continues.
+StepResult ComposeOrEnd(Platform& platform, const char* name, TextBuffer& path)
+{
+    switch (ComposeInCurrentDirectory(platform, name, path)) {
+    case PathOutcome::composed:
+        return StepResult::Continue();
+    case PathOutcome::unsupportedCharacters:
+        return StepResult::EndWith(ShowErrorAndEnd(platform, kMessageUnsupportedPath, kExitFailure));
+    case PathOutcome::tooLong:
+        break;
+    }
+    return StepResult::EndWith(ShowErrorAndEnd(platform, kMessagePathTooLong, kExitFailure));
 }
 
 bool IsSupportedWindows(Platform& platform)
@@ -74,10 +106,7 @@ StepResult LocatePackage(Platform& platform, const TextBuffer& iniPath, TextBuff
         platform.FindClose(search);
         name.Assign(found.fileName);
     }
-    if (!ComposeInCurrentDirectory(platform, name.Get(), packagePath)) {
-        return StepResult::EndWith(ShowErrorAndEnd(platform, kMessagePathTooLong, kExitFailure));
-    }
-    return StepResult::Continue();
+    return ComposeOrEnd(platform, name.Get(), packagePath);
 }
 
 StepResult LocateLanguagesDirectory(Platform& platform, const TextBuffer& iniPath, TextBuffer& languagesDirectory)
@@ -89,10 +118,7 @@ StepResult LocateLanguagesDirectory(Platform& platform, const TextBuffer& iniPat
     if (setting.IsEmpty()) {
         setting.Assign(kDefaultLanguagesDir);
     }
-    if (!ComposeInCurrentDirectory(platform, setting.Get(), languagesDirectory)) {
-        return StepResult::EndWith(ShowErrorAndEnd(platform, kMessagePathTooLong, kExitFailure));
-    }
-    return StepResult::Continue();
+    return ComposeOrEnd(platform, setting.Get(), languagesDirectory);
 }
 
 }  // namespace
@@ -108,14 +134,15 @@ std::int32_t RunBootstrapper(Platform& platform, RunState& state)
     }
     state.instanceMutex = mutex.handle;
 
-    if (!ComposeInCurrentDirectory(platform, kSetupIniName, state.iniPath)) {
-        return ShowErrorAndEnd(platform, kMessagePathTooLong, kExitFailure);
+    StepResult step = ComposeOrEnd(platform, kSetupIniName, state.iniPath);
+    if (step.endsRun) {
+        return step.exitCode;
     }
     if (!IsSupportedWindows(platform)) {
         return ShowErrorAndEnd(platform, kMessageOldWindows, kExitFailure);
     }
 
-    StepResult step = RunPreSetupProgram(platform, state.iniPath);
+    step = RunPreSetupProgram(platform, state.iniPath);
     if (step.endsRun) {
         return step.exitCode;
     }
@@ -130,6 +157,10 @@ std::int32_t RunBootstrapper(Platform& platform, RunState& state)
     step = LocateLanguagesDirectory(platform, state.iniPath, state.languagesDirectory);
     if (step.endsRun) {
         return step.exitCode;
+    }
+    // Loaded only now, so that a prerequisite may have installed Windows Installer.
+    if (!platform.LoadWindowsInstaller()) {
+        return ShowErrorAndEnd(platform, kMessageNoWindowsInstaller, kExitFailure);
     }
     step = InspectPackage(platform, state.packagePath, state.packageInfo, state.packageHandles);
     if (step.endsRun) {

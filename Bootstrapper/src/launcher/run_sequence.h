@@ -18,6 +18,8 @@ constexpr const char* kMessageOldWindows = "This setup requires Windows 2000 or 
 constexpr const char* kMessageNoMsi = "No MSI!";
 constexpr const char* kMessagePathTooLong = "Path too long!";
 constexpr const char* kMessageCommandLineTooLong = "Command line too long!";
+constexpr const char* kMessageUnsupportedPath = "Unsupported characters in path!";
+constexpr const char* kMessageNoWindowsInstaller = "Windows Installer is not available!";
 
 // The whole run, once, from the instance check to the exit code.
 std::int32_t RunBootstrapper(Platform& platform, RunState& state);

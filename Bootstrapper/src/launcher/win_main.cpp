@@ -7,6 +7,7 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
+    boot::RestrictDllSearchToSystemDirectory();
     // Static, like every buffer of the run: the state outlives nothing but the process.
     static boot::Win32Platform platform;
     static boot::RunState state(platform);

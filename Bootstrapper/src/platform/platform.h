@@ -145,7 +145,10 @@ public:
                                        std::intptr_t lParam) = 0;
     virtual bool EndDialog(WindowHandle dialog, std::intptr_t result) = 0;
 
-    // Windows Installer.
+    // Windows Installer. LoadWindowsInstaller makes the Msi functions usable (msi.dll is
+    // taken from the system directory, never from a search); false when the library or
+    // one of its functions cannot be had.
+    virtual bool LoadWindowsInstaller() = 0;
     virtual std::uint32_t MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database) = 0;
     virtual std::uint32_t MsiDatabaseOpenViewA(MsiHandle database, const char* query, MsiHandle* view) = 0;
     virtual std::uint32_t MsiViewExecute(MsiHandle view, MsiHandle parameters) = 0;

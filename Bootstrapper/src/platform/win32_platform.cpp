@@ -5,6 +5,8 @@
 #include <msi.h>
 #include <msiquery.h>
 
+#include "common/fixed_text.h"
+
 namespace boot {
 
 static_assert(kErrorAlreadyExists == ERROR_ALREADY_EXISTS, "seam constant");
@@ -57,7 +59,49 @@ INT_PTR CALLBACK DialogTrampoline(HWND dialog, UINT message, WPARAM wParam, LPAR
                              wParam, lParam);
 }
 
+// msi.dll is loaded by full path from the system directory; the functions are found at
+// run time, so the import table names no DLL that a search could find elsewhere.
+struct MsiFunctions {
+    UINT(WINAPI* openDatabase)(LPCSTR, LPCSTR, MSIHANDLE*);
+    UINT(WINAPI* databaseOpenView)(MSIHANDLE, LPCSTR, MSIHANDLE*);
+    UINT(WINAPI* viewExecute)(MSIHANDLE, MSIHANDLE);
+    UINT(WINAPI* viewFetch)(MSIHANDLE, MSIHANDLE*);
+    UINT(WINAPI* recordGetString)(MSIHANDLE, UINT, LPSTR, LPDWORD);
+    UINT(WINAPI* getProductInfo)(LPCSTR, LPCSTR, LPSTR, LPDWORD);
+    UINT(WINAPI* closeHandle)(MSIHANDLE);
+};
+MsiFunctions g_msi = {};
+
+template <typename Function>
+bool Resolve(HMODULE library, const char* name, Function& function)
+{
+    // GetProcAddress hands back a generic pointer; the cast through void* is the
+    // documented way to give it the function's real type.
+    function = reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(library, name)));
+    return function != nullptr;
+}
+
 }  // namespace
+
+void RestrictDllSearchToSystemDirectory()
+{
+    HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    if (kernel == nullptr) {
+        return;
+    }
+    // Windows 8, and Windows 7 with its update: only the system directory (and paths
+    // given in full) from now on.
+    BOOL(WINAPI * setDefaultDllDirectories)(DWORD) = nullptr;
+    if (Resolve(kernel, "SetDefaultDllDirectories", setDefaultDllDirectories) &&
+        setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE) {
+        return;
+    }
+    // Windows XP SP1 and later: take the current directory out of the search.
+    BOOL(WINAPI * setDllDirectory)(LPCSTR) = nullptr;
+    if (Resolve(kernel, "SetDllDirectoryA", setDllDirectory)) {
+        setDllDirectory("");
+    }
+}
 
 MutexResult Win32Platform::CreateMutexA(bool initialOwner, const char* name)
 {
@@ -224,31 +268,74 @@ bool Win32Platform::EndDialog(WindowHandle dialog, std::intptr_t result)
     return ::EndDialog(ToWindow(dialog), result) != FALSE;
 }
 
+bool Win32Platform::LoadWindowsInstaller()
+{
+    if (g_msi.closeHandle != nullptr) {
+        return true;
+    }
+    char directory[MAX_PATH];
+    const UINT length = ::GetSystemDirectoryA(directory, MAX_PATH);
+    char path[MAX_PATH];
+    if (length == 0 || length >= MAX_PATH || !FormatText(path, sizeof path, "%s\\msi.dll", directory)) {
+        return false;
+    }
+    HMODULE library = ::LoadLibraryA(path);
+    if (library == nullptr) {
+        return false;
+    }
+    MsiFunctions functions = {};
+    const bool complete = Resolve(library, "MsiOpenDatabaseA", functions.openDatabase) &&
+                          Resolve(library, "MsiDatabaseOpenViewA", functions.databaseOpenView) &&
+                          Resolve(library, "MsiViewExecute", functions.viewExecute) &&
+                          Resolve(library, "MsiViewFetch", functions.viewFetch) &&
+                          Resolve(library, "MsiRecordGetStringA", functions.recordGetString) &&
+                          Resolve(library, "MsiGetProductInfoA", functions.getProductInfo) &&
+                          Resolve(library, "MsiCloseHandle", functions.closeHandle);
+    if (!complete) {
+        ::FreeLibrary(library);
+        return false;
+    }
+    g_msi = functions;  // the library stays loaded until the process ends
+    return true;
+}
+
 std::uint32_t Win32Platform::MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database)
 {
+    if (g_msi.openDatabase == nullptr) {
+        return ERROR_INVALID_FUNCTION;
+    }
     MSIHANDLE handle = 0;
-    const UINT result = ::MsiOpenDatabaseA(path, persist, &handle);
+    const UINT result = g_msi.openDatabase(path, persist, &handle);
     *database = handle;
     return result;
 }
 
 std::uint32_t Win32Platform::MsiDatabaseOpenViewA(MsiHandle database, const char* query, MsiHandle* view)
 {
+    if (g_msi.databaseOpenView == nullptr) {
+        return ERROR_INVALID_FUNCTION;
+    }
     MSIHANDLE handle = 0;
-    const UINT result = ::MsiDatabaseOpenViewA(database, query, &handle);
+    const UINT result = g_msi.databaseOpenView(database, query, &handle);
     *view = handle;
     return result;
 }
 
 std::uint32_t Win32Platform::MsiViewExecute(MsiHandle view, MsiHandle parameters)
 {
-    return ::MsiViewExecute(view, parameters);
+    if (g_msi.viewExecute == nullptr) {
+        return ERROR_INVALID_FUNCTION;
+    }
+    return g_msi.viewExecute(view, parameters);
 }
 
 std::uint32_t Win32Platform::MsiViewFetch(MsiHandle view, MsiHandle* record)
 {
+    if (g_msi.viewFetch == nullptr) {
+        return ERROR_INVALID_FUNCTION;
+    }
     MSIHANDLE handle = 0;
-    const UINT result = ::MsiViewFetch(view, &handle);
+    const UINT result = g_msi.viewFetch(view, &handle);
     *record = handle;
     return result;
 }
@@ -256,8 +343,11 @@ std::uint32_t Win32Platform::MsiViewFetch(MsiHandle view, MsiHandle* record)
 std::uint32_t Win32Platform::MsiRecordGetStringA(MsiHandle record, std::uint32_t field, char* buffer,
                                                  std::uint32_t* length)
 {
+    if (g_msi.recordGetString == nullptr) {
+        return ERROR_INVALID_FUNCTION;
+    }
     DWORD size = *length;
-    const UINT result = ::MsiRecordGetStringA(record, field, buffer, &size);
+    const UINT result = g_msi.recordGetString(record, field, buffer, &size);
     *length = size;
     return result;
 }
@@ -265,12 +355,21 @@ std::uint32_t Win32Platform::MsiRecordGetStringA(MsiHandle record, std::uint32_t
 std::uint32_t Win32Platform::MsiGetProductInfoA(const char* product, const char* property, char* buffer,
                                                 std::uint32_t* length)
 {
+    if (g_msi.getProductInfo == nullptr) {
+        return ERROR_INVALID_FUNCTION;
+    }
     DWORD size = *length;
-    const UINT result = ::MsiGetProductInfoA(product, property, buffer, &size);
+    const UINT result = g_msi.getProductInfo(product, property, buffer, &size);
     *length = size;
     return result;
 }
 
-std::uint32_t Win32Platform::MsiCloseHandle(MsiHandle handle) { return ::MsiCloseHandle(handle); }
+std::uint32_t Win32Platform::MsiCloseHandle(MsiHandle handle)
+{
+    if (g_msi.closeHandle == nullptr) {
+        return ERROR_INVALID_FUNCTION;
+    }
+    return g_msi.closeHandle(handle);
+}
 
 }  // namespace boot

@@ -4,6 +4,12 @@
 
 namespace boot {
 
+// Restricts where DLLs are loaded from to the system directory, before anything else
+// runs: the program runs elevated from folders that other people can write to, where a
+// planted DLL must never be loaded. Uses what the running Windows offers, looked up at
+// run time so that the program still starts on Windows 2000.
+void RestrictDllSearchToSystemDirectory();
+
 // The real platform: every entry forwards to the Win32 or Windows Installer call of the
 // same name.
 class Win32Platform final : public Platform {
@@ -41,6 +47,7 @@ public:
                                std::intptr_t lParam) override;
     bool EndDialog(WindowHandle dialog, std::intptr_t result) override;
 
+    bool LoadWindowsInstaller() override;
     std::uint32_t MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database) override;
     std::uint32_t MsiDatabaseOpenViewA(MsiHandle database, const char* query, MsiHandle* view) override;
     std::uint32_t MsiViewExecute(MsiHandle view, MsiHandle parameters) override;

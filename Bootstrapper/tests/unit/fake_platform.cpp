@@ -571,6 +571,12 @@ bool FakePlatform::EndDialog(WindowHandle dialog, std::intptr_t result)
     return true;
 }
 
+bool FakePlatform::LoadWindowsInstaller()
+{
+    events.push_back("LoadWindowsInstaller");
+    return windowsInstallerAvailable;
+}
+
 std::uint32_t FakePlatform::MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database)
 {
     events.push_back(std::string("MsiOpenDatabaseA:") + path);

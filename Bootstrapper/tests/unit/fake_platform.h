@@ -101,6 +101,7 @@ public:
     void AddDatabase(const std::string& path, const FakeDatabase& database);
     void SetInstalledProduct(const std::string& productCode, const std::string& versionString);
     std::uint32_t productInfoFailure = 0;  // when set, every product query answers with it
+    bool windowsInstallerAvailable = true;
 
     // ---- Records ----
     std::vector<std::string> events;  // "kind:detail", in call order
@@ -167,6 +168,7 @@ public:
     std::intptr_t SendMessageA(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                                std::intptr_t lParam) override;
     bool EndDialog(WindowHandle dialog, std::intptr_t result) override;
+    bool LoadWindowsInstaller() override;
     std::uint32_t MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database) override;
     std::uint32_t MsiDatabaseOpenViewA(MsiHandle database, const char* query, MsiHandle* view) override;
     std::uint32_t MsiViewExecute(MsiHandle view, MsiHandle parameters) override;

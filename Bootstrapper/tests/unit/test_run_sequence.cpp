@@ -258,5 +258,36 @@ TEST(LongPaths, ValuesUpToTheBufferStillWork)
     EXPECT_EQ(run.platform.processes[0].commandLine, program + " /uionlyifneeded");
 }
 
+TEST(CurrentDirectory, CharactersOutsideTheAnsiCodePageEndTheRunBeforeAnythingStarts)
+{
+    // What the ANSI form of a folder name with Japanese characters looks like under a
+    // German system.
+    SpineRun run;
+    run.platform.currentDirectory = "C:\\Setup\\??????";
+    run.Go();
+    EXPECT_EQ(run.exitCode, 6);
+    ExpectOnlyErrorBox(run, "Unsupported characters in path!");
+    EXPECT_TRUE(run.platform.processes.empty());
+    EXPECT_EQ(run.platform.EventIndex("ReadIni"), -1);
+
+    SpineRun ansi;  // characters of the code page itself are fine
+    ansi.platform.currentDirectory = "C:\\\xdc" "bersetzung";
+    ansi.Go();
+    EXPECT_EQ(ansi.Boxes(), std::vector<std::string>{"No MSI!"});
+}
+
+TEST(WindowsInstaller, UnavailableLibraryEndsTheRunAfterThePrerequisites)
+{
+    SpineRun run;
+    run.platform.windowsInstallerAvailable = false;
+    run.platform.AddProgram("PSetup.exe", 0);
+    run.platform.AddFile("C:\\Setup\\Product.msi");
+    run.Go();
+    EXPECT_EQ(run.exitCode, 6);
+    ExpectOnlyErrorBox(run, "Windows Installer is not available!");
+    EXPECT_EQ(run.Started(), std::vector<std::string>{"PSetup.exe /uionlyifneeded"});
+    EXPECT_EQ(run.platform.EventIndex("MsiOpenDatabaseA"), -1);
+}
+
 }  // namespace
 }  // namespace boot
