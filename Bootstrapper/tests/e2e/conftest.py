@@ -1,0 +1,80 @@
+"""Fixtures of the end-to-end tests: one Xvfb display, one Wine prefix and one
+persistent wineserver per session; per test a WineTest (`wine`) and a package
+folder (`pkg`).
+
+Environment:
+  BOOTSTRAPPER_WIN_BUILD  folder with Bootstrapper.exe, recorder.exe, launcher.exe
+                          (default <repo>/build/win)
+  E2E_KEEP_PREFIX=1       keep the session's work folder (prefix, runs) for a look
+"""
+
+from __future__ import annotations
+
+import os
+import shutil
+import tempfile
+from pathlib import Path
+
+import pytest
+
+import winehost
+
+
+@pytest.fixture(scope="session")
+def build_dir() -> Path:
+    folder = winehost.find_build_dir()
+    for name in ("recorder.exe", "launcher.exe"):
+        winehost.build_file(folder, name)
+    return folder
+
+
+@pytest.fixture(scope="session")
+def session(build_dir):
+    # The prefix is large (over 1 GB): keep it out of pytest's kept temp folders.
+    work = Path(tempfile.mkdtemp(prefix="bootstrapper-e2e-"))
+    display = winehost.XDisplay().start()
+    prefix = winehost.WinePrefix(work / "prefix", display)
+    try:
+        prefix.create()
+        yield winehost.Session(work, build_dir, display, prefix)
+    finally:
+        prefix.shutdown()
+        display.stop()
+        if os.environ.get("E2E_KEEP_PREFIX") == "1":
+            print(f"\ne2e work folder kept: {work}")
+        else:
+            shutil.rmtree(work, ignore_errors=True)
+
+
+@pytest.fixture
+def wine(session, tmp_path, request):
+    test = winehost.WineTest(session, tmp_path)
+    request.node._wine_test = test
+    yield test
+    test.cleanup()
+
+
+@pytest.fixture
+def pkg(wine) -> Path:
+    """An empty package folder for the test."""
+    return wine.folder("pkg")
+
+
+@pytest.hookimpl(hookwrapper=True)
+def pytest_runtest_makereport(item, call):
+    outcome = yield
+    report = outcome.get_result()
+    test = getattr(item, "_wine_test", None)
+    if report.when == "call" and report.failed and test is not None:
+        for i, run in enumerate(test.runs, 1):
+            result = run.result
+            if result is None:
+                text = f"(run still going) command line: {run.command_line}\n" \
+                       f"records: {run.records()}\nstderr tail:\n" + \
+                       "\n".join(run.stderr().splitlines()[-30:])
+            else:
+                text = result.diagnostics()
+            report.sections.append((f"wine run {i}", text))
+        windows = test.display.visible_windows()
+        report.sections.append(("visible windows", "\n".join(f"{w} {n!r}" for w, n in windows)
+                                or "(none)"))

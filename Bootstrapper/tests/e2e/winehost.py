@@ -1,0 +1,1019 @@
+"""Runs Bootstrapper.exe and its stand-in programs under Wine for the end-to-end tests.
+
+One session owns a headless X display (Xvfb), one Wine prefix and one persistent
+wineserver. Every run goes through launcher.exe, which writes the full 32-bit exit
+code of the program to a file. A watcher thread answers message boxes (or hands
+windows to a test's own handler) so that no run waits for a person.
+
+Paths: Windows sees the Linux file system as drive Z:, so `win_path()` turns
+"/tmp/x/y" into "Z:\\tmp\\x\\y".
+"""
+
+from __future__ import annotations
+
+import contextlib
+import hashlib
+import ntpath
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import threading
+import time
+from dataclasses import dataclass, field
+from pathlib import Path
+from typing import Callable, Iterable, Mapping, NamedTuple, Sequence
+
+REPO_ROOT = Path(__file__).resolve().parents[3]
+DEFAULT_BUILD_DIRS = (REPO_ROOT / "build" / "win", REPO_ROOT / "Bootstrapper" / "build" / "win")
+
+BOOTSTRAPPER = "Bootstrapper.exe"
+ERROR_CAPTION = "Bootstrapper Error"
+RESULT_CAPTION = "Execution result"
+BOX_CAPTIONS = (ERROR_CAPTION, RESULT_CAPTION)
+
+# Locale of a run unless a test chooses one: the host's own must not leak in.
+DEFAULT_LC_ALL = "en_US.UTF-8"
+# Debug channels of a run: the message box text comes from the msgbox trace.
+DEFAULT_WINEDEBUG = "fixme-all,trace+msgbox"
+# Never offer to download Mono or Gecko.
+DLL_OVERRIDES = "mscoree,mshtml="
+
+POLL = 0.05
+
+
+class HarnessError(AssertionError):
+    """The harness itself could not do its part (missing build, Wine failure ...)."""
+
+
+class RunTimeout(AssertionError):
+    """A run did not end in time; its processes were ended."""
+
+
+def win_path(path: os.PathLike | str) -> str:
+    """Windows path of a Linux path, through drive Z:."""
+    return "Z:" + str(Path(path).absolute()).replace("/", "\\")
+
+
+def quote_arg(arg: str) -> str:
+    return f'"{arg}"' if (not arg or any(c in arg for c in ' \t"')) else arg
+
+
+def _ere_escape(text: str) -> str:
+    """Escapes text for the POSIX extended regular expressions of xdotool."""
+    return re.sub(r'([.\[\]()*+?{}|^$\\])', r'\\\1', text)
+
+
+def run_to_files(argv: Sequence[str], env: Mapping[str, str],
+                 timeout: float) -> subprocess.CompletedProcess:
+    """subprocess.run with output through files: Wine's background processes inherit
+    the output handles, so pipes would never reach their end."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        proc = subprocess.run(list(argv), env=dict(env), stdin=subprocess.DEVNULL,
+                              stdout=out, stderr=err, timeout=timeout)
+        out.seek(0)
+        err.seek(0)
+        return subprocess.CompletedProcess(
+            proc.args, proc.returncode, out.read().decode("utf-8", errors="replace"),
+            err.read().decode("utf-8", errors="replace"))
+
+
+def processes_with_env(name: str, value: str) -> list[int]:
+    """Ids of this user's processes whose environment holds name=value."""
+    wanted = f"{name}={value}".encode()
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit() or int(entry) == os.getpid():
+            continue
+        try:
+            with open(f"/proc/{entry}/environ", "rb") as f:
+                if wanted in f.read().split(b"\0"):
+                    found.append(int(entry))
+        except OSError:
+            continue
+    return found
+
+
+# --------------------------------------------------------------------------- build
+
+
+def find_build_dir() -> Path:
+    """Folder with Bootstrapper.exe, recorder.exe and launcher.exe.
+
+    BOOTSTRAPPER_WIN_BUILD wins; otherwise <repo>/build/win (or Bootstrapper/build/win).
+    """
+    explicit = os.environ.get("BOOTSTRAPPER_WIN_BUILD")
+    candidates = [Path(explicit)] if explicit else list(DEFAULT_BUILD_DIRS)
+    for folder in candidates:
+        if (folder / BOOTSTRAPPER).is_file():
+            return folder
+    raise HarnessError(
+        f"{BOOTSTRAPPER} not found in {', '.join(str(c) for c in candidates)}: build the "
+        "Windows targets (Bootstrapper, recorder, launcher) first or set "
+        "BOOTSTRAPPER_WIN_BUILD to the folder holding them")
+
+
+def build_file(build_dir: Path, name: str) -> Path:
+    path = build_dir / name
+    if not path.is_file():
+        raise HarnessError(f"{name} missing in {build_dir}: build the Windows targets "
+                           "(the e2e stubs are the targets 'recorder' and 'launcher')")
+    return path
+
+
+# --------------------------------------------------------------------------- display
+
+
+class XDisplay:
+    """A private Xvfb display and the xdotool calls the tests need."""
+
+    def __init__(self, number: int | None = None):
+        self.number = number
+        self.proc: subprocess.Popen | None = None
+
+    @property
+    def name(self) -> str:
+        return f":{self.number}"
+
+    def start(self, timeout: float = 20.0) -> "XDisplay":
+        first = self.number if self.number is not None else 100 + os.getpid() % 800
+        for number in range(first, first + 50):
+            if Path(f"/tmp/.X{number}-lock").exists() or Path(f"/tmp/.X11-unix/X{number}").exists():
+                continue
+            proc = subprocess.Popen(
+                ["Xvfb", f":{number}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+            self.number, self.proc = number, proc
+            deadline = time.monotonic() + timeout
+            while time.monotonic() < deadline and proc.poll() is None:
+                if self._xdotool("getdisplaygeometry", check=False).returncode == 0:
+                    return self
+                time.sleep(POLL)
+            self.stop()
+        raise HarnessError("could not start Xvfb")
+
+    def stop(self) -> None:
+        if self.proc and self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(5)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+        self.proc = None
+
+    def _xdotool(self, *args: str, check: bool = True) -> subprocess.CompletedProcess:
+        env = dict(os.environ, DISPLAY=self.name)
+        result = subprocess.run(["xdotool", *args], env=env, capture_output=True, text=True,
+                                timeout=10)
+        if check and result.returncode != 0:
+            raise HarnessError(f"xdotool {' '.join(args)} failed: {result.stderr.strip()}")
+        return result
+
+    def xdotool(self, *args: str) -> str:
+        return self._xdotool(*args).stdout
+
+    def search(self, names: Iterable[str] | None = None, visible: bool = True) -> list[int]:
+        """Ids of windows whose name is one of names (any name when None)."""
+        pattern = "." if names is None else "^(" + "|".join(_ere_escape(n) for n in names) + ")$"
+        args = ["search"] + (["--onlyvisible"] if visible else []) + ["--name", pattern]
+        out = self._xdotool(*args, check=False)
+        return [int(w) for w in out.stdout.split()]
+
+    def window_name(self, window: int) -> str | None:
+        out = self._xdotool("getwindowname", str(window), check=False)
+        return out.stdout.rstrip("\n") if out.returncode == 0 else None
+
+    def visible_windows(self) -> list[tuple[int, str | None]]:
+        return [(w, self.window_name(w)) for w in self.search(None)]
+
+    def screenshot(self, path: os.PathLike | str, window: int | None = None) -> Path:
+        target = "root" if window is None else str(window)
+        subprocess.run(["import", "-display", self.name, "-window", target, str(path)],
+                       check=True, capture_output=True, timeout=30)
+        return Path(path)
+
+
+class Window:
+    """A top-level window seen by the watcher; handlers drive dialogs through it."""
+
+    def __init__(self, display: XDisplay, wid: int, name: str):
+        self.display, self.id, self.name = display, wid, name
+
+    def __repr__(self) -> str:
+        return f"Window({self.id}, {self.name!r})"
+
+    def exists(self) -> bool:
+        return self.id in self.display.search([self.name])
+
+    def focus(self) -> None:
+        # Without a window manager windowactivate fails; windowfocus works.
+        self.display.xdotool("windowfocus", str(self.id))
+
+    def key(self, *keys: str) -> None:
+        self.focus()
+        self.display.xdotool("key", "--delay", "30", *keys)
+
+    def type(self, text: str) -> None:
+        self.focus()
+        self.display.xdotool("type", "--delay", "20", text)
+
+    def screenshot(self, path: os.PathLike | str, whole_screen: bool = True) -> Path:
+        return self.display.screenshot(path, None if whole_screen else self.id)
+
+    def wait_gone(self, timeout: float = 5.0) -> bool:
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if not self.exists():
+                return True
+            time.sleep(POLL)
+        return False
+
+
+def press_return(window: Window) -> None:
+    window.key("Return")
+
+
+WindowHandler = Callable[[Window], None]
+
+
+# --------------------------------------------------------------------------- results
+
+
+class Record(NamedTuple):
+    """One start of a recorder copy: what it was, how it was called, where it ran."""
+    program: str
+    command_line: str
+    cwd: str
+
+    @property
+    def name(self) -> str:
+        """File name of the program, e.g. "PSetup.exe"."""
+        return ntpath.basename(self.program)
+
+
+def parse_records(path: Path) -> list[Record]:
+    if not path.exists():
+        return []
+    records = []
+    for line in path.read_bytes().decode("cp1252", errors="replace").split("\n"):
+        line = line.rstrip("\r")
+        if not line:
+            continue
+        program, _, rest = line.partition("\t")
+        command_line, _, cwd = rest.rpartition("\t")
+        records.append(Record(program, command_line, cwd))
+    return records
+
+
+class Box(tuple):
+    """A message box: compares equal to the tuple (caption, text).
+
+    records_seen: the recorder entries that existed while the box was on screen,
+    which tells what ran before it. truncated: the text was cut by Wine's trace.
+    """
+
+    def __new__(cls, caption, text, records_seen=None, truncated=False):
+        box = super().__new__(cls, (caption, text))
+        box.records_seen = list(records_seen or [])
+        box.truncated = truncated
+        return box
+
+    caption = property(lambda self: self[0])
+    text = property(lambda self: self[1])
+
+
+# "0124:trace:msgbox:..." or, with +timestamp and +pid, "12.345:0120:0124:trace:msgbox:..."
+_BOX_TRACE = re.compile(r'^(?:[0-9.]+:)?(?:[0-9a-f]+:){1,2}trace:msgbox:MSGBOX_OnInit L"(.*)$',
+                        re.M)
+_ESCAPES = {"n": "\n", "r": "\r", "t": "\t", '"': '"', "\\": "\\"}
+
+
+def _unescape_wine(s: str) -> tuple[str, bool]:
+    """Text of a Wine debugstr_w literal (the part after L"), and whether it was cut."""
+    out, i = [], 0
+    while i < len(s):
+        c = s[i]
+        if c == "\\" and i + 1 < len(s):
+            nxt = s[i + 1]
+            if nxt in _ESCAPES:
+                out.append(_ESCAPES[nxt])
+                i += 2
+                continue
+            # Other characters appear as a backslash and four hex digits.
+            if re.fullmatch(r"[0-9a-fA-F]{4}", s[i + 1:i + 5]):
+                out.append(chr(int(s[i + 1:i + 5], 16)))
+                i += 5
+                continue
+            out.append(nxt)
+            i += 2
+            continue
+        if c == '"':
+            return "".join(out), s[i + 1:].startswith("...")
+        out.append(c)
+        i += 1
+    return "".join(out), True
+
+
+def parse_box_texts(stderr: str) -> list[tuple[str, bool]]:
+    return [_unescape_wine(m.group(1)) for m in _BOX_TRACE.finditer(stderr)]
+
+
+@dataclass
+class SeenWindow:
+    id: int
+    name: str
+    at: float
+    records_seen: list[Record]
+
+
+@dataclass
+class RunResult:
+    exit_code: int | None
+    boxes: list[Box]
+    records: list[Record]
+    stderr: str
+    windows: list[SeenWindow]
+    command_line: str
+    cwd: str
+    duration: float
+    visible_at_end: list[tuple[int, str | None]] = field(default_factory=list)
+
+    @property
+    def captions(self) -> list[str | None]:
+        return [b.caption for b in self.boxes]
+
+    @property
+    def texts(self) -> list[str | None]:
+        return [b.text for b in self.boxes]
+
+    def ran(self, name: str) -> list[Record]:
+        """Starts of the recorder copy with this file name (case-insensitive)."""
+        return [r for r in self.records if r.name.lower() == name.lower()]
+
+    def diagnostics(self, stderr_lines: int = 40) -> str:
+        tail = "\n".join(self.stderr.splitlines()[-stderr_lines:])
+        lines = [f"command line: {self.command_line}", f"cwd: {self.cwd}",
+                 f"exit code: {self.exit_code}", f"duration: {self.duration:.2f}s",
+                 "boxes:"] + [f"  {b!r}" for b in self.boxes] + ["records:"]
+        lines += [f"  {r.program} | {r.command_line} | {r.cwd}" for r in self.records]
+        lines += ["windows handled:"] + [f"  {w.id} {w.name!r}" for w in self.windows]
+        lines += ["windows visible at the end:"] + [f"  {w} {n!r}" for w, n in self.visible_at_end]
+        lines += [f"stderr (last {stderr_lines} lines):", tail]
+        return "\n".join(lines)
+
+
+# --------------------------------------------------------------------------- watcher
+
+
+_claimed_windows: set[int] = set()
+_claimed_lock = threading.Lock()
+
+
+class WindowWatcher(threading.Thread):
+    """Polls for windows with the given names and runs their handler once each.
+
+    A window still there a while after its handler ran gets the handler again (a
+    key press can get lost while a dialog is still coming up).
+    """
+
+    RETRY_AFTER = 3.0
+    MAX_TRIES = 4
+
+    def __init__(self, display: XDisplay, handlers: Mapping[str, WindowHandler],
+                 snapshot: Callable[[], list[Record]]):
+        super().__init__(daemon=True)
+        self.display, self.handlers, self.snapshot = display, dict(handlers), snapshot
+        self.seen: list[SeenWindow] = []
+        self.errors: list[str] = []
+        self._tries: dict[int, tuple[int, float]] = {}
+        self._stop_event = threading.Event()
+
+    def poll_once(self) -> None:
+        if not self.handlers:
+            return
+        for wid in self.display.search(self.handlers):
+            name = self.display.window_name(wid)
+            handler = self.handlers.get(name) if name is not None else None
+            if handler is None:
+                continue
+            tries, last = self._tries.get(wid, (0, 0.0))
+            if tries == 0:
+                with _claimed_lock:
+                    if wid in _claimed_windows:
+                        continue
+                    _claimed_windows.add(wid)
+                self.seen.append(SeenWindow(wid, name, time.monotonic(), self.snapshot()))
+            elif tries >= self.MAX_TRIES or time.monotonic() - last < self.RETRY_AFTER:
+                continue
+            self._tries[wid] = (tries + 1, time.monotonic())
+            window = Window(self.display, wid, name)
+            try:
+                handler(window)
+            except Exception as exc:  # keep watching; the run's timeout still applies
+                # A window that closed under the handler's hands is no fault.
+                if window.exists():
+                    self.errors.append(f"handler for {name!r} ({wid}): {exc!r}")
+
+    def run(self) -> None:
+        while not self._stop_event.is_set():
+            self.poll_once()
+            self._stop_event.wait(POLL)
+
+    def stop(self) -> None:
+        self._stop_event.set()
+        self.join(10)
+        # X reuses window ids once a client has gone: a later run's window may carry
+        # the id of one handled here.
+        with _claimed_lock:
+            _claimed_windows.difference_update(self._tries)
+
+
+# --------------------------------------------------------------------------- prefix
+
+
+class WinePrefix:
+    """One Wine prefix with a persistent wineserver, for a whole test session."""
+
+    def __init__(self, root: Path, display: XDisplay):
+        self.root = Path(root)
+        self.display = display
+        self.server_started = False
+
+    @property
+    def drive_c(self) -> Path:
+        return self.root / "drive_c"
+
+    @property
+    def syswow64(self) -> Path:
+        """System folder of 32-bit programs (C:\\windows\\system32 as they see it)."""
+        return self.drive_c / "windows" / "syswow64"
+
+    @property
+    def dosdevices(self) -> Path:
+        return self.root / "dosdevices"
+
+    def env(self, extra: Mapping[str, str] | None = None) -> dict[str, str]:
+        env = {k: v for k, v in os.environ.items()
+               if not k.startswith(("WINE", "LC_")) and k not in ("LANG", "LANGUAGE")}
+        env.update(WINEPREFIX=str(self.root), DISPLAY=self.display.name, WINEDEBUG="-all",
+                   WINEDLLOVERRIDES=DLL_OVERRIDES, LC_ALL=DEFAULT_LC_ALL)
+        env.update(extra or {})
+        return env
+
+    def wine(self, *args: str, check: bool = True, timeout: float = 60,
+             env: Mapping[str, str] | None = None) -> subprocess.CompletedProcess:
+        result = run_to_files(["wine", *args], self.env(env), timeout)
+        if check and result.returncode != 0:
+            raise HarnessError(f"wine {' '.join(args)} failed ({result.returncode}): "
+                               f"{result.stdout.strip()} {result.stderr.strip()}")
+        return result
+
+    def create(self) -> "WinePrefix":
+        env = self.env()
+        self.server_started = True
+        boot = run_to_files(["wineboot", "-i"], env, 300)
+        if boot.returncode != 0 or not self.syswow64.is_dir():
+            raise HarnessError(f"wineboot -i failed: {boot.stderr[-2000:]}")
+        aedebug = r"Microsoft\Windows NT\CurrentVersion\AeDebug"
+        self.reg_import({
+            # No window manager: do not wait for one when a window closes.
+            r"HKEY_CURRENT_USER\Software\Wine\X11 Driver": {"Managed": "N"},
+            # A crashing program ends with its exception code, without a crash dialog
+            # and without a debugger attaching to it.
+            r"HKEY_CURRENT_USER\Software\Wine\WineDbg": {"ShowCrashDialog": 0},
+            rf"HKEY_LOCAL_MACHINE\Software\{aedebug}": {"Debugger": "nodebugger.exe %ld %ld"},
+            rf"HKEY_LOCAL_MACHINE\Software\Wow6432Node\{aedebug}":
+                {"Debugger": "nodebugger.exe %ld %ld"},
+        }, view=64)
+        # Start over with one persistent server: the services left from the first
+        # boot do not always come up whole (RPC then stalls some runs for seconds).
+        self.stop_server()
+        run_to_files(["wineserver", "-p"], env, 60)
+        self.wine("reg", "query", r"HKCU\Software\Wine\X11 Driver")
+        return self
+
+    def stop_server(self) -> None:
+        run_to_files(["wineserver", "-k"], self.env(), 60)
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline and processes_with_env("WINEPREFIX", str(self.root)):
+            time.sleep(0.1)
+        for pid in processes_with_env("WINEPREFIX", str(self.root)):
+            with contextlib.suppress(ProcessLookupError):
+                os.kill(pid, signal.SIGKILL)
+
+    def shutdown(self) -> None:
+        if self.server_started:
+            self.stop_server()
+            self.server_started = False
+
+    # ---- registry
+
+    def reg_add(self, key: str, name: str | None, value, type: str | None = None,
+                view: int = 32) -> None:
+        """Adds one value (name None: the default value); type from the Python type."""
+        if type is None:
+            type = "REG_DWORD" if isinstance(value, int) else "REG_SZ"
+        args = ["reg", "add", key] + (["/v", name] if name is not None else ["/ve"])
+        args += ["/t", type, "/d", str(value), "/f", f"/reg:{view}"]
+        self.wine(*args)
+
+    def reg_delete(self, key: str, name: str | None = None, view: int = 32) -> bool:
+        args = ["reg", "delete", key] + (["/v", name] if name is not None else []) + \
+            ["/f", f"/reg:{view}"]
+        return self.wine(*args, check=False).returncode == 0
+
+    def reg_exists(self, key: str, view: int = 32) -> bool:
+        return self.wine("reg", "query", key, f"/reg:{view}", check=False).returncode == 0
+
+    def reg_query(self, key: str, name: str, view: int = 32) -> str | None:
+        out = self.wine("reg", "query", key, "/v", name, f"/reg:{view}", check=False)
+        if out.returncode != 0:
+            return None
+        for line in out.stdout.splitlines():
+            parts = line.strip().split(None, 2)
+            if len(parts) >= 2 and parts[0] == name and parts[1].startswith("REG_"):
+                return parts[2] if len(parts) > 2 else ""
+        return None
+
+    def reg_import(self, keys: Mapping[str, Mapping[str, object]], view: int = 32) -> None:
+        """Writes many values with one reg.exe start.
+
+        keys: {r"HKEY_LOCAL_MACHINE\\SOFTWARE\\X": {"Name": "text" | int (DWORD) | bytes}}
+        """
+        lines = ["Windows Registry Editor Version 5.00", ""]
+        for key, values in keys.items():
+            lines.append(f"[{key}]")
+            for name, value in values.items():
+                ident = "@" if name is None else '"' + name.replace("\\", "\\\\").replace('"', '\\"') + '"'
+                if isinstance(value, bool) or not isinstance(value, (int, bytes)):
+                    text = str(value).replace("\\", "\\\\").replace('"', '\\"')
+                    lines.append(f'{ident}="{text}"')
+                elif isinstance(value, int):
+                    lines.append(f"{ident}=dword:{value & 0xFFFFFFFF:08x}")
+                else:
+                    lines.append(f"{ident}=hex:" + ",".join(f"{b:02x}" for b in value))
+            lines.append("")
+        with tempfile.NamedTemporaryFile("wb", suffix=".reg", delete=False) as f:
+            f.write("\r\n".join(lines).encode("utf-16"))
+        try:
+            self.wine("reg", "import", win_path(f.name), f"/reg:{view}")
+        finally:
+            os.unlink(f.name)
+
+
+# --------------------------------------------------------------------------- package
+
+
+WXS_TEMPLATE = """<?xml version="1.0" encoding="utf-8"?>
+<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
+  <Product Id="{product_code}" Name="{name}" Language="{language}" Version="{version}"
+           Manufacturer="{manufacturer}" UpgradeCode="{upgrade_code}">
+    <Package InstallerVersion="200" Compressed="yes" Comments="end-to-end test package"/>
+    <Media Id="1" Cabinet="product.cab" EmbedCab="yes"/>
+{properties}
+    <Directory Id="TARGETDIR" Name="SourceDir">
+      <Directory Id="ProgramFilesFolder">
+        <Directory Id="INSTALLDIR" Name="{folder}">
+          <Component Id="MainFile" Guid="{component_guid}">
+            <File Id="payload" Name="payload.txt" Source="payload.txt" KeyPath="yes"/>
+          </Component>
+        </Directory>
+      </Directory>
+    </Directory>
+    <Feature Id="Main" Level="1"><ComponentRef Id="MainFile"/></Feature>
+  </Product>
+</Wix>
+"""
+
+DEFAULT_PRODUCT_CODE = "{7A3E2C10-4B5D-4E6F-8A9B-0C1D2E3F4A5B}"
+DEFAULT_UPGRADE_CODE = "{5C4B3A29-1807-4F6E-9D8C-7B6A5F4E3D2C}"
+
+
+def _xml(text: str) -> str:
+    return (text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
+            .replace('"', "&quot;"))
+
+
+class MsiFactory:
+    """Builds small Windows Installer packages with wixl, once per parameter set."""
+
+    def __init__(self, cache_dir: Path):
+        self.cache_dir = Path(cache_dir)
+        self.cache_dir.mkdir(parents=True, exist_ok=True)
+
+    def build(self, product_code: str = DEFAULT_PRODUCT_CODE, version: str = "1.0.0",
+              language: int = 1033, upgrade_code: str = DEFAULT_UPGRADE_CODE,
+              name: str = "E2E Product", manufacturer: str = "E2E Tests",
+              properties: Mapping[str, str] | None = None) -> Path:
+        props = dict(properties or {})
+        key = repr((product_code, version, language, upgrade_code, name, manufacturer,
+                    sorted(props.items())))
+        digest = hashlib.sha1(key.encode()).hexdigest()[:16]
+        out = self.cache_dir / f"{digest}.msi"
+        if out.exists():
+            return out
+        work = self.cache_dir / f"{digest}.d"
+        work.mkdir(exist_ok=True)
+        (work / "payload.txt").write_text(f"{name} {version}\n")
+        component_guid = "{%s}" % _guid_from(digest)
+        wxs = WXS_TEMPLATE.format(
+            product_code=product_code, name=_xml(name), language=language,
+            version=_xml(version), manufacturer=_xml(manufacturer),
+            upgrade_code=upgrade_code, folder=_xml(name), component_guid=component_guid,
+            properties="\n".join(f'    <Property Id="{_xml(k)}" Value="{_xml(v)}"/>'
+                                 for k, v in props.items()))
+        (work / "product.wxs").write_text(wxs)
+        result = subprocess.run(["wixl", "-o", str(out) + ".part", "product.wxs"], cwd=work,
+                                capture_output=True, text=True, timeout=60)
+        if result.returncode != 0:
+            raise HarnessError(f"wixl failed: {result.stderr}\n{wxs}")
+        os.replace(str(out) + ".part", out)
+        return out
+
+
+def _guid_from(hex_digest: str) -> str:
+    h = hashlib.md5(hex_digest.encode()).hexdigest().upper()
+    return f"{h[:8]}-{h[8:12]}-{h[12:16]}-{h[16:20]}-{h[20:32]}"
+
+
+# --------------------------------------------------------------------------- session
+
+
+class Session:
+    """Everything shared by the tests of one pytest session."""
+
+    def __init__(self, work_dir: Path, build_dir: Path, display: XDisplay, prefix: WinePrefix):
+        self.work_dir = Path(work_dir)
+        self.build_dir = build_dir
+        self.display = display
+        self.prefix = prefix
+        self.msi = MsiFactory(self.work_dir / "msi-cache")
+        self.runs_dir = self.work_dir / "runs"
+        self.runs_dir.mkdir(parents=True, exist_ok=True)
+        self.saved_dir = self.work_dir / "saved"
+        self.saved_dir.mkdir(parents=True, exist_ok=True)
+
+    @property
+    def bootstrapper(self) -> Path:
+        return build_file(self.build_dir, BOOTSTRAPPER)
+
+    @property
+    def recorder(self) -> Path:
+        return build_file(self.build_dir, "recorder.exe")
+
+    @property
+    def launcher(self) -> Path:
+        return build_file(self.build_dir, "launcher.exe")
+
+
+class Program(os.PathLike):
+    """A recorder copy placed somewhere; its behaviour is set through side files."""
+
+    def __init__(self, path: Path):
+        self.path = Path(path)
+
+    def __fspath__(self) -> str:
+        return str(self.path)
+
+    def __repr__(self) -> str:
+        return f"Program({str(self.path)!r})"
+
+    @property
+    def win_path(self) -> str:
+        return win_path(self.path)
+
+    def _side(self, suffix: str) -> Path:
+        return self.path.with_name(self.path.name + suffix)
+
+    def set_exit_code(self, code: int | str | None) -> None:
+        if code is None:
+            self._side(".exitcode").unlink(missing_ok=True)
+        else:
+            self._side(".exitcode").write_text(str(code))
+
+    def hold(self) -> None:
+        """Makes the next starts wait (after they logged) until release()."""
+        self._side(".wait").touch()
+
+    def release(self) -> None:
+        self._side(".wait").unlink(missing_ok=True)
+
+    def set_crash(self, crash: bool = True) -> None:
+        if crash:
+            self._side(".crash").touch()
+        else:
+            self._side(".crash").unlink(missing_ok=True)
+
+    def hold_mutex(self, name: str | None) -> None:
+        """Makes the next starts create and keep a mutex of this name."""
+        if name is None:
+            self._side(".mutex").unlink(missing_ok=True)
+        else:
+            self._side(".mutex").write_text(name)
+
+    def clear(self) -> None:
+        for suffix in (".exitcode", ".wait", ".crash", ".mutex"):
+            self._side(suffix).unlink(missing_ok=True)
+
+
+class Run:
+    """One started program (normally Bootstrapper.exe) and everything it started."""
+
+    def __init__(self, session: Session, program: Path, cwd: str, command_line: str,
+                 env: Mapping[str, str], handlers: Mapping[str, WindowHandler],
+                 captions: Iterable[str], timeout: float):
+        self.session = session
+        self.captions = frozenset(captions)
+        self.program = program
+        self.cwd = cwd
+        self.command_line = command_line
+        self.timeout = timeout
+        self.dir = Path(tempfile.mkdtemp(prefix="run-", dir=session.runs_dir))
+        self.exit_file = self.dir / "exitcode.txt"
+        self.log_file = self.dir / "records.log"
+        self.stderr_file = self.dir / "stderr.txt"
+        self.env = dict(env, RECORDER_LOG=win_path(self.log_file))
+        self.watcher = WindowWatcher(session.display, handlers, self.records)
+        self.proc: subprocess.Popen | None = None
+        self.started_at = 0.0
+        self.result: RunResult | None = None
+
+    def start(self) -> "Run":
+        self.watcher.start()
+        argv = ["wine", str(self.session.launcher), self.cwd, win_path(self.exit_file),
+                win_path(self.program) if isinstance(self.program, Path) else str(self.program),
+                self.command_line]
+        self.started_at = time.monotonic()
+        with open(self.stderr_file, "wb") as err:
+            self.proc = subprocess.Popen(argv, env=self.session.prefix.env(self.env),
+                                         cwd=self.dir, stdin=subprocess.DEVNULL,
+                                         stdout=err, stderr=err, start_new_session=True)
+        return self
+
+    def records(self) -> list[Record]:
+        return parse_records(self.log_file)
+
+    def stderr(self) -> str:
+        try:
+            return self.stderr_file.read_bytes().decode("utf-8", errors="replace")
+        except FileNotFoundError:
+            return ""
+
+    def wait_for_record(self, name: str, timeout: float = 20.0) -> Record:
+        """Waits until a recorder copy with this file name has started."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            found = [r for r in self.records() if r.name.lower() == name.lower()]
+            if found:
+                return found[0]
+            if self.proc and self.proc.poll() is not None:
+                break
+            time.sleep(POLL)
+        self.abort()
+        raise RunTimeout(f"{name} was not started\n" + self._finish().diagnostics())
+
+    def abort(self) -> None:
+        """Ends the program and everything it started."""
+        if not self.proc or self.proc.poll() is not None:
+            return
+        (self.dir / "exitcode.txt.abort").touch()
+        try:
+            self.proc.wait(10)
+        except subprocess.TimeoutExpired:
+            # Every process of the run carries the run's own RECORDER_LOG.
+            for pid in processes_with_env("RECORDER_LOG", self.env["RECORDER_LOG"]):
+                with contextlib.suppress(ProcessLookupError):
+                    os.kill(pid, signal.SIGKILL)
+            self.proc.wait(10)
+
+    def wait(self, timeout: float | None = None) -> RunResult:
+        if self.result is not None:
+            return self.result
+        limit = self.timeout if timeout is None else timeout
+        try:
+            self.proc.wait(max(0.0, self.started_at + limit - time.monotonic()))
+        except subprocess.TimeoutExpired:
+            visible = self.session.display.visible_windows()
+            self.abort()
+            result = self._finish()
+            result.visible_at_end = visible
+            raise RunTimeout(f"run did not end within {limit:.0f}s; it was ended\n"
+                             + result.diagnostics()) from None
+        result = self._finish()
+        if self.proc.returncode != 0 or result.exit_code is None:
+            raise HarnessError(f"launcher failed with status {self.proc.returncode}\n"
+                               + result.diagnostics())
+        if self.watcher.errors:
+            raise HarnessError("window handler failed: " + "; ".join(self.watcher.errors)
+                               + "\n" + result.diagnostics())
+        return result
+
+    def _finish(self) -> RunResult:
+        self.watcher.stop()
+        stderr = self.stderr()
+        texts = parse_box_texts(stderr)
+        box_windows = [w for w in self.watcher.seen if w.name in self.captions]
+        boxes = []
+        for i in range(max(len(texts), len(box_windows))):
+            w = box_windows[i] if i < len(box_windows) else None
+            text, truncated = texts[i] if i < len(texts) else (None, False)
+            boxes.append(Box(w.name if w else None, text, w.records_seen if w else None,
+                             truncated))
+        exit_code = None
+        if self.exit_file.exists():
+            raw = self.exit_file.read_text().strip()
+            exit_code = int(raw) if raw.isdigit() else None
+        self.result = RunResult(
+            exit_code=exit_code, boxes=boxes, records=self.records(), stderr=stderr,
+            windows=list(self.watcher.seen), command_line=self.command_line, cwd=self.cwd,
+            duration=time.monotonic() - self.started_at)
+        return self.result
+
+
+class WineTest:
+    """Per-test access to the session; undoes the test's changes to the prefix."""
+
+    def __init__(self, session: Session, tmp_path: Path):
+        self.session = session
+        self.tmp_path = Path(tmp_path)
+        self.runs: list[Run] = []
+        self._undo: list[Callable[[], None]] = []
+
+    @property
+    def prefix(self) -> WinePrefix:
+        return self.session.prefix
+
+    @property
+    def display(self) -> XDisplay:
+        return self.session.display
+
+    def cleanup(self) -> None:
+        for run in self.runs:
+            run.abort()
+        errors = []
+        while self._undo:
+            try:
+                self._undo.pop()()
+            except Exception as exc:
+                errors.append(repr(exc))
+        if errors:
+            raise HarnessError("cleanup failed: " + "; ".join(errors))
+
+    # ---- folders and files
+
+    def folder(self, name: str = "pkg") -> Path:
+        path = self.tmp_path / name
+        path.mkdir(parents=True, exist_ok=True)
+        return path
+
+    def place_bootstrapper(self, folder: Path, name: str = BOOTSTRAPPER) -> Path:
+        target = Path(folder) / name
+        target.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copyfile(self.session.bootstrapper, target)
+        return target
+
+    def place_recorder(self, folder: Path, name: str, exit_code: int | str | None = None,
+                       wait: bool = False, crash: bool = False) -> Program:
+        """Copies recorder.exe to folder/name (name may hold sub-folders, / or \\)."""
+        target = Path(folder).joinpath(*re.split(r"[\\/]", name))
+        target.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copyfile(self.session.recorder, target)
+        program = Program(target)
+        program.clear()
+        program.set_exit_code(exit_code)
+        if wait:
+            program.hold()
+        if crash:
+            program.set_crash()
+        return program
+
+    def install_msiexec_recorder(self, exit_code: int | str | None = None,
+                                 wait: bool = False) -> Program:
+        """Puts a recorder in place of the 32-bit msiexec.exe until the test ends."""
+        target = self.prefix.syswow64 / "msiexec.exe"
+        saved = self.session.saved_dir / "msiexec.exe"
+        if not saved.exists():
+            shutil.copy2(target, saved)
+        program = self.place_recorder(target.parent, target.name, exit_code, wait)
+
+        def restore():
+            program.clear()
+            shutil.copy2(saved, target)
+        self._undo.append(restore)
+        return program
+
+    def write_setup_ini(self, folder: Path, content: str | Mapping[str, Mapping[str, str]],
+                        name: str = "Setup.ini", encoding: str = "cp1252") -> Path:
+        """Writes an ini file: raw text, or {section: {key: value}} (CRLF line ends)."""
+        if isinstance(content, str):
+            text = content.replace("\r\n", "\n").replace("\n", "\r\n")
+        else:
+            lines = []
+            for section, values in content.items():
+                lines.append(f"[{section}]")
+                lines += [f"{k}={v}" for k, v in values.items()]
+                lines.append("")
+            text = "\r\n".join(lines)
+        path = Path(folder) / name
+        path.write_bytes(text.encode(encoding))
+        return path
+
+    def place_msi(self, folder: Path, filename: str = "Product.msi", **params) -> Path:
+        """Copies a cached package (see MsiFactory.build for params) into folder."""
+        target = Path(folder) / filename
+        shutil.copyfile(self.session.msi.build(**params), target)
+        return target
+
+    # ---- registry and Wine settings
+
+    def reg_add(self, key: str, name: str | None, value, type: str | None = None,
+                view: int = 32) -> None:
+        """Adds a registry value; the test's end removes it (and the key if it was new)."""
+        existed = self.prefix.reg_exists(key, view)
+        self.prefix.reg_add(key, name, value, type, view)
+        if existed:
+            self._undo.append(lambda: self.prefix.reg_delete(key, name, view))
+        else:
+            self._undo.append(lambda: self.prefix.reg_delete(key, None, view))
+
+    def reg_import(self, keys: Mapping[str, Mapping[str, object]], view: int = 32) -> None:
+        """Writes many values at once; the test's end removes the keys named here."""
+        self.prefix.reg_import(keys, view)
+        for key in keys:
+            self._undo.append(lambda key=key: self.prefix.reg_delete(key, None, view))
+
+    def set_windows_version(self, version: str, exe_name: str = BOOTSTRAPPER) -> None:
+        """Version Wine reports to that program: nt40, win2k, winxp, win7, win10 ..."""
+        key = rf"HKCU\Software\Wine\AppDefaults\{exe_name}"
+        self.prefix.reg_add(key, "Version", version, view=64)
+        self._undo.append(lambda: self.prefix.reg_delete(key, None, view=64))
+
+    def map_drive(self, letter: str, folder: Path) -> str:
+        """Maps a drive letter to a Linux folder; returns the root, e.g. "T:\\"."""
+        link = self.prefix.dosdevices / f"{letter.lower()}:"
+        if link.exists() or link.is_symlink():
+            raise HarnessError(f"drive {letter}: is taken in the prefix")
+        os.symlink(Path(folder).absolute(), link)
+        self._undo.append(lambda: link.unlink(missing_ok=True))
+        return f"{letter.upper()}:\\"
+
+    # ---- runs
+
+    def start_bootstrapper(self, folder: Path | str, args: str | Sequence[str] = "",
+                           exe: Path | str | None = None, command_line: str | None = None,
+                           env: Mapping[str, str] | None = None, lc_all: str | None = None,
+                           timeout: float = 30.0,
+                           handlers: Mapping[str, WindowHandler] | None = None,
+                           captions: Iterable[str] = BOX_CAPTIONS,
+                           winedebug: str = DEFAULT_WINEDEBUG) -> Run:
+        """Starts Bootstrapper.exe with folder as its current directory.
+
+        folder: a Linux folder, or a Windows path string such as "T:\\".
+        exe: the program to start; default: Bootstrapper.exe copied into folder (when
+             folder is a Linux folder and holds none yet).
+        args: appended to the quoted program path; command_line replaces it all.
+        handlers: {window name: handler}; the names in captions get press_return
+             unless handlers names them too.
+        """
+        if isinstance(folder, Path):
+            cwd = win_path(folder)
+            if exe is None:
+                exe = folder / BOOTSTRAPPER
+                if not exe.exists():
+                    self.place_bootstrapper(folder)
+        else:
+            cwd = folder
+            if exe is None:
+                raise HarnessError("give exe when the folder is a Windows path")
+        program_win = win_path(exe) if isinstance(exe, Path) else str(exe)
+        if command_line is None:
+            if not isinstance(args, str):
+                args = " ".join(quote_arg(a) for a in args)
+            command_line = f'"{program_win}"' + (f" {args}" if args else "")
+        captions = tuple(captions)
+        all_handlers: dict[str, WindowHandler] = {c: press_return for c in captions}
+        all_handlers.update(handlers or {})
+        run_env = {"WINEDEBUG": winedebug, **({"LC_ALL": lc_all} if lc_all else {}),
+                   **(env or {})}
+        run = Run(self.session, exe if isinstance(exe, Path) else program_win, cwd,
+                  command_line, run_env, all_handlers, captions, timeout)
+        self.runs.append(run)
+        return run.start()
+
+    def run_bootstrapper(self, folder: Path | str, **kwargs) -> RunResult:
+        """start_bootstrapper(...) and wait for the end of the run (see there)."""
+        timeout = kwargs.get("timeout", 30.0)
+        return self.start_bootstrapper(folder, **kwargs).wait(timeout)
+
+    def start_program(self, program: os.PathLike | str, folder: Path | str,
+                      command_line: str | None = None, **kwargs) -> Run:
+        """Starts any program through the launcher, watched like the bootstrapper."""
+        exe = Path(program) if not isinstance(program, str) else program
+        return self.start_bootstrapper(folder, exe=exe, command_line=command_line, **kwargs)
+
+    def run_program(self, program: os.PathLike | str, folder: Path | str,
+                    command_line: str | None = None, **kwargs) -> RunResult:
+        timeout = kwargs.get("timeout", 30.0)
+        return self.start_program(program, folder, command_line, **kwargs).wait(timeout)
