@@ -34,10 +34,15 @@ def session(build_dir):
     work = Path(tempfile.mkdtemp(prefix="bootstrapper-e2e-"))
     display = winehost.XDisplay().start()
     prefix = winehost.WinePrefix(work / "prefix", display)
+    session = None
     try:
         prefix.create()
-        yield winehost.Session(work, build_dir, display, prefix)
+        session = winehost.Session(work, build_dir, display, prefix)
+        session.start_keeper()
+        yield session
     finally:
+        if session is not None:
+            session.stop_keeper()
         prefix.shutdown()
         display.stop()
         if os.environ.get("E2E_KEEP_PREFIX") == "1":

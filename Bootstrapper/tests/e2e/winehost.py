@@ -655,6 +655,40 @@ class Session:
         self.saved_dir = self.work_dir / "saved"
         self.saved_dir.mkdir(parents=True, exist_ok=True)
 
+    def start_keeper(self) -> None:
+        """Keeps one idle program with a hidden window running for the session.
+
+        Wine's desktop process ends when the last program with windows has gone and
+        starts again with the next one; that costs time on every run and, on a busy
+        machine, now and then a start without a display driver.
+        """
+        folder = self.work_dir / "keeper"
+        folder.mkdir(exist_ok=True)
+        target = folder / "keeper.exe"
+        shutil.copyfile(self.recorder, target)
+        self.keeper = Program(target)
+        self.keeper.hold()
+        self.keeper._side(".window").touch()
+        env = dict(RECORDER_LOG=win_path(folder / "keeper.log"))
+        with open(folder / "stderr.txt", "wb") as err:
+            self.keeper_proc = subprocess.Popen(
+                ["wine", str(target)], env=self.prefix.env(env), cwd=folder,
+                stdin=subprocess.DEVNULL, stdout=err, stderr=err, start_new_session=True)
+        deadline = time.monotonic() + 60
+        while time.monotonic() < deadline and not parse_records(folder / "keeper.log"):
+            time.sleep(POLL)
+
+    def stop_keeper(self) -> None:
+        proc = getattr(self, "keeper_proc", None)
+        if proc is None:
+            return
+        self.keeper.release()
+        try:
+            proc.wait(10)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+        self.keeper_proc = None
+
     @property
     def bootstrapper(self) -> Path:
         return build_file(self.build_dir, BOOTSTRAPPER)

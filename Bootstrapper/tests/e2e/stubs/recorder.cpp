@@ -10,6 +10,8 @@
  *     <own path>.mutex     holds a mutex with the name written in this file
  *                          (created before logging, kept until the exit)
  *     <own path>.wait      while it exists, the program waits (after logging)
+ *     <own path>.window    the program owns a hidden top-level window while it
+ *                          waits (keeps the desktop process of Wine alive)
  *     <own path>.crash     the program dies of an access violation
  *     <own path>.exitcode  exit code: decimal (may be negative, up to
  *                          4294967295) or hexadecimal with 0x; absent -> 0
@@ -131,9 +133,29 @@ int main(void)
     append_record(module);
 
     lstrcpyA(path, module);
+    lstrcatA(path, ".window");
+    HWND window = NULL;
+    if (file_exists(path)) {
+        WNDCLASSA wc;
+        ZeroMemory(&wc, sizeof wc);
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.hInstance = GetModuleHandleA(NULL);
+        wc.lpszClassName = "RecorderWindow";
+        RegisterClassA(&wc);
+        window = CreateWindowExA(0, wc.lpszClassName, "recorder", WS_OVERLAPPED, 0, 0, 10, 10,
+                                 NULL, NULL, wc.hInstance, NULL);
+    }
+
+    lstrcpyA(path, module);
     lstrcatA(path, ".wait");
-    while (file_exists(path))
+    while (file_exists(path)) {
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
         Sleep(20);
+    }
+    if (window)
+        DestroyWindow(window);
 
     lstrcpyA(path, module);
     lstrcatA(path, ".crash");
