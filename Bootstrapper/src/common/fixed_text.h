@@ -17,7 +17,11 @@ bool FormatText(char* buffer, std::size_t capacity, const char* format, ...)
     __attribute__((format(printf, 3, 4)))
 #endif
     ;
-bool FormatTextV(char* buffer, std::size_t capacity, const char* format, std::va_list args);
+bool FormatTextV(char* buffer, std::size_t capacity, const char* format, std::va_list args)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 3, 0)))
+#endif
+    ;
 
 std::size_t TextLength(const char* text);
 bool TextEquals(const char* a, const char* b);
