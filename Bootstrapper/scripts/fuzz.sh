@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (clang, AddressSanitizer, UndefinedBehaviorSanitizer) and
+# runs each on a copy of its committed seeds for a bounded time, all at once. Fails when
+# any target finds an input that breaks an invariant or trips a sanitizer; the input is
+# kept in the build directory and named in the summary.
+#
+# BOOTSTRAPPER_FUZZ_SECONDS sets the time of the runs (default 45); BOOTSTRAPPER_BUILD_ROOT
+# the build root, as for test.sh.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+project=$(dirname "$here")
+repo=$(dirname "$project")
+build="${BOOTSTRAPPER_BUILD_ROOT:-$repo/build}/fuzz"
+seconds="${BOOTSTRAPPER_FUZZ_SECONDS:-45}"
+targets=(versions numbers registry run)
+
+echo "== fuzzing (${seconds} s, ${#targets[@]} targets at once)"
+cmake -S "$project" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBOOTSTRAPPER_FUZZ=ON >/dev/null
+cmake --build "$build" --target fuzz_targets -j "$(nproc)" >/dev/null
+
+# libFuzzer adds what it finds to the corpus it is given: it works on a fresh copy, and
+# the committed seeds stay as they are.
+work="$build/runs"
+rm -rf "$work"
+pids=()
+for target in "${targets[@]}"; do
+  mkdir -p "$work/$target/corpus" "$work/$target/findings"
+  cp "$project/tests/fuzz/corpus/$target/"* "$work/$target/corpus/"
+  "$build/tests/fuzz/fuzz_$target" "$work/$target/corpus" \
+    -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="$work/$target/findings/" \
+    >"$work/$target/log" 2>&1 &
+  pids+=($!)
+done
+
+failed=0
+for i in "${!targets[@]}"; do
+  target=${targets[$i]}
+  status=0
+  wait "${pids[$i]}" || status=$?
+  log="$work/$target/log"
+  # A run that fails on its seeds ends before it prints any of these.
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n1)
+  coverage=$(grep -o 'cov: [0-9]*' "$log" | tail -n1 | cut -d' ' -f2 || true)
+  corpus=$(find "$work/$target/corpus" -type f | wc -l)
+  finding=$(find "$work/$target/findings" -type f -print -quit)
+  if [ "$status" -eq 0 ] && [ -z "$finding" ]; then
+    printf 'fuzz_%-9s ok      %9s runs, coverage %s, corpus %s\n' "$target" "${runs:-?}" "${coverage:-?}" "$corpus"
+  else
+    failed=1
+    printf 'fuzz_%-9s FAILED  exit %s, input %s, log %s\n' "$target" "$status" "${finding:-none}" "$log"
+    grep -m1 -A12 -E '^==== invariant broken|ERROR: (AddressSanitizer|UndefinedBehaviorSanitizer|libFuzzer)|runtime error' \
+      "$log" | sed 's/^/    /' || true
+  fi
+done
+exit "$failed"

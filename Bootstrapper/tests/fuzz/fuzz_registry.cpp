@@ -1,0 +1,232 @@
+// The registry check of a prerequisite section, with fuzzed CheckKey, CheckValue,
+// CheckContent and value data of several types (strings with and without their zero,
+// numbers, multi-strings, raw bytes, every length). Checked once directly and once as
+// section Prereq0 of a chain that may run a program.
+//
+// Fields: key, value, content, exists (default 1), denied, present (default 1), type
+// (sz, raw, multi, dword, qword; default raw), data, do, expect, exec, exit.
+
+#include <string>
+#include <vector>
+
+#include "fake_platform.h"
+#include "fuzz_input.h"
+#include "prereq/prerequisite_chain.h"
+#include "reference.h"
+
+namespace boot::fuzzing {
+namespace {
+
+constexpr std::size_t kLongestValue = kTextBufferSize - 1;
+const char* const kIniPath = "C:\\Setup\\Setup.ini";
+const char* const kProgram = "prereq.exe";
+
+struct RegistryWorld {
+    std::string key;
+    std::string value;
+    std::string content;
+    bool exists = true;
+    bool denied = false;
+    bool present = true;
+    std::string data;  // the bytes stored, as the value's type lays them out
+};
+
+std::string LittleEndian(std::uint64_t number, std::size_t bytes)
+{
+    std::string out;
+    for (std::size_t i = 0; i < bytes; ++i) {
+        out += static_cast<char>((number >> (8 * i)) & 0xFF);
+    }
+    return out;
+}
+
+std::string StoredData(const FuzzFields& fields)
+{
+    const std::string type = fields.Text("type", "raw");
+    const std::string payload = fields.Bytes("data");
+    if (type == "sz") {
+        return payload + std::string(1, '\0');
+    }
+    if (type == "multi") {
+        return payload + std::string(2, '\0');
+    }
+    if (type == "dword") {
+        return LittleEndian(fields.Number("data", 0), 4);
+    }
+    if (type == "qword") {
+        return LittleEndian(std::strtoull(fields.Text("data").c_str(), nullptr, 0), 8);
+    }
+    return payload;  // raw bytes, or a string stored without its zero
+}
+
+void Script(testing::FakePlatform& platform, const RegistryWorld& world)
+{
+    if (world.key.empty() || !world.exists) {
+        return;
+    }
+    platform.AddRegistryKey(world.key);
+    if (world.denied) {
+        platform.DenyRegistryKey(world.key);
+    }
+    const std::string storedName = world.present ? world.value : world.value + "-other";
+    platform.SetRegistryBytes(world.key, storedName, std::vector<std::uint8_t>(world.data.begin(), world.data.end()));
+}
+
+// The check as documented: the data must fit in the content and its zero, and read as a
+// zero-terminated string over the returned bytes only, equal the content.
+bool ExpectedCheck(const RegistryWorld& world)
+{
+    if (world.key.empty()) {
+        return true;
+    }
+    if (!world.exists || world.denied || !world.present) {
+        return false;
+    }
+    if (world.data.size() > world.content.size() + 1) {
+        return false;
+    }
+    return world.content.empty() || UpToZero(world.data) == world.content;
+}
+
+std::size_t CountEvents(const testing::FakePlatform& platform, const std::string& prefix)
+{
+    std::size_t count = 0;
+    for (const std::string& event : platform.events) {
+        count += event.compare(0, prefix.size(), prefix) == 0 ? 1 : 0;
+    }
+    return count;
+}
+
+void CheckRegistryUse(const testing::FakePlatform& platform, const RegistryWorld& world)
+{
+    FUZZ_CHECK(platform.OpenRegistryKeys() == 0, "a registry key was left open");
+    if (world.key.empty()) {
+        FUZZ_CHECK(CountEvents(platform, "RegOpenKeyExA:") == 0, "the registry was opened without a CheckKey");
+        return;
+    }
+    FUZZ_CHECK(platform.registryOpenAccess == std::vector<std::uint32_t>{kKeyRead}, "one open with KEY_READ alone");
+    FUZZ_CHECK(platform.registryOpenOptions == std::vector<std::uint32_t>{0}, "options 0");
+    FUZZ_CHECK(platform.HasEvent("RegOpenKeyExA:" + world.key), "the key opened is not the CheckKey");
+    const bool opens = world.exists && !world.denied;
+    if (!opens) {
+        FUZZ_CHECK(platform.registryReadCapacities.empty(), "a value was read from a key that did not open");
+        return;
+    }
+    const std::uint32_t capacity = static_cast<std::uint32_t>(world.content.size() + 1);
+    FUZZ_CHECK(platform.registryReadCapacities == std::vector<std::uint32_t>{capacity},
+               "read capacity for content of " << world.content.size() << " characters");
+    FUZZ_CHECK(capacity <= kTextBufferSize, "read capacity " << capacity);
+    FUZZ_CHECK(platform.HasEvent("RegQueryValueExA:" + world.value), "the value read is not the CheckValue");
+}
+
+void CheckDirectly(const RegistryWorld& world)
+{
+    testing::FakePlatform platform;
+    Script(platform, world);
+    PrerequisiteStep step;
+    step.execute.Assign(kProgram);
+    step.checkKey.Assign(world.key.c_str());
+    step.checkValue.Assign(world.value.c_str());
+    step.checkContent.Assign(world.content.c_str());
+
+    const bool passed = EvaluateRegistryCheck(platform, step);
+    FUZZ_CHECK(passed == ExpectedCheck(world), "check " << passed << " for content \"" << world.content.substr(0, 100)
+                                                         << "\" (" << world.content.size() << " characters) against "
+                                                         << world.data.size() << " stored bytes");
+    CheckRegistryUse(platform, world);
+}
+
+void CheckInTheChain(const RegistryWorld& world, const FuzzFields& fields)
+{
+    testing::FakePlatform platform;
+    Script(platform, world);
+    const std::string execute = fields.Text("exec", std::string(kProgram) + " /install");
+    const std::string doExecute = fields.Text("do");
+    const std::string expectedResult = fields.Text("expect");
+    platform.AddProgram(kProgram, fields.Number("exit", 0));
+    platform.SetIniValue(kIniPath, "Prereq0", "Execute", execute);
+    platform.SetIniValue(kIniPath, "Prereq0", "DoExecuteIfCheckIs", doExecute);
+    platform.SetIniValue(kIniPath, "Prereq0", "ExecuteOkIfResultIs", expectedResult);
+    platform.SetIniValue(kIniPath, "Prereq0", "CheckKey", world.key);
+    platform.SetIniValue(kIniPath, "Prereq0", "CheckValue", world.value);
+    platform.SetIniValue(kIniPath, "Prereq0", "CheckContent", world.content);
+    TextBuffer iniPath;
+    iniPath.Assign(kIniPath);
+
+    const StepResult result = RunPrerequisiteChain(platform, iniPath);
+
+    FUZZ_CHECK(platform.OpenRegistryKeys() == 0 && platform.OpenKernelHandles() == 0, "a handle was left open");
+    if (execute.empty()) {
+        FUZZ_CHECK(!result.endsRun && platform.processes.empty() && platform.registryOpenAccess.empty(),
+                   "an empty Execute must end the chain before anything else");
+        return;
+    }
+    if (execute.size() > kLongestValue) {
+        FUZZ_CHECK(result.endsRun && result.exitCode == 6 && platform.processes.empty(), "a cut Execute");
+        FUZZ_CHECK(platform.messageBoxes.size() == 1 && platform.messageBoxes[0].text == "Command line too long!",
+                   "message for an Execute that does not fit");
+        return;
+    }
+    for (const std::string* setting : {&doExecute, &expectedResult, &world.key, &world.value, &world.content}) {
+        if (setting->size() > kLongestValue) {
+            FUZZ_CHECK(result.endsRun && result.exitCode == 6, "a setting that does not fit was taken");
+            FUZZ_CHECK(platform.processes.empty() && platform.registryOpenAccess.empty(), "acted on a cut setting");
+            FUZZ_CHECK(platform.messageBoxes.size() == 1 && platform.messageBoxes[0].text == "Setting too long!",
+                       "message for a setting that does not fit");
+            return;
+        }
+    }
+    CheckRegistryUse(platform, world);
+
+    const bool runs = ExpectedCheck(world) == (ReferenceUpper(doExecute) == "TRUE");
+    if (!runs) {
+        FUZZ_CHECK(!result.endsRun && platform.processes.empty() && platform.messageBoxes.empty(),
+                   "a skipped section did something");
+        return;
+    }
+    FUZZ_CHECK(platform.processes.size() == 1 && platform.processes[0].commandLine == execute,
+               "the section's command line was not started as written");
+    testing::FakePlatform probe;
+    probe.AddProgram(kProgram, fields.Number("exit", 0));
+    const std::int32_t exitCode = ExitCodeOf(probe, execute);
+    if (ReferenceUpper(expectedResult) == "DEBUG") {
+        const std::string text = execute + "\n\rreturned\n\rDec: " + std::to_string(exitCode) + "\n\rHex: " +
+                                 Hex(static_cast<std::uint32_t>(exitCode));
+        FUZZ_CHECK(result.endsRun && result.exitCode == exitCode, "debug run must end with the program's code");
+        FUZZ_CHECK(platform.messageBoxes.size() == 1, "one debug box");
+        FUZZ_CHECK(platform.messageBoxes[0].text == text, "debug text \"" << platform.messageBoxes[0].text << "\"");
+        FUZZ_CHECK(platform.messageBoxes[0].caption == "Execution result" && platform.messageBoxes[0].style == 0x40u,
+                   "debug box caption and style");
+        return;
+    }
+    FUZZ_CHECK(platform.messageBoxes.empty(), "a box outside debug mode");
+    const bool expected = exitCode == ReferenceDecimal(expectedResult);
+    FUZZ_CHECK(result.endsRun == !expected, "exit code " << exitCode << " against \"" << expectedResult << "\"");
+    if (result.endsRun) {
+        FUZZ_CHECK(result.exitCode == exitCode, "the run must end with the program's exit code");
+    }
+}
+
+}  // namespace
+}  // namespace boot::fuzzing
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    using namespace boot::fuzzing;
+    const FuzzFields fields(data, size);
+    RegistryWorld world;
+    world.key = fields.Text("key");
+    world.value = fields.Text("value");
+    world.content = fields.Text("content");
+    world.exists = !fields.Has("exists") || fields.Flag("exists");
+    world.denied = fields.Flag("denied");
+    world.present = !fields.Has("present") || fields.Flag("present");
+    world.data = StoredData(fields);
+
+    if (world.key.size() <= kLongestValue && world.value.size() <= kLongestValue &&
+        world.content.size() <= kLongestValue) {
+        CheckDirectly(world);
+    }
+    CheckInTheChain(world, fields);
+    return 0;
+}
