@@ -77,3 +77,15 @@ int WINAPI WinMain(HINSTANCE a, HINSTANCE b, LPSTR c, int d) {
     assert result.exit_code == 42
     assert result.boxes == [(ERROR_CAPTION, "First\r\nline \u00e4"),
                             ("Execution result", "Second")]
+
+
+def test_msiexec_recorder_stands_in_for_the_system_one_until_the_test_ends(wine, pkg):
+    real = (wine.prefix.syswow64 / "msiexec.exe").read_bytes()
+    msiexec = wine.install_msiexec_recorder(exit_code=1641)
+    result = wine.run_program(r"C:\windows\system32\msiexec.exe", win_path(pkg),
+                              r"msiexec /i Z:\x\Product.msi")
+    assert result.exit_code == 1641
+    assert result.records == [(msiexec.win_path, r"msiexec /i Z:\x\Product.msi", win_path(pkg))]
+    assert msiexec.win_path == r"C:\windows\syswow64\msiexec.exe"
+    wine.cleanup()
+    assert (wine.prefix.syswow64 / "msiexec.exe").read_bytes() == real

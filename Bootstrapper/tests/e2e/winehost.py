@@ -454,6 +454,15 @@ class WinePrefix:
     def dosdevices(self) -> Path:
         return self.root / "dosdevices"
 
+    def win_path(self, path: os.PathLike | str) -> str:
+        """Windows path of a Linux path: C:\\... inside drive_c, Z:\\... elsewhere."""
+        path = Path(path).absolute()
+        try:
+            rel = path.relative_to(self.drive_c)
+        except ValueError:
+            return win_path(path)
+        return "C:\\" + str(rel).replace("/", "\\") if str(rel) != "." else "C:\\"
+
     def env(self, extra: Mapping[str, str] | None = None) -> dict[str, str]:
         env = {k: v for k, v in os.environ.items()
                if not k.startswith(("WINE", "LC_")) and k not in ("LANG", "LANGUAGE")}
@@ -705,8 +714,9 @@ class Session:
 class Program(os.PathLike):
     """A recorder copy placed somewhere; its behaviour is set through side files."""
 
-    def __init__(self, path: Path):
+    def __init__(self, path: Path, win: str | None = None):
         self.path = Path(path)
+        self._win = win
 
     def __fspath__(self) -> str:
         return str(self.path)
@@ -716,7 +726,8 @@ class Program(os.PathLike):
 
     @property
     def win_path(self) -> str:
-        return win_path(self.path)
+        """The path as the program itself reports it (C:\\... inside the prefix)."""
+        return self._win or win_path(self.path)
 
     def _side(self, suffix: str) -> Path:
         return self.path.with_name(self.path.name + suffix)
@@ -914,7 +925,7 @@ class WineTest:
         target = Path(folder).joinpath(*re.split(r"[\\/]", name))
         target.parent.mkdir(parents=True, exist_ok=True)
         shutil.copyfile(self.session.recorder, target)
-        program = Program(target)
+        program = Program(target, self.prefix.win_path(target))
         program.clear()
         program.set_exit_code(exit_code)
         if wait:
