@@ -12,12 +12,23 @@ from __future__ import annotations
 
 import os
 import shutil
+import signal
 import tempfile
+import threading
 from pathlib import Path
 
 import pytest
 
 import winehost
+
+
+def pytest_configure(config):
+    # A run stopped with SIGTERM (timeout, CI) still ends its display, wineserver and
+    # Wine programs: pytest tears fixtures down on KeyboardInterrupt.
+    def stop(signum, frame):
+        raise KeyboardInterrupt(f"signal {signum}")
+    if threading.current_thread() is threading.main_thread():
+        signal.signal(signal.SIGTERM, stop)
 
 
 @pytest.fixture(scope="session")
