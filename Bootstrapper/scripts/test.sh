@@ -21,7 +21,11 @@ cmake -S "$project" -B "$build/host-sanitize" -DCMAKE_BUILD_TYPE=Debug -DBOOTSTR
 cmake --build "$build/host-sanitize" -j "$jobs"
 ctest --test-dir "$build/host-sanitize" --output-on-failure -j "$jobs"
 
+bash "$here/fuzz.sh"
+
 bash "$here/build-windows.sh"
 
 echo "== end-to-end tests under Wine"
-BOOTSTRAPPER_WIN_BUILD="$build/win" /usr/bin/python3 -m pytest -q -p no:cacheprovider "$project/tests/e2e"
+rm -rf "$build/e2e-tmp"
+BOOTSTRAPPER_WIN_BUILD="$build/win" /usr/bin/python3 -m pytest -q -p no:cacheprovider \
+  --basetemp="$build/e2e-tmp" "$project/tests/e2e"
