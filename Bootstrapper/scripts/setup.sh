@@ -11,7 +11,7 @@ packages=(
   wine wine32:i386 wine64
   msitools wixl
   xvfb xauth xdotool imagemagick
-  locales python3 python3-pytest
+  locales python3 python3-pytest python3-pefile
   clang clang-tidy cppcheck libclang-rt-14-dev
 )
 

@@ -96,6 +96,19 @@ def test_cancel_starts_nothing_and_ends_with_zero(wine, pkg, new_product, keys):
     assert result.exit_code == 0
 
 
+def test_close_box_starts_nothing_and_ends_with_zero(wine, pkg, new_product):
+    closer = win_path(wine.session.build_dir / "closer.exe")
+
+    def click_close_box(window):
+        wine.prefix.wine(closer, window.name, check=False)
+
+    result = wine.run_bootstrapper(pkg, lc_all="de_DE.UTF-8", timeout=60,
+                                   handlers={GERMAN_CAPTION: click_close_box})
+    assert dialog_captions(result) == [GERMAN_CAPTION]
+    assert msiexec_lines(result) == []
+    assert result.exit_code == 0
+
+
 def test_documentation_transform_joins_the_transforms(wine, pkg, new_product):
     (pkg / "Languages").mkdir()
     (pkg / "Languages" / "1031.mst").write_bytes(b"placeholder")

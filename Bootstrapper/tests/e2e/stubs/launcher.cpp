@@ -14,17 +14,22 @@
  * terminates the whole job. The Windows process id of the program is written
  * to "<exit-code file>.pid" right after the start.
  *
+ * Arguments are taken in UTF-16, so that folders whose names the ANSI code page
+ * cannot hold can still be the program's current directory.
+ *
  * Exit status: 0 when the exit code was written, 2 when the program could not
  * be started, 3 when the run was aborted, 1 on bad arguments or I/O errors.
  */
 #include <windows.h>
+#include <shellapi.h>
 
 #include <stdio.h>
 #include <string.h>
+#include <wchar.h>
 
-static BOOL write_text(const char *path, const char *text)
+static BOOL write_text(const wchar_t *path, const char *text)
 {
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
+    HANDLE h = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, NULL);
     if (h == INVALID_HANDLE_VALUE)
         return FALSE;
@@ -45,9 +50,9 @@ static DWORD job_active_processes(HANDLE job)
 }
 
 /* Ends everything of the run when the abort file has appeared. */
-static BOOL aborted(const char *abort_file, HANDLE job, HANDLE process)
+static BOOL aborted(const wchar_t *abort_file, HANDLE job, HANDLE process)
 {
-    if (GetFileAttributesA(abort_file) == INVALID_FILE_ATTRIBUTES)
+    if (GetFileAttributesW(abort_file) == INVALID_FILE_ATTRIBUTES)
         return FALSE;
     if (job)
         TerminateJobObject(job, 0xDEADu);
@@ -58,41 +63,45 @@ static BOOL aborted(const char *abort_file, HANDLE job, HANDLE process)
     return TRUE;
 }
 
-int main(int argc, char **argv)
+int main(void)
 {
-    if (argc < 4 || argc > 5) {
+    int argc = 0;
+    wchar_t **argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argv == NULL || argc < 4 || argc > 5) {
         fprintf(stderr, "usage: launcher <working directory> <exit-code file> "
                         "<program path> [command line]\n");
         return 1;
     }
-    const char *workdir = argv[1];
-    const char *exit_file = argv[2];
-    const char *program = argv[3];
+    const wchar_t *workdir = argv[1];
+    const wchar_t *exit_file = argv[2];
+    const wchar_t *program = argv[3];
 
-    static char cmdline[65536];
+    static wchar_t cmdline[65536];
     if (argc == 5) {
-        if (strlen(argv[4]) >= sizeof cmdline)
+        if (wcslen(argv[4]) >= sizeof cmdline / sizeof cmdline[0])
             return 1;
-        strcpy(cmdline, argv[4]);
+        wcscpy(cmdline, argv[4]);
     } else {
-        snprintf(cmdline, sizeof cmdline, "\"%s\"", program);
+        _snwprintf(cmdline, sizeof cmdline / sizeof cmdline[0], L"\"%ls\"", program);
     }
 
-    char abort_file[MAX_PATH * 4];
-    char pid_file[MAX_PATH * 4];
-    snprintf(abort_file, sizeof abort_file, "%s.abort", exit_file);
-    snprintf(pid_file, sizeof pid_file, "%s.pid", exit_file);
+    wchar_t abort_file[MAX_PATH * 4];
+    wchar_t pid_file[MAX_PATH * 4];
+    _snwprintf(abort_file, MAX_PATH * 4, L"%ls.abort", exit_file);
+    _snwprintf(pid_file, MAX_PATH * 4, L"%ls.pid", exit_file);
+    abort_file[MAX_PATH * 4 - 1] = L'\0';
+    pid_file[MAX_PATH * 4 - 1] = L'\0';
 
     HANDLE job = CreateJobObjectA(NULL, NULL);
 
-    STARTUPINFOA si;
+    STARTUPINFOW si;
     PROCESS_INFORMATION pi;
     ZeroMemory(&si, sizeof si);
     si.cb = sizeof si;
     ZeroMemory(&pi, sizeof pi);
-    if (!CreateProcessA(program, cmdline, NULL, NULL, FALSE, CREATE_SUSPENDED, NULL,
+    if (!CreateProcessW(program, cmdline, NULL, NULL, FALSE, CREATE_SUSPENDED, NULL,
                         workdir, &si, &pi)) {
-        fprintf(stderr, "launcher: cannot start %s (error %lu)\n", program,
+        fprintf(stderr, "launcher: cannot start %ls (error %lu)\n", program,
                 (unsigned long)GetLastError());
         return 2;
     }
