@@ -19,7 +19,7 @@ bool FormatTextV(char* buffer, std::size_t capacity, const char* format, std::va
 
 bool FormatText(char* buffer, std::size_t capacity, const char* format, ...)
 {
-    std::va_list args;
+    std::va_list args{};
     va_start(args, format);
     const bool fits = FormatTextV(buffer, capacity, format, args);
     va_end(args);

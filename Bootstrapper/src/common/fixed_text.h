@@ -31,11 +31,14 @@ class FixedText {
     static_assert(N > 1, "room for at least one character and the terminating zero");
 
 public:
-    FixedText() { text_[0] = '\0'; }
+    FixedText() = default;
+    ~FixedText() = default;
     FixedText(const FixedText&) = delete;
     FixedText& operator=(const FixedText&) = delete;
 
-    static constexpr std::size_t Capacity() { return N; }
+    // Asked of the buffer itself, so that the size handed to a platform call is always the
+    // size of the buffer handed with it.
+    constexpr std::size_t Capacity() const { return N; }
     const char* Get() const { return text_; }
     // Raw access for platform calls that fill the buffer; they are given Capacity().
     char* Data() { return text_; }
@@ -51,7 +54,7 @@ public:
         __attribute__((format(printf, 2, 3)))
 #endif
     {
-        std::va_list args;
+        std::va_list args{};
         va_start(args, format);
         const bool fits = FormatTextV(text_, N, format, args);
         va_end(args);
@@ -67,7 +70,7 @@ public:
 #endif
     {
         const std::size_t used = Length();
-        std::va_list args;
+        std::va_list args{};
         va_start(args, format);
         const bool fits = FormatTextV(text_ + used, N - used, format, args);
         va_end(args);
@@ -79,7 +82,8 @@ public:
     void TerminateAtEnd() { text_[N - 1] = '\0'; }
 
 private:
-    char text_[N];
+    // All zero from the start: the empty text, and no byte left undefined.
+    char text_[N] = {};
 };
 
 using TextBuffer = FixedText<kTextBufferSize>;

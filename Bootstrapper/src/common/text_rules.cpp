@@ -4,6 +4,8 @@ namespace boot {
 
 namespace {
 
+constexpr std::uint32_t kDecimalBase = 10u;
+
 bool IsAtoiSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -24,7 +26,7 @@ std::int32_t ParseDecimal(const char* text)
     }
     std::uint32_t value = 0;
     while (*p >= '0' && *p <= '9') {
-        value = value * 10u + static_cast<std::uint32_t>(*p - '0');
+        value = value * kDecimalBase + static_cast<std::uint32_t>(*p - '0');
         ++p;
     }
     if (negative) {

@@ -22,7 +22,10 @@ void FillLanguageList(Platform& platform, WindowHandle list, const LanguageState
         if (!IsListedLanguage(state, i)) {
             continue;
         }
-        platform.SendMessageA(list, kCbAddString, 0, reinterpret_cast<std::intptr_t>(kLanguageTable[i].displayName));
+        // CB_ADDSTRING takes the text's address as its message parameter.
+        // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast)
+        const auto text = reinterpret_cast<std::intptr_t>(kLanguageTable[i].displayName);
+        platform.SendMessageA(list, kCbAddString, 0, text);
         platform.SendMessageA(list, kCbSetItemData, static_cast<std::uintptr_t>(position), i);
         if (i == selected) {
             initialPosition = position;
@@ -68,7 +71,7 @@ bool IsListedLanguage(const LanguageState& state, int row)
 }
 
 std::intptr_t LanguageDialogProc(Platform& platform, void* context, WindowHandle dialog, std::uint32_t message,
-                                 std::uintptr_t wParam, std::intptr_t)
+                                 std::uintptr_t wParam, std::intptr_t /*lParam*/)
 {
     auto& state = *static_cast<LanguageState*>(context);
     if (message == kWmInitDialog) {

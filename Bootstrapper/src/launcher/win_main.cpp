@@ -5,12 +5,14 @@
 #include "launcher/run_state.h"
 #include "platform/win32_platform.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*showCommand*/)
 {
     boot::RestrictDllSearchToSystemDirectory();
     // Static, like every buffer of the run: the state outlives nothing but the process.
     static boot::Win32Platform platform;
     static boot::RunState state(platform);
+    // The module handle crosses into the portable logic as an integer.
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast)
     state.instance = reinterpret_cast<boot::ModuleHandle>(instance);
     return boot::RunBootstrapper(platform, state);
 }

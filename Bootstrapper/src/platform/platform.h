@@ -106,6 +106,10 @@ using DialogProcedure = std::intptr_t (*)(Platform& platform, void* context, Win
 
 class Platform {
 public:
+    // An implementation is used where it is; a copy would be cut down to the interface.
+    Platform(const Platform&) = delete;
+    Platform& operator=(const Platform&) = delete;
+
     // Kernel.
     virtual MutexResult CreateMutexA(bool initialOwner, const char* name) = 0;
     virtual std::uint32_t GetCurrentDirectoryA(std::uint32_t capacity, char* buffer) = 0;

@@ -12,7 +12,9 @@ void RestrictDllSearchToSystemDirectory();
 
 // The real platform: every entry forwards to the Win32 or Windows Installer call of the
 // same name.
-class Win32Platform final : public Platform {
+// Final over a base whose destructor is protected: it can never be destroyed through a
+// Platform, so its own destructor need not be virtual.
+class Win32Platform final : public Platform {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:
     MutexResult CreateMutexA(bool initialOwner, const char* name) override;
     std::uint32_t GetCurrentDirectoryA(std::uint32_t capacity, char* buffer) override;

@@ -12,7 +12,10 @@ namespace {
 
 constexpr std::int32_t kLastSectionIndex = 2147483647;
 
-static_assert(kDebugResultSize >= kTextBufferSize + 43, "room for a 1023-character command line and the rest");
+// The debug format's own 24 characters, "-2147483648" and "FFFFFFFF".
+constexpr std::size_t kDebugResultWidestRest = 43;
+static_assert(kDebugResultSize >= kTextBufferSize + kDebugResultWidestRest,
+              "room for a 1023-character command line and the rest");
 
 bool ComposeSectionName(std::int32_t sectionIndex, TextBuffer& sectionName)
 {
