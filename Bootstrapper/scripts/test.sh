@@ -21,7 +21,6 @@ cmake -S "$project" -B "$build/host-sanitize" -DCMAKE_BUILD_TYPE=Debug -DBOOTSTR
 cmake --build "$build/host-sanitize" -j "$jobs"
 ctest --test-dir "$build/host-sanitize" --output-on-failure -j "$jobs"
 
-echo "== static analysis"
 bash "$here/analyze.sh"
 
 bash "$here/fuzz.sh"
