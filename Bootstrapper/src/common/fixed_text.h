@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstddef>
+#include <cstdint>
 
 namespace boot {
 
@@ -80,6 +81,19 @@ public:
 
     // After a platform call wrote into Data(): make sure the text ends inside the buffer.
     void TerminateAtEnd() { text_[N - 1] = '\0'; }
+
+    // After a platform getter that answers with the text's length: 0 is a failure, and a
+    // text that did not fit is answered with the size it needs while the buffer holds
+    // nothing usable. False, with the text emptied, in both cases.
+    bool KeepPlatformText(std::uint32_t reportedLength)
+    {
+        if (reportedLength == 0 || reportedLength >= N) {
+            Clear();
+            return false;
+        }
+        TerminateAtEnd();
+        return true;
+    }
 
 private:
     // All zero from the start: the empty text, and no byte left undefined.

@@ -37,14 +37,10 @@ PathOutcome ComposeInCurrentDirectory(Platform& platform, const char* name, Text
 {
     path.Clear();
     TextBuffer directory;
-    const std::uint32_t length =
-        platform.GetCurrentDirectoryA(static_cast<std::uint32_t>(directory.Capacity()), directory.Data());
-    // A directory that does not fit is reported with the size it needs, and the buffer
-    // holds nothing usable.
-    if (length == 0 || length >= directory.Capacity()) {
+    if (!directory.KeepPlatformText(
+            platform.GetCurrentDirectoryA(static_cast<std::uint32_t>(directory.Capacity()), directory.Data()))) {
         return PathOutcome::tooLong;
     }
-    directory.TerminateAtEnd();
     if (HasUnrepresentableCharacters(directory.Get())) {
         return PathOutcome::unsupportedCharacters;
     }

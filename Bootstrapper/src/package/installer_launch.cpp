@@ -16,13 +16,10 @@ namespace {
 void MakeAbsolute(Platform& platform, TextBuffer& path)
 {
     TextBuffer absolute;
-    const std::uint32_t length =
-        platform.GetFullPathNameA(path.Get(), static_cast<std::uint32_t>(absolute.Capacity()), absolute.Data());
-    if (length == 0 || length >= absolute.Capacity()) {
-        return;
+    if (absolute.KeepPlatformText(platform.GetFullPathNameA(
+            path.Get(), static_cast<std::uint32_t>(absolute.Capacity()), absolute.Data()))) {
+        path.Assign(absolute.Get());
     }
-    absolute.TerminateAtEnd();
-    path.Assign(absolute.Get());
 }
 
 // msiexec cannot parse an unquoted package path with a blank or tab in it.
@@ -50,13 +47,11 @@ bool ComposeWithPackage(const char* command, const TextBuffer& packagePath, Comm
 bool ComposeMsiexecPath(Platform& platform, TextBuffer& path)
 {
     TextBuffer directory;
-    const std::uint32_t length =
-        platform.GetSystemDirectoryA(directory.Data(), static_cast<std::uint32_t>(directory.Capacity()));
-    if (length == 0 || length >= directory.Capacity()) {
+    if (!directory.KeepPlatformText(
+            platform.GetSystemDirectoryA(directory.Data(), static_cast<std::uint32_t>(directory.Capacity())))) {
         path.Clear();
         return false;
     }
-    directory.TerminateAtEnd();
     return path.Format("%s\\msiexec.exe", directory.Get());
 }
 
