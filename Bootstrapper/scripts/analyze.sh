@@ -4,7 +4,8 @@
 # it, and every file of the program as the Windows build compiles it (clang for the
 # mingw-w64 target, with mingw-w64's own C++ library headers). cppcheck then reads the
 # logic for the host and everything as 32-bit ANSI Windows code, with
-# Bootstrapper/cppcheck-suppressions.txt. Fails on any finding, lists the findings and
+# Bootstrapper/cppcheck-suppressions.txt, and check_layers.py that no file includes one of
+# a layer above its own. Fails on any finding, lists the findings and
 # prints one summary line per tool.
 #
 # Nothing is compiled: the two CMake configure steps only write down how each file is
@@ -124,5 +125,6 @@ else
   failed=1
   printf 'cppcheck    FAILED  %s findings (%s), logs in %s\n' "$(count "$cppcheck_findings")" "$cppcheck_summary" "$logs"
 fi
+python3 "$here/check_layers.py" "$project/src" || failed=1
 echo "static analysis took $((SECONDS - started)) s"
 exit "$failed"

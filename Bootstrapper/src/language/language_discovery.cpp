@@ -1,8 +1,9 @@
 #include "language/language_discovery.h"
 
-#include "common/error_box.h"
 #include "common/step_result.h"
 #include "language/language_table.h"
+#include "services/error_box.h"
+#include "services/messages.h"
 
 namespace boot {
 

@@ -10,7 +10,6 @@ namespace boot {
 
 constexpr const char* kTransformExtension = ".mst";
 constexpr const char* kDocumentationTransformName = "Documentation";
-constexpr const char* kMessageNoLanguages = "No languages available!";
 
 // Loads the dialog texts of the first row whose locale is `localeId`; false, with the
 // texts untouched, when no row has it.

@@ -1,13 +1,14 @@
 #include "launcher/run_sequence.h"
 
-#include "common/error_box.h"
 #include "common/step_result.h"
 #include "language/language_discovery.h"
-#include "launcher/process_runner.h"
-#include "launcher/setup_ini.h"
 #include "package/installer_launch.h"
 #include "package/package_inspection.h"
 #include "prereq/prerequisite_chain.h"
+#include "services/error_box.h"
+#include "services/messages.h"
+#include "services/process_runner.h"
+#include "services/setup_ini.h"
 
 namespace boot {
 

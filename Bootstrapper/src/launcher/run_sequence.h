@@ -13,14 +13,6 @@ constexpr const char* kSetupProgramSwitch = "/uionlyifneeded";
 constexpr const char* kPackagePattern = "*.msi";
 constexpr const char* kDefaultLanguagesDir = ".";
 
-constexpr const char* kMessageMutexError = "Mutex Error!";
-constexpr const char* kMessageOldWindows = "This setup requires Windows 2000 or a newer operation system!";
-constexpr const char* kMessageNoMsi = "No MSI!";
-constexpr const char* kMessagePathTooLong = "Path too long!";
-constexpr const char* kMessageCommandLineTooLong = "Command line too long!";
-constexpr const char* kMessageUnsupportedPath = "Unsupported characters in path!";
-constexpr const char* kMessageNoWindowsInstaller = "Windows Installer is not available!";
-
 // The whole run, once, from the instance check to the exit code.
 std::int32_t RunBootstrapper(Platform& platform, RunState& state);
 

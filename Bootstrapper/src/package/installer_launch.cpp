@@ -1,12 +1,12 @@
 #include "package/installer_launch.h"
 
-#include "common/error_box.h"
 #include "common/step_result.h"
 #include "language/language_dialog.h"
 #include "language/language_discovery.h"
 #include "language/language_table.h"
-#include "launcher/process_runner.h"
-#include "launcher/run_sequence.h"
+#include "services/error_box.h"
+#include "services/messages.h"
+#include "services/process_runner.h"
 
 namespace boot {
 

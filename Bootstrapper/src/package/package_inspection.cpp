@@ -1,8 +1,9 @@
 #include "package/package_inspection.h"
 
-#include "common/error_box.h"
 #include "common/text_rules.h"
 #include "package/version.h"
+#include "services/error_box.h"
+#include "services/messages.h"
 
 namespace boot {
 

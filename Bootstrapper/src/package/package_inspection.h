@@ -8,12 +8,6 @@
 
 namespace boot {
 
-constexpr const char* kMessageOpenDatabase = "Could not open database!";
-constexpr const char* kMessageOpenView = "Could not open view!";
-constexpr const char* kMessageExecuteView = "Could not execute view!";
-constexpr const char* kMessageInstalledVersion = "Installed product version!";
-constexpr const char* kMessageProductVersion = "Product version!";
-
 constexpr const char* kPropertyQuery = "SELECT * from Property";
 constexpr const char* kVersionStringProperty = "VersionString";
 

@@ -1,10 +1,10 @@
 #include "prereq/prerequisite_chain.h"
 
-#include "common/error_box.h"
 #include "common/text_rules.h"
-#include "launcher/process_runner.h"
-#include "launcher/run_sequence.h"
-#include "launcher/setup_ini.h"
+#include "services/error_box.h"
+#include "services/messages.h"
+#include "services/process_runner.h"
+#include "services/setup_ini.h"
 
 namespace boot {
 

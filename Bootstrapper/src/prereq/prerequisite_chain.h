@@ -12,11 +12,6 @@
 namespace boot {
 
 constexpr const char* kPrerequisiteSectionPrefix = "Prereq";
-constexpr const char* kDebugResultCaption = "Execution result";
-// The line feed comes before the carriage return, as the box has always shown it.
-constexpr const char* kDebugResultFormat = "%s\n\rreturned\n\rDec: %d\n\rHex: %X";
-constexpr const char* kMessageSettingTooLong = "Setting too long!";
-
 // The debug text is the whole command line plus at most 43 characters of the format
 // ("-2147483648" and "FFFFFFFF" at their widest), so it is never cut.
 constexpr std::size_t kDebugResultSize = kTextBufferSize + 64;

@@ -2,7 +2,7 @@
 
 #include "common/step_result.h"
 #include "fake_platform.h"
-#include "launcher/process_runner.h"
+#include "services/process_runner.h"
 
 namespace boot {
 namespace {

@@ -1,4 +1,4 @@
-#include "launcher/process_runner.h"
+#include "services/process_runner.h"
 
 #include "common/step_result.h"
 

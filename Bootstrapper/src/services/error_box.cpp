@@ -1,4 +1,6 @@
-#include "common/error_box.h"
+#include "services/error_box.h"
+
+#include "services/messages.h"
 
 namespace boot {
 

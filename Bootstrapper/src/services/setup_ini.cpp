@@ -1,4 +1,4 @@
-#include "launcher/setup_ini.h"
+#include "services/setup_ini.h"
 
 namespace boot {
 

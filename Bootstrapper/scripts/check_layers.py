@@ -1,0 +1,42 @@
+#!/usr/bin/env python3
+"""Fails when a product source includes a header of a layer above its own.
+
+Layers, bottom up: common; the platform seam; the services several steps share; the
+steps; the run sequence; the front ends. A file may include its own layer and those
+below. Prints one line per offending include and a summary."""
+import pathlib
+import re
+import sys
+
+LAYERS = {
+    "common": 0,
+    "platform": 1,
+    "services": 2,
+    "prereq": 3, "package": 3, "language": 3,
+    "launcher": 4,
+    "program": 5, "checker": 5,
+}
+GROUND = {"resource.h"}  # resource ids: plain numbers, shared with the resource script
+
+src = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else pathlib.Path(__file__).parents[1] / "src")
+include = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
+faults = []
+files = sorted(p for p in src.rglob("*") if p.suffix in (".h", ".cpp"))
+for path in files:
+    own = path.relative_to(src).parts[0]
+    if own not in LAYERS:
+        faults.append(f"{path}: folder {own!r} has no layer")
+        continue
+    for name in include.findall(path.read_text(encoding="utf-8")):
+        if name in GROUND:
+            continue
+        target = name.split("/")[0]
+        if target not in LAYERS:
+            faults.append(f"{path}: includes {name}, which is in no layer")
+        elif LAYERS[target] > LAYERS[own]:
+            faults.append(f"{path}: includes {name} from layer {target!r}, above its own {own!r}")
+for fault in faults:
+    print(fault)
+status = "ok     " if not faults else "FAILED "
+print(f"layers      {status} {len(files)} files, {len(faults)} includes from above")
+sys.exit(1 if faults else 0)
