@@ -3,22 +3,12 @@
 #include "common/step_result.h"
 #include "language/language_table.h"
 #include "services/error_box.h"
+#include "services/file_search.h"
 #include "services/messages.h"
 
 namespace boot {
 
 namespace {
-
-bool FileExists(Platform& platform, const char* path)
-{
-    FindData found{};
-    const Handle search = platform.FindFirstFileA(path, &found);
-    if (search == kInvalidHandle) {
-        return false;
-    }
-    platform.FindClose(search);
-    return true;
-}
 
 // A transform path that does not fit counts as absent: a cut path could name another file.
 bool LanguageTransformExists(Platform& platform, const TextBuffer& languagesDirectory, std::int32_t language)

@@ -2,10 +2,14 @@
 
 #include "common/step_result.h"
 #include "language/language_discovery.h"
+#include "launcher/package_location.h"
+#include "launcher/pre_setup.h"
 #include "package/installer_launch.h"
 #include "package/package_inspection.h"
 #include "prereq/prerequisite_chain.h"
+#include "services/ansi_names.h"
 #include "services/error_box.h"
+#include "services/library_loading.h"
 #include "services/messages.h"
 #include "services/process_runner.h"
 #include "services/setup_ini.h"
@@ -16,50 +20,27 @@ namespace {
 
 constexpr std::uint32_t kMinimumMajorVersion = 5;  // Windows 2000
 
-enum class PathOutcome { composed, tooLong, unsupportedCharacters };
-
-// The ANSI form of a folder name with characters outside the ANSI code page holds "?"
-// in their place, a character no real path contains: every later step would fail on it
-// in confusing ways.
-bool HasUnrepresentableCharacters(const char* path)
+StepResult EndWithError(Platform& platform, const char* message)
 {
-    for (const char* p = path; *p != '\0'; ++p) {
-        if (*p == '?') {
-            return true;
-        }
-    }
-    return false;
+    return StepResult::EndWith(ShowErrorAndEnd(platform, message, kExitFailure));
 }
 
-// Composes `path` as the current directory, one backslash and `name`. The directory is
-// read afresh each time and never changed. A result that would not fit is never used
-// cut.
-PathOutcome ComposeInCurrentDirectory(Platform& platform, const char* name, TextBuffer& path)
+// The current directory once, and Setup.ini in it. Every later path is composed from the
+// same exactly converted text.
+StepResult LocateSetupIni(Platform& platform, RunState& state)
 {
-    path.Clear();
-    TextBuffer directory;
-    if (!directory.KeepPlatformText(
-            platform.GetCurrentDirectoryA(static_cast<std::uint32_t>(directory.Capacity()), directory.Data()))) {
-        return PathOutcome::tooLong;
-    }
-    if (HasUnrepresentableCharacters(directory.Get())) {
-        return PathOutcome::unsupportedCharacters;
-    }
-    return path.Format("%s\\%s", directory.Get(), name) ? PathOutcome::composed : PathOutcome::tooLong;
-}
-
-// Ends the run with the message for a path that could not be composed, or continues.
-StepResult ComposeOrEnd(Platform& platform, const char* name, TextBuffer& path)
-{
-    switch (ComposeInCurrentDirectory(platform, name, path)) {
-    case PathOutcome::composed:
-        return StepResult::Continue();
-    case PathOutcome::unsupportedCharacters:
-        return StepResult::EndWith(ShowErrorAndEnd(platform, kMessageUnsupportedPath, kExitFailure));
-    case PathOutcome::tooLong:
+    switch (ReadCurrentDirectory(platform, state.currentDirectory)) {
+    case AnsiName::exact:
         break;
+    case AnsiName::inexact:
+        return EndWithError(platform, kMessageUnsupportedPath);
+    case AnsiName::tooLong:
+        return EndWithError(platform, kMessagePathTooLong);
     }
-    return StepResult::EndWith(ShowErrorAndEnd(platform, kMessagePathTooLong, kExitFailure));
+    if (!state.iniPath.Format("%s\\%s", state.currentDirectory.Get(), kSetupIniName)) {
+        return EndWithError(platform, kMessagePathTooLong);
+    }
+    return StepResult::Continue();
 }
 
 bool IsSupportedWindows(Platform& platform)
@@ -69,59 +50,41 @@ bool IsSupportedWindows(Platform& platform)
 }
 
 // Runs the pre-setup program; its result is ignored, also when it cannot be started.
-StepResult RunPreSetupProgram(Platform& platform, const TextBuffer& iniPath)
+StepResult RunPreSetupProgram(Platform& platform, const RunState& state)
 {
-    TextBuffer program;
-    if (!ReadSetupValue(platform, iniPath, kStartSection, "SetupPath", program)) {
-        return StepResult::EndWith(ShowErrorAndEnd(platform, kMessageCommandLineTooLong, kExitFailure));
+    PreSetupCommand command;
+    switch (PlanPreSetup(platform, state.iniPath, state.currentDirectory, command)) {
+    case PreSetupPlan::run:
+        RunAndWait(platform, command.commandLine.Data(),
+                   command.application.IsEmpty() ? nullptr : command.application.Get());
+        return StepResult::Continue();
+    case PreSetupPlan::nothingToRun:
+        return StepResult::Continue();
+    case PreSetupPlan::commandTooLong:
+        break;
     }
-    if (program.IsEmpty()) {
-        program.Assign(kDefaultSetupProgram);
-    }
-    TextBuffer commandLine;
-    if (!commandLine.Format("%s %s", program.Get(), kSetupProgramSwitch)) {
-        return StepResult::EndWith(ShowErrorAndEnd(platform, kMessageCommandLineTooLong, kExitFailure));
-    }
-    RunAndWait(platform, commandLine.Data());
-    return StepResult::Continue();
+    return EndWithError(platform, kMessageCommandLineTooLong);
 }
 
-// The package: the MsiPath setting, or the first entry the directory search returns for
-// "*.msi"; always put behind the current directory.
-StepResult LocatePackage(Platform& platform, const TextBuffer& iniPath, TextBuffer& packagePath)
+StepResult EndUnlessLocated(Platform& platform, Location location)
 {
-    TextBuffer name;
-    if (!ReadSetupValue(platform, iniPath, kStartSection, "MsiPath", name)) {
-        return StepResult::EndWith(ShowErrorAndEnd(platform, kMessagePathTooLong, kExitFailure));
+    switch (location) {
+    case Location::located:
+        return StepResult::Continue();
+    case Location::noPackage:
+        return EndWithError(platform, kMessageNoMsi);
+    case Location::settingTooLong:
+    case Location::pathTooLong:
+        break;
     }
-    if (name.IsEmpty()) {
-        FindData found{};
-        const Handle search = platform.FindFirstFileA(kPackagePattern, &found);
-        if (search == kInvalidHandle) {
-            return StepResult::EndWith(ShowErrorAndEnd(platform, kMessageNoMsi, kExitFailure));
-        }
-        platform.FindClose(search);
-        name.Assign(found.fileName);
-    }
-    return ComposeOrEnd(platform, name.Get(), packagePath);
-}
-
-StepResult LocateLanguagesDirectory(Platform& platform, const TextBuffer& iniPath, TextBuffer& languagesDirectory)
-{
-    TextBuffer setting;
-    if (!ReadSetupValue(platform, iniPath, kStartSection, "LanguagesDir", setting)) {
-        return StepResult::EndWith(ShowErrorAndEnd(platform, kMessagePathTooLong, kExitFailure));
-    }
-    if (setting.IsEmpty()) {
-        setting.Assign(kDefaultLanguagesDir);
-    }
-    return ComposeOrEnd(platform, setting.Get(), languagesDirectory);
+    return EndWithError(platform, kMessagePathTooLong);
 }
 
 }  // namespace
 
 std::int32_t RunBootstrapper(Platform& platform, RunState& state)
 {
+    const DllSearch dllSearch = RestrictDllSearch(platform);
     const MutexResult mutex = platform.CreateMutexA(true, kInstanceMutexName);
     if (mutex.handle == kNullHandle) {
         return ShowErrorAndEnd(platform, kMessageMutexError, kExitFailure);
@@ -131,15 +94,18 @@ std::int32_t RunBootstrapper(Platform& platform, RunState& state)
     }
     state.instanceMutex = mutex.handle;
 
-    StepResult step = ComposeOrEnd(platform, kSetupIniName, state.iniPath);
+    StepResult step = LocateSetupIni(platform, state);
     if (step.endsRun) {
         return step.exitCode;
     }
     if (!IsSupportedWindows(platform)) {
         return ShowErrorAndEnd(platform, kMessageOldWindows, kExitFailure);
     }
+    if (StartsWithUtf8ByteOrderMark(platform, state.iniPath)) {
+        return ShowErrorAndEnd(platform, kMessageUtf8ByteOrderMark, kExitFailure);
+    }
 
-    step = RunPreSetupProgram(platform, state.iniPath);
+    step = RunPreSetupProgram(platform, state);
     if (step.endsRun) {
         return step.exitCode;
     }
@@ -147,16 +113,18 @@ std::int32_t RunBootstrapper(Platform& platform, RunState& state)
     if (step.endsRun) {
         return step.exitCode;
     }
-    step = LocatePackage(platform, state.iniPath, state.packagePath);
+    step = EndUnlessLocated(platform, LocatePackage(platform, state.iniPath, state.currentDirectory,
+                                                    state.packagePath));
     if (step.endsRun) {
         return step.exitCode;
     }
-    step = LocateLanguagesDirectory(platform, state.iniPath, state.languagesDirectory);
+    step = EndUnlessLocated(platform, LocateLanguagesDirectory(platform, state.iniPath, state.currentDirectory,
+                                                               state.languagesDirectory));
     if (step.endsRun) {
         return step.exitCode;
     }
     // Loaded only now, so that a prerequisite may have installed Windows Installer.
-    if (!platform.LoadWindowsInstaller()) {
+    if (!LoadWindowsInstaller(platform, dllSearch)) {
         return ShowErrorAndEnd(platform, kMessageNoWindowsInstaller, kExitFailure);
     }
     step = InspectPackage(platform, state.packagePath, state.packageInfo, state.packageHandles);

@@ -8,10 +8,6 @@
 namespace boot {
 
 constexpr const char* kInstanceMutexName = "{6F0C2B94-51DE-4a7b-9C38-E2A4D07B16F5}";
-constexpr const char* kDefaultSetupProgram = "PSetup.exe";
-constexpr const char* kSetupProgramSwitch = "/uionlyifneeded";
-constexpr const char* kPackagePattern = "*.msi";
-constexpr const char* kDefaultLanguagesDir = ".";
 
 // The whole run, once, from the instance check to the exit code.
 std::int32_t RunBootstrapper(Platform& platform, RunState& state);

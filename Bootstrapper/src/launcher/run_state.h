@@ -14,6 +14,7 @@ struct RunState {
 
     ModuleHandle instance = 0;
     Handle instanceMutex = kNullHandle;  // owned until the process ends, never closed
+    TextBuffer currentDirectory;         // read once, exactly as the ANSI calls must name it
     TextBuffer iniPath;
     TextBuffer packagePath;
     TextBuffer languagesDirectory;

@@ -12,6 +12,7 @@ using Handle = std::uintptr_t;        // kernel objects, directory searches, reg
 using WindowHandle = std::uintptr_t;  // HWND
 using ModuleHandle = std::uintptr_t;  // HINSTANCE
 using MsiHandle = std::uint32_t;      // MSIHANDLE
+using WideChar = char16_t;            // WCHAR: one UTF-16 code unit
 
 constexpr Handle kNullHandle = 0;
 constexpr Handle kInvalidHandle = ~static_cast<Handle>(0);  // INVALID_HANDLE_VALUE
@@ -31,6 +32,18 @@ constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
 constexpr std::uint32_t kDetachedProcess = 0x00000008u;
 constexpr std::uintptr_t kHkeyLocalMachine = 0x80000002u;
 constexpr std::uint32_t kKeyRead = 0x20019u;
+
+constexpr std::uint32_t kCodePageAnsi = 0;  // CP_ACP
+constexpr std::uint32_t kWcNoBestFitChars = 0x400u;
+
+constexpr std::uint32_t kGenericRead = 0x80000000u;
+constexpr std::uint32_t kFileShareRead = 0x1u;
+constexpr std::uint32_t kFileShareWrite = 0x2u;
+constexpr std::uint32_t kOpenExisting = 3;
+constexpr std::uint32_t kFileAttributeNormal = 0x80u;
+
+constexpr std::uint32_t kLoadLibrarySearchSystem32 = 0x800u;
+constexpr std::uint32_t kLoadWithAlteredSearchPath = 0x8u;
 
 constexpr std::uint32_t kMbOk = 0x0u;
 constexpr std::uint32_t kMbIconInformation = 0x40u;
@@ -97,6 +110,10 @@ struct FindData {
     char fileName[kMaxPath];  // cFileName: a bare name, without folder
 };
 
+struct FindDataW {
+    WideChar fileName[kMaxPath];  // cFileName: the long name, never the 8.3 alias
+};
+
 class Platform;
 
 // A dialog procedure in portable form; the Win32 side calls it from a real DLGPROC and
@@ -112,7 +129,13 @@ public:
 
     // Kernel.
     virtual MutexResult CreateMutexA(bool initialOwner, const char* name) = 0;
-    virtual std::uint32_t GetCurrentDirectoryA(std::uint32_t capacity, char* buffer) = 0;
+    virtual std::uint32_t GetCurrentDirectoryW(std::uint32_t capacity, WideChar* buffer) = 0;
+    // `module` 0 names the program's own file.
+    virtual std::uint32_t GetModuleFileNameW(ModuleHandle module, WideChar* buffer, std::uint32_t capacity) = 0;
+    // `length` -1: the text and its terminating zero. `usedDefaultChar` may be null.
+    virtual std::int32_t WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const WideChar* text,
+                                             std::int32_t length, char* buffer, std::int32_t capacity,
+                                             const char* defaultChar, bool* usedDefaultChar) = 0;
     virtual bool GetVersionExA(OsVersionInfo* info) = 0;
     virtual std::uint32_t GetPrivateProfileStringA(const char* section, const char* key, const char* defaultText,
                                                    char* buffer, std::uint32_t capacity,
@@ -122,7 +145,13 @@ public:
     virtual bool GetExitCodeProcess(Handle process, std::uint32_t* exitCode) = 0;
     virtual bool CloseHandle(Handle handle) = 0;
     virtual Handle FindFirstFileA(const char* pattern, FindData* data) = 0;
+    virtual Handle FindFirstFileW(const WideChar* pattern, FindDataW* data) = 0;
+    virtual bool FindNextFileW(Handle search, FindDataW* data) = 0;
     virtual bool FindClose(Handle search) = 0;
+    // Closed with CloseHandle.
+    virtual Handle CreateFileA(const char* path, std::uint32_t access, std::uint32_t shareMode,
+                               std::uint32_t creationDisposition, std::uint32_t flags) = 0;
+    virtual bool ReadFile(Handle file, void* buffer, std::uint32_t size, std::uint32_t* read) = 0;
     virtual std::uint32_t GetFullPathNameA(const char* path, std::uint32_t capacity, char* buffer) = 0;
     virtual std::uint32_t GetThreadLocale() = 0;
     virtual std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t capacity) = 0;
@@ -149,10 +178,16 @@ public:
                                        std::intptr_t lParam) = 0;
     virtual bool EndDialog(WindowHandle dialog, std::intptr_t result) = 0;
 
-    // Windows Installer. LoadWindowsInstaller makes the Msi functions usable (msi.dll is
-    // taken from the system directory, never from a search); false when the library or
-    // one of its functions cannot be had.
-    virtual bool LoadWindowsInstaller() = 0;
+    // Where DLLs come from. The first two answer false also where the running Windows
+    // does not have the function (it is looked up at run time).
+    virtual bool SetDefaultDllDirectories(std::uint32_t flags) = 0;
+    virtual bool SetDllDirectoryA(const char* path) = 0;
+    // 0 when the library cannot be loaded.
+    virtual ModuleHandle LoadLibraryExA(const char* path, std::uint32_t flags) = 0;
+
+    // Windows Installer. UseWindowsInstaller takes the Msi functions below from a loaded
+    // msi.dll; false when one of them is missing.
+    virtual bool UseWindowsInstaller(ModuleHandle library) = 0;
     virtual std::uint32_t MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database) = 0;
     virtual std::uint32_t MsiDatabaseOpenViewA(MsiHandle database, const char* query, MsiHandle* view) = 0;
     virtual std::uint32_t MsiViewExecute(MsiHandle view, MsiHandle parameters) = 0;

@@ -26,6 +26,14 @@ static_assert(kCbAddString == CB_ADDSTRING && kCbGetCurSel == CB_GETCURSEL && kC
                   kCbGetItemData == CB_GETITEMDATA && kCbSetItemData == CB_SETITEMDATA && kCbErr == CB_ERR,
               "seam constant");
 static_assert(kMaxPath == MAX_PATH, "seam constant");
+static_assert(sizeof(WideChar) == sizeof(WCHAR), "seam constant");
+static_assert(kCodePageAnsi == CP_ACP && kWcNoBestFitChars == WC_NO_BEST_FIT_CHARS, "seam constant");
+static_assert(kGenericRead == GENERIC_READ && kFileShareRead == FILE_SHARE_READ &&
+                  kFileShareWrite == FILE_SHARE_WRITE && kOpenExisting == OPEN_EXISTING &&
+                  kFileAttributeNormal == FILE_ATTRIBUTE_NORMAL,
+              "seam constant");
+// LOAD_LIBRARY_SEARCH_SYSTEM32 is missing from older headers; the value is Windows' own.
+static_assert(kLoadWithAlteredSearchPath == LOAD_WITH_ALTERED_SEARCH_PATH, "seam constant");
 static_assert(kOsVersionInfoSize == sizeof(OSVERSIONINFOA), "seam constant");
 static_assert(kStartupInfoSize == sizeof(STARTUPINFOA), "seam constant");
 static_assert(kSecurityAttributesSize == sizeof(SECURITY_ATTRIBUTES), "seam constant");
@@ -35,6 +43,18 @@ namespace {
 HANDLE ToHandle(Handle handle) { return reinterpret_cast<HANDLE>(handle); }
 HWND ToWindow(WindowHandle window) { return reinterpret_cast<HWND>(window); }
 HINSTANCE ToInstance(ModuleHandle instance) { return reinterpret_cast<HINSTANCE>(instance); }
+// WCHAR and char16_t are both UTF-16 code units of the same size.
+WCHAR* ToWide(WideChar* text) { return reinterpret_cast<WCHAR*>(text); }
+const WCHAR* ToWide(const WideChar* text) { return reinterpret_cast<const WCHAR*>(text); }
+
+void CopyFoundName(const WIN32_FIND_DATAW& found, FindDataW* data)
+{
+    static_assert(sizeof(data->fileName) == sizeof(found.cFileName), "cFileName size");
+    for (std::size_t i = 0; i < kMaxPath; ++i) {
+        data->fileName[i] = static_cast<WideChar>(found.cFileName[i]);
+    }
+    data->fileName[kMaxPath - 1] = 0;
+}
 
 SECURITY_ATTRIBUTES ToSecurityAttributes(const SecurityAttributesArgs& args)
 {
@@ -59,8 +79,8 @@ INT_PTR CALLBACK DialogTrampoline(HWND dialog, UINT message, WPARAM wParam, LPAR
                              wParam, lParam);
 }
 
-// msi.dll is loaded by full path from the system directory; the functions are found at
-// run time, so the import table names no DLL that a search could find elsewhere.
+// msi.dll is loaded at run time by full path; its functions are found then, so the
+// import table names no DLL that a search could find elsewhere.
 struct MsiFunctions {
     UINT(WINAPI* openDatabase)(LPCSTR, LPCSTR, MSIHANDLE*);
     UINT(WINAPI* databaseOpenView)(MSIHANDLE, LPCSTR, MSIHANDLE*);
@@ -83,26 +103,6 @@ bool Resolve(HMODULE library, const char* name, Function& function)
 
 }  // namespace
 
-void RestrictDllSearchToSystemDirectory()
-{
-    HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-    if (kernel == nullptr) {
-        return;
-    }
-    // Windows 8, and Windows 7 with its update: only the system directory (and paths
-    // given in full) from now on.
-    BOOL(WINAPI * setDefaultDllDirectories)(DWORD) = nullptr;
-    if (Resolve(kernel, "SetDefaultDllDirectories", setDefaultDllDirectories) &&
-        setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE) {
-        return;
-    }
-    // Windows XP SP1 and later: take the current directory out of the search.
-    BOOL(WINAPI * setDllDirectory)(LPCSTR) = nullptr;
-    if (Resolve(kernel, "SetDllDirectoryA", setDllDirectory)) {
-        setDllDirectory("");
-    }
-}
-
 MutexResult Win32Platform::CreateMutexA(bool initialOwner, const char* name)
 {
     HANDLE mutex = ::CreateMutexA(nullptr, initialOwner ? TRUE : FALSE, name);
@@ -110,9 +110,27 @@ MutexResult Win32Platform::CreateMutexA(bool initialOwner, const char* name)
     return MutexResult{reinterpret_cast<Handle>(mutex), lastError};
 }
 
-std::uint32_t Win32Platform::GetCurrentDirectoryA(std::uint32_t capacity, char* buffer)
+std::uint32_t Win32Platform::GetCurrentDirectoryW(std::uint32_t capacity, WideChar* buffer)
 {
-    return ::GetCurrentDirectoryA(capacity, buffer);
+    return ::GetCurrentDirectoryW(capacity, ToWide(buffer));
+}
+
+std::uint32_t Win32Platform::GetModuleFileNameW(ModuleHandle module, WideChar* buffer, std::uint32_t capacity)
+{
+    return ::GetModuleFileNameW(reinterpret_cast<HMODULE>(module), ToWide(buffer), capacity);
+}
+
+std::int32_t Win32Platform::WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const WideChar* text,
+                                                std::int32_t length, char* buffer, std::int32_t capacity,
+                                                const char* defaultChar, bool* usedDefaultChar)
+{
+    BOOL usedDefault = FALSE;
+    const int written = ::WideCharToMultiByte(codePage, flags, ToWide(text), length, buffer, capacity, defaultChar,
+                                              usedDefaultChar != nullptr ? &usedDefault : nullptr);
+    if (usedDefaultChar != nullptr) {
+        *usedDefaultChar = usedDefault != FALSE;
+    }
+    return written;
 }
 
 bool Win32Platform::GetVersionExA(OsVersionInfo* info)
@@ -181,7 +199,38 @@ Handle Win32Platform::FindFirstFileA(const char* pattern, FindData* data)
     return reinterpret_cast<Handle>(search);
 }
 
+Handle Win32Platform::FindFirstFileW(const WideChar* pattern, FindDataW* data)
+{
+    WIN32_FIND_DATAW found = {};
+    HANDLE search = ::FindFirstFileW(ToWide(pattern), &found);
+    CopyFoundName(found, data);
+    return reinterpret_cast<Handle>(search);
+}
+
+bool Win32Platform::FindNextFileW(Handle search, FindDataW* data)
+{
+    WIN32_FIND_DATAW found = {};
+    const BOOL ok = ::FindNextFileW(ToHandle(search), &found);
+    CopyFoundName(found, data);
+    return ok != FALSE;
+}
+
 bool Win32Platform::FindClose(Handle search) { return ::FindClose(ToHandle(search)) != FALSE; }
+
+Handle Win32Platform::CreateFileA(const char* path, std::uint32_t access, std::uint32_t shareMode,
+                                  std::uint32_t creationDisposition, std::uint32_t flags)
+{
+    return reinterpret_cast<Handle>(
+        ::CreateFileA(path, access, shareMode, nullptr, creationDisposition, flags, nullptr));
+}
+
+bool Win32Platform::ReadFile(Handle file, void* buffer, std::uint32_t size, std::uint32_t* read)
+{
+    DWORD count = 0;
+    const BOOL ok = ::ReadFile(ToHandle(file), buffer, size, &count, nullptr);
+    *read = count;
+    return ok != FALSE;
+}
 
 std::uint32_t Win32Platform::GetFullPathNameA(const char* path, std::uint32_t capacity, char* buffer)
 {
@@ -268,35 +317,42 @@ bool Win32Platform::EndDialog(WindowHandle dialog, std::intptr_t result)
     return ::EndDialog(ToWindow(dialog), result) != FALSE;
 }
 
-bool Win32Platform::LoadWindowsInstaller()
+bool Win32Platform::SetDefaultDllDirectories(std::uint32_t flags)
 {
-    if (g_msi.closeHandle != nullptr) {
-        return true;
-    }
-    char directory[MAX_PATH];
-    const UINT length = ::GetSystemDirectoryA(directory, MAX_PATH);
-    char path[MAX_PATH];
-    if (length == 0 || length >= MAX_PATH || !FormatText(path, sizeof path, "%s\\msi.dll", directory)) {
-        return false;
-    }
-    HMODULE library = ::LoadLibraryA(path);
-    if (library == nullptr) {
-        return false;
-    }
+    // Windows 8, and Windows 7 with its update.
+    BOOL(WINAPI * setDefaultDllDirectories)(DWORD) = nullptr;
+    return Resolve(::GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories", setDefaultDllDirectories) &&
+           setDefaultDllDirectories(flags) != FALSE;
+}
+
+bool Win32Platform::SetDllDirectoryA(const char* path)
+{
+    // Windows XP SP1 and later.
+    BOOL(WINAPI * setDllDirectory)(LPCSTR) = nullptr;
+    return Resolve(::GetModuleHandleA("kernel32.dll"), "SetDllDirectoryA", setDllDirectory) &&
+           setDllDirectory(path) != FALSE;
+}
+
+ModuleHandle Win32Platform::LoadLibraryExA(const char* path, std::uint32_t flags)
+{
+    return reinterpret_cast<ModuleHandle>(::LoadLibraryExA(path, nullptr, flags));
+}
+
+bool Win32Platform::UseWindowsInstaller(ModuleHandle library)
+{
+    HMODULE module = reinterpret_cast<HMODULE>(library);
     MsiFunctions functions = {};
-    const bool complete = Resolve(library, "MsiOpenDatabaseA", functions.openDatabase) &&
-                          Resolve(library, "MsiDatabaseOpenViewA", functions.databaseOpenView) &&
-                          Resolve(library, "MsiViewExecute", functions.viewExecute) &&
-                          Resolve(library, "MsiViewFetch", functions.viewFetch) &&
-                          Resolve(library, "MsiRecordGetStringA", functions.recordGetString) &&
-                          Resolve(library, "MsiGetProductInfoA", functions.getProductInfo) &&
-                          Resolve(library, "MsiCloseHandle", functions.closeHandle);
-    if (!complete) {
-        ::FreeLibrary(library);
-        return false;
+    const bool complete = module != nullptr && Resolve(module, "MsiOpenDatabaseA", functions.openDatabase) &&
+                          Resolve(module, "MsiDatabaseOpenViewA", functions.databaseOpenView) &&
+                          Resolve(module, "MsiViewExecute", functions.viewExecute) &&
+                          Resolve(module, "MsiViewFetch", functions.viewFetch) &&
+                          Resolve(module, "MsiRecordGetStringA", functions.recordGetString) &&
+                          Resolve(module, "MsiGetProductInfoA", functions.getProductInfo) &&
+                          Resolve(module, "MsiCloseHandle", functions.closeHandle);
+    if (complete) {
+        g_msi = functions;  // the library stays loaded until the process ends
     }
-    g_msi = functions;  // the library stays loaded until the process ends
-    return true;
+    return complete;
 }
 
 std::uint32_t Win32Platform::MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database)

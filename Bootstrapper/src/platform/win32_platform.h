@@ -4,12 +4,6 @@
 
 namespace boot {
 
-// Restricts where DLLs are loaded from to the system directory, before anything else
-// runs: the program runs elevated from folders that other people can write to, where a
-// planted DLL must never be loaded. Uses what the running Windows offers, looked up at
-// run time so that the program still starts on Windows 2000.
-void RestrictDllSearchToSystemDirectory();
-
 // The real platform: every entry forwards to the Win32 or Windows Installer call of the
 // same name.
 // Final over a base whose destructor is protected: it can never be destroyed through a
@@ -17,7 +11,11 @@ void RestrictDllSearchToSystemDirectory();
 class Win32Platform final : public Platform {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:
     MutexResult CreateMutexA(bool initialOwner, const char* name) override;
-    std::uint32_t GetCurrentDirectoryA(std::uint32_t capacity, char* buffer) override;
+    std::uint32_t GetCurrentDirectoryW(std::uint32_t capacity, WideChar* buffer) override;
+    std::uint32_t GetModuleFileNameW(ModuleHandle module, WideChar* buffer, std::uint32_t capacity) override;
+    std::int32_t WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const WideChar* text,
+                                     std::int32_t length, char* buffer, std::int32_t capacity,
+                                     const char* defaultChar, bool* usedDefaultChar) override;
     bool GetVersionExA(OsVersionInfo* info) override;
     std::uint32_t GetPrivateProfileStringA(const char* section, const char* key, const char* defaultText,
                                            char* buffer, std::uint32_t capacity, const char* fileName) override;
@@ -26,7 +24,12 @@ public:
     bool GetExitCodeProcess(Handle process, std::uint32_t* exitCode) override;
     bool CloseHandle(Handle handle) override;
     Handle FindFirstFileA(const char* pattern, FindData* data) override;
+    Handle FindFirstFileW(const WideChar* pattern, FindDataW* data) override;
+    bool FindNextFileW(Handle search, FindDataW* data) override;
     bool FindClose(Handle search) override;
+    Handle CreateFileA(const char* path, std::uint32_t access, std::uint32_t shareMode,
+                       std::uint32_t creationDisposition, std::uint32_t flags) override;
+    bool ReadFile(Handle file, void* buffer, std::uint32_t size, std::uint32_t* read) override;
     std::uint32_t GetFullPathNameA(const char* path, std::uint32_t capacity, char* buffer) override;
     std::uint32_t GetThreadLocale() override;
     std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t capacity) override;
@@ -49,7 +52,10 @@ public:
                                std::intptr_t lParam) override;
     bool EndDialog(WindowHandle dialog, std::intptr_t result) override;
 
-    bool LoadWindowsInstaller() override;
+    bool SetDefaultDllDirectories(std::uint32_t flags) override;
+    bool SetDllDirectoryA(const char* path) override;
+    ModuleHandle LoadLibraryExA(const char* path, std::uint32_t flags) override;
+    bool UseWindowsInstaller(ModuleHandle library) override;
     std::uint32_t MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database) override;
     std::uint32_t MsiDatabaseOpenViewA(MsiHandle database, const char* query, MsiHandle* view) override;
     std::uint32_t MsiViewExecute(MsiHandle view, MsiHandle parameters) override;

@@ -7,7 +7,6 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*showCommand*/)
 {
-    boot::RestrictDllSearchToSystemDirectory();
     // Static, like every buffer of the run: the state outlives nothing but the process.
     static boot::Win32Platform platform;
     static boot::RunState state(platform);

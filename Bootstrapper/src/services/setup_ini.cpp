@@ -19,4 +19,25 @@ bool ReadSetupValue(Platform& platform, const TextBuffer& iniPath, const char* s
     return value.Assign(probe.Get());
 }
 
+namespace {
+
+constexpr std::uint8_t kUtf8ByteOrderMark[3] = {0xEF, 0xBB, 0xBF};
+
+}  // namespace
+
+bool StartsWithUtf8ByteOrderMark(Platform& platform, const TextBuffer& iniPath)
+{
+    const Handle file = platform.CreateFileA(iniPath.Get(), kGenericRead, kFileShareRead | kFileShareWrite,
+                                             kOpenExisting, kFileAttributeNormal);
+    if (file == kInvalidHandle) {
+        return false;  // missing: every value reads as empty
+    }
+    std::uint8_t start[sizeof kUtf8ByteOrderMark] = {0, 0, 0};
+    std::uint32_t read = 0;
+    const bool ok = platform.ReadFile(file, start, sizeof start, &read);
+    platform.CloseHandle(file);
+    return ok && read == sizeof start && start[0] == kUtf8ByteOrderMark[0] && start[1] == kUtf8ByteOrderMark[1] &&
+           start[2] == kUtf8ByteOrderMark[2];
+}
+
 }  // namespace boot

@@ -17,4 +17,9 @@ constexpr const char* kStartSection = "Start";
 bool ReadSetupValue(Platform& platform, const TextBuffer& iniPath, const char* section, const char* key,
                     TextBuffer& value);
 
+// Windows' profile reader knows only the UTF-16 byte order mark: a UTF-8 mark becomes
+// part of line 1, whose section header is then never found, so its settings silently
+// fall back to their defaults. True when the file exists and begins with EF BB BF.
+bool StartsWithUtf8ByteOrderMark(Platform& platform, const TextBuffer& iniPath);
+
 }  // namespace boot

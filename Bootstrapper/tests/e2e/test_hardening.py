@@ -1,5 +1,6 @@
 """The program runs elevated from folders other people can write to: what it must not
-be talked into doing there."""
+be talked into doing there, and the edges where Windows would otherwise run it silently
+wrong (Wine shares them: best-fit ANSI names, 8.3 aliases, the search path)."""
 
 from __future__ import annotations
 
@@ -43,12 +44,60 @@ def test_planted_msi_dll_is_never_loaded_and_the_run_succeeds(wine, pkg):
     assert msiexec
 
 
-@pytest.mark.parametrize("folder_name", ["日本語のセットアップ", "Setup 设置"])
-def test_folder_the_ansi_code_page_cannot_name_is_refused_before_anything_runs(wine, folder_name):
+UNSUPPORTED_PATH = "Unsupported characters in path!"
+UTF8_BOM = "Setup.ini has a UTF-8 byte order mark!"
+SETUP_INI = "[Start]\r\nSetupPath=PSetup.exe\r\n[Prereq0]\r\nExecute=First.exe\r\nDoExecuteIfCheckIs=TRUE\r\n"
+
+
+@pytest.mark.parametrize("folder_name, setup_ini, message", [
+    ("日本語のセットアップ", None, UNSUPPORTED_PATH),
+    ("Setup 设置", None, UNSUPPORTED_PATH),
+    # Code page 1252 would read these back as "Lukasz Setup", "Dábel" and 'x" /qn y'.
+    ("Łukasz Setup", None, UNSUPPORTED_PATH),
+    ("Ďábel", None, UNSUPPORTED_PATH),
+    ("ｘ＂ ／qn ｙ", None, UNSUPPORTED_PATH),
+    # Windows would not see [Start] behind a UTF-8 mark (Wine does).
+    ("pkg", b"\xef\xbb\xbf" + SETUP_INI.encode("ascii"), UTF8_BOM),
+    ("pkg", b"\xef\xbb\xbf\r\n" + SETUP_INI.encode("ascii"), UTF8_BOM),
+], ids=["japanese", "chinese", "polish", "czech", "full-width", "utf8-bom", "utf8-bom-alone"])
+def test_refused_before_anything_runs(wine, folder_name, setup_ini, message):
     folder = wine.folder(folder_name)
+    if setup_ini:
+        (folder / "Setup.ini").write_bytes(setup_ini)
     wine.place_recorder(folder, "PSetup.exe")
+    wine.place_recorder(folder, "First.exe")
     wine.place_msi(folder)
     result = wine.run_bootstrapper(folder, lc_all="de_DE.UTF-8")
-    assert result.boxes == [("Bootstrapper Error", "Unsupported characters in path!")]
+    assert result.boxes == [("Bootstrapper Error", message)]
     assert result.records == []
     assert result.exit_code == 6
+
+
+@pytest.mark.parametrize("others, found", [
+    (["App.msix"], None),               # found by "*.msi" through its 8.3 alias
+    (["App.msix", "Product.msi"], "Product.msi"),
+    (["Product.msi_old", "Product.msi"], "Product.msi"),
+])
+def test_only_names_that_really_end_in_msi_are_packages(wine, pkg, others, found):
+    for name in others:
+        shutil.copyfile(wine.session.msi.build(), pkg / name)
+    wine.install_msiexec_recorder()
+    result = wine.run_bootstrapper(pkg, timeout=60, handlers={ENGLISH_CAPTION: winehost.press_return})
+    if found is None:
+        assert result.boxes == [("Bootstrapper Error", "No MSI!")]
+        assert result.exit_code == 6
+    else:
+        assert [r.command_line for r in result.ran("msiexec.exe")] == [f"msiexec /i {win_path(pkg)}\\{found}"]
+
+
+def test_default_pre_setup_program_is_never_taken_from_the_search_path(wine, pkg):
+    on_path = wine.folder("on-path")
+    planted = wine.place_recorder(on_path, "PSetup.exe")
+    # Wine puts the folders of WINEPATH on the Windows PATH.
+    result = wine.run_bootstrapper(pkg, env={"WINEPATH": win_path(on_path)})
+    assert result.records == []
+    assert result.boxes == [("Bootstrapper Error", "No MSI!")]
+    # The search path really holds it: an explicit SetupPath is still found there.
+    wine.write_setup_ini(pkg, {"Start": {"SetupPath": "PSetup.exe"}})
+    result = wine.run_bootstrapper(pkg, env={"WINEPATH": win_path(on_path)})
+    assert [r.program for r in result.records] == [planted.win_path]

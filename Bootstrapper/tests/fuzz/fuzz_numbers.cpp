@@ -55,7 +55,7 @@ void CheckConversions(const std::string& text)
     }
 }
 
-void CheckSectionReading(const std::string& doExecute, const std::string& expectedResult, std::int32_t index)
+void CheckSectionReading(std::string doExecute, std::string expectedResult, std::int32_t index)
 {
     testing::FakePlatform platform;
     const std::string section = "Prereq" + std::to_string(index);
@@ -67,6 +67,9 @@ void CheckSectionReading(const std::string& doExecute, const std::string& expect
 
     PrerequisiteStep step;
     const PrerequisiteReading reading = ReadPrerequisiteStep(platform, iniPath, index, step);
+    // What the profile reader hands over.
+    doExecute = ReferenceProfileValue(doExecute);
+    expectedResult = ReferenceProfileValue(expectedResult);
 
     if (doExecute.size() > kLongestValue || expectedResult.size() > kLongestValue) {
         FUZZ_CHECK(reading == PrerequisiteReading::kSettingTooLong, "a value that does not fit was taken");

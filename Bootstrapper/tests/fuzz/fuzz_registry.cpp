@@ -136,20 +136,27 @@ void CheckDirectly(const RegistryWorld& world)
     CheckRegistryUse(platform, world);
 }
 
-void CheckInTheChain(const RegistryWorld& world, const FuzzFields& fields)
+void CheckInTheChain(const RegistryWorld& written, const FuzzFields& fields)
 {
+    // The settings as written in the file, and the world as the chain reads them: the
+    // profile reader trims values and removes outer quotes.
+    RegistryWorld world = written;
+    world.key = ReferenceProfileValue(written.key);
+    world.value = ReferenceProfileValue(written.value);
+    world.content = ReferenceProfileValue(written.content);
     testing::FakePlatform platform;
     Script(platform, world);
-    const std::string execute = fields.Text("exec", std::string(kProgram) + " /install");
-    const std::string doExecute = fields.Text("do");
-    const std::string expectedResult = fields.Text("expect");
+    const std::string writtenExecute = fields.Text("exec", std::string(kProgram) + " /install");
+    const std::string execute = ReferenceProfileValue(writtenExecute);
+    const std::string doExecute = ReferenceProfileValue(fields.Text("do"));
+    const std::string expectedResult = ReferenceProfileValue(fields.Text("expect"));
     platform.AddProgram(kProgram, fields.Number("exit", 0));
-    platform.SetIniValue(kIniPath, "Prereq0", "Execute", execute);
-    platform.SetIniValue(kIniPath, "Prereq0", "DoExecuteIfCheckIs", doExecute);
-    platform.SetIniValue(kIniPath, "Prereq0", "ExecuteOkIfResultIs", expectedResult);
-    platform.SetIniValue(kIniPath, "Prereq0", "CheckKey", world.key);
-    platform.SetIniValue(kIniPath, "Prereq0", "CheckValue", world.value);
-    platform.SetIniValue(kIniPath, "Prereq0", "CheckContent", world.content);
+    platform.SetIniValue(kIniPath, "Prereq0", "Execute", writtenExecute);
+    platform.SetIniValue(kIniPath, "Prereq0", "DoExecuteIfCheckIs", fields.Text("do"));
+    platform.SetIniValue(kIniPath, "Prereq0", "ExecuteOkIfResultIs", fields.Text("expect"));
+    platform.SetIniValue(kIniPath, "Prereq0", "CheckKey", written.key);
+    platform.SetIniValue(kIniPath, "Prereq0", "CheckValue", written.value);
+    platform.SetIniValue(kIniPath, "Prereq0", "CheckContent", written.content);
     TextBuffer iniPath;
     iniPath.Assign(kIniPath);
 
@@ -167,7 +174,8 @@ void CheckInTheChain(const RegistryWorld& world, const FuzzFields& fields)
                    "message for an Execute that does not fit");
         return;
     }
-    for (const std::string* setting : {&doExecute, &expectedResult, &world.key, &world.value, &world.content}) {
+    for (const std::string* setting :
+         std::initializer_list<const std::string*>{&doExecute, &expectedResult, &world.key, &world.value, &world.content}) {
         if (setting->size() > kLongestValue) {
             FUZZ_CHECK(result.endsRun && result.exitCode == 6, "a setting that does not fit was taken");
             FUZZ_CHECK(platform.processes.empty() && platform.registryOpenAccess.empty(), "acted on a cut setting");

@@ -4,10 +4,11 @@
 // with its message and exit code 6 instead. No handle may be left open.
 //
 // Fields (all optional):
-//   dir                  the current directory below "C:\"
+//   dir                  the current directory below "C:\" (UTF-8)
 //   setup, msi, lang     [Start] SetupPath, MsiPath, LanguagesDir
 //   exec, do, expect     [Prereq0] Execute, DoExecuteIfCheckIs, ExecuteOkIfResultIs
-//   found                name, without ".msi", of the package the directory search finds
+//   found                name, without ".msi", of the package the directory search finds (UTF-8)
+//   psetup               1: PSetup.exe lies in the current directory
 //   db                   1: the package database exists where the run should open it
 //   code, version, plang the Property rows ProductCode, ProductVersion, ProductLanguage
 //   installed            the installed product's VersionString (absent: not installed)
@@ -75,10 +76,23 @@ std::string Folder(const std::string& directory, const std::string& name) { retu
 
 std::string CurrentDirectory(const FuzzFields& fields) { return "C:\\" + fields.Text("dir", "Setup"); }
 
+// The languages folder as the fake keeps names: settings are code page 1252 text.
 std::string LanguagesDirectory(const FuzzFields& fields)
 {
-    const std::string setting = fields.Text("lang");
-    return Folder(CurrentDirectory(fields), setting.empty() ? "." : setting);
+    const std::string setting = ReferenceProfileValue(fields.Text("lang"));
+    return Folder(CurrentDirectory(fields), setting.empty() ? "." : testing::AnsiToUtf8(setting));
+}
+
+// A directory entry's name: no folder separators, and within MAX_PATH.
+std::string Found(const FuzzFields& fields)
+{
+    std::string name;
+    for (char c : fields.Text("found")) {
+        if (c != '\\' && c != '/') {
+            name += c;
+        }
+    }
+    return name.substr(0, 250) + ".msi";
 }
 
 void Script(testing::FakePlatform& platform, const FuzzFields& fields)
@@ -102,22 +116,20 @@ void Script(testing::FakePlatform& platform, const FuzzFields& fields)
         }
     }
 
+    // Found by the platform's search only: the default pre-setup program must not be.
     platform.AddProgram("PSetup.exe", fields.Number("preexit", 0));
+    if (fields.Flag("psetup")) {
+        platform.AddProgram(Folder(directory, "PSetup.exe"), fields.Number("preexit", 0));
+    }
     platform.AddProgram("prereq.exe", fields.Number("prexit", 0));
     if (!fields.Flag("nomsiexec")) {
         platform.AddProgram(Folder(platform.systemDirectory, "msiexec.exe"), fields.Number("msiexit", 0));
     }
 
-    std::string packageName = fields.Text("msi");
+    // The settings as the profile reader hands them over, the folder as the fake keeps it.
+    std::string packageName = ReferenceProfileValue(fields.Text("msi"));
     if (fields.Has("found")) {
-        // A directory entry's name: no folder separators, and within MAX_PATH.
-        std::string name;
-        for (char c : fields.Text("found")) {
-            if (c != '\\' && c != '/') {
-                name += c;
-            }
-        }
-        name = name.substr(0, 250) + ".msi";
+        const std::string name = Found(fields);
         platform.AddFile(Folder(directory, name));
         if (packageName.empty()) {
             packageName = name;
@@ -131,7 +143,8 @@ void Script(testing::FakePlatform& platform, const FuzzFields& fields)
                 database.rows.emplace_back(row[1], fields.Text(row[0]));
             }
         }
-        platform.AddDatabase(Folder(directory, packageName), database);
+        const bool named = !ReferenceProfileValue(fields.Text("msi")).empty();
+        platform.AddDatabase(Folder(directory, named ? testing::AnsiToUtf8(packageName) : packageName), database);
     }
     if (fields.Has("installed")) {
         platform.SetInstalledProduct(fields.Text("code"), fields.Text("installed"));
@@ -185,6 +198,13 @@ std::string Absolute(testing::FakePlatform& probe, const std::string& path)
     return (length == 0 || length >= kTextBufferSize) ? path : std::string(buffer.data());
 }
 
+bool SystemFileFits(testing::FakePlatform& probe, const char* name)
+{
+    std::vector<char> buffer(kTextBufferSize, '\0');
+    const std::uint32_t length = probe.GetSystemDirectoryA(buffer.data(), kTextBufferSize);
+    return length != 0 && length < kTextBufferSize && Folder(buffer.data(), name).size() <= kLongestText;
+}
+
 bool MsiexecPath(testing::FakePlatform& probe, std::string& path)
 {
     std::vector<char> buffer(kTextBufferSize, '\0');
@@ -223,33 +243,71 @@ struct Model {
         return ExitCodeOf(probe, commandLine, application.c_str());
     }
 
+    // A setting as the platform's profile reader hands it over, whole.
+    std::string Setting(const char* section, const char* key)
+    {
+        std::vector<char> buffer(4 * kMaxRepeat, '\0');
+        probe.GetPrivateProfileStringA(section, key, nullptr, buffer.data(), static_cast<std::uint32_t>(buffer.size()),
+                                       (ansiDirectory + "\\Setup.ini").c_str());
+        return buffer.data();
+    }
+
+    // The ANSI form of a UTF-8 name, when every character has an exact one.
+    bool ExactAnsi(const std::string& utf8, std::string& ansi)
+    {
+        const std::u16string wide = testing::Utf16(utf8);
+        std::vector<char> buffer(4 * wide.size() + 4, '\0');
+        bool usedDefault = false;
+        probe.WideCharToMultiByte(0, 0x400, wide.c_str(), -1, buffer.data(), static_cast<std::int32_t>(buffer.size()),
+                                  nullptr, &usedDefault);
+        ansi = buffer.data();
+        return !usedDefault;
+    }
+
+    std::string ansiDirectory;
+
     Outcome Run()
     {
         const std::string directory = CurrentDirectory(fields);
-        if (directory.size() > kLongestText) {
+        if (testing::Utf16(directory).size() > kLongestText) {
             return Fail("Path too long!", 6);
         }
-        if (directory.find('?') != std::string::npos) {
+        if (!ExactAnsi(directory, ansiDirectory)) {
             return Fail("Unsupported characters in path!", 6);
         }
-        if (Folder(directory, "Setup.ini").size() > kLongestText) {
+        if (ansiDirectory.size() > kLongestText || Folder(ansiDirectory, "Setup.ini").size() > kLongestText) {
             return Fail("Path too long!", 6);
         }
 
-        const std::string setupPath = fields.Text("setup");
+        const std::string setupPath = Setting("Start", "SetupPath");
         const std::string preSetup = (setupPath.empty() ? "PSetup.exe" : setupPath) + " /uionlyifneeded";
         if (setupPath.size() > kLongestText || preSetup.size() > kLongestText) {
             return Fail("Command line too long!", 6);
         }
-        outcome.started.push_back(Started{false, "", preSetup});
+        if (!setupPath.empty()) {
+            outcome.started.push_back(Started{false, "", preSetup});
+        } else {
+            // Beside the program (C:\Setup), then in the current directory; never from PATH.
+            for (const std::string& folder : {std::string("C:\\Setup"), ansiDirectory}) {
+                const std::string candidate = Folder(folder, "PSetup.exe");
+                if (candidate.size() > kLongestText) {
+                    continue;
+                }
+                outcome.searched.push_back(candidate);
+                if (Exists(probe, candidate)) {
+                    outcome.started.push_back(Started{true, candidate, preSetup});
+                    break;
+                }
+            }
+        }
 
-        const std::string execute = fields.Text("exec");
+        const std::string execute = Setting("Prereq0", "Execute");
         if (execute.size() > kLongestText) {
             return Fail("Command line too long!", 6);
         }
         if (!execute.empty()) {
-            const std::string doExecute = fields.Text("do");
-            const std::string expected = fields.Text("expect");
+            const std::string doExecute = Setting("Prereq0", "DoExecuteIfCheckIs");
+            const std::string expected = Setting("Prereq0", "ExecuteOkIfResultIs");
             if (doExecute.size() > kLongestText || expected.size() > kLongestText) {
                 return Fail("Setting too long!", 6);
             }
@@ -271,26 +329,31 @@ struct Model {
             }
         }
 
-        std::string packageName = fields.Text("msi");
+        std::string packageName = Setting("Start", "MsiPath");
         if (packageName.size() > kLongestText) {
             return Fail("Path too long!", 6);
         }
         if (packageName.empty()) {
-            outcome.searched.push_back("*.msi");
-            if (!Exists(probe, "*.msi", &packageName)) {
+            // The one entry "*.msi" finds really ends in ".msi"; it must have an exact ANSI name.
+            if (!fields.Has("found") || !ExactAnsi(Found(fields), packageName)) {
                 return Fail("No MSI!", 6);
             }
         }
-        std::string packagePath = Folder(directory, packageName);
+        std::string packagePath = Folder(ansiDirectory, packageName);
         if (packagePath.size() > kLongestText) {
             return Fail("Path too long!", 6);
         }
-        if (fields.Text("lang").size() > kLongestText) {
+        const std::string languagesSetting = Setting("Start", "LanguagesDir");
+        if (languagesSetting.size() > kLongestText) {
             return Fail("Path too long!", 6);
         }
-        std::string languages = LanguagesDirectory(fields);
+        std::string languages = Folder(ansiDirectory, languagesSetting.empty() ? "." : languagesSetting);
         if (languages.size() > kLongestText) {
             return Fail("Path too long!", 6);
+        }
+        // msi.dll by full path from the system directory.
+        if (!SystemFileFits(probe, "msi.dll")) {
+            return Fail("Windows Installer is not available!", 6);
         }
 
         outcome.opened.push_back(packagePath);
@@ -457,7 +520,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     testing::FakePlatform probe;
     Script(probe, fields);
-    const Outcome expected = Model{fields, probe, Outcome{}}.Run();
+    const Outcome expected = Model{fields, probe, Outcome{}, std::string()}.Run();
 
     testing::FakePlatform platform;
     Script(platform, fields);

@@ -70,4 +70,18 @@ std::string Hex(std::uint32_t value)
     return digits;
 }
 
+std::string ReferenceProfileValue(const std::string& written)
+{
+    const std::string blanks(" \t\r\n\v\f\x1a");
+    const std::size_t first = written.find_first_not_of(blanks);
+    if (first == std::string::npos) {
+        return std::string();
+    }
+    std::string value = written.substr(first, written.find_last_not_of(blanks) - first + 1);
+    if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
+        value = value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
 }  // namespace boot::fuzzing

@@ -29,6 +29,10 @@ ReferenceVersion ReferenceParseVersion(const std::string& text);
 // lexicographic order.
 bool ReferenceIsNewer(const Parts& package, const Parts& installed);
 
-std::string Hex(std::uint32_t value);  // upper case, no prefix, no leading zeros
+std::string Hex(std::uint32_t value);
+
+// A value as Windows' profile reader hands it back: blanks (and the end-of-file
+// character) trimmed at both ends, then a matching pair of outer quotes removed.
+std::string ReferenceProfileValue(const std::string& written);  // upper case, no prefix, no leading zeros
 
 }  // namespace boot::fuzzing

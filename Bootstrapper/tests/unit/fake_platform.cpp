@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "common/code_page_1252.h"
+
 namespace boot::testing {
 
 namespace {
@@ -15,6 +17,107 @@ std::string Lower(const std::string& text)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
     return lower;
+}
+
+// A profile file's blanks, which Windows trims around names and values.
+bool IsProfileBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == '\x1a'; }
+
+std::string TrimProfileBlanks(const std::string& text)
+{
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && IsProfileBlank(text[begin])) {
+        ++begin;
+    }
+    while (end > begin && IsProfileBlank(text[end - 1])) {
+        --end;
+    }
+    return text.substr(begin, end - begin);
+}
+
+// What the profile reader hands back for a value as written: blanks trimmed, then a
+// matching pair of outer double or single quotes removed.
+std::string ProfileValue(const std::string& written)
+{
+    std::string value = TrimProfileBlanks(written);
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+        value = value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+std::u32string CodePoints(const std::string& utf8)
+{
+    std::u32string points;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        const int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+        char32_t point = extra == 0 ? c : extra == 1 ? (c & 0x1F) : extra == 2 ? (c & 0x0F) : (c & 0x07);
+        bool valid = extra >= 0 && i + static_cast<std::size_t>(extra) < utf8.size();
+        for (int k = 1; valid && k <= extra; ++k) {
+            const auto next = static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]);
+            valid = (next & 0xC0) == 0x80;
+            point = (point << 6) | (next & 0x3F);
+        }
+        points.push_back(valid ? point : U'\uFFFD');
+        i += valid ? static_cast<std::size_t>(extra) + 1 : 1;
+    }
+    return points;
+}
+
+std::string FromCodePoints(const std::u32string& points)
+{
+    std::string utf8;
+    for (char32_t p : points) {
+        if (p < 0x80) {
+            utf8 += static_cast<char>(p);
+        } else if (p < 0x800) {
+            utf8 += static_cast<char>(0xC0 | (p >> 6));
+            utf8 += static_cast<char>(0x80 | (p & 0x3F));
+        } else if (p < 0x10000) {
+            utf8 += static_cast<char>(0xE0 | (p >> 12));
+            utf8 += static_cast<char>(0x80 | ((p >> 6) & 0x3F));
+            utf8 += static_cast<char>(0x80 | (p & 0x3F));
+        } else {
+            utf8 += static_cast<char>(0xF0 | (p >> 18));
+            utf8 += static_cast<char>(0x80 | ((p >> 12) & 0x3F));
+            utf8 += static_cast<char>(0x80 | ((p >> 6) & 0x3F));
+            utf8 += static_cast<char>(0x80 | (p & 0x3F));
+        }
+    }
+    return utf8;
+}
+
+// Code page 1252's best-fit characters, as far as the tests need them: Latin letters
+// with marks the code page lacks lose them, full-width forms become plain ones.
+bool BestFit(char32_t point, unsigned char& byte)
+{
+    // U+0100 to U+017F, in order: the letter each one is shown as.
+    static const char kLatinExtendedA[] =
+        "AaAaAaCcCcCcCcDdDdEeEeEeEeEeGgGgGgGgHhHhIiIiIiIiIiJjJjKkkLlLlLlLlLlNnNnNnnNnOoOoOoOoRrRrRrSsSsSsSsTtTtTtUuUuUuUuUuUuWwYyYZzZzZzs";
+    if (point >= 0x100 && point <= 0x17F) {
+        byte = static_cast<unsigned char>(kLatinExtendedA[point - 0x100]);
+        return true;
+    }
+    if (point >= 0xFF01 && point <= 0xFF5E) {  // full-width ASCII
+        byte = static_cast<unsigned char>(point - 0xFEE0);
+        return true;
+    }
+    if (point == 0x3000) {  // ideographic space
+        byte = ' ';
+        return true;
+    }
+    return false;
+}
+
+// A name an ANSI call handed over (code page 1252) as the UTF-8 the fake keeps.
+std::string FromAnsi(const std::string& ansi)
+{
+    std::u32string points;
+    for (char c : ansi) {
+        points.push_back(DecodeCodePage1252(static_cast<unsigned char>(c)));
+    }
+    return FromCodePoints(points);
 }
 
 // '*' and '?' as the directory search knows them, without letter case.
@@ -87,6 +190,50 @@ std::uint32_t CopyMsiString(const std::string& text, char* buffer, std::uint32_t
 
 std::vector<std::uint8_t> Bytes(const std::string& text) { return std::vector<std::uint8_t>(text.begin(), text.end()); }
 
+std::u16string Utf16(const std::string& utf8)
+{
+    std::u16string wide;
+    for (char32_t p : CodePoints(utf8)) {
+        if (p >= 0x10000) {
+            wide += static_cast<char16_t>(0xD800 + ((p - 0x10000) >> 10));
+            wide += static_cast<char16_t>(0xDC00 + ((p - 0x10000) & 0x3FF));
+        } else {
+            wide += static_cast<char16_t>(p);
+        }
+    }
+    return wide;
+}
+
+std::string Utf8(const std::u16string& utf16)
+{
+    std::u32string points;
+    for (std::size_t i = 0; i < utf16.size(); ++i) {
+        const char16_t c = utf16[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] < 0xE000) {
+            points.push_back(0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (utf16[i + 1] - 0xDC00));
+            ++i;
+        } else {
+            points.push_back(c >= 0xD800 && c < 0xE000 ? U'\uFFFD' : c);
+        }
+    }
+    return FromCodePoints(points);
+}
+
+std::string BestFitAnsi(const std::string& utf8)
+{
+    std::string ansi;
+    for (char32_t p : CodePoints(utf8)) {
+        unsigned char byte = '?';
+        if (!EncodeCodePage1252(p, byte) && !BestFit(p, byte)) {
+            byte = '?';
+        }
+        ansi += static_cast<char>(byte);
+    }
+    return ansi;
+}
+
+std::string AnsiToUtf8(const std::string& ansi) { return FromAnsi(ansi); }
+
 FakePlatform::FakePlatform() = default;
 
 void FakePlatform::SetIniValue(const std::string& file, const std::string& section, const std::string& key,
@@ -95,7 +242,50 @@ void FakePlatform::SetIniValue(const std::string& file, const std::string& secti
     ini_[Lower(file)][Lower(section)][Lower(key)] = value;
 }
 
-void FakePlatform::AddFile(const std::string& fullPath) { files_.push_back(fullPath); }
+void FakePlatform::SetIniText(const std::string& file, const std::string& text)
+{
+    SetFileContent(file, text);
+    // Windows' reading: a line is a section header when it begins with "[" (after blanks);
+    // a name is what stands before the first "=". The first of two equal sections or keys
+    // wins. A UTF-8 byte order mark is three more characters at the start of line 1.
+    auto& sections = ini_[Lower(file)];
+    std::set<std::string> seenSections;
+    std::map<std::string, std::string>* section = nullptr;
+    std::size_t begin = 0;
+    while (begin <= text.size()) {
+        std::size_t end = text.find('\n', begin);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        const std::string line = TrimProfileBlanks(text.substr(begin, end - begin));
+        begin = end + 1;
+        if (!line.empty() && line[0] == '[') {
+            const std::size_t close = line.rfind(']');
+            const std::string name = Lower(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+            section = seenSections.insert(name).second ? &sections[name] : nullptr;
+            continue;
+        }
+        const std::size_t equals = line.find('=');
+        if (section == nullptr || equals == std::string::npos) {
+            continue;
+        }
+        section->emplace(Lower(TrimProfileBlanks(line.substr(0, equals))), line.substr(equals + 1));
+    }
+}
+
+void FakePlatform::AddFile(const std::string& fullPath, const std::string& shortName)
+{
+    files_.push_back(FakeFile{fullPath, shortName});
+}
+
+void FakePlatform::SetFileContent(const std::string& fullPath, const std::string& bytes)
+{
+    const std::string key = Lower(FullPath(fullPath));
+    if (contents_.count(key) == 0) {
+        AddFile(fullPath);
+    }
+    contents_[key] = bytes;
+}
 
 void FakePlatform::AddProgram(const std::string& name, std::uint32_t exitCode)
 {
@@ -104,7 +294,13 @@ void FakePlatform::AddProgram(const std::string& name, std::uint32_t exitCode)
     AddProgram(name, program);
 }
 
-void FakePlatform::AddProgram(const std::string& name, const FakeProgram& program) { programs_[Lower(name)] = program; }
+void FakePlatform::AddProgram(const std::string& name, const FakeProgram& program)
+{
+    programs_[Lower(name)] = program;
+    if (name.find('\\') != std::string::npos) {
+        AddFile(name);
+    }
+}
 
 void FakePlatform::AddRegistryKey(const std::string& key) { registry_[Lower(key)]; }
 
@@ -163,13 +359,12 @@ Handle FakePlatform::NewHandle() { return nextHandle_ += 4; }
 
 MsiHandle FakePlatform::NewMsiHandle() { return nextMsiHandle_++; }
 
-std::string FakePlatform::FullPath(const std::string& path) const
+std::string FakePlatform::FullPath(const std::string& path, const std::string& directory)
 {
     std::string absolute = path;
     const bool hasDrive = path.size() >= 2 && path[1] == ':';
     if (!hasDrive) {
-        absolute = (!path.empty() && path[0] == '\\') ? currentDirectory.substr(0, 2) + path
-                                                      : currentDirectory + "\\" + path;
+        absolute = (!path.empty() && path[0] == '\\') ? directory.substr(0, 2) + path : directory + "\\" + path;
     }
     std::vector<std::string> parts;
     std::string part;
@@ -210,14 +405,77 @@ MutexResult FakePlatform::CreateMutexA(bool initialOwner, const char* name)
     return MutexResult{mutexHandle_, mutexAlreadyExists ? kErrorAlreadyExists : kErrorSuccess};
 }
 
-std::uint32_t FakePlatform::GetCurrentDirectoryA(std::uint32_t capacity, char* buffer)
+namespace {
+
+// The platform's wide getters: the length without the zero, or the size needed (buffer
+// untouched) when it does not fit.
+std::uint32_t CopyWide(const std::u16string& text, WideChar* buffer, std::uint32_t capacity)
 {
-    events.push_back("GetCurrentDirectoryA");
-    if (currentDirectory.size() + 1 > capacity) {
-        return static_cast<std::uint32_t>(currentDirectory.size() + 1);  // the size it needs; buffer untouched
+    if (text.size() + 1 > capacity) {
+        return static_cast<std::uint32_t>(text.size() + 1);
     }
-    CopyCut(currentDirectory, buffer, capacity);
-    return static_cast<std::uint32_t>(currentDirectory.size());
+    std::copy(text.begin(), text.end(), buffer);
+    buffer[text.size()] = 0;
+    return static_cast<std::uint32_t>(text.size());
+}
+
+}  // namespace
+
+std::uint32_t FakePlatform::GetCurrentDirectoryW(std::uint32_t capacity, WideChar* buffer)
+{
+    events.push_back("GetCurrentDirectoryW");
+    return CopyWide(Utf16(currentDirectory), buffer, capacity);
+}
+
+std::uint32_t FakePlatform::GetModuleFileNameW(ModuleHandle module, WideChar* buffer, std::uint32_t capacity)
+{
+    if (module != 0 || capacity == 0) {
+        return 0;
+    }
+    // Unlike the other getters, a name that does not fit is cut and `capacity` returned.
+    const std::u16string name = Utf16(moduleFileName);
+    const std::size_t n = std::min<std::size_t>(name.size(), capacity - 1);
+    std::copy(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(n), buffer);
+    buffer[n] = 0;
+    return name.size() + 1 > capacity ? capacity : static_cast<std::uint32_t>(n);
+}
+
+std::int32_t FakePlatform::WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const WideChar* text,
+                                               std::int32_t length, char* buffer, std::int32_t capacity,
+                                               const char* defaultChar, bool* usedDefaultChar)
+{
+    if (codePage != kCodePageAnsi || text == nullptr) {
+        return 0;
+    }
+    std::u16string wide;
+    if (length < 0) {
+        wide = text;
+        wide += u'\0';
+    } else {
+        wide.assign(text, static_cast<std::size_t>(length));
+    }
+    std::string ansi;
+    bool usedDefault = false;
+    for (char32_t p : CodePoints(Utf8(wide))) {
+        unsigned char byte = 0;
+        if (EncodeCodePage1252(p, byte) || ((flags & kWcNoBestFitChars) == 0 && BestFit(p, byte))) {
+            ansi += static_cast<char>(byte);
+        } else {
+            ansi += defaultChar != nullptr ? *defaultChar : '?';
+            usedDefault = true;
+        }
+    }
+    if (usedDefaultChar != nullptr) {
+        *usedDefaultChar = usedDefault;
+    }
+    if (capacity == 0) {
+        return static_cast<std::int32_t>(ansi.size());
+    }
+    if (ansi.size() > static_cast<std::size_t>(capacity)) {
+        return 0;  // ERROR_INSUFFICIENT_BUFFER
+    }
+    std::memcpy(buffer, ansi.data(), ansi.size());
+    return static_cast<std::int32_t>(ansi.size());
 }
 
 bool FakePlatform::GetVersionExA(OsVersionInfo* info)
@@ -237,13 +495,13 @@ std::uint32_t FakePlatform::GetPrivateProfileStringA(const char* section, const 
 {
     events.push_back(std::string("ReadIni:") + section + "/" + key);
     std::string value = defaultText != nullptr ? defaultText : "";
-    const auto file = ini_.find(Lower(fileName));
+    const auto file = ini_.find(Lower(FromAnsi(fileName)));
     if (file != ini_.end()) {
         const auto sec = file->second.find(Lower(section));
         if (sec != file->second.end()) {
             const auto k = sec->second.find(Lower(key));
             if (k != sec->second.end()) {
-                value = k->second;
+                value = ProfileValue(k->second);
             }
         }
     }
@@ -285,7 +543,7 @@ bool FakePlatform::CreateProcessA(const CreateProcessArgs& args, ProcessInfo* in
     processes.push_back(record);
     events.push_back("CreateProcessA:" + record.commandLine);
 
-    const std::string name = record.hasApplicationName ? record.applicationName : FirstToken(record.commandLine);
+    const std::string name = FromAnsi(record.hasApplicationName ? record.applicationName : FirstToken(record.commandLine));
     const auto program = programs_.find(Lower(name));
     if (program == programs_.end()) {
         return false;
@@ -322,43 +580,112 @@ bool FakePlatform::GetExitCodeProcess(Handle process, std::uint32_t* exitCode)
 bool FakePlatform::CloseHandle(Handle handle)
 {
     events.push_back("CloseHandle");
+    openFiles_.erase(handle);
     return openKernel_.erase(handle) != 0;
+}
+
+Handle FakePlatform::StartSearch(const std::string& pattern, std::vector<std::string>& names)
+{
+    const std::string full = FullPath(pattern);
+    const std::size_t slash = full.rfind('\\');
+    const std::string directory = Lower(full.substr(0, slash));
+    const std::string namePattern = full.substr(slash + 1);
+    names.clear();
+    for (const FakeFile& file : files_) {
+        const std::string fileFull = FullPath(file.path);
+        const std::size_t fileSlash = fileFull.rfind('\\');
+        if (Lower(fileFull.substr(0, fileSlash)) != directory) {
+            continue;
+        }
+        // The search matches an entry's 8.3 alias as well as its long name.
+        const std::string name = fileFull.substr(fileSlash + 1);
+        if (WildcardMatch(namePattern.c_str(), name.c_str()) ||
+            (!file.shortName.empty() && WildcardMatch(namePattern.c_str(), file.shortName.c_str()))) {
+            names.push_back(name);
+        }
+    }
+    if (names.empty()) {
+        return kInvalidHandle;
+    }
+    const Handle search = NewHandle();
+    searches_[search] = Search{names, 1};
+    return search;
 }
 
 Handle FakePlatform::FindFirstFileA(const char* pattern, FindData* data)
 {
     events.push_back(std::string("FindFirstFileA:") + pattern);
-    const std::string full = FullPath(pattern);
-    const std::size_t slash = full.rfind('\\');
-    const std::string directory = Lower(full.substr(0, slash));
-    const std::string namePattern = full.substr(slash + 1);
-    for (const std::string& file : files_) {
-        const std::string fileFull = FullPath(file);
-        const std::size_t fileSlash = fileFull.rfind('\\');
-        if (Lower(fileFull.substr(0, fileSlash)) != directory) {
-            continue;
-        }
-        const std::string name = fileFull.substr(fileSlash + 1);
-        if (WildcardMatch(namePattern.c_str(), name.c_str())) {
-            CopyCut(name, data->fileName, sizeof(data->fileName));
-            const Handle search = NewHandle();
-            openSearches_.insert(search);
-            return search;
-        }
+    std::vector<std::string> names;
+    const Handle search = StartSearch(FromAnsi(pattern), names);
+    if (search != kInvalidHandle) {
+        CopyCut(BestFitAnsi(names.front()), data->fileName, sizeof(data->fileName));
     }
-    return kInvalidHandle;
+    return search;
+}
+
+Handle FakePlatform::FindFirstFileW(const WideChar* pattern, FindDataW* data)
+{
+    const std::string utf8 = Utf8(pattern);
+    events.push_back("FindFirstFileW:" + utf8);
+    std::vector<std::string> names;
+    const Handle search = StartSearch(utf8, names);
+    if (search != kInvalidHandle) {
+        CopyWide(Utf16(names.front()).substr(0, kMaxPath - 1), data->fileName, kMaxPath);
+    }
+    return search;
+}
+
+bool FakePlatform::FindNextFileW(Handle search, FindDataW* data)
+{
+    events.push_back("FindNextFileW");
+    const auto found = searches_.find(search);
+    if (found == searches_.end() || found->second.next >= found->second.names.size()) {
+        return false;
+    }
+    CopyWide(Utf16(found->second.names[found->second.next++]).substr(0, kMaxPath - 1), data->fileName, kMaxPath);
+    return true;
 }
 
 bool FakePlatform::FindClose(Handle search)
 {
     events.push_back("FindClose");
-    return openSearches_.erase(search) != 0;
+    return searches_.erase(search) != 0;
+}
+
+Handle FakePlatform::CreateFileA(const char* path, std::uint32_t access, std::uint32_t, std::uint32_t creationDisposition,
+                                 std::uint32_t)
+{
+    events.push_back(std::string("CreateFileA:") + path);
+    const auto content = contents_.find(Lower(FullPath(FromAnsi(path))));
+    if (content == contents_.end() || access != kGenericRead || creationDisposition != kOpenExisting) {
+        return kInvalidHandle;
+    }
+    const Handle file = NewHandle();
+    openKernel_.insert(file);
+    openFiles_[file] = {content->second, 0};
+    return file;
+}
+
+bool FakePlatform::ReadFile(Handle file, void* buffer, std::uint32_t size, std::uint32_t* read)
+{
+    const auto open = openFiles_.find(file);
+    if (open == openFiles_.end() || openKernel_.count(file) == 0) {
+        *read = 0;
+        return false;
+    }
+    auto& [content, position] = open->second;
+    const std::size_t n = std::min<std::size_t>(size, content.size() - position);
+    std::memcpy(buffer, content.data() + position, n);
+    position += n;
+    *read = static_cast<std::uint32_t>(n);
+    return true;
 }
 
 std::uint32_t FakePlatform::GetFullPathNameA(const char* path, std::uint32_t capacity, char* buffer)
 {
     events.push_back(std::string("GetFullPathNameA:") + path);
-    const std::string full = FullPath(path);
+    // The ANSI call sees the current directory as code page 1252 writes it.
+    const std::string full = FullPath(path, BestFitAnsi(currentDirectory));
     if (full.size() + 1 > capacity) {
         return static_cast<std::uint32_t>(full.size() + 1);
     }
@@ -571,17 +898,36 @@ bool FakePlatform::EndDialog(WindowHandle dialog, std::intptr_t result)
     return true;
 }
 
-bool FakePlatform::LoadWindowsInstaller()
+bool FakePlatform::SetDefaultDllDirectories(std::uint32_t flags)
 {
-    events.push_back("LoadWindowsInstaller");
-    return windowsInstallerAvailable;
+    libraryCalls.push_back("SetDefaultDllDirectories:" + std::to_string(flags));
+    return hasSetDefaultDllDirectories;
+}
+
+bool FakePlatform::SetDllDirectoryA(const char* path)
+{
+    libraryCalls.push_back(std::string("SetDllDirectoryA:") + path);
+    return hasSetDllDirectory;
+}
+
+ModuleHandle FakePlatform::LoadLibraryExA(const char* path, std::uint32_t flags)
+{
+    libraryCalls.push_back(std::string("LoadLibraryExA:") + path + ":" + std::to_string(flags));
+    events.push_back("LoadLibraryExA");
+    return windowsInstallerAvailable ? 0x10000000u : 0u;
+}
+
+bool FakePlatform::UseWindowsInstaller(ModuleHandle library)
+{
+    events.push_back("UseWindowsInstaller");
+    return library == 0x10000000u;
 }
 
 std::uint32_t FakePlatform::MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database)
 {
     events.push_back(std::string("MsiOpenDatabaseA:") + path);
     msiPersistModes.push_back(persist == nullptr ? "readonly" : "other");
-    const auto found = databases_.find(Lower(path));
+    const auto found = databases_.find(Lower(FromAnsi(path)));
     if (found == databases_.end()) {
         return 110;  // ERROR_OPEN_FAILED
     }
@@ -591,7 +937,7 @@ std::uint32_t FakePlatform::MsiOpenDatabaseA(const char* path, const char* persi
     *database = NewMsiHandle();
     MsiObject object;
     object.kind = "database";
-    object.path = Lower(path);
+    object.path = Lower(FromAnsi(path));
     openMsi_[*database] = object;
     return 0;
 }

@@ -1,8 +1,13 @@
 #pragma once
 // A scriptable stand-in for Windows, with the platform's edges: profile values cut
-// silently at the capacity, registry strings stored without their terminating zero,
-// ERROR_MORE_DATA, ERROR_UNKNOWN_PRODUCT. It records what was called, with which
-// arguments, and which handles are still open.
+// silently at the capacity, trimmed and stripped of a matching pair of outer quotes, the
+// first of two equal keys or sections winning, and a UTF-8 byte order mark spoiling line
+// 1; directory searches that also match 8.3 aliases; ANSI calls that convert names with
+// code page 1252's best-fit characters; registry strings stored without their
+// terminating zero, ERROR_MORE_DATA, ERROR_UNKNOWN_PRODUCT. It records what was called,
+// with which arguments, and which handles are still open.
+//
+// Names and texts the tests script are UTF-8; the ANSI calls see them in code page 1252.
 
 #include <cstdint>
 #include <functional>
@@ -60,6 +65,7 @@ public:
 
     // ---- Scripting ----
     std::string currentDirectory = "C:\\Setup";
+    std::string moduleFileName = "C:\\Setup\\Bootstrapper.exe";  // the program's own file
     bool versionCallFails = false;
     std::uint32_t majorVersion = 6;
     std::uint32_t minorVersion = 1;
@@ -72,9 +78,15 @@ public:
     // Profile files: the path as the logic composes it (matched without letter case).
     void SetIniValue(const std::string& file, const std::string& section, const std::string& key,
                      const std::string& value);
+    // Profile text as the file holds it, read by Windows' rules; the file exists.
+    void SetIniText(const std::string& file, const std::string& text);
     // Directory entries, full paths; a search returns them in the order they were added.
-    void AddFile(const std::string& fullPath);
-    // A program found by the first token of a command line (or by the application name).
+    // `shortName` is the entry's 8.3 alias, which searches match as well.
+    void AddFile(const std::string& fullPath, const std::string& shortName = "");
+    // The bytes of a file (added when it is not there yet).
+    void SetFileContent(const std::string& fullPath, const std::string& bytes);
+    // A program found by the first token of a command line, or by the application name.
+    // A full path also puts the file there.
     void AddProgram(const std::string& name, std::uint32_t exitCode);
     void AddProgram(const std::string& name, const FakeProgram& program);
     // Called when a program "runs", before its exit code is handed back.
@@ -102,6 +114,9 @@ public:
     void SetInstalledProduct(const std::string& productCode, const std::string& versionString);
     std::uint32_t productInfoFailure = 0;  // when set, every product query answers with it
     bool windowsInstallerAvailable = true;
+    // Windows 8, or 7 with its update; Windows XP SP1 and later.
+    bool hasSetDefaultDllDirectories = true;
+    bool hasSetDllDirectory = true;
 
     // ---- Records ----
     std::vector<std::string> events;  // "kind:detail", in call order
@@ -116,6 +131,7 @@ public:
     std::vector<std::string> msiClosedKinds;  // "database", "view", "record", in close order
     std::vector<std::string> msiPersistModes;  // "readonly" for the null persist argument
     std::vector<std::string> msiQueries;
+    std::vector<std::string> libraryCalls;  // "Function:argument", DLL search and loading
 
     // Dialog records.
     std::string dialogCaption;
@@ -130,7 +146,7 @@ public:
 
     // Handles still open, apart from the instance mutex (never closed by design).
     std::size_t OpenKernelHandles() const;
-    std::size_t OpenSearchHandles() const { return openSearches_.size(); }
+    std::size_t OpenSearchHandles() const { return searches_.size(); }
     std::size_t OpenRegistryKeys() const { return openKeys_.size(); }
     std::size_t OpenMsiHandles() const { return openMsi_.size(); }
     bool HasEvent(const std::string& event) const;
@@ -139,7 +155,11 @@ public:
 
     // ---- Platform ----
     MutexResult CreateMutexA(bool initialOwner, const char* name) override;
-    std::uint32_t GetCurrentDirectoryA(std::uint32_t capacity, char* buffer) override;
+    std::uint32_t GetCurrentDirectoryW(std::uint32_t capacity, WideChar* buffer) override;
+    std::uint32_t GetModuleFileNameW(ModuleHandle module, WideChar* buffer, std::uint32_t capacity) override;
+    std::int32_t WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const WideChar* text,
+                                     std::int32_t length, char* buffer, std::int32_t capacity,
+                                     const char* defaultChar, bool* usedDefaultChar) override;
     bool GetVersionExA(OsVersionInfo* info) override;
     std::uint32_t GetPrivateProfileStringA(const char* section, const char* key, const char* defaultText,
                                            char* buffer, std::uint32_t capacity, const char* fileName) override;
@@ -148,7 +168,12 @@ public:
     bool GetExitCodeProcess(Handle process, std::uint32_t* exitCode) override;
     bool CloseHandle(Handle handle) override;
     Handle FindFirstFileA(const char* pattern, FindData* data) override;
+    Handle FindFirstFileW(const WideChar* pattern, FindDataW* data) override;
+    bool FindNextFileW(Handle search, FindDataW* data) override;
     bool FindClose(Handle search) override;
+    Handle CreateFileA(const char* path, std::uint32_t access, std::uint32_t shareMode,
+                       std::uint32_t creationDisposition, std::uint32_t flags) override;
+    bool ReadFile(Handle file, void* buffer, std::uint32_t size, std::uint32_t* read) override;
     std::uint32_t GetFullPathNameA(const char* path, std::uint32_t capacity, char* buffer) override;
     std::uint32_t GetThreadLocale() override;
     std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t capacity) override;
@@ -168,7 +193,10 @@ public:
     std::intptr_t SendMessageA(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                                std::intptr_t lParam) override;
     bool EndDialog(WindowHandle dialog, std::intptr_t result) override;
-    bool LoadWindowsInstaller() override;
+    bool SetDefaultDllDirectories(std::uint32_t flags) override;
+    bool SetDllDirectoryA(const char* path) override;
+    ModuleHandle LoadLibraryExA(const char* path, std::uint32_t flags) override;
+    bool UseWindowsInstaller(ModuleHandle library) override;
     std::uint32_t MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database) override;
     std::uint32_t MsiDatabaseOpenViewA(MsiHandle database, const char* query, MsiHandle* view) override;
     std::uint32_t MsiViewExecute(MsiHandle view, MsiHandle parameters) override;
@@ -180,8 +208,9 @@ public:
     std::uint32_t MsiCloseHandle(MsiHandle handle) override;
 
     // The path normalisation GetFullPathNameA does: "." and ".." resolved, repeated
-    // backslashes folded, relative paths put behind the current directory.
-    std::string FullPath(const std::string& path) const;
+    // backslashes folded, relative paths put behind `directory` (the current one).
+    std::string FullPath(const std::string& path) const { return FullPath(path, currentDirectory); }
+    static std::string FullPath(const std::string& path, const std::string& directory);
 
 private:
     struct MsiObject {
@@ -196,8 +225,22 @@ private:
     MsiHandle NewMsiHandle();
     std::uint32_t RunProgram(const RecordedProcess& process, const FakeProgram& program);
 
+    struct FakeFile {
+        std::string path;       // full, UTF-8
+        std::string shortName;  // 8.3 alias, or empty
+    };
+    struct Search {
+        std::vector<std::string> names;  // long names, in order
+        std::size_t next = 0;
+    };
+
+    Handle StartSearch(const std::string& pattern, std::vector<std::string>& names);
+
     std::map<std::string, std::map<std::string, std::map<std::string, std::string>>> ini_;
-    std::vector<std::string> files_;
+    std::vector<FakeFile> files_;
+    std::map<std::string, std::string> contents_;  // lower-case full path -> bytes
+    std::map<Handle, Search> searches_;
+    std::map<Handle, std::pair<std::string, std::size_t>> openFiles_;  // content, position
     std::map<std::string, FakeProgram> programs_;
     std::map<std::string, std::map<std::string, std::vector<std::uint8_t>>> registry_;
     std::set<std::string> deniedKeys_;
@@ -211,7 +254,6 @@ private:
     std::set<Handle> openKernel_;
     std::map<Handle, std::uint32_t> processExitCodes_;
     std::set<Handle> unreadableExitCodes_;
-    std::set<Handle> openSearches_;
     std::map<Handle, std::string> openKeys_;
     std::map<MsiHandle, MsiObject> openMsi_;
     DialogProcedure dialogProcedure_ = nullptr;
@@ -220,5 +262,14 @@ private:
 
 // Bytes of a text as a registry value would hold them.
 std::vector<std::uint8_t> Bytes(const std::string& text);
+
+// UTF-8 and UTF-16, as the fake's wide calls hand them over.
+std::u16string Utf16(const std::string& utf8);
+std::string Utf8(const std::u16string& utf16);
+// What an ANSI call makes of a UTF-8 name under code page 1252: best-fit characters,
+// "?" for the rest.
+std::string BestFitAnsi(const std::string& utf8);
+// A text in code page 1252 as UTF-8.
+std::string AnsiToUtf8(const std::string& ansi);
 
 }  // namespace boot::testing

@@ -180,13 +180,14 @@ TEST(EvaluateRegistryCheck, LongestContentReadsWithTheWholeBuffer)
 TEST(PrerequisiteChain, DoExecuteIfCheckIsIsTrueOnlyForTheWholeWordTrue)
 {
     // No CheckKey: the check passes, so the program runs exactly when the keyword is true.
+    // The profile reader trims blanks around a value and removes a pair of outer quotes.
     const struct {
         const char* value;
         bool runs;
     } rows[] = {
         {"", false},     {"TRUE", true},   {"true", true},   {"tRuE", true},    {"TRUE1", false},
-        {"TRU", false},  {"1", false},     {"yes", false},   {"FALSE", false},  {" TRUE", false},
-        {"TRUE ", false}, {"\xD4RUE", false},
+        {"TRU", false},  {"1", false},     {"yes", false},   {"FALSE", false},  {" TRUE", true},
+        {"TRUE ", true}, {"\"TRUE\"", true}, {"'TRUE\"", false}, {"\xD4RUE", false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.value);

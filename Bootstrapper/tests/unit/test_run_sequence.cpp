@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "common/step_result.h"
@@ -93,7 +94,7 @@ TEST(VersionGate, RefusesWhatReportsLessThanWindows2000)
         run.Go();
         EXPECT_EQ(run.platform.osVersionInfoSizes, std::vector<std::uint32_t>{148});
         if (row.passes) {
-            EXPECT_FALSE(run.platform.processes.empty());
+            EXPECT_NE(run.platform.EventIndex("ReadIni:Start/SetupPath"), -1);
         } else {
             EXPECT_EQ(run.exitCode, 6);
             ExpectOnlyErrorBox(run, "This setup requires Windows 2000 or a newer operation system!");
@@ -106,24 +107,57 @@ TEST(VersionGate, RefusesWhatReportsLessThanWindows2000)
 TEST(PreSetup, CommandLineFromSetupPath)
 {
     struct Row {
-        const char* setupPath;  // nullptr: no Setup.ini at all
+        const char* setupPath;
         const char* commandLine;
     } rows[] = {
-        {nullptr, "PSetup.exe /uionlyifneeded"},
-        {"", "PSetup.exe /uionlyifneeded"},
         {"Tools\\PreCheck.exe", "Tools\\PreCheck.exe /uionlyifneeded"},
         {"Tools\\PreCheck.exe --quiet", "Tools\\PreCheck.exe --quiet /uionlyifneeded"},
         {"C:\\My Tools\\pre.exe", "C:\\My Tools\\pre.exe /uionlyifneeded"},
+        {"PSetup.exe", "PSetup.exe /uionlyifneeded"},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.setupPath == nullptr ? "(no file)" : row.setupPath);
+        SCOPED_TRACE(row.setupPath);
         SpineRun run;
-        if (row.setupPath != nullptr) {
-            run.platform.SetIniValue(kIni, "Start", "SetupPath", row.setupPath);
-        }
+        run.platform.SetIniValue(kIni, "Start", "SetupPath", row.setupPath);
         run.Go();
         ASSERT_FALSE(run.platform.processes.empty());
         EXPECT_EQ(run.platform.processes[0].commandLine, row.commandLine);
+        // The package author's choice: the platform's own search finds it.
+        EXPECT_FALSE(run.platform.processes[0].hasApplicationName);
+    }
+}
+
+TEST(PreSetup, DefaultProgramOnlyFromTheProgramsFolderOrTheCurrentOne)
+{
+    // The platform's search would end in the folders of PATH, one of which any program of
+    // the user's may write to; the program runs elevated.
+    struct Row {
+        const char* name;
+        std::vector<std::string> files;
+        const char* application;  // nullptr: nothing is started
+    } rows[] = {
+        {"beside the program", {"D:\\Media\\PSetup.exe", "C:\\Setup\\PSetup.exe"}, "D:\\Media\\PSetup.exe"},
+        {"in the current directory", {"C:\\Setup\\PSetup.exe"}, "C:\\Setup\\PSetup.exe"},
+        {"only on PATH", {"C:\\Users\\u\\AppData\\Local\\Microsoft\\WindowsApps\\PSetup.exe"}, nullptr},
+        {"nowhere", {}, nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SpineRun run;
+        run.platform.moduleFileName = "D:\\Media\\Bootstrapper.exe";
+        for (const std::string& file : row.files) {
+            run.platform.AddProgram(file, 0);
+        }
+        run.platform.AddProgram("PSetup.exe", 0);  // what the platform's search would find
+        run.Go();
+        EXPECT_EQ(run.Boxes(), std::vector<std::string>{"No MSI!"});  // the run goes on either way
+        if (row.application == nullptr) {
+            EXPECT_TRUE(run.platform.processes.empty());
+            continue;
+        }
+        ASSERT_EQ(run.platform.processes.size(), 1u);
+        EXPECT_EQ(run.platform.processes[0].applicationName, row.application);
+        EXPECT_EQ(run.platform.processes[0].commandLine, "PSetup.exe /uionlyifneeded");
     }
 }
 
@@ -132,7 +166,7 @@ TEST(PreSetup, ItsResultNeverStopsTheRun)
     for (std::uint32_t exitCode : {0u, 1u, 1603u, 0xFFFFFFFFu}) {
         SCOPED_TRACE(exitCode);
         SpineRun run;
-        run.platform.AddProgram("PSetup.exe", exitCode);
+        run.platform.AddProgram("C:\\Setup\\PSetup.exe", exitCode);
         run.Go();
         EXPECT_EQ(run.Boxes(), std::vector<std::string>{"No MSI!"});
         EXPECT_EQ(run.exitCode, 6);
@@ -147,6 +181,7 @@ TEST(SetupIni, IsReadFromTheCurrentDirectoryInThisOrder)
     SpineRun run;
     run.platform.currentDirectory = "D:\\Media\\Disk1";
     run.platform.SetIniValue("D:\\Media\\Disk1\\Setup.ini", "START", "msipath", "Product.msi");
+    run.platform.AddProgram("D:\\Media\\Disk1\\PSetup.exe", 0);
     run.platform.AddFile("D:\\Media\\Disk1\\Product.msi");
     run.Go();
     EXPECT_STREQ(run.state.iniPath.Get(), "D:\\Media\\Disk1\\Setup.ini");
@@ -193,17 +228,50 @@ TEST(PackageLocation, ComposesBehindTheCurrentDirectory)
     }
 }
 
+TEST(PackageLocation, OnlyNamesThatReallyEndInMsi)
+{
+    // "*.msi" also matches 8.3 aliases; the first entry whose long name ends in ".msi" and
+    // has an exact ANSI name is the package.
+    struct Row {
+        const char* name;
+        std::vector<std::pair<std::string, std::string>> entries;  // long name, 8.3 alias
+        const char* package;  // nullptr: "No MSI!"
+    } rows[] = {
+        {"alias only", {{"App.msix", "APP~1.MSI"}}, nullptr},
+        {"alias first", {{"Product.msi_old", "PRODUC~1.MSI"}, {"Product.msi", ""}}, "C:\\Setup\\Product.msi"},
+        {"letter case", {{"PRODUCT.MSI", ""}}, "C:\\Setup\\PRODUCT.MSI"},
+        {"full-width quote", {{"x\xef\xbc\x82 y.msi", "X~1.MSI"}, {"b.msi", ""}}, "C:\\Setup\\b.msi"},
+        {"code page name", {{"\xc3\x9c.msi", ""}}, "C:\\Setup\\\xdc.msi"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SpineRun run;
+        for (const auto& [name, alias] : row.entries) {
+            run.platform.AddFile("C:\\Setup\\" + name, alias);
+        }
+        run.Go();
+        EXPECT_EQ(run.platform.OpenSearchHandles(), 0u);
+        if (row.package == nullptr) {
+            ExpectOnlyErrorBox(run, "No MSI!");
+        } else {
+            EXPECT_STREQ(run.state.packagePath.Get(), row.package);
+        }
+    }
+}
+
 TEST(PackageLocation, NoMsiAfterPreSetupAndChain)
 {
     SpineRun run;
-    run.platform.AddProgram("PSetup.exe", 0);
+    run.platform.AddProgram("C:\\Setup\\PSetup.exe", 0);
     run.platform.AddFile("C:\\Setup\\Product.ms");
     run.platform.AddFile("C:\\Other\\Product.msi");
     run.Go();
     EXPECT_EQ(run.exitCode, 6);
     ExpectOnlyErrorBox(run, "No MSI!");
     EXPECT_LT(run.platform.EventIndex("CreateProcessA:PSetup.exe"), run.platform.EventIndex("MessageBoxA"));
-    EXPECT_EQ(run.platform.EventIndex("FindClose"), -1);  // only an opened search is closed
+    // Only an opened search is closed.
+    const auto search = run.platform.events.begin() + run.platform.EventIndex("FindFirstFileW:*.msi");
+    EXPECT_EQ(std::find(search, run.platform.events.end(), "FindClose"), run.platform.events.end());
     EXPECT_EQ(run.platform.EventIndex("ReadIni:Start/LanguagesDir"), -1);
 }
 
@@ -236,6 +304,7 @@ TEST(LongPaths, NothingCutIsEverOpenedOrStarted)
                      std::to_string(row.msiPath.size()) + "/" + std::to_string(row.languagesDir.size()));
         SpineRun run;
         run.platform.currentDirectory = row.directory;
+        run.platform.AddProgram(row.directory + "\\PSetup.exe", 0);
         const std::string ini = row.directory + "\\Setup.ini";
         run.platform.SetIniValue(ini, "Start", "SetupPath", row.setupPath);
         run.platform.SetIniValue(ini, "Start", "MsiPath", row.msiPath);
@@ -258,29 +327,115 @@ TEST(LongPaths, ValuesUpToTheBufferStillWork)
     EXPECT_EQ(run.platform.processes[0].commandLine, program + " /uionlyifneeded");
 }
 
-TEST(CurrentDirectory, CharactersOutsideTheAnsiCodePageEndTheRunBeforeAnythingStarts)
+TEST(CurrentDirectory, OnlyNamesTheAnsiCodePageHoldsExactly)
 {
-    // What the ANSI form of a folder name with Japanese characters looks like under a
-    // German system.
-    SpineRun run;
-    run.platform.currentDirectory = "C:\\Setup\\??????";
-    run.Go();
-    EXPECT_EQ(run.exitCode, 6);
-    ExpectOnlyErrorBox(run, "Unsupported characters in path!");
-    EXPECT_TRUE(run.platform.processes.empty());
-    EXPECT_EQ(run.platform.EventIndex("ReadIni"), -1);
+    // Code page 1252 reads "Łukasz" back as "Lukasz", another folder, and a full-width
+    // quote as a plain one.
+    struct Row {
+        const char* directory;  // UTF-8
+        const char* ansi;       // nullptr: refused before anything runs
+    } rows[] = {
+        {"C:\\\xc3\x9c" "bersetzung Gr\xc3\xb6\xc3\x9f" "e", "C:\\\xdc" "bersetzung Gr\xf6\xdf" "e"},
+        {"\\\\?\\C:\\Setup", "\\\\?\\C:\\Setup"},
+        {"C:\\\xc5\x81ukasz Setup", nullptr},
+        {"C:\\\xc4\x8e\xc3\xa1" "bel", nullptr},
+        {"C:\\\xef\xbd\x98\xef\xbc\x82 \xef\xbc\x8fqn \xef\xbd\x99", nullptr},
+        {"C:\\\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e", nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.directory);
+        SpineRun run;
+        run.platform.currentDirectory = row.directory;
+        run.platform.AddProgram(std::string(row.directory) + "\\PSetup.exe", 0);
+        run.Go();
+        EXPECT_EQ(run.exitCode, 6);
+        if (row.ansi == nullptr) {
+            ExpectOnlyErrorBox(run, "Unsupported characters in path!");
+            EXPECT_TRUE(run.platform.processes.empty());
+            EXPECT_EQ(run.platform.EventIndex("ReadIni"), -1);
+        } else {
+            EXPECT_EQ(run.Boxes(), std::vector<std::string>{"No MSI!"});
+            EXPECT_EQ(run.state.iniPath.Get(), std::string(row.ansi) + "\\Setup.ini");
+            EXPECT_EQ(run.Started(), std::vector<std::string>{"PSetup.exe /uionlyifneeded"});
+        }
+    }
+}
 
-    SpineRun ansi;  // characters of the code page itself are fine
-    ansi.platform.currentDirectory = "C:\\\xdc" "bersetzung";
-    ansi.Go();
-    EXPECT_EQ(ansi.Boxes(), std::vector<std::string>{"No MSI!"});
+TEST(SetupIni, Utf8ByteOrderMarkIsRefusedBeforeAnythingRuns)
+{
+    const std::string start = "[Start]\r\nSetupPath=pre.exe\r\n";
+    struct Row {
+        const char* name;
+        std::string bytes;  // empty: no Setup.ini
+        bool refused;
+    } rows[] = {
+        {"UTF-8 mark", "\xef\xbb\xbf" + start, true},
+        {"UTF-8 mark on an empty line 1", "\xef\xbb\xbf\r\n" + start, true},
+        {"ANSI", start, false},
+        {"UTF-16 mark", std::string("\xff\xfe[\0", 4), false},
+        {"shorter than a mark", "\xef\xbb", false},
+        {"no file", "", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SpineRun run;
+        if (!row.bytes.empty()) {
+            run.platform.SetFileContent(kIni, row.bytes);
+        }
+        run.Go();
+        if (row.refused) {
+            EXPECT_EQ(run.exitCode, 6);
+            ExpectOnlyErrorBox(run, "Setup.ini has a UTF-8 byte order mark!");
+            EXPECT_TRUE(run.platform.processes.empty());
+            EXPECT_LT(run.platform.EventIndex("GetVersionExA"), run.platform.EventIndex("CreateFileA"));
+        } else {
+            EXPECT_EQ(run.Boxes(), std::vector<std::string>{"No MSI!"});
+        }
+        EXPECT_EQ(run.platform.OpenKernelHandles(), 0u);
+    }
+}
+
+TEST(SetupIni, ValuesAreReadAsWindowsReadsThem)
+{
+    SpineRun run;
+    run.platform.SetIniText(kIni, "[start]\r\n"
+                                  "  SetupPath = \"C:\\A B\\pre.exe\" /q \"y\"  \r\n"
+                                  "SetupPath=second.exe\r\n"
+                                  "[Start]\r\nMsiPath=ignored.msi\r\n");
+    run.Go();
+    // Outer quotes removed, blanks trimmed, the first key and the first section win.
+    EXPECT_EQ(run.Started(), std::vector<std::string>{"C:\\A B\\pre.exe\" /q \"y /uionlyifneeded"});
+    EXPECT_EQ(run.Boxes(), std::vector<std::string>{"No MSI!"});
+}
+
+TEST(DllSearch, Msi32IsLoadedSoThatItsImportsComeFromTheSystemDirectory)
+{
+    struct Row {
+        bool hasDefaultDirectories;
+        const char* load;
+    } rows[] = {
+        {true, "LoadLibraryExA:C:\\WINDOWS\\system32\\msi.dll:0"},
+        // Older systems search the program's folder for msi.dll's imports unless told.
+        {false, "LoadLibraryExA:C:\\WINDOWS\\system32\\msi.dll:8"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.hasDefaultDirectories);
+        SpineRun run;
+        run.platform.hasSetDefaultDllDirectories = row.hasDefaultDirectories;
+        run.platform.AddFile("C:\\Setup\\Product.msi");
+        run.Go();
+        ASSERT_FALSE(run.platform.libraryCalls.empty());
+        EXPECT_EQ(run.platform.libraryCalls.front(), "SetDefaultDllDirectories:2048");
+        EXPECT_EQ(run.platform.libraryCalls.back(), row.load);
+        EXPECT_EQ(run.platform.libraryCalls.size(), row.hasDefaultDirectories ? 2u : 3u);  // SetDllDirectoryA("")
+    }
 }
 
 TEST(WindowsInstaller, UnavailableLibraryEndsTheRunAfterThePrerequisites)
 {
     SpineRun run;
     run.platform.windowsInstallerAvailable = false;
-    run.platform.AddProgram("PSetup.exe", 0);
+    run.platform.AddProgram("C:\\Setup\\PSetup.exe", 0);
     run.platform.AddFile("C:\\Setup\\Product.msi");
     run.Go();
     EXPECT_EQ(run.exitCode, 6);

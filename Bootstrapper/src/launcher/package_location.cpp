@@ -1,0 +1,79 @@
+#include "launcher/package_location.h"
+
+#include "services/ansi_names.h"
+#include "services/setup_ini.h"
+
+namespace boot {
+
+namespace {
+
+bool IsAsciiLetter(WideChar c, char lower) { return c == static_cast<WideChar>(lower) || c == static_cast<WideChar>(lower - 'a' + 'A'); }
+
+bool EndsWithPackageExtension(const WideChar* name)
+{
+    std::size_t length = 0;
+    while (name[length] != 0) {
+        ++length;
+    }
+    if (length < 4) {
+        return false;
+    }
+    const WideChar* end = name + length - 4;
+    return end[0] == u'.' && IsAsciiLetter(end[1], 'm') && IsAsciiLetter(end[2], 's') && IsAsciiLetter(end[3], 'i');
+}
+
+// Composes `path` as the current directory, one backslash and `name`. A result that would
+// not fit is never used cut.
+Location ComposeInDirectory(const TextBuffer& currentDirectory, const char* name, TextBuffer& path)
+{
+    return path.Format("%s\\%s", currentDirectory.Get(), name) ? Location::located : Location::pathTooLong;
+}
+
+}  // namespace
+
+bool FindPackageInCurrentDirectory(Platform& platform, TextBuffer& name)
+{
+    name.Clear();
+    FindDataW found{};
+    const Handle search = platform.FindFirstFileW(kPackagePattern, &found);
+    if (search == kInvalidHandle) {
+        return false;
+    }
+    bool taken = false;
+    do {
+        taken = EndsWithPackageExtension(found.fileName) &&
+                ToExactAnsi(platform, found.fileName, name) == AnsiName::exact;
+    } while (!taken && platform.FindNextFileW(search, &found));
+    platform.FindClose(search);
+    return taken;
+}
+
+Location LocatePackage(Platform& platform, const TextBuffer& iniPath, const TextBuffer& currentDirectory,
+                       TextBuffer& packagePath)
+{
+    packagePath.Clear();
+    TextBuffer name;
+    if (!ReadSetupValue(platform, iniPath, kStartSection, "MsiPath", name)) {
+        return Location::settingTooLong;
+    }
+    if (name.IsEmpty() && !FindPackageInCurrentDirectory(platform, name)) {
+        return Location::noPackage;
+    }
+    return ComposeInDirectory(currentDirectory, name.Get(), packagePath);
+}
+
+Location LocateLanguagesDirectory(Platform& platform, const TextBuffer& iniPath, const TextBuffer& currentDirectory,
+                                  TextBuffer& languagesDirectory)
+{
+    languagesDirectory.Clear();
+    TextBuffer setting;
+    if (!ReadSetupValue(platform, iniPath, kStartSection, "LanguagesDir", setting)) {
+        return Location::settingTooLong;
+    }
+    if (setting.IsEmpty()) {
+        setting.Assign(kDefaultLanguagesDir);
+    }
+    return ComposeInDirectory(currentDirectory, setting.Get(), languagesDirectory);
+}
+
+}  // namespace boot

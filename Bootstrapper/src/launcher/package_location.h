@@ -1,0 +1,36 @@
+#pragma once
+// Where the package and the language transforms are: settings of the Start section, put
+// behind the current directory.
+
+#include "common/fixed_text.h"
+#include "platform/platform.h"
+
+namespace boot {
+
+constexpr const WideChar* kPackagePattern = u"*.msi";
+constexpr const char* kDefaultLanguagesDir = ".";
+
+enum class Location {
+    located,
+    settingTooLong,  // the setting itself does not fit a TextBuffer
+    pathTooLong,     // the current directory, a backslash and the name do not fit
+    noPackage,       // no MsiPath, and no entry of the folder is a package
+};
+
+// The first entry the directory search returns for "*.msi" whose long name really ends
+// in ".msi" and has an exact ANSI form. The search also matches 8.3 aliases, so
+// "App.msix" (APP~1.MSI) is found too and must be passed over. False, with `name`
+// empty, when no entry qualifies.
+bool FindPackageInCurrentDirectory(Platform& platform, TextBuffer& name);
+
+// The package: the current directory, a backslash and MsiPath, or the name the search
+// finds.
+Location LocatePackage(Platform& platform, const TextBuffer& iniPath, const TextBuffer& currentDirectory,
+                       TextBuffer& packagePath);
+
+// The folder of the transforms: the current directory, a backslash and LanguagesDir, or
+// ".".
+Location LocateLanguagesDirectory(Platform& platform, const TextBuffer& iniPath, const TextBuffer& currentDirectory,
+                                  TextBuffer& languagesDirectory);
+
+}  // namespace boot
