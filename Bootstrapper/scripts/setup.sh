@@ -13,6 +13,7 @@ packages=(
   xvfb xauth xdotool imagemagick
   locales python3 python3-pytest python3-pefile
   clang clang-tidy cppcheck libclang-rt-14-dev
+  osslsigncode openssl
 )
 
 missing=()

@@ -1,0 +1,45 @@
+"""Zips a folder so that the same files always give the same bytes.
+
+    reproducible_zip.py FOLDER ARCHIVE EPOCH
+
+The entries are FOLDER's name and its files below it, in sorted order, each with the
+time EPOCH (seconds since 1970, UTC) and fixed permissions: nothing of the machine, the
+file system or the moment of the build gets into the archive.
+"""
+
+from __future__ import annotations
+
+import sys
+import time
+import zipfile
+from pathlib import Path
+
+# A zip file's times are DOS times, which start in 1980.
+EARLIEST = (1980, 1, 1, 0, 0, 0)
+FILE_MODE = 0o100644
+FOLDER_MODE = 0o040755
+
+
+def entry(name: str, date_time: tuple, mode: int, compress_type: int) -> zipfile.ZipInfo:
+    info = zipfile.ZipInfo(name, date_time)
+    info.create_system = 3  # Unix, so that the permissions below are read
+    info.external_attr = mode << 16
+    info.compress_type = compress_type
+    return info
+
+
+def main(folder: Path, archive: Path, epoch: int) -> None:
+    date_time = max(EARLIEST, time.gmtime(epoch)[:6])
+    files = sorted(p for p in folder.rglob("*") if p.is_file())
+    with zipfile.ZipFile(archive, "w") as out:
+        out.writestr(entry(folder.name + "/", date_time, FOLDER_MODE, zipfile.ZIP_STORED), b"")
+        for path in files:
+            name = f"{folder.name}/{path.relative_to(folder).as_posix()}"
+            out.writestr(entry(name, date_time, FILE_MODE, zipfile.ZIP_DEFLATED),
+                         path.read_bytes(), compresslevel=9)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 4:
+        sys.exit("usage: reproducible_zip.py FOLDER ARCHIVE EPOCH")
+    main(Path(sys.argv[1]), Path(sys.argv[2]), int(sys.argv[3]))

@@ -1,0 +1,90 @@
+"""Bootstrapper.exe signed by scripts/sign.sh: the signature holds, and the signed program
+still does its job under Wine.
+
+The certificates are made here for the test run alone: a certificate authority and a
+code-signing certificate it issued, with its key in a PKCS#12 file.
+"""
+
+from __future__ import annotations
+
+import os
+import shutil
+import subprocess
+from pathlib import Path
+from types import SimpleNamespace
+
+import pytest
+
+import winehost
+from package_support import new_product_code
+from winehost import win_path
+
+SIGN_SCRIPT = winehost.REPO_ROOT / "Bootstrapper" / "scripts" / "sign.sh"
+ENGLISH_CAPTION = "Choose your setup language"
+PASSWORD = "throwaway password"
+
+
+def openssl(folder: Path, *args: str) -> None:
+    subprocess.run(["openssl", *args], cwd=folder, env=dict(os.environ, SIGN_PASSWORD=PASSWORD),
+                   check=True, capture_output=True, timeout=60)
+
+
+def make_code_signing_pkcs12(folder: Path) -> SimpleNamespace:
+    """A certificate authority (ca.pem) and a code-signing certificate it issued, in signer.p12."""
+    openssl(folder, "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+            "-subj", "/CN=Bootstrapper Test CA", "-keyout", "ca.key", "-out", "ca.pem",
+            "-addext", "basicConstraints=critical,CA:TRUE",
+            "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+    openssl(folder, "req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=Bootstrapper Test Signer",
+            "-keyout", "signer.key", "-out", "signer.csr")
+    (folder / "signer.ext").write_text("basicConstraints=CA:FALSE\n"
+                                       "keyUsage=critical,digitalSignature\n"
+                                       "extendedKeyUsage=codeSigning\n")
+    openssl(folder, "x509", "-req", "-in", "signer.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+            "-CAcreateserial", "-days", "2", "-extfile", "signer.ext", "-out", "signer.pem")
+    openssl(folder, "pkcs12", "-export", "-inkey", "signer.key", "-in", "signer.pem",
+            "-certfile", "ca.pem", "-out", "signer.p12", "-passout", "env:SIGN_PASSWORD")
+    return SimpleNamespace(ca=folder / "ca.pem", pkcs12=folder / "signer.p12")
+
+
+@pytest.fixture(scope="module")
+def signed(tmp_path_factory):
+    """A copy of Bootstrapper.exe signed by sign.sh, and the authority behind its certificate."""
+    folder = tmp_path_factory.mktemp("signing")
+    certificates = make_code_signing_pkcs12(folder)
+    exe = folder / "Bootstrapper.exe"
+    shutil.copyfile(winehost.build_file(winehost.find_build_dir(), "Bootstrapper.exe"), exe)
+    env = dict(os.environ, BOOTSTRAPPER_SIGN_PKCS12=str(certificates.pkcs12),
+               BOOTSTRAPPER_SIGN_PASSWORD=PASSWORD)
+    result = subprocess.run(["bash", str(SIGN_SCRIPT), "--description", "Bootstrapper", str(exe)],
+                            env=env, capture_output=True, text=True, timeout=120)
+    assert result.returncode == 0, result.stdout + result.stderr
+    return SimpleNamespace(exe=exe, ca=certificates.ca)
+
+
+def verify(path: Path, ca: Path) -> subprocess.CompletedProcess:
+    return subprocess.run(["osslsigncode", "verify", "-CAfile", str(ca), "-in", str(path)],
+                          capture_output=True, text=True, timeout=60)
+
+
+def test_signature_holds_with_its_authority_and_breaks_when_the_file_changes(signed, tmp_path):
+    accepted = verify(signed.exe, signed.ca)
+    assert accepted.returncode == 0, accepted.stdout + accepted.stderr
+
+    changed = tmp_path / "Bootstrapper.exe"
+    data = bytearray(signed.exe.read_bytes())
+    data[len(data) // 2] ^= 0x01  # inside the program, well before the signature at its end
+    changed.write_bytes(data)
+    assert verify(changed, signed.ca).returncode != 0
+
+
+def test_signed_program_does_its_whole_job(wine, pkg, signed):
+    exe = shutil.copyfile(signed.exe, pkg / "Bootstrapper.exe")
+    wine.place_recorder(pkg, "PSetup.exe")
+    wine.place_msi(pkg, product_code=new_product_code())
+    wine.install_msiexec_recorder(exit_code=0)
+    result = wine.run_bootstrapper(pkg, exe=exe, timeout=60,
+                                   handlers={ENGLISH_CAPTION: winehost.press_return})
+    assert [r.command_line for r in result.records] == [
+        "PSetup.exe /uionlyifneeded", f"msiexec /i {win_path(pkg)}\\Product.msi"], result.diagnostics()
+    assert (result.boxes, result.exit_code) == ([], 0), result.diagnostics()
