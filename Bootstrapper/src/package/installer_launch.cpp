@@ -12,16 +12,6 @@ namespace boot {
 
 namespace {
 
-// A path that cannot be made absolute stays as it was.
-void MakeAbsolute(Platform& platform, TextBuffer& path)
-{
-    TextBuffer absolute;
-    if (absolute.KeepPlatformText(platform.GetFullPathNameA(
-            path.Get(), static_cast<std::uint32_t>(absolute.Capacity()), absolute.Data()))) {
-        path.Assign(absolute.Get());
-    }
-}
-
 // msiexec cannot parse an unquoted package path with a blank or tab in it.
 bool NeedsQuotes(const char* path)
 {
@@ -39,20 +29,6 @@ bool ComposeWithPackage(const char* command, const TextBuffer& packagePath, Comm
         return commandLine.Format("%s \"%s\"", command, packagePath.Get());
     }
     return commandLine.Format("%s %s", command, packagePath.Get());
-}
-
-// msiexec is started from the system directory by its full path: the program runs
-// elevated, and the platform's search would look in the program's and the current
-// folder first, where anybody may have put an msiexec.exe.
-bool ComposeMsiexecPath(Platform& platform, TextBuffer& path)
-{
-    TextBuffer directory;
-    if (!directory.KeepPlatformText(
-            platform.GetSystemDirectoryA(directory.Data(), static_cast<std::uint32_t>(directory.Capacity())))) {
-        path.Clear();
-        return false;
-    }
-    return path.Format("%s\\msiexec.exe", directory.Get());
 }
 
 std::int32_t RunMsiexec(Platform& platform, CommandLineBuffer& commandLine)
@@ -98,6 +74,26 @@ std::int32_t RunInstallation(Platform& platform, ModuleHandle instance, const Te
 }
 
 }  // namespace
+
+void MakeAbsolute(Platform& platform, TextBuffer& path)
+{
+    TextBuffer absolute;
+    if (absolute.KeepPlatformText(platform.GetFullPathNameA(
+            path.Get(), static_cast<std::uint32_t>(absolute.Capacity()), absolute.Data()))) {
+        path.Assign(absolute.Get());
+    }
+}
+
+bool ComposeMsiexecPath(Platform& platform, TextBuffer& path)
+{
+    TextBuffer directory;
+    if (!directory.KeepPlatformText(
+            platform.GetSystemDirectoryA(directory.Data(), static_cast<std::uint32_t>(directory.Capacity())))) {
+        path.Clear();
+        return false;
+    }
+    return path.Format("%s\\msiexec.exe", directory.Get());
+}
 
 bool ComposeRecacheCommand(const TextBuffer& packagePath, CommandLineBuffer& commandLine)
 {

@@ -17,6 +17,15 @@ using CommandLineBuffer = FixedText<4 * kTextBufferSize>;
 
 constexpr std::uint32_t kLanguageDialogId = 129;
 
+// A path that cannot be made absolute stays as it was.
+void MakeAbsolute(Platform& platform, TextBuffer& path);
+
+// msiexec is started from the system directory by its full path: the program runs
+// elevated, and the platform's search would look in the program's and the current
+// folder first, where anybody may have put an msiexec.exe. False, with `path` empty, when
+// it does not fit.
+bool ComposeMsiexecPath(Platform& platform, TextBuffer& path);
+
 // Composes the commands; false when a piece does not fit (nothing is then run).
 bool ComposeRecacheCommand(const TextBuffer& packagePath, CommandLineBuffer& commandLine);
 bool ComposeMaintenanceCommand(const TextBuffer& packagePath, CommandLineBuffer& commandLine);

@@ -145,6 +145,7 @@ public:
     virtual bool GetExitCodeProcess(Handle process, std::uint32_t* exitCode) = 0;
     virtual bool CloseHandle(Handle handle) = 0;
     virtual Handle FindFirstFileA(const char* pattern, FindData* data) = 0;
+    virtual bool FindNextFileA(Handle search, FindData* data) = 0;
     virtual Handle FindFirstFileW(const WideChar* pattern, FindDataW* data) = 0;
     virtual bool FindNextFileW(Handle search, FindDataW* data) = 0;
     virtual bool FindClose(Handle search) = 0;

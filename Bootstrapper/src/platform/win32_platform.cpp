@@ -47,6 +47,15 @@ HINSTANCE ToInstance(ModuleHandle instance) { return reinterpret_cast<HINSTANCE>
 WCHAR* ToWide(WideChar* text) { return reinterpret_cast<WCHAR*>(text); }
 const WCHAR* ToWide(const WideChar* text) { return reinterpret_cast<const WCHAR*>(text); }
 
+void CopyFoundName(const WIN32_FIND_DATAA& found, FindData* data)
+{
+    static_assert(sizeof(data->fileName) == sizeof(found.cFileName), "cFileName size");
+    for (std::size_t i = 0; i < kMaxPath; ++i) {
+        data->fileName[i] = found.cFileName[i];
+    }
+    data->fileName[kMaxPath - 1] = '\0';
+}
+
 void CopyFoundName(const WIN32_FIND_DATAW& found, FindDataW* data)
 {
     static_assert(sizeof(data->fileName) == sizeof(found.cFileName), "cFileName size");
@@ -191,12 +200,16 @@ Handle Win32Platform::FindFirstFileA(const char* pattern, FindData* data)
 {
     WIN32_FIND_DATAA found = {};
     HANDLE search = ::FindFirstFileA(pattern, &found);
-    static_assert(sizeof(data->fileName) == sizeof(found.cFileName), "cFileName size");
-    for (std::size_t i = 0; i < sizeof(found.cFileName); ++i) {
-        data->fileName[i] = found.cFileName[i];
-    }
-    data->fileName[sizeof(data->fileName) - 1] = '\0';
+    CopyFoundName(found, data);
     return reinterpret_cast<Handle>(search);
+}
+
+bool Win32Platform::FindNextFileA(Handle search, FindData* data)
+{
+    WIN32_FIND_DATAA found = {};
+    const BOOL ok = ::FindNextFileA(ToHandle(search), &found);
+    CopyFoundName(found, data);
+    return ok != FALSE;
 }
 
 Handle Win32Platform::FindFirstFileW(const WideChar* pattern, FindDataW* data)

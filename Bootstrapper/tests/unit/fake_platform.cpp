@@ -635,6 +635,17 @@ Handle FakePlatform::FindFirstFileW(const WideChar* pattern, FindDataW* data)
     return search;
 }
 
+bool FakePlatform::FindNextFileA(Handle search, FindData* data)
+{
+    events.push_back("FindNextFileA");
+    const auto found = searches_.find(search);
+    if (found == searches_.end() || found->second.next >= found->second.names.size()) {
+        return false;
+    }
+    CopyCut(BestFitAnsi(found->second.names[found->second.next++]), data->fileName, sizeof(data->fileName));
+    return true;
+}
+
 bool FakePlatform::FindNextFileW(Handle search, FindDataW* data)
 {
     events.push_back("FindNextFileW");

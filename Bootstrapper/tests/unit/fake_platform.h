@@ -168,6 +168,7 @@ public:
     bool GetExitCodeProcess(Handle process, std::uint32_t* exitCode) override;
     bool CloseHandle(Handle handle) override;
     Handle FindFirstFileA(const char* pattern, FindData* data) override;
+    bool FindNextFileA(Handle search, FindData* data) override;
     Handle FindFirstFileW(const WideChar* pattern, FindDataW* data) override;
     bool FindNextFileW(Handle search, FindDataW* data) override;
     bool FindClose(Handle search) override;
