@@ -13,6 +13,8 @@ constexpr std::size_t kTextBufferSize = 1024;
 // The one bounded formatter. Writes the whole text and returns true, or, when the text
 // with its terminating zero does not fit in `capacity` bytes, leaves `buffer` empty and
 // returns false: a cut path could name another file, so nothing partial is ever kept.
+// It knows %s, %d, %i, %u, %X and %%, without flags, widths or lengths; a format with
+// anything else is refused the same way.
 bool FormatText(char* buffer, std::size_t capacity, const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 3, 4)))
