@@ -34,7 +34,10 @@ class FixedText {
     static_assert(N > 1, "room for at least one character and the terminating zero");
 
 public:
-    FixedText() = default;
+    // All zero from the start: the empty text, and no byte left undefined. Cleared by a
+    // constructor of its own, not a member initialiser: GCC builds a struct holding several
+    // texts from an all-zero image stored in the file, where this clears it in place.
+    FixedText() : text_{} {}
     ~FixedText() = default;
     FixedText(const FixedText&) = delete;
     FixedText& operator=(const FixedText&) = delete;
@@ -98,8 +101,7 @@ public:
     }
 
 private:
-    // All zero from the start: the empty text, and no byte left undefined.
-    char text_[N] = {};
+    char text_[N];
 };
 
 using TextBuffer = FixedText<kTextBufferSize>;

@@ -8,9 +8,11 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*showCommand*/)
 {
     boot::RestrictDllSearchToSystemDirectory();
-    // Static, like every buffer of the run: the state outlives nothing but the process.
-    static boot::Win32Platform platform;
-    static boot::RunState state(platform);
+    // The run's state lives in this frame for the whole run: it starts all zero without
+    // taking room in the file, and its holders close what they still hold when the run
+    // returns.
+    boot::Win32Platform platform;
+    boot::RunState state(platform);
     // The module handle crosses into the portable logic as an integer.
     // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast)
     state.instance = reinterpret_cast<boot::ModuleHandle>(instance);
