@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets the machine up, builds both flavours and runs every test: host unit tests (plain
-# and under AddressSanitizer/UndefinedBehaviorSanitizer), then the Windows build's
-# release folder and the end-to-end tests under Wine.
+# and under AddressSanitizer/UndefinedBehaviorSanitizer), the static analysers and fuzz
+# targets, then the Windows build, a check that it builds into the same bytes twice, its
+# release folder and its end-to-end tests under Wine.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 project=$(dirname "$here")
@@ -26,6 +27,8 @@ bash "$here/analyze.sh"
 bash "$here/fuzz.sh"
 
 bash "$here/build-windows.sh"
+
+bash "$here/check-reproducible.sh" Bootstrapper.exe
 
 echo "== release folder"
 # Until the build makes the checker, release.sh cannot assemble a folder.

@@ -13,6 +13,8 @@ constexpr std::size_t kTextBufferSize = 1024;
 // The one bounded formatter. Writes the whole text and returns true, or, when the text
 // with its terminating zero does not fit in `capacity` bytes, leaves `buffer` empty and
 // returns false: a cut path could name another file, so nothing partial is ever kept.
+// It knows %s, %d, %i, %u, %X and %%, without flags, widths or lengths; a format with
+// anything else is refused the same way.
 bool FormatText(char* buffer, std::size_t capacity, const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 3, 4)))
@@ -32,7 +34,10 @@ class FixedText {
     static_assert(N > 1, "room for at least one character and the terminating zero");
 
 public:
-    FixedText() = default;
+    // All zero from the start: the empty text, and no byte left undefined. Cleared by a
+    // constructor of its own, not a member initialiser: GCC builds a struct holding several
+    // texts from an all-zero image stored in the file, where this clears it in place.
+    FixedText() : text_{} {}
     ~FixedText() = default;
     FixedText(const FixedText&) = delete;
     FixedText& operator=(const FixedText&) = delete;
@@ -96,8 +101,7 @@ public:
     }
 
 private:
-    // All zero from the start: the empty text, and no byte left undefined.
-    char text_[N] = {};
+    char text_[N];
 };
 
 using TextBuffer = FixedText<kTextBufferSize>;

@@ -1,8 +1,10 @@
-"""The built Bootstrapper.exe itself: what it imports and the resources it carries."""
+"""The built Bootstrapper.exe itself: its size, hardening, imports and the resources it
+carries."""
 
 from __future__ import annotations
 
 import struct
+from pathlib import Path
 
 import pefile
 import pytest
@@ -18,6 +20,9 @@ LATER_THAN_WINDOWS_2000 = {b"SetDefaultDllDirectories", b"SetDllDirectoryA", b"S
 
 LANG_NEUTRAL = 0x000
 LANG_GERMAN_GERMANY = 0x407
+
+SIZE_LIMIT = 24576
+RESOURCES = Path(__file__).resolve().parents[2] / "res"
 
 
 @pytest.fixture(scope="module")
@@ -46,6 +51,38 @@ def test_is_a_32_bit_gui_program(exe):
     assert exe.OPTIONAL_HEADER.Subsystem == pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"]
 
 
+def test_fits_its_size_limit(exe):
+    assert len(exe.__data__) <= SIZE_LIMIT
+
+
+def test_keeps_aslr_and_dep(exe):
+    flags = exe.OPTIONAL_HEADER.DllCharacteristics
+    assert flags & pefile.DLL_CHARACTERISTICS["IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE"]
+    assert flags & pefile.DLL_CHARACTERISTICS["IMAGE_DLLCHARACTERISTICS_NX_COMPAT"]
+    # Without relocations the loader cannot move the image, whatever the flag says.
+    assert not exe.FILE_HEADER.Characteristics & pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_RELOCS_STRIPPED"]
+    assert exe.DIRECTORY_ENTRY_BASERELOC
+
+
+def test_version_information_of_the_default_branding(exe):
+    strings = {key.decode(): value.decode("utf-8")
+               for info in exe.FileInfo[0] for table in getattr(info, "StringTable", [])
+               for key, value in table.entries.items()}
+    assert strings == {
+        "CompanyName": "Bootstrapper Project",
+        "FileDescription": "Setup bootstrapper",
+        "FileVersion": "1.0.0",
+        "InternalName": "Bootstrapper",
+        "LegalCopyright": "Copyright (C) Bootstrapper Project",
+        "OriginalFilename": "Bootstrapper.exe",
+        "ProductName": "Bootstrapper",
+        "ProductVersion": "1.0.0",
+    }
+    fixed = exe.VS_FIXEDFILEINFO[0]
+    assert (fixed.FileVersionMS, fixed.FileVersionLS) == (0x00010000, 0)
+    assert (fixed.ProductVersionMS, fixed.ProductVersionLS) == (0x00010000, 0)
+
+
 def test_imports_only_dlls_every_windows_has(exe):
     dlls = {entry.dll.decode().upper() for entry in exe.DIRECTORY_ENTRY_IMPORT}
     assert dlls <= ALLOWED_IMPORTS, f"unexpected imports: {sorted(dlls - ALLOWED_IMPORTS)}"
@@ -63,8 +100,9 @@ def test_manifest_requests_administrator_rights_and_nothing_else(exe):
         assert other not in text
 
 
-@pytest.mark.parametrize("group, size, bits", [(107, 32, 4), (108, 16, 8)])
-def test_icon_groups_hold_one_image_each(exe, group, size, bits):
+@pytest.mark.parametrize("group, size, bits, source", [(107, 32, 4, "application_large.ico"),
+                                                       (108, 16, 8, "application_small.ico")])
+def test_icon_groups_hold_one_image_each(exe, group, size, bits, source):
     groups = resources(exe, pefile.RESOURCE_TYPE["RT_GROUP_ICON"])
     data = next(v for (gid, _), v in groups.items() if gid == group)
     reserved, kind, count = struct.unpack_from("<HHH", data)
@@ -76,6 +114,10 @@ def test_icon_groups_hold_one_image_each(exe, group, size, bits):
     image = next(v for (iid, _), v in icons.items() if iid == icon_id)
     header_width, header_height, _, header_bits = struct.unpack_from("<iiHH", image, 4)
     assert (header_width, header_height, header_bits) == (size, 2 * size, bits)
+    # The default build carries the icons of res/ unchanged.
+    ico = (RESOURCES / source).read_bytes()
+    image_size, image_offset = struct.unpack_from("<II", ico, 14)
+    assert image == ico[image_offset:image_offset + image_size]
 
 
 def string_table(exe):

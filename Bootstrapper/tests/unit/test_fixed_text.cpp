@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdarg>
 #include <cstring>
 #include <string>
 
@@ -44,6 +46,46 @@ TEST(FormatText, FitsOrLeavesTheBufferEmpty)
         EXPECT_EQ(FormatText(g.buffer, sizeof g.buffer, "%s", row.text), row.fits);
         EXPECT_STREQ(g.buffer, row.fits ? row.text : "");
         EXPECT_TRUE(g.CanariesIntact());
+    }
+}
+
+// What FormatTextV leaves in a buffer of `capacity` bytes (at most 16), or "refused"
+// when it refuses and empties the buffer. No format attribute: the rows pass formats the
+// compiler would refuse.
+std::string Formatted(std::size_t capacity, const char* format, ...)
+{
+    char buffer[16];
+    std::memset(buffer, 0x5A, sizeof buffer);
+    std::va_list args;
+    va_start(args, format);
+    const bool fits = FormatTextV(buffer, capacity, format, args);
+    va_end(args);
+    if (!fits) {
+        return buffer[0] == '\0' ? "refused" : "refused, not emptied";
+    }
+    return buffer;
+}
+
+TEST(FormatText, ConversionsAtTheirEdges)
+{
+    const struct Row {
+        std::string actual;
+        const char* expected;
+    } rows[] = {
+        {Formatted(16, "%d", INT_MIN), "-2147483648"},
+        {Formatted(16, "%i|%d", 0, -7), "0|-7"},
+        {Formatted(16, "%u", 0xFFFFFFFFu), "4294967295"},
+        {Formatted(16, "%X|%X", 0xFFFFFFFFu, 0x0u), "FFFFFFFF|0"},
+        {Formatted(16, "%s\\%i.mst", "L", 1031), "L\\1031.mst"},
+        {Formatted(16, "100%%"), "100%"},
+        {Formatted(12, "%d", INT_MIN), "-2147483648"},
+        {Formatted(11, "%d", INT_MIN), "refused"},
+        {Formatted(16, "%5d", 1), "refused"},
+        {Formatted(16, "%ld", 1L), "refused"},
+        {Formatted(16, "50%"), "refused"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(row.actual, row.expected);
     }
 }
 

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Builds the Windows programs twice from this checkout, in two build folders of different
+# names and depths under the build root, and compares them byte for byte: a program must
+# not depend on where or when it was built. Arguments: the file names of the programs to
+# compare, each built as the target of the same name (default: Bootstrapper.exe).
+# BOOTSTRAPPER_BUILD_ROOT sets the build root, as for test.sh.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+project=$(dirname "$here")
+repo=$(dirname "$project")
+build="${BOOTSTRAPPER_BUILD_ROOT:-$repo/build}/reproducible"
+
+files=("$@")
+if [ "${#files[@]}" -eq 0 ]; then
+  files=(Bootstrapper.exe)
+fi
+targets=()
+for file in "${files[@]}"; do
+  targets+=("${file%.exe}")
+done
+
+echo "== reproducible build"
+rm -rf "$build"
+folders=("$build/first" "$build/second/one-level-deeper")
+for folder in "${folders[@]}"; do
+  cmake -S "$project" -B "$folder" -DCMAKE_BUILD_TYPE=MinSizeRel \
+    -DCMAKE_TOOLCHAIN_FILE="$project/cmake/mingw-i686.cmake" >/dev/null
+  cmake --build "$folder" -j "$(nproc)" --target "${targets[@]}" >/dev/null
+done
+
+failed=0
+for file in "${files[@]}"; do
+  if difference=$(cmp "${folders[0]}/$file" "${folders[1]}/$file" 2>&1); then
+    printf 'reproducible  ok      %s is the same in both build folders\n' "$file"
+  else
+    failed=1
+    printf 'reproducible  FAILED  %s: %s\n' "$file" "$difference"
+  fi
+done
+exit "$failed"
