@@ -1,0 +1,89 @@
+#pragma once
+// The platform of the checker on Linux, where the package is built: a package folder on
+// the file system taken as the folder Bootstrapper.exe would run in, with Windows' rules
+// where the program's decisions depend on them. Nothing is started, shown or written.
+//
+// - The folder is the current directory and the folder of Bootstrapper.exe. Windows
+//   paths name it as Wine does: "Z:" and the absolute Linux path with backslashes. Names
+//   are matched without regard to ASCII letter case, as on Windows; wildcards "*" and "?"
+//   in the last component only. The ANSI code page is 1252; Linux names are UTF-8.
+// - Setup.ini is read by Windows' profile rules (ProfileText).
+// - The package is read with libmsi, a real Windows Installer database reader.
+// - The machine is unknown: no registry key exists, no product is installed
+//   (ERROR_UNKNOWN_PRODUCT), the thread locale is English (United States), the system
+//   directory is C:\Windows\system32.
+// - A program start, a box or the dialog is written down in `record` and answered as if
+//   the program could not be started (false), the box with OK, the dialog with Cancel.
+
+#include "checker/dry_run.h"
+#include "checker/profile_text.h"
+#include "platform/platform.h"
+
+namespace boot {
+
+class LinuxPlatform final : public Platform {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
+public:
+    LinuxPlatform() = default;
+    // `folder`: an existing directory (a Linux path, relative or absolute). False, with
+    // the reason in `reason`, when it cannot be read.
+    bool UseFolder(const char* folder, TextBuffer& reason);
+
+    DryRunRecord record;
+
+    // ---- Platform (each as the Win32 call of the same name would answer) ----
+    MutexResult CreateMutexA(bool initialOwner, const char* name) override;
+    std::uint32_t GetCurrentDirectoryW(std::uint32_t capacity, WideChar* buffer) override;
+    std::uint32_t GetModuleFileNameW(ModuleHandle module, WideChar* buffer, std::uint32_t capacity) override;
+    std::int32_t WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const WideChar* text,
+                                     std::int32_t length, char* buffer, std::int32_t capacity,
+                                     const char* defaultChar, bool* usedDefaultChar) override;
+    bool GetVersionExA(OsVersionInfo* info) override;
+    std::uint32_t GetPrivateProfileStringA(const char* section, const char* key, const char* defaultText,
+                                           char* buffer, std::uint32_t capacity, const char* fileName) override;
+    bool CreateProcessA(const CreateProcessArgs& args, ProcessInfo* info) override;
+    std::uint32_t WaitForSingleObject(Handle handle, std::uint32_t milliseconds) override;
+    bool GetExitCodeProcess(Handle process, std::uint32_t* exitCode) override;
+    bool CloseHandle(Handle handle) override;
+    Handle FindFirstFileA(const char* pattern, FindData* data) override;
+    bool FindNextFileA(Handle search, FindData* data) override;
+    Handle FindFirstFileW(const WideChar* pattern, FindDataW* data) override;
+    bool FindNextFileW(Handle search, FindDataW* data) override;
+    bool FindClose(Handle search) override;
+    Handle CreateFileA(const char* path, std::uint32_t access, std::uint32_t shareMode,
+                       std::uint32_t creationDisposition, std::uint32_t flags) override;
+    bool ReadFile(Handle file, void* buffer, std::uint32_t size, std::uint32_t* read) override;
+    std::uint32_t GetFullPathNameA(const char* path, std::uint32_t capacity, char* buffer) override;
+    std::uint32_t GetThreadLocale() override;
+    std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t capacity) override;
+    std::int32_t RegOpenKeyExA(std::uintptr_t rootKey, const char* subKey, std::uint32_t options,
+                               std::uint32_t access, Handle* key) override;
+    std::int32_t RegQueryValueExA(Handle key, const char* valueName, std::uint8_t* data,
+                                  std::uint32_t* dataSize) override;
+    std::int32_t RegCloseKey(Handle key) override;
+    std::int32_t MessageBoxA(WindowHandle owner, const char* text, const char* caption,
+                             std::uint32_t style) override;
+    std::int32_t LoadStringA(ModuleHandle instance, std::uint32_t id, char* buffer, std::int32_t capacity) override;
+    std::intptr_t DialogBoxParamA(ModuleHandle instance, std::uint32_t templateId, WindowHandle owner,
+                                  DialogProcedure procedure, void* context, std::intptr_t initParam) override;
+    bool SetWindowTextA(WindowHandle window, const char* text) override;
+    bool SetDlgItemTextA(WindowHandle dialog, std::int32_t itemId, const char* text) override;
+    WindowHandle GetDlgItem(WindowHandle dialog, std::int32_t itemId) override;
+    std::intptr_t SendMessageA(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                               std::intptr_t lParam) override;
+    bool EndDialog(WindowHandle dialog, std::intptr_t result) override;
+    bool SetDefaultDllDirectories(std::uint32_t flags) override;
+    bool SetDllDirectoryA(const char* path) override;
+    ModuleHandle LoadLibraryExA(const char* path, std::uint32_t flags) override;
+    bool UseWindowsInstaller(ModuleHandle library) override;
+    std::uint32_t MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database) override;
+    std::uint32_t MsiDatabaseOpenViewA(MsiHandle database, const char* query, MsiHandle* view) override;
+    std::uint32_t MsiViewExecute(MsiHandle view, MsiHandle parameters) override;
+    std::uint32_t MsiViewFetch(MsiHandle view, MsiHandle* record) override;
+    std::uint32_t MsiRecordGetStringA(MsiHandle record, std::uint32_t field, char* buffer,
+                                      std::uint32_t* length) override;
+    std::uint32_t MsiGetProductInfoA(const char* product, const char* property, char* buffer,
+                                     std::uint32_t* length) override;
+    std::uint32_t MsiCloseHandle(MsiHandle handle) override;
+};
+
+}  // namespace boot
