@@ -85,7 +85,17 @@ public:
     TextSpan ReadValue(const char* section, const char* key) const;
 
 private:
+    static constexpr std::size_t kConvertUnits = 512;  // UTF-16 units converted at a time
+
+    void Begin();
+    // `bytes` continue the file; the first piece holds its start, only the last one may end
+    // inside a UTF-16 unit.
+    void AppendBytes(Platform& platform, const std::uint8_t* bytes, std::size_t size, bool first, bool last);
+    void AppendUtf16(Platform& platform, const std::uint8_t* bytes, std::size_t size, bool last);
+    std::size_t ConvertUnits(Platform& platform, WideChar* units, std::size_t count, bool last);
+    void AppendText(const char* text, std::size_t size);
     void Parse();
+    void ReadLine(std::size_t begin, std::size_t end, std::int32_t section, ProfileLine& line) const;
 
     char text_[kProfileTextCapacity] = {};
     std::size_t textLength_ = 0;
@@ -93,6 +103,7 @@ private:
     std::size_t lineCount_ = 0;
     ProfileEncoding encoding_ = ProfileEncoding::ansi;
     bool cut_ = false;
+    WideChar heldHighSurrogate_ = 0;  // the end of one piece, waiting for its partner
 };
 
 // A span without a matching pair of outer double or single quotes.

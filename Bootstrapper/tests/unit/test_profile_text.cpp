@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "checker/profile_text.h"
+#include "fake_platform.h"
+
+namespace boot {
+namespace {
+
+// A UTF-16 LE file with its byte order mark.
+std::string Utf16File(const std::u16string& text)
+{
+    std::string bytes = "\xFF\xFE";
+    for (char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+const std::uint8_t* Bytes(const std::string& text) { return reinterpret_cast<const std::uint8_t*>(text.data()); }
+
+TEST(ProfileText, ReadsValuesByWindowsRules)
+{
+    struct Row {
+        const char* what;
+        std::string text;
+        const char* section;
+        const char* key;
+        std::string value;   // what ReadValue hands back
+        std::uint32_t line;  // the number of the key's line; 0 when it does not count
+        ProfileEncoding encoding;
+    } rows[] = {
+        {"CR LF, LF and CR end lines", "[Start]\r\nA=1\nB=2\rC=3", "Start", "C", "3", 4, ProfileEncoding::ansi},
+        {"a UTF-8 mark is part of line 1", "\xEF\xBB\xBF[Start]\r\nA=1", "Start", "A", "", 0,
+         ProfileEncoding::utf8WithMark},
+        {"UTF-16 LE in the ANSI code page", Utf16File(u"[Start]\r\nName = J\u00FCrgen\r\n"), "Start", "Name",
+         "J\xFCrgen", 2, ProfileEncoding::utf16},
+        {"comments, blank lines, blanks and letter case",
+         "[START]\r\n; MsiPath=no\r\n \t\r\n  msipath \t=  a b.msi \x1a\r\n", "Start", "MsiPath", "a b.msi", 4,
+         ProfileEncoding::ansi},
+        {"a pair of quotes goes", "[Start]\nA = ' a '", "Start", "A", " a ", 2, ProfileEncoding::ansi},
+        {"quotes that do not pair stay", "[Start]\nA=\"a'", "Start", "A", "\"a'", 2, ProfileEncoding::ansi},
+        {"the first section counts", "[Start]\nA=1\n[start]\nA=2\nB=3", "Start", "B", "", 0, ProfileEncoding::ansi},
+        {"the first key counts", "[Start]\nA=1\na=2", "Start", "A", "1", 2, ProfileEncoding::ansi},
+        {"keys before any section count nowhere", "A=0\n[Start]\nB=1", "Start", "A", "", 0, ProfileEncoding::ansi},
+        {"a section's name ends at its last ]", "[Start] ; note\nA=1", "Start", "A", "1", 2, ProfileEncoding::ansi},
+        {"a zero byte ends the value", std::string("[Start]\nA=\"ab\0cd\"\nB=2", 21), "Start", "A", "\"ab", 2,
+         ProfileEncoding::ansi},
+    };
+    testing::FakePlatform platform;
+    auto text = std::make_unique<ProfileText>();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        text->LoadBytes(platform, Bytes(row.text), row.text.size());
+        const TextSpan value = text->ReadValue(row.section, row.key);
+        EXPECT_EQ(std::string(text->Text() + value.start, value.length), row.value);
+        const std::int32_t key = text->FindKey(row.section, row.key);
+        EXPECT_EQ(key < 0 ? 0u : text->Line(static_cast<std::size_t>(key)).number, row.line);
+        EXPECT_EQ(text->Encoding(), row.encoding);
+        EXPECT_FALSE(text->IsCut());
+    }
+}
+
+TEST(ProfileText, SaysWhenTextOrLinesGoBeyondWhatItKeeps)
+{
+    testing::FakePlatform platform;
+    auto text = std::make_unique<ProfileText>();
+    const std::string longText = "[Start]\nA=1\n" + std::string(kProfileTextCapacity, 'x');
+    text->LoadBytes(platform, Bytes(longText), longText.size());
+    EXPECT_TRUE(text->IsCut());
+    EXPECT_EQ(text->FindKey("Start", "A"), 1);
+
+    const std::string manyLines(kProfileLineCapacity + 1, '\n');
+    text->LoadBytes(platform, Bytes(manyLines), manyLines.size());
+    EXPECT_TRUE(text->IsCut());
+    EXPECT_EQ(text->LineCount(), kProfileLineCapacity);
+}
+
+}  // namespace
+}  // namespace boot
