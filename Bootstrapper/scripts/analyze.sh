@@ -2,7 +2,8 @@
 # Static analysis of the product's sources (Bootstrapper/src). clang-tidy, set up by
 # Bootstrapper/.clang-tidy, reads every file twice: the logic as the host build compiles
 # it, and every file of the program as the Windows build compiles it (clang for the
-# mingw-w64 target, with mingw-w64's own C++ library headers). cppcheck then reads the
+# mingw-w64 target, with mingw-w64's own C++ library headers); the checker's Linux-only
+# files (src/checker/*linux*.cpp) only the host builds. cppcheck then reads the
 # logic for the host and everything as 32-bit ANSI Windows code, with
 # Bootstrapper/cppcheck-suppressions.txt, and check_layers.py that no file includes one of
 # a layer above its own. Fails on any finding, lists the findings and
@@ -36,11 +37,20 @@ mapfile -t host_listed < <(database_files "$build/host")
 mapfile -t win_listed < <(database_files "$build/win")
 host_sources=()
 win_sources=()
+# The checker's Linux-only files, which name Linux, are built for the host only.
+host_only() { case "$1" in "$project"/src/checker/*linux*.cpp) return 0 ;; *) return 1 ;; esac; }
 for file in "${sources[@]}"; do
-  printf '%s\n' "${host_listed[@]}" | grep -qxF "$file" && host_sources+=("$file")
-  # Every product file is part of the program, so the Windows build must compile each one:
-  # a file it does not know would go unread.
-  if printf '%s\n' "${win_listed[@]}" | grep -qxF "$file"; then
+  if printf '%s\n' "${host_listed[@]}" | grep -qxF "$file"; then
+    host_sources+=("$file")
+  elif host_only "$file"; then
+    echo "analyze: the host build does not compile ${file#"$repo"/}" >&2
+    exit 1
+  fi
+  # Every other file is part of the program or of the checker on Windows, so the Windows
+  # build must compile each one: a file it does not know would go unread.
+  if host_only "$file"; then
+    continue
+  elif printf '%s\n' "${win_listed[@]}" | grep -qxF "$file"; then
     win_sources+=("$file")
   else
     echo "analyze: the Windows build does not compile ${file#"$repo"/}" >&2

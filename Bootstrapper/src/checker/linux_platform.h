@@ -23,11 +23,18 @@ namespace boot {
 
 class LinuxPlatform final : public Platform {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:
+    // Large, as it holds a ProfileText: keep it in static storage, not on the stack.
     LinuxPlatform() = default;
+    // Closes what the program left open: files, searches, packages.
+    ~LinuxPlatform();
+    LinuxPlatform(const LinuxPlatform&) = delete;
+    LinuxPlatform& operator=(const LinuxPlatform&) = delete;
     // `folder`: an existing directory (a Linux path, relative or absolute). False, with
     // the reason in `reason`, when it cannot be read.
     bool UseFolder(const char* folder, TextBuffer& reason);
 
+    // What the program would have started or shown; the checker reads and clears it.
+    // NOLINTNEXTLINE(misc-non-private-member-variables-in-classes,cppcoreguidelines-non-private-member-variables-in-classes)
     DryRunRecord record;
 
     // ---- Platform (each as the Win32 call of the same name would answer) ----
@@ -78,12 +85,52 @@ public:
     std::uint32_t MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database) override;
     std::uint32_t MsiDatabaseOpenViewA(MsiHandle database, const char* query, MsiHandle* view) override;
     std::uint32_t MsiViewExecute(MsiHandle view, MsiHandle parameters) override;
-    std::uint32_t MsiViewFetch(MsiHandle view, MsiHandle* record) override;
-    std::uint32_t MsiRecordGetStringA(MsiHandle record, std::uint32_t field, char* buffer,
+    std::uint32_t MsiViewFetch(MsiHandle view, MsiHandle* fetched) override;
+    std::uint32_t MsiRecordGetStringA(MsiHandle row, std::uint32_t field, char* buffer,
                                       std::uint32_t* length) override;
     std::uint32_t MsiGetProductInfoA(const char* product, const char* property, char* buffer,
                                      std::uint32_t* length) override;
     std::uint32_t MsiCloseHandle(MsiHandle handle) override;
+
+private:
+    static constexpr std::size_t kPathCapacity = 4096;  // PATH_MAX: a Linux path, or a Windows one in UTF-8
+    static constexpr std::size_t kNameCapacity = 256;   // NAME_MAX and its zero
+    static constexpr std::size_t kSearchSlots = 8;
+    static constexpr std::size_t kFileSlots = 8;
+    static constexpr std::size_t kMsiSlots = 64;
+
+    enum class MsiKind : std::uint8_t { none, database, view, record };
+
+    // A directory search hands back the matching entries in byte order of their names,
+    // each one after `last`.
+    struct Search {
+        void* directory = nullptr;  // DIR*; null when the slot is free
+        char pattern[kNameCapacity] = {};
+        char last[kNameCapacity] = {};
+    };
+    struct OpenFile {
+        int descriptor = -1;  // -1 when the slot is free
+    };
+    struct MsiObject {
+        void* object = nullptr;  // the libmsi GObject the handle owns
+        MsiKind kind = MsiKind::none;
+    };
+
+    bool WindowsPathToLinux(const char* windowsPath, char* linuxPath, std::size_t capacity) const;
+    bool FullPath(const char* utf8Path, char* full, std::size_t capacity) const;
+    Handle StartSearch(const char* utf8Pattern, char* first, std::size_t capacity);
+    static bool NextMatch(Search& search, char* name, std::size_t capacity);
+    Search* FindSearch(Handle search);
+    MsiHandle AddMsiObject(void* object, MsiKind kind);
+    void* MsiObjectOf(MsiHandle handle, MsiKind kind) const;
+    void CloseEverything();
+
+    char folderName_[kPathCapacity] = {};  // the package folder's Windows name, "Z:\...", in UTF-8
+    Search searches_[kSearchSlots] = {};
+    OpenFile files_[kFileSlots] = {};
+    MsiObject msiObjects_[kMsiSlots] = {};
+    // The profile reader's reading, made afresh for each value asked for.
+    ProfileText profile_;
 };
 
 }  // namespace boot

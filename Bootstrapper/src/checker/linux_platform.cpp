@@ -1,0 +1,657 @@
+#include "checker/linux_platform.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "checker/unicode_text.h"
+#include "checker/windows_path.h"
+#include "common/code_page_1252.h"
+
+namespace boot {
+
+namespace {
+
+constexpr const char* kProgramFile = "Bootstrapper.exe";
+constexpr const char* kSystemDirectory = "C:\\Windows\\system32";
+constexpr std::uint32_t kEnglishUnitedStates = 1033;
+constexpr std::uint32_t kWindows7Major = 6;
+constexpr std::uint32_t kWindows7Minor = 1;
+constexpr std::uint32_t kOsVersionInfoExSize = 156;  // sizeof(OSVERSIONINFOEXA)
+constexpr std::uint32_t kCodePageWestern = 1252;
+constexpr std::int32_t kErrorInvalidHandle = 6;
+constexpr std::uint32_t kWaitFailed = 0xFFFFFFFFu;
+
+// Handles are numbers no other kind of handle uses; a slot's index is added to its base.
+constexpr Handle kMutexHandle = 0x7000;
+constexpr Handle kSearchHandleBase = 0x5000;
+constexpr Handle kFileHandleBase = 0x6000;
+constexpr ModuleHandle kInstallerModule = 0x10000000u;
+
+// Windows' getters: the length without the zero, or, when the text and its zero do not
+// fit, the size they need with the buffer left alone.
+std::uint32_t AnswerText(const char* text, char* buffer, std::uint32_t capacity)
+{
+    const std::size_t length = TextLength(text);
+    if (buffer == nullptr || length + 1 > capacity) {
+        return static_cast<std::uint32_t>(length + 1);
+    }
+    for (std::size_t i = 0; i <= length; ++i) {
+        buffer[i] = text[i];
+    }
+    return static_cast<std::uint32_t>(length);
+}
+
+std::size_t WideLength(const WideChar* text)
+{
+    std::size_t length = 0;
+    while (text[length] != 0) {
+        ++length;
+    }
+    return length;
+}
+
+bool IsDirectory(const char* path)
+{
+    struct stat info {};
+    return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool IsRegularFile(const char* path)
+{
+    struct stat info {};
+    return stat(path, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool IsDotEntry(const char* name)
+{
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+// Appends "/" and the entry of the folder `path` (its first `used` bytes) that `component`
+// names: the entry of exactly that name, or else the first in byte order that differs
+// from it in ASCII letter case only.
+bool AppendComponent(char* path, std::size_t capacity, std::size_t& used, const char* component, std::size_t length)
+{
+    char name[NAME_MAX + 1] = {};
+    if (length >= sizeof name) {
+        return false;
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+        name[i] = component[i];
+    }
+    if (!FormatText(path + used, capacity - used, "/%s", name)) {
+        return false;
+    }
+    struct stat info {};
+    if (stat(path, &info) == 0) {
+        used += length + 1;
+        return true;
+    }
+    path[used] = '\0';
+    DIR* directory = opendir(used == 0 ? "/" : path);
+    if (directory == nullptr) {
+        return false;
+    }
+    char found[NAME_MAX + 1] = {};
+    for (const dirent* entry = readdir(directory); entry != nullptr; entry = readdir(directory)) {
+        if (SameNameIgnoringCase(component, length, entry->d_name) &&
+            (found[0] == '\0' || std::strcmp(entry->d_name, found) < 0)) {
+            FormatText(found, sizeof found, "%s", entry->d_name);
+        }
+    }
+    closedir(directory);
+    if (found[0] == '\0' || !FormatText(path + used, capacity - used, "/%s", found)) {
+        path[used] = '\0';
+        return false;
+    }
+    used += TextLength(path + used);
+    return true;
+}
+
+}  // namespace
+
+LinuxPlatform::~LinuxPlatform() { CloseEverything(); }
+
+bool LinuxPlatform::UseFolder(const char* folder, TextBuffer& reason)
+{
+    static_assert(PATH_MAX <= kPathCapacity && NAME_MAX < kNameCapacity, "a Linux path fits the platform's buffers");
+    CloseEverything();
+    folderName_[0] = '\0';
+    reason.Clear();
+    if (folder == nullptr) {
+        reason.Assign("no folder given");
+        return false;
+    }
+    char resolved[kPathCapacity] = {};
+    if (::realpath(folder, resolved) == nullptr) {
+        reason.Format("%s: %s", folder, std::strerror(errno));
+        return false;
+    }
+    if (!IsDirectory(resolved)) {
+        reason.Format("%s is not a folder", folder);
+        return false;
+    }
+    DIR* directory = opendir(resolved);
+    if (directory == nullptr) {
+        reason.Format("%s cannot be read: %s", folder, std::strerror(errno));
+        return false;
+    }
+    closedir(directory);
+    // Windows would read a backslash in a Linux name as a separator.
+    if (std::strchr(resolved, '\\') != nullptr) {
+        reason.Format("%s has a backslash in its path, which Windows cannot name", folder);
+        return false;
+    }
+    // Wine's drive Z: is the root of the Linux file system.
+    if (!FormatText(folderName_, sizeof folderName_, "Z:%s", resolved[1] == '\0' ? "\\" : resolved)) {
+        reason.Format("%s has a path too long for Windows", folder);
+        return false;
+    }
+    for (char* p = folderName_; *p != '\0'; ++p) {
+        if (*p == '/') {
+            *p = '\\';
+        }
+    }
+    return true;
+}
+
+bool LinuxPlatform::FullPath(const char* utf8Path, char* full, std::size_t capacity) const
+{
+    return folderName_[0] != '\0' && FullWindowsPath(utf8Path, folderName_, full, capacity);
+}
+
+bool LinuxPlatform::WindowsPathToLinux(const char* windowsPath, char* linuxPath, std::size_t capacity) const
+{
+    char full[kPathCapacity] = {};
+    if (!FullPath(windowsPath, full, sizeof full) || (full[0] != 'Z' && full[0] != 'z') || full[2] != '\\') {
+        return false;  // another drive, or a UNC path: nothing there
+    }
+    std::size_t used = 0;
+    linuxPath[0] = '\0';
+    for (const char* p = full + 3; *p != '\0';) {
+        const char* component = p;
+        while (*p != '\0' && *p != '\\') {
+            ++p;
+        }
+        const auto length = static_cast<std::size_t>(p - component);
+        if (*p == '\\') {
+            ++p;
+        }
+        if (length > 0 && !AppendComponent(linuxPath, capacity, used, component, length)) {
+            return false;
+        }
+    }
+    return used > 0 || FormatText(linuxPath, capacity, "/");
+}
+
+void LinuxPlatform::CloseEverything()
+{
+    for (Search& search : searches_) {
+        if (search.directory != nullptr) {
+            closedir(static_cast<DIR*>(search.directory));
+            search.directory = nullptr;
+        }
+    }
+    for (OpenFile& file : files_) {
+        if (file.descriptor >= 0) {
+            ::close(file.descriptor);
+            file.descriptor = -1;
+        }
+    }
+    // Records and views before the databases they come from.
+    constexpr MsiKind kClosingOrder[] = {MsiKind::record, MsiKind::view, MsiKind::database};
+    for (const MsiKind kind : kClosingOrder) {
+        for (std::size_t i = 0; i < kMsiSlots; ++i) {
+            if (msiObjects_[i].kind == kind) {
+                MsiCloseHandle(static_cast<MsiHandle>(i + 1));
+            }
+        }
+    }
+}
+
+// ---- Kernel ----
+
+MutexResult LinuxPlatform::CreateMutexA(bool /*initialOwner*/, const char* /*name*/)
+{
+    return MutexResult{kMutexHandle, kErrorSuccess};
+}
+
+std::uint32_t LinuxPlatform::GetCurrentDirectoryW(std::uint32_t capacity, WideChar* buffer)
+{
+    WideChar wide[kPathCapacity] = {};
+    if (folderName_[0] == '\0' || !WideFromUtf8(folderName_, wide, kPathCapacity)) {
+        return 0;
+    }
+    const std::size_t length = WideLength(wide);
+    if (buffer == nullptr || length + 1 > capacity) {
+        return static_cast<std::uint32_t>(length + 1);
+    }
+    for (std::size_t i = 0; i <= length; ++i) {
+        buffer[i] = wide[i];
+    }
+    return static_cast<std::uint32_t>(length);
+}
+
+std::uint32_t LinuxPlatform::GetModuleFileNameW(ModuleHandle module, WideChar* buffer, std::uint32_t capacity)
+{
+    char name[kPathCapacity] = {};
+    WideChar wide[kPathCapacity] = {};
+    const bool atRoot = folderName_[0] != '\0' && folderName_[TextLength(folderName_) - 1] == '\\';
+    if (module != 0 || buffer == nullptr || capacity == 0 || folderName_[0] == '\0' ||
+        !FormatText(name, sizeof name, "%s%s%s", folderName_, atRoot ? "" : "\\", kProgramFile) ||
+        !WideFromUtf8(name, wide, kPathCapacity)) {
+        return 0;
+    }
+    // Unlike the other getters, a name that does not fit is cut and `capacity` returned.
+    const std::size_t length = WideLength(wide);
+    const std::size_t kept = length < capacity ? length : capacity - 1;
+    for (std::size_t i = 0; i < kept; ++i) {
+        buffer[i] = wide[i];
+    }
+    buffer[kept] = 0;
+    return length + 1 > capacity ? capacity : static_cast<std::uint32_t>(length);
+}
+
+// Code page 1252 exactly. Windows would first try a best-fit character ("L" for "Ł")
+// unless WC_NO_BEST_FIT_CHARS is given; here every character without a byte of its own
+// becomes the default character, with the flag or without it, so the checker never takes
+// a name the program would refuse.
+std::int32_t LinuxPlatform::WideCharToMultiByte(std::uint32_t codePage, std::uint32_t /*flags*/, const WideChar* text,
+                                                std::int32_t length, char* buffer, std::int32_t capacity,
+                                                const char* defaultChar, bool* usedDefaultChar)
+{
+    if ((codePage != kCodePageAnsi && codePage != kCodePageWestern) || text == nullptr || length == 0 ||
+        length < -1 || capacity < 0 || (capacity > 0 && buffer == nullptr)) {
+        return 0;
+    }
+    // Length -1: the text and its terminating zero.
+    const std::size_t count = length < 0 ? WideLength(text) + 1 : static_cast<std::size_t>(length);
+    const char fallback = defaultChar != nullptr ? *defaultChar : '?';
+    bool usedDefault = false;
+    std::size_t written = 0;
+    for (std::size_t position = 0; position < count;) {
+        unsigned char byte = 0;
+        if (!EncodeCodePage1252(DecodeUtf16(text, count, position), byte)) {
+            byte = static_cast<unsigned char>(fallback);
+            usedDefault = true;
+        }
+        if (capacity > 0) {
+            if (written == static_cast<std::size_t>(capacity)) {
+                return 0;  // ERROR_INSUFFICIENT_BUFFER
+            }
+            buffer[written] = static_cast<char>(byte);
+        }
+        ++written;
+    }
+    if (usedDefaultChar != nullptr) {
+        *usedDefaultChar = usedDefault;
+    }
+    return static_cast<std::int32_t>(written);
+}
+
+bool LinuxPlatform::GetVersionExA(OsVersionInfo* info)
+{
+    if (info == nullptr ||
+        (info->osVersionInfoSize != kOsVersionInfoSize && info->osVersionInfoSize != kOsVersionInfoExSize)) {
+        return false;
+    }
+    info->majorVersion = kWindows7Major;
+    info->minorVersion = kWindows7Minor;
+    return true;
+}
+
+std::uint32_t LinuxPlatform::GetPrivateProfileStringA(const char* section, const char* key, const char* defaultText,
+                                                      char* buffer, std::uint32_t capacity, const char* fileName)
+{
+    if (buffer == nullptr || capacity == 0) {
+        return 0;
+    }
+    if (section == nullptr || key == nullptr || fileName == nullptr) {
+        // Lists of names: the program always names the section and the key.
+        buffer[0] = '\0';
+        return 0;
+    }
+    const char* text = defaultText != nullptr ? defaultText : "";
+    std::size_t length = TextLength(text);
+    // Windows drops the default's trailing blanks.
+    while (length > 0 && text[length - 1] == ' ') {
+        --length;
+    }
+    // A name without a folder is looked for in the Windows directory, which is not here.
+    const bool inFolder = std::strchr(fileName, '\\') != nullptr || std::strchr(fileName, '/') != nullptr;
+    if (inFolder && profile_.Load(*this, fileName) && profile_.FindKey(section, key) >= 0) {
+        const TextSpan value = profile_.ReadValue(section, key);
+        text = profile_.Text() + value.start;
+        length = value.length;
+    }
+    // Cut silently to the capacity less one.
+    const std::size_t copied = length < capacity ? length : capacity - 1;
+    for (std::size_t i = 0; i < copied; ++i) {
+        buffer[i] = text[i];
+    }
+    buffer[copied] = '\0';
+    return static_cast<std::uint32_t>(copied);
+}
+
+bool LinuxPlatform::CreateProcessA(const CreateProcessArgs& args, ProcessInfo* /*info*/)
+{
+    ++record.programs;
+    record.lastCommandLine.Assign(args.commandLine != nullptr ? args.commandLine : "");
+    record.lastApplication.Assign(args.applicationName != nullptr ? args.applicationName : "");
+    return false;
+}
+
+std::uint32_t LinuxPlatform::WaitForSingleObject(Handle /*handle*/, std::uint32_t /*milliseconds*/)
+{
+    return kWaitFailed;
+}
+
+bool LinuxPlatform::GetExitCodeProcess(Handle /*process*/, std::uint32_t* /*exitCode*/)
+{
+    return false;
+}
+
+bool LinuxPlatform::CloseHandle(Handle handle)
+{
+    if (handle == kMutexHandle) {
+        return true;
+    }
+    const Handle slot = handle - kFileHandleBase;
+    if (handle < kFileHandleBase || slot >= kFileSlots || files_[slot].descriptor < 0) {
+        return false;
+    }
+    ::close(files_[slot].descriptor);
+    files_[slot].descriptor = -1;
+    return true;
+}
+
+Handle LinuxPlatform::StartSearch(const char* utf8Pattern, char* first, std::size_t capacity)
+{
+    char directory[kPathCapacity] = {};
+    if (!FullPath(utf8Pattern, directory, sizeof directory)) {
+        return kInvalidHandle;
+    }
+    // The last component is the pattern; the folder keeps its backslash, so that "Z:\"
+    // stays the root.
+    char* separator = std::strrchr(directory, '\\');
+    char* pattern = separator != nullptr ? separator + 1 : directory;
+    std::size_t slot = 0;
+    while (slot < kSearchSlots && searches_[slot].directory != nullptr) {
+        ++slot;
+    }
+    if (*pattern == '\0' || slot == kSearchSlots) {
+        return kInvalidHandle;
+    }
+    Search& search = searches_[slot];
+    if (!FormatText(search.pattern, sizeof search.pattern, "%s", pattern)) {
+        return kInvalidHandle;
+    }
+    *pattern = '\0';
+    char linuxDirectory[kPathCapacity] = {};
+    if (!WindowsPathToLinux(directory, linuxDirectory, sizeof linuxDirectory)) {
+        return kInvalidHandle;
+    }
+    search.directory = opendir(linuxDirectory);
+    search.last[0] = '\0';
+    if (search.directory == nullptr || !NextMatch(search, first, capacity)) {
+        FindClose(kSearchHandleBase + slot);
+        return kInvalidHandle;
+    }
+    return kSearchHandleBase + slot;
+}
+
+bool LinuxPlatform::NextMatch(Search& search, char* name, std::size_t capacity)
+{
+    auto* directory = static_cast<DIR*>(search.directory);
+    rewinddir(directory);
+    char next[kNameCapacity] = {};
+    for (const dirent* entry = readdir(directory); entry != nullptr; entry = readdir(directory)) {
+        const char* candidate = entry->d_name;
+        if (IsDotEntry(candidate) || !MatchesWildcards(search.pattern, candidate) ||
+            (search.last[0] != '\0' && std::strcmp(candidate, search.last) <= 0) ||
+            (next[0] != '\0' && std::strcmp(candidate, next) >= 0)) {
+            continue;
+        }
+        FormatText(next, sizeof next, "%s", candidate);
+    }
+    return next[0] != '\0' && FormatText(search.last, sizeof search.last, "%s", next) &&
+           FormatText(name, capacity, "%s", next);
+}
+
+LinuxPlatform::Search* LinuxPlatform::FindSearch(Handle search)
+{
+    const Handle slot = search - kSearchHandleBase;
+    if (search < kSearchHandleBase || slot >= kSearchSlots || searches_[slot].directory == nullptr) {
+        return nullptr;
+    }
+    return &searches_[slot];
+}
+
+Handle LinuxPlatform::FindFirstFileA(const char* pattern, FindData* data)
+{
+    char utf8[kPathCapacity] = {};
+    char name[kNameCapacity] = {};
+    if (pattern == nullptr || data == nullptr || !Utf8FromAnsi(pattern, utf8, sizeof utf8)) {
+        return kInvalidHandle;
+    }
+    const Handle search = StartSearch(utf8, name, sizeof name);
+    if (search != kInvalidHandle) {
+        AnsiFromUtf8(name, data->fileName, kMaxPath);
+    }
+    return search;
+}
+
+Handle LinuxPlatform::FindFirstFileW(const WideChar* pattern, FindDataW* data)
+{
+    char utf8[kPathCapacity] = {};
+    char name[kNameCapacity] = {};
+    if (pattern == nullptr || data == nullptr || !Utf8FromWide(pattern, utf8, sizeof utf8)) {
+        return kInvalidHandle;
+    }
+    const Handle search = StartSearch(utf8, name, sizeof name);
+    if (search != kInvalidHandle) {
+        WideFromUtf8(name, data->fileName, kMaxPath);
+    }
+    return search;
+}
+
+bool LinuxPlatform::FindNextFileA(Handle search, FindData* data)
+{
+    Search* found = FindSearch(search);
+    char name[kNameCapacity] = {};
+    if (found == nullptr || data == nullptr || !NextMatch(*found, name, sizeof name)) {
+        return false;
+    }
+    AnsiFromUtf8(name, data->fileName, kMaxPath);
+    return true;
+}
+
+bool LinuxPlatform::FindNextFileW(Handle search, FindDataW* data)
+{
+    Search* found = FindSearch(search);
+    char name[kNameCapacity] = {};
+    if (found == nullptr || data == nullptr || !NextMatch(*found, name, sizeof name)) {
+        return false;
+    }
+    WideFromUtf8(name, data->fileName, kMaxPath);
+    return true;
+}
+
+bool LinuxPlatform::FindClose(Handle search)
+{
+    Search* found = FindSearch(search);
+    if (found == nullptr) {
+        return false;
+    }
+    closedir(static_cast<DIR*>(found->directory));
+    found->directory = nullptr;
+    return true;
+}
+
+Handle LinuxPlatform::CreateFileA(const char* path, std::uint32_t access, std::uint32_t /*shareMode*/,
+                                  std::uint32_t creationDisposition, std::uint32_t /*flags*/)
+{
+    char utf8[kPathCapacity] = {};
+    char linuxPath[kPathCapacity] = {};
+    std::size_t slot = 0;
+    while (slot < kFileSlots && files_[slot].descriptor >= 0) {
+        ++slot;
+    }
+    // Reading an existing file is all the program does; a folder cannot be opened so.
+    if (path == nullptr || access != kGenericRead || creationDisposition != kOpenExisting || slot == kFileSlots ||
+        !Utf8FromAnsi(path, utf8, sizeof utf8) || !WindowsPathToLinux(utf8, linuxPath, sizeof linuxPath) ||
+        !IsRegularFile(linuxPath)) {
+        return kInvalidHandle;
+    }
+    files_[slot].descriptor = ::open(linuxPath, O_RDONLY | O_CLOEXEC);
+    return files_[slot].descriptor < 0 ? kInvalidHandle : kFileHandleBase + slot;
+}
+
+bool LinuxPlatform::ReadFile(Handle file, void* buffer, std::uint32_t size, std::uint32_t* read)
+{
+    const Handle slot = file - kFileHandleBase;
+    if (read == nullptr || buffer == nullptr || file < kFileHandleBase || slot >= kFileSlots ||
+        files_[slot].descriptor < 0) {
+        return false;
+    }
+    *read = 0;
+    auto* bytes = static_cast<std::uint8_t*>(buffer);
+    // Like Windows, a file hands over all that was asked for unless it ends first.
+    while (*read < size) {
+        const ssize_t got = ::read(files_[slot].descriptor, bytes + *read, size - *read);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return got == 0;
+        }
+        *read += static_cast<std::uint32_t>(got);
+    }
+    return true;
+}
+
+std::uint32_t LinuxPlatform::GetFullPathNameA(const char* path, std::uint32_t capacity, char* buffer)
+{
+    char utf8[kPathCapacity] = {};
+    char full[kPathCapacity] = {};
+    char ansi[kPathCapacity] = {};
+    if (path == nullptr || !Utf8FromAnsi(path, utf8, sizeof utf8) || !FullPath(utf8, full, sizeof full) ||
+        !AnsiFromUtf8(full, ansi, sizeof ansi)) {
+        return 0;
+    }
+    return AnswerText(ansi, buffer, capacity);
+}
+
+std::uint32_t LinuxPlatform::GetThreadLocale() { return kEnglishUnitedStates; }
+
+std::uint32_t LinuxPlatform::GetSystemDirectoryA(char* buffer, std::uint32_t capacity)
+{
+    return AnswerText(kSystemDirectory, buffer, capacity);
+}
+
+// ---- Registry: no key exists ----
+
+std::int32_t LinuxPlatform::RegOpenKeyExA(std::uintptr_t /*rootKey*/, const char* /*subKey*/, std::uint32_t /*options*/,
+                                         std::uint32_t /*access*/, Handle* key)
+{
+    if (key != nullptr) {
+        *key = kNullHandle;
+    }
+    return static_cast<std::int32_t>(kErrorFileNotFound);
+}
+
+std::int32_t LinuxPlatform::RegQueryValueExA(Handle /*key*/, const char* /*valueName*/, std::uint8_t* /*data*/,
+                                            std::uint32_t* /*dataSize*/)
+{
+    return kErrorInvalidHandle;
+}
+
+std::int32_t LinuxPlatform::RegCloseKey(Handle /*key*/)
+{
+    return kErrorInvalidHandle;
+}
+
+// ---- User interface: written down, never shown ----
+
+std::int32_t LinuxPlatform::MessageBoxA(WindowHandle /*owner*/, const char* text, const char* /*caption*/,
+                                       std::uint32_t /*style*/)
+{
+    ++record.boxes;
+    record.lastBoxText.Assign(text != nullptr ? text : "");
+    return static_cast<std::int32_t>(kIdOk);
+}
+
+std::int32_t LinuxPlatform::LoadStringA(ModuleHandle /*instance*/, std::uint32_t /*id*/, char* buffer,
+                                       std::int32_t capacity)
+{
+    if (buffer != nullptr && capacity > 0) {
+        buffer[0] = '\0';
+    }
+    return 0;
+}
+
+std::intptr_t LinuxPlatform::DialogBoxParamA(ModuleHandle /*instance*/, std::uint32_t /*templateId*/,
+                                             WindowHandle /*owner*/, DialogProcedure /*procedure*/,
+                                             void* /*context*/, std::intptr_t /*initParam*/)
+{
+    record.dialogShown = true;
+    return kIdCancel;
+}
+
+// No window exists, so every window call finds none.
+bool LinuxPlatform::SetWindowTextA(WindowHandle /*window*/, const char* /*text*/)
+{
+    return false;
+}
+
+bool LinuxPlatform::SetDlgItemTextA(WindowHandle /*dialog*/, std::int32_t /*itemId*/, const char* /*text*/)
+{
+    return false;
+}
+
+WindowHandle LinuxPlatform::GetDlgItem(WindowHandle /*dialog*/, std::int32_t /*itemId*/)
+{
+    return kNoWindow;
+}
+
+std::intptr_t LinuxPlatform::SendMessageA(WindowHandle /*window*/, std::uint32_t /*message*/, std::uintptr_t /*wParam*/,
+                                          std::intptr_t /*lParam*/)
+{
+    return 0;
+}
+
+bool LinuxPlatform::EndDialog(WindowHandle /*dialog*/, std::intptr_t /*result*/)
+{
+    return false;
+}
+
+// ---- Where DLLs come from: nothing is loaded ----
+
+bool LinuxPlatform::SetDefaultDllDirectories(std::uint32_t /*flags*/)
+{
+    return true;
+}
+
+bool LinuxPlatform::SetDllDirectoryA(const char* /*path*/)
+{
+    return true;
+}
+
+ModuleHandle LinuxPlatform::LoadLibraryExA(const char* /*path*/, std::uint32_t /*flags*/)
+{
+    return kInstallerModule;
+}
+
+bool LinuxPlatform::UseWindowsInstaller(ModuleHandle /*library*/)
+{
+    return true;
+}
+
+}  // namespace boot

@@ -1,0 +1,31 @@
+#pragma once
+// The three encodings a name meets between a package folder on Linux and the program's
+// calls: UTF-8 (Linux names), UTF-16 (the wide calls) and code page 1252 (the ANSI
+// calls). Every conversion is bounded: it fails, leaving an empty text, rather than cut.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace boot {
+
+constexpr std::uint32_t kReplacementCharacter = 0xFFFD;
+
+// The character at `text[position]` of a zero-terminated UTF-8 text; `position` moves past
+// it. A byte that does not begin a well-formed sequence stands for U+FFFD on its own.
+std::uint32_t DecodeUtf8(const char* text, std::size_t& position);
+
+// The character at `text[position]` of `length` UTF-16 units; `position` moves past it.
+// A surrogate without its partner stands for U+FFFD.
+std::uint32_t DecodeUtf16(const WideChar* text, std::size_t length, std::size_t& position);
+
+// Zero-terminated conversions into `capacity` units; false, with the output empty, when
+// the text and its zero do not fit.
+bool Utf8FromAnsi(const char* ansi, char* utf8, std::size_t capacity);
+bool Utf8FromWide(const WideChar* wide, char* utf8, std::size_t capacity);
+bool WideFromUtf8(const char* utf8, WideChar* wide, std::size_t capacity);
+// A character code page 1252 lacks, or a malformed byte, becomes "?".
+bool AnsiFromUtf8(const char* utf8, char* ansi, std::size_t capacity);
+
+}  // namespace boot

@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "checker/linux_platform.h"
+#include "fake_platform.h"
+
+namespace boot {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::AnsiToUtf8;
+using testing::Utf16;
+using testing::Utf8;
+
+// A package folder: Setup.ini, a package built with wixl, a text file posing as one, a
+// nested file, and names that code page 1252 or UTF-8 lack.
+class LinuxPlatformTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        char pattern[] = "/tmp/checker-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder = fs::canonical(pattern).string();
+        Write("Setup.ini", "[Start]\r\nMsiPath = \"Probe.msi\"\r\n");
+        fs::create_directories(folder + "/Sub/Dir");
+        Write("Sub/Dir/file.txt", "content");
+        Write("a.msi", "not a package");
+        Write("\xC5\x81\xC3\xB3" "d\xC5\xBA.msi", "");  // Łódź.msi
+        Write("\xFF.dat", "");
+        Write("Probe.wxs",
+              "<?xml version='1.0' encoding='utf-8'?>"
+              "<Wix xmlns='http://schemas.microsoft.com/wix/2006/wi'>"
+              "<Product Id='{12345678-1234-1234-1234-123456789ABC}' Name='Probe' Language='1031' Version='2.1.0'"
+              " Manufacturer='Probe' UpgradeCode='{87654321-4321-4321-4321-CBA987654321}'>"
+              "<Package InstallerVersion='200' Compressed='yes'/>"
+              "<Directory Id='TARGETDIR' Name='SourceDir'/><Feature Id='Main' Level='1'/>"
+              "</Product></Wix>");
+        const std::string wixl = "wixl -o '" + folder + "/Probe.msi' '" + folder + "/Probe.wxs'";
+        ASSERT_EQ(std::system(wixl.c_str()), 0) << "wixl builds the test package";
+        fs::remove(folder + "/Probe.wxs");
+        windowsName = "Z:" + folder;
+        for (char& c : windowsName) {
+            c = c == '/' ? '\\' : c;
+        }
+    }
+
+    static void TearDownTestSuite() { fs::remove_all(folder); }
+
+    static void Write(const std::string& name, const std::string& bytes)
+    {
+        std::ofstream(folder + "/" + name, std::ios::binary) << bytes;
+    }
+
+    static std::string folder;
+    static std::string windowsName;  // "Z:\...", UTF-8
+};
+
+std::string LinuxPlatformTest::folder;
+std::string LinuxPlatformTest::windowsName;
+
+std::string ReadPackage(LinuxPlatform& platform, const std::string& path, bool shortBuffer)
+{
+    MsiHandle database = 0;
+    MsiHandle view = 0;
+    MsiHandle record = 0;
+    std::uint32_t result = platform.MsiOpenDatabaseA(path.c_str(), nullptr, &database);
+    if (result != 0) {
+        return std::to_string(result);
+    }
+    EXPECT_EQ(platform.MsiDatabaseOpenViewA(database, "SELECT * from Property", &view), 0u);
+    EXPECT_EQ(platform.MsiViewExecute(view, 0), 0u);
+    std::map<std::string, std::string> properties;  // in name order, whatever the table's is
+    while ((result = platform.MsiViewFetch(view, &record)) == 0) {
+        char name[64] = {};
+        char value[64] = {};
+        std::uint32_t nameLength = sizeof name;
+        std::uint32_t valueLength = shortBuffer ? 3 : sizeof value;
+        EXPECT_EQ(platform.MsiRecordGetStringA(record, 1, name, &nameLength), 0u);
+        const std::uint32_t read = platform.MsiRecordGetStringA(record, 2, value, &valueLength);
+        if (std::string(name) == "ProductVersion" || (!shortBuffer && std::string(name).rfind("Product", 0) == 0)) {
+            const std::string answers = " " + std::to_string(read) + " " + std::to_string(valueLength);
+            properties[name] = value + (shortBuffer ? answers : "");
+        }
+        EXPECT_EQ(platform.MsiCloseHandle(record), 0u);
+    }
+    EXPECT_EQ(result, kErrorNoMoreItems);
+    EXPECT_EQ(platform.MsiCloseHandle(view), 0u);
+    EXPECT_EQ(platform.MsiCloseHandle(database), 0u);
+    EXPECT_EQ(platform.MsiCloseHandle(database), 6u);
+    std::string answer;
+    for (const auto& [name, value] : properties) {
+        answer += (answer.empty() ? "" : "|") + name + "=" + value;
+    }
+    return answer;
+}
+
+// What the platform answers to `call` with `argument`, as text.
+std::string Answer(LinuxPlatform& platform, const std::string& call, const std::string& argument)
+{
+    WideChar wide[kMaxPath] = {};
+    char ansi[kMaxPath] = {};
+    if (call == "cwd") {
+        return platform.GetCurrentDirectoryW(kMaxPath, wide) != 0 ? Utf8(wide) : "<fail>";
+    }
+    if (call == "module") {
+        return platform.GetModuleFileNameW(0, wide, kMaxPath) != 0 ? Utf8(wide) : "<fail>";
+    }
+    if (call == "full") {
+        return platform.GetFullPathNameA(argument.c_str(), kMaxPath, ansi) != 0 ? AnsiToUtf8(ansi) : "<fail>";
+    }
+    if (call == "ansi") {
+        bool usedDefault = false;
+        const std::u16string text = Utf16(argument);
+        const std::int32_t n = platform.WideCharToMultiByte(kCodePageAnsi, kWcNoBestFitChars, text.c_str(), -1, ansi,
+                                                            kMaxPath, nullptr, &usedDefault);
+        return AnsiToUtf8(std::string(ansi, n > 0 ? static_cast<std::size_t>(n - 1) : 0)) +
+               (usedDefault ? " inexact" : "");
+    }
+    if (call == "find") {
+        FindDataW found{};
+        const Handle search = platform.FindFirstFileW(Utf16(argument).c_str(), &found);
+        std::string names;
+        for (bool more = search != kInvalidHandle; more; more = platform.FindNextFileW(search, &found)) {
+            names += (names.empty() ? "" : "|") + Utf8(found.fileName);
+        }
+        EXPECT_TRUE(search == kInvalidHandle || platform.FindClose(search));
+        return names;
+    }
+    if (call == "finda") {
+        FindData found{};
+        const Handle search = platform.FindFirstFileA(argument.c_str(), &found);
+        std::string names;
+        for (bool more = search != kInvalidHandle; more; more = platform.FindNextFileA(search, &found)) {
+            names += (names.empty() ? "" : "|") + AnsiToUtf8(found.fileName);
+        }
+        EXPECT_TRUE(search == kInvalidHandle || platform.FindClose(search));
+        return names;
+    }
+    if (call == "read") {
+        const Handle file = platform.CreateFileA(argument.c_str(), kGenericRead, kFileShareRead | kFileShareWrite,
+                                                 kOpenExisting, kFileAttributeNormal);
+        std::uint32_t read = 0;
+        if (file == kInvalidHandle || !platform.ReadFile(file, ansi, sizeof ansi, &read)) {
+            return "<fail>";
+        }
+        EXPECT_TRUE(platform.CloseHandle(file));
+        return std::string(ansi, read);
+    }
+    if (call == "ini" || call == "ini4") {
+        const std::size_t slash = argument.find('/');
+        const std::uint32_t capacity = call == "ini4" ? 4 : kMaxPath;
+        const std::uint32_t n = platform.GetPrivateProfileStringA(
+            argument.substr(0, slash).c_str(), argument.substr(slash + 1).c_str(), "default  ", ansi, capacity,
+            (Answer(platform, "cwd", "") + "\\setup.INI").c_str());
+        EXPECT_EQ(n, std::string(ansi).size());
+        return ansi;
+    }
+    if (call == "msi" || call == "msi-short") {
+        return ReadPackage(platform, argument, call == "msi-short");
+    }
+    ADD_FAILURE() << "no call " << call;
+    return "";
+}
+
+TEST_F(LinuxPlatformTest, AnswersLikeWindowsInThePackageFolder)
+{
+    struct Row {
+        const char* call;
+        std::string argument;
+        std::string expected;  // "<Z>" stands for the folder's Windows name
+    } rows[] = {
+        {"cwd", "", "<Z>"},
+        {"module", "", "<Z>\\Bootstrapper.exe"},
+        {"full", "sub\\.\\dir\\..\\\\file.txt", "<Z>\\sub\\file.txt"},
+        {"full", "/x\\..\\..\\y. .", "Z:\\y"},
+        {"full", "c:a\\", "c:\\a\\"},
+        {"full", "\\\\server\\share\\..\\x", "\\\\server\\x"},
+        {"ansi", "J\xC3\xBCrgen", "J\xC3\xBCrgen"},
+        {"ansi", "\xC5\x81ukasz", "?ukasz inexact"},  // no best fit: the program must refuse it
+        {"find", "*", "Probe.msi|Setup.ini|Sub|a.msi|\xC5\x81\xC3\xB3" "d\xC5\xBA.msi|\xEF\xBF\xBD.dat"},
+        {"find", "*.MSI", "Probe.msi|a.msi|\xC5\x81\xC3\xB3" "d\xC5\xBA.msi"},
+        {"find", "SUB\\dir\\FILE.TXT", "file.txt"},
+        {"find", "<Z>\\sub", "Sub"},
+        {"find", "sub\\nothing*", ""},
+        {"find", "D:\\*", ""},
+        {"finda", "*.msi", "Probe.msi|a.msi|?\xC3\xB3" "d?.msi"},
+        {"read", "sub\\DIR\\File.TXT", "content"},
+        {"read", "Sub", "<fail>"},
+        {"ini", "START/msipath", "Probe.msi"},
+        {"ini", "Start/Missing", "default"},
+        {"ini4", "Start/MsiPath", "Pro"},
+        {"msi", "probe.MSI", "ProductCode={12345678-1234-1234-1234-123456789ABC}|ProductLanguage=1031|"
+                             "ProductName=Probe|ProductVersion=2.1.0"},
+        {"msi-short", "Probe.msi", "ProductVersion=2. 234 5"},
+        {"msi", "a.msi", "1627"},
+        {"msi", "missing.msi", "110"},
+    };
+    auto platform = std::make_unique<LinuxPlatform>();
+    TextBuffer reason;
+    ASSERT_TRUE(platform->UseFolder(folder.c_str(), reason)) << reason.Get();
+    const auto expand = [](std::string text) {
+        const std::size_t at = text.find("<Z>");
+        return at == std::string::npos ? text : text.replace(at, 3, windowsName);
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.call) + " " + row.argument);
+        EXPECT_EQ(Answer(*platform, row.call, expand(row.argument)), expand(row.expected));
+    }
+    EXPECT_FALSE(platform->UseFolder((folder + "/Setup.ini").c_str(), reason));
+    EXPECT_FALSE(reason.IsEmpty());
+}
+
+}  // namespace
+}  // namespace boot
