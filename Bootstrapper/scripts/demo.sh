@@ -13,6 +13,9 @@ build="${BOOTSTRAPPER_BUILD_ROOT:-$repo/build}"
 
 bash "$here/setup.sh"
 bash "$here/build-windows.sh"
+echo "== host build of the checker"
+cmake -S "$project" -B "$build/host" -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build "$build/host" --target bootstrapper-check -j "$(nproc)" >/dev/null
 
 demo="$build/demo"
 package="$demo/package"
@@ -22,6 +25,9 @@ mkdir -p "$package/Languages"
 (cd "$project/demo" && wixl -o "$package/DemoProduct.msi" DemoProduct.wxs)
 cp "$project/demo/Setup.ini" "$build/win/Bootstrapper.exe" "$package/"
 cp "$build/win/DemoRuntime.exe" "$package/DemoRuntime.exe"
+
+echo "== checking the package folder"
+"$build/host/bootstrapper-check" "$package"
 
 headless=0
 xvfb_pid=

@@ -28,26 +28,21 @@ bash "$here/fuzz.sh"
 
 bash "$here/build-windows.sh"
 
-bash "$here/check-reproducible.sh" Bootstrapper.exe
+bash "$here/check-reproducible.sh" Bootstrapper.exe BootstrapperCheck.exe
 
 echo "== release folder"
-# Until the build makes the checker, release.sh cannot assemble a folder.
-if [ -f "$build/win/BootstrapperCheck.exe" ]; then
-  rm -rf "$build/release"
-  bash "$here/release.sh" >/dev/null
-  archive=$(find "$build/release" -name 'Bootstrapper-*.zip')
-  listed=$(python3 -m zipfile -l "$archive" | awk 'NR > 1 && $1 !~ /\/$/ { sub(/^[^\/]*\//, "", $1); printf " %s", $1 }')
-  if [ "$listed" != " Bootstrapper.exe BootstrapperCheck.exe ReadMe.txt SHA256SUMS Setup.ini" ]; then
-    echo "test: $archive holds:$listed" >&2
-    exit 1
-  fi
-  (cd "${archive%.zip}" && sha256sum --quiet -c SHA256SUMS)
-  echo "release folder ok: ${archive##*/}"
-else
-  echo "release folder SKIPPED: the build has no BootstrapperCheck.exe yet"
+rm -rf "$build/release"
+bash "$here/release.sh" >/dev/null
+archive=$(find "$build/release" -name 'Bootstrapper-*.zip')
+listed=$(python3 -m zipfile -l "$archive" | awk 'NR > 1 && $1 !~ /\/$/ { sub(/^[^\/]*\//, "", $1); printf " %s", $1 }')
+if [ "$listed" != " Bootstrapper.exe BootstrapperCheck.exe ReadMe.txt SHA256SUMS Setup.ini" ]; then
+  echo "test: $archive holds:$listed" >&2
+  exit 1
 fi
+(cd "${archive%.zip}" && sha256sum --quiet -c SHA256SUMS)
+echo "release folder ok: ${archive##*/}"
 
 echo "== end-to-end tests under Wine"
 rm -rf "$build/e2e-tmp"
-BOOTSTRAPPER_WIN_BUILD="$build/win" /usr/bin/python3 -m pytest -q -p no:cacheprovider \
+BOOTSTRAPPER_WIN_BUILD="$build/win" BOOTSTRAPPER_HOST_BUILD="$build/host" /usr/bin/python3 -m pytest -q -p no:cacheprovider \
   --basetemp="$build/e2e-tmp" "$project/tests/e2e"

@@ -60,6 +60,8 @@ std::size_t ReadPiece(Platform& platform, Handle file, std::uint8_t* buffer, std
 
 }  // namespace
 
+ProfileText::ProfileText() = default;
+
 TextSpan WithoutOuterQuotes(const char* text, TextSpan span)
 {
     if (span.length < 2) {

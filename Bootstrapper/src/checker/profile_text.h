@@ -52,7 +52,10 @@ struct ProfileLine {
 
 class ProfileText {
 public:
-    ProfileText() = default;
+    // Defined out of line: an instance is large, and a caller that saw an inline
+    // constructor would store its whole first image (every line's section is -1) in the
+    // program file instead of filling it at run time.
+    ProfileText();
     ProfileText(const ProfileText&) = delete;
     ProfileText& operator=(const ProfileText&) = delete;
     ~ProfileText() = default;

@@ -1,0 +1,525 @@
+#include "checker/folder_check.h"
+
+#include <algorithm>
+#include <initializer_list>
+#include <iterator>
+
+#include "checker/program_part.h"
+#include "checker/setup_ini_check.h"
+#include "language/language_discovery.h"
+#include "language/language_table.h"
+#include "launcher/package_location.h"
+#include "package/msi_handle_holder.h"
+#include "package/package_inspection.h"
+#include "services/ansi_names.h"
+#include "services/file_search.h"
+#include "services/library_loading.h"
+#include "services/messages.h"
+#include "services/setup_ini.h"
+
+namespace boot {
+
+namespace {
+
+constexpr const char* kFolderFile = ".";
+constexpr std::int32_t kGerman = 1031;
+constexpr std::int32_t kEnglish = 1033;
+constexpr std::int32_t kLastSectionNumber = 2147483647;
+constexpr std::uint64_t kDecimalBase = 10;
+constexpr std::uint64_t kLargestExitCode = 0xFFFFFFFFu;       // written unsigned
+constexpr std::uint64_t kLargestNegativeCode = 0x80000000u;    // written negative
+
+struct Walk {
+    Platform& platform;
+    DryRunRecord& record;
+    ProfileText& text;
+    Findings& findings;
+    Plan& plan;
+    TextBuffer iniPath;
+    TextBuffer packageFile;  // the package relative to the folder, with forward slashes
+
+    // Ends the plan at `stage` with the box the program would show.
+    void End(Plan::Stage stage, const char* message)
+    {
+        plan.endsAt = stage;
+        plan.endMessage.Assign(message);
+    }
+
+    std::uint32_t Line(const char* section, const char* key) const { return KeyLine(text, section, key); }
+};
+
+// A relative Windows path as the finding's file: forward slashes.
+void AsFindingFile(const char* path, TextBuffer& file)
+{
+    file.Assign(path);
+    for (char* p = file.Data(); *p != '\0'; ++p) {
+        if (*p == '\\') {
+            *p = '/';
+        }
+    }
+}
+
+bool LocateSetupIni(Walk& walk)
+{
+    switch (ReadCurrentDirectory(walk.platform, walk.plan.folder)) {
+    case AnsiName::exact:
+        break;
+    case AnsiName::inexact:
+        walk.findings.Report(kFolderFile, 0, Severity::error, "unsupported-path",
+                             "the folder's path has characters the ANSI code page cannot hold exactly: the setup "
+                             "ends with \"%s\"",
+                             kMessageUnsupportedPath);
+        walk.End(Plan::Stage::start, kMessageUnsupportedPath);
+        return false;
+    case AnsiName::tooLong:
+        walk.findings.Report(kFolderFile, 0, Severity::error, "too-long",
+                             "the folder's path is longer than 1023 characters: the setup ends with \"%s\"",
+                             kMessagePathTooLong);
+        walk.End(Plan::Stage::start, kMessagePathTooLong);
+        return false;
+    }
+    if (!walk.iniPath.Format("%s\\%s", walk.plan.folder.Get(), kSetupIniName)) {
+        walk.findings.Report(kFolderFile, 0, Severity::error, "too-long",
+                             "the folder's path and \\Setup.ini are longer than 1023 characters: the setup ends "
+                             "with \"%s\"",
+                             kMessagePathTooLong);
+        walk.End(Plan::Stage::start, kMessagePathTooLong);
+        return false;
+    }
+    return true;
+}
+
+void CheckSetupIniFile(Walk& walk)
+{
+    if (!walk.text.Load(walk.platform, walk.iniPath.Get())) {
+        walk.findings.Report(kSetupIniFile, 0, Severity::warning, "no-setup-ini",
+                             "there is no Setup.ini: every default applies (PSetup.exe if it is there, no "
+                             "prerequisites, the first *.msi, transforms beside it)");
+        return;
+    }
+    if (walk.text.Encoding() == ProfileEncoding::utf8WithMark) {
+        walk.findings.Report(kSetupIniFile, 1, Severity::error, "utf8-bom",
+                             "the file begins with a UTF-8 byte order mark: the setup refuses it (\"%s\"); save "
+                             "it as ANSI, or as UTF-16 LE",
+                             kMessageUtf8ByteOrderMark);
+        walk.End(Plan::Stage::start, kMessageUtf8ByteOrderMark);
+    }
+    CheckSetupIniText(walk.text, walk.findings);
+}
+
+// Findings about the program part of a command line the platform's search finds.
+// `missing`: what follows when the program is not found at all.
+void CheckProgramPart(Walk& walk, const char* section, const char* key, const char* commandLine,
+                      const char* missing)
+{
+    ProgramPart part;
+    FindProgramPart(walk.platform, walk.plan.folder, commandLine, part);
+    const std::uint32_t line = walk.Line(section, key);
+    if (!part.quoted && part.holdsBlank) {
+        walk.findings.Report(kSetupIniFile, line, Severity::warning, "unquoted-blanks",
+                             "the program %s holds a blank and is not quoted: Windows first tries the name up to "
+                             "the first blank; write \"%s\"",
+                             part.path.Get(), part.path.Get());
+    }
+    if (part.relative && !part.inFolder) {
+        walk.findings.Report(kSetupIniFile, line, Severity::warning, "missing-program",
+                             "%s is not in the folder: Windows will look for it on the system's search path; "
+                             "if it is not there either, %s",
+                             part.path.Get(), missing);
+    }
+}
+
+// Reports a value the program refuses because it is longer than 1023 characters.
+bool ReportTooLongValue(Walk& walk, const char* section, const char* key, const char* message)
+{
+    TextBuffer value;
+    if (ReadSetupValue(walk.platform, walk.iniPath, section, key, value)) {
+        return false;
+    }
+    walk.findings.Report(kSetupIniFile, walk.Line(section, key), Severity::error, "too-long",
+                         "%s is longer than 1023 characters: the setup ends with \"%s\"", key, message);
+    return true;
+}
+
+bool PlanPreSetupProgram(Walk& walk)
+{
+    Plan& plan = walk.plan;
+    plan.preSetup = PlanPreSetup(walk.platform, walk.iniPath, plan.folder, plan.preSetupCommand);
+    if (plan.preSetup == PreSetupPlan::commandTooLong) {
+        if (!ReportTooLongValue(walk, kStartSection, "SetupPath", kMessageCommandLineTooLong)) {
+            walk.findings.Report(kSetupIniFile, walk.Line(kStartSection, "SetupPath"), Severity::error, "too-long",
+                                 "SetupPath and \" /uionlyifneeded\" are longer than 1023 characters: the setup "
+                                 "ends with \"%s\"",
+                                 kMessageCommandLineTooLong);
+        }
+        walk.End(Plan::Stage::preSetup, kMessageCommandLineTooLong);
+        return false;
+    }
+    TextBuffer setupPath;
+    ReadSetupValue(walk.platform, walk.iniPath, kStartSection, "SetupPath", setupPath);
+    if (!setupPath.IsEmpty()) {
+        CheckProgramPart(walk, kStartSection, "SetupPath", setupPath.Get(), "the setup goes on without it");
+    }
+    return true;
+}
+
+bool IsDecimalNumber(const char* text)
+{
+    const char* p = text;
+    const bool negative = *p == '-';
+    if (*p == '+' || *p == '-') {
+        ++p;
+    }
+    std::uint64_t value = 0;
+    const char* digits = p;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        value = value * kDecimalBase + static_cast<std::uint64_t>(*p - '0');
+        if (value > kLargestExitCode) {
+            return false;  // beyond 32 bits: it wraps around
+        }
+    }
+    return p != digits && *p == '\0' && (!negative || value <= kLargestNegativeCode);
+}
+
+void CheckStepValues(Walk& walk, const char* section, const PrerequisiteStep& step)
+{
+    TextBuffer keyword;
+    ReadSetupValue(walk.platform, walk.iniPath, section, "DoExecuteIfCheckIs", keyword);
+    TextBuffer upper;
+    upper.Assign(keyword.Get());
+    if (!keyword.IsEmpty() && !IsTrueKeyword(upper) && !TextEquals(upper.Get(), "FALSE")) {
+        walk.findings.Report(kSetupIniFile, walk.Line(section, "DoExecuteIfCheckIs"), Severity::warning,
+                             "not-a-keyword",
+                             "DoExecuteIfCheckIs=%s is neither TRUE nor FALSE: it is read as false, so the program "
+                             "runs when the check fails",
+                             keyword.Get());
+    }
+    TextBuffer result;
+    ReadSetupValue(walk.platform, walk.iniPath, section, "ExecuteOkIfResultIs", result);
+    const std::uint32_t resultLine = walk.Line(section, "ExecuteOkIfResultIs");
+    if (step.debugMode) {
+        walk.findings.Report(kSetupIniFile, resultLine, Severity::warning, "debug-mode",
+                             "ExecuteOkIfResultIs=%s: whenever the program runs, the setup shows its exit code in a "
+                             "box and ends after it",
+                             result.Get());
+    } else if (!result.IsEmpty() && !IsDecimalNumber(result.Get())) {
+        walk.findings.Report(kSetupIniFile, resultLine, Severity::warning, "not-a-number",
+                             "ExecuteOkIfResultIs=%s is neither a decimal number nor DEBUG: it is read as %d",
+                             result.Get(), static_cast<int>(step.expectedExitCode));
+    }
+    if (step.checkKey.IsEmpty() && (!step.checkValue.IsEmpty() || !step.checkContent.IsEmpty())) {
+        const char* key = step.checkValue.IsEmpty() ? "CheckContent" : "CheckValue";
+        walk.findings.Report(kSetupIniFile, walk.Line(section, key), Severity::warning, "check-without-key",
+                             "%s without CheckKey: there is no registry check, it always passes", key);
+    }
+    CheckProgramPart(walk, section, "Execute", step.execute.Get(),
+                     "the setup ends with -1000 when the program is to run (unless ExecuteOkIfResultIs is -1000)");
+}
+
+// A section whose Execute is empty ends the chain; whatever else it holds is never read.
+void CheckChainEnd(Walk& walk, const char* section)
+{
+    const std::int32_t header = walk.text.FindSection(section);
+    if (header < 0) {
+        return;
+    }
+    for (std::size_t i = static_cast<std::size_t>(header) + 1; i < walk.text.LineCount(); ++i) {
+        const ProfileLine& line = walk.text.Line(i);
+        if (line.section != header) {
+            continue;
+        }
+        if (line.kind == ProfileLineKind::key) {
+            walk.findings.Report(kSetupIniFile, walk.text.Line(static_cast<std::size_t>(header)).number,
+                                 Severity::error, "prereq-unreachable",
+                                 "[%s] has no Execute: the chain ends here, and its other keys are never read",
+                                 section);
+            return;
+        }
+    }
+}
+
+// Which key of a section that was read is too long.
+void ReportTooLongSetting(Walk& walk, const char* section)
+{
+    const char* const keys[] = {"DoExecuteIfCheckIs", "ExecuteOkIfResultIs", "CheckKey", "CheckValue", "CheckContent"};
+    // The first one that does not fit is reported; the program reads no key after it.
+    static_cast<void>(std::any_of(std::begin(keys), std::end(keys), [&walk, section](const char* key) {
+        return ReportTooLongValue(walk, section, key, kMessageSettingTooLong);
+    }));
+}
+
+bool PlanPrerequisites(Walk& walk)
+{
+    Plan& plan = walk.plan;
+    static PrerequisiteStep step;
+    for (std::int32_t number = 0;; ++number) {
+        TextBuffer section;
+        section.Format("%s%d", kPrerequisiteSectionPrefix, static_cast<int>(number));
+        switch (ReadPrerequisiteStep(walk.platform, walk.iniPath, number, step)) {
+        case PrerequisiteReading::kChainCompleted:
+            CheckChainEnd(walk, section.Get());
+            CheckUnreachableSections(walk.text, number, walk.findings);
+            return true;
+        case PrerequisiteReading::kCommandLineTooLong:
+            ReportTooLongValue(walk, section.Get(), "Execute", kMessageCommandLineTooLong);
+            walk.End(Plan::Stage::prerequisites, kMessageCommandLineTooLong);
+            return false;
+        case PrerequisiteReading::kSettingTooLong:
+            ReportTooLongSetting(walk, section.Get());
+            walk.End(Plan::Stage::prerequisites, kMessageSettingTooLong);
+            return false;
+        case PrerequisiteReading::kStepRead:
+            break;
+        }
+        CheckStepValues(walk, section.Get(), step);
+        if (plan.prerequisiteCount < kPlannedPrerequisites) {
+            PlannedPrerequisite& planned = plan.prerequisites[plan.prerequisiteCount];
+            planned.number = number;
+            planned.step.execute.Assign(step.execute.Get());
+            planned.step.doExecuteIfCheckIs = step.doExecuteIfCheckIs;
+            planned.step.debugMode = step.debugMode;
+            planned.step.expectedExitCode = step.expectedExitCode;
+            planned.step.checkKey.Assign(step.checkKey.Get());
+            planned.step.checkValue.Assign(step.checkValue.Get());
+            planned.step.checkContent.Assign(step.checkContent.Get());
+            if (plan.machineKnown) {
+                planned.check = EvaluateRegistryCheck(walk.platform, step) ? MachineCheck::passes : MachineCheck::fails;
+            }
+        }
+        ++plan.prerequisiteCount;
+        if (number == kLastSectionNumber) {
+            return true;
+        }
+    }
+}
+
+bool LocateThePackage(Walk& walk)
+{
+    Plan& plan = walk.plan;
+    TextBuffer msiPath;
+    if (!ReadSetupValue(walk.platform, walk.iniPath, kStartSection, "MsiPath", msiPath)) {
+        ReportTooLongValue(walk, kStartSection, "MsiPath", kMessagePathTooLong);
+        walk.End(Plan::Stage::package, kMessagePathTooLong);
+        return false;
+    }
+    const std::uint32_t msiLine = walk.Line(kStartSection, "MsiPath");
+    switch (LocatePackage(walk.platform, walk.iniPath, plan.folder, plan.packagePath)) {
+    case Location::located:
+        break;
+    case Location::noPackage:
+        walk.findings.Report(kFolderFile, 0, Severity::error, "no-package",
+                             "there is no MsiPath, and the folder holds no file whose name ends in \".msi\": the "
+                             "setup ends with \"%s\"",
+                             kMessageNoMsi);
+        walk.End(Plan::Stage::package, kMessageNoMsi);
+        return false;
+    case Location::settingTooLong:
+    case Location::pathTooLong:
+        walk.findings.Report(kSetupIniFile, msiLine, Severity::error, "too-long",
+                             "the folder's path and the package's name are longer than 1023 characters: the setup "
+                             "ends with \"%s\"",
+                             kMessagePathTooLong);
+        walk.End(Plan::Stage::package, kMessagePathTooLong);
+        return false;
+    }
+    // The package's name is what follows the folder and its backslash.
+    AsFindingFile(plan.packagePath.Get() + plan.folder.Length() + 1, walk.packageFile);
+    if (!msiPath.IsEmpty() && !FileExists(walk.platform, plan.packagePath.Get())) {
+        walk.findings.Report(kSetupIniFile, msiLine, Severity::error, "no-package",
+                             "MsiPath=%s names no file in the folder (it is always taken relative to it): the setup "
+                             "ends with \"%s\"",
+                             msiPath.Get(), kMessageOpenDatabase);
+        walk.End(Plan::Stage::package, kMessageOpenDatabase);
+        return false;
+    }
+    if (LocateLanguagesDirectory(walk.platform, walk.iniPath, plan.folder, plan.languagesDirectory) !=
+        Location::located) {
+        if (!ReportTooLongValue(walk, kStartSection, "LanguagesDir", kMessagePathTooLong)) {
+            walk.findings.Report(kSetupIniFile, walk.Line(kStartSection, "LanguagesDir"), Severity::error,
+                                 "too-long",
+                                 "the folder's path and LanguagesDir are longer than 1023 characters: the setup "
+                                 "ends with \"%s\"",
+                                 kMessagePathTooLong);
+        }
+        walk.End(Plan::Stage::package, kMessagePathTooLong);
+        return false;
+    }
+    return true;
+}
+
+void ReportInspectionFailure(Walk& walk, std::int32_t exitCode)
+{
+    const char* message = walk.record.lastBoxText.Get();
+    const PackageInfo& info = walk.plan.package;
+    if (TextEquals(message, kMessageProductVersion)) {
+        if (info.productVersion.IsEmpty()) {
+            walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "product-version",
+                                 "the Property table has no ProductVersion: the setup ends with \"%s\"", message);
+        } else {
+            walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "product-version",
+                                 "ProductVersion %s has fewer than three components: the setup ends with \"%s\"",
+                                 info.productVersion.Get(), message);
+        }
+    } else if (TextEquals(message, kMessageInstalledVersion)) {
+        walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "package-unreadable",
+                             "Windows Installer cannot look up ProductCode \"%s\" (result %d): the setup ends with "
+                             "\"%s\"",
+                             info.productCode.Get(), static_cast<int>(exitCode), message);
+    } else {
+        walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "package-unreadable",
+                             "this is no Windows Installer package, or its Property table cannot be read (result "
+                             "%d): the setup ends with \"%s\"",
+                             static_cast<int>(exitCode), message);
+    }
+    walk.End(Plan::Stage::package, message);
+}
+
+bool InspectThePackage(Walk& walk)
+{
+    if (!LoadWindowsInstaller(walk.platform, RestrictDllSearch(walk.platform))) {
+        walk.End(Plan::Stage::package, kMessageNoWindowsInstaller);
+        return false;
+    }
+    static PackageHandles handles(walk.platform);
+    walk.record.Clear();
+    const StepResult inspected = InspectPackage(walk.platform, walk.plan.packagePath, walk.plan.package, handles);
+    if (inspected.endsRun) {
+        ReportInspectionFailure(walk, inspected.exitCode);
+        return false;
+    }
+    const std::int32_t count = DiscoverLanguages(walk.platform, 0, walk.plan.package.productLanguage,
+                                                 walk.plan.languagesDirectory, walk.plan.language);
+    ReleasePackageHandles(handles);
+    if (count == 0) {
+        walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "no-languages",
+                             "ProductLanguage is %d, neither German (1031) nor English (1033), and neither "
+                             "1031.mst nor 1033.mst is in the languages folder: the setup ends with \"%s\"",
+                             static_cast<int>(walk.plan.package.productLanguage), kMessageNoLanguages);
+        walk.End(Plan::Stage::languages, kMessageNoLanguages);
+        return false;
+    }
+    return true;
+}
+
+bool NameEndsWithTransformExtension(const char* name)
+{
+    const std::size_t length = TextLength(name);
+    if (length < 4) {
+        return false;
+    }
+    const char* end = name + length - 4;
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    return end[0] == '.' && lower(end[1]) == 'm' && lower(end[2]) == 's' && lower(end[3]) == 't';
+}
+
+bool SameNameIgnoringCase(const char* a, const char* b)
+{
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    std::size_t i = 0;
+    while (a[i] != '\0' && lower(a[i]) == lower(b[i])) {
+        ++i;
+    }
+    return lower(a[i]) == lower(b[i]);
+}
+
+// A transform the program applies: the other language's, and the documentation transform.
+bool IsAppliedTransform(const char* name, std::int32_t productLanguage)
+{
+    TextBuffer own;
+    own.Format("%d%s", static_cast<int>(productLanguage), kTransformExtension);
+    TextBuffer documentation;
+    documentation.Format("%s%s", kDocumentationTransformName, kTransformExtension);
+    if (SameNameIgnoringCase(name, documentation.Get())) {
+        return true;
+    }
+    for (const std::int32_t language : {kGerman, kEnglish}) {
+        TextBuffer transform;
+        transform.Format("%d%s", static_cast<int>(language), kTransformExtension);
+        if (SameNameIgnoringCase(name, transform.Get())) {
+            return !SameNameIgnoringCase(name, own.Get());
+        }
+    }
+    return false;
+}
+
+void CheckTransforms(Walk& walk)
+{
+    TextBuffer pattern;
+    if (!pattern.Format("%s\\*%s", walk.plan.languagesDirectory.Get(), kTransformExtension)) {
+        return;
+    }
+    TextBuffer setting;
+    ReadSetupValue(walk.platform, walk.iniPath, kStartSection, "LanguagesDir", setting);
+    TextBuffer prefix;
+    if (!setting.IsEmpty() && !TextEquals(setting.Get(), ".")) {
+        AsFindingFile(setting.Get(), prefix);
+        prefix.Append("/");
+    }
+    FindData found{};
+    const Handle search = walk.platform.FindFirstFileA(pattern.Get(), &found);
+    if (search == kInvalidHandle) {
+        return;
+    }
+    do {
+        // "*.mst" also matches 8.3 aliases: only names that really end in ".mst" count.
+        if (!NameEndsWithTransformExtension(found.fileName) ||
+            IsAppliedTransform(found.fileName, walk.plan.package.productLanguage)) {
+            continue;
+        }
+        TextBuffer file;
+        file.Format("%s%s", prefix.Get(), found.fileName);
+        walk.findings.Report(file.Get(), 0, Severity::warning, "unused-transform",
+                             "the program never applies %s: it knows 1031.mst (German) and 1033.mst (English) for "
+                             "a language other than the package's own (%d), and Documentation.mst",
+                             found.fileName, static_cast<int>(walk.plan.package.productLanguage));
+    } while (walk.platform.FindNextFileA(search, &found));
+    walk.platform.FindClose(search);
+}
+
+void ComposeCommands(Walk& walk)
+{
+    Plan& plan = walk.plan;
+    MakeAbsolute(walk.platform, plan.packagePath);
+    MakeAbsolute(walk.platform, plan.languagesDirectory);
+    ComposeMsiexecPath(walk.platform, plan.msiexec);
+    bool fits = ComposeRecacheCommand(plan.packagePath, plan.recache) &&
+                ComposeMaintenanceCommand(plan.packagePath, plan.maintenance);
+    const std::int32_t languages[2] = {kGerman, kEnglish};
+    for (int i = 0; i < 2; ++i) {
+        for (int row = 0; row < kLanguageCount; ++row) {
+            plan.offered[i] = plan.offered[i] ||
+                              (plan.language.available[row] && kLanguageTable[row].transformLanguage == languages[i]);
+        }
+        if (plan.offered[i]) {
+            fits = ComposeInstallCommand(plan.packagePath, plan.languagesDirectory, languages[i],
+                                         plan.package.productLanguage, plan.language.hasDocumentationTransform,
+                                         plan.install[i]) &&
+                   fits;
+        }
+    }
+    if (!fits) {
+        walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "too-long",
+                             "an msiexec command line would be longer than it may be: the setup ends with \"%s\"",
+                             kMessageCommandLineTooLong);
+        walk.End(Plan::Stage::installer, kMessageCommandLineTooLong);
+    }
+}
+
+}  // namespace
+
+void CheckFolder(Platform& platform, DryRunRecord& record, ProfileText& text, Findings& findings, Plan& plan)
+{
+    Walk walk{platform, record, text, findings, plan, TextBuffer(), TextBuffer()};
+    if (!LocateSetupIni(walk)) {
+        return;
+    }
+    CheckSetupIniFile(walk);
+    if (!PlanPreSetupProgram(walk) || !PlanPrerequisites(walk) || !LocateThePackage(walk) ||
+        !InspectThePackage(walk)) {
+        return;
+    }
+    CheckTransforms(walk);
+    ComposeCommands(walk);
+}
+
+}  // namespace boot

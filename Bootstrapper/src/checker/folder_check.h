@@ -1,0 +1,18 @@
+#pragma once
+// The checker's walk through a package folder: the program's own steps, in its order,
+// on a platform that starts and shows nothing. What the program would do goes into the
+// plan; what it would do otherwise than written, into the findings.
+
+#include "checker/dry_run.h"
+#include "checker/findings.h"
+#include "checker/plan.h"
+#include "checker/profile_text.h"
+#include "platform/platform.h"
+
+namespace boot {
+
+// The folder is the platform's current directory. `plan.machineKnown` says whether the
+// platform can answer for the machine (its registry and installed products).
+void CheckFolder(Platform& platform, DryRunRecord& record, ProfileText& text, Findings& findings, Plan& plan);
+
+}  // namespace boot

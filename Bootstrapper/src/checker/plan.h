@@ -1,0 +1,56 @@
+#pragma once
+// What Bootstrapper.exe will do in a folder, in run order, as the checker found it.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/fixed_text.h"
+#include "language/language_state.h"
+#include "launcher/pre_setup.h"
+#include "package/installer_launch.h"
+#include "package/package_info.h"
+#include "prereq/prerequisite_chain.h"
+
+namespace boot {
+
+// The plan shows this many prerequisites; the count says how many more there are.
+constexpr std::size_t kPlannedPrerequisites = 100;
+
+enum class MachineCheck { unknown, passes, fails };
+
+struct PlannedPrerequisite {
+    std::int32_t number = 0;
+    PrerequisiteStep step;
+    MachineCheck check = MachineCheck::unknown;  // the registry check on this machine
+};
+
+enum class PlannedLanguage { german, english };
+
+struct Plan {
+    bool machineKnown = false;  // the registry and the installed products can be asked
+    TextBuffer folder;
+
+    // Where the run ends before the installer runs: the box it shows, or empty.
+    TextBuffer endMessage;
+    // The step at which it ends: nothing after it is shown.
+    enum class Stage { start, preSetup, prerequisites, package, languages, installer, done } endsAt = Stage::done;
+
+    PreSetupPlan preSetup = PreSetupPlan::nothingToRun;
+    PreSetupCommand preSetupCommand;
+
+    std::size_t prerequisiteCount = 0;  // all read, also those beyond the ones kept
+    PlannedPrerequisite prerequisites[kPlannedPrerequisites];
+
+    TextBuffer packagePath;
+    TextBuffer languagesDirectory;
+    PackageInfo package;
+    LanguageState language;
+    bool offered[2] = {false, false};  // German, English
+
+    TextBuffer msiexec;  // its full path
+    CommandLineBuffer recache;
+    CommandLineBuffer maintenance;
+    CommandLineBuffer install[2];  // German, English
+};
+
+}  // namespace boot

@@ -1,0 +1,26 @@
+#pragma once
+// The checks that need Setup.ini's text and line numbers: names the program never reads,
+// names given twice, values whose outer quotes the reader removes, prerequisite sections
+// the chain never reaches. Everything else is checked by reading the file the way the
+// program does.
+
+#include <cstdint>
+
+#include "checker/findings.h"
+#include "checker/profile_text.h"
+
+namespace boot {
+
+constexpr const char* kSetupIniFile = "Setup.ini";
+
+void CheckSetupIniText(const ProfileText& text, Findings& findings);
+
+// The chain reads Prereq0, Prereq1, ... up to `endNumber`, the first section without an
+// Execute (-1: it ended earlier, at an error: nothing is said of the sections then).
+void CheckUnreachableSections(const ProfileText& text, std::int32_t endNumber, Findings& findings);
+
+// The line of the key or section that counts, 0 when there is none.
+std::uint32_t KeyLine(const ProfileText& text, const char* section, const char* key);
+std::uint32_t SectionLine(const ProfileText& text, const char* section);
+
+}  // namespace boot

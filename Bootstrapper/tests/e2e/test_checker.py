@@ -1,0 +1,171 @@
+"""The checker for package authors: bootstrapper-check (the host build) on small package
+folders, one per rule, and BootstrapperCheck.exe under Wine on the machine it runs on.
+
+Each folder is made to break exactly one rule, so a finding of another rule is a fault
+too. Packages come from the session's wixl factory."""
+
+from __future__ import annotations
+
+import os
+import re
+import shutil
+import subprocess
+from pathlib import Path
+
+import pytest
+
+import winehost
+from package_support import edit_package, new_product_code
+
+FINDING = re.compile(r"^(?P<file>[^:\n]+?)(?::(?P<line>\d+))?: (?P<severity>error|warning): .* "
+                     r"\[(?P<rule>[a-z0-9-]+)\]$", re.M)
+INI = "[Start]\r\nMsiPath=Product.msi\r\n"
+DEMO = Path(__file__).resolve().parents[2] / "demo"
+
+
+def checker() -> Path:
+    root = Path(os.environ.get("BOOTSTRAPPER_HOST_BUILD",
+                               Path(__file__).resolve().parents[3] / "build" / "host"))
+    path = root / "bootstrapper-check"
+    if not path.exists():
+        raise winehost.HarnessError(f"{path} is missing: build the host build first")
+    return path
+
+
+def check(folder: Path | str, *options: str) -> subprocess.CompletedProcess:
+    return subprocess.run([str(checker()), *options, str(folder)], capture_output=True, text=True,
+                          timeout=60)
+
+
+def findings(output: str) -> set[tuple[str, int | None, str, str]]:
+    return {(m["file"], int(m["line"]) if m["line"] else None, m["severity"], m["rule"])
+            for m in FINDING.finditer(output)}
+
+
+@pytest.fixture(scope="module")
+def msi(tmp_path_factory):
+    factory = winehost.MsiFactory(tmp_path_factory.mktemp("msi"))
+
+    def build(**params) -> bytes:
+        return factory.build(**params).read_bytes()
+    return build
+
+
+def long_value():
+    return "x" * 1024
+
+
+def two_part_version(msi, folder):
+    package = folder / "Product.msi"
+    package.write_bytes(msi(product_code=new_product_code()))
+    edit_package(package, "UPDATE `Property` SET `Value` = '2.1' WHERE `Property` = 'ProductVersion'")
+
+
+# name: (files, the one finding expected). A file's content is text (written as ANSI),
+# bytes, or a callable that makes it. Every folder has an English Product.msi unless it
+# names its own.
+RULES = {
+    "utf8-bom": ({"Setup.ini": b"\xef\xbb\xbf" + INI.encode()}, ("Setup.ini", 1, "error")),
+    "too-long": ({"Setup.ini": f"[Prereq0]\r\nExecute={long_value()}\r\n"}, ("Setup.ini", 2, "error")),
+    "prereq-unreachable": ({"Setup.ini": "[Prereq0]\r\nExecute=x.exe\r\nDoExecuteIfCheckIs=TRUE\r\n"
+                                         "[Prereq2]\r\nExecute=x.exe\r\n", "x.exe": b"MZ"},
+                           ("Setup.ini", 4, "error")),
+    "no-package": ({"Setup.ini": "[Start]\r\nMsiPath=Missing.msi\r\n"}, ("Setup.ini", 2, "error")),
+    "package-unreadable": ({"Product.msi": b"no package"}, ("Product.msi", None, "error")),
+    "product-version": ({"Product.msi": two_part_version}, ("Product.msi", None, "error")),
+    "no-languages": ({"Product.msi": lambda msi, folder: (folder / "Product.msi").write_bytes(msi(language=1036))},
+                     ("Product.msi", None, "error")),
+    "no-setup-ini": ({"Setup.ini": None}, ("Setup.ini", None, "warning")),
+    "unknown-section": ({"Setup.ini": INI + "[Prereg0]\r\n"}, ("Setup.ini", 3, "warning")),
+    "unknown-key": ({"Setup.ini": "[Prereq0]\r\nExecute=x.exe\r\nCheckVlaue=Version\r\n", "x.exe": b"MZ"},
+                    ("Setup.ini", 3, "warning")),
+    "duplicate": ({"Setup.ini": INI + "MsiPath=Other.msi\r\n"}, ("Setup.ini", 3, "warning")),
+    "quotes-stripped": ({"Setup.ini": INI + 'SetupPath="Tools\\Pre.exe"\r\n', "Tools/Pre.exe": b"MZ"},
+                        ("Setup.ini", 3, "warning")),
+    "unquoted-blanks": ({"Setup.ini": INI + "SetupPath=My Tools\\Pre.exe /q\r\n", "My Tools/Pre.exe": b"MZ"},
+                        ("Setup.ini", 3, "warning")),
+    "missing-program": ({"Setup.ini": INI + "SetupPath=Tools\\Pre.exe\r\n"}, ("Setup.ini", 3, "warning")),
+    "not-a-number": ({"Setup.ini": "[Prereq0]\r\nExecute=x.exe\r\nDoExecuteIfCheckIs=TRUE\r\n"
+                                   "ExecuteOkIfResultIs=ok\r\n", "x.exe": b"MZ"}, ("Setup.ini", 4, "warning")),
+    "not-a-keyword": ({"Setup.ini": "[Prereq0]\r\nExecute=x.exe\r\nDoExecuteIfCheckIs=yes\r\n", "x.exe": b"MZ"},
+                      ("Setup.ini", 3, "warning")),
+    "debug-mode": ({"Setup.ini": "[Prereq0]\r\nExecute=x.exe\r\nExecuteOkIfResultIs=debug\r\n", "x.exe": b"MZ"},
+                   ("Setup.ini", 3, "warning")),
+    "check-without-key": ({"Setup.ini": "[Prereq0]\r\nExecute=x.exe\r\nCheckContent=2.0\r\n", "x.exe": b"MZ"},
+                          ("Setup.ini", 3, "warning")),
+    "unused-transform": ({"Setup.ini": INI + "LanguagesDir=Languages\r\n", "Languages/1036.mst": b"x",
+                          "Languages/1031.mst": b"x"}, ("Languages/1036.mst", None, "warning")),
+    "unsupported-path": ({"folder": "Łukasz Setup"}, (".", None, "error")),
+}
+
+
+def make_folder(root: Path, msi, files: dict) -> Path:
+    folder = root / files.get("folder", "pkg")
+    folder.mkdir()
+    contents = {"Setup.ini": INI, "Product.msi": lambda msi, f: (f / "Product.msi").write_bytes(msi())}
+    contents.update({k: v for k, v in files.items() if k != "folder"})
+    for name, content in contents.items():
+        path = folder / name
+        path.parent.mkdir(parents=True, exist_ok=True)
+        if callable(content):
+            content(msi, folder)
+        elif isinstance(content, str):
+            path.write_bytes(content.encode("cp1252"))
+        elif content is not None:
+            path.write_bytes(content)
+    return folder
+
+
+@pytest.mark.parametrize("rule", RULES)
+def test_each_rule_is_found_where_it_is_broken(tmp_path, msi, rule):
+    files, (file, line, severity) = RULES[rule]
+    folder = make_folder(tmp_path, msi, files)
+    result = check(folder, "--quiet")
+    assert findings(result.stdout) == {(file, line, severity, rule)}, result.stdout + result.stderr
+    assert result.returncode == (1 if severity == "error" else 0), result.stdout
+
+
+def test_demo_folder_is_clean_and_its_plan_is_printed(tmp_path):
+    folder = tmp_path / "demo"
+    (folder / "Languages").mkdir(parents=True)
+    subprocess.run(["wixl", "-o", str(folder / "DemoProduct.msi"), str(DEMO / "DemoProduct.wxs")], check=True,
+                   capture_output=True, timeout=60)
+    shutil.copyfile(DEMO / "Setup.ini", folder / "Setup.ini")
+    (folder / "DemoRuntime.exe").write_bytes(b"MZ")
+    result = check(folder)
+    assert result.returncode == 0, result.stdout + result.stderr
+    assert findings(result.stdout) == set(), result.stdout
+    z = "Z:" + str(folder).replace("/", "\\")
+    for line in ["[Prereq0] DemoRuntime.exe /quiet",
+                 'runs unless the value "Version" of HKEY_LOCAL_MACHINE\\SOFTWARE\\BootstrapperDemo\\Runtime '
+                 '(32-bit view) is exactly "1.0"',
+                 f"English: msiexec /i {z}\\DemoProduct.msi",
+                 f"msiexec /i {z}\\DemoProduct.msi"]:
+        assert line in result.stdout, result.stdout
+
+
+@pytest.mark.parametrize("arguments", [["--bogus"], ["one", "two"], ["/nonexistent/folder"]])
+def test_wrong_arguments_or_a_folder_that_cannot_be_read(arguments):
+    result = subprocess.run([str(checker()), *arguments], capture_output=True, text=True, timeout=60)
+    assert result.returncode == 2
+    assert result.stdout == "" and result.stderr != ""
+
+
+def test_on_windows_a_passing_registry_check_skips_its_prerequisite_and_nothing_starts(wine, pkg):
+    key = r"SOFTWARE\BootstrapperE2E\Checker"
+    wine.reg_add(f"HKLM\\{key}", "Version", "2.0")
+    wine.write_setup_ini(pkg, {"Prereq0": {"Execute": "Runtime.exe /quiet", "CheckKey": key,
+                                           "CheckValue": "Version", "CheckContent": "2.0"},
+                               "Prereq1": {"Execute": "Always.exe", "DoExecuteIfCheckIs": "TRUE"}})
+    wine.place_recorder(pkg, "Runtime.exe")
+    wine.place_recorder(pkg, "Always.exe")
+    wine.place_msi(pkg, product_code=new_product_code())
+    log = pkg.parent / "records.log"
+    exe = wine.session.build_dir / "BootstrapperCheck.exe"
+    result = wine.prefix.wine(str(exe), winehost.win_path(pkg), check=False,
+                              env={"RECORDER_LOG": winehost.win_path(log)})
+    assert result.returncode == 0, result.stdout + result.stderr
+    assert "the check passes, so it is skipped" in result.stdout, result.stdout
+    assert "the check passes, so it runs" in result.stdout, result.stdout
+    assert "the product is not installed" in result.stdout, result.stdout
+    assert not log.exists(), "the checker started a program"
