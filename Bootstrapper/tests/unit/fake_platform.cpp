@@ -59,6 +59,9 @@ std::u32string CodePoints(const std::string& utf8)
             valid = (next & 0xC0) == 0x80;
             point = (point << 6) | (next & 0x3F);
         }
+        // Overlong forms, surrogates and points beyond U+10FFFF are no UTF-8 either.
+        static const char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+        valid = valid && point >= kSmallest[extra] && point <= 0x10FFFF && (point < 0xD800 || point > 0xDFFF);
         points.push_back(valid ? point : U'\uFFFD');
         i += valid ? static_cast<std::size_t>(extra) + 1 : 1;
     }
