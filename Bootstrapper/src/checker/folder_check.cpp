@@ -6,6 +6,7 @@
 
 #include "checker/program_part.h"
 #include "checker/setup_ini_check.h"
+#include "common/text_rules.h"
 #include "language/language_discovery.h"
 #include "language/language_table.h"
 #include "launcher/package_location.h"
@@ -404,22 +405,7 @@ bool InspectThePackage(Walk& walk)
 bool NameEndsWithTransformExtension(const char* name)
 {
     const std::size_t length = TextLength(name);
-    if (length < 4) {
-        return false;
-    }
-    const char* end = name + length - 4;
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    return end[0] == '.' && lower(end[1]) == 'm' && lower(end[2]) == 's' && lower(end[3]) == 't';
-}
-
-bool SameNameIgnoringCase(const char* a, const char* b)
-{
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    std::size_t i = 0;
-    while (a[i] != '\0' && lower(a[i]) == lower(b[i])) {
-        ++i;
-    }
-    return lower(a[i]) == lower(b[i]);
+    return length >= 4 && SameTextIgnoringCase(name + length - 4, kTransformExtension);
 }
 
 // A transform the program applies: the other language's, and the documentation transform.
@@ -429,14 +415,14 @@ bool IsAppliedTransform(const char* name, std::int32_t productLanguage)
     own.Format("%d%s", static_cast<int>(productLanguage), kTransformExtension);
     TextBuffer documentation;
     documentation.Format("%s%s", kDocumentationTransformName, kTransformExtension);
-    if (SameNameIgnoringCase(name, documentation.Get())) {
+    if (SameTextIgnoringCase(name, documentation.Get())) {
         return true;
     }
     for (const std::int32_t language : {kGerman, kEnglish}) {
         TextBuffer transform;
         transform.Format("%d%s", static_cast<int>(language), kTransformExtension);
-        if (SameNameIgnoringCase(name, transform.Get())) {
-            return !SameNameIgnoringCase(name, own.Get());
+        if (SameTextIgnoringCase(name, transform.Get())) {
+            return !SameTextIgnoringCase(name, own.Get());
         }
     }
     return false;

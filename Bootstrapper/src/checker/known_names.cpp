@@ -1,4 +1,5 @@
 #include "checker/known_names.h"
+#include "common/text_rules.h"
 
 #include <algorithm>
 #include <iterator>
@@ -14,7 +15,6 @@ constexpr std::size_t kPrerequisitePrefixLength = 6;
 constexpr std::int64_t kLargestSectionNumber = 2147483647;
 constexpr std::int64_t kDecimalBase = 10;
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool SameLetters(const char* a, std::size_t length, const char* known)
 {

@@ -1,4 +1,5 @@
 #include "checker/profile_text.h"
+#include "common/text_rules.h"
 
 namespace boot {
 
@@ -18,7 +19,6 @@ bool IsBlank(char c)
 
 bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool IsHighSurrogate(WideChar unit) { return unit >= kHighSurrogateFirst && unit < kLowSurrogateFirst; }
 

@@ -1,6 +1,10 @@
 #include "checker/program_part.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "services/file_search.h"
+#include "common/text_rules.h"
 
 namespace boot {
 
@@ -8,7 +12,6 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool IsRelative(const char* path) { return !(path[0] != '\0' && path[1] == ':') && path[0] != '\\'; }
 
@@ -32,16 +35,8 @@ bool IsProgramExtension(const char* extension)
         return false;
     }
     const char* const programs[] = {".exe", ".com", ".bat", ".cmd"};
-    for (const char* known : programs) {
-        std::size_t i = 0;
-        while (known[i] != '\0' && LowerAscii(extension[i]) == known[i]) {
-            ++i;
-        }
-        if (known[i] == '\0' && extension[i] == '\0') {
-            return true;
-        }
-    }
-    return false;
+    return std::any_of(std::begin(programs), std::end(programs),
+                       [extension](const char* known) { return SameTextIgnoringCase(extension, known); });
 }
 
 // Whether the file Windows would look for exists: relative to the folder, or as given.
@@ -98,7 +93,9 @@ void FindProgramPart(Platform& platform, const TextBuffer& folder, const char* c
             return;
         }
         const bool firstToken = fallback.IsEmpty();
-        if (firstToken || (IsProgramExtension(Extension(candidate.Get())) && !IsProgramExtension(Extension(fallback.Get())))) {
+        const bool betterGuess =
+            IsProgramExtension(Extension(candidate.Get())) && !IsProgramExtension(Extension(fallback.Get()));
+        if (firstToken || betterGuess) {
             fallback.Assign(candidate.Get());
         }
     }

@@ -1,6 +1,7 @@
 #include "checker/windows_path.h"
 
 #include "checker/unicode_text.h"
+#include "common/text_rules.h"
 
 namespace boot {
 
@@ -8,7 +9,6 @@ namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 bool HasDrive(const char* path) { return IsAsciiLetter(path[0]) && path[1] == ':'; }
 bool SameLetter(char a, char b) { return LowerAscii(a) == LowerAscii(b); }
 

@@ -35,6 +35,17 @@ std::int32_t ParseDecimal(const char* text)
     return static_cast<std::int32_t>(value);
 }
 
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameTextIgnoringCase(const char* a, const char* b)
+{
+    std::size_t i = 0;
+    while (a[i] != '\0' && LowerAscii(a[i]) == LowerAscii(b[i])) {
+        ++i;
+    }
+    return LowerAscii(a[i]) == LowerAscii(b[i]);
+}
+
 void UpperCaseAsciiInPlace(char* text)
 {
     for (char* p = text; *p != '\0'; ++p) {

@@ -10,6 +10,13 @@ namespace boot {
 // accumulated modulo 2^32 and read as a signed 32-bit number, so "4294967295" is -1.
 std::int32_t ParseDecimal(const char* text);
 
+// The letter A to Z as a to z; every other byte as it is.
+char LowerAscii(char c);
+
+// Whether two zero-terminated texts are equal without regard to the letters' case (A to Z
+// only), as Windows compares file, section and key names.
+bool SameTextIgnoringCase(const char* a, const char* b);
+
 // Upper-cases the letters a to z in place; every other byte, 128 and above included,
 // stays as it is (no locale is consulted).
 void UpperCaseAsciiInPlace(char* text);
