@@ -1,8 +1,9 @@
 #include "checker/known_names.h"
-#include "common/text_rules.h"
 
 #include <algorithm>
 #include <iterator>
+
+#include "common/text_rules.h"
 
 namespace boot {
 
@@ -14,18 +15,6 @@ constexpr const char* kPrerequisitePrefix = "Prereq";
 constexpr std::size_t kPrerequisitePrefixLength = 6;
 constexpr std::int64_t kLargestSectionNumber = 2147483647;
 constexpr std::int64_t kDecimalBase = 10;
-
-
-bool SameLetters(const char* a, std::size_t length, const char* known)
-{
-    std::size_t i = 0;
-    for (; i < length; ++i) {
-        if (known[i] == '\0' || LowerAscii(a[i]) != LowerAscii(known[i])) {
-            return false;
-        }
-    }
-    return known[i] == '\0';
-}
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -75,10 +64,10 @@ void TakeIfCloser(const char* name, std::size_t length, const char* candidate, s
 SectionKind ClassifySection(const char* name, std::size_t length, std::int32_t& number)
 {
     number = -1;
-    if (SameLetters(name, length, "Start")) {
+    if (SameTextIgnoringCase(name, length, "Start")) {
         return SectionKind::start;
     }
-    if (length <= kPrerequisitePrefixLength || !SameLetters(name, kPrerequisitePrefixLength, kPrerequisitePrefix)) {
+    if (length <= kPrerequisitePrefixLength || !SameTextIgnoringCase(name, kPrerequisitePrefixLength, kPrerequisitePrefix)) {
         return SectionKind::unknown;
     }
     std::int64_t value = 0;
@@ -100,7 +89,7 @@ SectionKind ClassifySection(const char* name, std::size_t length, std::int32_t& 
 
 bool IsKnownKey(SectionKind kind, const char* key, std::size_t length)
 {
-    auto named = [key, length](const char* known) { return SameLetters(key, length, known); };
+    auto named = [key, length](const char* known) { return SameTextIgnoringCase(key, length, known); };
     return (kind == SectionKind::start && std::any_of(std::begin(kStartKeys), std::end(kStartKeys), named)) ||
            (kind == SectionKind::prerequisite &&
             std::any_of(std::begin(kPrerequisiteKeys), std::end(kPrerequisiteKeys), named));

@@ -13,6 +13,7 @@
 #include "checker/unicode_text.h"
 #include "checker/windows_path.h"
 #include "common/code_page_1252.h"
+#include "common/text_rules.h"
 
 namespace boot {
 
@@ -101,7 +102,7 @@ bool AppendComponent(char* path, std::size_t capacity, std::size_t& used, const 
     }
     char found[NAME_MAX + 1] = {};
     for (const dirent* entry = readdir(directory); entry != nullptr; entry = readdir(directory)) {
-        if (SameNameIgnoringCase(component, length, entry->d_name) &&
+        if (SameTextIgnoringCase(component, length, entry->d_name) &&
             (found[0] == '\0' || std::strcmp(entry->d_name, found) < 0)) {
             FormatText(found, sizeof found, "%s", entry->d_name);
         }

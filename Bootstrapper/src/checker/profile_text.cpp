@@ -1,4 +1,5 @@
 #include "checker/profile_text.h"
+
 #include "common/text_rules.h"
 
 namespace boot {
@@ -271,12 +272,7 @@ void ProfileText::ReadLine(std::size_t begin, std::size_t end, std::int32_t sect
 
 bool ProfileText::NameIs(TextSpan span, const char* name) const
 {
-    for (std::uint32_t i = 0; i < span.length; ++i) {
-        if (name[i] == '\0' || LowerAscii(text_[span.start + i]) != LowerAscii(name[i])) {
-            return false;
-        }
-    }
-    return name[span.length] == '\0';
+    return SameTextIgnoringCase(text_ + span.start, span.length, name);
 }
 
 std::int32_t ProfileText::FindSection(const char* section) const

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
-#include "services/file_search.h"
 #include "common/text_rules.h"
+#include "services/file_search.h"
 
 namespace boot {
 

@@ -205,16 +205,6 @@ bool HasWildcards(const char* name)
     return false;
 }
 
-bool SameNameIgnoringCase(const char* a, std::size_t length, const char* b)
-{
-    for (std::size_t i = 0; i < length; ++i) {
-        if (b[i] == '\0' || LowerAscii(a[i]) != LowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return b[length] == '\0';
-}
-
 bool MatchesWildcards(const char* pattern, const char* name)
 {
     constexpr std::size_t kNoStar = ~std::size_t{0};

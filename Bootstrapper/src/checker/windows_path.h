@@ -22,8 +22,4 @@ bool HasWildcards(const char* name);
 // UTF-8 character only by itself).
 bool MatchesWildcards(const char* pattern, const char* name);
 
-// Whether the `length` bytes from `a` and the zero-terminated `b` are the same name
-// without regard to ASCII letter case.
-bool SameNameIgnoringCase(const char* a, std::size_t length, const char* b);
-
 }  // namespace boot

@@ -46,6 +46,16 @@ bool SameTextIgnoringCase(const char* a, const char* b)
     return LowerAscii(a[i]) == LowerAscii(b[i]);
 }
 
+bool SameTextIgnoringCase(const char* a, std::size_t length, const char* b)
+{
+    for (std::size_t i = 0; i < length; ++i) {
+        if (b[i] == '\0' || LowerAscii(a[i]) != LowerAscii(b[i])) {
+            return false;
+        }
+    }
+    return b[length] == '\0';
+}
+
 void UpperCaseAsciiInPlace(char* text)
 {
     for (char* p = text; *p != '\0'; ++p) {

@@ -1,6 +1,7 @@
 #pragma once
 // Conversions that the configuration file and the package's Property table share.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace boot {
@@ -16,6 +17,8 @@ char LowerAscii(char c);
 // Whether two zero-terminated texts are equal without regard to the letters' case (A to Z
 // only), as Windows compares file, section and key names.
 bool SameTextIgnoringCase(const char* a, const char* b);
+// The same for the first `length` bytes of `a`, a name inside a longer text.
+bool SameTextIgnoringCase(const char* a, std::size_t length, const char* b);
 
 // Upper-cases the letters a to z in place; every other byte, 128 and above included,
 // stays as it is (no locale is consulted).
