@@ -1,0 +1,79 @@
+#include "checker/rule_table.h"
+
+#include "common/fixed_text.h"
+
+namespace boot {
+
+const RuleInfo kRuleTable[] = {
+    // Errors: the setup will fail, or silently do something else than written.
+    {"utf8-bom", Severity::error, "Setup.ini begins with a UTF-8 byte order mark, which the setup refuses.",
+     "`Setup.ini` saved as UTF-8 with a byte order mark: the setup refuses it.",
+     "Save Setup.ini as ANSI (Windows-1252), or as UTF-16 LE with its byte order mark."},
+    {"too-long", Severity::error, "A value, path or command line is longer than the setup accepts.",
+     "`Execute=` with 1,200 characters, or a folder and `MsiPath` longer than 1023 together.",
+     "Shorten the value or the path; the setup refuses what does not fit rather than cut it."},
+    {"prereq-unreachable", Severity::error, "A prerequisite section is never read.",
+     "`[Prereq0]`, `[Prereq2]` without `[Prereq1]`; `[Prereq01]`; keys in a section with no `Execute`.",
+     "Number the sections Prereq0, Prereq1, ... without gaps or leading zeros, each with an Execute."},
+    {"no-package", Severity::error, "The package the setup would open is not there.",
+     "`MsiPath=Setup\\Product.msi` where there is no such file, or no `*.msi` at all.",
+     "Put the package in the folder, or set MsiPath to its name relative to the folder."},
+    {"package-unreadable", Severity::error, "The package cannot be read as Windows Installer reads it.",
+     "`Product.msi` is a text file, or its ProductCode is no GUID.",
+     "Ship a valid Windows Installer package whose ProductCode is a GUID in braces."},
+    {"product-version", Severity::error, "The package's ProductVersion is not one the setup accepts.",
+     "ProductVersion `2.1`: fewer than three components.",
+     "Give the package a ProductVersion of three or four numeric parts, such as 2.1.0."},
+    {"no-languages", Severity::error, "The setup can offer no language.",
+     "ProductLanguage 1036 and neither `1031.mst` nor `1033.mst`.",
+     "Build the package in German (1031) or English (1033), or ship 1031.mst or 1033.mst."},
+    {"unsupported-path", Severity::error, "A path holds characters the ANSI code page cannot name exactly.",
+     "A folder `Łukasz Setup`, which the ANSI code page cannot name.",
+     "Use a folder name whose characters the target systems' ANSI code page holds."},
+    // Warnings: probably a mistake.
+    {"no-setup-ini", Severity::warning, "There is no Setup.ini: every default applies.",
+     "No `Setup.ini`: every default applies.", "Add a Setup.ini if the defaults are not what you want."},
+    {"unknown-section", Severity::warning, "A section the setup never reads.",
+     "`[Prereg0]` (did you mean `[Prereq0]`?).", "Correct the section's name, or remove the section."},
+    {"unknown-key", Severity::warning, "A key the setup never reads in its section.",
+     "`CheckVlaue=Version` (did you mean `CheckValue`?); `Execute=` in `[Start]`.",
+     "Correct the key's name, or move it to the section that reads it."},
+    {"duplicate", Severity::warning, "A section or key given twice: only the first counts.",
+     "`[Start]` or `MsiPath=` given twice: the first counts.", "Keep one of them."},
+    {"quotes-stripped", Severity::warning, "Outer quotes of a value are stripped, which changes its meaning.",
+     "`Execute=\"C:\\A B\\x.exe\" /q \"y\"` is read as `C:\\A B\\x.exe\" /q \"y`.",
+     "Quote only the program, not the whole value."},
+    {"unquoted-blanks", Severity::warning, "A program path with blanks is not quoted.",
+     "`Execute=C:\\Program Files\\X\\setup.exe /q`: Windows first tries `C:\\Program.exe`.",
+     "Put the program's path in double quotes."},
+    {"missing-program", Severity::warning, "A program the setup starts is not in the folder.",
+     "`SetupPath=Tools\\Pre.exe` with no `Tools\\Pre.exe` in the folder.",
+     "Ship the program in the folder, or name it as it will be found on the target system."},
+    {"not-a-number", Severity::warning, "An exit code that is not a decimal number.",
+     "`ExecuteOkIfResultIs=ok` is read as 0.", "Write the exit code in decimal, or DEBUG."},
+    {"not-a-keyword", Severity::warning, "A keyword that is neither TRUE nor FALSE.",
+     "`DoExecuteIfCheckIs=yes` is read as false.", "Write TRUE or FALSE."},
+    {"debug-mode", Severity::warning, "A prerequisite in debug mode: the setup ends after it.",
+     "`ExecuteOkIfResultIs=DEBUG`: every customer's setup shows a box and ends after it.",
+     "Remove DEBUG before shipping; give the expected exit code instead."},
+    {"check-without-key", Severity::warning, "A registry check without CheckKey always passes.",
+     "`CheckValue=Version` without `CheckKey`: the check always passes.",
+     "Add the CheckKey the value lies under, or remove CheckValue and CheckContent."},
+    {"unused-transform", Severity::warning, "A transform the setup never applies.",
+     "`Languages\\1036.mst`, or `1033.mst` in an English package: never applied.",
+     "Remove it, or name it as the setup applies transforms: 1031.mst, 1033.mst, Documentation.mst."},
+};
+
+const std::size_t kRuleCount = sizeof kRuleTable / sizeof kRuleTable[0];
+
+const RuleInfo* FindRule(const char* id)
+{
+    for (const RuleInfo& rule : kRuleTable) {
+        if (TextEquals(rule.id, id)) {
+            return &rule;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace boot
