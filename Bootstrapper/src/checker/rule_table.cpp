@@ -1,8 +1,13 @@
 #include "checker/rule_table.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "common/fixed_text.h"
 
 namespace boot {
+
+namespace {
 
 const RuleInfo kRuleTable[] = {
     // Errors: the setup will fail, or silently do something else than written.
@@ -64,16 +69,17 @@ const RuleInfo kRuleTable[] = {
      "Remove it, or name it as the setup applies transforms: 1031.mst, 1033.mst, Documentation.mst."},
 };
 
-const std::size_t kRuleCount = sizeof kRuleTable / sizeof kRuleTable[0];
+}  // namespace
+
+std::size_t RuleCount() { return std::size(kRuleTable); }
+
+const RuleInfo& RuleAt(std::size_t index) { return kRuleTable[index]; }
 
 const RuleInfo* FindRule(const char* id)
 {
-    for (const RuleInfo& rule : kRuleTable) {
-        if (TextEquals(rule.id, id)) {
-            return &rule;
-        }
-    }
-    return nullptr;
+    const RuleInfo* found = std::find_if(std::begin(kRuleTable), std::end(kRuleTable),
+                                         [id](const RuleInfo& rule) { return TextEquals(rule.id, id); });
+    return found != std::end(kRuleTable) ? found : nullptr;
 }
 
 }  // namespace boot

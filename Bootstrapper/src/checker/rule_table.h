@@ -16,8 +16,9 @@ struct RuleInfo {
     const char* help;      // what to do about it
 };
 
-extern const RuleInfo kRuleTable[];
-extern const std::size_t kRuleCount;
+// The rules in table order: errors first, then warnings.
+std::size_t RuleCount();
+const RuleInfo& RuleAt(std::size_t index);
 
 // The rule of that id, or null.
 const RuleInfo* FindRule(const char* id);
