@@ -35,6 +35,10 @@ const RuleInfo kRuleTable[] = {
     {"unsupported-path", Severity::error, "A path holds characters the ANSI code page cannot name exactly.",
      "A folder `Łukasz Setup`, which the ANSI code page cannot name.",
      "Use a folder name whose characters the target systems' ANSI code page holds."},
+    {"unusable-characters", Severity::error,
+     "A value of a UTF-16 Setup.ini holds characters the ANSI code page cannot hold exactly.",
+     "`Execute=Łukasz.exe` in a Setup.ini saved as UTF-16: Windows would start `Lukasz.exe`.",
+     "Use only characters of the target systems' ANSI code page (Windows-1252 for German and English)."},
     // Warnings: probably a mistake.
     {"no-setup-ini", Severity::warning, "There is no Setup.ini: every default applies.",
      "No `Setup.ini`: every default applies.", "Add a Setup.ini if the defaults are not what you want."},
