@@ -17,6 +17,9 @@ namespace boot::msi {
 constexpr std::uint16_t kTypeSizeMask = 0x00FF;
 constexpr std::uint16_t kTypeValid = 0x0100;
 constexpr std::uint16_t kTypeLocalizable = 0x0200;
+// With kTypeString a text column; alone a 2-byte integer. A binary column has neither
+// this bit nor a size.
+constexpr std::uint16_t kTypeShort = 0x0400;
 constexpr std::uint16_t kTypeString = 0x0800;
 constexpr std::uint16_t kTypeNullable = 0x1000;
 constexpr std::uint16_t kTypeKey = 0x2000;

@@ -17,8 +17,9 @@ namespace {
 // The Property table as every package declares it.
 const std::vector<Column>& PropertyColumns()
 {
-    static const std::vector<Column> columns = {{"Property", kTypeValid | kTypeString | kTypeKey | 72},
-                                                {"Value", kTypeValid | kTypeString | kTypeLocalizable}};
+    constexpr std::uint16_t kText = kTypeValid | kTypeShort | kTypeString;
+    static const std::vector<Column> columns = {{"Property", kText | kTypeKey | 72},
+                                                {"Value", kText | kTypeLocalizable}};
     return columns;
 }
 
