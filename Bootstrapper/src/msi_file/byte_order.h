@@ -7,10 +7,13 @@
 
 namespace boot::msi {
 
+constexpr unsigned kBitsPerByte = 8;
+constexpr std::uint32_t kByteMask = 0xFF;
+
 inline void AppendLittleEndian(std::string& out, std::uint32_t value, std::size_t bytes)
 {
     for (std::size_t i = 0; i < bytes; ++i) {
-        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFFu));
+        out.push_back(static_cast<char>((value >> (kBitsPerByte * i)) & kByteMask));
     }
 }
 
@@ -19,7 +22,7 @@ inline std::uint32_t ReadLittleEndian(const std::string& in, std::size_t offset,
 {
     std::uint32_t value = 0;
     for (std::size_t i = 0; i < bytes; ++i) {
-        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(in[offset + i])) << (8 * i);
+        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(in[offset + i])) << (kBitsPerByte * i);
     }
     return value;
 }

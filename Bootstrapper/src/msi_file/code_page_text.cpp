@@ -1,5 +1,7 @@
 #include "msi_file/code_page_text.h"
 
+#include <algorithm>
+
 #include <glib.h>
 
 namespace boot::msi {
@@ -35,12 +37,9 @@ bool Convert(const std::string& text, const std::string& to, const std::string& 
 
 bool IsAscii(const std::string& text)
 {
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            return false;
-        }
-    }
-    return true;
+    constexpr unsigned kFirstBeyondAscii = 0x80;
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < kFirstBeyondAscii; });
 }
 
 bool EncodeCodePage(const std::string& utf8, std::uint32_t codePage, std::string& bytes)

@@ -179,7 +179,8 @@ bool WriteCompoundFile(const std::string& path, const ClassId& classId, const st
     // As any new file of the user's would be: mkstemp's 0600 would hide it from others.
     const mode_t mask = umask(0);
     umask(mask);
-    bool ok = fchmod(fd, 0666 & ~mask) == 0 && WriteAll(fd, bytes) && fsync(fd) == 0;
+    constexpr mode_t kNewFileMode = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
+    bool ok = fchmod(fd, kNewFileMode & ~mask) == 0 && WriteAll(fd, bytes) && fsync(fd) == 0;
     const int writeError = errno;
     ok = close(fd) == 0 && ok;
     if (ok && std::rename(temporary.c_str(), path.c_str()) != 0) {
@@ -187,7 +188,7 @@ bool WriteCompoundFile(const std::string& path, const ClassId& classId, const st
     }
     if (!ok) {
         error = path + ": " + std::strerror(writeError != 0 ? writeError : errno);
-        std::remove(temporary.c_str());
+        static_cast<void>(std::remove(temporary.c_str()));
     }
     return ok;
 }

@@ -4,6 +4,7 @@
 // keeps everything there.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -11,7 +12,8 @@
 
 namespace boot::msi {
 
-using ClassId = std::array<std::uint8_t, 16>;
+constexpr std::size_t kClassIdBytes = 16;
+using ClassId = std::array<std::uint8_t, kClassIdBytes>;
 
 struct CompoundStream {
     std::string name;   // as libgsf names it: the UTF-8 form of the UTF-16 units

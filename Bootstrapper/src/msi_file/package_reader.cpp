@@ -10,9 +10,11 @@
 #include <gio/gio.h>
 #include <libmsi.h>
 
+#include "msi_file/byte_order.h"
 #include "msi_file/code_page_text.h"
 #include "msi_file/compound_file.h"
 #include "msi_file/stream_name.h"
+#include "msi_file/string_pool.h"
 
 namespace boot::msi {
 
@@ -142,8 +144,7 @@ std::uint32_t ReadCodePage(const std::string& path)
         pool.size() < 4) {
         return kNeutralCodePage;
     }
-    const auto byte = [&pool](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(pool[i])); };
-    return (byte(0) | byte(1) << 8 | byte(2) << 16 | byte(3) << 24) & 0x7FFFFFFFu;
+    return ReadLittleEndian(pool, 0, 4) & ~kLongReferencesFlag;
 }
 
 }  // namespace
@@ -243,10 +244,9 @@ bool Package::TableNames(std::vector<std::string>& names, std::string& error) co
     if (!Select("SELECT `Name` FROM `_Tables`", rows, error)) {
         return false;
     }
-    names.clear();
-    for (const Row& row : rows) {
-        names.push_back(row.empty() ? std::string() : row[0].text);
-    }
+    names.resize(rows.size());
+    std::transform(rows.begin(), rows.end(), names.begin(),
+                   [](const Row& row) { return row.empty() ? std::string() : row[0].text; });
     std::sort(names.begin(), names.end());
     return true;
 }
@@ -263,11 +263,10 @@ bool Package::ReadTable(const std::string& name, Table& table, std::string& erro
     if (!Select("SELECT * FROM `" + name + "`", table.rows, error)) {
         return false;
     }
-    for (const Row& row : table.rows) {
-        if (row.size() != table.columns.size()) {
-            error = "the table " + name + " does not read as its columns say";
-            return false;
-        }
+    const std::size_t width = table.columns.size();
+    if (std::any_of(table.rows.begin(), table.rows.end(), [width](const Row& row) { return row.size() != width; })) {
+        error = "the table " + name + " does not read as its columns say";
+        return false;
     }
     return true;
 }

@@ -1,5 +1,7 @@
 #include "msi_file/stream_name.h"
 
+#include <cstring>
+
 #include <glib.h>
 
 namespace boot::msi {
@@ -10,30 +12,18 @@ constexpr char16_t kPairBase = 0x3800;
 constexpr char16_t kSingleBase = 0x4800;
 constexpr int kCharacterBits = 6;
 constexpr int kCharacterMask = 0x3F;
+// The characters that pack, by their 6-bit values.
+constexpr char kPackable[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz._";
 
-// 0-9, A-Z, a-z, ".", "_" as 0 to 63; -1 for any other character.
+// The 6-bit value of a character that packs; -1 for any other.
 int PackedValue(char16_t c)
 {
-    if (c >= u'0' && c <= u'9') {
-        return c - u'0';
-    }
-    if (c >= u'A' && c <= u'Z') {
-        return c - u'A' + 10;
-    }
-    if (c >= u'a' && c <= u'z') {
-        return c - u'a' + 36;
-    }
-    if (c == u'.') {
-        return 62;
-    }
-    return c == u'_' ? 63 : -1;
+    constexpr char16_t kFirstBeyondAscii = 0x80;
+    const char* found = c != 0 && c < kFirstBeyondAscii ? std::strchr(kPackable, static_cast<char>(c)) : nullptr;
+    return found != nullptr ? static_cast<int>(found - kPackable) : -1;
 }
 
-char16_t PackedCharacter(int value)
-{
-    constexpr char kCharacters[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz._";
-    return static_cast<char16_t>(kCharacters[value & kCharacterMask]);
-}
+char16_t PackedCharacter(int value) { return static_cast<char16_t>(kPackable[value & kCharacterMask]); }
 
 std::u16string Utf16(const std::string& utf8)
 {

@@ -1,5 +1,7 @@
 #include "msi_file/string_pool.h"
 
+#include <algorithm>
+
 #include "msi_file/byte_order.h"
 #include "msi_file/code_page_text.h"
 
@@ -35,12 +37,7 @@ std::uint32_t StringPoolBuilder::IdOf(const std::string& utf8) const
 
 bool StringPoolBuilder::HasNonAscii() const
 {
-    for (const std::string& text : strings_) {
-        if (!IsAscii(text)) {
-            return true;
-        }
-    }
-    return false;
+    return !std::all_of(strings_.begin(), strings_.end(), IsAscii);
 }
 
 bool StringPoolBuilder::Encode(std::uint32_t codePage, std::string& pool, std::string& data, std::string& error) const

@@ -22,6 +22,11 @@ constexpr std::uint32_t kWriterSystem = 0x00020005;
 constexpr std::size_t kGuidBytes = 16;
 constexpr std::size_t kSetHeaderBytes = 28;
 constexpr std::size_t kSectionOffset = kSetHeaderBytes + kGuidBytes + 4;
+// A section: its size and property count, then an id and an offset for each property.
+constexpr std::size_t kSectionHeaderBytes = 8;
+constexpr std::size_t kEntryBytes = 8;
+constexpr unsigned kWordBits = 32;
+constexpr std::size_t kFiletimeBytes = 8;
 // FMTID_SummaryInformation {F29F85E0-4FF9-1068-AB91-08002B27B3D9}, as stored.
 constexpr unsigned char kSummaryFormatId[kGuidBytes] = {0xE0, 0x85, 0x9F, 0xF2, 0xF9, 0x4F, 0x68, 0x10,
                                                         0xAB, 0x91, 0x08, 0x00, 0x2B, 0x27, 0xB3, 0xD9};
@@ -74,7 +79,7 @@ bool EncodeValue(std::uint32_t pid, const SummaryProperty& property, std::uint32
         out.push_back('\0');
     } else if (type == kVtFiletime) {
         AppendLittleEndian(out, static_cast<std::uint32_t>(property.filetime), 4);
-        AppendLittleEndian(out, static_cast<std::uint32_t>(property.filetime >> 32), 4);
+        AppendLittleEndian(out, static_cast<std::uint32_t>(property.filetime >> kWordBits), 4);
     } else {
         AppendLittleEndian(out, static_cast<std::uint32_t>(property.integer), type == kVtI2 ? 2 : 4);
     }
@@ -103,12 +108,12 @@ bool DecodeValue(const std::string& section, std::size_t offset, std::uint32_t c
         property.integer = static_cast<std::int32_t>(ReadLittleEndian(section, offset, 4));
         return true;
     case kVtFiletime:
-        if (!HasBytes(section, offset, 8)) {
+        if (!HasBytes(section, offset, kFiletimeBytes)) {
             return false;
         }
         property.kind = SummaryProperty::Kind::filetime;
         property.filetime = ReadLittleEndian(section, offset, 4) |
-                            static_cast<std::uint64_t>(ReadLittleEndian(section, offset + 4, 4)) << 32;
+                            static_cast<std::uint64_t>(ReadLittleEndian(section, offset + 4, 4)) << kWordBits;
         return true;
     case kVtLpstr: {
         if (!HasBytes(section, offset, 4)) {
@@ -136,7 +141,7 @@ bool EncodeSummaryStream(const SummaryInfo& summary, std::string& bytes, std::st
         static_cast<std::uint16_t>(summary.Integer(kPidCodePage, static_cast<std::int32_t>(kWesternCodePage)));
     std::string values;
     std::vector<std::uint32_t> offsets;
-    const std::size_t tableBytes = 8 + 8 * summary.properties.size();
+    const std::size_t tableBytes = kSectionHeaderBytes + kEntryBytes * summary.properties.size();
     for (const auto& [pid, property] : summary.properties) {
         offsets.push_back(static_cast<std::uint32_t>(tableBytes + values.size()));
         if (!EncodeValue(pid, property, codePage, values, error)) {
@@ -172,28 +177,30 @@ bool DecodeSummaryStream(const std::string& bytes, SummaryInfo& summary, std::st
         return false;
     }
     const std::size_t start = ReadLittleEndian(bytes, kSetHeaderBytes + kGuidBytes, 4);
-    if (!HasBytes(bytes, start, 8)) {
+    if (!HasBytes(bytes, start, kSectionHeaderBytes)) {
         return false;
     }
     const std::uint32_t size = ReadLittleEndian(bytes, start, 4);
     const std::uint32_t count = ReadLittleEndian(bytes, start + 4, 4);
-    if (!HasBytes(bytes, start, size) || count > (size - 8) / 8) {
+    if (size < kSectionHeaderBytes || !HasBytes(bytes, start, size) ||
+        count > (size - kSectionHeaderBytes) / kEntryBytes) {
         return false;
     }
+    const auto idAt = [](std::uint32_t i) { return kSectionHeaderBytes + kEntryBytes * i; };
     const std::string section = bytes.substr(start, size);
     // The code page first: it decides how every string reads.
     std::uint32_t codePage = kWesternCodePage;
     for (std::uint32_t i = 0; i < count; ++i) {
         SummaryProperty property;
-        if (ReadLittleEndian(section, 8 + 8 * i, 4) == kPidCodePage &&
-            DecodeValue(section, ReadLittleEndian(section, 12 + 8 * i, 4), codePage, property)) {
+        if (ReadLittleEndian(section, idAt(i), 4) == kPidCodePage &&
+            DecodeValue(section, ReadLittleEndian(section, idAt(i) + 4, 4), codePage, property)) {
             codePage = static_cast<std::uint16_t>(property.integer);
         }
     }
     for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint32_t pid = ReadLittleEndian(section, 8 + 8 * i, 4);
+        const std::uint32_t pid = ReadLittleEndian(section, idAt(i), 4);
         SummaryProperty property;
-        if (!DecodeValue(section, ReadLittleEndian(section, 12 + 8 * i, 4), codePage, property)) {
+        if (!DecodeValue(section, ReadLittleEndian(section, idAt(i) + 4, 4), codePage, property)) {
             error = "summary property " + std::to_string(pid) + " is damaged";
             return false;
         }

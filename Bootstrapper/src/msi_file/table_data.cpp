@@ -1,5 +1,7 @@
 #include "msi_file/table_data.h"
 
+#include <algorithm>
+
 namespace boot::msi {
 
 std::string BinaryStreamName(const std::string& table, const std::vector<Column>& columns, const Row& row)
@@ -16,12 +18,9 @@ std::string BinaryStreamName(const std::string& table, const std::vector<Column>
 
 const Table* Database::FindTable(const std::string& name) const
 {
-    for (const Table& table : tables) {
-        if (table.name == name) {
-            return &table;
-        }
-    }
-    return nullptr;
+    const auto found =
+        std::find_if(tables.begin(), tables.end(), [&name](const Table& table) { return table.name == name; });
+    return found != tables.end() ? &*found : nullptr;
 }
 
 std::string Database::Property(const std::string& name) const
@@ -30,12 +29,9 @@ std::string Database::Property(const std::string& name) const
     if (table == nullptr || table->columns.size() < 2) {
         return {};
     }
-    for (const Row& row : table->rows) {
-        if (row[0].text == name) {
-            return row[1].text;
-        }
-    }
-    return {};
+    const auto found = std::find_if(table->rows.begin(), table->rows.end(),
+                                    [&name](const Row& row) { return row[0].text == name; });
+    return found != table->rows.end() ? (*found)[1].text : std::string();
 }
 
 }  // namespace boot::msi

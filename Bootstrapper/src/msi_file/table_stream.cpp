@@ -26,7 +26,7 @@ std::size_t FieldBytes(const Column& column, unsigned referenceBytes)
 bool HoldsColumn(std::uint16_t mask, const Column& column, std::size_t index)
 {
     if (IsAddMask(mask)) {
-        return index < static_cast<std::size_t>(mask >> 8);
+        return index < static_cast<std::size_t>(mask >> kAddCountShift);
     }
     return column.IsKey() || (index < kMaskColumns && (mask & (1u << index)) != 0);
 }
@@ -75,7 +75,7 @@ bool DecodeRecord(const std::vector<Column>& columns, const std::string& stream,
         return false;
     }
     mask = static_cast<std::uint16_t>(ReadLittleEndian(stream, offset, 2));
-    const bool namesOtherColumns = IsAddMask(mask) ? static_cast<std::size_t>(mask >> 8) > columns.size()
+    const bool namesOtherColumns = IsAddMask(mask) ? static_cast<std::size_t>(mask >> kAddCountShift) > columns.size()
                                                    : columns.size() < kMaskColumns && (mask >> columns.size()) != 0;
     if (namesOtherColumns) {
         error = "a record names more columns than its table has";

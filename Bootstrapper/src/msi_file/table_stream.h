@@ -23,11 +23,13 @@
 namespace boot::msi {
 
 constexpr std::uint16_t kDeleteMask = 0;
+// An add record counts its columns in the mask's high byte.
+constexpr unsigned kAddCountShift = 8;
 // Update masks have a bit for each of the first 16 columns only.
 constexpr std::size_t kMaskColumns = 16;
 
 // The mask of a record that adds a row with the `count` leading columns.
-inline std::uint16_t AddMask(std::size_t count) { return static_cast<std::uint16_t>(count << 8 | 1u); }
+inline std::uint16_t AddMask(std::size_t count) { return static_cast<std::uint16_t>(count << kAddCountShift | 1u); }
 inline bool IsAddMask(std::uint16_t mask) { return (mask & 1u) != 0; }
 
 // Whether a record with this mask holds column `index`.

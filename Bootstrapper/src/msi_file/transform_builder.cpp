@@ -1,5 +1,6 @@
 #include "msi_file/transform_builder.h"
 
+#include <algorithm>
 #include <set>
 
 #include "msi_file/code_page_text.h"
@@ -27,12 +28,9 @@ bool SameCodePage(const Database& base, const Database& target, std::string& why
 
 const LooseStream* FindStream(const Database& package, const std::string& name)
 {
-    for (const LooseStream& stream : package.looseStreams) {
-        if (stream.name == name) {
-            return &stream;
-        }
-    }
-    return nullptr;
+    const auto found = std::find_if(package.looseStreams.begin(), package.looseStreams.end(),
+                                    [&name](const LooseStream& stream) { return stream.name == name; });
+    return found != package.looseStreams.end() ? &*found : nullptr;
 }
 
 // Streams outside the tables (embedded cabinets) travel in no transform.
@@ -64,12 +62,9 @@ bool DiffTables(const Database& base, const Database& target, TransformChanges& 
             names.insert(table.name);
         }
     }
-    for (const std::string& name : names) {
-        if (!DiffTable(base.FindTable(name), target.FindTable(name), changes, why)) {
-            return false;
-        }
-    }
-    return true;
+    return std::all_of(names.begin(), names.end(), [&](const std::string& name) {
+        return DiffTable(base.FindTable(name), target.FindTable(name), changes, why);
+    });
 }
 
 void UseStrings(const TransformChanges& changes, StringPoolBuilder& pool)
@@ -96,12 +91,10 @@ bool AddStream(std::vector<CompoundStream>& streams, const std::string& name, bo
         return false;
     }
     const std::string stored = StreamNameUtf8(units);
-    for (const CompoundStream& stream : streams) {
-        if (stream.name == stored) {
-            return true;  // a binary field of a row deleted and added again
-        }
+    // A binary field of a row deleted and added again is there already.
+    if (std::none_of(streams.begin(), streams.end(), [&stored](const CompoundStream& s) { return s.name == stored; })) {
+        streams.push_back({stored, std::move(bytes)});
     }
-    streams.push_back({stored, std::move(bytes)});
     return true;
 }
 
@@ -112,7 +105,7 @@ bool EncodeTables(const TransformChanges& changes, const StringPoolBuilder& pool
         std::string bytes;
         for (const TransformRecord& record : stream.records) {
             if (!EncodeRecord(stream.columns, record.mask, record.values, pool, bytes, why)) {
-                why = "table " + table + ": " + why;
+                why.insert(0, "table " + table + ": ");
                 return false;
             }
             for (std::size_t i = 0; i < stream.columns.size(); ++i) {

@@ -57,17 +57,18 @@ std::string FlagListText(std::uint16_t flags, const std::vector<FlagName>& names
 std::string ValidationConflict(std::uint16_t validation);
 
 // Character Count of a transform's summary information, and its two words back.
+constexpr unsigned kHighWordShift = 16;
 inline std::int32_t CharacterCount(std::uint16_t validation, std::uint16_t suppress)
 {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(validation) << 16 | suppress);
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(validation) << kHighWordShift | suppress);
 }
 inline std::uint16_t ValidationOf(std::int32_t characterCount)
 {
-    return static_cast<std::uint16_t>(static_cast<std::uint32_t>(characterCount) >> 16);
+    return static_cast<std::uint16_t>(static_cast<std::uint32_t>(characterCount) >> kHighWordShift);
 }
 inline std::uint16_t SuppressionOf(std::int32_t characterCount)
 {
-    return static_cast<std::uint16_t>(static_cast<std::uint32_t>(characterCount) & 0xFFFFu);
+    return static_cast<std::uint16_t>(static_cast<std::uint32_t>(characterCount));
 }
 
 }  // namespace boot::msi

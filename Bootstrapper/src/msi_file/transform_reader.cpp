@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "msi_file/compound_file.h"
 #include "msi_file/storage_class.h"
 #include "msi_file/stream_name.h"
@@ -36,7 +38,7 @@ bool ReadPropertyChanges(const CompoundReader& file, const StringPool& pool, std
         std::uint16_t mask = 0;
         Row values;
         if (!DecodeRecord(PropertyColumns(), stream, offset, pool, mask, values, error)) {
-            error = "its Property table is damaged: " + error;
+            error.insert(0, "its Property table is damaged: ");
             return false;
         }
         PropertyChange change;
@@ -73,11 +75,9 @@ TransformFileKind ClassifyTransformFile(const std::string& path)
 
 const PropertyChange* TransformContents::FindPropertyChange(const std::string& name) const
 {
-    const PropertyChange* found = nullptr;
-    for (const PropertyChange& change : propertyChanges) {
-        found = change.name == name ? &change : found;
-    }
-    return found;
+    const auto found = std::find_if(propertyChanges.rbegin(), propertyChanges.rend(),
+                                    [&name](const PropertyChange& change) { return change.name == name; });
+    return found != propertyChanges.rend() ? &*found : nullptr;
 }
 
 bool ReadTransform(const std::string& path, TransformContents& contents, std::string& error)

@@ -12,6 +12,8 @@ namespace boot {
 namespace {
 
 constexpr char kProgram[] = "bootstrapper-transform";
+constexpr char kValidate[] = "--validate=";
+constexpr char kSuppress[] = "--suppress=";
 
 struct TransformRequest {
     msi::TransformOptions options;
@@ -19,15 +21,16 @@ struct TransformRequest {
     bool help = false;
 };
 
-void Write(std::FILE* stream, const std::string& text) { std::fputs(text.c_str(), stream); }
+void Write(std::FILE* stream, const std::string& text) { static_cast<void>(std::fputs(text.c_str(), stream)); }
 
 std::string FlagTable(const std::vector<msi::FlagName>& names)
 {
     std::string text;
     for (const msi::FlagName& entry : names) {
+        constexpr std::size_t kNameWidth = 22;
         std::string name = entry.name;
-        name.resize(22, ' ');
-        text += "    " + name + entry.meaning + "\n";
+        name.resize(kNameWidth, ' ');
+        text.append("    ").append(name).append(entry.meaning).append("\n");
     }
     return text;
 }
@@ -70,10 +73,10 @@ bool ParseArguments(int argc, const char* const* argv, TransformRequest& request
         }
         if (options && argument == "--") {
             options = false;
-        } else if (options && argument.rfind("--validate=", 0) == 0) {
-            if (!msi::ParseFlagList(argument.substr(11), msi::ValidationFlagNames(), request.options.validation,
-                                    error)) {
-                error = "--validate: " + error;
+        } else if (options && argument.rfind(kValidate, 0) == 0) {
+            if (!msi::ParseFlagList(argument.substr(sizeof kValidate - 1), msi::ValidationFlagNames(),
+                                    request.options.validation, error)) {
+                error.insert(0, "--validate: ");
                 return false;
             }
             const std::string conflict = msi::ValidationConflict(request.options.validation);
@@ -81,9 +84,10 @@ bool ParseArguments(int argc, const char* const* argv, TransformRequest& request
                 error = "--validate: " + conflict;
                 return false;
             }
-        } else if (options && argument.rfind("--suppress=", 0) == 0) {
-            if (!msi::ParseFlagList(argument.substr(11), msi::SuppressFlagNames(), request.options.suppress, error)) {
-                error = "--suppress: " + error;
+        } else if (options && argument.rfind(kSuppress, 0) == 0) {
+            if (!msi::ParseFlagList(argument.substr(sizeof kSuppress - 1), msi::SuppressFlagNames(),
+                                    request.options.suppress, error)) {
+                error.insert(0, "--suppress: ");
                 return false;
             }
         } else if (options && argument.size() > 1 && argument[0] == '-') {
