@@ -34,6 +34,49 @@ void QuietLibmsi()
     static_cast<void>(handler);
 }
 
+constexpr std::uint32_t kErrorOpenFailed = 110;
+constexpr std::uint32_t kErrorFunctionFailed = 1627;
+
+// libmsi's results are Windows Installer's, by name and in this order.
+constexpr std::uint32_t kWindowsResults[] = {
+    kErrorFunctionFailed,  // SUCCESS, which a failure never is
+    5,                     // ACCESS_DENIED
+    6,                     // INVALID_HANDLE
+    8,                     // NOT_ENOUGH_MEMORY
+    13,                    // INVALID_DATA
+    14,                    // OUTOFMEMORY
+    87,                    // INVALID_PARAMETER
+    kErrorOpenFailed,
+    120,                   // CALL_NOT_IMPLEMENTED
+    234,                   // MORE_DATA
+    1168,                  // NOT_FOUND
+    1246,                  // CONTINUE
+    1608,                  // UNKNOWN_PROPERTY
+    1615,                  // BAD_QUERY_SYNTAX
+    1616,                  // INVALID_FIELD
+    kErrorFunctionFailed,
+    1628,                  // INVALID_TABLE
+    1629,                  // DATATYPE_MISMATCH
+    1804,                  // INVALID_DATATYPE
+};
+static_assert(sizeof kWindowsResults / sizeof kWindowsResults[0] == LIBMSI_RESULT_INVALID_DATATYPE + 1,
+              "one Windows result for each of libmsi's");
+
+void SetResult(std::uint32_t* windowsResult, std::uint32_t value)
+{
+    if (windowsResult != nullptr) {
+        *windowsResult = value;
+    }
+}
+
+// The Windows result of a failed libmsi call.
+std::uint32_t WindowsResultOf(const GError* error)
+{
+    const bool known = error != nullptr && error->domain == LIBMSI_RESULT_ERROR && error->code >= 0 &&
+                       static_cast<std::size_t>(error->code) < sizeof kWindowsResults / sizeof kWindowsResults[0];
+    return known ? kWindowsResults[error->code] : kErrorFunctionFailed;
+}
+
 std::string Reason(GError*& error, const std::string& what)
 {
     std::string reason = what;
@@ -158,11 +201,12 @@ Package::Package(std::unique_ptr<State> state) : state_(std::move(state)) {}
 
 Package::~Package() = default;
 
-std::unique_ptr<Package> Package::Open(const std::string& path, std::string& error)
+std::unique_ptr<Package> Package::Open(const std::string& path, std::string& error, std::uint32_t* windowsResult)
 {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
         error = S_ISDIR(info.st_mode) ? "a folder, no package" : "no such file";
+        SetResult(windowsResult, kErrorOpenFailed);
         return nullptr;
     }
     QuietLibmsi();
@@ -170,19 +214,22 @@ std::unique_ptr<Package> Package::Open(const std::string& path, std::string& err
     auto state = std::make_unique<State>();
     state->database.reset(libmsi_database_new(path.c_str(), LIBMSI_DB_FLAGS_READONLY, nullptr, &failure));
     if (state->database == nullptr) {
+        // Any file there that is no package, as Windows Installer answers for it.
         error = Reason(failure, "no Windows Installer package");
+        SetResult(windowsResult, kErrorFunctionFailed);
         return nullptr;
     }
     g_clear_error(&failure);
     std::unique_ptr<Package> package(new Package(std::move(state)));
     std::vector<Row> rows;
-    if (!package->Select("SELECT `Table`,`Number`,`Name`,`Type` FROM `_Columns`", rows, error)) {
+    if (!package->Select("SELECT `Table`,`Number`,`Name`,`Type` FROM `_Columns`", rows, error, windowsResult)) {
         return nullptr;
     }
     std::map<std::string, std::map<std::int32_t, Column>> numbered;
     for (const Row& row : rows) {
         if (row.size() != 4 || row[1].kind != Value::Kind::integer || row[3].kind != Value::Kind::integer) {
             error = "its _Columns table is damaged";
+            SetResult(windowsResult, kErrorFunctionFailed);
             return nullptr;
         }
         numbered[row[0].text][row[1].integer] = Column{row[2].text, static_cast<std::uint16_t>(row[3].integer)};
@@ -196,23 +243,28 @@ std::unique_ptr<Package> Package::Open(const std::string& path, std::string& err
     return package;
 }
 
-bool Package::Select(const std::string& query, std::vector<Row>& rows, std::string& error) const
+bool Package::Select(const std::string& query, std::vector<Row>& rows, std::string& error,
+                     std::uint32_t* windowsResult) const
 {
     rows.clear();
     GError* failure = nullptr;
+    const auto failed = [&](const char* what) {
+        SetResult(windowsResult, WindowsResultOf(failure));
+        error = Reason(failure, std::string(what) + query + " failed");
+        return false;
+    };
     Owned<LibmsiQuery> view(libmsi_query_new(state_->database.get(), query.c_str(), &failure));
     if (view == nullptr) {
-        error = Reason(failure, "the query " + query + " failed");
-        return false;
+        return failed("the query ");
     }
     g_clear_error(&failure);
     std::vector<char> kinds;
     if (libmsi_query_execute(view.get(), nullptr, &failure) == FALSE) {
-        error = Reason(failure, "the query " + query + " failed");
-        return false;
+        return failed("the query ");
     }
     g_clear_error(&failure);
     if (!ColumnKinds(view.get(), kinds, error)) {
+        SetResult(windowsResult, kErrorFunctionFailed);
         return false;
     }
     for (;;) {
@@ -220,8 +272,7 @@ bool Package::Select(const std::string& query, std::vector<Row>& rows, std::stri
         if (record == nullptr) {
             // libmsi ends the rows without an error.
             if (failure != nullptr) {
-                error = Reason(failure, "the query " + query + " failed");
-                return false;
+                return failed("fetching a row of ");
             }
             g_clear_error(&failure);
             return true;
@@ -231,6 +282,7 @@ bool Package::Select(const std::string& query, std::vector<Row>& rows, std::stri
         for (std::size_t i = 0; i < kinds.size(); ++i) {
             if (!FieldValue(record.get(), static_cast<guint>(i + 1), kinds[i], row[i])) {
                 error = "a stream of the query " + query + " cannot be read";
+                SetResult(windowsResult, kErrorFunctionFailed);
                 return false;
             }
         }

@@ -13,10 +13,14 @@
 
 namespace boot::msi {
 
+// Failures come with the reason in words and, where asked for, the result Windows
+// Installer gives for them (110 for a path that is no file, 1627 for a file that is no
+// package, 1615 for a query it cannot parse, ...).
 class Package {
 public:
     // Null, with the reason, for a path that is no package libmsi can open.
-    static std::unique_ptr<Package> Open(const std::string& path, std::string& error);
+    static std::unique_ptr<Package> Open(const std::string& path, std::string& error,
+                                         std::uint32_t* windowsResult = nullptr);
     ~Package();
     Package(const Package&) = delete;
     Package& operator=(const Package&) = delete;
@@ -29,7 +33,8 @@ public:
     bool ReadTable(const std::string& name, Table& table, std::string& error) const;
     // The rows a query selects (binary fields with their streams' bytes), e.g.
     // "SELECT `Property`,`Value` FROM `Property`".
-    bool Select(const std::string& query, std::vector<Row>& rows, std::string& error) const;
+    bool Select(const std::string& query, std::vector<Row>& rows, std::string& error,
+                std::uint32_t* windowsResult = nullptr) const;
     bool ReadSummary(SummaryInfo& summary, std::string& error) const;
     // The streams no table column owns (embedded cabinets), in name order.
     bool ReadLooseStreams(std::vector<LooseStream>& streams, std::string& error) const;

@@ -46,8 +46,9 @@ bool SameLooseStreams(const Database& base, const Database& target, std::string&
         const LooseStream* before = FindStream(base, name);
         const LooseStream* after = FindStream(target, name);
         if (before == nullptr || after == nullptr || before->bytes != after->bytes) {
-            why = "the embedded stream " + name + " differs between the packages: a transform carries no " +
-                  "embedded cabinet, so both must install the same files";
+            why = "the embedded stream " + name + " differs between the packages (in the files they install, or " +
+                  "only in the files' times): a transform carries no embedded cabinet, so build both packages " +
+                  "from the same files";
             return false;
         }
     }

@@ -35,10 +35,14 @@ std::string FlagTable(const std::vector<msi::FlagName>& names)
     return text;
 }
 
+std::string UsageLine()
+{
+    return std::string("usage: ") + kProgram + " [--validate=LIST] [--suppress=LIST] BASE.msi TARGET.msi OUT.mst\n";
+}
+
 std::string Usage()
 {
-    return std::string("usage: ") + kProgram +
-           " [--validate=LIST] [--suppress=LIST] BASE.msi TARGET.msi OUT.mst\n"
+    return UsageLine() +
            "\n"
            "Writes OUT.mst, a Windows Installer transform that turns the package BASE.msi into\n"
            "TARGET.msi: applied to BASE.msi it gives TARGET.msi's tables (rows added, deleted and\n"
@@ -111,7 +115,7 @@ int RunTransformCommand(int argc, const char* const* argv, std::FILE* out, std::
     TransformRequest request;
     std::string error;
     if (!ParseArguments(argc, argv, request, error)) {
-        Write(errors, std::string(kProgram) + ": " + error + "\n" + Usage());
+        Write(errors, std::string(kProgram) + ": " + error + "\n" + UsageLine() + "(--help tells more)\n");
         return kTransformUnusable;
     }
     if (request.help) {

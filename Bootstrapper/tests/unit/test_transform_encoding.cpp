@@ -8,9 +8,11 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "msi_file/compound_file.h"
+#include "msi_file/package_reader.h"
 #include "msi_file/storage_class.h"
 #include "msi_file/stream_name.h"
 #include "msi_file/string_pool.h"
@@ -283,6 +285,12 @@ TEST_F(TransformFileTest, OnlyACompoundFileOfTheTransformClassIsATransform)
     EXPECT_EQ(ClassifyTransformFile(folder_ + "/package.mst"), TransformFileKind::otherClass);
     TransformContents contents;
     EXPECT_FALSE(ReadTransform(folder_ + "/package.mst", contents, error));
+    // Nor is any of them a package, as Windows Installer answers for each.
+    for (const auto& [name, result] : {std::pair{"missing.mst", 110u}, {"folder.mst", 110u}, {"text.mst", 1627u}}) {
+        std::uint32_t windowsResult = 0;
+        EXPECT_EQ(Package::Open(folder_ + "/" + name, error, &windowsResult), nullptr);
+        EXPECT_EQ(windowsResult, result) << name;
+    }
     // The writer leaves no temporary file behind.
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder_)) {
