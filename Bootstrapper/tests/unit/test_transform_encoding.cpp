@@ -20,6 +20,7 @@
 #include "msi_file/table_stream.h"
 #include "msi_file/transform_builder.h"
 #include "msi_file/transform_reader.h"
+#include "msi_file/transform_summary.h"
 
 namespace boot::msi {
 namespace {
@@ -259,6 +260,14 @@ TEST_F(TransformFileTest, ReaderFindsWhatTheWriterWrote)
     EXPECT_EQ(contents.summary.Text(kPidRevisionNumber),
               "{11111111-2222-3333-4444-555555555555}1.2.3;{11111111-2222-3333-4444-555555555555}1.2.3;"
               "{5C4B3A29-1807-4F6E-9D8C-7B6A5F4E3D2C}");
+    TransformRevision revision;
+    ASSERT_TRUE(ParseTransformRevision(contents.summary.Text(kPidRevisionNumber), revision));
+    EXPECT_EQ(revision.targetProductCode + revision.targetVersion + " " + revision.upgradeCode,
+              "{11111111-2222-3333-4444-555555555555}1.2.3 {5C4B3A29-1807-4F6E-9D8C-7B6A5F4E3D2C}");
+    std::string platform;
+    std::string languages;
+    SplitTemplate(contents.summary.Text(kPidLastSavedBy), platform, languages);
+    EXPECT_EQ(platform + " " + languages, "Intel 1031");
     EXPECT_EQ(ValidationOf(contents.summary.Integer(kPidCharacterCount)), kValidateProduct | kValidateLanguage);
     EXPECT_EQ(SuppressionOf(contents.summary.Integer(kPidCharacterCount)), kSuppressCodePage);
     std::vector<std::string> changes;
