@@ -11,6 +11,10 @@ namespace boot {
 
 // NOLINTNEXTLINE(cppcoreguidelines-virtual-class-destructor)
 class CheckerPlatform : public Platform, public FolderEntries, public InstallerFiles {
+public:
+    CheckerPlatform(const CheckerPlatform&) = delete;
+    CheckerPlatform& operator=(const CheckerPlatform&) = delete;
+
 protected:
     CheckerPlatform() = default;
     ~CheckerPlatform() = default;

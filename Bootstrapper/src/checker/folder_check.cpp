@@ -28,6 +28,7 @@ namespace boot {
 namespace {
 
 constexpr const char* kFolderFile = ".";
+constexpr std::size_t kBytesPerMiB = std::size_t{1} << 20;
 constexpr std::int32_t kGerman = 1031;
 constexpr std::int32_t kEnglish = 1033;
 constexpr std::int32_t kLastSectionNumber = 2147483647;
@@ -123,7 +124,7 @@ bool CheckSetupIniFile(Walk& walk)
         walk.findings.Report(kSetupIniFile, 0, Severity::error, "setup-ini-unreadable",
                              "Setup.ini holds more than %u MiB of text, more than the checker reads: nothing in the "
                              "folder was checked",
-                             static_cast<unsigned>(kProfileTextLimit >> 20));
+                             static_cast<unsigned>(kProfileTextLimit / kBytesPerMiB));
         walk.plan.checkStopped.Assign("Setup.ini is too large to check");
         walk.End(Plan::Stage::start, "");
         return false;

@@ -259,7 +259,8 @@ bool LinuxPlatform::ReadSummaryText(const char* path, std::uint32_t property, st
     LibmsiSummaryInfo* summary = libmsi_summary_info_new(database, 0, &error);
     g_clear_error(&error);
     const auto id = static_cast<LibmsiProperty>(property);
-    if (summary != nullptr && libmsi_summary_info_get_property_type(summary, id, &error) == LIBMSI_PROPERTY_TYPE_STRING) {
+    if (summary != nullptr &&
+        libmsi_summary_info_get_property_type(summary, id, &error) == LIBMSI_PROPERTY_TYPE_STRING) {
         g_clear_error(&error);
         const gchar* text = libmsi_summary_info_get_string(summary, id, &error);
         // libmsi's text is UTF-8; the ANSI call would hand it over in code page 1252.

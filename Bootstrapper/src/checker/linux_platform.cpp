@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "checker/name_case.h"
 #include "checker/unicode_text.h"
@@ -234,9 +235,7 @@ const LinuxPlatform::Listing* LinuxPlatform::ListingOf(const std::string& linuxF
 
 void LinuxPlatform::CloseEverything()
 {
-    for (Search& search : searches_) {
-        search = Search{};
-    }
+    std::fill(std::begin(searches_), std::end(searches_), Search{});
     listings_.clear();
     profilePath_.clear();
     profileRead_ = false;

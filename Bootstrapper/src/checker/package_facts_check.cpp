@@ -1,5 +1,7 @@
 #include "checker/package_facts_check.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "common/text_rules.h"
@@ -80,12 +82,9 @@ void ReadUpgradeCode(Platform& platform, const TextBuffer& package, TextBuffer& 
 
 bool IsSixtyFourBitPlatform(const std::string& platform)
 {
-    for (const char* name : {"x64", "Intel64", "AMD64", "Arm64"}) {
-        if (SameTextIgnoringCase(platform.c_str(), name)) {
-            return true;
-        }
-    }
-    return false;
+    constexpr const char* kSixtyFourBit[] = {"x64", "Intel64", "AMD64", "Arm64"};
+    return std::any_of(std::begin(kSixtyFourBit), std::end(kSixtyFourBit),
+                       [&platform](const char* name) { return SameTextIgnoringCase(platform.c_str(), name); });
 }
 
 // Whether the Template's languages ("1033,1031" behind the ";") hold `language`.
@@ -114,7 +113,8 @@ void CheckTemplate(CheckerPlatform& platform, const char* packageFile, Plan& pla
     plan.packageTemplate.Assign(summaryTemplate.c_str());
     const std::size_t separator = summaryTemplate.find(';');
     const std::string platformName = summaryTemplate.substr(0, separator);
-    const std::string languages = separator == std::string::npos ? std::string() : summaryTemplate.substr(separator + 1);
+    const std::string languages =
+        separator == std::string::npos ? std::string() : summaryTemplate.substr(separator + 1);
     plan.is64BitPackage = IsSixtyFourBitPlatform(platformName);
     if (!TemplateHoldsLanguage(languages, plan.package.productLanguage)) {
         findings.Report(packageFile, 0, Severity::warning, "template-language",

@@ -29,9 +29,9 @@ std::string DisplayName(Platform& platform, const std::u16string& name)
         return std::string();
     }
     std::string ansi(3 * name.size(), '\0');
-    const std::int32_t written =
-        platform.WideCharToMultiByte(kCodePageAnsi, kWcNoBestFitChars, name.data(), static_cast<std::int32_t>(name.size()),
-                                     &ansi[0], static_cast<std::int32_t>(ansi.size()), nullptr, nullptr);
+    const std::int32_t written = platform.WideCharToMultiByte(
+        kCodePageAnsi, kWcNoBestFitChars, name.data(), static_cast<std::int32_t>(name.size()), ansi.data(),
+        static_cast<std::int32_t>(ansi.size()), nullptr, nullptr);
     ansi.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
     return ansi;
 }
@@ -60,7 +60,8 @@ std::string FindingFile(const std::string& relative)
 
 bool EndsWithPackageExtension(const std::u16string& name)
 {
-    return name.size() >= kExtensionLength && SameNameIgnoringCase(name.substr(name.size() - kExtensionLength), u".msi");
+    return name.size() >= kExtensionLength &&
+           SameNameIgnoringCase(name.substr(name.size() - kExtensionLength), u".msi");
 }
 
 // A full path as GetFullPathNameA makes it, without a trailing backslash but a root's.

@@ -26,8 +26,13 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v'; }
 // 1A, and the no-break space A0 of code page 1252.
 bool IsDoubtfulBlank(char c)
 {
+    constexpr unsigned char kEndOfFile = 0x1A;
+    constexpr unsigned char kFirstSeparator = 0x1C;  // file, group, record and unit separators
+    constexpr unsigned char kLastSeparator = 0x1F;
+    constexpr unsigned char kNoBreakSpace = 0xA0;
     const auto byte = static_cast<unsigned char>(c);
-    return byte == '\f' || byte == 0x1A || (byte >= 0x1C && byte <= 0x1F) || byte == 0xA0;
+    return byte == '\f' || byte == kEndOfFile || (byte >= kFirstSeparator && byte <= kLastSeparator) ||
+           byte == kNoBreakSpace;
 }
 
 bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
@@ -50,9 +55,7 @@ TextSpan MakeSpan(std::size_t begin, std::size_t end)
 std::string LowerName(const char* text, std::size_t length)
 {
     std::string name(text, length);
-    for (char& c : name) {
-        c = LowerAscii(c);
-    }
+    std::transform(name.begin(), name.end(), name.begin(), LowerAscii);
     return name;
 }
 
@@ -89,7 +92,10 @@ TextSpan WithoutOuterQuotes(const char* text, TextSpan span)
     return span;
 }
 
-std::string SpanText(const ProfileText& text, TextSpan span) { return std::string(text.Text() + span.start, span.length); }
+std::string SpanText(const ProfileText& text, TextSpan span)
+{
+    return std::string(text.Text() + span.start, span.length);
+}
 
 ProfileLoad ProfileText::Load(Platform& platform, const char* path)
 {
@@ -156,7 +162,7 @@ bool ProfileText::Append(Platform& platform, const std::uint8_t* bytes, std::siz
     if (size > kProfileTextLimit - text_.size()) {
         return false;
     }
-    text_.append(reinterpret_cast<const char*>(bytes), size);
+    text_.append(bytes, bytes + size);
     return true;
 }
 

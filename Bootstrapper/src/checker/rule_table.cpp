@@ -1,5 +1,7 @@
 #include "checker/rule_table.h"
 
+#include <algorithm>
+
 #include "common/fixed_text.h"
 
 namespace boot {
@@ -104,12 +106,10 @@ const std::size_t kRuleCount = sizeof kRuleTable / sizeof kRuleTable[0];
 
 const RuleInfo* FindRule(const char* id)
 {
-    for (const RuleInfo& rule : kRuleTable) {
-        if (TextEquals(rule.id, id)) {
-            return &rule;
-        }
-    }
-    return nullptr;
+    const RuleInfo* end = kRuleTable + kRuleCount;
+    const RuleInfo* found =
+        std::find_if(kRuleTable, end, [id](const RuleInfo& rule) { return TextEquals(rule.id, id); });
+    return found != end ? found : nullptr;
 }
 
 }  // namespace boot

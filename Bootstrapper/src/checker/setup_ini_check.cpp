@@ -1,5 +1,7 @@
 #include "checker/setup_ini_check.h"
 
+#include <algorithm>
+
 #include "checker/known_names.h"
 #include "checker/unicode_text.h"
 #include "common/code_page_1252.h"
@@ -82,12 +84,9 @@ std::string LineText(const ProfileText& text, const ProfileLine& line)
 
 bool HoldsBytesBeyondAscii(const std::string& text)
 {
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            return true;
-        }
-    }
-    return false;
+    constexpr unsigned char kFirstBeyondAscii = 0x80;
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) >= kFirstBeyondAscii; });
 }
 
 void CheckSectionLine(const ProfileText& text, std::size_t index, Findings& findings)
@@ -220,6 +219,9 @@ void CheckKeyLine(const ProfileText& text, std::size_t index, Findings& findings
 // Windows is not known (profile_text.h says which and why).
 void CheckDoubtfulLine(const ProfileText& text, const ProfileLine& line, Findings& findings)
 {
+    if (line.doubt == LineDoubt::none) {
+        return;
+    }
     const std::string shown = Shown(LineText(text, line));
     switch (line.doubt) {
     case LineDoubt::none:
@@ -330,7 +332,10 @@ std::string WrittenValue(const ProfileText& text, const char* section, const cha
     return index < 0 ? std::string() : SpanText(text, text.Line(static_cast<std::size_t>(index)).value);
 }
 
-bool IsCommandKey(const char* key) { return SameTextIgnoringCase(key, "SetupPath") || SameTextIgnoringCase(key, "Execute"); }
+bool IsCommandKey(const char* key)
+{
+    return SameTextIgnoringCase(key, "SetupPath") || SameTextIgnoringCase(key, "Execute");
+}
 
 bool IsQuoted(const std::string& written)
 {

@@ -18,6 +18,7 @@ constexpr unsigned kContinuationBits = 6;
 constexpr unsigned kContinuationMask = 0x3F;
 constexpr unsigned kContinuationTag = 0x80;
 constexpr unsigned kContinuationTagMask = 0xC0;
+constexpr std::size_t kLongestUtf8 = 4;  // bytes of one character
 
 struct Utf8Lead {
     unsigned char first;  // lead bytes first..last
@@ -217,7 +218,7 @@ std::u16string Utf16FromUtf8(const std::string& utf8)
 std::string Utf8FromUtf16(const std::u16string& wide)
 {
     std::string utf8;
-    char bytes[5] = {};
+    char bytes[kLongestUtf8 + 1] = {};
     for (std::size_t position = 0; position < wide.size();) {
         std::size_t used = 0;
         PutUtf8(DecodeUtf16(wide.data(), wide.size(), position), bytes, sizeof bytes, used);

@@ -32,13 +32,14 @@ EntryKind DryRunPlatform::KindOf(const char* path)
 bool DryRunPlatform::ListFolder(const std::u16string& path, std::vector<FolderEntry>& entries)
 {
     entries.clear();
-    std::u16string pattern = path;
-    if (!pattern.empty() && pattern.back() != u'\\') {
-        pattern += u'\\';
+    // WCHAR and char16_t are both UTF-16 code units.
+    std::wstring pattern(path.begin(), path.end());
+    if (!pattern.empty() && pattern.back() != L'\\') {
+        pattern += L'\\';
     }
-    pattern += u'*';
+    pattern += L'*';
     WIN32_FIND_DATAW found = {};
-    HANDLE search = ::FindFirstFileW(reinterpret_cast<const WCHAR*>(pattern.c_str()), &found);
+    HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -47,7 +48,9 @@ bool DryRunPlatform::ListFolder(const std::u16string& path, std::vector<FolderEn
             continue;
         }
         FolderEntry entry;
-        entry.name = reinterpret_cast<const char16_t*>(found.cFileName);
+        for (const WCHAR* unit = found.cFileName; *unit != L'\0'; ++unit) {
+            entry.name += static_cast<char16_t>(*unit);
+        }
         entry.kind = KindOfAttributes(found.dwFileAttributes);
         entry.throughLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         entries.push_back(entry);

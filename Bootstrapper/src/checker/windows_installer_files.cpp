@@ -20,10 +20,13 @@ using SummaryInfoGetProperty = UINT(WINAPI*)(DWORD, UINT, UINT*, INT*, FILETIME*
 template <typename Function>
 bool Resolve(ModuleHandle library, const char* name, Function& function)
 {
-    // GetProcAddress hands back a generic pointer; the cast through void* is the
-    // documented way to give it the function's real type.
-    function = reinterpret_cast<Function>(
-        reinterpret_cast<void*>(::GetProcAddress(reinterpret_cast<HMODULE>(library), name)));
+    // A module handle travels as a number, and GetProcAddress hands back a generic
+    // pointer; these casts are the documented way back to the module and to the
+    // function's real type.
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast,performance-no-int-to-ptr)
+    HMODULE module = reinterpret_cast<HMODULE>(library);
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast)
+    function = reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
     return function != nullptr;
 }
 

@@ -179,6 +179,22 @@ def test_demo_folder_is_clean_and_its_plan_is_printed(tmp_path):
         assert line in result.stdout, result.stdout
 
 
+def test_of_several_packages_the_plan_names_the_one_ntfs_returns_and_a_64_bit_one_says_so(tmp_path, msi):
+    def sixty_four_bit(msi, folder):
+        edited_package(template="x64;1033")(msi, folder)
+        (folder / "Product.msi").rename(folder / "alpha.msi")
+    # In byte order "Zeta.msi" comes first; NTFS compares upper-cased names.
+    folder = make_folder(tmp_path, msi, {"Setup.ini": "[Start]\r\n", "Product.msi": None,
+                                         "Zeta.msi": lambda msi, f: (f / "Zeta.msi").write_bytes(msi()),
+                                         "alpha.msi": sixty_four_bit})
+    result = check(folder)
+    assert findings(result.stdout) == {(".", None, "warning", "several-packages")}, result.stdout
+    z = "Z:" + str(folder).replace("/", "\\")
+    for line in [f"3. Package: {z}\\alpha.msi", "on NTFS that is alpha.msi", "MsiPath settles it",
+                 "a 64-bit package", "it installs only on 64-bit Windows"]:
+        assert line in result.stdout, result.stdout
+
+
 @pytest.mark.parametrize("arguments", [["--bogus"], ["one", "two"], ["/nonexistent/folder"]])
 def test_wrong_arguments_or_a_folder_that_cannot_be_read(arguments):
     result = subprocess.run([str(checker()), *arguments], capture_output=True, text=True, timeout=60)
