@@ -122,8 +122,8 @@ bool CheckSetupIniFile(Walk& walk)
     }
     case ProfileLoad::tooLarge:
         walk.findings.Report(kSetupIniFile, 0, Severity::error, "setup-ini-unreadable",
-                             "Setup.ini holds more than %u MiB of text, more than the checker reads: nothing in the "
-                             "folder was checked",
+                             "Setup.ini holds more than %u MiB of text, more than the checker reads: the check "
+                             "stops here",
                              static_cast<unsigned>(kProfileTextLimit / kBytesPerMiB));
         walk.plan.checkStopped.Assign("Setup.ini is too large to check");
         walk.End(Plan::Stage::start, "");
