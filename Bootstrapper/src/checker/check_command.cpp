@@ -23,7 +23,7 @@ void WriteCheckUsage(const char* program, TextOutput& output)
     output.Write(text.Get());
 }
 
-int RunCheck(Platform& platform, DryRunRecord& record, bool machineKnown, bool quiet, TextOutput& output)
+int RunCheck(CheckerPlatform& platform, DryRunRecord& record, bool machineKnown, bool quiet, TextOutput& output)
 {
     // Large, and one of each per process: kept out of the stack.
     static ProfileText text;

@@ -2,9 +2,9 @@
 // What both checker programs share: their arguments, and one check from the folder to the
 // exit status.
 
+#include "checker/checker_platform.h"
 #include "checker/dry_run.h"
 #include "checker/text_output.h"
-#include "platform/platform.h"
 
 namespace boot {
 
@@ -54,6 +54,6 @@ void WriteCheckUsage(const char* program, TextOutput& output);
 // and, unless `quiet`, the plan. `machineKnown`: the platform can answer for the machine
 // it runs on (its registry, the installed products). Returns kCheckPassed or
 // kCheckFailed.
-int RunCheck(Platform& platform, DryRunRecord& record, bool machineKnown, bool quiet, TextOutput& output);
+int RunCheck(CheckerPlatform& platform, DryRunRecord& record, bool machineKnown, bool quiet, TextOutput& output);
 
 }  // namespace boot

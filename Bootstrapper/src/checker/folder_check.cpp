@@ -1,11 +1,16 @@
 #include "checker/folder_check.h"
 
 #include <algorithm>
-#include <initializer_list>
 #include <iterator>
+#include <string>
+#include <vector>
 
+#include "checker/package_facts_check.h"
+#include "checker/package_folder_check.h"
 #include "checker/program_part.h"
+#include "checker/reader_comparison.h"
 #include "checker/setup_ini_check.h"
+#include "checker/unicode_text.h"
 #include "common/text_rules.h"
 #include "language/language_discovery.h"
 #include "language/language_table.h"
@@ -23,6 +28,7 @@ namespace boot {
 namespace {
 
 constexpr const char* kFolderFile = ".";
+constexpr std::size_t kBytesPerMiB = std::size_t{1} << 20;
 constexpr std::int32_t kGerman = 1031;
 constexpr std::int32_t kEnglish = 1033;
 constexpr std::int32_t kLastSectionNumber = 2147483647;
@@ -31,13 +37,14 @@ constexpr std::uint64_t kLargestExitCode = 0xFFFFFFFFu;       // written unsigne
 constexpr std::uint64_t kLargestNegativeCode = 0x80000000u;    // written negative
 
 struct Walk {
-    Platform& platform;
+    CheckerPlatform& platform;
     DryRunRecord& record;
     ProfileText& text;
     Findings& findings;
     Plan& plan;
     TextBuffer iniPath;
     TextBuffer packageFile;  // the package relative to the folder, with forward slashes
+    std::vector<TransformFile> transforms;  // every *.mst of the package folder
 
     // Ends the plan at `stage` with the box the program would show.
     void End(Plan::Stage stage, const char* message)
@@ -48,17 +55,6 @@ struct Walk {
 
     std::uint32_t Line(const char* section, const char* key) const { return KeyLine(text, section, key); }
 };
-
-// A relative Windows path as the finding's file: forward slashes.
-void AsFindingFile(const char* path, TextBuffer& file)
-{
-    file.Assign(path);
-    for (char* p = file.Data(); *p != '\0'; ++p) {
-        if (*p == '\\') {
-            *p = '/';
-        }
-    }
-}
 
 bool LocateSetupIni(Walk& walk)
 {
@@ -90,13 +86,48 @@ bool LocateSetupIni(Walk& walk)
     return true;
 }
 
-void CheckSetupIniFile(Walk& walk)
+const char* DescribeUnreadable(EntryKind kind)
 {
-    if (!walk.text.Load(walk.platform, walk.iniPath.Get())) {
-        walk.findings.Report(kSetupIniFile, 0, Severity::warning, "no-setup-ini",
-                             "there is no Setup.ini: every default applies (PSetup.exe if it is there, no "
-                             "prerequisites, the first *.msi, transforms beside it)");
-        return;
+    switch (kind) {
+    case EntryKind::folder:
+        return "a folder";
+    case EntryKind::other:
+        return "no file (a device or a pipe)";
+    case EntryKind::missing:
+    case EntryKind::file:
+        break;
+    }
+    return "a file that cannot be opened for reading";
+}
+
+// False when the check cannot go on.
+bool CheckSetupIniFile(Walk& walk)
+{
+    switch (walk.text.Load(walk.platform, walk.iniPath.Get())) {
+    case ProfileLoad::read:
+        break;
+    case ProfileLoad::notOpened: {
+        const EntryKind kind = walk.platform.KindOf(walk.iniPath.Get());
+        if (kind == EntryKind::missing) {
+            walk.findings.Report(kSetupIniFile, 0, Severity::warning, "no-setup-ini",
+                                 "there is no Setup.ini: every default applies (PSetup.exe if it is there, no "
+                                 "prerequisites, the first *.msi, transforms beside it)");
+        } else {
+            walk.findings.Report(kSetupIniFile, 0, Severity::error, "setup-ini-unreadable",
+                                 "Setup.ini is %s: the setup reads every value of it as empty and silently uses "
+                                 "every default",
+                                 DescribeUnreadable(kind));
+        }
+        return true;
+    }
+    case ProfileLoad::tooLarge:
+        walk.findings.Report(kSetupIniFile, 0, Severity::error, "setup-ini-unreadable",
+                             "Setup.ini holds more than %u MiB of text, more than the checker reads: the check "
+                             "stops here",
+                             static_cast<unsigned>(kProfileTextLimit / kBytesPerMiB));
+        walk.plan.checkStopped.Assign("Setup.ini is too large to check");
+        walk.End(Plan::Stage::start, "");
+        return false;
     }
     if (walk.text.Encoding() == ProfileEncoding::utf8WithMark) {
         walk.findings.Report(kSetupIniFile, 1, Severity::error, "utf8-bom",
@@ -105,7 +136,10 @@ void CheckSetupIniFile(Walk& walk)
                              kMessageUtf8ByteOrderMark);
         walk.End(Plan::Stage::start, kMessageUtf8ByteOrderMark);
     }
+    walk.plan.setupIniIsUtf8 = walk.text.Encoding() == ProfileEncoding::ansi &&
+                               IsUtf8BeyondAscii(walk.text.Text(), walk.text.TextLength());
     CheckSetupIniText(walk.text, walk.findings);
+    return true;
 }
 
 // Findings about the program part of a command line the platform's search finds.
@@ -116,7 +150,22 @@ void CheckProgramPart(Walk& walk, const char* section, const char* key, const ch
     ProgramPart part;
     FindProgramPart(walk.platform, walk.plan.folder, commandLine, part);
     const std::uint32_t line = walk.Line(section, key);
-    if (!part.quoted && part.holdsBlank) {
+    const std::string written = WrittenValue(walk.text, section, key);
+    if (IsQuoted(written)) {
+        // The outer pair goes. That changes the command only where it leaves quotes inside
+        // that no longer pair up, or a program path with blanks unquoted; the form that
+        // works keeps one more pair.
+        const bool quotesLeft = written.find(written.front(), 1) != written.size() - 1;
+        if (quotesLeft || (!part.quoted && part.holdsBlank)) {
+            const std::string works =
+                quotesLeft ? '"' + written + '"' : std::string("\"\"") + commandLine + "\"\"";
+            walk.findings.Report(kSetupIniFile, line, Severity::warning, "quotes-stripped",
+                                 "%s=%s is read without its outer quotes, as %s%s; write %s=%s",
+                                 key, written.c_str(), commandLine,
+                                 quotesLeft ? "" : ", whose program path holds a blank and is no longer quoted",
+                                 key, works.c_str());
+        }
+    } else if (!part.quoted && part.holdsBlank) {
         walk.findings.Report(kSetupIniFile, line, Severity::warning, "unquoted-blanks",
                              "the program %s holds a blank and is not quoted: Windows first tries the name up to "
                              "the first blank; write \"%s\"",
@@ -241,6 +290,13 @@ void CheckStepValues(Walk& walk, const char* section, const PrerequisiteStep& st
         walk.findings.Report(kSetupIniFile, walk.Line(section, key), Severity::warning, "check-without-key",
                              "%s without CheckKey: there is no registry check, it always passes", key);
     }
+    if (step.checkKey.IsEmpty() && !step.doExecuteIfCheckIs) {
+        walk.findings.Report(kSetupIniFile, walk.Line(section, "Execute"), Severity::warning, "never-runs",
+                             "[%s] never runs: without CheckKey the check passes, and the program runs only when it "
+                             "fails (DoExecuteIfCheckIs is not TRUE); add the CheckKey, or DoExecuteIfCheckIs=TRUE "
+                             "to run it always",
+                             section);
+    }
     CheckProgramPart(walk, section, "Execute", step.execute.Get(),
                      "the setup ends with -1000 when the program is to run (unless ExecuteOkIfResultIs is -1000)");
 }
@@ -249,7 +305,9 @@ void CheckStepValues(Walk& walk, const char* section, const PrerequisiteStep& st
 void CheckChainEnd(Walk& walk, const char* section)
 {
     const std::int32_t header = walk.text.FindSection(section);
-    if (header < 0) {
+    // An Execute the text holds and the platform did not read is the readers' difference
+    // (CompareReaders), not a section without one.
+    if (header < 0 || walk.text.ReadValue(section, "Execute").length > 0) {
         return;
     }
     for (std::size_t i = static_cast<std::size_t>(header) + 1; i < walk.text.LineCount(); ++i) {
@@ -379,6 +437,9 @@ bool LocateThePackage(Walk& walk)
         walk.End(Plan::Stage::package, kMessageOpenDatabase);
         return false;
     }
+    if (msiPath.IsEmpty()) {
+        CheckPackageChoice(walk.platform, plan, walk.findings);
+    }
     const Location languages = LocateLanguagesDirectory(walk.platform, walk.iniPath, plan.folder, plan.languagesDirectory);
     if (languages == Location::unusableSetting) {
         ReportUnusableValue(walk, kStartSection, "LanguagesDir");
@@ -396,6 +457,9 @@ bool LocateThePackage(Walk& walk)
         walk.End(Plan::Stage::package, kMessagePathTooLong);
         return false;
     }
+    TextBuffer setting;
+    ReadSetupValue(walk.platform, walk.iniPath, kStartSection, "LanguagesDir", setting);
+    CheckLanguagesFolder(walk.platform, setting, walk.Line(kStartSection, "LanguagesDir"), plan, walk.findings);
     return true;
 }
 
@@ -453,32 +517,6 @@ bool InspectThePackage(Walk& walk)
     return true;
 }
 
-bool NameEndsWithTransformExtension(const char* name)
-{
-    const std::size_t length = TextLength(name);
-    return length >= 4 && SameTextIgnoringCase(name + length - 4, kTransformExtension);
-}
-
-// A transform the program applies: the other language's, and the documentation transform.
-bool IsAppliedTransform(const char* name, std::int32_t productLanguage)
-{
-    TextBuffer own;
-    own.Format("%d%s", static_cast<int>(productLanguage), kTransformExtension);
-    TextBuffer documentation;
-    documentation.Format("%s%s", kDocumentationTransformName, kTransformExtension);
-    if (SameTextIgnoringCase(name, documentation.Get())) {
-        return true;
-    }
-    for (const std::int32_t language : {kGerman, kEnglish}) {
-        TextBuffer transform;
-        transform.Format("%d%s", static_cast<int>(language), kTransformExtension);
-        if (SameTextIgnoringCase(name, transform.Get())) {
-            return !SameTextIgnoringCase(name, own.Get());
-        }
-    }
-    return false;
-}
-
 void CheckTransforms(Walk& walk)
 {
     TextBuffer pattern;
@@ -487,8 +525,9 @@ void CheckTransforms(Walk& walk)
     }
     TextBuffer setting;
     ReadSetupValue(walk.platform, walk.iniPath, kStartSection, "LanguagesDir", setting);
+    CheckTransformPlaces(walk.platform, walk.transforms, setting, walk.plan, walk.findings);
     TextBuffer prefix;
-    if (!setting.IsEmpty() && !TextEquals(setting.Get(), ".")) {
+    if (!setting.IsEmpty() && !TextEquals(setting.Get(), kDefaultLanguagesDir)) {
         AsFindingFile(setting.Get(), prefix);
         prefix.Append("/");
     }
@@ -542,21 +581,32 @@ void ComposeCommands(Walk& walk)
     }
 }
 
-}  // namespace
-
-void CheckFolder(Platform& platform, DryRunRecord& record, ProfileText& text, Findings& findings, Plan& plan)
+// The program's steps, each as far as the one before lets the run go on.
+void WalkThroughTheRun(Walk& walk)
 {
-    Walk walk{platform, record, text, findings, plan, TextBuffer(), TextBuffer()};
-    if (!LocateSetupIni(walk)) {
-        return;
-    }
-    CheckSetupIniFile(walk);
     if (!PlanPreSetupProgram(walk) || !PlanPrerequisites(walk) || !LocateThePackage(walk) ||
         !InspectThePackage(walk)) {
         return;
     }
+    CheckPackageFacts(walk.platform, walk.packageFile.Get(), walk.plan, walk.findings);
     CheckTransforms(walk);
     ComposeCommands(walk);
+}
+
+}  // namespace
+
+void CheckFolder(CheckerPlatform& platform, DryRunRecord& record, ProfileText& text, Findings& findings, Plan& plan)
+{
+    Walk walk{platform, record, text, findings, plan, TextBuffer(), TextBuffer(), {}};
+    if (!LocateSetupIni(walk)) {
+        return;
+    }
+    WalkPackageFolder(platform, plan.folder, findings, walk.transforms);
+    if (!CheckSetupIniFile(walk)) {
+        return;
+    }
+    WalkThroughTheRun(walk);
+    CompareReaders(platform, walk.iniPath, text, plan, findings);
 }
 
 }  // namespace boot

@@ -3,16 +3,16 @@
 // on a platform that starts and shows nothing. What the program would do goes into the
 // plan; what it would do otherwise than written, into the findings.
 
+#include "checker/checker_platform.h"
 #include "checker/dry_run.h"
 #include "checker/findings.h"
 #include "checker/plan.h"
 #include "checker/profile_text.h"
-#include "platform/platform.h"
 
 namespace boot {
 
 // The folder is the platform's current directory. `plan.machineKnown` says whether the
 // platform can answer for the machine (its registry and installed products).
-void CheckFolder(Platform& platform, DryRunRecord& record, ProfileText& text, Findings& findings, Plan& plan);
+void CheckFolder(CheckerPlatform& platform, DryRunRecord& record, ProfileText& text, Findings& findings, Plan& plan);
 
 }  // namespace boot

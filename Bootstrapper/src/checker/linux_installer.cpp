@@ -240,6 +240,46 @@ std::uint32_t LinuxPlatform::MsiGetProductInfoA(const char* product, const char*
     return kErrorUnknownProduct;  // nothing is installed here
 }
 
+bool LinuxPlatform::ReadSummaryText(const char* path, std::uint32_t property, std::string& value)
+{
+    value.clear();
+    char utf8[kPathCapacity] = {};
+    char linuxPath[kPathCapacity] = {};
+    if (path == nullptr || !Utf8FromAnsi(path, utf8, sizeof utf8) ||
+        !WindowsPathToLinux(utf8, linuxPath, sizeof linuxPath) || KindOf(path) != EntryKind::file) {
+        return false;
+    }
+    QuietLibmsi();
+    GError* error = nullptr;
+    LibmsiDatabase* database = libmsi_database_new(linuxPath, LIBMSI_DB_FLAGS_READONLY, nullptr, &error);
+    g_clear_error(&error);
+    if (database == nullptr) {
+        return false;
+    }
+    LibmsiSummaryInfo* summary = libmsi_summary_info_new(database, 0, &error);
+    g_clear_error(&error);
+    const auto id = static_cast<LibmsiProperty>(property);
+    if (summary != nullptr &&
+        libmsi_summary_info_get_property_type(summary, id, &error) == LIBMSI_PROPERTY_TYPE_STRING) {
+        g_clear_error(&error);
+        const gchar* text = libmsi_summary_info_get_string(summary, id, &error);
+        // libmsi's text is UTF-8; the ANSI call would hand it over in code page 1252.
+        for (std::size_t position = 0; text != nullptr && text[position] != '\0';) {
+            unsigned char byte = '?';
+            if (!EncodeCodePage1252(DecodeUtf8(text, position), byte)) {
+                byte = '?';
+            }
+            value += static_cast<char>(byte);
+        }
+    }
+    g_clear_error(&error);
+    if (summary != nullptr) {
+        g_object_unref(summary);
+    }
+    g_object_unref(database);
+    return summary != nullptr;
+}
+
 std::uint32_t LinuxPlatform::MsiCloseHandle(MsiHandle handle)
 {
     if (handle == 0 || handle > kMsiSlots || msiObjects_[handle - 1].kind == MsiKind::none) {

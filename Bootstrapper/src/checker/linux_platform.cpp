@@ -5,11 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
+#include "checker/name_case.h"
 #include "checker/unicode_text.h"
 #include "checker/windows_path.h"
 #include "common/code_page_1252.h"
@@ -75,46 +78,18 @@ bool IsDotEntry(const char* name)
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-// Appends "/" and the entry of the folder `path` (its first `used` bytes) that `component`
-// names: the entry of exactly that name, or else the first in byte order that differs
-// from it in ASCII letter case only.
-bool AppendComponent(char* path, std::size_t capacity, std::size_t& used, const char* component, std::size_t length)
+EntryKind KindOfLinuxPath(const char* path)
 {
-    char name[NAME_MAX + 1] = {};
-    if (length >= sizeof name) {
-        return false;
-    }
-    for (std::size_t i = 0; i < length; ++i) {
-        name[i] = component[i];
-    }
-    if (!FormatText(path + used, capacity - used, "/%s", name)) {
-        return false;
-    }
     struct stat info {};
-    if (stat(path, &info) == 0) {
-        used += length + 1;
-        return true;
+    if (stat(path, &info) != 0) {
+        return EntryKind::missing;
     }
-    path[used] = '\0';
-    DIR* directory = opendir(used == 0 ? "/" : path);
-    if (directory == nullptr) {
-        return false;
+    if (S_ISREG(info.st_mode)) {
+        return EntryKind::file;
     }
-    char found[NAME_MAX + 1] = {};
-    for (const dirent* entry = readdir(directory); entry != nullptr; entry = readdir(directory)) {
-        if (SameTextIgnoringCase(component, length, entry->d_name) &&
-            (found[0] == '\0' || std::strcmp(entry->d_name, found) < 0)) {
-            FormatText(found, sizeof found, "%s", entry->d_name);
-        }
-    }
-    closedir(directory);
-    if (found[0] == '\0' || !FormatText(path + used, capacity - used, "/%s", found)) {
-        path[used] = '\0';
-        return false;
-    }
-    used += TextLength(path + used);
-    return true;
+    return S_ISDIR(info.st_mode) ? EntryKind::folder : EntryKind::other;
 }
+
 
 }  // namespace
 
@@ -168,7 +143,7 @@ bool LinuxPlatform::FullPath(const char* utf8Path, char* full, std::size_t capac
     return folderName_[0] != '\0' && FullWindowsPath(utf8Path, folderName_, full, capacity);
 }
 
-bool LinuxPlatform::WindowsPathToLinux(const char* windowsPath, char* linuxPath, std::size_t capacity) const
+bool LinuxPlatform::WindowsPathToLinux(const char* windowsPath, char* linuxPath, std::size_t capacity)
 {
     char full[kPathCapacity] = {};
     if (!FullPath(windowsPath, full, sizeof full) || (full[0] != 'Z' && full[0] != 'z') || full[2] != '\\') {
@@ -192,14 +167,78 @@ bool LinuxPlatform::WindowsPathToLinux(const char* windowsPath, char* linuxPath,
     return used > 0 || FormatText(linuxPath, capacity, "/");
 }
 
+// Appends "/" and the entry of the folder `path` (its first `used` bytes) that `component`
+// names: the entry of exactly that name, or else the first in NTFS's order that Windows
+// takes for the same name.
+bool LinuxPlatform::AppendComponent(char* path, std::size_t capacity, std::size_t& used, const char* component,
+                                    std::size_t length)
+{
+    const std::string name(component, length);
+    if (length > NAME_MAX || !FormatText(path + used, capacity - used, "/%s", name.c_str())) {
+        path[used] = '\0';
+        return false;
+    }
+    struct stat info {};
+    if (stat(path, &info) == 0) {
+        used += length + 1;
+        return true;
+    }
+    path[used] = '\0';
+    const Listing* listing = ListingOf(used == 0 ? "/" : path);
+    if (listing == nullptr) {
+        return false;
+    }
+    const auto found = listing->byName.find(UpperCaseName(Utf16FromUtf8(name)));
+    if (found == listing->byName.end() ||
+        !FormatText(path + used, capacity - used, "/%s", listing->entries[found->second.front()].name.c_str())) {
+        path[used] = '\0';
+        return false;
+    }
+    used += TextLength(path + used);
+    return true;
+}
+
+// The folder read once: later questions about it are answered from what was read.
+const LinuxPlatform::Listing* LinuxPlatform::ListingOf(const std::string& linuxFolder)
+{
+    const auto known = listings_.find(linuxFolder);
+    if (known != listings_.end()) {
+        return known->second.get();
+    }
+    DIR* directory = opendir(linuxFolder.c_str());
+    if (directory == nullptr) {
+        return nullptr;
+    }
+    auto listing = std::make_unique<Listing>();
+    const std::string prefix = linuxFolder == "/" ? linuxFolder : linuxFolder + "/";
+    for (const dirent* entry = readdir(directory); entry != nullptr; entry = readdir(directory)) {
+        if (IsDotEntry(entry->d_name)) {
+            continue;
+        }
+        ListedEntry listed;
+        listed.name = entry->d_name;
+        listed.wide = Utf16FromUtf8(listed.name);
+        const std::string path = prefix + listed.name;
+        listed.kind = KindOfLinuxPath(path.c_str());
+        struct stat info {};
+        listed.throughLink = lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+        listing->entries.push_back(std::move(listed));
+    }
+    closedir(directory);
+    std::sort(listing->entries.begin(), listing->entries.end(),
+              [](const ListedEntry& a, const ListedEntry& b) { return ComesFirstOnNtfs(a.wide, b.wide); });
+    for (std::size_t i = 0; i < listing->entries.size(); ++i) {
+        listing->byName[UpperCaseName(listing->entries[i].wide)].push_back(i);
+    }
+    return listings_.emplace(linuxFolder, std::move(listing)).first->second.get();
+}
+
 void LinuxPlatform::CloseEverything()
 {
-    for (Search& search : searches_) {
-        if (search.directory != nullptr) {
-            closedir(static_cast<DIR*>(search.directory));
-            search.directory = nullptr;
-        }
-    }
+    std::fill(std::begin(searches_), std::end(searches_), Search{});
+    listings_.clear();
+    profilePath_.clear();
+    profileRead_ = false;
     for (OpenFile& file : files_) {
         if (file.descriptor >= 0) {
             ::close(file.descriptor);
@@ -343,56 +382,53 @@ std::uint32_t LinuxPlatform::GetPrivateProfileStringW(const WideChar* section, c
                                                       static_cast<std::int32_t>(ansi.Capacity()), nullptr,
                                                       nullptr) > 0;
     };
-    if (!narrow(section, sectionName) || !narrow(key, keyName) || !narrow(defaultText, defaultValue) ||
-        !narrow(fileName, file)) {
+    if (section == nullptr || key == nullptr || fileName == nullptr || !narrow(section, sectionName) ||
+        !narrow(key, keyName) || !narrow(defaultText, defaultValue) || !narrow(fileName, file)) {
+        // Lists of names: the program always names the section and the key.
         buffer[0] = 0;
         return 0;
     }
-    static FixedText<4 * kTextBufferSize> value;
-    const std::uint32_t length = ReadProfileString(
-        section != nullptr ? sectionName.Get() : nullptr, key != nullptr ? keyName.Get() : nullptr,
-        defaultText != nullptr ? defaultValue.Get() : nullptr, value.Data(),
-        static_cast<std::uint32_t>(value.Capacity()), fileName != nullptr ? file.Get() : nullptr);
-    // Cut silently to the capacity less one, as Windows does.
-    const std::uint32_t copied = length < capacity ? length : capacity - 1;
-    for (std::uint32_t i = 0; i < copied; ++i) {
-        buffer[i] = static_cast<WideChar>(DecodeCodePage1252(static_cast<unsigned char>(value.Get()[i])));
-    }
-    buffer[copied] = 0;
-    return copied;
-}
-
-std::uint32_t LinuxPlatform::ReadProfileString(const char* section, const char* key, const char* defaultText,
-                                               char* buffer, std::uint32_t capacity, const char* fileName)
-{
-    if (buffer == nullptr || capacity == 0) {
-        return 0;
-    }
-    if (section == nullptr || key == nullptr || fileName == nullptr) {
-        // Lists of names: the program always names the section and the key.
-        buffer[0] = '\0';
-        return 0;
-    }
-    const char* text = defaultText != nullptr ? defaultText : "";
-    std::size_t length = TextLength(text);
+    const char* text = defaultValue.Get();
+    std::size_t length = defaultValue.Length();
     // Windows drops the default's trailing blanks.
     while (length > 0 && text[length - 1] == ' ') {
         --length;
     }
-    // A name without a folder is looked for in the Windows directory, which is not here.
-    const bool inFolder = std::strchr(fileName, '\\') != nullptr || std::strchr(fileName, '/') != nullptr;
-    if (inFolder && profile_.Load(*this, fileName) && profile_.FindKey(section, key) >= 0) {
-        const TextSpan value = profile_.ReadValue(section, key);
+    TextSpan value;
+    const bool found = FindProfileValue(sectionName.Get(), keyName.Get(), file.Get(), value);
+    if (found) {
         text = profile_.Text() + value.start;
         length = value.length;
     }
-    // Cut silently to the capacity less one.
+    // Cut silently to the capacity less one. A character of a UTF-16 file that code page
+    // 1252 lacks is handed over as one it has no form for either, as Windows hands it over
+    // in UTF-16: the program refuses such a value.
     const std::size_t copied = length < capacity ? length : capacity - 1;
     for (std::size_t i = 0; i < copied; ++i) {
-        buffer[i] = text[i];
+        const bool exact = !found || profile_.IsExactAt(value.start + static_cast<std::uint32_t>(i));
+        buffer[i] = exact ? static_cast<WideChar>(DecodeCodePage1252(static_cast<unsigned char>(text[i])))
+                          : static_cast<WideChar>(kReplacementCharacter);
     }
-    buffer[copied] = '\0';
+    buffer[copied] = 0;
     return static_cast<std::uint32_t>(copied);
+}
+
+bool LinuxPlatform::FindProfileValue(const char* section, const char* key, const char* fileName, TextSpan& value)
+{
+    // A name without a folder is looked for in the Windows directory, which is not here.
+    const bool inFolder = std::strchr(fileName, '\\') != nullptr || std::strchr(fileName, '/') != nullptr;
+    if (!inFolder) {
+        return false;
+    }
+    if (profilePath_ != fileName) {
+        profilePath_ = fileName;
+        profileRead_ = profile_.Load(*this, fileName) == ProfileLoad::read;
+    }
+    if (!profileRead_ || profile_.FindKey(section, key) < 0) {
+        return false;
+    }
+    value = profile_.ReadValue(section, key);
+    return true;
 }
 
 bool LinuxPlatform::CreateProcessA(const CreateProcessArgs& args, ProcessInfo* /*info*/)
@@ -436,27 +472,41 @@ Handle LinuxPlatform::StartSearch(const char* utf8Pattern, char* first, std::siz
     // The last component is the pattern; the folder keeps its backslash, so that "Z:\"
     // stays the root.
     char* separator = std::strrchr(directory, '\\');
-    char* pattern = separator != nullptr ? separator + 1 : directory;
+    char* patternStart = separator != nullptr ? separator + 1 : directory;
     std::size_t slot = 0;
-    while (slot < kSearchSlots && searches_[slot].directory != nullptr) {
+    while (slot < kSearchSlots && searches_[slot].open) {
         ++slot;
     }
-    if (*pattern == '\0' || slot == kSearchSlots) {
+    if (*patternStart == '\0' || slot == kSearchSlots) {
+        return kInvalidHandle;
+    }
+    const std::string pattern = patternStart;
+    *patternStart = '\0';
+    char linuxDirectory[kPathCapacity] = {};
+    const Listing* listing =
+        WindowsPathToLinux(directory, linuxDirectory, sizeof linuxDirectory) ? ListingOf(linuxDirectory) : nullptr;
+    if (listing == nullptr) {
         return kInvalidHandle;
     }
     Search& search = searches_[slot];
-    if (!FormatText(search.pattern, sizeof search.pattern, "%s", pattern)) {
-        return kInvalidHandle;
+    search = Search{};
+    if (HasWildcards(pattern.c_str())) {
+        for (const ListedEntry& entry : listing->entries) {
+            if (MatchesWildcards(pattern.c_str(), entry.name.c_str())) {
+                search.names.push_back(entry.name);
+            }
+        }
+    } else {
+        const auto found = listing->byName.find(UpperCaseName(Utf16FromUtf8(pattern)));
+        if (found != listing->byName.end()) {
+            for (const std::size_t index : found->second) {
+                search.names.push_back(listing->entries[index].name);
+            }
+        }
     }
-    *pattern = '\0';
-    char linuxDirectory[kPathCapacity] = {};
-    if (!WindowsPathToLinux(directory, linuxDirectory, sizeof linuxDirectory)) {
-        return kInvalidHandle;
-    }
-    search.directory = opendir(linuxDirectory);
-    search.last[0] = '\0';
-    if (search.directory == nullptr || !NextMatch(search, first, capacity)) {
-        FindClose(kSearchHandleBase + slot);
+    search.open = true;
+    if (!NextMatch(search, first, capacity)) {
+        search = Search{};
         return kInvalidHandle;
     }
     return kSearchHandleBase + slot;
@@ -464,26 +514,16 @@ Handle LinuxPlatform::StartSearch(const char* utf8Pattern, char* first, std::siz
 
 bool LinuxPlatform::NextMatch(Search& search, char* name, std::size_t capacity)
 {
-    auto* directory = static_cast<DIR*>(search.directory);
-    rewinddir(directory);
-    char next[kNameCapacity] = {};
-    for (const dirent* entry = readdir(directory); entry != nullptr; entry = readdir(directory)) {
-        const char* candidate = entry->d_name;
-        if (IsDotEntry(candidate) || !MatchesWildcards(search.pattern, candidate) ||
-            (search.last[0] != '\0' && std::strcmp(candidate, search.last) <= 0) ||
-            (next[0] != '\0' && std::strcmp(candidate, next) >= 0)) {
-            continue;
-        }
-        FormatText(next, sizeof next, "%s", candidate);
+    if (search.next == search.names.size()) {
+        return false;
     }
-    return next[0] != '\0' && FormatText(search.last, sizeof search.last, "%s", next) &&
-           FormatText(name, capacity, "%s", next);
+    return FormatText(name, capacity, "%s", search.names[search.next++].c_str());
 }
 
 LinuxPlatform::Search* LinuxPlatform::FindSearch(Handle search)
 {
     const Handle slot = search - kSearchHandleBase;
-    if (search < kSearchHandleBase || slot >= kSearchSlots || searches_[slot].directory == nullptr) {
+    if (search < kSearchHandleBase || slot >= kSearchSlots || !searches_[slot].open) {
         return nullptr;
     }
     return &searches_[slot];
@@ -545,8 +585,38 @@ bool LinuxPlatform::FindClose(Handle search)
     if (found == nullptr) {
         return false;
     }
-    closedir(static_cast<DIR*>(found->directory));
-    found->directory = nullptr;
+    *found = Search{};
+    return true;
+}
+
+EntryKind LinuxPlatform::KindOf(const char* path)
+{
+    char utf8[kPathCapacity] = {};
+    char linuxPath[kPathCapacity] = {};
+    if (path == nullptr || !Utf8FromAnsi(path, utf8, sizeof utf8) ||
+        !WindowsPathToLinux(utf8, linuxPath, sizeof linuxPath)) {
+        return EntryKind::missing;
+    }
+    return KindOfLinuxPath(linuxPath);
+}
+
+bool LinuxPlatform::ListFolder(const std::u16string& path, std::vector<FolderEntry>& entries)
+{
+    entries.clear();
+    char linuxPath[kPathCapacity] = {};
+    const Listing* listing = WindowsPathToLinux(Utf8FromUtf16(path).c_str(), linuxPath, sizeof linuxPath)
+                                 ? ListingOf(linuxPath)
+                                 : nullptr;
+    if (listing == nullptr) {
+        return false;
+    }
+    for (const ListedEntry& listed : listing->entries) {
+        FolderEntry entry;
+        entry.name = listed.wide;
+        entry.kind = listed.kind;
+        entry.throughLink = listed.throughLink;
+        entries.push_back(std::move(entry));
+    }
     return true;
 }
 

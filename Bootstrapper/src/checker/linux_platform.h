@@ -5,9 +5,13 @@
 //
 // - The folder is the current directory and the folder of Bootstrapper.exe. Windows
 //   paths name it as Wine does: "Z:" and the absolute Linux path with backslashes. Names
-//   are matched without regard to ASCII letter case, as on Windows; wildcards "*" and "?"
-//   in the last component only. The ANSI code page is 1252; Linux names are UTF-8.
-// - Setup.ini is read by Windows' profile rules (ProfileText).
+//   are matched without regard to letter case, as on Windows (name_case.h), an exact
+//   name first; wildcards "*" and "?" in the last component only. A directory search
+//   hands its entries back in NTFS's order. The ANSI code page is 1252; Linux names are
+//   UTF-8.
+// - Each folder is read once and kept, and so is Setup.ini, read by Windows' profile
+//   rules (ProfileText): nothing in a package folder changes while it is checked, and
+//   the program asks for the same folder and file again and again.
 // - The package is read with libmsi, a real Windows Installer database reader.
 // - The machine is unknown: no registry key exists, no product is installed
 //   (ERROR_UNKNOWN_PRODUCT), the thread locale is English (United States), the system
@@ -15,15 +19,19 @@
 // - A program start, a box or the dialog is written down in `record` and answered as if
 //   the program could not be started (false), the box with OK, the dialog with Cancel.
 
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "checker/checker_platform.h"
 #include "checker/dry_run.h"
 #include "checker/profile_text.h"
-#include "platform/platform.h"
 
 namespace boot {
 
-class LinuxPlatform final : public Platform {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
+class LinuxPlatform final : public CheckerPlatform {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:
-    // Large, as it holds a ProfileText: keep it in static storage, not on the stack.
     LinuxPlatform() = default;
     // Closes what the program left open: files, searches, packages.
     ~LinuxPlatform();
@@ -94,6 +102,11 @@ public:
                                      std::uint32_t* length) override;
     std::uint32_t MsiCloseHandle(MsiHandle handle) override;
 
+    // ---- FolderEntries, InstallerFiles ----
+    EntryKind KindOf(const char* path) override;
+    bool ListFolder(const std::u16string& path, std::vector<FolderEntry>& entries) override;
+    bool ReadSummaryText(const char* path, std::uint32_t property, std::string& value) override;
+
 private:
     static constexpr std::size_t kPathCapacity = 4096;  // PATH_MAX: a Linux path, or a Windows one in UTF-8
     static constexpr std::size_t kNameCapacity = 256;   // NAME_MAX and its zero
@@ -103,12 +116,23 @@ private:
 
     enum class MsiKind : std::uint8_t { none, database, view, record };
 
-    // A directory search hands back the matching entries in byte order of their names,
-    // each one after `last`.
+    struct ListedEntry {
+        std::string name;  // UTF-8, as Linux has it
+        std::u16string wide;
+        EntryKind kind = EntryKind::missing;
+        bool throughLink = false;
+    };
+    // A folder as read once: its entries in NTFS's order, and where each upper-cased
+    // name stands in it.
+    struct Listing {
+        std::vector<ListedEntry> entries;
+        std::unordered_map<std::u16string, std::vector<std::size_t>> byName;
+    };
+    // A directory search hands back the names it matched, one after the other.
     struct Search {
-        void* directory = nullptr;  // DIR*; null when the slot is free
-        char pattern[kNameCapacity] = {};
-        char last[kNameCapacity] = {};
+        bool open = false;
+        std::vector<std::string> names;
+        std::size_t next = 0;
     };
     struct OpenFile {
         int descriptor = -1;  // -1 when the slot is free
@@ -118,11 +142,14 @@ private:
         MsiKind kind = MsiKind::none;
     };
 
-    // The profile reader in code page 1252, as GetPrivateProfileStringA would answer.
-    std::uint32_t ReadProfileString(const char* section, const char* key, const char* defaultText, char* buffer,
-                                    std::uint32_t capacity, const char* fileName);
-    bool WindowsPathToLinux(const char* windowsPath, char* linuxPath, std::size_t capacity) const;
+    // The value of `key` in `section` of the profile file, as the checker's reader reads
+    // it (the file is read once and kept); false when the file, section or key is missing.
+    bool FindProfileValue(const char* section, const char* key, const char* fileName, TextSpan& value);
+    bool WindowsPathToLinux(const char* windowsPath, char* linuxPath, std::size_t capacity);
+    bool AppendComponent(char* path, std::size_t capacity, std::size_t& used, const char* component,
+                         std::size_t length);
     bool FullPath(const char* utf8Path, char* full, std::size_t capacity) const;
+    const Listing* ListingOf(const std::string& linuxFolder);
     Handle StartSearch(const char* utf8Pattern, char* first, std::size_t capacity);
     static bool NextMatch(Search& search, char* name, std::size_t capacity);
     Search* FindSearch(Handle search);
@@ -134,8 +161,11 @@ private:
     Search searches_[kSearchSlots] = {};
     OpenFile files_[kFileSlots] = {};
     MsiObject msiObjects_[kMsiSlots] = {};
-    // The profile reader's reading, made afresh for each value asked for.
+    std::unordered_map<std::string, std::unique_ptr<Listing>> listings_;  // by Linux path
+    // The profile file last read, and its reading.
+    std::string profilePath_;
     ProfileText profile_;
+    bool profileRead_ = false;
 };
 
 }  // namespace boot

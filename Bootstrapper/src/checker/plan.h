@@ -29,9 +29,12 @@ enum class PlannedLanguage { german, english };
 struct Plan {
     bool machineKnown = false;  // the registry and the installed products can be asked
     TextBuffer folder;
+    bool setupIniIsUtf8 = false;  // Setup.ini is UTF-8 text, which Windows reads as ANSI
 
     // Where the run ends before the installer runs: the box it shows, or empty.
     TextBuffer endMessage;
+    // Why the check ends where the program would go on, or empty.
+    TextBuffer checkStopped;
     // The step at which it ends: nothing after it is shown.
     enum class Stage { start, preSetup, prerequisites, package, languages, installer, done } endsAt = Stage::done;
 
@@ -42,8 +45,12 @@ struct Plan {
     PlannedPrerequisite prerequisites[kPlannedPrerequisites];
 
     TextBuffer packagePath;
+    std::uint32_t packagesFound = 0;  // without MsiPath: the packages the directory search finds
+    TextBuffer ntfsFirstPackage;      // when there are several, the one NTFS returns first
     TextBuffer languagesDirectory;
     PackageInfo package;
+    TextBuffer packageTemplate;       // the summary information's Template: "x64;1033"
+    bool is64BitPackage = false;
     LanguageState language;
     bool offered[2] = {false, false};  // German, English
 

@@ -40,6 +40,10 @@ bool EndsBefore(const Plan& plan, Plan::Stage stage) { return plan.endsAt <= sta
 
 void PrintEnd(Printer& out, const Plan& plan)
 {
+    if (!plan.checkStopped.IsEmpty()) {
+        out.Line("    The check stops here: %s.", plan.checkStopped.Get());
+        return;
+    }
     out.Line("    The setup ends here with the message \"%s\".", plan.endMessage.Get());
 }
 
@@ -115,7 +119,7 @@ bool RunsOnThisMachine(const PlannedPrerequisite& planned)
 void PrintPrerequisites(Printer& out, const Plan& plan)
 {
     out.Line("2. Prerequisites:");
-    if (plan.prerequisiteCount == 0) {
+    if (plan.prerequisiteCount == 0 && !EndsBefore(plan, Plan::Stage::prerequisites)) {
         out.Line("    none ([Prereq0] has no Execute)");
     }
     const std::size_t shown = plan.prerequisiteCount < kPlannedPrerequisites ? plan.prerequisiteCount
@@ -145,11 +149,20 @@ void PrintPackage(Printer& out, const Plan& plan)
 {
     const PackageInfo& info = plan.package;
     out.Line("3. Package: %s", plan.packagePath.Get());
+    if (plan.packagesFound > 1) {
+        out.Line("    (the first of %u packages that the directory search returns here; on NTFS that is %s, the "
+                 "first by name without regard to case; MsiPath settles it)",
+                 static_cast<unsigned>(plan.packagesFound), plan.ntfsFirstPackage.Get());
+    }
     if (EndsBefore(plan, Plan::Stage::package)) {
         return;
     }
     out.Line("    ProductCode %s, ProductVersion %s, ProductLanguage %d", info.productCode.Get(),
              info.productVersion.Get(), static_cast<int>(info.productLanguage));
+    if (plan.is64BitPackage) {
+        out.Line("    a 64-bit package (Template \"%s\"): it installs only on 64-bit Windows",
+                 plan.packageTemplate.Get());
+    }
     if (!plan.machineKnown) {
         out.Line("    installed version: not known here (asked of Windows Installer on the machine that runs "
                  "the setup)");
@@ -219,6 +232,9 @@ void PrintPlan(const Plan& plan, TextOutput& output)
     Printer out(output);
     out.Line("%s", "");
     out.Line("What Bootstrapper.exe will do in %s:", plan.folder.IsEmpty() ? "this folder" : plan.folder.Get());
+    if (plan.setupIniIsUtf8) {
+        out.Line("(Setup.ini is UTF-8 text: its values are shown as Windows reads them, in its ANSI code page)");
+    }
     // Each step in run order, and the stage after which the run would already have ended.
     const struct {
         Plan::Stage endsBefore;

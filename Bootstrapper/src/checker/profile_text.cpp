@@ -1,39 +1,49 @@
 #include "checker/profile_text.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "common/text_rules.h"
 
 namespace boot {
 
 namespace {
 
-constexpr std::size_t kReadChunk = 4096;  // even: a piece of a UTF-16 file holds whole units
+constexpr std::size_t kReadChunk = std::size_t{1} << 16;      // even: a piece of a UTF-16 file holds whole units
+constexpr std::size_t kConvertUnits = std::size_t{1} << 15;   // UTF-16 units converted at a time
+constexpr std::size_t kBytesPerUnit = 3;                      // the most an ANSI code page (UTF-8) needs
 constexpr std::uint8_t kUtf16Mark[2] = {0xFF, 0xFE};
 constexpr std::uint8_t kUtf8Mark[3] = {0xEF, 0xBB, 0xBF};
 constexpr unsigned kBitsPerByte = 8;
 constexpr WideChar kHighSurrogateFirst = 0xD800;
 constexpr WideChar kLowSurrogateFirst = 0xDC00;
+constexpr WideChar kLowSurrogateLast = 0xDFFF;
+constexpr char kSectionKeySeparator = '\n';  // never part of a name
 
-bool IsBlank(char c)
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v'; }
+
+// Characters some readers take as blanks and of which it is not known whether Windows'
+// profile reader does: form feed, the separators 1C to 1F, the end-of-file character
+// 1A, and the no-break space A0 of code page 1252.
+bool IsDoubtfulBlank(char c)
 {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == '\x1a';
+    constexpr unsigned char kEndOfFile = 0x1A;
+    constexpr unsigned char kFirstSeparator = 0x1C;  // file, group, record and unit separators
+    constexpr unsigned char kLastSeparator = 0x1F;
+    constexpr unsigned char kNoBreakSpace = 0xA0;
+    const auto byte = static_cast<unsigned char>(c);
+    return byte == '\f' || byte == kEndOfFile || (byte >= kFirstSeparator && byte <= kLastSeparator) ||
+           byte == kNoBreakSpace;
 }
 
 bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
 
-
 bool IsHighSurrogate(WideChar unit) { return unit >= kHighSurrogateFirst && unit < kLowSurrogateFirst; }
+bool IsLowSurrogate(WideChar unit) { return unit >= kLowSurrogateFirst && unit <= kLowSurrogateLast; }
 
 bool StartsWith(const std::uint8_t* bytes, std::size_t size, const std::uint8_t* mark, std::size_t markSize)
 {
-    if (size < markSize) {
-        return false;
-    }
-    for (std::size_t i = 0; i < markSize; ++i) {
-        if (bytes[i] != mark[i]) {
-            return false;
-        }
-    }
-    return true;
+    return size >= markSize && std::equal(mark, mark + markSize, bytes);
 }
 
 TextSpan MakeSpan(std::size_t begin, std::size_t end)
@@ -43,6 +53,15 @@ TextSpan MakeSpan(std::size_t begin, std::size_t end)
     span.length = static_cast<std::uint32_t>(end - begin);
     return span;
 }
+
+std::string LowerName(const char* text, std::size_t length)
+{
+    std::string name(text, length);
+    std::transform(name.begin(), name.end(), name.begin(), LowerAscii);
+    return name;
+}
+
+std::string LowerName(const char* text) { return LowerName(text, std::strlen(text)); }
 
 // Fills `buffer` as far as the file goes; ReadFile may hand back less than asked.
 std::size_t ReadPiece(Platform& platform, Handle file, std::uint8_t* buffer, std::size_t size)
@@ -61,8 +80,6 @@ std::size_t ReadPiece(Platform& platform, Handle file, std::uint8_t* buffer, std
 
 }  // namespace
 
-ProfileText::ProfileText() = default;
-
 TextSpan WithoutOuterQuotes(const char* text, TextSpan span)
 {
     if (span.length < 2) {
@@ -77,45 +94,62 @@ TextSpan WithoutOuterQuotes(const char* text, TextSpan span)
     return span;
 }
 
-bool ProfileText::Load(Platform& platform, const char* path)
+std::string SpanText(const ProfileText& text, TextSpan span)
+{
+    return std::string(text.Text() + span.start, span.length);
+}
+
+ProfileLoad ProfileText::Load(Platform& platform, const char* path)
 {
     Begin();
     const Handle file = platform.CreateFileA(path, kGenericRead, kFileShareRead | kFileShareWrite, kOpenExisting,
                                              kFileAttributeNormal);
     if (file == kInvalidHandle) {
-        return false;
+        return ProfileLoad::notOpened;
     }
-    std::uint8_t piece[kReadChunk] = {};
+    std::vector<std::uint8_t> piece(kReadChunk);
     bool first = true;
     bool last = false;
-    while (!last && !cut_) {
-        const std::size_t size = ReadPiece(platform, file, piece, sizeof piece);
-        last = size < sizeof piece;
-        AppendBytes(platform, piece, size, first, last);
+    bool fits = true;
+    while (!last && fits) {
+        const std::size_t size = ReadPiece(platform, file, piece.data(), piece.size());
+        last = size < piece.size();
+        fits = Append(platform, piece.data(), size, first, last);
         first = false;
     }
     platform.CloseHandle(file);
+    if (!fits) {
+        Begin();
+        return ProfileLoad::tooLarge;
+    }
     Parse();
-    return true;
+    return ProfileLoad::read;
 }
 
-void ProfileText::LoadBytes(Platform& platform, const std::uint8_t* bytes, std::size_t size)
+ProfileLoad ProfileText::LoadBytes(Platform& platform, const std::uint8_t* bytes, std::size_t size)
 {
     Begin();
-    AppendBytes(platform, bytes, size, true, true);
+    if (!Append(platform, bytes, size, true, true)) {
+        Begin();
+        return ProfileLoad::tooLarge;
+    }
     Parse();
+    return ProfileLoad::read;
 }
 
 void ProfileText::Begin()
 {
-    textLength_ = 0;
-    lineCount_ = 0;
+    text_.clear();
+    lines_.clear();
+    sections_.clear();
+    keys_.clear();
+    pendingUnits_.clear();
+    inexact_.clear();
     encoding_ = ProfileEncoding::ansi;
-    cut_ = false;
-    heldHighSurrogate_ = 0;
 }
 
-void ProfileText::AppendBytes(Platform& platform, const std::uint8_t* bytes, std::size_t size, bool first, bool last)
+// False when the text would grow beyond the limit.
+bool ProfileText::Append(Platform& platform, const std::uint8_t* bytes, std::size_t size, bool first, bool last)
 {
     if (first && StartsWith(bytes, size, kUtf16Mark, sizeof kUtf16Mark)) {
         encoding_ = ProfileEncoding::utf16;
@@ -126,182 +160,226 @@ void ProfileText::AppendBytes(Platform& platform, const std::uint8_t* bytes, std
         encoding_ = ProfileEncoding::utf8WithMark;
     }
     if (encoding_ == ProfileEncoding::utf16) {
-        AppendUtf16(platform, bytes, size, last);
+        return AppendUtf16(platform, bytes, size, last);
+    }
+    if (size > kProfileTextLimit - text_.size()) {
+        return false;
+    }
+    text_.append(bytes, bytes + size);
+    return true;
+}
+
+bool ProfileText::AppendUtf16(Platform& platform, const std::uint8_t* bytes, std::size_t size, bool last)
+{
+    // A lone byte at the very end is no character.
+    for (std::size_t i = 0; i + 1 < size; i += 2) {
+        pendingUnits_.push_back(static_cast<WideChar>(bytes[i] | (bytes[i + 1] << kBitsPerByte)));
+        if (pendingUnits_.size() == kConvertUnits && !ConvertUnits(platform, false)) {
+            return false;
+        }
+    }
+    return ConvertUnits(platform, last);
+}
+
+// Converts the pending units and appends them; unless it is the last, a high surrogate at
+// the end is kept back for the low one the next piece begins with, so that the pair
+// converts as the one character it is.
+bool ProfileText::ConvertUnits(Platform& platform, bool last)
+{
+    const bool keep = !last && !pendingUnits_.empty() && IsHighSurrogate(pendingUnits_.back());
+    const std::size_t convert = pendingUnits_.size() - (keep ? 1 : 0);
+    if (convert > 0) {
+        std::vector<char> converted(kBytesPerUnit * convert);
+        const std::int32_t written = platform.WideCharToMultiByte(
+            kCodePageAnsi, 0, pendingUnits_.data(), static_cast<std::int32_t>(convert), converted.data(),
+            static_cast<std::int32_t>(converted.size()), nullptr, nullptr);
+        if (written > 0) {
+            if (static_cast<std::size_t>(written) > kProfileTextLimit - text_.size()) {
+                return false;
+            }
+            NoteInexactCharacters(platform, converted.data(), static_cast<std::size_t>(written), convert);
+            text_.append(converted.data(), static_cast<std::size_t>(written));
+        }
+    }
+    pendingUnits_.erase(pendingUnits_.begin(), pendingUnits_.begin() + static_cast<std::ptrdiff_t>(convert));
+    return true;
+}
+
+// Where the conversion of `units` (the first `count` pending ones) into `converted` was
+// not exact, as the platform converts back. Told character by character only where each
+// character became one byte (a single-byte code page); elsewhere the program's own
+// reading of each value decides.
+void ProfileText::NoteInexactCharacters(Platform& platform, const char* converted, std::size_t written,
+                                        std::size_t count)
+{
+    std::vector<WideChar> back(written);
+    if (platform.MultiByteToWideChar(kCodePageAnsi, 0, converted, static_cast<std::int32_t>(written), back.data(),
+                                     static_cast<std::int32_t>(back.size())) != static_cast<std::int32_t>(written)) {
         return;
     }
-    for (std::size_t i = 0; i < size && !cut_; ++i) {
-        const char c = static_cast<char>(bytes[i]);
-        AppendText(&c, 1);
+    const auto base = static_cast<std::uint32_t>(text_.size());
+    std::size_t byte = 0;
+    for (std::size_t unit = 0; unit < count && byte < written; ++unit, ++byte) {
+        const bool pair = IsHighSurrogate(pendingUnits_[unit]) && unit + 1 < count &&
+                          IsLowSurrogate(pendingUnits_[unit + 1]);
+        if (pair || back[byte] != pendingUnits_[unit]) {
+            inexact_.push_back(base + static_cast<std::uint32_t>(byte));
+        }
+        unit += pair ? 1 : 0;
     }
 }
 
-void ProfileText::AppendUtf16(Platform& platform, const std::uint8_t* bytes, std::size_t size, bool last)
+bool ProfileText::IsExact(TextSpan span) const
 {
-    WideChar units[kConvertUnits] = {};
-    std::size_t count = 0;
-    if (heldHighSurrogate_ != 0) {
-        units[count++] = heldHighSurrogate_;
-        heldHighSurrogate_ = 0;
-    }
-    // A lone byte at the very end is no character.
-    for (std::size_t i = 0; i + 1 < size && !cut_; i += 2) {
-        if (count == kConvertUnits) {
-            count = ConvertUnits(platform, units, count, false);
-        }
-        units[count++] = static_cast<WideChar>(bytes[i] | (bytes[i + 1] << kBitsPerByte));
-    }
-    if (ConvertUnits(platform, units, count, last) != 0) {
-        heldHighSurrogate_ = units[0];
-    }
+    const auto first = std::lower_bound(inexact_.begin(), inexact_.end(), span.start);
+    return first == inexact_.end() || *first >= span.start + span.length;
 }
 
-// Converts the units and appends them; unless it is the last, a high surrogate at the end
-// is kept back at units[0] for the low one the next piece begins with, so that the pair
-// converts as the one character it is. Returns the number of units kept back.
-std::size_t ProfileText::ConvertUnits(Platform& platform, WideChar* units, std::size_t count, bool last)
+bool ProfileText::IsExactAt(std::uint32_t offset) const
 {
-    const std::size_t keep = !last && count > 0 && IsHighSurrogate(units[count - 1]) ? 1 : 0;
-    const std::size_t convert = count - keep;
-    if (convert > 0) {
-        // Room for two bytes a unit, as a double-byte code page may need.
-        char converted[2 * kConvertUnits] = {};
-        const std::int32_t written =
-            platform.WideCharToMultiByte(kCodePageAnsi, 0, units, static_cast<std::int32_t>(convert), converted,
-                                         static_cast<std::int32_t>(sizeof converted), nullptr, nullptr);
-        if (written > 0) {
-            AppendText(converted, static_cast<std::size_t>(written));
-        }
-    }
-    if (keep != 0) {
-        units[0] = units[count - 1];
-    }
-    return keep;
-}
-
-void ProfileText::AppendText(const char* text, std::size_t size)
-{
-    for (std::size_t i = 0; i < size; ++i) {
-        if (textLength_ == kProfileTextCapacity) {
-            cut_ = true;
-            return;
-        }
-        text_[textLength_++] = text[i];
-    }
+    return !std::binary_search(inexact_.begin(), inexact_.end(), offset);
 }
 
 void ProfileText::Parse()
 {
-    lineCount_ = 0;
     std::int32_t section = -1;
     std::size_t begin = 0;
-    while (begin < textLength_) {
-        if (lineCount_ == kProfileLineCapacity) {
-            cut_ = true;
-            return;
-        }
+    std::uint32_t number = 1;
+    while (begin < text_.size()) {
         std::size_t end = begin;
-        while (end < textLength_ && !IsLineBreak(text_[end])) {
+        while (end < text_.size() && !IsLineBreak(text_[end])) {
             ++end;
         }
-        ProfileLine& line = lines_[lineCount_];
-        ReadLine(begin, end, section, line);
-        if (line.kind == ProfileLineKind::section) {
-            section = static_cast<std::int32_t>(lineCount_);
+        ReadLine(begin, end, number, section);
+        if (!lines_.empty() && lines_.back().number == number && lines_.back().kind == ProfileLineKind::section) {
+            section = static_cast<std::int32_t>(lines_.size() - 1);
         }
-        ++lineCount_;
+        ++number;
         // CR LF is one line break, and so is a CR or an LF alone.
         begin = end;
-        if (begin < textLength_ && text_[begin] == '\r') {
+        if (begin < text_.size() && text_[begin] == '\r') {
             ++begin;
-            if (begin < textLength_ && text_[begin] == '\n') {
+            if (begin < text_.size() && text_[begin] == '\n') {
                 ++begin;
             }
-        } else if (begin < textLength_) {
+        } else if (begin < text_.size()) {
             ++begin;
         }
     }
+    Index();
 }
 
-void ProfileText::ReadLine(std::size_t begin, std::size_t end, std::int32_t section, ProfileLine& line) const
+void ProfileText::ReadLine(std::size_t begin, std::size_t end, std::uint32_t number, std::int32_t section)
 {
-    line = ProfileLine{};
-    line.number = static_cast<std::uint32_t>(lineCount_ + 1);
-    while (begin < end && IsBlank(text_[begin])) {
-        ++begin;
-    }
-    while (end > begin && IsBlank(text_[end - 1])) {
-        --end;
-    }
-    if (begin == end) {
-        return;  // blank
-    }
-    if (text_[begin] == '[') {
-        std::size_t close = end;
-        while (close > begin + 1 && text_[close - 1] != ']') {
-            --close;
+    const char* text = text_.data();
+    const auto trimmed = [text](std::size_t& from, std::size_t& to) {
+        while (from < to && IsBlank(text[from])) {
+            ++from;
         }
-        line.kind = ProfileLineKind::section;
-        line.name = MakeSpan(begin + 1, close > begin + 1 ? close - 1 : end);
+        while (to > from && IsBlank(text[to - 1])) {
+            --to;
+        }
+    };
+    const auto doubtfulEdge = [text](std::size_t from, std::size_t to) {
+        return from < to && (IsDoubtfulBlank(text[from]) || IsDoubtfulBlank(text[to - 1]));
+    };
+    trimmed(begin, end);
+    // A line of nothing but such characters is ignored whichever way Windows reads them.
+    if (std::all_of(text + begin, text + end, IsDoubtfulBlank)) {
         return;
     }
-    if (text_[begin] == ';') {
-        line.kind = ProfileLineKind::comment;
-        return;
-    }
-    std::size_t equals = begin;
-    while (equals < end && text_[equals] != '=') {
-        ++equals;
-    }
-    if (equals == end) {
-        line.kind = ProfileLineKind::other;
-        return;
-    }
-    std::size_t nameEnd = equals;
-    while (nameEnd > begin && IsBlank(text_[nameEnd - 1])) {
-        --nameEnd;
-    }
-    std::size_t valueBegin = equals + 1;
-    while (valueBegin < end && IsBlank(text_[valueBegin])) {
-        ++valueBegin;
-    }
-    line.kind = ProfileLineKind::key;
-    line.name = MakeSpan(begin, nameEnd);
-    line.value = MakeSpan(valueBegin, end);
+    ProfileLine line;
+    line.number = number;
     line.section = section;
+    bool unknownBlank = doubtfulEdge(begin, end);
+    if (text[begin] == '[') {
+        const char* close = std::find(text + begin + 1, text + end, ']');
+        std::size_t nameBegin = begin + 1;
+        auto nameEnd = static_cast<std::size_t>(close - text);
+        trimmed(nameBegin, nameEnd);
+        line.kind = ProfileLineKind::section;
+        line.name = MakeSpan(nameBegin, nameEnd);
+        unknownBlank = unknownBlank || doubtfulEdge(nameBegin, nameEnd);
+        std::size_t rest = close != text + end ? static_cast<std::size_t>(close - text) + 1 : end;
+        std::size_t restEnd = end;
+        trimmed(rest, restEnd);
+        if (rest < restEnd && text[rest] != ';') {
+            line.doubt = LineDoubt::textAfterName;
+        }
+    } else if (text[begin] == ';') {
+        line.kind = ProfileLineKind::comment;
+    } else {
+        const char* equals = std::find(text + begin, text + end, '=');
+        if (equals == text + end) {
+            line.kind = ProfileLineKind::other;
+            line.name = MakeSpan(begin, end);
+            line.doubt = LineDoubt::noEquals;
+        } else {
+            std::size_t nameBegin = begin;
+            auto nameEnd = static_cast<std::size_t>(equals - text);
+            std::size_t valueBegin = nameEnd + 1;
+            std::size_t valueEnd = end;
+            trimmed(nameBegin, nameEnd);
+            trimmed(valueBegin, valueEnd);
+            line.kind = ProfileLineKind::key;
+            line.name = MakeSpan(nameBegin, nameEnd);
+            line.value = MakeSpan(valueBegin, valueEnd);
+            unknownBlank = unknownBlank || doubtfulEdge(nameBegin, nameEnd) || doubtfulEdge(valueBegin, valueEnd);
+        }
+    }
+    if (unknownBlank) {
+        line.doubt = LineDoubt::unknownBlank;
+    }
+    if (std::find(text + begin, text + end, '\0') != text + end) {
+        line.doubt = LineDoubt::zeroByte;
+    }
+    lines_.push_back(line);
+}
+
+void ProfileText::Index()
+{
+    // Keys follow their header, so one pass knows for each key whether its section counts.
+    std::string sectionName;
+    bool counting = false;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const ProfileLine& line = lines_[i];
+        if (line.kind == ProfileLineKind::section) {
+            sectionName = LowerName(text_.data() + line.name.start, line.name.length);
+            counting = sections_.emplace(sectionName, static_cast<std::int32_t>(i)).second;
+        } else if (line.kind == ProfileLineKind::key && line.section >= 0 && counting) {
+            std::string name = sectionName;
+            name += kSectionKeySeparator;
+            name += LowerName(text_.data() + line.name.start, line.name.length);
+            keys_.emplace(std::move(name), static_cast<std::int32_t>(i));
+        }
+    }
 }
 
 bool ProfileText::NameIs(TextSpan span, const char* name) const
 {
-    return SameTextIgnoringCase(text_ + span.start, span.length, name);
+    return SameTextIgnoringCase(text_.data() + span.start, span.length, name);
 }
 
 std::int32_t ProfileText::FindSection(const char* section) const
 {
-    for (std::size_t i = 0; i < lineCount_; ++i) {
-        if (lines_[i].kind == ProfileLineKind::section && NameIs(lines_[i].name, section)) {
-            return static_cast<std::int32_t>(i);
-        }
-    }
-    return -1;
+    const auto found = sections_.find(LowerName(section));
+    return found == sections_.end() ? -1 : found->second;
+}
+
+bool ProfileText::IsCountingSection(std::size_t index) const
+{
+    const ProfileLine& line = lines_[index];
+    const auto found = sections_.find(LowerName(text_.data() + line.name.start, line.name.length));
+    return found != sections_.end() && found->second == static_cast<std::int32_t>(index);
 }
 
 std::int32_t ProfileText::FindKey(const char* section, const char* key) const
 {
-    const std::int32_t header = FindSection(section);
-    if (header < 0) {
-        return -1;
-    }
-    // The section's keys stand between its header and the next one.
-    for (auto i = static_cast<std::size_t>(header) + 1; i < lineCount_; ++i) {
-        const ProfileLine& line = lines_[i];
-        if (line.kind == ProfileLineKind::section) {
-            break;
-        }
-        if (line.kind == ProfileLineKind::key && NameIs(line.name, key)) {
-            return static_cast<std::int32_t>(i);
-        }
-    }
-    return -1;
+    std::string name = LowerName(section);
+    name += kSectionKeySeparator;
+    name += LowerName(key);
+    const auto found = keys_.find(name);
+    return found == keys_.end() ? -1 : found->second;
 }
 
 TextSpan ProfileText::ReadValue(const char* section, const char* key) const
@@ -312,13 +390,9 @@ TextSpan ProfileText::ReadValue(const char* section, const char* key) const
     }
     TextSpan value = lines_[static_cast<std::size_t>(found)].value;
     // The value ends at a zero byte, and only what is left can be a quoted pair.
-    for (std::uint32_t i = 0; i < value.length; ++i) {
-        if (text_[value.start + i] == '\0') {
-            value.length = i;
-            break;
-        }
-    }
-    return WithoutOuterQuotes(text_, value);
+    const char* start = text_.data() + value.start;
+    value.length = static_cast<std::uint32_t>(std::find(start, start + value.length, '\0') - start);
+    return WithoutOuterQuotes(text_.data(), value);
 }
 
 }  // namespace boot

@@ -4,37 +4,73 @@
 // read, and see a value as written. The Linux platform's profile reader answers from the
 // same reading, so that checker and program read one file one way.
 //
-// Windows' rules, as far as a value's reading depends on them:
-// - The file is ANSI text, or UTF-16 LE when it begins with FF FE (converted to the ANSI
-//   code page as the platform converts it). A UTF-8 byte order mark is no mark: its three
-//   bytes are the start of line 1.
-// - Lines end at CR LF, LF or CR. Blanks (space, tab, CR, LF, VT, FF and the end-of-file
-//   character 0x1A) are trimmed at both ends of a line.
-// - A line whose first character is "[" is a section header; the name runs to the last
-//   "]" of the line (or its end), not trimmed.
+// Windows' rules, and what each rests on. "Documented": Microsoft's documentation of
+// GetPrivateProfileString. "Tested": the public reverse-engineering notes
+// IniFileFormatReverseEngineering, whose tests ran on real Windows, or Wine's tests of
+// the profile functions (dlls/kernel32/tests/profile.c), which pass on Windows.
+// - The file is ANSI text, or UTF-16 LE when it begins with FF FE (tested), converted to
+//   the ANSI code page as the platform converts it. A UTF-8 byte order mark is no mark:
+//   its three bytes are the start of line 1 and spoil a section header there (tested).
+// - Lines end at CR LF, LF or CR (tested, Wine's "CR only" run).
+// - Blanks are space, tab and vertical tab (tested): they are trimmed at both ends of a
+//   line, around a key's name and around its value. Whether Windows also trims other
+//   characters (form feed, the end-of-file character 0x1A, the no-break space A0) is
+//   not known: a name or value that begins or ends with one is read untrimmed and its
+//   line is doubtful.
+// - A line whose first character is ";" is a comment (tested, also behind blanks). A ";"
+//   anywhere else belongs to the name or value it stands in (tested).
+// - A line whose first character is "[" is a section header. Its name runs to the first
+//   "]" (tested: "[sec]whoops" is "sec"), or to the end of the line when there is none
+//   (tested: "[sec" is "sec"), and is trimmed of blanks (tested: "[ sec ]" is "sec";
+//   Wine's tests agree). Text after the "]" is ignored (tested: "[sec]key=value" holds
+//   no key); unless it is a ";" comment the line is doubtful, as the author meant it.
 // - Any other line with an "=" is a key: the name is what stands before the first "=",
-//   blanks trimmed at its end; the value is the rest, blanks trimmed. A line beginning
-//   with ";" is a comment. Other lines, and keys before the first section, are ignored.
-// - Names match without regard to letter case (ASCII letters). The first of two equal
-//   sections counts, and within it the first of two equal keys; keys of a later section
-//   of the same name are never read.
+//   the value the rest, both trimmed (tested). A line without "=" is no key (tested:
+//   Wine's test lists a section's keys without it); how Windows reads a key of that
+//   name after it is not known, so the line is doubtful. Keys before the first section
+//   belong to none and are never read (tested).
+// - Names match without regard to letter case (documented; ASCII letters here, as every
+//   name the program reads is ASCII). The first of two equal sections counts and the
+//   keys of a later one are never read; within a section the first of two equal keys
+//   counts (tested).
 // - A value enclosed in a matching pair of double or single quotes is handed back
-//   without them (the value as written keeps them).
-// - A zero byte ends the value it stands in.
+//   without them (documented; tested: only the outermost pair, and only a matching one).
+// - A zero byte ends the value it stands in, as the ANSI caller reads the text; how
+//   Windows reads the rest of the line is not known, so the line is doubtful.
+//
+// The whole file is read, up to kProfileTextLimit bytes of text; a longer one is not
+// read at all, so that nothing is ever checked in part.
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/platform.h"
 
 namespace boot {
 
-constexpr std::size_t kProfileTextCapacity = std::size_t{1} << 20;  // bytes of text kept
-constexpr std::size_t kProfileLineCapacity = 32768;                 // lines kept
+constexpr std::size_t kProfileTextLimit = std::size_t{16} << 20;  // bytes of text, 16 MiB
 
 enum class ProfileEncoding { ansi, utf16, utf8WithMark };
 
+enum class ProfileLoad {
+    read,
+    notOpened,  // missing, a folder, a device or not readable: the platform cannot open it
+    tooLarge,   // more than kProfileTextLimit bytes of text: nothing was read
+};
+
 enum class ProfileLineKind : std::uint8_t { blank, comment, section, key, other };
+
+// Why Windows' reading of a line is uncertain, or not what it looks like.
+enum class LineDoubt : std::uint8_t {
+    none,
+    noEquals,       // an "other" line: no section, no comment, no "="
+    textAfterName,  // a section header with text after its "]"
+    unknownBlank,   // a name or value begins or ends with a character of unknown blankness
+    zeroByte,       // the line holds a zero byte
+};
 
 // A piece of the text: `length` bytes from `start`, not zero-terminated.
 struct TextSpan {
@@ -45,71 +81,81 @@ struct TextSpan {
 struct ProfileLine {
     std::uint32_t number = 0;  // 1 for the first line
     ProfileLineKind kind = ProfileLineKind::blank;
-    TextSpan name;    // a section's or a key's name
-    TextSpan value;   // a key's value as written: blanks trimmed, quotes kept
-    std::int32_t section = -1;  // a key's section: the index of its header line, -1 before any
+    LineDoubt doubt = LineDoubt::none;
+    TextSpan name;              // a section's or a key's name; an "other" line's text
+    TextSpan value;             // a key's value as written: blanks trimmed, quotes kept
+    std::int32_t section = -1;  // the index of the section header a line follows, -1 before any
 };
 
 class ProfileText {
 public:
-    // Defined out of line: an instance is large, and a caller that saw an inline
-    // constructor would store its whole first image (every line's section is -1) in the
-    // program file instead of filling it at run time.
-    ProfileText();
+    ProfileText() = default;
     ProfileText(const ProfileText&) = delete;
     ProfileText& operator=(const ProfileText&) = delete;
     ~ProfileText() = default;
 
-    // Reads the file through the platform (CreateFileA, ReadFile, CloseHandle). False,
-    // with no lines, when it cannot be opened; a missing file is no error of the text.
-    bool Load(Platform& platform, const char* path);
+    // Reads the file through the platform (CreateFileA, ReadFile, CloseHandle). Without
+    // `read`, there are no lines.
+    ProfileLoad Load(Platform& platform, const char* path);
     // The same from bytes in memory (the platform converts UTF-16 text).
-    void LoadBytes(Platform& platform, const std::uint8_t* bytes, std::size_t size);
+    ProfileLoad LoadBytes(Platform& platform, const std::uint8_t* bytes, std::size_t size);
 
     ProfileEncoding Encoding() const { return encoding_; }
-    // More text or lines than are kept: the rest was not read.
-    bool IsCut() const { return cut_; }
 
-    std::size_t LineCount() const { return lineCount_; }
+    // The lines that are not blank, in file order (a blank line has no entry; the
+    // numbers say where each line is).
+    std::size_t LineCount() const { return lines_.size(); }
     const ProfileLine& Line(std::size_t index) const { return lines_[index]; }
-    const char* Text() const { return text_; }
+    const char* Text() const { return text_.data(); }
+    std::size_t TextLength() const { return text_.size(); }
 
     // Whether `span` equals `name` without regard to ASCII letter case.
     bool NameIs(TextSpan span, const char* name) const;
 
-    // The line of the section that counts for `section` (the first of that name), or -1.
+    // The index of the line of the section that counts for `section` (the first of that
+    // name), or -1.
     std::int32_t FindSection(const char* section) const;
-    // The line of the key that counts (the first of that name in the section that counts),
-    // or -1.
+    // Whether section line `index` is the one that counts for its name.
+    bool IsCountingSection(std::size_t index) const;
+    // The index of the line of the key that counts (the first of that name in the section
+    // that counts), or -1.
     std::int32_t FindKey(const char* section, const char* key) const;
 
-    // What GetPrivateProfileStringA hands back for the key: its value without a matching
-    // pair of outer quotes, cut at a zero byte. Empty when section or key are missing.
+    // What GetPrivateProfileStringA hands back for the key: its value cut at a zero
+    // byte, without a matching pair of outer quotes. Empty when section or key are
+    // missing.
     TextSpan ReadValue(const char* section, const char* key) const;
 
+    // Whether every character of `span` is the one the file holds: false where a UTF-16
+    // file holds a character the ANSI code page has no exact form for (the text then
+    // holds what the conversion made of it).
+    bool IsExact(TextSpan span) const;
+    bool IsExactAt(std::uint32_t offset) const;
+
 private:
-    static constexpr std::size_t kConvertUnits = 512;  // UTF-16 units converted at a time
-
     void Begin();
-    // `bytes` continue the file; the first piece holds its start, only the last one may end
-    // inside a UTF-16 unit.
-    void AppendBytes(Platform& platform, const std::uint8_t* bytes, std::size_t size, bool first, bool last);
-    void AppendUtf16(Platform& platform, const std::uint8_t* bytes, std::size_t size, bool last);
-    std::size_t ConvertUnits(Platform& platform, WideChar* units, std::size_t count, bool last);
-    void AppendText(const char* text, std::size_t size);
+    bool Append(Platform& platform, const std::uint8_t* bytes, std::size_t size, bool first, bool last);
+    bool AppendUtf16(Platform& platform, const std::uint8_t* bytes, std::size_t size, bool last);
+    bool ConvertUnits(Platform& platform, bool last);
+    void NoteInexactCharacters(Platform& platform, const char* converted, std::size_t written, std::size_t count);
     void Parse();
-    void ReadLine(std::size_t begin, std::size_t end, std::int32_t section, ProfileLine& line) const;
+    void ReadLine(std::size_t begin, std::size_t end, std::uint32_t number, std::int32_t section);
+    void Index();
 
-    char text_[kProfileTextCapacity] = {};
-    std::size_t textLength_ = 0;
-    ProfileLine lines_[kProfileLineCapacity] = {};
-    std::size_t lineCount_ = 0;
+    std::string text_;
+    std::vector<ProfileLine> lines_;
+    // Lower-case names: a section's to its counting header; "section\nkey" to the counting key.
+    std::unordered_map<std::string, std::int32_t> sections_;
+    std::unordered_map<std::string, std::int32_t> keys_;
     ProfileEncoding encoding_ = ProfileEncoding::ansi;
-    bool cut_ = false;
-    WideChar heldHighSurrogate_ = 0;  // the end of one piece, waiting for its partner
+    std::vector<WideChar> pendingUnits_;  // UTF-16 units not converted yet
+    std::vector<std::uint32_t> inexact_;  // offsets in the text, ascending, of characters not converted exactly
 };
 
 // A span without a matching pair of outer double or single quotes.
 TextSpan WithoutOuterQuotes(const char* text, TextSpan span);
+
+// The text of a span as a string.
+std::string SpanText(const ProfileText& text, TextSpan span);
 
 }  // namespace boot

@@ -1,11 +1,18 @@
 #include "checker/setup_ini_check.h"
 
+#include <algorithm>
+
 #include "checker/known_names.h"
+#include "checker/unicode_text.h"
+#include "common/code_page_1252.h"
 #include "common/fixed_text.h"
+#include "common/text_rules.h"
 
 namespace boot {
 
 namespace {
+
+constexpr std::size_t kShownLength = 200;  // a line's text in a finding, at most
 
 // A name of the text as a zero-terminated copy; false when it is too long to be any name
 // the program reads.
@@ -22,29 +29,64 @@ bool CopyName(const ProfileText& text, TextSpan span, TextBuffer& name)
     return true;
 }
 
-void CopySpan(const ProfileText& text, TextSpan span, TextBuffer& copy)
+// A piece of a line to show in a finding: a zero byte or a line break would end or
+// split it, and a long one is shortened.
+std::string Shown(const std::string& text)
 {
-    if (!CopyName(text, span, copy)) {
-        copy.Assign("(a value too long to show)");
+    std::string shown;
+    for (const char c : text.substr(0, kShownLength)) {
+        shown += c == '\0' ? ' ' : c;
     }
+    return text.size() > kShownLength ? shown + "..." : shown;
 }
 
-bool IsQuoted(const ProfileText& text, TextSpan value)
+bool IsInlineComment(const std::string& value)
 {
-    if (value.length < 2) {
-        return false;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == ';' && (i == 0 || value[i - 1] == ' ' || value[i - 1] == '\t')) {
+            return true;
+        }
     }
-    const char first = text.Text()[value.start];
-    return (first == '"' || first == '\'') && text.Text()[value.start + value.length - 1] == first;
+    return false;
 }
 
-// Whether section line `index` is the one that counts for its name; `first` gets the line
-// number of the one that does.
-bool IsCountingSection(const ProfileText& text, std::size_t index, const TextBuffer& name, std::uint32_t& first)
+// UTF-8 text as its author sees it, in code page 1252 like every other text of a finding.
+std::string AsWrittenInUtf8(const std::string& utf8)
 {
-    const std::int32_t counting = text.FindSection(name.Get());
-    first = counting >= 0 ? text.Line(static_cast<std::size_t>(counting)).number : 0;
-    return counting == static_cast<std::int32_t>(index);
+    std::string text;
+    for (std::size_t position = 0; position < utf8.size();) {
+        unsigned char byte = '?';
+        if (!EncodeCodePage1252(DecodeUtf8(utf8.c_str(), position), byte)) {
+            byte = '?';
+        }
+        text += static_cast<char>(byte);
+    }
+    return text;
+}
+
+// The line's text from its first character to its last.
+std::string LineText(const ProfileText& text, const ProfileLine& line)
+{
+    if (line.kind != ProfileLineKind::key) {
+        return SpanText(text, line.name);
+    }
+    // The value's end, or the "=" of an empty value.
+    std::uint32_t end = line.value.start + line.value.length;
+    if (line.value.length == 0) {
+        end = line.name.start + line.name.length;
+        while (text.Text()[end] != '=') {
+            ++end;
+        }
+        ++end;
+    }
+    return SpanText(text, TextSpan{line.name.start, end - line.name.start});
+}
+
+bool HoldsBytesBeyondAscii(const std::string& text)
+{
+    constexpr unsigned char kFirstBeyondAscii = 0x80;
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) >= kFirstBeyondAscii; });
 }
 
 void CheckSectionLine(const ProfileText& text, std::size_t index, Findings& findings)
@@ -57,11 +99,10 @@ void CheckSectionLine(const ProfileText& text, std::size_t index, Findings& find
                         static_cast<unsigned>(line.name.length));
         return;
     }
-    std::uint32_t first = 0;
-    if (!IsCountingSection(text, index, name, first)) {
+    if (!text.IsCountingSection(index)) {
         findings.Report(kSetupIniFile, line.number, Severity::warning, "duplicate",
                         "[%s] is given again (first at line %u): the first one counts, nothing here is read",
-                        name.Get(), static_cast<unsigned>(first));
+                        name.Get(), static_cast<unsigned>(SectionLine(text, name.Get())));
         return;
     }
     std::int32_t number = 0;
@@ -116,6 +157,26 @@ void ReportUnknownKey(SectionKind kind, const TextBuffer& section, const TextBuf
     }
 }
 
+// What a value the program reads is read as, where that differs from what it says.
+void CheckKnownValue(const ProfileText& text, const ProfileLine& line, const TextBuffer& key, Findings& findings)
+{
+    const std::string written = SpanText(text, line.value);
+    // Command lines are judged with the program they name (folder_check.cpp).
+    if (IsQuoted(written) && !IsCommandKey(key.Get()) &&
+        written.find(written.front(), 1) != written.size() - 1) {
+        findings.Report(kSetupIniFile, line.number, Severity::warning, "quotes-stripped",
+                        "%s=%s is read without its outer quotes, as %s; write %s=%c%s%c to keep them", key.Get(),
+                        Shown(written).c_str(), Shown(written.substr(1, written.size() - 2)).c_str(), key.Get(),
+                        written.front(), Shown(written).c_str(), written.front());
+    }
+    if (IsInlineComment(written)) {
+        findings.Report(kSetupIniFile, line.number, Severity::warning, "inline-comment",
+                        "%s is read as \"%s\", comment and all: Windows takes \";\" as a comment only at the "
+                        "start of a line; put the comment on a line of its own",
+                        key.Get(), Shown(written).c_str());
+    }
+}
+
 void CheckKeyLine(const ProfileText& text, std::size_t index, Findings& findings)
 {
     const ProfileLine& line = text.Line(index);
@@ -131,9 +192,8 @@ void CheckKeyLine(const ProfileText& text, std::size_t index, Findings& findings
         return;
     }
     TextBuffer section;
-    std::uint32_t first = 0;
     const auto sectionIndex = static_cast<std::size_t>(line.section);
-    if (!CopyName(text, text.Line(sectionIndex).name, section) || !IsCountingSection(text, sectionIndex, section, first)) {
+    if (!CopyName(text, text.Line(sectionIndex).name, section) || !text.IsCountingSection(sectionIndex)) {
         return;  // the section itself is reported
     }
     std::int32_t number = 0;
@@ -152,23 +212,73 @@ void CheckKeyLine(const ProfileText& text, std::size_t index, Findings& findings
                         section.Get(), static_cast<unsigned>(text.Line(static_cast<std::size_t>(counting)).number));
         return;
     }
-    if (IsQuoted(text, line.value)) {
-        TextBuffer written;
-        TextBuffer read;
-        CopySpan(text, line.value, written);
-        CopySpan(text, WithoutOuterQuotes(text.Text(), line.value), read);
-        findings.Report(kSetupIniFile, line.number, Severity::warning, "quotes-stripped",
-                        "%s=%s is read without its outer quotes, as %s; quote only the program", key.Get(),
-                        written.Get(), read.Get());
+    CheckKnownValue(text, line, key, findings);
+}
+
+// Lines Windows' profile reader reads otherwise than they look, or whose reading on
+// Windows is not known (profile_text.h says which and why).
+void CheckDoubtfulLine(const ProfileText& text, const ProfileLine& line, Findings& findings)
+{
+    if (line.doubt == LineDoubt::none) {
+        return;
     }
+    const std::string shown = Shown(LineText(text, line));
+    switch (line.doubt) {
+    case LineDoubt::none:
+        return;
+    case LineDoubt::noEquals:
+        // Before the first section every line is ignored alike.
+        if (line.section >= 0) {
+            findings.Report(kSetupIniFile, line.number, Severity::warning, "malformed-line",
+                            "\"%s\" has no \"=\": it is no key, and how Windows reads a key of that name after it "
+                            "is not known; write Key=Value, or begin a comment with \";\"",
+                            shown.c_str());
+        }
+        return;
+    case LineDoubt::textAfterName:
+        findings.Report(kSetupIniFile, line.number, Severity::warning, "malformed-line",
+                        "Windows reads the section [%s] from this line and ignores the text after its \"]\"; put "
+                        "that text on a line of its own",
+                        shown.c_str());
+        return;
+    case LineDoubt::unknownBlank:
+        findings.Report(kSetupIniFile, line.number, Severity::warning, "malformed-line",
+                        "a name or value here begins or ends with a control character or a no-break space: "
+                        "whether Windows' reader takes it for a blank is not known; remove it");
+        return;
+    case LineDoubt::zeroByte:
+        findings.Report(kSetupIniFile, line.number, Severity::warning, "malformed-line",
+                        "this line holds a zero byte: a value ends there, and how Windows reads the rest of the "
+                        "line is not known; remove it");
+        return;
+    }
+}
+
+void CheckUtf8Line(const ProfileText& text, const ProfileLine& line, Findings& findings)
+{
+    const std::string written = LineText(text, line);
+    if (!HoldsBytesBeyondAscii(written)) {
+        return;
+    }
+    findings.Report(kSetupIniFile, line.number, Severity::warning, "utf8-text",
+                    "this line is UTF-8 text, and Windows reads Setup.ini in its ANSI code page: \"%s\" is read "
+                    "as \"%s\"; save the file as ANSI (Windows-1252)",
+                    Shown(AsWrittenInUtf8(written)).c_str(), Shown(written).c_str());
 }
 
 }  // namespace
 
 void CheckSetupIniText(const ProfileText& text, Findings& findings)
 {
+    const bool utf8 =
+        text.Encoding() == ProfileEncoding::ansi && IsUtf8BeyondAscii(text.Text(), text.TextLength());
     for (std::size_t i = 0; i < text.LineCount(); ++i) {
-        switch (text.Line(i).kind) {
+        const ProfileLine& line = text.Line(i);
+        CheckDoubtfulLine(text, line, findings);
+        if (utf8 && line.kind != ProfileLineKind::comment) {
+            CheckUtf8Line(text, line, findings);
+        }
+        switch (line.kind) {
         case ProfileLineKind::section:
             CheckSectionLine(text, i, findings);
             break;
@@ -191,10 +301,8 @@ void CheckUnreachableSections(const ProfileText& text, std::int32_t endNumber, F
     for (std::size_t i = 0; i < text.LineCount(); ++i) {
         const ProfileLine& line = text.Line(i);
         TextBuffer name;
-        std::uint32_t first = 0;
         std::int32_t number = 0;
-        if (line.kind != ProfileLineKind::section || !CopyName(text, line.name, name) ||
-            !IsCountingSection(text, i, name, first) ||
+        if (line.kind != ProfileLineKind::section || !CopyName(text, line.name, name) || !text.IsCountingSection(i) ||
             ClassifySection(name.Get(), name.Length(), number) != SectionKind::prerequisite || number <= endNumber) {
             continue;
         }
@@ -216,6 +324,23 @@ std::uint32_t SectionLine(const ProfileText& text, const char* section)
 {
     const std::int32_t index = text.FindSection(section);
     return index < 0 ? 0 : text.Line(static_cast<std::size_t>(index)).number;
+}
+
+std::string WrittenValue(const ProfileText& text, const char* section, const char* key)
+{
+    const std::int32_t index = text.FindKey(section, key);
+    return index < 0 ? std::string() : SpanText(text, text.Line(static_cast<std::size_t>(index)).value);
+}
+
+bool IsCommandKey(const char* key)
+{
+    return SameTextIgnoringCase(key, "SetupPath") || SameTextIgnoringCase(key, "Execute");
+}
+
+bool IsQuoted(const std::string& written)
+{
+    return written.size() >= 2 && (written.front() == '"' || written.front() == '\'') &&
+           written.back() == written.front();
 }
 
 }  // namespace boot

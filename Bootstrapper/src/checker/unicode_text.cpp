@@ -18,6 +18,7 @@ constexpr unsigned kContinuationBits = 6;
 constexpr unsigned kContinuationMask = 0x3F;
 constexpr unsigned kContinuationTag = 0x80;
 constexpr unsigned kContinuationTagMask = 0xC0;
+constexpr std::size_t kLongestUtf8 = 4;  // bytes of one character
 
 struct Utf8Lead {
     unsigned char first;  // lead bytes first..last
@@ -196,6 +197,54 @@ bool AnsiFromUtf8(const char* utf8, char* ansi, std::size_t capacity)
     }
     ansi[used] = '\0';
     return true;
+}
+
+std::u16string Utf16FromUtf8(const std::string& utf8)
+{
+    std::u16string wide;
+    for (std::size_t position = 0; position < utf8.size();) {
+        const std::uint32_t codePoint = DecodeUtf8(utf8.c_str(), position);
+        if (codePoint >= kFourByteLimit) {
+            const std::uint32_t offset = codePoint - kFourByteLimit;
+            wide += static_cast<char16_t>(kHighSurrogateFirst + (offset >> kSurrogateBits));
+            wide += static_cast<char16_t>(kLowSurrogateFirst + (offset & kSurrogateMask));
+        } else {
+            wide += static_cast<char16_t>(codePoint);
+        }
+    }
+    return wide;
+}
+
+std::string Utf8FromUtf16(const std::u16string& wide)
+{
+    std::string utf8;
+    char bytes[kLongestUtf8 + 1] = {};
+    for (std::size_t position = 0; position < wide.size();) {
+        std::size_t used = 0;
+        PutUtf8(DecodeUtf16(wide.data(), wide.size(), position), bytes, sizeof bytes, used);
+        utf8.append(bytes, used);
+    }
+    return utf8;
+}
+
+bool IsUtf8BeyondAscii(const char* text, std::size_t length)
+{
+    // DecodeUtf8 reads up to a zero byte: a copy ends where the text does.
+    const std::string copy(text, length);
+    bool beyondAscii = false;
+    for (std::size_t position = 0; position < copy.size();) {
+        const std::size_t start = position;
+        const std::uint32_t codePoint = DecodeUtf8(copy.c_str(), position);
+        if (codePoint == 0) {
+            return false;  // a zero byte: no text an editor saved
+        }
+        // A malformed byte decodes on its own to U+FFFD; a real U+FFFD takes three bytes.
+        if (codePoint == kReplacementCharacter && position - start != 3) {
+            return false;
+        }
+        beyondAscii = beyondAscii || codePoint >= kTwoByteLimit;
+    }
+    return beyondAscii;
 }
 
 }  // namespace boot

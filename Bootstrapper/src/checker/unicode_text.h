@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -27,5 +28,13 @@ bool Utf8FromWide(const WideChar* wide, char* utf8, std::size_t capacity);
 bool WideFromUtf8(const char* utf8, WideChar* wide, std::size_t capacity);
 // A character code page 1252 lacks, or a malformed byte, becomes "?".
 bool AnsiFromUtf8(const char* utf8, char* ansi, std::size_t capacity);
+
+// The same without a bound, for the checker's own lists of names.
+std::u16string Utf16FromUtf8(const std::string& utf8);
+std::string Utf8FromUtf16(const std::u16string& wide);
+
+// Whether `length` bytes are well-formed UTF-8 and hold at least one character beyond
+// ASCII: text an editor saved as UTF-8, which no code page 1252 text of letters is.
+bool IsUtf8BeyondAscii(const char* text, std::size_t length);
 
 }  // namespace boot

@@ -222,7 +222,9 @@ ModuleHandle DryRunPlatform::LoadLibraryExA(const char* path, std::uint32_t flag
 
 bool DryRunPlatform::UseWindowsInstaller(ModuleHandle library)
 {
-    return real_.UseWindowsInstaller(library);
+    const bool usable = real_.UseWindowsInstaller(library);
+    installerLibrary_ = usable ? library : 0;
+    return usable;
 }
 
 std::uint32_t DryRunPlatform::MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database)

@@ -2,14 +2,17 @@
 // The platform of BootstrapperCheck.exe: the real Windows, asked for everything the
 // program reads (files, Setup.ini, the registry, Windows Installer), but nothing is
 // started, shown or created: each such call is written down in `record`. The folder
-// checked is the current directory, and Bootstrapper.exe is taken to sit in it.
+// checked is the current directory, and Bootstrapper.exe is taken to sit in it. The
+// checker's own questions (folder entries, summary information) are asked of Windows
+// too, through the functions the program does not link.
 
+#include "checker/checker_platform.h"
 #include "checker/dry_run.h"
 #include "platform/win32_platform.h"
 
 namespace boot {
 
-class DryRunPlatform final : public Platform {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
+class DryRunPlatform final : public CheckerPlatform {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:
     explicit DryRunPlatform(Win32Platform& real) : real_(real) {}
 
@@ -71,8 +74,14 @@ public:
                                      std::uint32_t* length) override;
     std::uint32_t MsiCloseHandle(MsiHandle handle) override;
 
+    // ---- FolderEntries (windows_folder_entries.cpp), InstallerFiles (windows_installer_files.cpp) ----
+    EntryKind KindOf(const char* path) override;
+    bool ListFolder(const std::u16string& path, std::vector<FolderEntry>& entries) override;
+    bool ReadSummaryText(const char* path, std::uint32_t property, std::string& value) override;
+
 private:
     Win32Platform& real_;
+    ModuleHandle installerLibrary_ = 0;  // msi.dll, once the program's steps have loaded it
 };
 
 }  // namespace boot

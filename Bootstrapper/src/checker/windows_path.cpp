@@ -1,5 +1,8 @@
 #include "checker/windows_path.h"
 
+#include <algorithm>
+
+#include "checker/name_case.h"
 #include "checker/unicode_text.h"
 #include "common/text_rules.h"
 
@@ -144,18 +147,22 @@ bool StartPath(PathWriter& out, const char* path, const char* currentDirectory, 
     return true;
 }
 
-// One character of each, by its bytes.
-bool SameCharacter(const char* a, std::size_t aLength, const char* b, std::size_t bLength)
+// One character of each, without regard to letter case as Windows' file systems see it.
+bool SameCharacter(const char* a, const char* b)
 {
-    if (aLength != bLength) {
-        return false;
+    std::size_t aPosition = 0;
+    std::size_t bPosition = 0;
+    const std::uint32_t x = DecodeUtf8(a, aPosition);
+    const std::uint32_t y = DecodeUtf8(b, bPosition);
+    // A byte that is no UTF-8 character matches only itself.
+    if (x == kReplacementCharacter || y == kReplacementCharacter) {
+        return aPosition == bPosition && std::equal(a, a + aPosition, b);
     }
-    for (std::size_t k = 0; k < aLength; ++k) {
-        if (LowerAscii(a[k]) != LowerAscii(b[k])) {
-            return false;
-        }
+    constexpr std::uint32_t kLastUnit = 0xFFFF;
+    if (x > kLastUnit || y > kLastUnit) {
+        return x == y;
     }
-    return true;
+    return UpperCaseUnit(static_cast<WideChar>(x)) == UpperCaseUnit(static_cast<WideChar>(y));
 }
 
 bool Fail(char* text, std::size_t capacity)
@@ -227,7 +234,7 @@ bool MatchesWildcards(const char* pattern, const char* name)
             DecodeUtf8(name, nextName);
         }
         if (pattern[p] != '\0' &&
-            (pattern[p] == '?' || SameCharacter(pattern + p, nextPattern - p, name + n, nextName - n))) {
+            (pattern[p] == '?' || SameCharacter(pattern + p, name + n))) {
             p = nextPattern;
             n = nextName;
             continue;

@@ -17,9 +17,9 @@ bool FullWindowsPath(const char* path, const char* currentDirectory, char* full,
 
 bool HasWildcards(const char* name);
 
-// A directory search's match: "*" any run of characters, "?" one character, ASCII
-// letters without regard to case, every other character exactly (a byte that is no
-// UTF-8 character only by itself).
+// A directory search's match: "*" any run of characters, "?" one character, letters
+// without regard to case (name_case.h), every other character exactly (a byte that is
+// no UTF-8 character only by itself).
 bool MatchesWildcards(const char* pattern, const char* name);
 
 }  // namespace boot

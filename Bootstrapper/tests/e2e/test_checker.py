@@ -33,13 +33,14 @@ def checker() -> Path:
 
 
 def check(folder: Path | str, *options: str) -> subprocess.CompletedProcess:
-    return subprocess.run([str(checker()), *options, str(folder)], capture_output=True, text=True,
-                          timeout=60)
+    # A finding may quote bytes of a file that are no UTF-8.
+    return subprocess.run([str(checker()), *options, str(folder)], capture_output=True, encoding="utf-8",
+                          errors="replace", timeout=60)
 
 
 def findings(output: str) -> set[tuple[str, int | None, str, str]]:
     return {(m["file"], int(m["line"]) if m["line"] else None, m["severity"], m["rule"])
-            for m in FINDING.finditer(output)}
+            for m in FINDING.finditer(output.replace("\r\n", "\n"))}
 
 
 @pytest.fixture(scope="module")
@@ -55,11 +56,29 @@ def long_value():
     return "x" * 1024
 
 
-def two_part_version(msi, folder):
-    package = folder / "Product.msi"
-    package.write_bytes(msi(product_code=new_product_code()))
-    edit_package(package, "UPDATE `Property` SET `Value` = '2.1' WHERE `Property` = 'ProductVersion'")
+def edited_package(*queries: str, template: str | None = None):
+    """A package from the factory, changed with msibuild: SQL queries on its tables, or
+    its summary information's Template."""
+    def make(msi, folder):
+        package = folder / "Product.msi"
+        package.write_bytes(msi(product_code=new_product_code()))
+        edit_package(package, *queries)
+        if template is not None:
+            subprocess.run(["msibuild", str(package), "-s", "Installation Database", "E2E Tests", template,
+                            new_product_code()], check=True, capture_output=True, timeout=60)
+    return make
 
+
+def set_property(name: str, value: str) -> str:
+    return f"UPDATE `Property` SET `Value` = '{value}' WHERE `Property` = '{name}'"
+
+
+def second_package(msi, folder):
+    (folder / "Other.msi").write_bytes(msi())
+
+
+PREREQ = "[Prereq0]\r\nExecute=x.exe\r\n"
+RUNS = PREREQ + "DoExecuteIfCheckIs=TRUE\r\n"
 
 # name: (files, the one finding expected). A file's content is text (written as ANSI),
 # bytes, or a callable that makes it. Every folder has an English Product.msi unless it
@@ -67,34 +86,50 @@ def two_part_version(msi, folder):
 RULES = {
     "utf8-bom": ({"Setup.ini": b"\xef\xbb\xbf" + INI.encode()}, ("Setup.ini", 1, "error")),
     "too-long": ({"Setup.ini": f"[Prereq0]\r\nExecute={long_value()}\r\n"}, ("Setup.ini", 2, "error")),
-    "prereq-unreachable": ({"Setup.ini": "[Prereq0]\r\nExecute=x.exe\r\nDoExecuteIfCheckIs=TRUE\r\n"
-                                         "[Prereq2]\r\nExecute=x.exe\r\n", "x.exe": b"MZ"},
+    "prereq-unreachable": ({"Setup.ini": RUNS + "[Prereq2]\r\nExecute=x.exe\r\n", "x.exe": b"MZ"},
                            ("Setup.ini", 4, "error")),
     "no-package": ({"Setup.ini": "[Start]\r\nMsiPath=Missing.msi\r\n"}, ("Setup.ini", 2, "error")),
     "package-unreadable": ({"Product.msi": b"no package"}, ("Product.msi", None, "error")),
-    "product-version": ({"Product.msi": two_part_version}, ("Product.msi", None, "error")),
+    "product-version": ({"Product.msi": edited_package(set_property("ProductVersion", "2.1"))},
+                        ("Product.msi", None, "error")),
+    "product-version-range": ({"Product.msi": edited_package(set_property("ProductVersion", "2.256.0"))},
+                              ("Product.msi", None, "error")),
+    "product-code-syntax": ({"Product.msi": edited_package(set_property("UpgradeCode", new_product_code().lower()))},
+                            ("Product.msi", None, "error")),
     "no-languages": ({"Product.msi": lambda msi, folder: (folder / "Product.msi").write_bytes(msi(language=1036))},
                      ("Product.msi", None, "error")),
+    "not-a-transform": ({"Setup.ini": INI + "LanguagesDir=Languages\r\n", "Languages/1031.mst/x": b""},
+                        ("Languages/1031.mst", None, "error")),
+    "setup-ini-unreadable": ({"Setup.ini": None, "Setup.ini/x": b""}, ("Setup.ini", None, "error")),
     "no-setup-ini": ({"Setup.ini": None}, ("Setup.ini", None, "warning")),
     "unknown-section": ({"Setup.ini": INI + "[Prereg0]\r\n"}, ("Setup.ini", 3, "warning")),
-    "unknown-key": ({"Setup.ini": "[Prereq0]\r\nExecute=x.exe\r\nCheckVlaue=Version\r\n", "x.exe": b"MZ"},
+    "unknown-key": ({"Setup.ini": PREREQ + "CheckVlaue=Version\r\nDoExecuteIfCheckIs=TRUE\r\n", "x.exe": b"MZ"},
                     ("Setup.ini", 3, "warning")),
     "duplicate": ({"Setup.ini": INI + "MsiPath=Other.msi\r\n"}, ("Setup.ini", 3, "warning")),
-    "quotes-stripped": ({"Setup.ini": INI + 'SetupPath="Tools\\Pre.exe"\r\n', "Tools/Pre.exe": b"MZ"},
+    "malformed-line": ({"Setup.ini": INI + "LanguagesDir\r\n"}, ("Setup.ini", 3, "warning")),
+    "inline-comment": ({"Setup.ini": PREREQ + "CheckKey=SOFTWARE\\X\r\nCheckContent=2.0 ; version\r\n",
+                        "x.exe": b"MZ"}, ("Setup.ini", 4, "warning")),
+    "utf8-text": ({"Setup.ini": (PREREQ + "CheckKey=SOFTWARE\\X\r\nCheckContent=Größe\r\n").encode(),
+                   "x.exe": b"MZ"}, ("Setup.ini", 4, "warning")),
+    "quotes-stripped": ({"Setup.ini": INI + 'SetupPath="My Tools\\Pre.exe"\r\n', "My Tools/Pre.exe": b"MZ"},
                         ("Setup.ini", 3, "warning")),
     "unquoted-blanks": ({"Setup.ini": INI + "SetupPath=My Tools\\Pre.exe /q\r\n", "My Tools/Pre.exe": b"MZ"},
                         ("Setup.ini", 3, "warning")),
     "missing-program": ({"Setup.ini": INI + "SetupPath=Tools\\Pre.exe\r\n"}, ("Setup.ini", 3, "warning")),
-    "not-a-number": ({"Setup.ini": "[Prereq0]\r\nExecute=x.exe\r\nDoExecuteIfCheckIs=TRUE\r\n"
-                                   "ExecuteOkIfResultIs=ok\r\n", "x.exe": b"MZ"}, ("Setup.ini", 4, "warning")),
-    "not-a-keyword": ({"Setup.ini": "[Prereq0]\r\nExecute=x.exe\r\nDoExecuteIfCheckIs=yes\r\n", "x.exe": b"MZ"},
+    "not-a-number": ({"Setup.ini": RUNS + "ExecuteOkIfResultIs=ok\r\n", "x.exe": b"MZ"}, ("Setup.ini", 4, "warning")),
+    "not-a-keyword": ({"Setup.ini": PREREQ + "DoExecuteIfCheckIs=yes\r\nCheckKey=SOFTWARE\\X\r\n", "x.exe": b"MZ"},
                       ("Setup.ini", 3, "warning")),
-    "debug-mode": ({"Setup.ini": "[Prereq0]\r\nExecute=x.exe\r\nExecuteOkIfResultIs=debug\r\n", "x.exe": b"MZ"},
-                   ("Setup.ini", 3, "warning")),
-    "check-without-key": ({"Setup.ini": "[Prereq0]\r\nExecute=x.exe\r\nCheckContent=2.0\r\n", "x.exe": b"MZ"},
-                          ("Setup.ini", 3, "warning")),
+    "never-runs": ({"Setup.ini": PREREQ, "x.exe": b"MZ"}, ("Setup.ini", 2, "warning")),
+    "debug-mode": ({"Setup.ini": RUNS + "ExecuteOkIfResultIs=debug\r\n", "x.exe": b"MZ"}, ("Setup.ini", 4, "warning")),
+    "check-without-key": ({"Setup.ini": RUNS + "CheckContent=2.0\r\n", "x.exe": b"MZ"}, ("Setup.ini", 4, "warning")),
+    "no-languages-folder": ({"Setup.ini": INI + "LanguagesDir=Langauges\r\n"}, ("Setup.ini", 3, "warning")),
     "unused-transform": ({"Setup.ini": INI + "LanguagesDir=Languages\r\n", "Languages/1036.mst": b"x",
                           "Languages/1031.mst": b"x"}, ("Languages/1036.mst", None, "warning")),
+    "transform-elsewhere": ({"Setup.ini": INI + "LanguagesDir=Languages\r\n", "Languages/Documentation.mst": b"x",
+                             "1031.mst": b"x"}, ("1031.mst", None, "warning")),
+    "several-packages": ({"Setup.ini": "[Start]\r\n", "Other.msi": second_package}, (".", None, "warning")),
+    "case-clash": ({"SETUP.INI": INI}, ("Setup.ini", None, "warning")),
+    "template-language": ({"Product.msi": edited_package(template="Intel;1031")}, ("Product.msi", None, "warning")),
     "unsupported-path": ({"folder": "Łukasz Setup"}, (".", None, "error")),
 }
 
@@ -144,6 +179,22 @@ def test_demo_folder_is_clean_and_its_plan_is_printed(tmp_path):
         assert line in result.stdout, result.stdout
 
 
+def test_of_several_packages_the_plan_names_the_one_ntfs_returns_and_a_64_bit_one_says_so(tmp_path, msi):
+    def sixty_four_bit(msi, folder):
+        edited_package(template="x64;1033")(msi, folder)
+        (folder / "Product.msi").rename(folder / "alpha.msi")
+    # In byte order "Zeta.msi" comes first; NTFS compares upper-cased names.
+    folder = make_folder(tmp_path, msi, {"Setup.ini": "[Start]\r\n", "Product.msi": None,
+                                         "Zeta.msi": lambda msi, f: (f / "Zeta.msi").write_bytes(msi()),
+                                         "alpha.msi": sixty_four_bit})
+    result = check(folder)
+    assert findings(result.stdout) == {(".", None, "warning", "several-packages")}, result.stdout
+    z = "Z:" + str(folder).replace("/", "\\")
+    for line in [f"3. Package: {z}\\alpha.msi", "on NTFS that is alpha.msi", "MsiPath settles it",
+                 "a 64-bit package", "it installs only on 64-bit Windows"]:
+        assert line in result.stdout, result.stdout
+
+
 @pytest.mark.parametrize("arguments", [["--bogus"], ["one", "two"], ["/nonexistent/folder"]])
 def test_wrong_arguments_or_a_folder_that_cannot_be_read(arguments):
     result = subprocess.run([str(checker()), *arguments], capture_output=True, text=True, timeout=60)
@@ -169,3 +220,29 @@ def test_on_windows_a_passing_registry_check_skips_its_prerequisite_and_nothing_
     assert "the check passes, so it runs" in result.stdout, result.stdout
     assert "the product is not installed" in result.stdout, result.stdout
     assert not log.exists(), "the checker started a program"
+
+
+# Folders that Wine's profile reader reads otherwise than Windows' (it ignores a section
+# line without "]"): BootstrapperCheck.exe, which takes every value from the system's
+# reader, reports each such value besides what the Linux checker finds.
+WINE_READS_OTHERWISE = {
+    "section-without-bracket": ({"Setup.ini": "[Start\r\nMsiPath=Product.msi\r\n"},
+                                {("Setup.ini", 2, "error", "reader-mismatch")}),
+}
+
+
+def test_both_checkers_find_the_same_in_each_folder(wine, tmp_path, msi):
+    exe = wine.session.build_dir / "BootstrapperCheck.exe"
+    cases = {name: (files, set()) for name, (files, _) in RULES.items()} | WINE_READS_OTHERWISE
+    differences = []
+    for name, (files, wine_only) in cases.items():
+        (tmp_path / name).mkdir()
+        folder = make_folder(tmp_path / name, msi, files)
+        on_linux = check(folder, "--quiet")
+        on_windows = wine.prefix.wine(str(exe), "--quiet", winehost.win_path(folder), check=False)
+        expected = findings(on_linux.stdout) | wine_only
+        status = 1 if any(severity == "error" for _, _, severity, _ in expected) else 0
+        if findings(on_windows.stdout) != expected or on_windows.returncode != status:
+            differences.append(f"{name}: exit {on_windows.returncode}, expected {sorted(expected, key=str)}\n"
+                               f"{on_windows.stdout}{on_windows.stderr}")
+    assert not differences, "\n".join(differences)

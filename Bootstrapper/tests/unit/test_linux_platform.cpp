@@ -184,13 +184,15 @@ TEST_F(LinuxPlatformTest, AnswersLikeWindowsInThePackageFolder)
         {"full", "\\\\server\\share\\..\\x", "\\\\server\\x"},
         {"ansi", "J\xC3\xBCrgen", "J\xC3\xBCrgen"},
         {"ansi", "\xC5\x81ukasz", "?ukasz inexact"},  // no best fit: the program must refuse it
-        {"find", "*", "Probe.msi|Setup.ini|Sub|a.msi|\xC5\x81\xC3\xB3" "d\xC5\xBA.msi|\xEF\xBF\xBD.dat"},
-        {"find", "*.MSI", "Probe.msi|a.msi|\xC5\x81\xC3\xB3" "d\xC5\xBA.msi"},
+        // NTFS's order: upper-cased UTF-16 units.
+        {"find", "*", "a.msi|Probe.msi|Setup.ini|Sub|\xC5\x81\xC3\xB3" "d\xC5\xBA.msi|\xEF\xBF\xBD.dat"},
+        {"find", "*.MSI", "a.msi|Probe.msi|\xC5\x81\xC3\xB3" "d\xC5\xBA.msi"},
+        {"find", "\xC5\x81\xC3\x93" "D\xC5\xB9.MSI", "\xC5\x81\xC3\xB3" "d\xC5\xBA.msi"},
         {"find", "SUB\\dir\\FILE.TXT", "file.txt"},
         {"find", "<Z>\\sub", "Sub"},
         {"find", "sub\\nothing*", ""},
         {"find", "D:\\*", ""},
-        {"finda", "*.msi", "Probe.msi|a.msi|?\xC3\xB3" "d?.msi"},
+        {"finda", "*.msi", "a.msi|Probe.msi|?\xC3\xB3" "d?.msi"},
         {"read", "sub\\DIR\\File.TXT", "content"},
         {"read", "Sub", "<fail>"},
         {"ini", "START/msipath", "Probe.msi"},

@@ -39,14 +39,21 @@ TEST(ProfileText, ReadsValuesByWindowsRules)
         {"UTF-16 LE in the ANSI code page", Utf16File(u"[Start]\r\nName = J\u00FCrgen\r\n"), "Start", "Name",
          "J\xFCrgen", 2, ProfileEncoding::utf16},
         {"comments, blank lines, blanks and letter case",
-         "[START]\r\n; MsiPath=no\r\n \t\r\n  msipath \t=  a b.msi \x1a\r\n", "Start", "MsiPath", "a b.msi", 4,
+         "[START]\r\n; MsiPath=no\r\n \t\r\n  msipath \t=  a b.msi \v\r\n", "Start", "MsiPath", "a b.msi", 4,
          ProfileEncoding::ansi},
         {"a pair of quotes goes", "[Start]\nA = ' a '", "Start", "A", " a ", 2, ProfileEncoding::ansi},
         {"quotes that do not pair stay", "[Start]\nA=\"a'", "Start", "A", "\"a'", 2, ProfileEncoding::ansi},
         {"the first section counts", "[Start]\nA=1\n[start]\nA=2\nB=3", "Start", "B", "", 0, ProfileEncoding::ansi},
         {"the first key counts", "[Start]\nA=1\na=2", "Start", "A", "1", 2, ProfileEncoding::ansi},
         {"keys before any section count nowhere", "A=0\n[Start]\nB=1", "Start", "A", "", 0, ProfileEncoding::ansi},
-        {"a section's name ends at its last ]", "[Start] ; note\nA=1", "Start", "A", "1", 2, ProfileEncoding::ansi},
+        {"a section's name ends at its first ]", "[Start]] ; note\nA=1", "Start", "A", "1", 2, ProfileEncoding::ansi},
+        {"text after a section's ] is no key", "[Sta]rt]\n[Start]A=1\nB=2", "Start", "A", "", 0,
+         ProfileEncoding::ansi},
+        {"a section's name is trimmed", "[ \tStart\v ]\nA=1", "Start", "A", "1", 2, ProfileEncoding::ansi},
+        {"a section needs no ]", "[Start \nA=1", "Start", "A", "1", 2, ProfileEncoding::ansi},
+        {"only space, tab and VT are blanks", "[Start]\nA=\f1 \v\t", "Start", "A", "\f1", 2, ProfileEncoding::ansi},
+        {"a ; after a value is part of it", "[Start]\nA=1 ; one", "Start", "A", "1 ; one", 2, ProfileEncoding::ansi},
+        {"a line without = is no key", "[Start]\nA\nA=2", "Start", "A", "2", 3, ProfileEncoding::ansi},
         {"a zero byte ends the value", std::string("[Start]\nA=\"ab\0cd\"\nB=2", 21), "Start", "A", "\"ab", 2,
          ProfileEncoding::ansi},
     };
@@ -60,23 +67,47 @@ TEST(ProfileText, ReadsValuesByWindowsRules)
         const std::int32_t key = text->FindKey(row.section, row.key);
         EXPECT_EQ(key < 0 ? 0u : text->Line(static_cast<std::size_t>(key)).number, row.line);
         EXPECT_EQ(text->Encoding(), row.encoding);
-        EXPECT_FALSE(text->IsCut());
     }
 }
 
-TEST(ProfileText, SaysWhenTextOrLinesGoBeyondWhatItKeeps)
+TEST(ProfileText, MarksLinesWhoseReadingOnWindowsIsUncertain)
+{
+    struct Row {
+        std::string line;  // the second line, after "[S]"
+        LineDoubt doubt;
+    } rows[] = {
+        {"A", LineDoubt::noEquals},
+        {"[T] A=1", LineDoubt::textAfterName},
+        {"[T] ; note", LineDoubt::none},
+        {"A=1\xA0", LineDoubt::unknownBlank},
+        {"\x1C[T]", LineDoubt::unknownBlank},
+        {std::string("A=1\0B", 5), LineDoubt::zeroByte},
+    };
+    testing::FakePlatform platform;
+    ProfileText text;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        const std::string file = "[S]\n" + row.line;
+        text.LoadBytes(platform, Bytes(file), file.size());
+        ASSERT_EQ(text.LineCount(), 2u);
+        EXPECT_EQ(text.Line(1).doubt, row.doubt);
+    }
+    // A line of nothing but such characters means nothing, however Windows reads it.
+    text.LoadBytes(platform, Bytes("[S]\n\x1A"), 5);
+    EXPECT_EQ(text.LineCount(), 1u);
+}
+
+TEST(ProfileText, ReadsAFileWholeOrNotAtAll)
 {
     testing::FakePlatform platform;
-    auto text = std::make_unique<ProfileText>();
-    const std::string longText = "[Start]\nA=1\n" + std::string(kProfileTextCapacity, 'x');
-    text->LoadBytes(platform, Bytes(longText), longText.size());
-    EXPECT_TRUE(text->IsCut());
-    EXPECT_EQ(text->FindKey("Start", "A"), 1);
-
-    const std::string manyLines(kProfileLineCapacity + 1, '\n');
-    text->LoadBytes(platform, Bytes(manyLines), manyLines.size());
-    EXPECT_TRUE(text->IsCut());
-    EXPECT_EQ(text->LineCount(), kProfileLineCapacity);
+    ProfileText text;
+    std::string file = "[Start]\nA=1\n";
+    file.resize(kProfileTextLimit, 'x');
+    EXPECT_EQ(text.LoadBytes(platform, Bytes(file), file.size()), ProfileLoad::read);
+    EXPECT_EQ(text.FindKey("Start", "A"), 1);
+    file += 'x';
+    EXPECT_EQ(text.LoadBytes(platform, Bytes(file), file.size()), ProfileLoad::tooLarge);
+    EXPECT_EQ(text.LineCount(), 0u);
 }
 
 }  // namespace
