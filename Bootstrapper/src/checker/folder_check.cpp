@@ -7,6 +7,7 @@
 
 #include "checker/package_facts_check.h"
 #include "checker/package_folder_check.h"
+#include "checker/path_budget.h"
 #include "checker/program_part.h"
 #include "checker/reader_comparison.h"
 #include "checker/setup_ini_check.h"
@@ -45,12 +46,20 @@ struct Walk {
     TextBuffer iniPath;
     TextBuffer packageFile;  // the package relative to the folder, with forward slashes
     std::vector<TransformFile> transforms;  // every *.mst of the package folder
+    bool endedAtFileLimit = false;          // "Path too long!" for a path beyond the file functions
 
     // Ends the plan at `stage` with the box the program would show.
     void End(Plan::Stage stage, const char* message)
     {
         plan.endsAt = stage;
         plan.endMessage.Assign(message);
+    }
+
+    // The run ends at a path the file functions cannot take: the path budget tells.
+    void EndAtFileLimit(Plan::Stage stage)
+    {
+        endedAtFileLimit = true;
+        End(stage, kMessagePathTooLong);
     }
 
     std::uint32_t Line(const char* section, const char* key) const { return KeyLine(text, section, key); }
@@ -82,6 +91,11 @@ bool LocateSetupIni(Walk& walk)
                              kMessagePathTooLong);
         walk.End(Plan::Stage::start, kMessagePathTooLong);
         return false;
+    }
+    // The program ends here; the file's text is still worth checking for the folder the
+    // package will be copied to.
+    if (!FitsFileFunctions(walk.iniPath.Get())) {
+        walk.EndAtFileLimit(Plan::Stage::start);
     }
     return true;
 }
@@ -226,11 +240,7 @@ bool PlanPreSetupProgram(Walk& walk)
         return false;
     }
     if (plan.preSetup == PreSetupPlan::pathTooLong) {
-        walk.findings.Report(kFolderFile, 0, Severity::error, "too-long",
-                             "the path of PSetup.exe in the folder is longer than the %u characters Windows' file "
-                             "functions take: the setup ends with \"%s\"",
-                             static_cast<unsigned>(kLongestFilePath), kMessagePathTooLong);
-        walk.End(Plan::Stage::preSetup, kMessagePathTooLong);
+        walk.EndAtFileLimit(Plan::Stage::preSetup);
         return false;
     }
     TextBuffer setupPath;
@@ -420,11 +430,7 @@ bool LocateThePackage(Walk& walk)
         return false;
     case Location::settingTooLong:
     case Location::pathTooLong:
-        walk.findings.Report(kSetupIniFile, msiLine, Severity::error, "too-long",
-                             "the package's path is longer than the %u characters Windows' file functions take: "
-                             "the setup ends with \"%s\"",
-                             static_cast<unsigned>(kLongestFilePath), kMessagePathTooLong);
-        walk.End(Plan::Stage::package, kMessagePathTooLong);
+        walk.EndAtFileLimit(Plan::Stage::package);
         return false;
     }
     // The package's name is what follows the folder and its backslash.
@@ -506,6 +512,10 @@ bool InspectThePackage(Walk& walk)
     const std::int32_t count = DiscoverLanguages(walk.platform, 0, walk.plan.package.productLanguage,
                                                  walk.plan.languagesDirectory, walk.plan.language);
     ReleasePackageHandles(handles);
+    if (count == 0 && TextEquals(walk.record.lastBoxText.Get(), kMessagePathTooLong)) {
+        walk.EndAtFileLimit(Plan::Stage::languages);
+        return false;
+    }
     if (count == 0) {
         walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "no-languages",
                              "ProductLanguage is %d, neither German (1031) nor English (1033), and neither "
@@ -560,6 +570,7 @@ void ComposeCommands(Walk& walk)
     ComposeMsiexecPath(walk.platform, plan.msiexec);
     bool fits = ComposeRecacheCommand(plan.packagePath, plan.recache) &&
                 ComposeMaintenanceCommand(plan.packagePath, plan.maintenance);
+    bool splits = false;
     const std::int32_t languages[2] = {kGerman, kEnglish};
     for (int i = 0; i < 2; ++i) {
         for (int row = 0; row < kLanguageCount; ++row) {
@@ -567,11 +578,21 @@ void ComposeCommands(Walk& walk)
                               (plan.language.available[row] && kLanguageTable[row].transformLanguage == languages[i]);
         }
         if (plan.offered[i]) {
-            fits = ComposeInstallCommand(plan.packagePath, plan.languagesDirectory, languages[i],
-                                         plan.package.productLanguage, plan.language.hasDocumentationTransform,
-                                         plan.install[i]) == InstallCommand::composed &&
-                   fits;
+            const InstallCommand composed =
+                ComposeInstallCommand(plan.packagePath, plan.languagesDirectory, languages[i],
+                                      plan.package.productLanguage, plan.language.hasDocumentationTransform,
+                                      plan.install[i]);
+            fits = fits && composed != InstallCommand::tooLong;
+            splits = splits || composed == InstallCommand::splitTransforms;
         }
+    }
+    if (splits) {
+        walk.findings.Report(kFolderFile, 0, Severity::error, "unsupported-path",
+                             "the languages folder's path %s holds \";\", which separates the transforms msiexec "
+                             "is given (TRANSFORMS): after the language is chosen, the setup ends with \"%s\"",
+                             plan.languagesDirectory.Get(), kMessageUnsupportedPath);
+        walk.End(Plan::Stage::installer, kMessageUnsupportedPath);
+        return;
     }
     if (!fits) {
         walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "too-long",
@@ -605,8 +626,12 @@ void CheckFolder(CheckerPlatform& platform, DryRunRecord& record, ProfileText& t
     if (!CheckSetupIniFile(walk)) {
         return;
     }
-    WalkThroughTheRun(walk);
-    CompareReaders(platform, walk.iniPath, text, plan, findings);
+    if (!walk.endedAtFileLimit) {
+        WalkThroughTheRun(walk);
+        CompareReaders(platform, walk.iniPath, text, plan, findings);
+    }
+    MeasurePathBudget(platform, walk.iniPath, walk.transforms, plan);
+    CheckPathBudget(plan, walk.endedAtFileLimit, findings);
 }
 
 }  // namespace boot

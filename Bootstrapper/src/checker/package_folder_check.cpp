@@ -65,21 +65,6 @@ bool EndsWithPackageExtension(const std::u16string& name)
 }
 
 // A full path as GetFullPathNameA makes it, without a trailing backslash but a root's.
-std::string NormalizedFolder(Platform& platform, const std::string& path)
-{
-    TextBuffer full;
-    if (path.empty() || !full.KeepPlatformText(platform.GetFullPathNameA(path.c_str(),
-                                                                         static_cast<std::uint32_t>(full.Capacity()),
-                                                                         full.Data()))) {
-        return std::string();
-    }
-    std::string folder = full.Get();
-    if (folder.size() > 3 && folder.back() == '\\') {
-        folder.pop_back();
-    }
-    return folder;
-}
-
 struct PendingFolder {
     std::u16string path;
     std::u16string relative;  // empty for the package folder itself
@@ -130,6 +115,21 @@ void ReadFolder(CheckerPlatform& platform, const PendingFolder& folder, Findings
 }
 
 }  // namespace
+
+std::string NormalizedFolder(Platform& platform, const std::string& path)
+{
+    TextBuffer full;
+    if (path.empty() || !full.KeepPlatformText(platform.GetFullPathNameA(path.c_str(),
+                                                                         static_cast<std::uint32_t>(full.Capacity()),
+                                                                         full.Data()))) {
+        return std::string();
+    }
+    std::string folder = full.Get();
+    if (folder.size() > 3 && folder.back() == '\\') {
+        folder.pop_back();
+    }
+    return folder;
+}
 
 void WalkPackageFolder(CheckerPlatform& platform, const TextBuffer& folder, Findings& findings,
                        std::vector<TransformFile>& transforms)

@@ -48,6 +48,10 @@ bool NameEndsWithTransformExtension(const char* name);
 // language's, and the documentation transform.
 bool IsAppliedTransform(const char* name, std::int32_t productLanguage);
 
+// A folder's full path as the platform names it, without a trailing backslash; empty when
+// it cannot be had.
+std::string NormalizedFolder(Platform& platform, const std::string& path);
+
 // A relative Windows path as a finding's file: forward slashes.
 void AsFindingFile(const char* path, TextBuffer& file);
 

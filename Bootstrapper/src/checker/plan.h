@@ -30,6 +30,10 @@ struct Plan {
     bool machineKnown = false;  // the registry and the installed products can be asked
     TextBuffer folder;
     bool setupIniIsUtf8 = false;  // Setup.ini is UTF-8 text, which Windows reads as ANSI
+    // The longest path the setup opens or starts behind the folder and its backslash, and
+    // how long the folder's own path may be for it to fit the file functions.
+    TextBuffer deepestPath;
+    std::size_t pathBudget = 0;
 
     // Where the run ends before the installer runs: the box it shows, or empty.
     TextBuffer endMessage;

@@ -235,6 +235,11 @@ void PrintPlan(const Plan& plan, TextOutput& output)
     if (plan.setupIniIsUtf8) {
         out.Line("(Setup.ini is UTF-8 text: its values are shown as Windows reads them, in its ANSI code page)");
     }
+    if (!plan.deepestPath.IsEmpty()) {
+        out.Line("(a package folder may have at most %u characters, here %u: its longest path is \\%s)",
+                 static_cast<unsigned>(plan.pathBudget), static_cast<unsigned>(plan.folder.Length()),
+                 plan.deepestPath.Get());
+    }
     // Each step in run order, and the stage after which the run would already have ended.
     const struct {
         Plan::Stage endsBefore;

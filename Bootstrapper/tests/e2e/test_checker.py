@@ -131,6 +131,9 @@ RULES = {
     "case-clash": ({"SETUP.INI": INI}, ("Setup.ini", None, "warning")),
     "template-language": ({"Product.msi": edited_package(template="Intel;1031")}, ("Product.msi", None, "warning")),
     "unsupported-path": ({"folder": "Łukasz Setup"}, (".", None, "error")),
+    # Windows' profile reader would hand "Łukasz.exe" over as "Lukasz.exe".
+    "unusable-characters": ({"Setup.ini": "\ufeff[Prereq0]\r\nExecute=Łukasz.exe\r\nDoExecuteIfCheckIs=TRUE\r\n"
+                             .encode("utf-16-le")}, ("Setup.ini", 2, "error")),
 }
 
 
@@ -158,6 +161,26 @@ def test_each_rule_is_found_where_it_is_broken(tmp_path, msi, rule):
     result = check(folder, "--quiet")
     assert findings(result.stdout) == {(file, line, severity, rule)}, result.stdout + result.stderr
     assert result.returncode == (1 if severity == "error" else 0), result.stdout
+
+
+# Rules with more than one way to be broken: name: (files, the one finding expected).
+MORE_CASES = {
+    # The package's path passes the 259 characters of Windows' file functions.
+    "path-beyond-max-path": ({"Setup.ini": "[Start]\r\nMsiPath=" + "p" * 220 + "\\Product.msi\r\n",
+                              "p" * 220 + "/Product.msi": lambda msi, f: None},
+                             (".", None, "error", "too-long")),
+    # TRANSFORMS is a list separated by ";": the transform's path would be split.
+    "list-separator-in-folder": ({"folder": "Setup;2", "1031.mst": b"x"}, (".", None, "error", "unsupported-path")),
+}
+
+
+@pytest.mark.parametrize("case", MORE_CASES)
+def test_more_ways_to_break_a_rule(tmp_path, msi, case):
+    files, expected = MORE_CASES[case]
+    folder = make_folder(tmp_path, msi, files)
+    result = check(folder, "--quiet")
+    assert findings(result.stdout) == {expected}, result.stdout + result.stderr
+    assert result.returncode == 1, result.stdout
 
 
 def test_demo_folder_is_clean_and_its_plan_is_printed(tmp_path):
