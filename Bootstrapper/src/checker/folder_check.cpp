@@ -11,6 +11,7 @@
 #include "checker/program_part.h"
 #include "checker/reader_comparison.h"
 #include "checker/setup_ini_check.h"
+#include "checker/transform_check.h"
 #include "checker/unicode_text.h"
 #include "common/text_rules.h"
 #include "language/language_discovery.h"
@@ -612,6 +613,9 @@ void WalkThroughTheRun(Walk& walk)
     CheckPackageFacts(walk.platform, walk.packageFile.Get(), walk.plan, walk.findings);
     CheckTransforms(walk);
     ComposeCommands(walk);
+    TextBuffer setting;
+    ReadSetupValue(walk.platform, walk.iniPath, kStartSection, "LanguagesDir", setting);
+    CheckTransformFiles(walk.platform, walk.transforms, setting, walk.plan, walk.findings);
 }
 
 }  // namespace

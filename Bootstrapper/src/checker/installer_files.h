@@ -1,7 +1,8 @@
 #pragma once
 // What only the checker reads from Windows Installer files: the summary information of a
-// package (its Template: platform and languages). The program reads the Property table
-// through the Platform seam and nothing else, so none of this is linked into it.
+// package (its Template: platform and languages), and what a transform is and does to the
+// package. The program reads the Property table through the Platform seam and nothing
+// else, so none of this is linked into it.
 
 #include <cstdint>
 #include <string>
@@ -10,6 +11,27 @@ namespace boot {
 
 // Property ids of the summary information stream (PID_...).
 constexpr std::uint32_t kSummaryTemplate = 7;
+
+// A transform file as Windows Installer would take it, for one package.
+struct TransformReading {
+    enum class Kind : std::uint8_t {
+        transform,
+        missing,
+        folder,
+        notTransform,  // no transform storage: a text, a package, a patch, a damaged file
+    };
+    Kind kind = Kind::missing;
+    std::string problem;          // for notTransform: what it is instead, in words
+    // Its summary information (empty where it has none).
+    std::string templateText;     // the base package's platform;language
+    std::string lastSavedBy;      // platform;language once the transform is applied
+    std::string revisionNumber;   // {base ProductCode}version;{target ProductCode}version;{UpgradeCode}
+    std::int32_t characterCount = 0;  // validation conditions << 16 | error conditions to suppress
+    // ProductLanguage once the transform is applied to the package; the package's own
+    // when the transform leaves it alone.
+    bool languageKnown = false;
+    std::int32_t languageAfter = 0;
+};
 
 class InstallerFiles {
 public:
@@ -20,6 +42,12 @@ public:
     // (ANSI); empty when the file has none. False when the file cannot be read as a
     // Windows Installer file.
     virtual bool ReadSummaryText(const char* path, std::uint32_t property, std::string& value) = 0;
+
+    // Reads the transform at `transformPath` for the package at `packagePath`, whose
+    // ProductLanguage is `packageLanguage` (full Windows paths, ANSI). Nothing is written
+    // beside either file.
+    virtual void ReadTransform(const char* transformPath, const char* packagePath, std::int32_t packageLanguage,
+                               TransformReading& reading) = 0;
 
 protected:
     InstallerFiles() = default;

@@ -27,6 +27,7 @@
 #include "checker/checker_platform.h"
 #include "checker/dry_run.h"
 #include "checker/profile_text.h"
+#include "msi_file/package_reader.h"
 
 namespace boot {
 
@@ -106,6 +107,8 @@ public:
     EntryKind KindOf(const char* path) override;
     bool ListFolder(const std::u16string& path, std::vector<FolderEntry>& entries) override;
     bool ReadSummaryText(const char* path, std::uint32_t property, std::string& value) override;
+    void ReadTransform(const char* transformPath, const char* packagePath, std::int32_t packageLanguage,
+                       TransformReading& reading) override;
 
 private:
     static constexpr std::size_t kPathCapacity = 4096;  // PATH_MAX: a Linux path, or a Windows one in UTF-8
@@ -137,9 +140,13 @@ private:
     struct OpenFile {
         int descriptor = -1;  // -1 when the slot is free
     };
+    // What a Windows Installer handle stands for: a package, a view's rows, or one row.
     struct MsiObject {
-        void* object = nullptr;  // the libmsi GObject the handle owns
         MsiKind kind = MsiKind::none;
+        std::unique_ptr<msi::Package> package;  // a database
+        std::vector<msi::Row> rows;             // a view: the rows its query selects
+        std::size_t next = 0;                   // a view: the row the next fetch hands back
+        msi::Row row;                           // a record
     };
 
     // The value of `key` in `section` of the profile file, as the checker's reader reads
@@ -153,8 +160,10 @@ private:
     Handle StartSearch(const char* utf8Pattern, char* first, std::size_t capacity);
     static bool NextMatch(Search& search, char* name, std::size_t capacity);
     Search* FindSearch(Handle search);
-    MsiHandle AddMsiObject(void* object, MsiKind kind);
-    void* MsiObjectOf(MsiHandle handle, MsiKind kind) const;
+    MsiHandle AddMsiObject(MsiObject&& object);
+    MsiObject* MsiObjectOf(MsiHandle handle, MsiKind kind);
+    // The Linux path of a full Windows path (ANSI); false when it has none.
+    bool LinuxPathOf(const char* windowsPath, std::string& linuxPath);
     void CloseEverything();
 
     char folderName_[kPathCapacity] = {};  // the package folder's Windows name, "Z:\...", in UTF-8

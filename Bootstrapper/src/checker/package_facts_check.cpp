@@ -143,7 +143,7 @@ void CheckPackageFacts(CheckerPlatform& platform, const char* packageFile, Plan&
                         "requires it ({XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX})",
                         info.productCode.Get());
     }
-    TextBuffer upgradeCode;
+    TextBuffer& upgradeCode = plan.upgradeCode;
     ReadUpgradeCode(platform, plan.packagePath, upgradeCode);
     if (!upgradeCode.IsEmpty() && !IsUpperCaseBracedGuid(upgradeCode.Get())) {
         findings.Report(packageFile, 0, Severity::error, "product-code-syntax",

@@ -217,30 +217,6 @@ void CheckTransformPlaces(CheckerPlatform& platform, const std::vector<Transform
                         "never applied; move it there, or set LanguagesDir to its folder",
                         transform.file.c_str(), where.c_str());
     }
-    TextBuffer documentation;
-    documentation.Format("%s%s", kDocumentationTransformName, kTransformExtension);
-    for (const std::int32_t transformLanguage : {kGerman, kEnglish}) {
-        TextBuffer name;
-        name.Format("%d%s", static_cast<int>(transformLanguage), kTransformExtension);
-        TextBuffer path;
-        if (transformLanguage == language || !path.Format("%s\\%s", plan.languagesDirectory.Get(), name.Get()) ||
-            platform.KindOf(path.Get()) != EntryKind::folder) {
-            continue;
-        }
-        findings.Report((std::string(prefix.Get()) + name.Get()).c_str(), 0, Severity::error, "not-a-transform",
-                        "%s is a folder, not a transform: the setup offers its language with it, and Windows "
-                        "Installer fails to apply it",
-                        name.Get());
-    }
-    TextBuffer path;
-    if (path.Format("%s\\%s", plan.languagesDirectory.Get(), documentation.Get()) &&
-        platform.KindOf(path.Get()) == EntryKind::folder) {
-        findings.Report((std::string(prefix.Get()) + documentation.Get()).c_str(), 0, Severity::error,
-                        "not-a-transform",
-                        "%s is a folder, not a transform: the setup names it in every installation, and Windows "
-                        "Installer fails to apply it",
-                        documentation.Get());
-    }
 }
 
 bool NameEndsWithTransformExtension(const char* name)

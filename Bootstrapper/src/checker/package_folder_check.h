@@ -37,7 +37,7 @@ void CheckLanguagesFolder(CheckerPlatform& platform, const TextBuffer& setting, 
                           Findings& findings);
 
 // Transforms the program would apply that lie outside the languages folder
-// (transform-elsewhere) or are folders (not-a-transform).
+// (transform-elsewhere).
 void CheckTransformPlaces(CheckerPlatform& platform, const std::vector<TransformFile>& transforms,
                           const TextBuffer& setting, const Plan& plan, Findings& findings);
 

@@ -55,8 +55,12 @@ struct Plan {
     PackageInfo package;
     TextBuffer packageTemplate;       // the summary information's Template: "x64;1033"
     bool is64BitPackage = false;
+    TextBuffer upgradeCode;           // the Property table's UpgradeCode, or empty
     LanguageState language;
     bool offered[2] = {false, false};  // German, English
+    // For an offered language that needs a transform: whether Windows Installer takes it,
+    // in words ("applies", or why not).
+    TextBuffer transformVerdict[2];
 
     TextBuffer msiexec;  // its full path
     CommandLineBuffer recache;

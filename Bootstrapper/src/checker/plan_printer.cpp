@@ -186,6 +186,9 @@ void PrintLanguages(Printer& out, const Plan& plan)
         } else {
             out.Line("    %s: with %s\\%d%s", kLanguageNames[i], plan.languagesDirectory.Get(),
                      static_cast<int>(kLanguageIds[i]), kTransformExtension);
+            if (!plan.transformVerdict[i].IsEmpty()) {
+                out.Line("      (Windows Installer: the transform %s)", plan.transformVerdict[i].Get());
+            }
         }
     }
     out.Line("    the user's own language is pre-selected (English for other locales)");

@@ -78,8 +78,14 @@ public:
     EntryKind KindOf(const char* path) override;
     bool ListFolder(const std::u16string& path, std::vector<FolderEntry>& entries) override;
     bool ReadSummaryText(const char* path, std::uint32_t property, std::string& value) override;
+    void ReadTransform(const char* transformPath, const char* packagePath, std::int32_t packageLanguage,
+                       TransformReading& reading) override;
 
 private:
+    // ProductLanguage of an open database: `fallback` when its row is missing; false when
+    // the Property table cannot be read.
+    bool ReadLanguage(MsiHandle database, std::int32_t fallback, std::int32_t& language);
+
     Win32Platform& real_;
     ModuleHandle installerLibrary_ = 0;  // msi.dll, once the program's steps have loaded it
 };

@@ -77,6 +77,27 @@ def second_package(msi, folder):
     (folder / "Other.msi").write_bytes(msi())
 
 
+class Transform:
+    """A transform made by bootstrapper-transform from the factory's package built with
+    `base` (default: the folder's own Product.msi) to the one built with `target`."""
+
+    def __init__(self, base=None, **target):
+        self.base = base or {}
+        self.target = target
+
+    def make(self, msi, path: Path) -> None:
+        work = path.parent / f".{path.name}.work"
+        work.mkdir()
+        (work / "base.msi").write_bytes(msi(**self.base))
+        (work / "target.msi").write_bytes(msi(**self.target))
+        tool = checker().with_name("bootstrapper-transform")
+        subprocess.run([str(tool), str(work / "base.msi"), str(work / "target.msi"), str(path)], check=True,
+                       capture_output=True, timeout=60)
+        shutil.rmtree(work)
+
+
+GERMAN = Transform(language=1031)
+OTHER_CODE = new_product_code()  # the folder's English Product.msi made German
 PREREQ = "[Prereq0]\r\nExecute=x.exe\r\n"
 RUNS = PREREQ + "DoExecuteIfCheckIs=TRUE\r\n"
 
@@ -123,10 +144,21 @@ RULES = {
     "debug-mode": ({"Setup.ini": RUNS + "ExecuteOkIfResultIs=debug\r\n", "x.exe": b"MZ"}, ("Setup.ini", 4, "warning")),
     "check-without-key": ({"Setup.ini": RUNS + "CheckContent=2.0\r\n", "x.exe": b"MZ"}, ("Setup.ini", 4, "warning")),
     "no-languages-folder": ({"Setup.ini": INI + "LanguagesDir=Langauges\r\n"}, ("Setup.ini", 3, "warning")),
-    "unused-transform": ({"Setup.ini": INI + "LanguagesDir=Languages\r\n", "Languages/1036.mst": b"x",
-                          "Languages/1031.mst": b"x"}, ("Languages/1036.mst", None, "warning")),
-    "transform-elsewhere": ({"Setup.ini": INI + "LanguagesDir=Languages\r\n", "Languages/Documentation.mst": b"x",
-                             "1031.mst": b"x"}, ("1031.mst", None, "warning")),
+    "unused-transform": ({"Setup.ini": INI + "LanguagesDir=Languages\r\n",
+                          "Languages/1036.mst": Transform(language=1036), "Languages/1031.mst": GERMAN},
+                         ("Languages/1036.mst", None, "warning")),
+    "transform-elsewhere": ({"Setup.ini": INI + "LanguagesDir=Languages\r\n",
+                             "Languages/Documentation.mst": Transform(folder="Documented"), "1031.mst": GERMAN},
+                            ("1031.mst", None, "warning")),
+    # Made for another build of the product: its ProductCode was renewed since.
+    "transform-mismatch": ({"1031.mst": Transform(base={"product_code": OTHER_CODE},
+                                                  product_code=OTHER_CODE, language=1031)},
+                           ("1031.mst", None, "error")),
+    # Made from the French build, though named for German.
+    "transform-language": ({"1031.mst": Transform(language=1036)}, ("1031.mst", None, "error")),
+    # Made between two German builds: it moves the folder, never ProductLanguage.
+    "transform-keeps-language": ({"1031.mst": Transform(base={"language": 1031, "folder": "Alt"}, language=1031)},
+                                 ("1031.mst", None, "warning")),
     "several-packages": ({"Setup.ini": "[Start]\r\n", "Other.msi": second_package}, (".", None, "warning")),
     "case-clash": ({"SETUP.INI": INI}, ("Setup.ini", None, "warning")),
     "template-language": ({"Product.msi": edited_package(template="Intel;1031")}, ("Product.msi", None, "warning")),
@@ -145,7 +177,9 @@ def make_folder(root: Path, msi, files: dict) -> Path:
     for name, content in contents.items():
         path = folder / name
         path.parent.mkdir(parents=True, exist_ok=True)
-        if callable(content):
+        if isinstance(content, Transform):
+            content.make(msi, path)
+        elif callable(content):
             content(msi, folder)
         elif isinstance(content, str):
             path.write_bytes(content.encode("cp1252"))
@@ -170,7 +204,7 @@ MORE_CASES = {
                               "p" * 220 + "/Product.msi": lambda msi, f: None},
                              (".", None, "error", "too-long")),
     # TRANSFORMS is a list separated by ";": the transform's path would be split.
-    "list-separator-in-folder": ({"folder": "Setup;2", "1031.mst": b"x"}, (".", None, "error", "unsupported-path")),
+    "list-separator-in-folder": ({"folder": "Setup;2", "1031.mst": GERMAN}, (".", None, "error", "unsupported-path")),
 }
 
 
