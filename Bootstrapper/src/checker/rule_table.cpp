@@ -65,15 +65,22 @@ const RuleInfo kRuleTable[] = {
 };
 
 const std::size_t kRuleCount = sizeof kRuleTable / sizeof kRuleTable[0];
+static_assert(sizeof kRuleTable / sizeof kRuleTable[0] <= kRuleCapacity, "raise kRuleCapacity");
 
 const RuleInfo* FindRule(const char* id)
 {
-    for (const RuleInfo& rule : kRuleTable) {
-        if (TextEquals(rule.id, id)) {
-            return &rule;
+    const int index = RuleIndex(id);
+    return index < 0 ? nullptr : &kRuleTable[index];
+}
+
+int RuleIndex(const char* id)
+{
+    for (std::size_t i = 0; i < kRuleCount; ++i) {
+        if (TextEquals(kRuleTable[i].id, id)) {
+            return static_cast<int>(i);
         }
     }
-    return nullptr;
+    return -1;
 }
 
 }  // namespace boot

@@ -21,5 +21,7 @@ extern const std::size_t kRuleCount;
 
 // The rule of that id, or null.
 const RuleInfo* FindRule(const char* id);
+// Its row in kRuleTable, or -1.
+int RuleIndex(const char* id);
 
 }  // namespace boot
