@@ -1,5 +1,8 @@
 #include "checker/check_command.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "checker/folder_check.h"
 #include "checker/github_report.h"
 #include "checker/json_report.h"
@@ -12,10 +15,13 @@ namespace boot {
 
 namespace {
 
-constexpr struct {
+struct FormatName {
     const char* name;
+    // cppcheck-suppress unusedStructMember ; read through the row find_if answers
     ReportFormat format;
-} kFormats[] = {
+};
+
+constexpr FormatName kFormats[] = {
     {"text", ReportFormat::text},
     {"json", ReportFormat::json},
     {"sarif", ReportFormat::sarif},
@@ -26,11 +32,11 @@ constexpr struct {
 
 bool ChooseFormat(const char* name, CheckOptions& options, TextBuffer& problem)
 {
-    for (const auto& known : kFormats) {
-        if (TextEquals(known.name, name)) {
-            options.format = known.format;
-            return true;
-        }
+    const auto* known = std::find_if(std::begin(kFormats), std::end(kFormats),
+                                     [name](const FormatName& format) { return TextEquals(format.name, name); });
+    if (known != std::end(kFormats)) {
+        options.format = known->format;
+        return true;
     }
     problem.Format("unknown format \"%s\": --format takes text, json, sarif or github", name);
     return false;

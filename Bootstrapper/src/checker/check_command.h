@@ -2,6 +2,8 @@
 // What both checker programs share: their arguments, and one check from the folder to the
 // exit status.
 
+#include <type_traits>
+
 #include "checker/dry_run.h"
 #include "checker/findings.h"
 #include "checker/report_context.h"
@@ -39,7 +41,7 @@ void OptionText(const Char* argument, TextBuffer& text)
     constexpr unsigned kFirstPrintable = 0x20;
     constexpr unsigned kLastPrintable = 0x7E;
     for (const Char* p = argument; *p != 0 && used + 1 < text.Capacity(); ++p) {
-        const auto unit = static_cast<unsigned long>(*p);
+        const auto unit = static_cast<unsigned>(static_cast<std::make_unsigned_t<Char>>(*p));
         text.Data()[used++] = unit >= kFirstPrintable && unit <= kLastPrintable ? static_cast<char>(unit) : '?';
     }
     text.Data()[used] = '\0';
@@ -88,52 +90,76 @@ bool TakeOptionValue(const char* name, const Char* value, bool (*apply)(const ch
     return apply(text.Get(), request.options, request.problem);
 }
 
-// `[--quiet] [--strict] [--format=FORMAT] [--ignore=RULE,...] [--] [FOLDER]`, or `--help`.
+template <typename Char>
+bool IsArgument(const Char* argument, const char* option)
+{
+    std::size_t i = 0;
+    while (option[i] != '\0' && argument[i] == static_cast<Char>(option[i])) {
+        ++i;
+    }
+    return option[i] == '\0' && argument[i] == 0;
+}
+
+enum class OptionTaken { taken, help, wrong, lastOption };
+
+// The option at `argv[i]` (and its value, which may move `i` on).
+template <typename Char>
+OptionTaken TakeOption(int argc, const Char* const* argv, int& i, CheckRequest<Char>& request)
+{
+    const Char* argument = argv[i];
+    const Char* value = nullptr;
+    if (IsArgument(argument, "--help") || IsArgument(argument, "-h")) {
+        return OptionTaken::help;
+    }
+    if (IsArgument(argument, "--quiet") || IsArgument(argument, "-q")) {
+        request.options.quiet = true;
+    } else if (IsArgument(argument, "--strict")) {
+        request.options.strict = true;
+    } else if (IsArgument(argument, "--")) {
+        return OptionTaken::lastOption;
+    } else if (IsValueOption(argc, argv, i, "--format", value)) {
+        return TakeOptionValue("--format", value, ChooseFormat, request) ? OptionTaken::taken : OptionTaken::wrong;
+    } else if (IsValueOption(argc, argv, i, "--ignore", value)) {
+        return TakeOptionValue("--ignore", value, IgnoreRules, request) ? OptionTaken::taken : OptionTaken::wrong;
+    } else {
+        TextBuffer text;
+        OptionText(argument, text);
+        request.problem.Format("unknown option \"%s\"", text.Get());
+        return OptionTaken::wrong;
+    }
+    return OptionTaken::taken;
+}
+
+// `[--format=FORMAT] [--strict] [--ignore=RULE,...] [--quiet] [--] [FOLDER]`, or `--help`.
 template <typename Char>
 CheckArguments ParseCheckArguments(int argc, const Char* const* argv, CheckRequest<Char>& request)
 {
-    auto is = [](const Char* argument, const char* option) {
-        std::size_t i = 0;
-        while (option[i] != '\0' && argument[i] == static_cast<Char>(option[i])) {
-            ++i;
-        }
-        return option[i] == '\0' && argument[i] == 0;
-    };
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const Char* argument = argv[i];
-        const Char* value = nullptr;
-        TextBuffer text;
-        if (!optionsEnded && is(argument, "/?")) {
+        const bool isOption = !optionsEnded && argument[0] == static_cast<Char>('-') && argument[1] != 0;
+        if (!optionsEnded && IsArgument(argument, "/?")) {
             return CheckArguments::help;
         }
-        if (optionsEnded || argument[0] != static_cast<Char>('-') || argument[1] == 0) {
-            if (request.folder != nullptr) {
-                OptionText(argument, text);
-                request.problem.Format("one FOLDER only, and \"%s\" is a second one", text.Get());
+        if (isOption) {
+            switch (TakeOption(argc, argv, i, request)) {
+            case OptionTaken::taken:
+                break;
+            case OptionTaken::help:
+                return CheckArguments::help;
+            case OptionTaken::wrong:
                 return CheckArguments::wrong;
+            case OptionTaken::lastOption:
+                optionsEnded = true;
+                break;
             }
-            request.folder = argument;
-        } else if (is(argument, "--help") || is(argument, "-h")) {
-            return CheckArguments::help;
-        } else if (is(argument, "--quiet") || is(argument, "-q")) {
-            request.options.quiet = true;
-        } else if (is(argument, "--strict")) {
-            request.options.strict = true;
-        } else if (is(argument, "--")) {
-            optionsEnded = true;
-        } else if (IsValueOption(argc, argv, i, "--format", value)) {
-            if (!TakeOptionValue("--format", value, ChooseFormat, request)) {
-                return CheckArguments::wrong;
-            }
-        } else if (IsValueOption(argc, argv, i, "--ignore", value)) {
-            if (!TakeOptionValue("--ignore", value, IgnoreRules, request)) {
-                return CheckArguments::wrong;
-            }
-        } else {
+        } else if (request.folder != nullptr) {
+            TextBuffer text;
             OptionText(argument, text);
-            request.problem.Format("unknown option \"%s\"", text.Get());
+            request.problem.Format("one FOLDER only, and \"%s\" is a second one", text.Get());
             return CheckArguments::wrong;
+        } else {
+            request.folder = argument;
         }
     }
     return CheckArguments::check;

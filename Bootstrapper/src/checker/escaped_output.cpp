@@ -1,5 +1,8 @@
 #include "checker/escaped_output.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "checker/unicode_text.h"
 #include "common/fixed_text.h"
 
@@ -18,6 +21,7 @@ constexpr unsigned kContinuationMask = 0x3F;
 constexpr unsigned kContinuationTag = 0x80;
 constexpr unsigned kHexBase = 16;
 constexpr const char* kHexDigits = "0123456789ABCDEF";
+constexpr unsigned kMostHexDigits = 8;
 
 // Ranges of characters that steer how text is shown rather than being shown.
 struct Range {
@@ -51,7 +55,7 @@ std::size_t EncodeUtf8(std::uint32_t codePoint, char (&bytes)[4])
 
 void PutHex(OutputBuffer& out, std::uint32_t value, unsigned digits)
 {
-    char text[9] = {};
+    char text[kMostHexDigits + 1] = {};
     for (unsigned i = 0; i < digits; ++i) {
         text[digits - 1 - i] = kHexDigits[value % kHexBase];
         value /= kHexBase;
@@ -147,12 +151,8 @@ void OutputBuffer::Flush()
 
 bool IsUnsafeCharacter(std::uint32_t codePoint)
 {
-    for (const Range& range : kUnsafeRanges) {
-        if (codePoint >= range.first && codePoint <= range.last) {
-            return true;
-        }
-    }
-    return false;
+    return std::any_of(std::begin(kUnsafeRanges), std::end(kUnsafeRanges),
+                       [codePoint](const Range& range) { return codePoint >= range.first && codePoint <= range.last; });
 }
 
 void PutShown(OutputBuffer& out, const char* utf8)

@@ -7,7 +7,7 @@ namespace boot {
 namespace {
 
 // "1 error", "2 warnings".
-void Count(FixedText<64>& text, std::uint32_t count, const char* what)
+void Count(TextBuffer& text, std::uint32_t count, const char* what)
 {
     text.AppendFormat("%u %s%s", static_cast<unsigned>(count), what, count == 1 ? "" : "s");
 }
@@ -26,7 +26,7 @@ void WriteGithubReport(const Findings& findings, const ReportSettings& settings,
         out.Put(finding.severity == Severity::error ? "::error file=" : "::warning file=");
         PutCommandProperty(out, path.Get());
         if (finding.line != 0) {
-            FixedText<32> line;
+            TextBuffer line;
             line.Format(",line=%u", static_cast<unsigned>(finding.line));
             out.Put(line.Get());
         }
@@ -36,7 +36,7 @@ void WriteGithubReport(const Findings& findings, const ReportSettings& settings,
         PutCommandData(out, ToUtf8(settings, finding.message, message));
         out.Put("\n");
     }
-    FixedText<64> counts;
+    TextBuffer counts;
     Count(counts, findings.Errors(), "error");
     counts.Append(", ");
     Count(counts, findings.Warnings(), "warning");
@@ -45,7 +45,7 @@ void WriteGithubReport(const Findings& findings, const ReportSettings& settings,
     out.Put(": ");
     out.Put(counts.Get());
     if (findings.Unkept() != 0) {
-        FixedText<128> unkept;
+        TextBuffer unkept;
         unkept.Format(" (%u of them not shown: at most %u are kept)", static_cast<unsigned>(findings.Unkept()),
                       static_cast<unsigned>(kFindingCapacity));
         out.Put(unkept.Get());

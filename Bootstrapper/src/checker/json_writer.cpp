@@ -1,6 +1,5 @@
 #include "checker/json_writer.h"
 
-#include "common/fixed_text.h"
 
 namespace boot {
 
@@ -72,23 +71,19 @@ void JsonWriter::String(const char* utf8)
 void JsonWriter::Number(std::int64_t value)
 {
     BeginItem();
-    // FormatText knows 32-bit numbers: the sign, then the magnitude in two parts.
-    const std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    constexpr std::uint64_t kBillion = 1000000000;
-    FixedText<32> text;
-    const char* sign = value < 0 ? "-" : "";
-    if (magnitude < kBillion) {
-        text.Format("%s%u", sign, static_cast<unsigned>(magnitude));
-    } else {
-        FixedText<16> low;
-        low.Format("%u", static_cast<unsigned>(magnitude % kBillion));
-        FixedText<16> zeros;
-        for (std::size_t i = low.Length(); i < 9; ++i) {
-            zeros.Append("0");
-        }
-        text.Format("%s%u%s%s", sign, static_cast<unsigned>(magnitude / kBillion), zeros.Get(), low.Get());
+    constexpr std::uint64_t kDecimalBase = 10;
+    constexpr std::size_t kMostDigits = 20;  // of a 64-bit number
+    char text[kMostDigits + 2] = {};         // with the sign and the zero
+    std::size_t start = kMostDigits + 1;
+    std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    do {
+        text[--start] = static_cast<char>('0' + magnitude % kDecimalBase);
+        magnitude /= kDecimalBase;
+    } while (magnitude != 0);
+    if (value < 0) {
+        text[--start] = '-';
     }
-    out_.Put(text.Get());
+    out_.Put(text + start);
 }
 
 void JsonWriter::Bool(bool value)

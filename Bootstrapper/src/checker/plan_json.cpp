@@ -105,7 +105,7 @@ void WritePrerequisite(PlanWriter& out, const PlannedPrerequisite& planned)
     JsonWriter& json = out.Json();
     const PrerequisiteStep& step = planned.step;
     json.BeginObject();
-    FixedText<32> section;
+    TextBuffer section;
     section.Format("Prereq%d", static_cast<int>(planned.number));
     json.Field("section", section.Get());
     out.Text("execute", step.execute.Get());

@@ -1,5 +1,8 @@
 #include "checker/sarif_report.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "checker/escaped_output.h"
 #include "checker/json_writer.h"
 #include "checker/rule_table.h"
@@ -15,6 +18,8 @@ constexpr const char* kSourceRoot = "%SRCROOT%";
 constexpr std::uint64_t kFnvOffset = 0xCBF29CE484222325u;
 constexpr std::uint64_t kFnvPrime = 0x100000001B3u;
 constexpr unsigned kHexBase = 16;
+constexpr unsigned kHexDigitBits = 4;
+constexpr int kHashDigits = 16;
 
 // Results with the same fingerprint text are numbered, as GitHub numbers equal lines.
 constexpr std::size_t kOccurrenceSlots = 2 * kFindingCapacity;
@@ -33,12 +38,7 @@ std::uint64_t Hash(std::uint64_t hash, const char* text)
 // The how-many-th result with this hash: 1 for the first.
 class Occurrences {
 public:
-    void Clear()
-    {
-        for (Slot& slot : slots_) {
-            slot = Slot{};
-        }
-    }
+    void Clear() { std::fill(std::begin(slots_), std::end(slots_), Slot{}); }
     std::uint32_t Next(std::uint64_t hash)
     {
         std::size_t index = static_cast<std::size_t>(hash) & (kOccurrenceSlots - 1);
@@ -58,12 +58,14 @@ private:
 };
 
 // "0123456789ABCDEF:1": the hash of what the finding says, not of where it says it.
-void Fingerprint(const Finding& finding, Occurrences& occurrences, FixedText<64>& text)
+void Fingerprint(const Finding& finding, Occurrences& occurrences, TextBuffer& text)
 {
     const std::uint64_t hash = Hash(Hash(Hash(kFnvOffset, finding.rule), finding.file), finding.message);
-    char digits[17] = {};
-    for (int i = 15; i >= 0; --i) {
-        digits[i] = "0123456789abcdef"[(hash >> (4 * (15 - i))) % kHexBase];
+    char digits[kHashDigits + 1] = {};
+    std::uint64_t rest = hash;
+    for (int i = kHashDigits - 1; i >= 0; --i) {
+        digits[i] = "0123456789abcdef"[rest % kHexBase];
+        rest >>= kHexDigitBits;
     }
     text.Format("%s:%u", digits, static_cast<unsigned>(occurrences.Next(hash)));
 }
@@ -215,7 +217,7 @@ void WriteResult(JsonWriter& json, const Finding& finding, const ReportSettings&
     WriteLocation(json, finding, settings);
     // GitHub matches results across runs by this one fingerprint, and computes it from
     // the file's lines when it is missing, which would tie it to the line.
-    FixedText<64> fingerprint;
+    TextBuffer fingerprint;
     Fingerprint(finding, occurrences, fingerprint);
     json.Key("partialFingerprints");
     json.BeginObject();
@@ -261,7 +263,7 @@ void WriteUnkept(JsonWriter& json, const Findings& findings)
     json.Field("level", "warning");
     json.Key("message");
     json.BeginObject();
-    FixedText<128> text;
+    TextBuffer text;
     text.Format("%u more findings were found than can be kept (at most %u)", static_cast<unsigned>(findings.Unkept()),
                 static_cast<unsigned>(kFindingCapacity));
     json.Field("text", text.Get());

@@ -53,8 +53,8 @@ ConsoleOutput::ConsoleOutput(std::FILE* stream, unsigned long standardHandle) : 
 
 void ConsoleOutput::Write(const char* text)
 {
-    static wchar_t wide[kWideSize];
     if (console_ != nullptr) {
+        static wchar_t wide[kWideSize];
         const int units = ::MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, static_cast<int>(kWideSize));
         DWORD written = 0;
         // Without its terminating zero. A text too long to convert at once goes as bytes.
