@@ -38,12 +38,15 @@ mirror=$(grep -h -m1 -oP '^URIs:\s*\K\S+' /etc/apt/sources.list.d/*.sources 2>/d
 
 work="$build/check-deb"
 root="$work/root"
+# Whatever is still mounted inside the root (its /proc, or what debootstrap left after a
+# failure), innermost first.
 unmount() {
-  if mountpoint -q "$root/proc"; then umount "$root/proc"; fi
+  awk -v root="$root" 'index($2, root "/") == 1 { print $2 }' /proc/mounts | sort -r |
+    while read -r mount; do umount -l "$mount"; done
 }
 trap unmount EXIT
 unmount
-rm -rf "$work"
+rm -rf --one-file-system "$work"
 mkdir -p "$work"
 
 echo "== a minimal Debian 12 from $mirror"
