@@ -33,7 +33,9 @@ fi
 
 # The mirror this machine already uses (as setup.sh finds it).
 mirror=$(grep -h -m1 -oP '^URIs:\s*\K\S+' /etc/apt/sources.list.d/*.sources 2>/dev/null | head -n1 || true)
-[ -n "$mirror" ] || mirror=$(grep -h -m1 -oP '^deb\s+(\[[^]]*\]\s+)?\K\S+' /etc/apt/sources.list 2>/dev/null | head -n1 || true)
+if [ -z "$mirror" ]; then
+  mirror=$(grep -h -m1 -oP '^deb\s+(\[[^]]*\]\s+)?\K\S+' /etc/apt/sources.list 2>/dev/null | head -n1 || true)
+fi
 [ -n "$mirror" ] || fail "no Debian mirror in this machine's apt sources"
 
 work="$build/check-deb"

@@ -48,7 +48,8 @@ std::size_t EncodeUtf8(std::uint32_t codePoint, char (&bytes)[4])
     constexpr unsigned char kLeadTags[] = {0, 0xC0, 0xE0, 0xF0};
     bytes[0] = static_cast<char>(kLeadTags[extra] | (codePoint >> (kContinuationBits * extra)));
     for (std::size_t k = 1; k <= extra; ++k) {
-        bytes[k] = static_cast<char>(kContinuationTag | ((codePoint >> (kContinuationBits * (extra - k))) & kContinuationMask));
+        const std::uint32_t bits = (codePoint >> (kContinuationBits * (extra - k))) & kContinuationMask;
+        bytes[k] = static_cast<char>(kContinuationTag | bits);
     }
     return extra + 1;
 }

@@ -49,7 +49,8 @@ void FindFolderPaths(const wchar_t* folder, FolderPaths& paths)
         return;
     }
     const bool knowsFull = AbsoluteUtf8(folder, paths.full);
-    if (knowsCurrent && knowsFull && boot::RelativeFolder(paths.full.Get(), paths.current.Get(), true, paths.relative)) {
+    if (knowsCurrent && knowsFull &&
+        boot::RelativeFolder(paths.full.Get(), paths.current.Get(), true, paths.relative)) {
         return;
     }
     // On another drive than the current directory the folder has no relative path.
