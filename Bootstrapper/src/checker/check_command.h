@@ -33,18 +33,20 @@ struct CheckRequest {
 };
 
 // The value of an option, or an argument in messages, as ASCII: option values are rule
-// ids and format names, and anything else is shown as "?".
+// ids and format names, and anything else is shown as "?". False when it is cut to fit.
 template <typename Char>
-void OptionText(const Char* argument, TextBuffer& text)
+bool OptionText(const Char* argument, TextBuffer& text)
 {
     std::size_t used = 0;
     constexpr unsigned kFirstPrintable = 0x20;
     constexpr unsigned kLastPrintable = 0x7E;
-    for (const Char* p = argument; *p != 0 && used + 1 < text.Capacity(); ++p) {
+    const Char* p = argument;
+    for (; *p != 0 && used + 1 < text.Capacity(); ++p) {
         const auto unit = static_cast<unsigned>(static_cast<std::make_unsigned_t<Char>>(*p));
         text.Data()[used++] = unit >= kFirstPrintable && unit <= kLastPrintable ? static_cast<char>(unit) : '?';
     }
     text.Data()[used] = '\0';
+    return *p == 0;
 }
 
 // The option of `name` ("--format") in `arguments[i]`: "--format=VALUE", or "--format"
@@ -86,7 +88,11 @@ bool TakeOptionValue(const char* name, const Char* value, bool (*apply)(const ch
         return false;
     }
     TextBuffer text;
-    OptionText(value, text);
+    if (!OptionText(value, text)) {
+        request.problem.Format("the value of %s is longer than %u characters", name,
+                               static_cast<unsigned>(text.Capacity() - 1));
+        return false;
+    }
     return apply(text.Get(), request.options, request.problem);
 }
 

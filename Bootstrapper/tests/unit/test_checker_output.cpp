@@ -151,7 +151,8 @@ TEST(CheckArguments, OptionsAndWhatIsWrongWithThem)
         const char* ignored;  // a rule left out, or null
         const char* folder;
         const char* problem;  // part of the message
-    } rows[] = {
+    };
+    std::vector<Row> rows = {
         {{"--format=sarif", "--strict", "dist/pkg"}, CheckArguments::check, ReportFormat::sarif, true, nullptr,
          "dist/pkg", ""},
         {{"--format", "json", "--ignore", "debug-mode,duplicate"}, CheckArguments::check, ReportFormat::json, false,
@@ -167,6 +168,13 @@ TEST(CheckArguments, OptionsAndWhatIsWrongWithThem)
         {{"--bogus"}, CheckArguments::wrong, ReportFormat::text, false, nullptr, nullptr, "unknown option"},
         {{"--quiet", "--help", "--bogus"}, CheckArguments::help, ReportFormat::text, false, nullptr, nullptr, ""},
     };
+    // A list of rules too long to keep is refused, not cut after one of its commas.
+    std::string rules = "--ignore=duplicate";
+    while (rules.size() < kTextBufferSize + 20) {
+        rules += ",duplicate";
+    }
+    rows.push_back({{rules.c_str()}, CheckArguments::wrong, ReportFormat::text, false, nullptr, nullptr,
+                    "the value of --ignore is longer than 1023 characters"});
     for (const Row& row : rows) {
         std::vector<const char*> argv{"bootstrapper-check"};
         argv.insert(argv.end(), row.arguments.begin(), row.arguments.end());
