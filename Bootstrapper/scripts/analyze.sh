@@ -3,7 +3,8 @@
 # Bootstrapper/.clang-tidy, reads every file twice: the logic as the host build compiles
 # it, and every file of the program as the Windows build compiles it (clang for the
 # mingw-w64 target, with mingw-w64's own C++ library headers); the checker's Linux-only
-# files (src/checker/*linux*.cpp) only the host builds. cppcheck then reads the
+# files (src/checker/*linux*.cpp), the Windows Installer file library (src/msi_file) and
+# bootstrapper-transform (src/transform) only as the host builds them. cppcheck then reads the
 # logic for the host and everything as 32-bit ANSI Windows code, with
 # Bootstrapper/cppcheck-suppressions.txt, and check_layers.py that no file includes one of
 # a layer above its own. Fails on any finding, lists the findings and
@@ -37,8 +38,14 @@ mapfile -t host_listed < <(database_files "$build/host")
 mapfile -t win_listed < <(database_files "$build/win")
 host_sources=()
 win_sources=()
-# The checker's Linux-only files, which name Linux, are built for the host only.
-host_only() { case "$1" in "$project"/src/checker/*linux*.cpp) return 0 ;; *) return 1 ;; esac; }
+# The checker's Linux-only files, which name Linux, and the tools for package authors on
+# Linux are built for the host only.
+host_only() {
+  case "$1" in
+    "$project"/src/checker/*linux*.cpp | "$project"/src/msi_file/*.cpp | "$project"/src/transform/*.cpp) return 0 ;;
+    *) return 1 ;;
+  esac
+}
 for file in "${sources[@]}"; do
   if printf '%s\n' "${host_listed[@]}" | grep -qxF "$file"; then
     host_sources+=("$file")

@@ -3,7 +3,9 @@
 
 Layers, bottom up: common; the platform seam; the services several steps share; the
 steps; the run sequence; the front ends. A file may include its own layer and those
-below. Prints one line per offending include and a summary."""
+below. The Linux library for Windows Installer files (msi_file) stands beside the program's
+layers: it includes common only, and only front ends include it. Prints one line per
+offending include and a summary."""
 import pathlib
 import re
 import sys
@@ -14,8 +16,11 @@ LAYERS = {
     "services": 2,
     "prereq": 3, "package": 3, "language": 3,
     "launcher": 4,
-    "program": 5, "checker": 5,
+    "msi_file": 1,
+    "program": 5, "checker": 5, "transform": 5,
 }
+# Folders that may include no more than these, whatever their layer.
+ONLY = {"msi_file": {"common", "msi_file"}}
 GROUND = {"resource.h"}  # resource ids: plain numbers, shared with the resource script
 
 src = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else pathlib.Path(__file__).parents[1] / "src")
@@ -35,6 +40,10 @@ for path in files:
             faults.append(f"{path}: includes {name}, which is in no layer")
         elif LAYERS[target] > LAYERS[own]:
             faults.append(f"{path}: includes {name} from layer {target!r}, above its own {own!r}")
+        elif own in ONLY and target not in ONLY[own]:
+            faults.append(f"{path}: includes {name}; {own!r} includes only {sorted(ONLY[own])}")
+        elif target in ONLY and LAYERS[own] < LAYERS["program"] and own != target:
+            faults.append(f"{path}: includes {name}; only front ends include {target!r}")
 for fault in faults:
     print(fault)
 status = "ok     " if not faults else "FAILED "

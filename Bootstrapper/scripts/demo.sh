@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# The main job on the bundled demo: builds everything, assembles a package folder (a
-# sample product built with wixl, Setup.ini with one prerequisite gated on a registry
-# value) and runs Bootstrapper.exe in it under Wine, in a fresh prefix.
-# With a display the user answers the language dialog; without one it runs on a
-# virtual display, saves a screenshot of the dialog and confirms the pre-selected
-# language.
+# The main job on the bundled demo: builds everything, assembles a package folder (the
+# sample product built with wixl in English, a German transform made from its German
+# build with bootstrapper-transform, Setup.ini with one prerequisite gated on a registry
+# value), checks it with bootstrapper-check and runs Bootstrapper.exe in it under Wine,
+# in a fresh prefix. With a display the user answers the language dialog; without one it
+# runs on a virtual display, saves a screenshot of the dialog with its list open, chooses
+# Deutsch and checks that the German product is installed.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 project=$(dirname "$here")
@@ -13,21 +14,32 @@ build="${BOOTSTRAPPER_BUILD_ROOT:-$repo/build}"
 
 bash "$here/setup.sh"
 bash "$here/build-windows.sh"
-echo "== host build of the checker"
+echo "== host build of the checker and the transform generator"
 cmake -S "$project" -B "$build/host" -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build "$build/host" --target bootstrapper-check -j "$(nproc)" >/dev/null
+cmake --build "$build/host" --target bootstrapper-check bootstrapper-transform -j "$(nproc)" >/dev/null
 
 demo="$build/demo"
 package="$demo/package"
 export WINEPREFIX="$demo/prefix"
 rm -rf "$demo"
 mkdir -p "$package/Languages"
-(cd "$project/demo" && wixl -o "$package/DemoProduct.msi" DemoProduct.wxs)
+echo "== building the demo product in English and in German"
+(cd "$project/demo" && wixl -o "$package/DemoProduct.msi" DemoProduct.wxs &&
+  wixl -D German=1 -o "$demo/DemoProduct-1031.msi" DemoProduct.wxs)
+echo "== making the German transform"
+"$build/host/bootstrapper-transform" "$package/DemoProduct.msi" "$demo/DemoProduct-1031.msi" \
+  "$package/Languages/1031.mst"
 cp "$project/demo/Setup.ini" "$build/win/Bootstrapper.exe" "$package/"
 cp "$build/win/DemoRuntime.exe" "$package/DemoRuntime.exe"
 
 echo "== checking the package folder"
-"$build/host/bootstrapper-check" "$package"
+check_status=0
+"$build/host/bootstrapper-check" "$package" >"$demo/check.txt" || check_status=$?
+cat "$demo/check.txt"
+if [ "$check_status" -ne 0 ] || grep -qE '^[^ ].*: (error|warning): ' "$demo/check.txt"; then
+  echo "== the demo folder is not clean" >&2
+  exit 1
+fi
 
 headless=0
 xvfb_pid=
@@ -61,9 +73,14 @@ if [ "$headless" = 1 ]; then
       window=$(xdotool search --name 'setup language|Setup-Sprache' 2>/dev/null | head -n 1 || true)
       if [ -n "$window" ]; then
         sleep 0.5
+        # The list open, so that the screenshot shows every language offered: the third
+        # control in tab order is the list.
+        xdotool windowfocus "$window" key --delay 100 Tab Tab Tab Alt+Down
+        sleep 0.5
         import -window root "$demo/dialog.png"
         echo "== the language dialog: $(xdotool getwindowname "$window"); screenshot in $demo/dialog.png"
-        xdotool windowfocus "$window" key Return
+        # Deutsch is the first item: Home picks it, Return closes the list, Return confirms.
+        xdotool windowfocus "$window" key --delay 100 Home Return Return
         exit 0
       fi
       sleep 0.1
@@ -85,10 +102,25 @@ exit_code=$(cat "$demo/exit-code.txt" 2>/dev/null || echo "none")
 echo "== exit code: $exit_code"
 runtime=$(WINEDEBUG=-all wine reg query 'HKLM\SOFTWARE\BootstrapperDemo\Runtime' /v Version /reg:32 2>/dev/null | tr -d '\r' | grep -o 'REG_SZ.*' || true)
 echo "== demo runtime registry value: ${runtime:-missing}"
-installed="$WINEPREFIX/drive_c/Program Files (x86)/Bootstrapper Demo/readme.txt"
-if [ -f "$installed" ]; then
-  echo "== the demo product is installed: $installed"
-else
+programs="$WINEPREFIX/drive_c/Program Files (x86)"
+product=$(WINEDEBUG=-all wine "$build/win/product_info.exe" '{3D2A6C8E-5B14-4F7A-9E21-7C0B8D4A1F63}' \
+  InstalledProductName Language 2>/dev/null | tr -d '\r' || true)
+for folder in "Bootstrapper Vorführung" "Bootstrapper Demo"; do
+  if [ -f "$programs/$folder/readme.txt" ]; then
+    echo "== the demo product is installed in $programs/$folder"
+  fi
+done
+echo "$product" | sed 's/^/   /'
+if [ "$headless" = 1 ]; then
+  # Deutsch was chosen: the German product, through the transform.
+  if [ ! -f "$programs/Bootstrapper Vorführung/readme.txt" ] ||
+     ! grep -qx 'InstalledProductName=Bootstrapper Vorführprodukt' <<<"$product" ||
+     ! grep -qx 'Language=1031' <<<"$product"; then
+    echo "== the German demo product is NOT installed"
+    exit 1
+  fi
+  echo "== the German demo product is installed"
+elif [ -z "$product" ] || grep -q 'error' <<<"$product"; then
   echo "== the demo product is NOT installed"
   exit 1
 fi

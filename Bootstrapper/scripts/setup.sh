@@ -14,7 +14,7 @@ packages=(
   locales python3 python3-pytest python3-pefile
   clang clang-tidy cppcheck libclang-rt-14-dev
   osslsigncode openssl
-  pkg-config libmsi-dev libglib2.0-dev
+  pkg-config libmsi-dev libglib2.0-dev libgsf-1-dev
   dpkg-dev file debootstrap
 )
 

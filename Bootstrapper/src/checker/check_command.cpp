@@ -97,8 +97,8 @@ void WriteCheckUsage(const char* program, TextOutput& output)
         "Rules:\n",
         program);
     output.Write(text.Get());
-    for (std::size_t i = 0; i < kRuleCount; ++i) {
-        const RuleInfo& rule = kRuleTable[i];
+    for (std::size_t i = 0; i < RuleCount(); ++i) {
+        const RuleInfo& rule = RuleAt(i);
         text.Format("  %s (%s): %s\n", rule.id, rule.severity == Severity::error ? "error" : "warning", rule.summary);
         output.Write(text.Get());
     }

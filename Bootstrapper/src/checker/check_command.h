@@ -22,7 +22,7 @@ struct CheckOptions {
     bool quiet = false;   // no plan
     bool strict = false;  // warnings fail the check
     ReportFormat format = ReportFormat::text;
-    bool ignored[kRuleCapacity] = {};  // by row of kRuleTable
+    bool ignored[kRuleCapacity] = {};  // by row of the rule table
 };
 
 template <typename Char>

@@ -23,7 +23,7 @@ struct Finding {
     std::uint32_t line = 0;    // 0: the finding is about the whole file
     Severity severity = Severity::error;
     const char* rule = "";     // as reported: "unknown-key"
-    int ruleIndex = -1;        // its row in kRuleTable, -1 for an id the table lacks
+    int ruleIndex = -1;        // its row in the rule table, -1 for an id the table lacks
     const char* message = "";
 };
 
@@ -38,7 +38,7 @@ public:
 
     // No findings, and no rule left out.
     void Clear();
-    // Findings of the rule in that row of kRuleTable are left out: neither kept nor counted.
+    // Findings of the rule in that row of the rule table are left out: neither kept nor counted.
     void Ignore(std::size_t ruleIndex);
 
     // `line` 0: the finding is about the whole file.

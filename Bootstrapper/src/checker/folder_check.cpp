@@ -134,11 +134,26 @@ void CheckProgramPart(Walk& walk, const char* section, const char* key, const ch
 bool ReportTooLongValue(Walk& walk, const char* section, const char* key, const char* message)
 {
     TextBuffer value;
-    if (ReadSetupValue(walk.platform, walk.iniPath, section, key, value)) {
+    if (ReadSetupValue(walk.platform, walk.iniPath, section, key, value) != SetupValue::tooLong) {
         return false;
     }
     walk.findings.Report(kSetupIniFile, walk.Line(section, key), Severity::error, "too-long",
                          "%s is longer than 1023 characters: the setup ends with \"%s\"", key, message);
+    return true;
+}
+
+// Reports a value of a UTF-16 Setup.ini the program refuses because the ANSI code page
+// cannot hold it exactly.
+bool ReportUnusableValue(Walk& walk, const char* section, const char* key)
+{
+    TextBuffer value;
+    if (ReadSetupValue(walk.platform, walk.iniPath, section, key, value) != SetupValue::unusableCharacters) {
+        return false;
+    }
+    walk.findings.Report(kSetupIniFile, walk.Line(section, key), Severity::error, "unusable-characters",
+                         "%s holds characters the ANSI code page cannot hold exactly (Windows would read them "
+                         "as other characters): the setup ends with \"%s\"",
+                         key, kMessageUnusableSetting);
     return true;
 }
 
@@ -154,6 +169,19 @@ bool PlanPreSetupProgram(Walk& walk)
                                  kMessageCommandLineTooLong);
         }
         walk.End(Plan::Stage::preSetup, kMessageCommandLineTooLong);
+        return false;
+    }
+    if (plan.preSetup == PreSetupPlan::unusableSetting) {
+        ReportUnusableValue(walk, kStartSection, "SetupPath");
+        walk.End(Plan::Stage::preSetup, kMessageUnusableSetting);
+        return false;
+    }
+    if (plan.preSetup == PreSetupPlan::pathTooLong) {
+        walk.findings.Report(kFolderFile, 0, Severity::error, "too-long",
+                             "the path of PSetup.exe in the folder is longer than the %u characters Windows' file "
+                             "functions take: the setup ends with \"%s\"",
+                             static_cast<unsigned>(kLongestFilePath), kMessagePathTooLong);
+        walk.End(Plan::Stage::preSetup, kMessagePathTooLong);
         return false;
     }
     TextBuffer setupPath;
@@ -249,6 +277,16 @@ void ReportTooLongSetting(Walk& walk, const char* section)
     }));
 }
 
+// Which key of a section that was read holds characters that cannot be used.
+void ReportUnusableSetting(Walk& walk, const char* section)
+{
+    const char* const keys[] = {"Execute", "DoExecuteIfCheckIs", "ExecuteOkIfResultIs", "CheckKey", "CheckValue",
+                                "CheckContent"};
+    static_cast<void>(std::any_of(std::begin(keys), std::end(keys), [&walk, section](const char* key) {
+        return ReportUnusableValue(walk, section, key);
+    }));
+}
+
 bool PlanPrerequisites(Walk& walk)
 {
     Plan& plan = walk.plan;
@@ -268,6 +306,10 @@ bool PlanPrerequisites(Walk& walk)
         case PrerequisiteReading::kSettingTooLong:
             ReportTooLongSetting(walk, section.Get());
             walk.End(Plan::Stage::prerequisites, kMessageSettingTooLong);
+            return false;
+        case PrerequisiteReading::kUnusableSetting:
+            ReportUnusableSetting(walk, section.Get());
+            walk.End(Plan::Stage::prerequisites, kMessageUnusableSetting);
             return false;
         case PrerequisiteReading::kStepRead:
             break;
@@ -298,7 +340,7 @@ bool LocateThePackage(Walk& walk)
 {
     Plan& plan = walk.plan;
     TextBuffer msiPath;
-    if (!ReadSetupValue(walk.platform, walk.iniPath, kStartSection, "MsiPath", msiPath)) {
+    if (ReadSetupValue(walk.platform, walk.iniPath, kStartSection, "MsiPath", msiPath) == SetupValue::tooLong) {
         ReportTooLongValue(walk, kStartSection, "MsiPath", kMessagePathTooLong);
         walk.End(Plan::Stage::package, kMessagePathTooLong);
         return false;
@@ -314,12 +356,16 @@ bool LocateThePackage(Walk& walk)
                              kMessageNoMsi);
         walk.End(Plan::Stage::package, kMessageNoMsi);
         return false;
+    case Location::unusableSetting:
+        ReportUnusableValue(walk, kStartSection, "MsiPath");
+        walk.End(Plan::Stage::package, kMessageUnusableSetting);
+        return false;
     case Location::settingTooLong:
     case Location::pathTooLong:
         walk.findings.Report(kSetupIniFile, msiLine, Severity::error, "too-long",
-                             "the folder's path and the package's name are longer than 1023 characters: the setup "
-                             "ends with \"%s\"",
-                             kMessagePathTooLong);
+                             "the package's path is longer than the %u characters Windows' file functions take: "
+                             "the setup ends with \"%s\"",
+                             static_cast<unsigned>(kLongestFilePath), kMessagePathTooLong);
         walk.End(Plan::Stage::package, kMessagePathTooLong);
         return false;
     }
@@ -333,8 +379,13 @@ bool LocateThePackage(Walk& walk)
         walk.End(Plan::Stage::package, kMessageOpenDatabase);
         return false;
     }
-    if (LocateLanguagesDirectory(walk.platform, walk.iniPath, plan.folder, plan.languagesDirectory) !=
-        Location::located) {
+    const Location languages = LocateLanguagesDirectory(walk.platform, walk.iniPath, plan.folder, plan.languagesDirectory);
+    if (languages == Location::unusableSetting) {
+        ReportUnusableValue(walk, kStartSection, "LanguagesDir");
+        walk.End(Plan::Stage::package, kMessageUnusableSetting);
+        return false;
+    }
+    if (languages != Location::located) {
         if (!ReportTooLongValue(walk, kStartSection, "LanguagesDir", kMessagePathTooLong)) {
             walk.findings.Report(kSetupIniFile, walk.Line(kStartSection, "LanguagesDir"), Severity::error,
                                  "too-long",
@@ -479,7 +530,7 @@ void ComposeCommands(Walk& walk)
         if (plan.offered[i]) {
             fits = ComposeInstallCommand(plan.packagePath, plan.languagesDirectory, languages[i],
                                          plan.package.productLanguage, plan.language.hasDocumentationTransform,
-                                         plan.install[i]) &&
+                                         plan.install[i]) == InstallCommand::composed &&
                    fits;
         }
     }

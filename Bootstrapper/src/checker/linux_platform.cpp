@@ -308,8 +308,62 @@ bool LinuxPlatform::GetVersionExA(OsVersionInfo* info)
     return true;
 }
 
-std::uint32_t LinuxPlatform::GetPrivateProfileStringA(const char* section, const char* key, const char* defaultText,
-                                                      char* buffer, std::uint32_t capacity, const char* fileName)
+std::int32_t LinuxPlatform::MultiByteToWideChar(std::uint32_t codePage, std::uint32_t /*flags*/, const char* text,
+                                                std::int32_t length, WideChar* buffer, std::int32_t capacity)
+{
+    if ((codePage != kCodePageAnsi && codePage != kCodePageWestern) || text == nullptr || length == 0 ||
+        length < -1 || capacity < 0 || (capacity > 0 && buffer == nullptr)) {
+        return 0;
+    }
+    const std::size_t count = length < 0 ? TextLength(text) + 1 : static_cast<std::size_t>(length);
+    if (capacity > 0 && count > static_cast<std::size_t>(capacity)) {
+        return 0;  // ERROR_INSUFFICIENT_BUFFER
+    }
+    for (std::size_t i = 0; capacity > 0 && i < count; ++i) {
+        // Every character of code page 1252 is one UTF-16 unit.
+        buffer[i] = static_cast<WideChar>(DecodeCodePage1252(static_cast<unsigned char>(text[i])));
+    }
+    return static_cast<std::int32_t>(count);
+}
+
+std::uint32_t LinuxPlatform::GetPrivateProfileStringW(const WideChar* section, const WideChar* key,
+                                                      const WideChar* defaultText, WideChar* buffer,
+                                                      std::uint32_t capacity, const WideChar* fileName)
+{
+    if (buffer == nullptr || capacity == 0) {
+        return 0;
+    }
+    // The names the program asks for are ANSI text, and so is the reading of the file.
+    TextBuffer sectionName;
+    TextBuffer keyName;
+    TextBuffer defaultValue;
+    TextBuffer file;
+    auto narrow = [this](const WideChar* wide, TextBuffer& ansi) {
+        return wide == nullptr || WideCharToMultiByte(kCodePageAnsi, 0, wide, -1, ansi.Data(),
+                                                      static_cast<std::int32_t>(ansi.Capacity()), nullptr,
+                                                      nullptr) > 0;
+    };
+    if (!narrow(section, sectionName) || !narrow(key, keyName) || !narrow(defaultText, defaultValue) ||
+        !narrow(fileName, file)) {
+        buffer[0] = 0;
+        return 0;
+    }
+    static FixedText<4 * kTextBufferSize> value;
+    const std::uint32_t length = ReadProfileString(
+        section != nullptr ? sectionName.Get() : nullptr, key != nullptr ? keyName.Get() : nullptr,
+        defaultText != nullptr ? defaultValue.Get() : nullptr, value.Data(),
+        static_cast<std::uint32_t>(value.Capacity()), fileName != nullptr ? file.Get() : nullptr);
+    // Cut silently to the capacity less one, as Windows does.
+    const std::uint32_t copied = length < capacity ? length : capacity - 1;
+    for (std::uint32_t i = 0; i < copied; ++i) {
+        buffer[i] = static_cast<WideChar>(DecodeCodePage1252(static_cast<unsigned char>(value.Get()[i])));
+    }
+    buffer[copied] = 0;
+    return copied;
+}
+
+std::uint32_t LinuxPlatform::ReadProfileString(const char* section, const char* key, const char* defaultText,
+                                               char* buffer, std::uint32_t capacity, const char* fileName)
 {
     if (buffer == nullptr || capacity == 0) {
         return 0;
@@ -568,8 +622,8 @@ std::int32_t LinuxPlatform::RegOpenKeyExA(std::uintptr_t /*rootKey*/, const char
     return static_cast<std::int32_t>(kErrorFileNotFound);
 }
 
-std::int32_t LinuxPlatform::RegQueryValueExA(Handle /*key*/, const char* /*valueName*/, std::uint8_t* /*data*/,
-                                            std::uint32_t* /*dataSize*/)
+std::int32_t LinuxPlatform::RegQueryValueExW(Handle /*key*/, const WideChar* /*valueName*/, std::uint32_t* /*type*/,
+                                             std::uint8_t* /*data*/, std::uint32_t* /*dataSize*/)
 {
     return kErrorInvalidHandle;
 }

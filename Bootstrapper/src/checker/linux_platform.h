@@ -44,9 +44,11 @@ public:
     std::int32_t WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const WideChar* text,
                                      std::int32_t length, char* buffer, std::int32_t capacity,
                                      const char* defaultChar, bool* usedDefaultChar) override;
+    std::int32_t MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* text,
+                                     std::int32_t length, WideChar* buffer, std::int32_t capacity) override;
     bool GetVersionExA(OsVersionInfo* info) override;
-    std::uint32_t GetPrivateProfileStringA(const char* section, const char* key, const char* defaultText,
-                                           char* buffer, std::uint32_t capacity, const char* fileName) override;
+    std::uint32_t GetPrivateProfileStringW(const WideChar* section, const WideChar* key, const WideChar* defaultText,
+                                           WideChar* buffer, std::uint32_t capacity, const WideChar* fileName) override;
     bool CreateProcessA(const CreateProcessArgs& args, ProcessInfo* info) override;
     std::uint32_t WaitForSingleObject(Handle handle, std::uint32_t milliseconds) override;
     bool GetExitCodeProcess(Handle process, std::uint32_t* exitCode) override;
@@ -64,7 +66,7 @@ public:
     std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t capacity) override;
     std::int32_t RegOpenKeyExA(std::uintptr_t rootKey, const char* subKey, std::uint32_t options,
                                std::uint32_t access, Handle* key) override;
-    std::int32_t RegQueryValueExA(Handle key, const char* valueName, std::uint8_t* data,
+    std::int32_t RegQueryValueExW(Handle key, const WideChar* valueName, std::uint32_t* type, std::uint8_t* data,
                                   std::uint32_t* dataSize) override;
     std::int32_t RegCloseKey(Handle key) override;
     std::int32_t MessageBoxA(WindowHandle owner, const char* text, const char* caption,
@@ -116,6 +118,9 @@ private:
         MsiKind kind = MsiKind::none;
     };
 
+    // The profile reader in code page 1252, as GetPrivateProfileStringA would answer.
+    std::uint32_t ReadProfileString(const char* section, const char* key, const char* defaultText, char* buffer,
+                                    std::uint32_t capacity, const char* fileName);
     bool WindowsPathToLinux(const char* windowsPath, char* linuxPath, std::size_t capacity) const;
     bool FullPath(const char* utf8Path, char* full, std::size_t capacity) const;
     Handle StartSearch(const char* utf8Pattern, char* first, std::size_t capacity);

@@ -63,6 +63,8 @@ void PrintPreSetup(Printer& out, const Plan& plan)
         out.Line("    none: there is no SetupPath, and no PSetup.exe beside Bootstrapper.exe or in the folder");
         break;
     case PreSetupPlan::commandTooLong:
+    case PreSetupPlan::pathTooLong:
+    case PreSetupPlan::unusableSetting:
         break;
     }
 }

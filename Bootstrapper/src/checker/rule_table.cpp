@@ -1,8 +1,13 @@
 #include "checker/rule_table.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "common/fixed_text.h"
 
 namespace boot {
+
+namespace {
 
 const RuleInfo kRuleTable[] = {
     // Errors: the setup will fail, or silently do something else than written.
@@ -30,6 +35,10 @@ const RuleInfo kRuleTable[] = {
     {"unsupported-path", Severity::error, "A path holds characters the ANSI code page cannot name exactly.",
      "A folder `Łukasz Setup`, which the ANSI code page cannot name.",
      "Use a folder name whose characters the target systems' ANSI code page holds."},
+    {"unusable-characters", Severity::error,
+     "A value of a UTF-16 Setup.ini holds characters the ANSI code page cannot hold exactly.",
+     "`Execute=Łukasz.exe` in a Setup.ini saved as UTF-16: Windows would start `Lukasz.exe`.",
+     "Use only characters of the target systems' ANSI code page (Windows-1252 for German and English)."},
     // Warnings: probably a mistake.
     {"no-setup-ini", Severity::warning, "There is no Setup.ini: every default applies.",
      "No `Setup.ini`: every default applies.", "Add a Setup.ini if the defaults are not what you want."},
@@ -64,23 +73,25 @@ const RuleInfo kRuleTable[] = {
      "Remove it, or name it as the setup applies transforms: 1031.mst, 1033.mst, Documentation.mst."},
 };
 
-const std::size_t kRuleCount = sizeof kRuleTable / sizeof kRuleTable[0];
-static_assert(sizeof kRuleTable / sizeof kRuleTable[0] <= kRuleCapacity, "raise kRuleCapacity");
+static_assert(std::size(kRuleTable) <= kRuleCapacity, "raise kRuleCapacity");
+
+}  // namespace
+
+std::size_t RuleCount() { return std::size(kRuleTable); }
+
+const RuleInfo& RuleAt(std::size_t index) { return kRuleTable[index]; }
 
 const RuleInfo* FindRule(const char* id)
 {
-    const int index = RuleIndex(id);
-    return index < 0 ? nullptr : &kRuleTable[index];
+    const RuleInfo* found = std::find_if(std::begin(kRuleTable), std::end(kRuleTable),
+                                         [id](const RuleInfo& rule) { return TextEquals(rule.id, id); });
+    return found != std::end(kRuleTable) ? found : nullptr;
 }
 
 int RuleIndex(const char* id)
 {
-    for (std::size_t i = 0; i < kRuleCount; ++i) {
-        if (TextEquals(kRuleTable[i].id, id)) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
+    const RuleInfo* found = FindRule(id);
+    return found != nullptr ? static_cast<int>(found - std::begin(kRuleTable)) : -1;
 }
 
 }  // namespace boot

@@ -16,13 +16,13 @@ struct RuleInfo {
     const char* help;      // what to do about it
 };
 
-// Both are constants of rule_table.cpp: nothing here is initialized at run time.
-extern const RuleInfo kRuleTable[];      // NOLINT(bugprone-dynamic-static-initializers)
-extern const std::size_t kRuleCount;     // NOLINT(bugprone-dynamic-static-initializers)
+// The rules in table order: errors first, then warnings.
+std::size_t RuleCount();
+const RuleInfo& RuleAt(std::size_t index);
 
 // The rule of that id, or null.
 const RuleInfo* FindRule(const char* id);
-// Its row in kRuleTable, or -1.
+// Its row in the table (for RuleAt), or -1.
 int RuleIndex(const char* id);
 
 }  // namespace boot

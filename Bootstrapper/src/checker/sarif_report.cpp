@@ -129,8 +129,8 @@ void WriteTool(JsonWriter& json, const ReportSettings& settings)
     }
     json.Key("rules");
     json.BeginArray();
-    for (std::size_t i = 0; i < kRuleCount; ++i) {
-        WriteRule(json, kRuleTable[i]);
+    for (std::size_t i = 0; i < RuleCount(); ++i) {
+        WriteRule(json, RuleAt(i));
     }
     json.EndArray();
     json.EndObject();

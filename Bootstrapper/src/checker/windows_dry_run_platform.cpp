@@ -78,10 +78,17 @@ bool DryRunPlatform::GetVersionExA(OsVersionInfo* info)
     return real_.GetVersionExA(info);
 }
 
-std::uint32_t DryRunPlatform::GetPrivateProfileStringA(const char* section, const char* key, const char* defaultText,
-                                                       char* buffer, std::uint32_t capacity, const char* fileName)
+std::int32_t DryRunPlatform::MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* text,
+                                                 std::int32_t length, WideChar* buffer, std::int32_t capacity)
 {
-    return real_.GetPrivateProfileStringA(section, key, defaultText, buffer, capacity, fileName);
+    return real_.MultiByteToWideChar(codePage, flags, text, length, buffer, capacity);
+}
+
+std::uint32_t DryRunPlatform::GetPrivateProfileStringW(const WideChar* section, const WideChar* key,
+                                                       const WideChar* defaultText, WideChar* buffer,
+                                                       std::uint32_t capacity, const WideChar* fileName)
+{
+    return real_.GetPrivateProfileStringW(section, key, defaultText, buffer, capacity, fileName);
 }
 
 std::uint32_t DryRunPlatform::WaitForSingleObject(Handle handle, std::uint32_t milliseconds)
@@ -156,10 +163,10 @@ std::int32_t DryRunPlatform::RegOpenKeyExA(std::uintptr_t rootKey, const char* s
     return real_.RegOpenKeyExA(rootKey, subKey, options, access, key);
 }
 
-std::int32_t DryRunPlatform::RegQueryValueExA(Handle key, const char* valueName, std::uint8_t* data,
-                                              std::uint32_t* dataSize)
+std::int32_t DryRunPlatform::RegQueryValueExW(Handle key, const WideChar* valueName, std::uint32_t* type,
+                                              std::uint8_t* data, std::uint32_t* dataSize)
 {
-    return real_.RegQueryValueExA(key, valueName, data, dataSize);
+    return real_.RegQueryValueExW(key, valueName, type, data, dataSize);
 }
 
 std::int32_t DryRunPlatform::RegCloseKey(Handle key)

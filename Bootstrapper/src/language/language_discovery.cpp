@@ -1,6 +1,9 @@
 #include "language/language_discovery.h"
 
+#include <cstdarg>
+
 #include "common/step_result.h"
+#include "common/text_rules.h"
 #include "language/language_table.h"
 #include "services/error_box.h"
 #include "services/file_search.h"
@@ -10,19 +13,62 @@ namespace boot {
 
 namespace {
 
-// A transform path that does not fit counts as absent: a cut path could name another file.
-bool LanguageTransformExists(Platform& platform, const TextBuffer& languagesDirectory, std::int32_t language)
+enum class Transform { absent, present, pathTooLong };
+
+// Whether the languages folder holds an entry named `name` (any letter case), by a search
+// of all its transforms: a path that only the name makes too long is still searched.
+// A folder too long even for that search, or a name that cannot be told, is too long.
+Transform SearchFolderFor(Platform& platform, const TextBuffer& languagesDirectory, const char* name)
 {
-    TextBuffer path;
-    return path.Format("%s\\%i%s", languagesDirectory.Get(), language, kTransformExtension) &&
-           FileExists(platform, path.Get());
+    TextBuffer pattern;
+    if (!pattern.Format("%s\\*%s", languagesDirectory.Get(), kTransformExtension) ||
+        !FitsFileFunctions(pattern.Get())) {
+        return Transform::pathTooLong;
+    }
+    FindData found{};
+    const Handle search = platform.FindFirstFileA(pattern.Get(), &found);
+    if (search == kInvalidHandle) {
+        return Transform::absent;
+    }
+    bool present = false;
+    do {
+        present = SameTextIgnoringCase(found.fileName, name);
+    } while (!present && platform.FindNextFileA(search, &found));
+    platform.FindClose(search);
+    return present ? Transform::pathTooLong : Transform::absent;
 }
 
-bool DocumentationTransformExists(Platform& platform, const TextBuffer& languagesDirectory)
+// A transform the file functions cannot test is never taken as missing: when it is there,
+// its path is too long for msiexec to be handed; when it is not, it is absent.
+Transform FindTransform(Platform& platform, const TextBuffer& languagesDirectory, const char* name)
 {
     TextBuffer path;
-    return path.Format("%s\\%s%s", languagesDirectory.Get(), kDocumentationTransformName, kTransformExtension) &&
-           FileExists(platform, path.Get());
+    if (path.Format("%s\\%s", languagesDirectory.Get(), name) && FitsFileFunctions(path.Get())) {
+        return FileExists(platform, path.Get()) ? Transform::present : Transform::absent;
+    }
+    return SearchFolderFor(platform, languagesDirectory, name);
+}
+
+// Whether the transform named by `format` is there; `tooLong` is set, and stays set, when
+// one cannot be told.
+bool TransformPresent(Platform& platform, const TextBuffer& languagesDirectory, bool& tooLong, const char* format,
+                      ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 4, 5)))
+#endif
+    ;
+
+bool TransformPresent(Platform& platform, const TextBuffer& languagesDirectory, bool& tooLong, const char* format,
+                      ...)
+{
+    TextBuffer name;
+    std::va_list args{};
+    va_start(args, format);
+    FormatTextV(name.Data(), name.Capacity(), format, args);  // short names of the program's own
+    va_end(args);
+    const Transform transform = FindTransform(platform, languagesDirectory, name.Get());
+    tooLong = tooLong || transform == Transform::pathTooLong;
+    return transform == Transform::present;
 }
 
 }  // namespace
@@ -58,25 +104,30 @@ std::int32_t DiscoverLanguages(Platform& platform, ModuleHandle instance, std::i
 
     state.selectedLanguage = 0;
     std::int32_t count = 0;
+    bool tooLong = false;
     for (int i = 0; i < kLanguageCount; ++i) {
         const LanguageEntry& row = kLanguageTable[i];
         if (row.localeId == locale) {
             state.selectedLanguage = i;
         }
         // The package's own language needs no transform.
-        const bool available = row.transformLanguage == productLanguage ||
-                               LanguageTransformExists(platform, languagesDirectory, row.transformLanguage);
+        const bool available =
+            row.transformLanguage == productLanguage ||
+            TransformPresent(platform, languagesDirectory, tooLong, "%i%s", row.transformLanguage, kTransformExtension);
         state.available[i] = available;
         if (available) {
             ++count;
         }
     }
 
-    if (count == 0) {
-        ShowErrorAndEnd(platform, kMessageNoLanguages, kExitFailure);
+    if (count != 0) {
+        state.hasDocumentationTransform = TransformPresent(platform, languagesDirectory, tooLong, "%s",
+                                                           kDocumentationTransformFile);
+    }
+    if (tooLong || count == 0) {
+        ShowErrorAndEnd(platform, tooLong ? kMessagePathTooLong : kMessageNoLanguages, kExitFailure);
         return 0;
     }
-    state.hasDocumentationTransform = DocumentationTransformExists(platform, languagesDirectory);
     return count;
 }
 

@@ -10,6 +10,7 @@ namespace boot {
 
 constexpr const char* kTransformExtension = ".mst";
 constexpr const char* kDocumentationTransformName = "Documentation";
+constexpr const char* kDocumentationTransformFile = "Documentation.mst";
 
 // Loads the dialog texts of the first row whose locale is `localeId`; false, with the
 // texts untouched, when no row has it.
@@ -18,8 +19,9 @@ bool LoadUiStrings(Platform& platform, ModuleHandle instance, std::uint32_t loca
 // Loads the dialog texts for the thread locale (English for a locale the table does not
 // hold), pre-selects its row, marks every row whose language is the package's own or
 // has a transform in `languagesDirectory`, and looks for the documentation transform.
-// Returns the number of available rows; with 0 the message has been shown and the run
-// ends with 6.
+// A transform whose path is too long for the file functions ends the run when the folder
+// holds it. Returns the number of available rows; with 0 the message ("No languages
+// available!" or "Path too long!") has been shown and the run ends with 6.
 std::int32_t DiscoverLanguages(Platform& platform, ModuleHandle instance, std::int32_t productLanguage,
                                const TextBuffer& languagesDirectory, LanguageState& state);
 

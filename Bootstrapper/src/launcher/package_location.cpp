@@ -1,6 +1,7 @@
 #include "launcher/package_location.h"
 
 #include "services/ansi_names.h"
+#include "services/file_search.h"
 #include "services/setup_ini.h"
 
 namespace boot {
@@ -29,6 +30,19 @@ Location ComposeInDirectory(const TextBuffer& currentDirectory, const char* name
     return path.Format("%s\\%s", currentDirectory.Get(), name) ? Location::located : Location::pathTooLong;
 }
 
+Location ReadLocationSetting(Platform& platform, const TextBuffer& iniPath, const char* key, TextBuffer& setting)
+{
+    switch (ReadSetupValue(platform, iniPath, kStartSection, key, setting)) {
+    case SetupValue::read:
+        return Location::located;
+    case SetupValue::tooLong:
+        return Location::settingTooLong;
+    case SetupValue::unusableCharacters:
+        break;
+    }
+    return Location::unusableSetting;
+}
+
 }  // namespace
 
 bool FindPackageInCurrentDirectory(Platform& platform, TextBuffer& name)
@@ -53,13 +67,19 @@ Location LocatePackage(Platform& platform, const TextBuffer& iniPath, const Text
 {
     packagePath.Clear();
     TextBuffer name;
-    if (!ReadSetupValue(platform, iniPath, kStartSection, "MsiPath", name)) {
-        return Location::settingTooLong;
+    const Location read = ReadLocationSetting(platform, iniPath, "MsiPath", name);
+    if (read != Location::located) {
+        return read;
     }
     if (name.IsEmpty() && !FindPackageInCurrentDirectory(platform, name)) {
         return Location::noPackage;
     }
-    return ComposeInDirectory(currentDirectory, name.Get(), packagePath);
+    const Location composed = ComposeInDirectory(currentDirectory, name.Get(), packagePath);
+    if (composed == Location::located && !FitsFileFunctions(packagePath.Get())) {
+        packagePath.Clear();
+        return Location::pathTooLong;
+    }
+    return composed;
 }
 
 Location LocateLanguagesDirectory(Platform& platform, const TextBuffer& iniPath, const TextBuffer& currentDirectory,
@@ -67,8 +87,9 @@ Location LocateLanguagesDirectory(Platform& platform, const TextBuffer& iniPath,
 {
     languagesDirectory.Clear();
     TextBuffer setting;
-    if (!ReadSetupValue(platform, iniPath, kStartSection, "LanguagesDir", setting)) {
-        return Location::settingTooLong;
+    const Location read = ReadLocationSetting(platform, iniPath, "LanguagesDir", setting);
+    if (read != Location::located) {
+        return read;
     }
     if (setting.IsEmpty()) {
         setting.Assign(kDefaultLanguagesDir);

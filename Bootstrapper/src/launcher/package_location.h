@@ -12,9 +12,11 @@ constexpr const char* kDefaultLanguagesDir = ".";
 
 enum class Location {
     located,
-    settingTooLong,  // the setting itself does not fit a TextBuffer
-    pathTooLong,     // the current directory, a backslash and the name do not fit
-    noPackage,       // no MsiPath, and no entry of the folder is a package
+    settingTooLong,   // the setting itself does not fit a TextBuffer
+    pathTooLong,      // the current directory, a backslash and the name do not fit (the
+                      // package: not in a path the file functions can open)
+    noPackage,        // no MsiPath, and no entry of the folder is a package
+    unusableSetting,  // the setting holds characters the ANSI code page cannot hold exactly
 };
 
 // The first entry the directory search returns for "*.msi" whose long name really ends
@@ -24,7 +26,7 @@ enum class Location {
 bool FindPackageInCurrentDirectory(Platform& platform, TextBuffer& name);
 
 // The package: the current directory, a backslash and MsiPath, or the name the search
-// finds.
+// finds; a path the file functions can open.
 Location LocatePackage(Platform& platform, const TextBuffer& iniPath, const TextBuffer& currentDirectory,
                        TextBuffer& packagePath);
 

@@ -8,26 +8,35 @@ namespace boot {
 
 namespace {
 
-// `folder` holds the default program: its full path goes into `path`.
-bool FindDefaultProgramIn(Platform& platform, const TextBuffer& folder, TextBuffer& path)
+enum class Candidate { found, absent, pathTooLong };
+
+// Whether `folder` holds the default program: its full path goes into `path`.
+Candidate FindDefaultProgramIn(Platform& platform, const TextBuffer& folder, TextBuffer& path)
 {
-    return !folder.IsEmpty() && path.Format("%s\\%s", folder.Get(), kDefaultSetupProgram) &&
-           FileExists(platform, path.Get());
+    if (folder.IsEmpty()) {
+        return Candidate::absent;
+    }
+    if (!path.Format("%s\\%s", folder.Get(), kDefaultSetupProgram) || !FitsFileFunctions(path.Get())) {
+        return Candidate::pathTooLong;  // never taken as missing
+    }
+    return FileExists(platform, path.Get()) ? Candidate::found : Candidate::absent;
 }
 
 // In the order of the platform's own search: the program's folder, then the current one.
-bool FindDefaultProgram(Platform& platform, const TextBuffer& currentDirectory, TextBuffer& path)
+Candidate FindDefaultProgram(Platform& platform, const TextBuffer& currentDirectory, TextBuffer& path)
 {
     TextBuffer programFolder;
-    if (ReadProgramFolder(platform, programFolder) == AnsiName::exact &&
-        FindDefaultProgramIn(platform, programFolder, path)) {
-        return true;
+    Candidate found = Candidate::absent;
+    if (ReadProgramFolder(platform, programFolder) == AnsiName::exact) {
+        found = FindDefaultProgramIn(platform, programFolder, path);
     }
-    if (FindDefaultProgramIn(platform, currentDirectory, path)) {
-        return true;
+    if (found == Candidate::absent) {
+        found = FindDefaultProgramIn(platform, currentDirectory, path);
     }
-    path.Clear();
-    return false;
+    if (found != Candidate::found) {
+        path.Clear();
+    }
+    return found;
 }
 
 }  // namespace
@@ -38,13 +47,23 @@ PreSetupPlan PlanPreSetup(Platform& platform, const TextBuffer& iniPath, const T
     command.commandLine.Clear();
     command.application.Clear();
     TextBuffer program;
-    if (!ReadSetupValue(platform, iniPath, kStartSection, "SetupPath", program)) {
+    switch (ReadSetupValue(platform, iniPath, kStartSection, "SetupPath", program)) {
+    case SetupValue::read:
+        break;
+    case SetupValue::tooLong:
         return PreSetupPlan::commandTooLong;
+    case SetupValue::unusableCharacters:
+        return PreSetupPlan::unusableSetting;
     }
     if (program.IsEmpty()) {
         program.Assign(kDefaultSetupProgram);
-        if (!FindDefaultProgram(platform, currentDirectory, command.application)) {
+        switch (FindDefaultProgram(platform, currentDirectory, command.application)) {
+        case Candidate::found:
+            break;
+        case Candidate::absent:
             return PreSetupPlan::nothingToRun;
+        case Candidate::pathTooLong:
+            return PreSetupPlan::pathTooLong;
         }
     }
     if (!command.commandLine.Format("%s %s", program.Get(), kSetupProgramSwitch)) {

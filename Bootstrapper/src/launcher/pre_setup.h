@@ -13,6 +13,8 @@ enum class PreSetupPlan {
     run,              // start `commandLine`, with `application` when it is not empty
     nothingToRun,     // the default program is in neither folder: the run goes on
     commandTooLong,   // SetupPath, or the command line, does not fit
+    pathTooLong,      // a place the default program is looked for is too long a path to test
+    unusableSetting,  // SetupPath holds characters the ANSI code page cannot hold exactly
 };
 
 struct PreSetupCommand {

@@ -9,6 +9,7 @@
 #include "prereq/prerequisite_chain.h"
 #include "services/ansi_names.h"
 #include "services/error_box.h"
+#include "services/file_search.h"
 #include "services/library_loading.h"
 #include "services/messages.h"
 #include "services/process_runner.h"
@@ -37,7 +38,9 @@ StepResult LocateSetupIni(Platform& platform, RunState& state)
     case AnsiName::tooLong:
         return EndWithError(platform, kMessagePathTooLong);
     }
-    if (!state.iniPath.Format("%s\\%s", state.currentDirectory.Get(), kSetupIniName)) {
+    // A Setup.ini the profile reader cannot open would read as missing: every default.
+    if (!state.iniPath.Format("%s\\%s", state.currentDirectory.Get(), kSetupIniName) ||
+        !FitsFileFunctions(state.iniPath.Get())) {
         return EndWithError(platform, kMessagePathTooLong);
     }
     return StepResult::Continue();
@@ -50,20 +53,24 @@ bool IsSupportedWindows(Platform& platform)
 }
 
 // Runs the pre-setup program; its result is ignored, also when it cannot be started.
-StepResult RunPreSetupProgram(Platform& platform, const RunState& state)
+StepResult RunPreSetupProgram(Platform& platform, DllSearch dllSearch, const RunState& state)
 {
     PreSetupCommand command;
     switch (PlanPreSetup(platform, state.iniPath, state.currentDirectory, command)) {
     case PreSetupPlan::run:
-        RunAndWait(platform, command.commandLine.Data(),
+        RunAndWait(platform, dllSearch, command.commandLine.Data(),
                    command.application.IsEmpty() ? nullptr : command.application.Get());
         return StepResult::Continue();
     case PreSetupPlan::nothingToRun:
         return StepResult::Continue();
     case PreSetupPlan::commandTooLong:
+        return EndWithError(platform, kMessageCommandLineTooLong);
+    case PreSetupPlan::pathTooLong:
+        return EndWithError(platform, kMessagePathTooLong);
+    case PreSetupPlan::unusableSetting:
         break;
     }
-    return EndWithError(platform, kMessageCommandLineTooLong);
+    return EndWithError(platform, kMessageUnusableSetting);
 }
 
 StepResult EndUnlessLocated(Platform& platform, Location location)
@@ -73,6 +80,8 @@ StepResult EndUnlessLocated(Platform& platform, Location location)
         return StepResult::Continue();
     case Location::noPackage:
         return EndWithError(platform, kMessageNoMsi);
+    case Location::unusableSetting:
+        return EndWithError(platform, kMessageUnusableSetting);
     case Location::settingTooLong:
     case Location::pathTooLong:
         break;
@@ -105,11 +114,11 @@ std::int32_t RunBootstrapper(Platform& platform, RunState& state)
         return ShowErrorAndEnd(platform, kMessageUtf8ByteOrderMark, kExitFailure);
     }
 
-    step = RunPreSetupProgram(platform, state);
+    step = RunPreSetupProgram(platform, dllSearch, state);
     if (step.endsRun) {
         return step.exitCode;
     }
-    step = RunPrerequisiteChain(platform, state.iniPath);
+    step = RunPrerequisiteChain(platform, state.iniPath, dllSearch);
     if (step.endsRun) {
         return step.exitCode;
     }
@@ -136,7 +145,7 @@ std::int32_t RunBootstrapper(Platform& platform, RunState& state)
         ReleasePackageHandles(state.packageHandles);
         return kExitFailure;
     }
-    const std::int32_t exitCode = LaunchInstaller(platform, state.instance, state.packagePath,
+    const std::int32_t exitCode = LaunchInstaller(platform, dllSearch, state.instance, state.packagePath,
                                                   state.languagesDirectory, state.packageInfo, state.language);
     ReleasePackageHandles(state.packageHandles);
     return exitCode;

@@ -31,33 +31,43 @@ bool ComposeWithPackage(const char* command, const TextBuffer& packagePath, Comm
     return commandLine.Format("%s %s", command, packagePath.Get());
 }
 
-std::int32_t RunMsiexec(Platform& platform, CommandLineBuffer& commandLine)
+std::int32_t RunMsiexec(Platform& platform, DllSearch dllSearch, CommandLineBuffer& commandLine)
 {
     TextBuffer msiexec;
     if (!ComposeMsiexecPath(platform, msiexec)) {
         return kExitCannotStart;
     }
-    return RunAndWait(platform, commandLine.Data(), msiexec.Get());
+    return RunAndWait(platform, dllSearch, commandLine.Data(), msiexec.Get());
 }
 
-std::int32_t RunMaintenance(Platform& platform, const TextBuffer& packagePath, bool isNewer)
+std::int32_t RunMaintenance(Platform& platform, DllSearch dllSearch, const TextBuffer& packagePath, bool isNewer)
 {
     CommandLineBuffer commandLine;
     if (isNewer) {
         // A failed re-cache does not stop the maintenance run.
         if (ComposeRecacheCommand(packagePath, commandLine)) {
-            RunMsiexec(platform, commandLine);
+            RunMsiexec(platform, dllSearch, commandLine);
         }
     }
     if (!ComposeMaintenanceCommand(packagePath, commandLine)) {
         return ShowErrorAndEnd(platform, kMessageCommandLineTooLong, kExitFailure);
     }
-    return RunMsiexec(platform, commandLine);
+    return RunMsiexec(platform, dllSearch, commandLine);
 }
 
-std::int32_t RunInstallation(Platform& platform, ModuleHandle instance, const TextBuffer& packagePath,
-                             const TextBuffer& languagesDirectory, std::int32_t productLanguage,
-                             LanguageState& language)
+bool HoldsListSeparator(const TextBuffer& path)
+{
+    for (const char* p = path.Get(); *p != '\0'; ++p) {
+        if (*p == ';') {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::int32_t RunInstallation(Platform& platform, DllSearch dllSearch, ModuleHandle instance,
+                             const TextBuffer& packagePath, const TextBuffer& languagesDirectory,
+                             std::int32_t productLanguage, LanguageState& language)
 {
     const std::intptr_t answer =
         platform.DialogBoxParamA(instance, kLanguageDialogId, kNoWindow, LanguageDialogProc, &language, 0);
@@ -66,11 +76,16 @@ std::int32_t RunInstallation(Platform& platform, ModuleHandle instance, const Te
     }
     const std::int32_t chosenLanguage = kLanguageTable[language.selectedLanguage].transformLanguage;
     CommandLineBuffer commandLine;
-    if (!ComposeInstallCommand(packagePath, languagesDirectory, chosenLanguage, productLanguage,
-                               language.hasDocumentationTransform, commandLine)) {
+    switch (ComposeInstallCommand(packagePath, languagesDirectory, chosenLanguage, productLanguage,
+                                  language.hasDocumentationTransform, commandLine)) {
+    case InstallCommand::composed:
+        break;
+    case InstallCommand::tooLong:
         return ShowErrorAndEnd(platform, kMessageCommandLineTooLong, kExitFailure);
+    case InstallCommand::splitTransforms:
+        return ShowErrorAndEnd(platform, kMessageUnsupportedPath, kExitFailure);
     }
-    return RunMsiexec(platform, commandLine);
+    return RunMsiexec(platform, dllSearch, commandLine);
 }
 
 }  // namespace
@@ -105,39 +120,43 @@ bool ComposeMaintenanceCommand(const TextBuffer& packagePath, CommandLineBuffer&
     return ComposeWithPackage("msiexec /i", packagePath, commandLine);
 }
 
-bool ComposeInstallCommand(const TextBuffer& packagePath, const TextBuffer& languagesDirectory,
-                           std::int32_t chosenLanguage, std::int32_t productLanguage,
-                           bool hasDocumentationTransform, CommandLineBuffer& commandLine)
+InstallCommand ComposeInstallCommand(const TextBuffer& packagePath, const TextBuffer& languagesDirectory,
+                                     std::int32_t chosenLanguage, std::int32_t productLanguage,
+                                     bool hasDocumentationTransform, CommandLineBuffer& commandLine)
 {
+    // The package's own language needs no language transform.
+    const bool languageTransform = chosenLanguage != productLanguage;
+    if ((languageTransform || hasDocumentationTransform) && HoldsListSeparator(languagesDirectory)) {
+        commandLine.Clear();
+        return InstallCommand::splitTransforms;
+    }
     if (!ComposeWithPackage("msiexec /i", packagePath, commandLine)) {
-        return false;
+        return InstallCommand::tooLong;
     }
     const char* directory = languagesDirectory.Get();
-    if (chosenLanguage == productLanguage) {
-        // The package's own language needs no language transform.
-        return !hasDocumentationTransform ||
-               commandLine.AppendFormat(" TRANSFORMS=\"%s\\%s%s\"", directory, kDocumentationTransformName,
-                                        kTransformExtension);
+    bool fits = true;
+    if (!languageTransform) {
+        fits = !hasDocumentationTransform ||
+               commandLine.AppendFormat(" TRANSFORMS=\"%s\\%s\"", directory, kDocumentationTransformFile);
+    } else {
+        fits = commandLine.AppendFormat(" TRANSFORMS=\"%s\\%i%s", directory, chosenLanguage, kTransformExtension) &&
+               (!hasDocumentationTransform ||
+                commandLine.AppendFormat(";%s\\%s", directory, kDocumentationTransformFile)) &&
+               commandLine.Append("\"");
     }
-    if (!commandLine.AppendFormat(" TRANSFORMS=\"%s\\%i%s", directory, chosenLanguage, kTransformExtension)) {
-        return false;
-    }
-    if (hasDocumentationTransform &&
-        !commandLine.AppendFormat(";%s\\%s%s", directory, kDocumentationTransformName, kTransformExtension)) {
-        return false;
-    }
-    return commandLine.Append("\"");
+    return fits ? InstallCommand::composed : InstallCommand::tooLong;
 }
 
-std::int32_t LaunchInstaller(Platform& platform, ModuleHandle instance, TextBuffer& packagePath,
+std::int32_t LaunchInstaller(Platform& platform, DllSearch dllSearch, ModuleHandle instance, TextBuffer& packagePath,
                              TextBuffer& languagesDirectory, const PackageInfo& info, LanguageState& language)
 {
     MakeAbsolute(platform, packagePath);
     MakeAbsolute(platform, languagesDirectory);
     if (info.isInstalled) {
-        return RunMaintenance(platform, packagePath, info.isNewer);
+        return RunMaintenance(platform, dllSearch, packagePath, info.isNewer);
     }
-    return RunInstallation(platform, instance, packagePath, languagesDirectory, info.productLanguage, language);
+    return RunInstallation(platform, dllSearch, instance, packagePath, languagesDirectory, info.productLanguage,
+                           language);
 }
 
 }  // namespace boot

@@ -8,6 +8,7 @@
 #include "language/language_state.h"
 #include "package/package_info.h"
 #include "platform/platform.h"
+#include "services/library_loading.h"
 
 namespace boot {
 
@@ -29,16 +30,23 @@ bool ComposeMsiexecPath(Platform& platform, TextBuffer& path);
 // Composes the commands; false when a piece does not fit (nothing is then run).
 bool ComposeRecacheCommand(const TextBuffer& packagePath, CommandLineBuffer& commandLine);
 bool ComposeMaintenanceCommand(const TextBuffer& packagePath, CommandLineBuffer& commandLine);
-bool ComposeInstallCommand(const TextBuffer& packagePath, const TextBuffer& languagesDirectory,
-                           std::int32_t chosenLanguage, std::int32_t productLanguage,
-                           bool hasDocumentationTransform, CommandLineBuffer& commandLine);
+
+enum class InstallCommand {
+    composed,
+    tooLong,          // a piece does not fit
+    splitTransforms,  // TRANSFORMS is a list separated by ";": a transform's path holding
+                      // one would be read as two transforms that do not exist
+};
+InstallCommand ComposeInstallCommand(const TextBuffer& packagePath, const TextBuffer& languagesDirectory,
+                                     std::int32_t chosenLanguage, std::int32_t productLanguage,
+                                     bool hasDocumentationTransform, CommandLineBuffer& commandLine);
 
 // Makes `packagePath` and `languagesDirectory` absolute, then starts msiexec: for an
 // installed product the re-cache (when the package is newer) and the maintenance run;
 // for a new one the language dialog and the installation. Returns the exit code of the
 // last msiexec run (kExitCannotStart when it could not be started), or 0 when the
 // dialog was cancelled.
-std::int32_t LaunchInstaller(Platform& platform, ModuleHandle instance, TextBuffer& packagePath,
+std::int32_t LaunchInstaller(Platform& platform, DllSearch dllSearch, ModuleHandle instance, TextBuffer& packagePath,
                              TextBuffer& languagesDirectory, const PackageInfo& info, LanguageState& language);
 
 }  // namespace boot

@@ -34,7 +34,14 @@ constexpr std::uintptr_t kHkeyLocalMachine = 0x80000002u;
 constexpr std::uint32_t kKeyRead = 0x20019u;
 
 constexpr std::uint32_t kCodePageAnsi = 0;  // CP_ACP
+constexpr std::uint32_t kCodePageUtf8 = 65001;  // CP_UTF8: the ANSI code page of a system set to UTF-8
 constexpr std::uint32_t kWcNoBestFitChars = 0x400u;
+constexpr std::uint32_t kWcErrInvalidChars = 0x80u;
+
+// Registry value types whose data is text (stored in UTF-16).
+constexpr std::uint32_t kRegSz = 1;
+constexpr std::uint32_t kRegExpandSz = 2;
+constexpr std::uint32_t kRegMultiSz = 7;
 
 constexpr std::uint32_t kGenericRead = 0x80000000u;
 constexpr std::uint32_t kFileShareRead = 0x1u;
@@ -133,13 +140,18 @@ public:
     // `module` 0 names the program's own file.
     virtual std::uint32_t GetModuleFileNameW(ModuleHandle module, WideChar* buffer, std::uint32_t capacity) = 0;
     // `length` -1: the text and its terminating zero. `usedDefaultChar` may be null.
+    // `capacity` 0: the size needed, nothing written. For UTF-8 Windows accepts only the
+    // flags 0 or WC_ERR_INVALID_CHARS and no default character.
     virtual std::int32_t WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const WideChar* text,
                                              std::int32_t length, char* buffer, std::int32_t capacity,
                                              const char* defaultChar, bool* usedDefaultChar) = 0;
+    // `length` -1: the text and its terminating zero. `capacity` 0: the size needed.
+    virtual std::int32_t MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* text,
+                                             std::int32_t length, WideChar* buffer, std::int32_t capacity) = 0;
     virtual bool GetVersionExA(OsVersionInfo* info) = 0;
-    virtual std::uint32_t GetPrivateProfileStringA(const char* section, const char* key, const char* defaultText,
-                                                   char* buffer, std::uint32_t capacity,
-                                                   const char* fileName) = 0;
+    virtual std::uint32_t GetPrivateProfileStringW(const WideChar* section, const WideChar* key,
+                                                   const WideChar* defaultText, WideChar* buffer,
+                                                   std::uint32_t capacity, const WideChar* fileName) = 0;
     virtual bool CreateProcessA(const CreateProcessArgs& args, ProcessInfo* info) = 0;
     virtual std::uint32_t WaitForSingleObject(Handle handle, std::uint32_t milliseconds) = 0;
     virtual bool GetExitCodeProcess(Handle process, std::uint32_t* exitCode) = 0;
@@ -160,9 +172,9 @@ public:
     // Registry, read only.
     virtual std::int32_t RegOpenKeyExA(std::uintptr_t rootKey, const char* subKey, std::uint32_t options,
                                        std::uint32_t access, Handle* key) = 0;
-    // The value's type is never asked for; `dataSize` is the capacity in, the byte count out.
-    virtual std::int32_t RegQueryValueExA(Handle key, const char* valueName, std::uint8_t* data,
-                                          std::uint32_t* dataSize) = 0;
+    // `dataSize` is the capacity in, the byte count out; text values come in UTF-16.
+    virtual std::int32_t RegQueryValueExW(Handle key, const WideChar* valueName, std::uint32_t* type,
+                                          std::uint8_t* data, std::uint32_t* dataSize) = 0;
     virtual std::int32_t RegCloseKey(Handle key) = 0;
 
     // User interface.

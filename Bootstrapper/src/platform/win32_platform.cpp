@@ -27,7 +27,10 @@ static_assert(kCbAddString == CB_ADDSTRING && kCbGetCurSel == CB_GETCURSEL && kC
               "seam constant");
 static_assert(kMaxPath == MAX_PATH, "seam constant");
 static_assert(sizeof(WideChar) == sizeof(WCHAR), "seam constant");
-static_assert(kCodePageAnsi == CP_ACP && kWcNoBestFitChars == WC_NO_BEST_FIT_CHARS, "seam constant");
+static_assert(kCodePageAnsi == CP_ACP && kCodePageUtf8 == CP_UTF8 && kWcNoBestFitChars == WC_NO_BEST_FIT_CHARS &&
+                  kWcErrInvalidChars == WC_ERR_INVALID_CHARS,
+              "seam constant");
+static_assert(kRegSz == REG_SZ && kRegExpandSz == REG_EXPAND_SZ && kRegMultiSz == REG_MULTI_SZ, "seam constant");
 static_assert(kGenericRead == GENERIC_READ && kFileShareRead == FILE_SHARE_READ &&
                   kFileShareWrite == FILE_SHARE_WRITE && kOpenExisting == OPEN_EXISTING &&
                   kFileAttributeNormal == FILE_ATTRIBUTE_NORMAL,
@@ -159,10 +162,18 @@ bool Win32Platform::GetVersionExA(OsVersionInfo* info)
     return ok != FALSE;
 }
 
-std::uint32_t Win32Platform::GetPrivateProfileStringA(const char* section, const char* key, const char* defaultText,
-                                                      char* buffer, std::uint32_t capacity, const char* fileName)
+std::int32_t Win32Platform::MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* text,
+                                                std::int32_t length, WideChar* buffer, std::int32_t capacity)
 {
-    return ::GetPrivateProfileStringA(section, key, defaultText, buffer, capacity, fileName);
+    return ::MultiByteToWideChar(codePage, flags, text, length, ToWide(buffer), capacity);
+}
+
+std::uint32_t Win32Platform::GetPrivateProfileStringW(const WideChar* section, const WideChar* key,
+                                                      const WideChar* defaultText, WideChar* buffer,
+                                                      std::uint32_t capacity, const WideChar* fileName)
+{
+    return ::GetPrivateProfileStringW(ToWide(section), ToWide(key), ToWide(defaultText), ToWide(buffer), capacity,
+                                      ToWide(fileName));
 }
 
 bool Win32Platform::CreateProcessA(const CreateProcessArgs& args, ProcessInfo* info)
@@ -266,11 +277,14 @@ std::int32_t Win32Platform::RegOpenKeyExA(std::uintptr_t rootKey, const char* su
     return result;
 }
 
-std::int32_t Win32Platform::RegQueryValueExA(Handle key, const char* valueName, std::uint8_t* data,
-                                             std::uint32_t* dataSize)
+std::int32_t Win32Platform::RegQueryValueExW(Handle key, const WideChar* valueName, std::uint32_t* type,
+                                             std::uint8_t* data, std::uint32_t* dataSize)
 {
+    DWORD valueType = REG_NONE;
     DWORD size = *dataSize;
-    const LONG result = ::RegQueryValueExA(reinterpret_cast<HKEY>(key), valueName, nullptr, nullptr, data, &size);
+    const LONG result =
+        ::RegQueryValueExW(reinterpret_cast<HKEY>(key), ToWide(valueName), nullptr, &valueType, data, &size);
+    *type = valueType;
     *dataSize = size;
     return result;
 }

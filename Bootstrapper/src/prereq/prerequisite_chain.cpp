@@ -4,6 +4,7 @@
 #include "services/error_box.h"
 #include "services/messages.h"
 #include "services/process_runner.h"
+#include "services/ansi_names.h"
 #include "services/setup_ini.h"
 
 namespace boot {
@@ -22,48 +23,90 @@ bool ComposeSectionName(std::int32_t sectionIndex, TextBuffer& sectionName)
     return sectionName.Format("%s%d", kPrerequisiteSectionPrefix, static_cast<int>(sectionIndex));
 }
 
-// The data is the string up to its first zero byte, or all `dataLength` bytes when the
-// value was stored without one; nothing past what the read returned is looked at.
-bool RegistryDataEquals(const std::uint8_t* data, std::uint32_t dataLength, const TextBuffer& content)
+bool IsTextType(std::uint32_t type) { return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz; }
+
+std::size_t WideLength(const WideChar* text)
 {
-    std::uint32_t textLength = 0;
-    while (textLength < dataLength && data[textLength] != 0) {
-        ++textLength;
+    std::size_t length = 0;
+    while (text[length] != 0) {
+        ++length;
     }
-    if (textLength != content.Length()) {
-        return false;
+    return length;
+}
+
+// Whether the value's data, as read, is exactly the expected content: a text value in
+// UTF-16 against the content in UTF-16, any other value byte for byte against the
+// content's ANSI bytes, as its raw bytes were always compared. The data ends at its first
+// zero, or with what the read returned when it was stored without one.
+bool ValueDataEquals(std::uint32_t type, const std::uint8_t* data, std::uint32_t dataLength, const TextBuffer& content,
+                     const WideChar* wideContent)
+{
+    const bool text = IsTextType(type);
+    const std::size_t count = text ? dataLength / sizeof(WideChar) : dataLength;
+    const std::size_t expected = text ? WideLength(wideContent) : content.Length();
+    if (count > expected + 1) {
+        return false;  // longer data can never match
     }
-    const char* expected = content.Get();
-    for (std::uint32_t i = 0; i < textLength; ++i) {
-        if (data[i] != static_cast<std::uint8_t>(expected[i])) {
+    if (expected == 0) {
+        return true;  // the value exists and is empty
+    }
+    std::size_t i = 0;
+    for (; i < count; ++i) {
+        const unsigned unit = text ? data[2 * i] | (data[2 * i + 1] << 8) : data[i];
+        const unsigned wanted = text ? wideContent[i] : static_cast<unsigned char>(content.Get()[i]);
+        if (unit == 0) {
+            break;
+        }
+        if (i == expected || unit != wanted) {
             return false;
         }
     }
-    return true;
+    return i == expected;
 }
 
 bool ReadsQueriedValue(Platform& platform, Handle key, const PrerequisiteStep& step)
 {
-    // Room for exactly the expected content and its zero: longer data cannot match, so it
-    // fails the read with ERROR_MORE_DATA instead of being compared.
-    std::uint8_t data[kTextBufferSize];
-    const std::uint32_t capacity = static_cast<std::uint32_t>(step.checkContent.Length() + 1);
-    std::uint32_t dataLength = capacity;
-    if (platform.RegQueryValueExA(key, step.checkValue.Get(), data, &dataLength) != 0) {
+    WideChar valueName[kTextBufferSize] = {};
+    WideChar content[kTextBufferSize] = {};
+    if (!ToWideText(platform, step.checkValue.Get(), valueName, kTextBufferSize) ||
+        !ToWideText(platform, step.checkContent.Get(), content, kTextBufferSize)) {
         return false;
     }
-    if (step.checkContent.IsEmpty()) {
-        return true;
+    // Room for exactly the expected content and its zero, as UTF-16 text or as the bytes
+    // of another type: longer data cannot match, so it fails the read with ERROR_MORE_DATA
+    // instead of being compared.
+    const std::size_t textCapacity = (WideLength(content) + 1) * sizeof(WideChar);
+    const std::size_t rawCapacity = step.checkContent.Length() + 1;
+    const auto capacity = static_cast<std::uint32_t>(textCapacity > rawCapacity ? textCapacity : rawCapacity);
+    std::uint8_t data[kTextBufferSize * sizeof(WideChar)];
+    std::uint32_t type = 0;
+    std::uint32_t dataLength = capacity;
+    if (platform.RegQueryValueExW(key, valueName, &type, data, &dataLength) != 0) {
+        return false;
     }
     if (dataLength > capacity) {
         return false;  // a success that claims more than the buffer holds is not believed
     }
-    return RegistryDataEquals(data, dataLength, step.checkContent);
+    return ValueDataEquals(type, data, dataLength, step.checkContent, content);
 }
 
 // "TRUE" runs the program when the check passes; anything else runs it when the check
 // fails, so that a missing or different value brings the prerequisite in.
 bool ShouldRun(bool checkPassed, bool doExecuteIfCheckIs) { return checkPassed == doExecuteIfCheckIs; }
+
+PrerequisiteReading ReadStepValue(Platform& platform, const TextBuffer& iniPath, const TextBuffer& section,
+                                  const char* key, TextBuffer& value)
+{
+    switch (ReadSetupValue(platform, iniPath, section.Get(), key, value)) {
+    case SetupValue::read:
+        return PrerequisiteReading::kStepRead;
+    case SetupValue::tooLong:
+        return PrerequisiteReading::kSettingTooLong;
+    case SetupValue::unusableCharacters:
+        break;
+    }
+    return PrerequisiteReading::kUnusableSetting;
+}
 
 std::int32_t ShowDebugResult(Platform& platform, const TextBuffer& commandLine, std::int32_t exitCode)
 {
@@ -75,7 +118,7 @@ std::int32_t ShowDebugResult(Platform& platform, const TextBuffer& commandLine, 
 }
 
 // Runs one step that has been read. Continue when the chain goes on.
-StepResult RunStep(Platform& platform, PrerequisiteStep& step)
+StepResult RunStep(Platform& platform, DllSearch dllSearch, PrerequisiteStep& step)
 {
     if (!ShouldRun(EvaluateRegistryCheck(platform, step), step.doExecuteIfCheckIs)) {
         return StepResult::Continue();
@@ -84,7 +127,7 @@ StepResult RunStep(Platform& platform, PrerequisiteStep& step)
     // run a copy so that the box shows what the section says.
     TextBuffer commandLine;
     commandLine.Assign(step.execute.Get());
-    const std::int32_t exitCode = RunAndWait(platform, commandLine.Data());
+    const std::int32_t exitCode = RunAndWait(platform, dllSearch, commandLine.Data());
     if (step.debugMode) {
         return StepResult::EndWith(ShowDebugResult(platform, step.execute, exitCode));
     }
@@ -129,28 +172,34 @@ PrerequisiteReading ReadPrerequisiteStep(Platform& platform, const TextBuffer& i
 
     TextBuffer section;
     ComposeSectionName(sectionIndex, section);  // "Prereq-2147483648" is 17 characters: always fits
-    if (!ReadSetupValue(platform, iniPath, section.Get(), "Execute", step.execute)) {
-        return PrerequisiteReading::kCommandLineTooLong;
+    PrerequisiteReading reading = ReadStepValue(platform, iniPath, section, "Execute", step.execute);
+    if (reading != PrerequisiteReading::kStepRead) {
+        // Execute is a command line: one that does not fit is told as such.
+        return reading == PrerequisiteReading::kSettingTooLong ? PrerequisiteReading::kCommandLineTooLong : reading;
     }
     if (step.execute.IsEmpty()) {
         return PrerequisiteReading::kChainCompleted;
     }
 
     TextBuffer keyword;
-    if (!ReadSetupValue(platform, iniPath, section.Get(), "DoExecuteIfCheckIs", keyword)) {
-        return PrerequisiteReading::kSettingTooLong;
+    reading = ReadStepValue(platform, iniPath, section, "DoExecuteIfCheckIs", keyword);
+    if (reading != PrerequisiteReading::kStepRead) {
+        return reading;
     }
     step.doExecuteIfCheckIs = IsTrueKeyword(keyword);
-    if (!ReadSetupValue(platform, iniPath, section.Get(), "ExecuteOkIfResultIs", keyword)) {
-        return PrerequisiteReading::kSettingTooLong;
+    reading = ReadStepValue(platform, iniPath, section, "ExecuteOkIfResultIs", keyword);
+    if (reading != PrerequisiteReading::kStepRead) {
+        return reading;
     }
     ParseExpectedResult(keyword, step.debugMode, step.expectedExitCode);
-    if (!ReadSetupValue(platform, iniPath, section.Get(), "CheckKey", step.checkKey) ||
-        !ReadSetupValue(platform, iniPath, section.Get(), "CheckValue", step.checkValue) ||
-        !ReadSetupValue(platform, iniPath, section.Get(), "CheckContent", step.checkContent)) {
-        return PrerequisiteReading::kSettingTooLong;
+    reading = ReadStepValue(platform, iniPath, section, "CheckKey", step.checkKey);
+    if (reading == PrerequisiteReading::kStepRead) {
+        reading = ReadStepValue(platform, iniPath, section, "CheckValue", step.checkValue);
     }
-    return PrerequisiteReading::kStepRead;
+    if (reading == PrerequisiteReading::kStepRead) {
+        reading = ReadStepValue(platform, iniPath, section, "CheckContent", step.checkContent);
+    }
+    return reading;
 }
 
 bool EvaluateRegistryCheck(Platform& platform, const PrerequisiteStep& step)
@@ -167,7 +216,8 @@ bool EvaluateRegistryCheck(Platform& platform, const PrerequisiteStep& step)
     return passed;
 }
 
-StepResult RunPrerequisiteSections(Platform& platform, const TextBuffer& iniPath, std::int32_t firstIndex)
+StepResult RunPrerequisiteSections(Platform& platform, const TextBuffer& iniPath, DllSearch dllSearch,
+                                   std::int32_t firstIndex)
 {
     PrerequisiteStep step;
     for (std::int32_t sectionIndex = firstIndex;; ++sectionIndex) {
@@ -178,10 +228,12 @@ StepResult RunPrerequisiteSections(Platform& platform, const TextBuffer& iniPath
             return StepResult::EndWith(ShowErrorAndEnd(platform, kMessageCommandLineTooLong, kExitFailure));
         case PrerequisiteReading::kSettingTooLong:
             return StepResult::EndWith(ShowErrorAndEnd(platform, kMessageSettingTooLong, kExitFailure));
+        case PrerequisiteReading::kUnusableSetting:
+            return StepResult::EndWith(ShowErrorAndEnd(platform, kMessageUnusableSetting, kExitFailure));
         case PrerequisiteReading::kStepRead:
             break;
         }
-        const StepResult result = RunStep(platform, step);
+        const StepResult result = RunStep(platform, dllSearch, step);
         if (result.endsRun) {
             return result;
         }
@@ -191,9 +243,9 @@ StepResult RunPrerequisiteSections(Platform& platform, const TextBuffer& iniPath
     }
 }
 
-StepResult RunPrerequisiteChain(Platform& platform, const TextBuffer& iniPath)
+StepResult RunPrerequisiteChain(Platform& platform, const TextBuffer& iniPath, DllSearch dllSearch)
 {
-    return RunPrerequisiteSections(platform, iniPath, 0);
+    return RunPrerequisiteSections(platform, iniPath, dllSearch, 0);
 }
 
 }  // namespace boot

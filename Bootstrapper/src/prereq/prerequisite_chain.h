@@ -8,6 +8,7 @@
 #include "common/fixed_text.h"
 #include "common/step_result.h"
 #include "platform/platform.h"
+#include "services/library_loading.h"
 
 namespace boot {
 
@@ -33,6 +34,8 @@ enum class PrerequisiteReading {
     kChainCompleted,   // `Execute` is empty: nothing after it was read
     kCommandLineTooLong,  // `Execute` does not fit a TextBuffer
     kSettingTooLong,      // another key does not fit; the keys after it were not read
+    kUnusableSetting,     // a key holds characters the ANSI code page cannot hold exactly;
+                          // the keys after it were not read
 };
 
 // Reads the keys of the section "Prereq<sectionIndex>" in the order Execute,
@@ -48,17 +51,20 @@ bool IsTrueKeyword(TextBuffer& value);
 void ParseExpectedResult(TextBuffer& value, bool& debugMode, std::int32_t& expectedExitCode);
 
 // Whether the registry holds exactly `checkContent` at `checkKey`/`checkValue` under
-// HKEY_LOCAL_MACHINE; without a `checkKey` the check passes. Only reads, and closes the
+// HKEY_LOCAL_MACHINE; without a `checkKey` the check passes. A text value is compared in
+// UTF-16, so that a value the ANSI code page cannot hold never matches a best-fit
+// spelling of itself; a value of another type byte for byte. Only reads, and closes the
 // key it opened.
 bool EvaluateRegistryCheck(Platform& platform, const PrerequisiteStep& step);
 
 // The chain from Prereq0. Continue when it has completed, or the exit code with which the
 // run ends: a prerequisite's unexpected exit code, the exit code of one run in debug mode,
-// or kExitFailure after an error box for a setting that does not fit.
-StepResult RunPrerequisiteChain(Platform& platform, const TextBuffer& iniPath);
+// or kExitFailure after an error box for a setting that does not fit or cannot be used.
+StepResult RunPrerequisiteChain(Platform& platform, const TextBuffer& iniPath, DllSearch dllSearch);
 
 // The same, beginning at `firstIndex` (0 or more); the section numbered INT32_MAX is the
 // last one that can be read.
-StepResult RunPrerequisiteSections(Platform& platform, const TextBuffer& iniPath, std::int32_t firstIndex);
+StepResult RunPrerequisiteSections(Platform& platform, const TextBuffer& iniPath, DllSearch dllSearch,
+                                   std::int32_t firstIndex);
 
 }  // namespace boot

@@ -8,27 +8,53 @@ namespace {
 // buffer is too small, or 0 on failure.
 bool FitsWide(std::uint32_t reported, std::size_t capacity) { return reported != 0 && reported < capacity; }
 
+bool SameWideText(const WideChar* a, const WideChar* b)
+{
+    std::size_t i = 0;
+    while (a[i] != 0 && a[i] == b[i]) {
+        ++i;
+    }
+    return a[i] == b[i];
+}
+
 }  // namespace
 
 AnsiName ToExactAnsi(Platform& platform, const WideChar* text, TextBuffer& ansi)
 {
     ansi.Clear();
-    // A double-byte code page may need two bytes a character: convert into room for any
-    // text a TextBuffer could hold, so that a name too long is told from one that is not
-    // exact.
-    FixedText<2 * kTextBufferSize> converted;
-    bool usedDefault = false;
-    const std::int32_t written =
-        platform.WideCharToMultiByte(kCodePageAnsi, kWcNoBestFitChars, text, -1, converted.Data(),
-                                     static_cast<std::int32_t>(converted.Capacity()), nullptr, &usedDefault);
-    if (usedDefault) {
-        return AnsiName::inexact;
+    // Flags 0 and no default character: the one form every code page takes, UTF-8
+    // included. Whether the code page holds the text is decided by converting it back.
+    const std::int32_t needed = platform.WideCharToMultiByte(kCodePageAnsi, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) {
+        return AnsiName::inexact;  // no conversion at all: never a question of length
     }
-    converted.TerminateAtEnd();
-    if (written <= 0 || converted.Length() >= kTextBufferSize) {
+    if (static_cast<std::size_t>(needed) > ansi.Capacity()) {
         return AnsiName::tooLong;
     }
-    return ansi.Assign(converted.Get()) ? AnsiName::exact : AnsiName::tooLong;
+    if (platform.WideCharToMultiByte(kCodePageAnsi, 0, text, -1, ansi.Data(), static_cast<std::int32_t>(ansi.Capacity()),
+                                     nullptr, nullptr) != needed) {
+        ansi.Clear();
+        return AnsiName::inexact;
+    }
+    ansi.TerminateAtEnd();
+    WideChar back[kTextBufferSize] = {};
+    if (!ToWideText(platform, ansi.Get(), back, kTextBufferSize) || !SameWideText(text, back)) {
+        ansi.Clear();
+        return AnsiName::inexact;
+    }
+    return AnsiName::exact;
+}
+
+bool ToWideText(Platform& platform, const char* ansi, WideChar* wide, std::size_t capacity)
+{
+    const std::int32_t written =
+        platform.MultiByteToWideChar(kCodePageAnsi, 0, ansi, -1, wide, static_cast<std::int32_t>(capacity));
+    if (written <= 0) {
+        wide[0] = 0;
+        return false;
+    }
+    wide[capacity - 1] = 0;
+    return true;
 }
 
 AnsiName ReadCurrentDirectory(Platform& platform, TextBuffer& directory)

@@ -2,6 +2,17 @@
 
 namespace boot {
 
+bool FitsFileFunctions(const char* path)
+{
+    // Counted only as far as the limit: the path may be as long as a text buffer.
+    for (std::size_t length = 0; length <= kLongestFilePath; ++length) {
+        if (path[length] == '\0') {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool FileExists(Platform& platform, const char* path)
 {
     FindData found{};

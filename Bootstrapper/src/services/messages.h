@@ -15,6 +15,7 @@ constexpr const char* kMessagePathTooLong = "Path too long!";
 constexpr const char* kMessageCommandLineTooLong = "Command line too long!";
 constexpr const char* kMessageUnsupportedPath = "Unsupported characters in path!";
 constexpr const char* kMessageUtf8ByteOrderMark = "Setup.ini has a UTF-8 byte order mark!";
+constexpr const char* kMessageUnusableSetting = "Setup.ini holds characters that cannot be used!";
 constexpr const char* kMessageNoWindowsInstaller = "Windows Installer is not available!";
 
 // The prerequisite chain.

@@ -4,11 +4,34 @@
 
 namespace boot {
 
-std::int32_t RunAndWait(Platform& platform, char* commandLine, const char* applicationName)
+namespace {
+
+// The DLL directory set by SetDllDirectory reaches the programs the process starts (its
+// documentation says so). On a legacy system the program's own restriction is lifted for
+// the moment of the start, so that the started program searches its DLLs as Windows
+// would have it search them without the bootstrapper.
+bool StartProcess(Platform& platform, DllSearch dllSearch, const CreateProcessArgs& args, ProcessInfo& process)
+{
+    const bool lifted = dllSearch == DllSearch::legacy && platform.SetDllDirectoryA(nullptr);
+    const bool started = platform.CreateProcessA(args, &process);
+    if (lifted) {
+        platform.SetDllDirectoryA("");
+    }
+    return started;
+}
+
+}  // namespace
+
+std::int32_t RunAndWait(Platform& platform, DllSearch dllSearch, char* commandLine, const char* applicationName)
 {
     const StartupInfoArgs startupInfo{kStartupInfoSize};
-    const SecurityAttributesArgs processAttributes{kSecurityAttributesSize, nullptr, true};
-    const SecurityAttributesArgs threadAttributes{kSecurityAttributesSize, nullptr, false};
+    // Filled field by field: an aggregate initialiser would be copied from an image the
+    // compiler keeps in the file's writable data.
+    SecurityAttributesArgs processAttributes{};
+    processAttributes.length = kSecurityAttributesSize;
+    processAttributes.inheritHandle = true;
+    SecurityAttributesArgs threadAttributes{};
+    threadAttributes.length = kSecurityAttributesSize;
 
     CreateProcessArgs args{};
     args.applicationName = applicationName;
@@ -22,7 +45,7 @@ std::int32_t RunAndWait(Platform& platform, char* commandLine, const char* appli
     args.startupInfo = &startupInfo;
 
     ProcessInfo process{kNullHandle, kNullHandle};
-    if (!platform.CreateProcessA(args, &process)) {
+    if (!StartProcess(platform, dllSearch, args, process)) {
         return kExitCannotStart;
     }
     platform.CloseHandle(process.thread);

@@ -55,10 +55,12 @@ def test_fits_its_size_limit(exe):
     assert len(exe.__data__) <= SIZE_LIMIT
 
 
-def test_keeps_aslr_and_dep(exe):
+def test_keeps_aslr_and_dep_and_is_terminal_server_aware(exe):
     flags = exe.OPTIONAL_HEADER.DllCharacteristics
     assert flags & pefile.DLL_CHARACTERISTICS["IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE"]
     assert flags & pefile.DLL_CHARACTERISTICS["IMAGE_DLLCHARACTERISTICS_NX_COMPAT"]
+    # Remote Desktop hosts apply no compatibility handling to the program.
+    assert flags & pefile.DLL_CHARACTERISTICS["IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE"]
     # Without relocations the loader cannot move the image, whatever the flag says.
     assert not exe.FILE_HEADER.Characteristics & pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_RELOCS_STRIPPED"]
     assert exe.DIRECTORY_ENTRY_BASERELOC

@@ -101,3 +101,84 @@ def test_default_pre_setup_program_is_never_taken_from_the_search_path(wine, pkg
     wine.write_setup_ini(pkg, {"Start": {"SetupPath": "PSetup.exe"}})
     result = wine.run_bootstrapper(pkg, env={"WINEPATH": win_path(on_path)})
     assert [r.program for r in result.records] == [planted.win_path]
+
+
+GERMAN_CAPTION = "Wählen Sie eine Setup-Sprache aus"
+PATH_TOO_LONG = ("Bootstrapper Error", "Path too long!")
+UNUSABLE_SETTING = ("Bootstrapper Error", "Setup.ini holds characters that cannot be used!")
+# A prerequisite that always runs: without it the product must never be installed. (Its
+# name is short: Windows' search for it composes the folder and the name, too.)
+ALWAYS = {"Execute": "R.exe", "DoExecuteIfCheckIs": "TRUE"}
+
+
+def folder_of_length(wine, length):
+    """A folder whose Windows path has exactly `length` characters."""
+    base = wine.folder("long")
+    missing = length - len(win_path(base)) - 1
+    parts = []
+    while missing > 0:
+        part = min(missing, 200)
+        parts.append("d" * part)
+        missing -= part + 1
+    folder = base.joinpath(*parts)
+    if len(win_path(folder)) != length:  # a last part of 0 characters cannot be
+        folder = base.joinpath(*parts[:-1], "d" * (len(parts[-1]) + length - len(win_path(folder))))
+    folder.mkdir(parents=True, exist_ok=True)
+    assert len(win_path(folder)) == length
+    return folder
+
+
+# The ANSI file functions take 259 characters: "\Setup.ini" makes 260 from a folder of
+# 250, "\PSetup.exe" from 249; from 248 every path fits ("\.\1031.mst" is 259, and the
+# package has a short name: "\Product.msi" would make 260).
+@pytest.mark.parametrize("length, refused", [(250, True), (249, True), (248, False)])
+def test_folder_too_long_for_the_file_functions_is_refused_never_run_with_defaults(wine, length, refused):
+    folder = folder_of_length(wine, length)
+    wine.write_setup_ini(folder, {"Prereq0": ALWAYS})
+    wine.place_recorder(folder, "PSetup.exe")
+    wine.place_recorder(folder, "R.exe")
+    wine.place_msi(folder, "App.msi", product_code="{%s}" % str(uuid.uuid4()).upper(), language=1033)
+    (folder / "1031.mst").write_bytes(b"transform")
+    wine.install_msiexec_recorder()
+    result = wine.run_bootstrapper(folder, exe=wine.session.bootstrapper, lc_all="de_DE.UTF-8", timeout=60,
+                                   handlers={GERMAN_CAPTION: winehost.press_return})
+    if refused:
+        assert result.boxes == [PATH_TOO_LONG]
+        assert result.records == []
+        assert result.exit_code == 6
+    else:
+        assert [r.name for r in result.records] == ["PSetup.exe", "R.exe", "msiexec.exe"]
+        assert result.records[-1].command_line == (
+            f'msiexec /i {win_path(folder)}\\App.msi TRANSFORMS="{win_path(folder)}\\1031.mst"')
+        assert result.exit_code == 0
+
+
+@pytest.mark.parametrize("program, runs", [("Łukasz.exe", False), ("Größe.exe", True)])
+def test_utf16_setup_ini_values_are_taken_only_when_the_code_page_holds_them(wine, pkg, program, runs):
+    # Windows hands "Łukasz.exe" over through code page 1252 as "Lukasz.exe": another program.
+    wine.write_setup_ini(pkg, "\ufeff[Prereq0]\r\nExecute=%s /q\r\nDoExecuteIfCheckIs=TRUE\r\n" % program,
+                         encoding="utf-16-le")
+    wine.place_recorder(pkg, "PSetup.exe")
+    wine.place_recorder(pkg, "Lukasz.exe")
+    wine.place_recorder(pkg, "Größe.exe")
+    result = wine.run_bootstrapper(pkg, lc_all="de_DE.UTF-8")
+    if runs:
+        assert [(r.name, r.command_line) for r in result.records] == [
+            ("PSetup.exe", "PSetup.exe /uionlyifneeded"), ("Größe.exe", "Größe.exe /q")]
+        assert result.boxes == [("Bootstrapper Error", "No MSI!")]
+    else:
+        assert [r.name for r in result.records] == ["PSetup.exe"]
+        assert result.boxes == [UNUSABLE_SETTING]
+    assert result.exit_code == 6
+
+
+def test_transform_path_the_list_would_split_is_refused(wine):
+    folder = wine.folder("Setup;2")
+    wine.place_msi(folder, product_code="{%s}" % str(uuid.uuid4()).upper(), language=1033)
+    (folder / "1031.mst").write_bytes(b"transform")
+    msiexec = wine.install_msiexec_recorder()
+    result = wine.run_bootstrapper(folder, lc_all="de_DE.UTF-8", timeout=60,
+                                   handlers={GERMAN_CAPTION: winehost.press_return})
+    assert result.boxes == [("Bootstrapper Error", UNSUPPORTED_PATH)]
+    assert not result.ran(msiexec.path.name)
+    assert result.exit_code == 6

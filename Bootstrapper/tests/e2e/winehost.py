@@ -581,7 +581,7 @@ WXS_TEMPLATE = """<?xml version="1.0" encoding="utf-8"?>
            Manufacturer="{manufacturer}" UpgradeCode="{upgrade_code}">
     <Package InstallerVersion="200" Compressed="yes" Comments="end-to-end test package"/>
     <Media Id="1" Cabinet="product.cab" EmbedCab="yes"/>
-{properties}
+{properties}{binaries}
     <Directory Id="TARGETDIR" Name="SourceDir">
       <Directory Id="ProgramFilesFolder">
         <Directory Id="INSTALLDIR" Name="{folder}">
@@ -615,24 +615,38 @@ class MsiFactory:
     def build(self, product_code: str = DEFAULT_PRODUCT_CODE, version: str = "1.0.0",
               language: int = 1033, upgrade_code: str = DEFAULT_UPGRADE_CODE,
               name: str = "E2E Product", manufacturer: str = "E2E Tests",
-              properties: Mapping[str, str] | None = None) -> Path:
+              properties: Mapping[str, str] | None = None, folder: str | None = None,
+              payload: str | None = None, binaries: Mapping[str, bytes] | None = None,
+              component_guid: str | None = None) -> Path:
+        """folder: the installation folder (default: name). payload: the text of the one
+        file installed (default: name and version); packages with the same payload embed
+        the same cabinet. binaries: rows of the Binary table."""
         props = dict(properties or {})
+        blobs = dict(binaries or {})
         key = repr((product_code, version, language, upgrade_code, name, manufacturer,
-                    sorted(props.items())))
+                    sorted(props.items()), folder, payload, sorted(blobs.items()), component_guid))
         digest = hashlib.sha1(key.encode()).hexdigest()[:16]
         out = self.cache_dir / f"{digest}.msi"
         if out.exists():
             return out
         work = self.cache_dir / f"{digest}.d"
         work.mkdir(exist_ok=True)
-        (work / "payload.txt").write_text(f"{name} {version}\n")
-        component_guid = "{%s}" % _guid_from(digest)
+        payload_file = work / "payload.txt"
+        payload_file.write_text(payload if payload is not None else f"{name} {version}\n")
+        # The cabinet records the file's time: one time for all, so that equal payloads
+        # give equal cabinets.
+        os.utime(payload_file, (946684800, 946684800))
+        for blob_id, data in blobs.items():
+            (work / f"{blob_id}.bin").write_bytes(data)
+        component_guid = component_guid or "{%s}" % _guid_from(digest)
         wxs = WXS_TEMPLATE.format(
             product_code=product_code, name=_xml(name), language=language,
             version=_xml(version), manufacturer=_xml(manufacturer),
-            upgrade_code=upgrade_code, folder=_xml(name), component_guid=component_guid,
+            upgrade_code=upgrade_code, folder=_xml(folder if folder is not None else name),
+            component_guid=component_guid,
             properties="\n".join(f'    <Property Id="{_xml(k)}" Value="{_xml(v)}"/>'
-                                 for k, v in props.items()))
+                                 for k, v in props.items()),
+            binaries="".join(f'\n    <Binary Id="{_xml(b)}" SourceFile="{_xml(b)}.bin"/>' for b in blobs))
         (work / "product.wxs").write_text(wxs)
         result = subprocess.run(["wixl", "-o", str(out) + ".part", "product.wxs"], cwd=work,
                                 capture_output=True, text=True, timeout=60)

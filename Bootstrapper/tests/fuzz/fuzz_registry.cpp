@@ -28,7 +28,8 @@ struct RegistryWorld {
     bool exists = true;
     bool denied = false;
     bool present = true;
-    std::string data;  // the bytes stored, as the value's type lays them out
+    std::uint32_t type = testing::kRegBinary;
+    std::string data;  // the bytes stored, as the value's type lays them out (text in UTF-16)
 };
 
 std::string LittleEndian(std::uint64_t number, std::size_t bytes)
@@ -40,23 +41,33 @@ std::string LittleEndian(std::uint64_t number, std::size_t bytes)
     return out;
 }
 
-std::string StoredData(const FuzzFields& fields)
+// Text as Windows stores it: UTF-16 units, little-endian; the payload is code page 1252.
+std::string Utf16Bytes(const std::string& ansi)
+{
+    std::string bytes;
+    for (const char16_t unit : testing::Utf16(testing::AnsiToUtf8(ansi))) {
+        bytes += LittleEndian(unit, 2);
+    }
+    return bytes;
+}
+
+void StoreData(const FuzzFields& fields, RegistryWorld& world)
 {
     const std::string type = fields.Text("type", "raw");
     const std::string payload = fields.Bytes("data");
-    if (type == "sz") {
-        return payload + std::string(1, '\0');
+    world.type = testing::kRegBinary;
+    if (type == "sz" || type == "multi") {
+        world.type = type == "sz" ? kRegSz : kRegMultiSz;
+        world.data = Utf16Bytes(payload + std::string(type == "sz" ? 1 : 2, '\0'));
+    } else if (type == "dword") {
+        world.type = testing::kRegDword;
+        world.data = LittleEndian(fields.Number("data", 0), 4);
+    } else if (type == "qword") {
+        world.type = 11;  // REG_QWORD
+        world.data = LittleEndian(std::strtoull(fields.Text("data").c_str(), nullptr, 0), 8);
+    } else {
+        world.data = payload;  // raw bytes, or a string stored without its zero
     }
-    if (type == "multi") {
-        return payload + std::string(2, '\0');
-    }
-    if (type == "dword") {
-        return LittleEndian(fields.Number("data", 0), 4);
-    }
-    if (type == "qword") {
-        return LittleEndian(std::strtoull(fields.Text("data").c_str(), nullptr, 0), 8);
-    }
-    return payload;  // raw bytes, or a string stored without its zero
 }
 
 void Script(testing::FakePlatform& platform, const RegistryWorld& world)
@@ -64,16 +75,22 @@ void Script(testing::FakePlatform& platform, const RegistryWorld& world)
     if (world.key.empty() || !world.exists) {
         return;
     }
-    platform.AddRegistryKey(world.key);
+    // The fake keeps registry names as text (UTF-8); the settings are code page 1252.
+    const std::string key = testing::AnsiToUtf8(world.key);
+    platform.AddRegistryKey(key);
     if (world.denied) {
-        platform.DenyRegistryKey(world.key);
+        platform.DenyRegistryKey(key);
     }
-    const std::string storedName = world.present ? world.value : world.value + "-other";
-    platform.SetRegistryBytes(world.key, storedName, std::vector<std::uint8_t>(world.data.begin(), world.data.end()));
+    const std::string storedName = testing::AnsiToUtf8(world.present ? world.value : world.value + "-other");
+    platform.SetRegistryBytes(key, storedName, std::vector<std::uint8_t>(world.data.begin(), world.data.end()),
+                              world.type);
 }
 
-// The check as documented: the data must fit in the content and its zero, and read as a
-// zero-terminated string over the returned bytes only, equal the content.
+bool IsText(const RegistryWorld& world) { return world.type == kRegSz || world.type == kRegMultiSz; }
+
+// The check as documented: the data must fit in the content and its zero (text in UTF-16
+// units, other types in bytes), and read as a zero-terminated string over the returned
+// data only, equal the content.
 bool ExpectedCheck(const RegistryWorld& world)
 {
     if (world.key.empty()) {
@@ -82,10 +99,20 @@ bool ExpectedCheck(const RegistryWorld& world)
     if (!world.exists || world.denied || !world.present) {
         return false;
     }
-    if (world.data.size() > world.content.size() + 1) {
+    if (!IsText(world)) {
+        return world.data.size() <= world.content.size() + 1 &&
+               (world.content.empty() || UpToZero(world.data) == world.content);
+    }
+    const std::u16string content = testing::Utf16(testing::AnsiToUtf8(world.content));
+    std::u16string units;
+    for (std::size_t i = 0; i + 1 < world.data.size(); i += 2) {
+        units += static_cast<char16_t>(static_cast<unsigned char>(world.data[i]) |
+                                       (static_cast<unsigned char>(world.data[i + 1]) << 8));
+    }
+    if (units.size() > content.size() + 1) {
         return false;
     }
-    return world.content.empty() || UpToZero(world.data) == world.content;
+    return content.empty() || units.substr(0, units.find(u'\0')) == content;
 }
 
 std::size_t CountEvents(const testing::FakePlatform& platform, const std::string& prefix)
@@ -106,17 +133,19 @@ void CheckRegistryUse(const testing::FakePlatform& platform, const RegistryWorld
     }
     FUZZ_CHECK(platform.registryOpenAccess == std::vector<std::uint32_t>{kKeyRead}, "one open with KEY_READ alone");
     FUZZ_CHECK(platform.registryOpenOptions == std::vector<std::uint32_t>{0}, "options 0");
-    FUZZ_CHECK(platform.HasEvent("RegOpenKeyExA:" + world.key), "the key opened is not the CheckKey");
+    FUZZ_CHECK(platform.HasEvent("RegOpenKeyExA:" + testing::AnsiToUtf8(world.key)), "the key opened is not the CheckKey");
     const bool opens = world.exists && !world.denied;
     if (!opens) {
         FUZZ_CHECK(platform.registryReadCapacities.empty(), "a value was read from a key that did not open");
         return;
     }
-    const std::uint32_t capacity = static_cast<std::uint32_t>(world.content.size() + 1);
+    // Room for the content and its zero in UTF-16: code page 1252 has one unit a byte.
+    const std::uint32_t capacity = static_cast<std::uint32_t>(2 * (world.content.size() + 1));
     FUZZ_CHECK(platform.registryReadCapacities == std::vector<std::uint32_t>{capacity},
                "read capacity for content of " << world.content.size() << " characters");
-    FUZZ_CHECK(capacity <= kTextBufferSize, "read capacity " << capacity);
-    FUZZ_CHECK(platform.HasEvent("RegQueryValueExA:" + world.value), "the value read is not the CheckValue");
+    FUZZ_CHECK(capacity <= 2 * kTextBufferSize, "read capacity " << capacity);
+    FUZZ_CHECK(platform.HasEvent("RegQueryValueExW:" + testing::AnsiToUtf8(world.value)),
+               "the value read is not the CheckValue");
 }
 
 void CheckDirectly(const RegistryWorld& world)
@@ -160,7 +189,7 @@ void CheckInTheChain(const RegistryWorld& written, const FuzzFields& fields)
     TextBuffer iniPath;
     iniPath.Assign(kIniPath);
 
-    const StepResult result = RunPrerequisiteChain(platform, iniPath);
+    const StepResult result = RunPrerequisiteChain(platform, iniPath, DllSearch::systemDirectoryOnly);
 
     FUZZ_CHECK(platform.OpenRegistryKeys() == 0 && platform.OpenKernelHandles() == 0, "a handle was left open");
     if (execute.empty()) {
@@ -229,7 +258,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     world.exists = !fields.Has("exists") || fields.Flag("exists");
     world.denied = fields.Flag("denied");
     world.present = !fields.Has("present") || fields.Flag("present");
-    world.data = StoredData(fields);
+    StoreData(fields, world);
 
     if (world.key.size() <= kLongestValue && world.value.size() <= kLongestValue &&
         world.content.size() <= kLongestValue) {

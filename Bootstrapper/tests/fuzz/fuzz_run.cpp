@@ -31,6 +31,7 @@ namespace boot::fuzzing {
 namespace {
 
 constexpr std::size_t kLongestText = kTextBufferSize - 1;
+constexpr std::size_t kLongestFilePath = kMaxPath - 1;  // what the ANSI file functions take
 constexpr std::size_t kLongestCommandLine = 4 * kTextBufferSize - 1;
 constexpr std::size_t kLongestDebugText = kTextBufferSize + 64 - 1;
 constexpr std::int32_t kCannotStart = -1000;
@@ -190,6 +191,21 @@ bool Exists(testing::FakePlatform& probe, const std::string& pattern, std::strin
     return true;
 }
 
+// Whether the search for `pattern` lists `name`, in any letter case.
+bool Lists(testing::FakePlatform& probe, const std::string& pattern, const std::string& name)
+{
+    FindData found{};
+    const Handle search = probe.FindFirstFileA(pattern.c_str(), &found);
+    bool listed = false;
+    for (bool more = search != kInvalidHandle; more && !listed; more = probe.FindNextFileA(search, &found)) {
+        listed = ReferenceUpper(found.fileName) == ReferenceUpper(name);
+    }
+    if (search != kInvalidHandle) {
+        probe.FindClose(search);
+    }
+    return listed;
+}
+
 // A path that cannot be made absolute within a text buffer stays as it was.
 std::string Absolute(testing::FakePlatform& probe, const std::string& path)
 {
@@ -243,13 +259,35 @@ struct Model {
         return ExitCodeOf(probe, commandLine, application.c_str());
     }
 
-    // A setting as the platform's profile reader hands it over, whole.
+    // A setting as the platform's profile reader hands it over, whole, in UTF-16; an
+    // ANSI file's bytes convert back to themselves.
     std::string Setting(const char* section, const char* key)
     {
-        std::vector<char> buffer(4 * kMaxRepeat, '\0');
-        probe.GetPrivateProfileStringA(section, key, nullptr, buffer.data(), static_cast<std::uint32_t>(buffer.size()),
-                                       (ansiDirectory + "\\Setup.ini").c_str());
-        return buffer.data();
+        std::vector<WideChar> buffer(4 * kMaxRepeat, 0);
+        probe.GetPrivateProfileStringW(testing::Utf16(section).c_str(), testing::Utf16(key).c_str(), nullptr,
+                                       buffer.data(), static_cast<std::uint32_t>(buffer.size()),
+                                       testing::Utf16(testing::AnsiToUtf8(ansiDirectory + "\\Setup.ini")).c_str());
+        std::vector<char> ansi(4 * kMaxRepeat, '\0');
+        probe.WideCharToMultiByte(0, 0, buffer.data(), -1, ansi.data(), static_cast<std::int32_t>(ansi.size()), nullptr,
+                                  nullptr);
+        return ansi.data();
+    }
+
+    // A transform the languages folder may hold: 1 when it does, 0 when not, -1 when its
+    // path is too long for the file functions and the folder holds it, or cannot be told.
+    int Transform(const std::string& languages, const std::string& name)
+    {
+        const std::string path = Folder(languages, name);
+        if (path.size() <= kLongestFilePath) {
+            outcome.searched.push_back(path);
+            return Exists(probe, path) ? 1 : 0;
+        }
+        const std::string pattern = Folder(languages, "*.mst");
+        if (pattern.size() > kLongestFilePath) {
+            return -1;
+        }
+        outcome.searched.push_back(pattern);
+        return Lists(probe, pattern, name) ? -1 : 0;
     }
 
     // The ANSI form of a UTF-8 name, when every character has an exact one.
@@ -275,7 +313,7 @@ struct Model {
         if (!ExactAnsi(directory, ansiDirectory)) {
             return Fail("Unsupported characters in path!", 6);
         }
-        if (ansiDirectory.size() > kLongestText || Folder(ansiDirectory, "Setup.ini").size() > kLongestText) {
+        if (ansiDirectory.size() > kLongestText || Folder(ansiDirectory, "Setup.ini").size() > kLongestFilePath) {
             return Fail("Path too long!", 6);
         }
 
@@ -290,8 +328,8 @@ struct Model {
             // Beside the program (C:\Setup), then in the current directory; never from PATH.
             for (const std::string& folder : {std::string("C:\\Setup"), ansiDirectory}) {
                 const std::string candidate = Folder(folder, "PSetup.exe");
-                if (candidate.size() > kLongestText) {
-                    continue;
+                if (candidate.size() > kLongestFilePath) {
+                    return Fail("Path too long!", 6);  // never taken as missing
                 }
                 outcome.searched.push_back(candidate);
                 if (Exists(probe, candidate)) {
@@ -340,7 +378,7 @@ struct Model {
             }
         }
         std::string packagePath = Folder(ansiDirectory, packageName);
-        if (packagePath.size() > kLongestText) {
+        if (packagePath.size() > kLongestFilePath) {
             return Fail("Path too long!", 6);
         }
         const std::string languagesSetting = Setting("Start", "LanguagesDir");
@@ -400,26 +438,28 @@ struct Model {
         }
         bool available[6] = {};
         int count = 0;
+        bool tooLong = false;
         for (int i = 0; i < 6; ++i) {
             if (kRowLanguages[i] == productLanguage) {
                 available[i] = true;
             } else {
-                const std::string path = Folder(languages, std::to_string(kRowLanguages[i]) + ".mst");
-                if (path.size() <= kLongestText) {
-                    outcome.searched.push_back(path);
-                    available[i] = Exists(probe, path);
-                }
+                const int transform = Transform(languages, std::to_string(kRowLanguages[i]) + ".mst");
+                available[i] = transform == 1;
+                tooLong = tooLong || transform < 0;
             }
             count += available[i] ? 1 : 0;
         }
+        bool hasDocumentation = false;
+        if (count != 0) {
+            const int transform = Transform(languages, "Documentation.mst");
+            hasDocumentation = transform == 1;
+            tooLong = tooLong || transform < 0;
+        }
+        if (tooLong) {
+            return Fail("Path too long!", 6);
+        }
         if (count == 0) {
             return Fail("No languages available!", 6);
-        }
-        bool hasDocumentation = false;
-        const std::string documentation = Folder(languages, "Documentation.mst");
-        if (documentation.size() <= kLongestText) {
-            outcome.searched.push_back(documentation);
-            hasDocumentation = Exists(probe, documentation);
         }
 
         packagePath = Absolute(probe, packagePath);
@@ -457,6 +497,10 @@ struct Model {
         const int row = position < items.size() ? items[position] : 0;
         const std::int32_t chosen = kRowLanguages[row];
 
+        // TRANSFORMS is a list separated by ";".
+        if ((chosen != productLanguage || hasDocumentation) && languages.find(';') != std::string::npos) {
+            return Fail("Unsupported characters in path!", 6);
+        }
         std::string commandLine = "msiexec /i " + Quoted(packagePath);
         const std::string documentationPath = Folder(languages, "Documentation.mst");
         if (chosen == productLanguage) {

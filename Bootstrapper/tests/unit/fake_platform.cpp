@@ -113,6 +113,15 @@ bool BestFit(char32_t point, unsigned char& byte)
     return false;
 }
 
+// Windows' file calls stop at MAX_PATH: a longer path fails as if the file were missing,
+// unless it begins with "\\?\", which only the wide calls take.
+template <typename Text>
+bool PassesMaxPath(const Text& path)
+{
+    const bool extended = path.size() >= 4 && path[0] == '\\' && path[1] == '\\' && path[2] == '?' && path[3] == '\\';
+    return path.size() > kMaxPath - 1 && !(extended && sizeof(path[0]) == 2);
+}
+
 // A name an ANSI call handed over (code page 1252) as the UTF-8 the fake keeps.
 std::string FromAnsi(const std::string& ansi)
 {
@@ -242,8 +251,21 @@ FakePlatform::FakePlatform() = default;
 void FakePlatform::SetIniValue(const std::string& file, const std::string& section, const std::string& key,
                                const std::string& value)
 {
-    ini_[Lower(file)][Lower(section)][Lower(key)] = value;
+    ini_[Lower(file)][Lower(section)][Lower(key)] = IniValue{value, false};
 }
+
+void FakePlatform::SetUnicodeIniValue(const std::string& file, const std::string& section, const std::string& key,
+                                      const std::string& value)
+{
+    ini_[Lower(file)][Lower(section)][Lower(key)] = IniValue{value, true};
+}
+
+std::string FakePlatform::FromAnsiCodePage(const std::string& ansi) const
+{
+    return ansiCodePage == kCodePageUtf8 ? FromCodePoints(CodePoints(ansi)) : FromAnsi(ansi);
+}
+
+std::u16string FakePlatform::DecodeAnsi(const std::string& ansi) const { return Utf16(FromAnsiCodePage(ansi)); }
 
 void FakePlatform::SetIniText(const std::string& file, const std::string& text)
 {
@@ -253,7 +275,7 @@ void FakePlatform::SetIniText(const std::string& file, const std::string& text)
     // wins. A UTF-8 byte order mark is three more characters at the start of line 1.
     auto& sections = ini_[Lower(file)];
     std::set<std::string> seenSections;
-    std::map<std::string, std::string>* section = nullptr;
+    std::map<std::string, IniValue>* section = nullptr;
     std::size_t begin = 0;
     while (begin <= text.size()) {
         std::size_t end = text.find('\n', begin);
@@ -272,7 +294,7 @@ void FakePlatform::SetIniText(const std::string& file, const std::string& text)
         if (section == nullptr || equals == std::string::npos) {
             continue;
         }
-        section->emplace(Lower(TrimProfileBlanks(line.substr(0, equals))), line.substr(equals + 1));
+        section->emplace(Lower(TrimProfileBlanks(line.substr(0, equals))), IniValue{line.substr(equals + 1), false});
     }
 }
 
@@ -314,19 +336,24 @@ void FakePlatform::DenyRegistryKey(const std::string& key)
 }
 
 void FakePlatform::SetRegistryBytes(const std::string& key, const std::string& valueName,
-                                    const std::vector<std::uint8_t>& data)
+                                    const std::vector<std::uint8_t>& data, std::uint32_t type)
 {
-    registry_[Lower(key)][Lower(valueName)] = data;
+    registry_[Lower(key)][Lower(valueName)] = RegistryValue{type, data};
 }
 
 void FakePlatform::SetRegistryString(const std::string& key, const std::string& valueName, const std::string& text,
                                      bool terminated)
 {
-    std::vector<std::uint8_t> data = Bytes(text);
+    std::u16string wide = Utf16(text);
     if (terminated) {
-        data.push_back(0);
+        wide += u'\0';
     }
-    SetRegistryBytes(key, valueName, data);
+    std::vector<std::uint8_t> data;
+    for (const char16_t unit : wide) {
+        data.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+        data.push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+    SetRegistryBytes(key, valueName, data, kRegSz);
 }
 
 void FakePlatform::SetString(std::uint32_t id, const std::string& text) { strings_[id] = text; }
@@ -457,6 +484,22 @@ std::int32_t FakePlatform::WideCharToMultiByte(std::uint32_t codePage, std::uint
     } else {
         wide.assign(text, static_cast<std::size_t>(length));
     }
+    if (ansiCodePage == kCodePageUtf8) {
+        // WideCharToMultiByte's documentation: for UTF-8 the flags must be 0 or
+        // WC_ERR_INVALID_CHARS, and the default character arguments null.
+        if ((flags != 0 && flags != kWcErrInvalidChars) || defaultChar != nullptr || usedDefaultChar != nullptr) {
+            return 0;  // ERROR_INVALID_FLAGS, ERROR_INVALID_PARAMETER
+        }
+        const std::string utf8 = Utf8(wide);  // a lone surrogate becomes U+FFFD
+        if (capacity == 0) {
+            return static_cast<std::int32_t>(utf8.size());
+        }
+        if (utf8.size() > static_cast<std::size_t>(capacity)) {
+            return 0;
+        }
+        std::memcpy(buffer, utf8.data(), utf8.size());
+        return static_cast<std::int32_t>(utf8.size());
+    }
     std::string ansi;
     bool usedDefault = false;
     for (char32_t p : CodePoints(Utf8(wide))) {
@@ -481,6 +524,30 @@ std::int32_t FakePlatform::WideCharToMultiByte(std::uint32_t codePage, std::uint
     return static_cast<std::int32_t>(ansi.size());
 }
 
+std::int32_t FakePlatform::MultiByteToWideChar(std::uint32_t codePage, std::uint32_t, const char* text,
+                                               std::int32_t length, WideChar* buffer, std::int32_t capacity)
+{
+    if (codePage != kCodePageAnsi || text == nullptr) {
+        return 0;
+    }
+    std::string ansi;
+    if (length < 0) {
+        ansi = text;
+        ansi += '\0';
+    } else {
+        ansi.assign(text, static_cast<std::size_t>(length));
+    }
+    const std::u16string wide = DecodeAnsi(ansi);
+    if (capacity == 0) {
+        return static_cast<std::int32_t>(wide.size());
+    }
+    if (wide.size() > static_cast<std::size_t>(capacity)) {
+        return 0;  // ERROR_INSUFFICIENT_BUFFER
+    }
+    std::copy(wide.begin(), wide.end(), buffer);
+    return static_cast<std::int32_t>(wide.size());
+}
+
 bool FakePlatform::GetVersionExA(OsVersionInfo* info)
 {
     events.push_back("GetVersionExA");
@@ -493,26 +560,33 @@ bool FakePlatform::GetVersionExA(OsVersionInfo* info)
     return true;
 }
 
-std::uint32_t FakePlatform::GetPrivateProfileStringA(const char* section, const char* key, const char* defaultText,
-                                                     char* buffer, std::uint32_t capacity, const char* fileName)
+std::uint32_t FakePlatform::GetPrivateProfileStringW(const WideChar* section, const WideChar* key,
+                                                     const WideChar* defaultText, WideChar* buffer,
+                                                     std::uint32_t capacity, const WideChar* fileName)
 {
-    events.push_back(std::string("ReadIni:") + section + "/" + key);
-    std::string value = defaultText != nullptr ? defaultText : "";
-    const auto file = ini_.find(Lower(FromAnsi(fileName)));
+    const std::string sectionName = Utf8(section);
+    const std::string keyName = Utf8(key);
+    events.push_back("ReadIni:" + sectionName + "/" + keyName);
+    std::u16string value = defaultText != nullptr ? std::u16string(defaultText) : std::u16string();
+    const std::u16string path = fileName;
+    const auto file = PassesMaxPath(path) ? ini_.end() : ini_.find(Lower(Utf8(path)));
     if (file != ini_.end()) {
-        const auto sec = file->second.find(Lower(section));
+        const auto sec = file->second.find(Lower(sectionName));
         if (sec != file->second.end()) {
-            const auto k = sec->second.find(Lower(key));
+            const auto k = sec->second.find(Lower(keyName));
             if (k != sec->second.end()) {
-                value = ProfileValue(k->second);
+                const std::string written = ProfileValue(k->second.written);
+                value = k->second.unicode ? Utf16(written) : DecodeAnsi(written);
             }
         }
     }
     if (capacity == 0) {
         return 0;
     }
-    CopyCut(value, buffer, capacity);
-    return static_cast<std::uint32_t>(std::min<std::size_t>(value.size(), capacity - 1));
+    const std::size_t n = std::min<std::size_t>(value.size(), capacity - 1);
+    std::copy(value.begin(), value.begin() + static_cast<std::ptrdiff_t>(n), buffer);
+    buffer[n] = 0;
+    return static_cast<std::uint32_t>(n);
 }
 
 std::uint32_t FakePlatform::RunProgram(const RecordedProcess& process, const FakeProgram& program)
@@ -546,7 +620,7 @@ bool FakePlatform::CreateProcessA(const CreateProcessArgs& args, ProcessInfo* in
     processes.push_back(record);
     events.push_back("CreateProcessA:" + record.commandLine);
 
-    const std::string name = FromAnsi(record.hasApplicationName ? record.applicationName : FirstToken(record.commandLine));
+    const std::string name = FromAnsiCodePage(record.hasApplicationName ? record.applicationName : FirstToken(record.commandLine));
     const auto program = programs_.find(Lower(name));
     if (program == programs_.end()) {
         return false;
@@ -618,8 +692,11 @@ Handle FakePlatform::StartSearch(const std::string& pattern, std::vector<std::st
 Handle FakePlatform::FindFirstFileA(const char* pattern, FindData* data)
 {
     events.push_back(std::string("FindFirstFileA:") + pattern);
+    if (PassesMaxPath(std::string(pattern))) {
+        return kInvalidHandle;  // ERROR_FILENAME_EXCED_RANGE
+    }
     std::vector<std::string> names;
-    const Handle search = StartSearch(FromAnsi(pattern), names);
+    const Handle search = StartSearch(FromAnsiCodePage(pattern), names);
     if (search != kInvalidHandle) {
         CopyCut(BestFitAnsi(names.front()), data->fileName, sizeof(data->fileName));
     }
@@ -630,6 +707,9 @@ Handle FakePlatform::FindFirstFileW(const WideChar* pattern, FindDataW* data)
 {
     const std::string utf8 = Utf8(pattern);
     events.push_back("FindFirstFileW:" + utf8);
+    if (PassesMaxPath(std::u16string(pattern))) {
+        return kInvalidHandle;
+    }
     std::vector<std::string> names;
     const Handle search = StartSearch(utf8, names);
     if (search != kInvalidHandle) {
@@ -670,8 +750,9 @@ Handle FakePlatform::CreateFileA(const char* path, std::uint32_t access, std::ui
                                  std::uint32_t)
 {
     events.push_back(std::string("CreateFileA:") + path);
-    const auto content = contents_.find(Lower(FullPath(FromAnsi(path))));
-    if (content == contents_.end() || access != kGenericRead || creationDisposition != kOpenExisting) {
+    const auto content = contents_.find(Lower(FullPath(FromAnsiCodePage(path))));
+    if (PassesMaxPath(std::string(path)) || content == contents_.end() || access != kGenericRead ||
+        creationDisposition != kOpenExisting) {
         return kInvalidHandle;
     }
     const Handle file = NewHandle();
@@ -721,14 +802,14 @@ std::uint32_t FakePlatform::GetSystemDirectoryA(char* buffer, std::uint32_t capa
 std::int32_t FakePlatform::RegOpenKeyExA(std::uintptr_t rootKey, const char* subKey, std::uint32_t options,
                                          std::uint32_t access, Handle* key)
 {
-    events.push_back(std::string("RegOpenKeyExA:") + subKey);
+    events.push_back("RegOpenKeyExA:" + FromAnsiCodePage(subKey));
     registryOpenAccess.push_back(access);
     registryOpenOptions.push_back(options);
     *key = kNullHandle;
     if (rootKey != kHkeyLocalMachine) {
         return 6;  // ERROR_INVALID_HANDLE
     }
-    const std::string name = Lower(subKey);
+    const std::string name = Lower(FromAnsiCodePage(subKey));
     if (registry_.count(name) == 0) {
         return static_cast<std::int32_t>(kErrorFileNotFound);
     }
@@ -740,21 +821,25 @@ std::int32_t FakePlatform::RegOpenKeyExA(std::uintptr_t rootKey, const char* sub
     return 0;
 }
 
-std::int32_t FakePlatform::RegQueryValueExA(Handle key, const char* valueName, std::uint8_t* data,
-                                            std::uint32_t* dataSize)
+std::int32_t FakePlatform::RegQueryValueExW(Handle key, const WideChar* valueName, std::uint32_t* type,
+                                            std::uint8_t* data, std::uint32_t* dataSize)
 {
-    events.push_back(std::string("RegQueryValueExA:") + (valueName != nullptr ? valueName : "(null)"));
+    const std::string name = valueName != nullptr ? Utf8(valueName) : "(null)";
+    events.push_back("RegQueryValueExW:" + name);
     registryReadCapacities.push_back(*dataSize);
     const auto open = openKeys_.find(key);
     if (open == openKeys_.end()) {
         return 6;
     }
     const auto& values = registry_[open->second];
-    const auto value = values.find(Lower(valueName != nullptr ? valueName : ""));
+    const auto value = values.find(Lower(valueName != nullptr ? name : ""));
     if (value == values.end()) {
         return static_cast<std::int32_t>(kErrorFileNotFound);
     }
-    const std::vector<std::uint8_t>& stored = value->second;
+    if (type != nullptr) {
+        *type = value->second.type;
+    }
+    const std::vector<std::uint8_t>& stored = value->second.data;
     const std::uint32_t capacity = *dataSize;
     *dataSize = static_cast<std::uint32_t>(stored.size());
     if (stored.size() > capacity) {
@@ -920,7 +1005,8 @@ bool FakePlatform::SetDefaultDllDirectories(std::uint32_t flags)
 
 bool FakePlatform::SetDllDirectoryA(const char* path)
 {
-    libraryCalls.push_back(std::string("SetDllDirectoryA:") + path);
+    libraryCalls.push_back(std::string("SetDllDirectoryA:") + (path != nullptr ? path : "(null)"));
+    events.push_back(libraryCalls.back());
     return hasSetDllDirectory;
 }
 
@@ -941,8 +1027,8 @@ std::uint32_t FakePlatform::MsiOpenDatabaseA(const char* path, const char* persi
 {
     events.push_back(std::string("MsiOpenDatabaseA:") + path);
     msiPersistModes.push_back(persist == nullptr ? "readonly" : "other");
-    const auto found = databases_.find(Lower(FromAnsi(path)));
-    if (found == databases_.end()) {
+    const auto found = databases_.find(Lower(FromAnsiCodePage(path)));
+    if (PassesMaxPath(std::string(path)) || found == databases_.end()) {
         return 110;  // ERROR_OPEN_FAILED
     }
     if (found->second.openResult != 0) {
@@ -951,7 +1037,7 @@ std::uint32_t FakePlatform::MsiOpenDatabaseA(const char* path, const char* persi
     *database = NewMsiHandle();
     MsiObject object;
     object.kind = "database";
-    object.path = Lower(FromAnsi(path));
+    object.path = Lower(FromAnsiCodePage(path));
     openMsi_[*database] = object;
     return 0;
 }

@@ -3,11 +3,15 @@
 // silently at the capacity, trimmed and stripped of a matching pair of outer quotes, the
 // first of two equal keys or sections winning, and a UTF-8 byte order mark spoiling line
 // 1; directory searches that also match 8.3 aliases; ANSI calls that convert names with
-// code page 1252's best-fit characters; registry strings stored without their
-// terminating zero, ERROR_MORE_DATA, ERROR_UNKNOWN_PRODUCT. It records what was called,
-// with which arguments, and which handles are still open.
+// code page 1252's best-fit characters; file calls that fail beyond MAX_PATH; registry
+// strings in UTF-16, stored without their terminating zero, ERROR_MORE_DATA,
+// ERROR_UNKNOWN_PRODUCT; a system whose ANSI code page is UTF-8, where
+// WideCharToMultiByte takes only the flags 0 and WC_ERR_INVALID_CHARS and no default
+// character. It records what was called, with which arguments, and which handles are
+// still open.
 //
-// Names and texts the tests script are UTF-8; the ANSI calls see them in code page 1252.
+// Names and texts the tests script are UTF-8; the ANSI calls see them in code page 1252
+// (or UTF-8, on a system set to it).
 
 #include <cstdint>
 #include <functional>
@@ -19,6 +23,9 @@
 #include "platform/platform.h"
 
 namespace boot::testing {
+
+constexpr std::uint32_t kRegBinary = 3;
+constexpr std::uint32_t kRegDword = 4;
 
 struct RecordedProcess {
     bool hasApplicationName = false;
@@ -74,10 +81,15 @@ public:
     std::uint32_t threadLocale = 1033;
     std::string systemDirectory = "C:\\WINDOWS\\system32";
     std::int32_t messageBoxAnswer = static_cast<std::int32_t>(kIdOk);
+    std::uint32_t ansiCodePage = 1252;  // or kCodePageUtf8: "Use Unicode UTF-8 for worldwide language support"
 
     // Profile files: the path as the logic composes it (matched without letter case).
+    // An ANSI file: `value` is the bytes the file holds, read in the ANSI code page.
     void SetIniValue(const std::string& file, const std::string& section, const std::string& key,
                      const std::string& value);
+    // A file saved as UTF-16: `value` is any text (UTF-8 here), read in UTF-16 exactly.
+    void SetUnicodeIniValue(const std::string& file, const std::string& section, const std::string& key,
+                            const std::string& value);
     // Profile text as the file holds it, read by Windows' rules; the file exists.
     void SetIniText(const std::string& file, const std::string& text);
     // Directory entries, full paths; a search returns them in the order they were added.
@@ -95,8 +107,11 @@ public:
     // Registry under HKEY_LOCAL_MACHINE; key paths and value names match without letter case.
     void AddRegistryKey(const std::string& key);
     void DenyRegistryKey(const std::string& key);
-    void SetRegistryBytes(const std::string& key, const std::string& valueName, const std::vector<std::uint8_t>& data);
-    // REG_SZ as stored: with its terminating zero, or without when `terminated` is false.
+    // A value of another type than text (REG_BINARY unless given): its bytes as stored.
+    void SetRegistryBytes(const std::string& key, const std::string& valueName, const std::vector<std::uint8_t>& data,
+                          std::uint32_t type = kRegBinary);
+    // REG_SZ as stored, in UTF-16: with its terminating zero, or without when `terminated`
+    // is false.
     void SetRegistryString(const std::string& key, const std::string& valueName, const std::string& text,
                            bool terminated = true);
 
@@ -160,9 +175,11 @@ public:
     std::int32_t WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const WideChar* text,
                                      std::int32_t length, char* buffer, std::int32_t capacity,
                                      const char* defaultChar, bool* usedDefaultChar) override;
+    std::int32_t MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* text,
+                                     std::int32_t length, WideChar* buffer, std::int32_t capacity) override;
     bool GetVersionExA(OsVersionInfo* info) override;
-    std::uint32_t GetPrivateProfileStringA(const char* section, const char* key, const char* defaultText,
-                                           char* buffer, std::uint32_t capacity, const char* fileName) override;
+    std::uint32_t GetPrivateProfileStringW(const WideChar* section, const WideChar* key, const WideChar* defaultText,
+                                           WideChar* buffer, std::uint32_t capacity, const WideChar* fileName) override;
     bool CreateProcessA(const CreateProcessArgs& args, ProcessInfo* info) override;
     std::uint32_t WaitForSingleObject(Handle handle, std::uint32_t milliseconds) override;
     bool GetExitCodeProcess(Handle process, std::uint32_t* exitCode) override;
@@ -180,7 +197,7 @@ public:
     std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t capacity) override;
     std::int32_t RegOpenKeyExA(std::uintptr_t rootKey, const char* subKey, std::uint32_t options,
                                std::uint32_t access, Handle* key) override;
-    std::int32_t RegQueryValueExA(Handle key, const char* valueName, std::uint8_t* data,
+    std::int32_t RegQueryValueExW(Handle key, const WideChar* valueName, std::uint32_t* type, std::uint8_t* data,
                                   std::uint32_t* dataSize) override;
     std::int32_t RegCloseKey(Handle key) override;
     std::int32_t MessageBoxA(WindowHandle owner, const char* text, const char* caption,
@@ -237,13 +254,25 @@ private:
 
     Handle StartSearch(const std::string& pattern, std::vector<std::string>& names);
 
-    std::map<std::string, std::map<std::string, std::map<std::string, std::string>>> ini_;
+    struct IniValue {
+        std::string written;   // as the file holds it: ANSI bytes, or UTF-8 for a UTF-16 file
+        bool unicode = false;  // the file is UTF-16
+    };
+    // The text an ANSI call hands over, as UTF-8, and back.
+    std::string FromAnsiCodePage(const std::string& ansi) const;
+    std::u16string DecodeAnsi(const std::string& ansi) const;
+
+    std::map<std::string, std::map<std::string, std::map<std::string, IniValue>>> ini_;
+    struct RegistryValue {
+        std::uint32_t type = 0;
+        std::vector<std::uint8_t> data;
+    };
     std::vector<FakeFile> files_;
     std::map<std::string, std::string> contents_;  // lower-case full path -> bytes
     std::map<Handle, Search> searches_;
     std::map<Handle, std::pair<std::string, std::size_t>> openFiles_;  // content, position
     std::map<std::string, FakeProgram> programs_;
-    std::map<std::string, std::map<std::string, std::vector<std::uint8_t>>> registry_;
+    std::map<std::string, std::map<std::string, RegistryValue>> registry_;
     std::set<std::string> deniedKeys_;
     std::map<std::uint32_t, std::string> strings_;
     std::map<std::string, FakeDatabase> databases_;

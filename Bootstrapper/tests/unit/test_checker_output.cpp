@@ -221,8 +221,8 @@ TEST(RuleTable, IsTheReadmesTableOfRules)
     readme << file.rdbuf();
     std::string errors;
     std::string warnings;
-    for (std::size_t i = 0; i < kRuleCount; ++i) {
-        const RuleInfo& rule = kRuleTable[i];
+    for (std::size_t i = 0; i < RuleCount(); ++i) {
+        const RuleInfo& rule = RuleAt(i);
         (rule.severity == Severity::error ? errors : warnings) +=
             std::string("| `") + rule.id + "` | " + rule.example + " |\n";
     }

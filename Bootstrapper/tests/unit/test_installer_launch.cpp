@@ -39,7 +39,7 @@ struct Launch {
         language.selectedLanguage = row;
         platform.dialogScript = [](FakePlatform& p) { p.PressDialogButton(1); };
     }
-    void Go() { exitCode = LaunchInstaller(platform, 0, packagePath, languagesDirectory, info, language); }
+    void Go() { exitCode = LaunchInstaller(platform, DllSearch::systemDirectoryOnly, 0, packagePath, languagesDirectory, info, language); }
     std::vector<std::string> Started() const
     {
         std::vector<std::string> lines;
@@ -120,6 +120,32 @@ TEST(LaunchInstaller, PathsAreMadeAbsoluteAndQuotedOnlyWithBlanks)
         launch.Choose(0);
         launch.Go();
         EXPECT_EQ(launch.Started(), std::vector<std::string>{row.commandLine});
+    }
+}
+
+TEST(LaunchInstaller, TransformPathThatTheListWouldSplitIsRefused)
+{
+    // TRANSFORMS is a list separated by ";": "C:\Setup;2\1031.mst" would be two transforms.
+    struct Row {
+        std::int32_t row;
+        bool documentation;
+        bool refused;
+    } rows[] = {{0, false, true}, {5, true, true}, {5, false, false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.row);
+        Launch launch("C:\\Setup;2\\Product.msi", "C:\\Setup;2\\.");
+        launch.platform.currentDirectory = "C:\\Setup;2";
+        launch.language.hasDocumentationTransform = row.documentation;
+        launch.Choose(row.row);
+        launch.Go();
+        if (row.refused) {
+            EXPECT_EQ(launch.exitCode, 6);
+            EXPECT_TRUE(launch.Started().empty());
+            ASSERT_EQ(launch.platform.messageBoxes.size(), 1u);
+            EXPECT_EQ(launch.platform.messageBoxes[0].text, "Unsupported characters in path!");
+        } else {
+            EXPECT_EQ(launch.Started(), std::vector<std::string>{"msiexec /i C:\\Setup;2\\Product.msi"});
+        }
     }
 }
 

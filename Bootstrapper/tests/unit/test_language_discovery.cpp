@@ -138,17 +138,43 @@ TEST(DiscoverLanguages, NothingAvailableShowsTheMessage)
     }
 }
 
-TEST(DiscoverLanguages, TransformPathThatDoesNotFitCountsAsAbsent)
+TEST(DiscoverLanguages, TransformTheFileFunctionsCannotTestIsNeverTakenAsMissing)
 {
-    // 1015 + "\1031.mst" = 1024 characters: one too many. The cut path would name
-    // "...\1031.ms", a different file.
-    const std::string directory = "C:\\" + std::string(1012, 'l');
-    Discovery d(1031, directory.c_str());
-    d.platform.AddFile(directory + "\\1031.mst");
-    d.platform.AddFile(directory + "\\1031.ms");
-    d.Run(1033);
-    EXPECT_EQ(d.Available(), "000001");
-    EXPECT_EQ(d.count, 1);
+    // A folder "C:\l...l" of `length` characters; 1031.mst behind it takes 9 more, and
+    // Documentation.mst 18: the file functions take 259 characters at most.
+    struct Row {
+        std::size_t length;
+        std::vector<std::string> files;
+        std::int32_t count;
+        const char* available;
+        const char* message;
+    } rows[] = {
+        {250, {"1031.mst"}, 6, "111111", nullptr},                       // 259: tested as it is
+        {251, {"1031.mst"}, 0, "000001", "Path too long!"},              // 260, and it is there
+        {251, {"1036.mst"}, 1, "000001", nullptr},                       // 260, and the folder lacks it
+        {242, {"Documentation.mst"}, 0, "000001", "Path too long!"},     // 260
+        {242, {"1031.mst"}, 6, "111111", nullptr},                       // no Documentation.mst: runs
+        {253, {}, 1, "000001", nullptr},                                 // "*.mst" still fits
+        {254, {}, 0, "000001", "Path too long!"},                        // not even the search fits
+        {1015, {"1031.mst"}, 0, "000001", "Path too long!"},             // beyond a TextBuffer
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.length);
+        const std::string directory = "C:\\" + std::string(row.length - 3, 'l');
+        Discovery d(1033, directory.c_str());
+        for (const std::string& file : row.files) {
+            d.platform.AddFile(directory + "\\" + file);
+        }
+        d.Run(1033);
+        EXPECT_EQ(d.count, row.count);
+        EXPECT_EQ(d.Available(), row.available);
+        if (row.message == nullptr) {
+            EXPECT_TRUE(d.platform.messageBoxes.empty());
+        } else {
+            ASSERT_EQ(d.platform.messageBoxes.size(), 1u);
+            EXPECT_EQ(d.platform.messageBoxes[0].text, row.message);
+        }
+    }
 }
 
 TEST(LoadUiStrings, UnknownLocaleLeavesTextsUntouched)

@@ -155,11 +155,12 @@ std::string Answer(LinuxPlatform& platform, const std::string& call, const std::
     if (call == "ini" || call == "ini4") {
         const std::size_t slash = argument.find('/');
         const std::uint32_t capacity = call == "ini4" ? 4 : kMaxPath;
-        const std::uint32_t n = platform.GetPrivateProfileStringA(
-            argument.substr(0, slash).c_str(), argument.substr(slash + 1).c_str(), "default  ", ansi, capacity,
-            (Answer(platform, "cwd", "") + "\\setup.INI").c_str());
-        EXPECT_EQ(n, std::string(ansi).size());
-        return ansi;
+        const std::u16string path = Utf16(Answer(platform, "cwd", "") + "\\setup.INI");
+        const std::uint32_t n = platform.GetPrivateProfileStringW(Utf16(argument.substr(0, slash)).c_str(),
+                                                                  Utf16(argument.substr(slash + 1)).c_str(),
+                                                                  u"default  ", wide, capacity, path.c_str());
+        EXPECT_EQ(n, std::u16string(wide).size());
+        return Utf8(wide);
     }
     if (call == "msi" || call == "msi-short") {
         return ReadPackage(platform, argument, call == "msi-short");

@@ -36,7 +36,7 @@ struct Chain {
         Set(section, "DoExecuteIfCheckIs", "TRUE");
         platform.AddProgram(program, exitCode);
     }
-    StepResult Run() { return RunPrerequisiteChain(platform, iniPath); }
+    StepResult Run() { return RunPrerequisiteChain(platform, iniPath, DllSearch::systemDirectoryOnly); }
 
     std::vector<std::string> Started() const
     {
@@ -111,9 +111,11 @@ TEST(EvaluateRegistryCheck, ComparesTheStoredBytesWithTheContentExactly)
         {"default value", [](FakePlatform& p) { p.SetRegistryString(kKey, "", "installed"); }, "", "installed", true,
          true},
         {"32-bit number whose bytes spell the content",
-         [](FakePlatform& p) { p.SetRegistryBytes(kKey, "Level", {'2', '.', '0', 0}); }, "Level", "2.0", true, true},
+         [](FakePlatform& p) { p.SetRegistryBytes(kKey, "Level", {'2', '.', '0', 0}, testing::kRegDword); }, "Level",
+         "2.0", true, true},
         {"32-bit number 1 is not the text 1",
-         [](FakePlatform& p) { p.SetRegistryBytes(kKey, "Level", {1, 0, 0, 0}); }, "Level", "1", false, true},
+         [](FakePlatform& p) { p.SetRegistryBytes(kKey, "Level", {1, 0, 0, 0}, testing::kRegDword); }, "Level", "1",
+         false, true},
         {"raw bytes without zero", [](FakePlatform& p) { p.SetRegistryBytes(kKey, "Blob", Bytes("abc")); }, "Blob",
          "abc", true, true},
         {"raw bytes with a zero inside",
@@ -121,8 +123,10 @@ TEST(EvaluateRegistryCheck, ComparesTheStoredBytesWithTheContentExactly)
         {"expandable string, unexpanded",
          [](FakePlatform& p) { p.SetRegistryString(kKey, "Dir", "%SystemRoot%\\x"); }, "Dir", "%SystemRoot%\\x",
          true, true},
-        {"bytes of 128 and above", [](FakePlatform& p) { p.SetRegistryString(kKey, "Name", "Gr\xFC\xDF"); }, "Name",
+        {"text of 128 and above", [](FakePlatform& p) { p.SetRegistryString(kKey, "Name", "Grüß"); }, "Name",
          "Gr\xFC\xDF", true, true},
+        {"text the code page lacks never matches its best-fit spelling",
+         [](FakePlatform& p) { p.SetRegistryString(kKey, "User", "Łukasz"); }, "User", "Lukasz", false, true},
     };
     for (const RegistryRow& row : rows) {
         SCOPED_TRACE(row.what);
@@ -139,10 +143,11 @@ TEST(EvaluateRegistryCheck, ComparesTheStoredBytesWithTheContentExactly)
         EXPECT_EQ(platform.registryOpenOptions[0], 0u);
         EXPECT_TRUE(platform.HasEvent(std::string("RegOpenKeyExA:") + kKey));
         if (row.readsValue) {
+            // Room for the content and its zero in UTF-16, which is more than its ANSI bytes take.
             const std::vector<std::uint32_t> capacity = {
-                static_cast<std::uint32_t>(std::string(row.checkContent).size() + 1)};
+                static_cast<std::uint32_t>(2 * (std::string(row.checkContent).size() + 1))};
             EXPECT_EQ(platform.registryReadCapacities, capacity);
-            EXPECT_TRUE(platform.HasEvent(std::string("RegQueryValueExA:") + row.checkValue));
+            EXPECT_TRUE(platform.HasEvent(std::string("RegQueryValueExW:") + row.checkValue));
             EXPECT_TRUE(platform.HasEvent("RegCloseKey"));
         } else {
             EXPECT_TRUE(platform.registryReadCapacities.empty());
@@ -172,7 +177,7 @@ TEST(EvaluateRegistryCheck, LongestContentReadsWithTheWholeBuffer)
     step.checkValue.Assign("Long");
     step.checkContent.Assign(content.c_str());
     EXPECT_TRUE(EvaluateRegistryCheck(platform, step));
-    EXPECT_EQ(platform.registryReadCapacities, std::vector<std::uint32_t>{1024u});
+    EXPECT_EQ(platform.registryReadCapacities, std::vector<std::uint32_t>{2048u});
 }
 
 // ---- Keywords and the expected exit code ----
@@ -470,7 +475,7 @@ TEST(PrerequisiteChain, SectionNumbersStopAtTheLargest32BitIndex)
     chain.AlwaysRun(2147483647, "last.exe", 0);
     chain.platform.SetIniValue(kIni, "Prereq-2147483648", "Execute", "wrapped.exe");
     chain.platform.AddProgram("wrapped.exe", 0);
-    ExpectContinues(RunPrerequisiteSections(chain.platform, chain.iniPath, 2147483646));
+    ExpectContinues(RunPrerequisiteSections(chain.platform, chain.iniPath, DllSearch::systemDirectoryOnly, 2147483646));
     EXPECT_EQ(chain.Started(), (std::vector<std::string>{"before.exe /quiet", "last.exe /quiet"}));
     EXPECT_EQ(chain.IniReads().back(), "Prereq2147483647/CheckContent");
 }

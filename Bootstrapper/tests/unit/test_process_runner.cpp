@@ -14,7 +14,7 @@ TEST(RunAndWait, PassesExactlyTheDocumentedCreateProcessArguments)
     FakePlatform platform;
     platform.AddProgram("tool.exe", 0);
     char commandLine[] = "tool.exe /x";
-    RunAndWait(platform, commandLine);
+    RunAndWait(platform, DllSearch::systemDirectoryOnly, commandLine);
 
     ASSERT_EQ(platform.processes.size(), 1u);
     const auto& p = platform.processes[0];
@@ -36,12 +36,31 @@ TEST(RunAndWait, PassesExactlyTheDocumentedCreateProcessArguments)
     EXPECT_EQ(p.startupInfoCb, 68u);
 }
 
+TEST(RunAndWait, StartedProgramSearchesItsDllsAsWindowsWouldHaveIt)
+{
+    // A DLL directory set with SetDllDirectory reaches the programs the process starts: on
+    // a legacy system the program's own restriction is lifted for the start alone.
+    for (const DllSearch search : {DllSearch::legacy, DllSearch::systemDirectoryOnly}) {
+        FakePlatform platform;
+        platform.AddProgram("tool.exe", 0);
+        char commandLine[] = "tool.exe";
+        RunAndWait(platform, search, commandLine);
+        const int start = platform.EventIndex("CreateProcessA:");
+        if (search == DllSearch::legacy) {
+            EXPECT_EQ(platform.EventIndex("SetDllDirectoryA:(null)"), start - 1);
+            EXPECT_EQ(platform.events.at(static_cast<std::size_t>(start) + 1), "SetDllDirectoryA:");
+        } else {
+            EXPECT_TRUE(platform.libraryCalls.empty());
+        }
+    }
+}
+
 TEST(RunAndWait, WaitsWithoutTimeLimitAndClosesBothHandles)
 {
     FakePlatform platform;
     platform.AddProgram("tool.exe", 0);
     char commandLine[] = "tool.exe";
-    RunAndWait(platform, commandLine);
+    RunAndWait(platform, DllSearch::systemDirectoryOnly, commandLine);
     EXPECT_TRUE(platform.HasEvent("WaitForSingleObject:4294967295"));
     EXPECT_EQ(platform.OpenKernelHandles(), 0u);
 }
@@ -60,7 +79,7 @@ TEST(RunAndWait, HandsBackTheExitCodeAsSigned32Bits)
         FakePlatform platform;
         platform.AddProgram("tool.exe", row.exitCode);
         char commandLine[] = "tool.exe";
-        EXPECT_EQ(RunAndWait(platform, commandLine), row.expected);
+        EXPECT_EQ(RunAndWait(platform, DllSearch::systemDirectoryOnly, commandLine), row.expected);
         EXPECT_EQ(platform.OpenKernelHandles(), 0u);
     }
 }
@@ -69,7 +88,7 @@ TEST(RunAndWait, ProgramThatCannotStartGivesMinus1000AndNothingElse)
 {
     FakePlatform platform;
     char commandLine[] = "missing.exe /q";
-    EXPECT_EQ(RunAndWait(platform, commandLine), kExitCannotStart);
+    EXPECT_EQ(RunAndWait(platform, DllSearch::systemDirectoryOnly, commandLine), kExitCannotStart);
     EXPECT_EQ(platform.OpenKernelHandles(), 0u);
     EXPECT_TRUE(platform.messageBoxes.empty());
     EXPECT_EQ(platform.EventIndex("WaitForSingleObject"), -1);
@@ -83,7 +102,7 @@ TEST(RunAndWait, ExitCodeThatCannotBeReadCountsAsNotRun)
     program.exitCodeUnreadable = true;
     platform.AddProgram("tool.exe", program);
     char commandLine[] = "tool.exe";
-    EXPECT_EQ(RunAndWait(platform, commandLine), kExitCannotStart);
+    EXPECT_EQ(RunAndWait(platform, DllSearch::systemDirectoryOnly, commandLine), kExitCannotStart);
     EXPECT_EQ(platform.OpenKernelHandles(), 0u);
 }
 
@@ -92,7 +111,7 @@ TEST(RunAndWait, ApplicationNameIsPassedWhenGiven)
     FakePlatform platform;
     platform.AddProgram("C:\\WINDOWS\\system32\\msiexec.exe", 1602);
     char commandLine[] = "msiexec /i C:\\p.msi";
-    EXPECT_EQ(RunAndWait(platform, commandLine, "C:\\WINDOWS\\system32\\msiexec.exe"), 1602);
+    EXPECT_EQ(RunAndWait(platform, DllSearch::systemDirectoryOnly, commandLine, "C:\\WINDOWS\\system32\\msiexec.exe"), 1602);
     ASSERT_EQ(platform.processes.size(), 1u);
     EXPECT_TRUE(platform.processes[0].hasApplicationName);
     EXPECT_EQ(platform.processes[0].applicationName, "C:\\WINDOWS\\system32\\msiexec.exe");

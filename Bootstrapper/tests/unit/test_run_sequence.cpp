@@ -275,9 +275,11 @@ TEST(PackageLocation, NoMsiAfterPreSetupAndChain)
     EXPECT_EQ(run.platform.EventIndex("ReadIni:Start/LanguagesDir"), -1);
 }
 
-TEST(LongPaths, NothingCutIsEverOpenedOrStarted)
+TEST(LongPaths, NothingCutOrTooLongIsEverOpenedOrStarted)
 {
-    const std::string longDirectory = "C:\\" + std::string(1005, 'd');
+    // The ANSI file functions take 259 characters at most; a longer path would read as
+    // missing. "C:\" and `n` characters make a folder of n + 3.
+    auto folder = [](std::size_t length) { return "C:\\" + std::string(length - 3, 'd'); };
     struct Row {
         std::string directory;
         std::string setupPath;
@@ -286,18 +288,19 @@ TEST(LongPaths, NothingCutIsEverOpenedOrStarted)
         const char* message;
         bool preSetupRuns;
     } rows[] = {
-        // The current directory alone, or with "Setup.ini", does not fit.
-        {"C:\\" + std::string(1030, 'd'), "", "", "", "Path too long!", false},
-        {"C:\\" + std::string(1012, 'd'), "", "", "", "Path too long!", false},
+        // The current directory alone, or with "\Setup.ini" (260), does not fit.
+        {folder(1033), "", "", "", "Path too long!", false},
+        {folder(250), "", "", "", "Path too long!", false},
+        // "\PSetup.exe" makes 260: not tested, never taken as missing.
+        {folder(249), "", "", "", "Path too long!", false},
         // The pre-setup command line does not fit.
         {"C:\\Setup", std::string(1008, 's'), "", "", "Command line too long!", false},
         {"C:\\Setup", std::string(1024, 's'), "", "", "Command line too long!", false},
         {"C:\\Setup", std::string(100000, 's'), "", "", "Command line too long!", false},
-        // Directory and package name together do not fit.
-        {longDirectory, "", std::string(20, 'm') + ".msi", "", "Path too long!", true},
+        // The package's path does not fit, or the setting does not.
+        {folder(240), "", std::string(15, 'm') + ".msi", "", "Path too long!", true},
         {"C:\\Setup", "", std::string(1024, 'm'), "", "Path too long!", true},
-        // Directory and languages folder together do not fit.
-        {longDirectory, "", "p.msi", std::string(30, 'l'), "Path too long!", true},
+        {"C:\\Setup", "", "p.msi", std::string(1024, 'l'), "Path too long!", true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(std::to_string(row.directory.size()) + "/" + std::to_string(row.setupPath.size()) + "/" +
@@ -359,6 +362,61 @@ TEST(CurrentDirectory, OnlyNamesTheAnsiCodePageHoldsExactly)
             EXPECT_EQ(run.Started(), std::vector<std::string>{"PSetup.exe /uionlyifneeded"});
         }
     }
+}
+
+TEST(SetupIni, ValuesAreTakenOnlyWhenTheCodePageHoldsThemExactly)
+{
+    // Windows reads a UTF-16 file's values through the ANSI code page with best-fit
+    // characters: "Łukasz.exe" would start "Lukasz.exe", a full-width name a plain one.
+    struct Row {
+        const char* section;
+        const char* key;
+        const char* value;  // UTF-8 in a UTF-16 file, or the bytes of an ANSI file
+        bool unicodeFile;
+        std::vector<std::string> started;  // every command line, up to the refusal
+        bool refused;
+    } rows[] = {
+        {"Start", "SetupPath", "\xc5\x81ukasz.exe", true, {}, true},
+        {"Prereq0", "Execute", "\xc5\x81ukasz.exe", true, {"PSetup.exe /uionlyifneeded"}, true},
+        {"Prereq0", "CheckContent", "\xe6\x97\xa5", true, {"PSetup.exe /uionlyifneeded"}, true},
+        {"Start", "MsiPath", "\xef\xbd\x90.msi", true, {"PSetup.exe /uionlyifneeded", "pre.exe"}, true},
+        {"Start", "SetupPath", "Gr\xc3\xb6\xc3\x9f" "e.exe", true, {"Gr\xf6\xdf" "e.exe /uionlyifneeded", "pre.exe"},
+         false},
+        // An ANSI file: byte for byte, also where code page 1252 has no character.
+        {"Start", "SetupPath", "\x81\x8d.exe", false, {"\x81\x8d.exe /uionlyifneeded", "pre.exe"}, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.value);
+        SpineRun run;
+        run.platform.AddProgram("C:\\Setup\\PSetup.exe", 0);
+        run.platform.AddProgram("pre.exe", 0);
+        run.platform.SetIniValue(kIni, "Prereq0", "Execute", "pre.exe");
+        run.platform.SetIniValue(kIni, "Prereq0", "CheckKey", "SOFTWARE\\X");
+        if (row.unicodeFile) {
+            run.platform.SetUnicodeIniValue(kIni, row.section, row.key, row.value);
+        } else {
+            run.platform.SetIniValue(kIni, row.section, row.key, row.value);
+        }
+        run.Go();
+        EXPECT_EQ(run.Started(), row.started);
+        EXPECT_EQ(run.exitCode, 6);
+        ExpectOnlyErrorBox(run, row.refused ? "Setup.ini holds characters that cannot be used!" : "No MSI!");
+    }
+}
+
+TEST(SetupIni, SystemWhoseAnsiCodePageIsUtf8)
+{
+    // There WideCharToMultiByte takes only the flags 0 and WC_ERR_INVALID_CHARS and no
+    // default character: every name must still convert, exactly.
+    SpineRun run;
+    run.platform.ansiCodePage = kCodePageUtf8;
+    run.platform.currentDirectory = "C:\\\xc3\x9c" "bersetzung";
+    run.platform.SetUnicodeIniValue("C:\\\xc3\x9c" "bersetzung\\Setup.ini", "Start", "SetupPath",
+                                    "Gr\xc3\xb6\xc3\x9f" "e.exe");
+    run.Go();
+    EXPECT_EQ(run.Boxes(), std::vector<std::string>{"No MSI!"});
+    EXPECT_EQ(run.Started(), std::vector<std::string>{"Gr\xc3\xb6\xc3\x9f" "e.exe /uionlyifneeded"});
+    EXPECT_STREQ(run.state.currentDirectory.Get(), "C:\\\xc3\x9c" "bersetzung");
 }
 
 TEST(SetupIni, Utf8ByteOrderMarkIsRefusedBeforeAnythingRuns)

@@ -1,0 +1,196 @@
+#include "msi_file/compound_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <gsf/gsf-infile-msole.h>
+#include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-stdio.h>
+#include <gsf/gsf-input.h>
+#include <gsf/gsf-outfile-msole.h>
+#include <gsf/gsf-outfile.h>
+#include <gsf/gsf-output-memory.h>
+#include <gsf/gsf-output.h>
+
+namespace boot::msi {
+
+namespace {
+
+GsfInfile* AsInfile(void* infile) { return static_cast<GsfInfile*>(infile); }
+
+// libgsf's objects are C structs that begin with their base type.
+template <typename To, typename From>
+To* Upcast(From* object)
+{
+    return static_cast<To*>(static_cast<void*>(object));
+}
+
+template <typename To, typename From>
+const To* Upcast(const From* object)
+{
+    return static_cast<const To*>(static_cast<const void*>(object));
+}
+
+std::string Reason(GError*& error, const char* fallback)
+{
+    std::string reason = error != nullptr && error->message != nullptr ? error->message : fallback;
+    g_clear_error(&error);
+    return reason;
+}
+
+bool WriteAll(int fd, const std::string& bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// The compound file's bytes, built in memory.
+bool BuildCompoundFile(const ClassId& classId, const std::vector<CompoundStream>& streams, std::string& bytes,
+                       std::string& error)
+{
+    GsfOutput* memory = gsf_output_memory_new();
+    GsfOutfile* outfile = gsf_outfile_msole_new(memory);
+    bool ok = gsf_outfile_msole_set_class_id(Upcast<GsfOutfileMSOle>(outfile), classId.data()) != FALSE;
+    for (const CompoundStream& stream : streams) {
+        if (!ok) {
+            break;
+        }
+        GsfOutput* child = gsf_outfile_new_child(outfile, stream.name.c_str(), FALSE);
+        ok = child != nullptr &&
+             gsf_output_write(child, stream.bytes.size(), Upcast<const guint8>(stream.bytes.data())) != FALSE;
+        if (child != nullptr) {
+            ok = gsf_output_close(child) != FALSE && ok;
+            g_object_unref(child);
+        }
+    }
+    ok = gsf_output_close(Upcast<GsfOutput>(outfile)) != FALSE && ok;
+    g_object_unref(outfile);
+    if (ok) {
+        GsfOutputMemory* output = Upcast<GsfOutputMemory>(memory);
+        bytes.assign(Upcast<const char>(gsf_output_memory_get_bytes(output)),
+                     static_cast<std::size_t>(gsf_output_size(memory)));
+    } else {
+        error = "libgsf could not compose the compound file";
+    }
+    g_object_unref(memory);
+    return ok;
+}
+
+}  // namespace
+
+CompoundReader::CompoundReader(void* infile) : infile_(infile)
+{
+    gsf_infile_msole_get_class_id(Upcast<GsfInfileMSOle>(AsInfile(infile_)), classId_.data());
+}
+
+CompoundReader::~CompoundReader() { g_object_unref(infile_); }
+
+std::unique_ptr<CompoundReader> CompoundReader::Open(const std::string& path, std::string& error)
+{
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        error = std::strerror(errno);
+        return nullptr;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = S_ISDIR(info.st_mode) ? "a folder" : "no regular file";
+        return nullptr;
+    }
+    GError* failure = nullptr;
+    GsfInput* input = gsf_input_stdio_new(path.c_str(), &failure);
+    if (input == nullptr) {
+        error = Reason(failure, "cannot be read");
+        return nullptr;
+    }
+    GsfInfile* infile = gsf_infile_msole_new(input, &failure);
+    g_object_unref(input);
+    if (infile == nullptr) {
+        error = "no compound file (" + Reason(failure, "unknown format") + ")";
+        return nullptr;
+    }
+    return std::unique_ptr<CompoundReader>(new CompoundReader(infile));
+}
+
+std::vector<std::string> CompoundReader::StreamNames() const
+{
+    std::vector<std::string> names;
+    GsfInfile* infile = AsInfile(infile_);
+    const int count = gsf_infile_num_children(infile);
+    for (int i = 0; i < count; ++i) {
+        GsfInput* child = gsf_infile_child_by_index(infile, i);
+        if (child == nullptr) {
+            continue;
+        }
+        // A storage is an infile of its own; a stream is not.
+        const bool isStorage = g_type_check_instance_is_a(Upcast<GTypeInstance>(child), gsf_infile_get_type()) != FALSE &&
+                               gsf_infile_num_children(Upcast<GsfInfile>(child)) >= 0;
+        if (!isStorage && gsf_infile_name_by_index(infile, i) != nullptr) {
+            names.emplace_back(gsf_infile_name_by_index(infile, i));
+        }
+        g_object_unref(child);
+    }
+    return names;
+}
+
+bool CompoundReader::ReadStream(const std::string& name, std::string& bytes) const
+{
+    GsfInput* child = gsf_infile_child_by_name(AsInfile(infile_), name.c_str());
+    if (child == nullptr) {
+        return false;
+    }
+    const gsf_off_t size = gsf_input_size(child);
+    bool ok = size >= 0;
+    bytes.assign(ok ? static_cast<std::size_t>(size) : 0, '\0');
+    if (ok && size > 0) {
+        ok = gsf_input_read(child, bytes.size(), Upcast<guint8>(bytes.data())) != nullptr;
+    }
+    g_object_unref(child);
+    return ok;
+}
+
+bool WriteCompoundFile(const std::string& path, const ClassId& classId, const std::vector<CompoundStream>& streams,
+                       std::string& error)
+{
+    std::string bytes;
+    if (!BuildCompoundFile(classId, streams, bytes, error)) {
+        return false;
+    }
+    std::string temporary = path + ".XXXXXX";
+    const int fd = mkstemp(temporary.data());
+    if (fd < 0) {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    // As any new file of the user's would be: mkstemp's 0600 would hide it from others.
+    const mode_t mask = umask(0);
+    umask(mask);
+    constexpr mode_t kNewFileMode = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
+    bool ok = fchmod(fd, kNewFileMode & ~mask) == 0 && WriteAll(fd, bytes) && fsync(fd) == 0;
+    const int writeError = errno;
+    ok = close(fd) == 0 && ok;
+    if (ok && std::rename(temporary.c_str(), path.c_str()) != 0) {
+        ok = false;
+    }
+    if (!ok) {
+        error = path + ": " + std::strerror(writeError != 0 ? writeError : errno);
+        static_cast<void>(std::remove(temporary.c_str()));
+    }
+    return ok;
+}
+
+}  // namespace boot::msi

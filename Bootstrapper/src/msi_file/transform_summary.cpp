@@ -1,0 +1,118 @@
+#include "msi_file/transform_summary.h"
+
+#include <algorithm>
+
+#include "msi_file/code_page_text.h"
+#include "msi_file/transform_flags.h"
+
+namespace boot::msi {
+
+namespace {
+
+constexpr std::int32_t kDefaultPageCount = 200;  // Windows Installer 2.0
+constexpr std::int32_t kSecurityReadOnlyEnforced = 4;
+
+bool IsDecimal(const std::string& text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The properties the summary names; false, with the reason, for one that is missing.
+bool ProductIdentity(const Database& package, const char* role, std::string& code, std::string& version,
+                     std::string& language, std::string& why)
+{
+    code = package.Property("ProductCode");
+    version = package.Property("ProductVersion");
+    language = package.Property("ProductLanguage");
+    const char* missing = code.empty() ? "ProductCode" : version.empty() ? "ProductVersion" : nullptr;
+    if (missing != nullptr) {
+        why = std::string("the ") + role + " package has no " + missing;
+        return false;
+    }
+    if (!IsDecimal(language)) {
+        why = std::string("the ") + role + " package's ProductLanguage \"" + language + "\" is no language id";
+        return false;
+    }
+    return true;
+}
+
+std::string PlatformOf(const Database& package)
+{
+    std::string platform;
+    std::string languages;
+    SplitTemplate(package.summary.Text(kPidTemplate), platform, languages);
+    return platform;
+}
+
+}  // namespace
+
+bool ComposeTransformSummary(const Database& base, const Database& target, std::uint16_t validation,
+                             std::uint16_t suppress, SummaryInfo& summary, std::string& why)
+{
+    std::string baseCode;
+    std::string baseVersion;
+    std::string baseLanguage;
+    std::string targetCode;
+    std::string targetVersion;
+    std::string targetLanguage;
+    if (!ProductIdentity(base, "base", baseCode, baseVersion, baseLanguage, why) ||
+        !ProductIdentity(target, "target", targetCode, targetVersion, targetLanguage, why)) {
+        return false;
+    }
+    const std::string upgradeCode = base.Property("UpgradeCode");
+    if (upgradeCode.empty() && (validation & kValidateUpgradeCode) != 0) {
+        why = "the base package has no UpgradeCode to validate";
+        return false;
+    }
+    std::string revision = baseCode + baseVersion + ";" + targetCode + targetVersion;
+    if (!upgradeCode.empty()) {
+        revision += ";" + upgradeCode;
+    }
+    summary = SummaryInfo{};
+    summary.SetInteger(kPidCodePage, static_cast<std::int32_t>(kWesternCodePage));
+    summary.SetText(kPidTitle, "Transform");
+    summary.SetText(kPidTemplate, PlatformOf(base) + ";" + baseLanguage);
+    summary.SetText(kPidLastSavedBy, PlatformOf(target) + ";" + targetLanguage);
+    summary.SetText(kPidRevisionNumber, revision);
+    summary.SetInteger(kPidPageCount, std::max(base.summary.Integer(kPidPageCount, kDefaultPageCount),
+                                               target.summary.Integer(kPidPageCount, kDefaultPageCount)));
+    summary.SetInteger(kPidCharacterCount, CharacterCount(validation, suppress));
+    summary.SetText(kPidCreatingApplication, "bootstrapper-transform");
+    summary.SetInteger(kPidSecurity, kSecurityReadOnlyEnforced);
+    return true;
+}
+
+void SplitTemplate(const std::string& text, std::string& platform, std::string& languages)
+{
+    const std::size_t semicolon = text.find(';');
+    platform = text.substr(0, semicolon);
+    languages = semicolon == std::string::npos ? std::string() : text.substr(semicolon + 1);
+}
+
+bool ParseTransformRevision(const std::string& text, TransformRevision& revision)
+{
+    revision = TransformRevision{};
+    // "{code}version", the code with its braces.
+    const auto split = [](const std::string& part, std::string& code, std::string& version) {
+        const std::size_t close = part.find('}');
+        if (part.empty() || part[0] != '{' || close == std::string::npos) {
+            return false;
+        }
+        code = part.substr(0, close + 1);
+        version = part.substr(close + 1);
+        return true;
+    };
+    const std::size_t first = text.find(';');
+    if (first == std::string::npos) {
+        return false;
+    }
+    const std::size_t second = text.find(';', first + 1);
+    const std::string target = text.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
+    if (second != std::string::npos) {
+        revision.upgradeCode = text.substr(second + 1);
+    }
+    return split(text.substr(0, first), revision.baseProductCode, revision.baseVersion) &&
+           split(target, revision.targetProductCode, revision.targetVersion);
+}
+
+}  // namespace boot::msi

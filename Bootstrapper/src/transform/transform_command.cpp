@@ -1,0 +1,153 @@
+#include "transform/transform_command.h"
+
+#include <string>
+#include <vector>
+
+#include "msi_file/package_reader.h"
+#include "msi_file/transform_builder.h"
+#include "msi_file/transform_flags.h"
+
+namespace boot {
+
+namespace {
+
+constexpr char kProgram[] = "bootstrapper-transform";
+constexpr char kValidate[] = "--validate=";
+constexpr char kSuppress[] = "--suppress=";
+
+struct TransformRequest {
+    msi::TransformOptions options;
+    std::vector<std::string> files;  // base, target, output
+    bool help = false;
+};
+
+void Write(std::FILE* stream, const std::string& text) { static_cast<void>(std::fputs(text.c_str(), stream)); }
+
+std::string FlagTable(const std::vector<msi::FlagName>& names)
+{
+    std::string text;
+    for (const msi::FlagName& entry : names) {
+        constexpr std::size_t kNameWidth = 22;
+        std::string name = entry.name;
+        name.resize(kNameWidth, ' ');
+        text.append("    ").append(name).append(entry.meaning).append("\n");
+    }
+    return text;
+}
+
+std::string UsageLine()
+{
+    return std::string("usage: ") + kProgram + " [--validate=LIST] [--suppress=LIST] BASE.msi TARGET.msi OUT.mst\n";
+}
+
+std::string Usage()
+{
+    return UsageLine() +
+           "\n"
+           "Writes OUT.mst, a Windows Installer transform that turns the package BASE.msi into\n"
+           "TARGET.msi: applied to BASE.msi it gives TARGET.msi's tables (rows added, deleted and\n"
+           "changed, tables added and dropped). For a language transform, BASE.msi and TARGET.msi\n"
+           "are the same product built in two languages. Both must install the same files: the\n"
+           "transform carries no embedded cabinet.\n"
+           "\n"
+           "  --validate=LIST  the conditions Windows Installer checks against the package before\n"
+           "                   it applies the transform, comma-separated (default:\n"
+           "                   product,upgrade-code; --validate= for none):\n" +
+           FlagTable(msi::ValidationFlagNames()) +
+           "                   A version relation compares the fields major, minor or update name.\n"
+           "  --suppress=LIST  the errors Windows Installer may pass over while it applies the\n"
+           "                   transform (default: none):\n" +
+           FlagTable(msi::SuppressFlagNames()) +
+           "\n"
+           "Exit status: 0 when OUT.mst is written; 1 when no transform can turn BASE.msi into\n"
+           "TARGET.msi (the reason is printed, nothing is written); 2 for wrong arguments, a\n"
+           "package that cannot be read, or an OUT.mst that cannot be written. OUT.mst appears\n"
+           "only whole.\n";
+}
+
+// False, with the reason, for arguments that are no request.
+bool ParseArguments(int argc, const char* const* argv, TransformRequest& request, std::string& error)
+{
+    bool options = true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (options && (argument == "--help" || argument == "-h")) {
+            request.help = true;
+            return true;
+        }
+        if (options && argument == "--") {
+            options = false;
+        } else if (options && argument.rfind(kValidate, 0) == 0) {
+            if (!msi::ParseFlagList(argument.substr(sizeof kValidate - 1), msi::ValidationFlagNames(),
+                                    request.options.validation, error)) {
+                error.insert(0, "--validate: ");
+                return false;
+            }
+            const std::string conflict = msi::ValidationConflict(request.options.validation);
+            if (!conflict.empty()) {
+                error = "--validate: " + conflict;
+                return false;
+            }
+        } else if (options && argument.rfind(kSuppress, 0) == 0) {
+            if (!msi::ParseFlagList(argument.substr(sizeof kSuppress - 1), msi::SuppressFlagNames(),
+                                    request.options.suppress, error)) {
+                error.insert(0, "--suppress: ");
+                return false;
+            }
+        } else if (options && argument.size() > 1 && argument[0] == '-') {
+            error = "unknown option " + argument;
+            return false;
+        } else {
+            request.files.push_back(argument);
+        }
+    }
+    if (request.files.size() != 3) {
+        error = "name BASE.msi, TARGET.msi and OUT.mst";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int RunTransformCommand(int argc, const char* const* argv, std::FILE* out, std::FILE* errors)
+{
+    TransformRequest request;
+    std::string error;
+    if (!ParseArguments(argc, argv, request, error)) {
+        Write(errors, std::string(kProgram) + ": " + error + "\n" + UsageLine() + "(--help tells more)\n");
+        return kTransformUnusable;
+    }
+    if (request.help) {
+        Write(out, Usage());
+        return kTransformWritten;
+    }
+    const std::string& basePath = request.files[0];
+    const std::string& targetPath = request.files[1];
+    const std::string& outPath = request.files[2];
+    msi::Database base;
+    msi::Database target;
+    for (const auto& [path, database] : {std::pair{&basePath, &base}, std::pair{&targetPath, &target}}) {
+        if (!msi::ReadDatabase(*path, *database, error)) {
+            Write(errors, std::string(kProgram) + ": " + *path + ": " + error + "\n");
+            return kTransformUnusable;
+        }
+    }
+    std::vector<msi::CompoundStream> streams;
+    if (!msi::BuildTransform(base, target, request.options, streams, error)) {
+        Write(errors, std::string(kProgram) + ": no transform turns " + basePath + " into " + targetPath + ": " +
+                          error + "\n");
+        return kTransformInexpressible;
+    }
+    if (!msi::WriteTransformFile(outPath, streams, error)) {
+        Write(errors, std::string(kProgram) + ": cannot write " + error + "\n");
+        return kTransformUnusable;
+    }
+    const std::string validation = msi::FlagListText(request.options.validation, msi::ValidationFlagNames());
+    Write(out, outPath + ": ProductLanguage " + base.Property("ProductLanguage") + " to " +
+                   target.Property("ProductLanguage") + ", validates " +
+                   (validation.empty() ? std::string("nothing") : validation) + "\n");
+    return kTransformWritten;
+}
+
+}  // namespace boot
