@@ -2,8 +2,8 @@
 # Shows that the Debian package of the Linux tools installs on a fresh Debian 12 and runs
 # there: it makes a minimal Debian 12 root with debootstrap (from the mirror this machine
 # uses), installs the package into it with apt, which must find every dependency the
-# package declares, and runs `bootstrapper-check --help` and a check of the demo's package
-# folder inside it. As root; it downloads a base system, so it is not part of test.sh.
+# package declares, and runs `bootstrapper-check --help` (and `bootstrapper-transform --help`)
+# and a check of the demo's package folder inside it. As root; it downloads a base system, so it is not part of test.sh.
 #
 #   bash Bootstrapper/scripts/check-deb.sh [PACKAGE.deb]
 #
@@ -76,6 +76,9 @@ chroot "$root" env DEBIAN_FRONTEND=noninteractive \
 
 echo "== running it"
 chroot "$root" bootstrapper-check --help >/dev/null || fail "bootstrapper-check --help failed"
+if [ -e "$root/usr/bin/bootstrapper-transform" ]; then
+  chroot "$root" bootstrapper-transform --help >/dev/null || fail "bootstrapper-transform --help failed"
+fi
 # The demo's folder, as demo.sh assembles it, with a stand-in for its prerequisite.
 folder="$root/tmp/demo"
 mkdir -p "$folder/Languages"
