@@ -30,11 +30,15 @@ else()
   set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 endif()
 set(CPACK_PACKAGE_CONTACT "${BOOTSTRAPPER_PACKAGE_CONTACT}")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "package folder checker for Bootstrapper.exe setups")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "tools for package authors of Bootstrapper.exe setups")
 set(CPACK_PACKAGE_DESCRIPTION
   "bootstrapper-check reads a Windows setup folder (Setup.ini, the .msi package and its "
   "language transforms) the way Bootstrapper.exe will, and reports the mistakes in it and "
   "what the setup will do there, as text, JSON, SARIF or GitHub workflow commands.")
+if(TARGET bootstrapper-transform)
+  list(APPEND CPACK_PACKAGE_DESCRIPTION
+    " bootstrapper-transform makes the language transform (.mst) that turns one package into another.")
+endif()
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
