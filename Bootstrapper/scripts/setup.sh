@@ -15,6 +15,7 @@ packages=(
   clang clang-tidy cppcheck libclang-rt-14-dev
   osslsigncode openssl
   pkg-config libmsi-dev libglib2.0-dev libgsf-1-dev
+  dpkg-dev file debootstrap
 )
 
 missing=()

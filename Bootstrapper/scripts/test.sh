@@ -2,7 +2,8 @@
 # Sets the machine up, builds both flavours and runs every test: host unit tests (plain
 # and under AddressSanitizer/UndefinedBehaviorSanitizer), the static analysers and fuzz
 # targets, then the Windows build, a check that it builds into the same bytes twice, its
-# release folder and its end-to-end tests under Wine.
+# release folder, the Debian package of the Linux tools (installed into a fresh Debian 12
+# root) and the end-to-end tests under Wine.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 project=$(dirname "$here")
@@ -41,6 +42,9 @@ if [ "$listed" != " Bootstrapper.exe BootstrapperCheck.exe ReadMe.txt SHA256SUMS
 fi
 (cd "${archive%.zip}" && sha256sum --quiet -c SHA256SUMS)
 echo "release folder ok: ${archive##*/}"
+
+echo "== the Debian package of the Linux tools on a fresh Debian 12"
+bash "$here/check-deb.sh"
 
 echo "== end-to-end tests under Wine"
 rm -rf "$build/e2e-tmp"

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 
+#include "checker/escaped_output.h"
 #include "language/language_discovery.h"
 #include "language/language_table.h"
 
@@ -16,7 +17,7 @@ constexpr std::size_t kPlanLineSize = 9 * kTextBufferSize;
 
 class Printer {
 public:
-    explicit Printer(TextOutput& output) : output_(output) {}
+    Printer(const ReportSettings& settings, TextOutput& output) : settings_(settings), out_(output) {}
 
     void Line(const char* format, ...)
 #if defined(__GNUC__)
@@ -24,16 +25,18 @@ public:
 #endif
     {
         static FixedText<kPlanLineSize> text;
+        static Utf8Text utf8;
         std::va_list args{};
         va_start(args, format);
         const bool fits = FormatTextV(text.Data(), text.Capacity(), format, args);
         va_end(args);
-        output_.Write(fits ? text.Get() : "    (a line too long to show)");
-        output_.Write("\n");
+        PutShownLine(out_, fits ? ToUtf8(settings_, text.Get(), utf8) : "    (a line too long to show)");
+        out_.Put("\n");
     }
 
 private:
-    TextOutput& output_;
+    const ReportSettings& settings_;
+    OutputBuffer out_;
 };
 
 bool EndsBefore(const Plan& plan, Plan::Stage stage) { return plan.endsAt <= stage; }
@@ -230,9 +233,9 @@ void PrintInstallerRuns(Printer& out, const Plan& plan)
 
 }  // namespace
 
-void PrintPlan(const Plan& plan, TextOutput& output)
+void PrintPlan(const Plan& plan, const ReportSettings& settings, TextOutput& output)
 {
-    Printer out(output);
+    Printer out(settings, output);
     out.Line("%s", "");
     out.Line("What Bootstrapper.exe will do in %s:", plan.folder.IsEmpty() ? "this folder" : plan.folder.Get());
     if (plan.setupIniIsUtf8) {

@@ -2,10 +2,12 @@
 // The plan in words, in run order.
 
 #include "checker/plan.h"
+#include "checker/report_context.h"
 #include "checker/text_output.h"
 
 namespace boot {
 
-void PrintPlan(const Plan& plan, TextOutput& output);
+// In UTF-8, every text from the folder shown safely (escaped_output.h).
+void PrintPlan(const Plan& plan, const ReportSettings& settings, TextOutput& output);
 
 }  // namespace boot

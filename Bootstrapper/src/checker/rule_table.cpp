@@ -121,6 +121,8 @@ const RuleInfo kRuleTable[] = {
      "List the package's language in its summary information's Template."},
 };
 
+static_assert(std::size(kRuleTable) <= kRuleCapacity, "raise kRuleCapacity");
+
 }  // namespace
 
 std::size_t RuleCount() { return std::size(kRuleTable); }
@@ -132,6 +134,12 @@ const RuleInfo* FindRule(const char* id)
     const RuleInfo* found = std::find_if(std::begin(kRuleTable), std::end(kRuleTable),
                                          [id](const RuleInfo& rule) { return TextEquals(rule.id, id); });
     return found != std::end(kRuleTable) ? found : nullptr;
+}
+
+int RuleIndex(const char* id)
+{
+    const RuleInfo* found = FindRule(id);
+    return found != nullptr ? static_cast<int>(found - std::begin(kRuleTable)) : -1;
 }
 
 }  // namespace boot

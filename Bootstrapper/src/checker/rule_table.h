@@ -22,5 +22,7 @@ const RuleInfo& RuleAt(std::size_t index);
 
 // The rule of that id, or null.
 const RuleInfo* FindRule(const char* id);
+// Its row in the table (for RuleAt), or -1.
+int RuleIndex(const char* id);
 
 }  // namespace boot

@@ -6,6 +6,7 @@ too. Packages come from the session's wixl factory."""
 
 from __future__ import annotations
 
+import json
 import os
 import re
 import shutil
@@ -17,7 +18,7 @@ import pytest
 import winehost
 from package_support import edit_package, new_product_code
 
-FINDING = re.compile(r"^(?P<file>[^:\n]+?)(?::(?P<line>\d+))?: (?P<severity>error|warning): .* "
+FINDING = re.compile(r"^(?P<file>(?:[A-Z]:)?[^:\n]+?)(?::(?P<line>\d+))?: (?P<severity>error|warning): .* "
                      r"\[(?P<rule>[a-z0-9-]+)\]$", re.M)
 INI = "[Start]\r\nMsiPath=Product.msi\r\n"
 DEMO = Path(__file__).resolve().parents[2] / "demo"
@@ -32,10 +33,15 @@ def checker() -> Path:
     return path
 
 
-def check(folder: Path | str, *options: str) -> subprocess.CompletedProcess:
-    # A finding may quote bytes of a file that are no UTF-8.
-    return subprocess.run([str(checker()), *options, str(folder)], capture_output=True, encoding="utf-8",
-                          errors="replace", timeout=60)
+def check(folder: Path, *options: str) -> subprocess.CompletedProcess:
+    """The checker on `folder`, named relative to its parent, the current directory."""
+    return subprocess.run([str(checker()), *options, folder.name], capture_output=True, encoding="utf-8",
+                          errors="replace", timeout=60, cwd=folder.parent)
+
+
+def shown(folder: Path, file: str) -> str:
+    """A finding's file as the checker names it: behind the folder as given."""
+    return folder.name if file == "." else f"{folder.name}/{file}"
 
 
 def findings(output: str) -> set[tuple[str, int | None, str, str]]:
@@ -193,7 +199,7 @@ def test_each_rule_is_found_where_it_is_broken(tmp_path, msi, rule):
     files, (file, line, severity) = RULES[rule]
     folder = make_folder(tmp_path, msi, files)
     result = check(folder, "--quiet")
-    assert findings(result.stdout) == {(file, line, severity, rule)}, result.stdout + result.stderr
+    assert findings(result.stdout) == {(shown(folder, file), line, severity, rule)}, result.stdout + result.stderr
     assert result.returncode == (1 if severity == "error" else 0), result.stdout
 
 
@@ -210,10 +216,10 @@ MORE_CASES = {
 
 @pytest.mark.parametrize("case", MORE_CASES)
 def test_more_ways_to_break_a_rule(tmp_path, msi, case):
-    files, expected = MORE_CASES[case]
+    files, (file, line, severity, rule) = MORE_CASES[case]
     folder = make_folder(tmp_path, msi, files)
     result = check(folder, "--quiet")
-    assert findings(result.stdout) == {expected}, result.stdout + result.stderr
+    assert findings(result.stdout) == {(shown(folder, file), line, severity, rule)}, result.stdout + result.stderr
     assert result.returncode == 1, result.stdout
 
 
@@ -245,7 +251,7 @@ def test_of_several_packages_the_plan_names_the_one_ntfs_returns_and_a_64_bit_on
                                          "Zeta.msi": lambda msi, f: (f / "Zeta.msi").write_bytes(msi()),
                                          "alpha.msi": sixty_four_bit})
     result = check(folder)
-    assert findings(result.stdout) == {(".", None, "warning", "several-packages")}, result.stdout
+    assert findings(result.stdout) == {(shown(folder, "."), None, "warning", "several-packages")}, result.stdout
     z = "Z:" + str(folder).replace("/", "\\")
     for line in [f"3. Package: {z}\\alpha.msi", "on NTFS that is alpha.msi", "MsiPath settles it",
                  "a 64-bit package", "it installs only on 64-bit Windows"]:
@@ -257,6 +263,124 @@ def test_wrong_arguments_or_a_folder_that_cannot_be_read(arguments):
     result = subprocess.run([str(checker()), *arguments], capture_output=True, text=True, timeout=60)
     assert result.returncode == 2
     assert result.stdout == "" and result.stderr != ""
+
+
+# A folder with findings on lines, on whole files and of both severities.
+MIXED = {"Setup.ini": "[Start]\r\nMsiPath=Product.msi\r\nLanguagesDir=Languages\r\n[Prereg0]\r\n"
+                      "[Prereq0]\r\nExecute=x.exe\r\nExecuteOkIfResultIs=debug\r\n",
+         "x.exe": b"MZ", "Languages/1036.mst": b"x", "Product.msi": b"no package"}
+MIXED_FINDINGS = {("pkg/Setup.ini", 4, "warning", "unknown-section"), ("pkg/Setup.ini", 6, "warning", "never-runs"),
+                  ("pkg/Setup.ini", 7, "warning", "debug-mode"), ("pkg/Product.msi", None, "error", "package-unreadable")}
+COMMAND = re.compile(r"^::(?P<severity>error|warning) file=(?P<file>[^,:]*)(?:,line=(?P<line>\d+))?,"
+                     r"title=(?P<rule>[a-z0-9-]+)::(?P<text>.*)$")
+
+
+def sarif_findings(log: dict) -> set:
+    """The results of a SARIF log, after checking what GitHub code scanning requires."""
+    assert log["version"] == "2.1.0" and log["$schema"].endswith("sarif-2.1.0.json")
+    (run,) = log["runs"]
+    driver = run["tool"]["driver"]
+    assert driver["name"] == "bootstrapper-check" and driver["version"]
+    rules = driver["rules"]
+    for rule in rules:
+        assert rule["id"] and rule["shortDescription"]["text"] and rule["fullDescription"]["text"]
+        assert rule["help"]["text"] and rule["help"]["markdown"]
+        assert rule["defaultConfiguration"]["level"] in ("error", "warning")
+    found = set()
+    for result in run["results"]:
+        assert rules[result["ruleIndex"]]["id"] == result["ruleId"]
+        assert result["message"]["text"] and result["partialFingerprints"]["primaryLocationLineHash"]
+        (location,) = result["locations"]
+        uri = location["physicalLocation"]["artifactLocation"]["uri"]
+        line = location["physicalLocation"]["region"]["startLine"]
+        assert line >= 1 and not re.search(r"[^A-Za-z0-9._~/%-]", uri), uri
+        found.add((uri, line, result["level"], result["ruleId"]))
+    return found
+
+
+def test_every_format_says_the_same_and_each_parses(tmp_path, msi):
+    folder = make_folder(tmp_path, msi, MIXED)
+    text = check(folder)
+    assert text.returncode == 1 and findings(text.stdout) == MIXED_FINDINGS, text.stdout + text.stderr
+    lines = [line for line in text.stdout.splitlines() if FINDING.match(line)]
+    assert lines == sorted(lines, key=lambda line: FINDING.match(line)["file"])
+    assert "What Bootstrapper.exe will do in" in text.stdout
+
+    data = json.loads(check(folder, "--format=json").stdout)
+    assert {(f["file"], f["line"], f["severity"], f["rule"]) for f in data["findings"]} == MIXED_FINDINGS
+    assert (data["errors"], data["warnings"]) == (1, 3)
+    assert data["plan"]["end"]["stage"] == "package" and data["plan"]["prerequisites"][0]["debug"] is True
+    assert "plan" not in json.loads(check(folder, "--format=json", "--quiet").stdout)
+
+    sarif = check(folder, "--format=sarif")
+    assert sarif.returncode == 1
+    # A finding about a whole file points at its line 1.
+    assert sarif_findings(json.loads(sarif.stdout)) == {(f, line or 1, s, r) for f, line, s, r in MIXED_FINDINGS}
+
+    github = check(folder, "--format=github").stdout.splitlines()
+    commands = [COMMAND.match(line) for line in github[:-1]]
+    assert {(m["file"], int(m["line"]) if m["line"] else None, m["severity"], m["rule"])
+            for m in commands if m} == MIXED_FINDINGS
+    assert github[-1] == "::notice::bootstrapper-check: 1 error, 3 warnings"
+
+
+def test_names_and_values_from_the_folder_cannot_forge_output(tmp_path, msi):
+    forged_name = "x\nSetup.ini:1: error: forged [utf8-bom].mst"
+    folder = make_folder(tmp_path, msi, {
+        "Setup.ini": INI + "LanguagesDir=Languages\r\nSetupPath=::warning::forged\r\n"
+                           "[Prereq0]\r\nExecute=x\x1b[2J.exe\r\nDoExecuteIfCheckIs=TRUE\r\n",
+        f"Languages/{forged_name}": Transform(language=1036)})
+    text = check(folder)
+    assert text.returncode == 0, text.stdout + text.stderr
+    assert "\x1b" not in text.stdout and "\\x1B[2J" in text.stdout and "\\x0ASetup.ini" in text.stdout
+    assert {f[3] for f in findings(text.stdout)} == {"unused-transform", "missing-program"}
+    assert not [line for line in text.stdout.splitlines() if line.lstrip().startswith("::")], text.stdout
+
+    github = check(folder, "--format=github").stdout.splitlines()
+    assert len(github) == 3 and all(line.startswith("::") for line in github), github
+
+    data = json.loads(check(folder, "--format=json").stdout)
+    assert {f["file"] for f in data["findings"]} >= {f"pkg/Languages/{forged_name}"}
+    assert data["plan"]["preSetup"]["commandLine"] == "::warning::forged /uionlyifneeded"
+    assert "x\x1b[2J.exe is not in the folder" in {f["rule"]: f["message"] for f in data["findings"]}["missing-program"]
+    uris = {uri for uri, *_ in sarif_findings(json.loads(check(folder, "--format=sarif").stdout))}
+    assert "pkg/Languages/x%0ASetup.ini%3A1%3A%20error%3A%20forged%20%5Butf8-bom%5D.mst" in uris
+
+
+@pytest.mark.parametrize("options, status, rules", [
+    ([], 0, {"debug-mode"}),
+    (["--strict"], 1, {"debug-mode"}),
+    (["--strict", "--ignore=unknown-key,debug-mode"], 0, set()),
+    (["--ignore=debug-mod"], 2, set()),
+])
+def test_strict_fails_on_warnings_and_ignore_leaves_rules_out(tmp_path, msi, options, status, rules):
+    folder = make_folder(tmp_path, msi, {"Setup.ini": RULES["debug-mode"][0]["Setup.ini"], "x.exe": b"MZ"})
+    result = check(folder, "--quiet", *options)
+    assert result.returncode == status, result.stdout + result.stderr
+    assert {f[3] for f in findings(result.stdout)} == rules
+    if status == 2:
+        assert '"debug-mod", which is no rule' in result.stderr and result.stdout == ""
+
+
+def test_every_rule_reported_is_in_the_rule_table_with_its_severity(tmp_path, msi):
+    rules = json.loads(check(make_folder(tmp_path, msi, {}), "--format=sarif").stdout)["runs"][0]["tool"]["driver"]
+    table = {rule["id"]: rule["defaultConfiguration"]["level"] for rule in rules["rules"]}
+    sources = (Path(__file__).resolve().parents[2] / "src" / "checker").glob("*.cpp")
+    reported = {m.groups()[::-1] for source in sources
+                for m in re.finditer(r'Severity::(error|warning),\s*"([a-z0-9-]+)"', source.read_text())}
+    assert reported and reported <= set(table.items()), reported - set(table.items())
+
+
+def test_both_checkers_give_the_same_findings(wine, tmp_path, msi):
+    folder = make_folder(tmp_path, msi, MIXED)
+    linux = json.loads(check(folder, "--format=json", "--quiet").stdout)["findings"]
+    exe = wine.session.build_dir / "BootstrapperCheck.exe"
+    result = wine.prefix.wine(str(exe), "--format=json", "--quiet", winehost.win_path(folder), check=False)
+    assert result.returncode == 1, result.stdout + result.stderr
+    windows = json.loads(result.stdout)["findings"]
+    prefix = winehost.win_path(folder) + "\\"
+    assert [(f["file"].removeprefix(prefix).replace("\\", "/"), f["line"], f["rule"]) for f in windows] == \
+        [(f["file"].removeprefix("pkg/"), f["line"], f["rule"]) for f in linux]
 
 
 def test_on_windows_a_passing_registry_check_skips_its_prerequisite_and_nothing_starts(wine, pkg):
@@ -297,9 +421,13 @@ def test_both_checkers_find_the_same_in_each_folder(wine, tmp_path, msi):
         folder = make_folder(tmp_path / name, msi, files)
         on_linux = check(folder, "--quiet")
         on_windows = wine.prefix.wine(str(exe), "--quiet", winehost.win_path(folder), check=False)
-        expected = findings(on_linux.stdout) | wine_only
+        # The same files, named behind the folder as each checker was given it.
+        def relative(file, given, separator):
+            return "." if file == given else file.removeprefix(given + separator).replace("\\", "/")
+        expected = {(relative(f, folder.name, "/"), *rest) for f, *rest in findings(on_linux.stdout)} | wine_only
+        found = {(relative(f, winehost.win_path(folder), "\\"), *rest) for f, *rest in findings(on_windows.stdout)}
         status = 1 if any(severity == "error" for _, _, severity, _ in expected) else 0
-        if findings(on_windows.stdout) != expected or on_windows.returncode != status:
+        if found != expected or on_windows.returncode != status:
             differences.append(f"{name}: exit {on_windows.returncode}, expected {sorted(expected, key=str)}\n"
                                f"{on_windows.stdout}{on_windows.stderr}")
     assert not differences, "\n".join(differences)

@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Shows that the Debian package of the Linux tools installs on a fresh Debian 12 and runs
+# there: it makes a minimal Debian 12 root with debootstrap (from the mirror this machine
+# uses), installs the package into it with apt, which must find every dependency the
+# package declares, and runs `bootstrapper-check --help` (and `bootstrapper-transform --help`)
+# and a check of the demo's package folder inside it. As root, with the network: it
+# downloads a base system the first time (about 150 s; later runs about 20 to 90 s).
+#
+#   bash Bootstrapper/scripts/check-deb.sh [PACKAGE.deb]
+#
+# Without an argument it checks the package release.sh left in build/release. The root
+# stays in build/check-deb/root for a look until the next run; the base system's packages
+# are kept in build/check-deb-cache, so that a second run downloads only what the package
+# needs.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+project=$(dirname "$here")
+repo=$(dirname "$project")
+build="${BOOTSTRAPPER_BUILD_ROOT:-$repo/build}"
+started=$SECONDS
+
+fail() { echo "check-deb: $*" >&2; exit 1; }
+
+[ "$(id -u)" -eq 0 ] || fail "run it as root (debootstrap and chroot need it)"
+command -v debootstrap >/dev/null || fail "debootstrap is missing; run scripts/setup.sh first"
+if [ "$#" -gt 0 ]; then
+  deb=$(realpath "$1")
+else
+  debs=("$build"/release/*.deb)
+  [ "${#debs[@]}" -eq 1 ] && [ -f "${debs[0]}" ] || fail "no single .deb in $build/release: run scripts/release.sh"
+  deb=${debs[0]}
+fi
+[ -f "$deb" ] || fail "$deb is missing"
+
+# The mirror this machine already uses (as setup.sh finds it).
+mirror=$(grep -h -m1 -oP '^URIs:\s*\K\S+' /etc/apt/sources.list.d/*.sources 2>/dev/null | head -n1 || true)
+if [ -z "$mirror" ]; then
+  mirror=$(grep -h -m1 -oP '^deb\s+(\[[^]]*\]\s+)?\K\S+' /etc/apt/sources.list 2>/dev/null | head -n1 || true)
+fi
+[ -n "$mirror" ] || fail "no Debian mirror in this machine's apt sources"
+
+work="$build/check-deb"
+root="$work/root"
+# Whatever is still mounted inside the root (its /proc, or what debootstrap left after a
+# failure), innermost first.
+unmount() {
+  awk -v root="$root" 'index($2, root "/") == 1 { print $2 }' /proc/mounts | sort -r |
+    while read -r mount; do umount -l "$mount"; done
+}
+trap unmount EXIT
+unmount
+rm -rf --one-file-system "$work"
+mkdir -p "$work"
+
+echo "== a minimal Debian 12 from $mirror"
+cache="$build/check-deb-cache"
+base="$cache/bookworm-minbase.tgz"
+mkdir -p "$cache"
+if [ ! -f "$base" ]; then
+  debootstrap --variant=minbase --make-tarball="$base.part" bookworm "$cache/work" "$mirror" \
+    >"$work/debootstrap.log" 2>&1 ||
+    { tail -n 20 "$work/debootstrap.log"; fail "debootstrap failed (log: $work/debootstrap.log)"; }
+  rm -rf "$cache/work"
+  mv "$base.part" "$base"
+fi
+debootstrap --variant=minbase --unpack-tarball="$base" bookworm "$root" "$mirror" >>"$work/debootstrap.log" 2>&1 ||
+  { tail -n 20 "$work/debootstrap.log"; fail "debootstrap failed (log: $work/debootstrap.log)"; }
+cp /etc/resolv.conf "$root/etc/resolv.conf"
+mount -t proc proc "$root/proc"
+
+echo "== installing ${deb##*/} with apt"
+cp "$deb" "$root/tmp/"
+chroot "$root" apt-get update -q >/dev/null
+chroot "$root" env DEBIAN_FRONTEND=noninteractive \
+  apt-get install -y -q --no-install-recommends "/tmp/${deb##*/}" >"$work/install.log" 2>&1 ||
+  { tail -n 20 "$work/install.log"; fail "apt could not install the package (log: $work/install.log)"; }
+
+echo "== running it"
+chroot "$root" bootstrapper-check --help >/dev/null || fail "bootstrapper-check --help failed"
+if [ -e "$root/usr/bin/bootstrapper-transform" ]; then
+  chroot "$root" bootstrapper-transform --help >/dev/null || fail "bootstrapper-transform --help failed"
+fi
+# The demo's folder, as demo.sh assembles it, with a stand-in for its prerequisite.
+folder="$root/tmp/demo"
+mkdir -p "$folder/Languages"
+wixl -o "$folder/DemoProduct.msi" "$project/demo/DemoProduct.wxs"
+cp "$project/demo/Setup.ini" "$folder/"
+printf 'MZ' >"$folder/DemoRuntime.exe"
+status=0
+chroot "$root" sh -c 'cd /tmp && bootstrapper-check --format=json demo' >"$work/check.json" || status=$?
+[ "$status" -eq 0 ] || { cat "$work/check.json"; fail "the check of the demo folder ended with $status"; }
+python3 - "$work/check.json" <<'EOF'
+import json
+import sys
+
+report = json.load(open(sys.argv[1], encoding="utf-8"))
+assert report["findings"] == [], report["findings"]
+assert report["plan"]["package"]["productVersion"], report["plan"]
+EOF
+echo "check-deb: ${deb##*/} installs on a fresh Debian 12 and checks the demo folder ($((SECONDS - started)) s)"
