@@ -13,12 +13,6 @@ namespace {
 constexpr std::uint32_t kDelete = 0x7F;
 constexpr std::uint32_t kLastC1Control = 0x9F;
 constexpr std::uint32_t kLastLatin1 = 0xFF;
-constexpr std::uint32_t kTwoByteLimit = 0x80;
-constexpr std::uint32_t kThreeByteLimit = 0x800;
-constexpr std::uint32_t kFourByteLimit = 0x10000;
-constexpr unsigned kContinuationBits = 6;
-constexpr unsigned kContinuationMask = 0x3F;
-constexpr unsigned kContinuationTag = 0x80;
 constexpr unsigned kHexBase = 16;
 constexpr const char* kHexDigits = "0123456789ABCDEF";
 constexpr unsigned kMostHexDigits = 8;
@@ -36,23 +30,6 @@ constexpr Range kUnsafeRanges[] = {
     {0x202A, 0x202E},  // direction embeddings and overrides
     {0x2066, 0x2069},  // direction isolates
 };
-
-// The UTF-8 form of a character in `bytes`; answers its length.
-std::size_t EncodeUtf8(std::uint32_t codePoint, char (&bytes)[4])
-{
-    if (codePoint < kTwoByteLimit) {
-        bytes[0] = static_cast<char>(codePoint);
-        return 1;
-    }
-    const std::size_t extra = codePoint < kThreeByteLimit ? 1 : codePoint < kFourByteLimit ? 2 : 3;
-    constexpr unsigned char kLeadTags[] = {0, 0xC0, 0xE0, 0xF0};
-    bytes[0] = static_cast<char>(kLeadTags[extra] | (codePoint >> (kContinuationBits * extra)));
-    for (std::size_t k = 1; k <= extra; ++k) {
-        const std::uint32_t bits = (codePoint >> (kContinuationBits * (extra - k))) & kContinuationMask;
-        bytes[k] = static_cast<char>(kContinuationTag | bits);
-    }
-    return extra + 1;
-}
 
 void PutHex(OutputBuffer& out, std::uint32_t value, unsigned digits)
 {
@@ -125,7 +102,7 @@ void OutputBuffer::Put(const char* text)
 
 void OutputBuffer::PutCodePoint(std::uint32_t codePoint)
 {
-    char bytes[4] = {};
+    char bytes[kLongestUtf8] = {};
     PutBytes(bytes, EncodeUtf8(codePoint, bytes));
 }
 
@@ -219,7 +196,7 @@ void PutUriPath(OutputBuffer& out, const char* utf8)
             out.PutCodePoint(codePoint);
             return;
         }
-        char bytes[4] = {};
+        char bytes[kLongestUtf8] = {};
         const std::size_t count = EncodeUtf8(codePoint, bytes);
         for (std::size_t i = 0; i < count; ++i) {
             out.Put("%");

@@ -18,7 +18,6 @@ constexpr unsigned kContinuationBits = 6;
 constexpr unsigned kContinuationMask = 0x3F;
 constexpr unsigned kContinuationTag = 0x80;
 constexpr unsigned kContinuationTagMask = 0xC0;
-constexpr std::size_t kLongestUtf8 = 4;  // bytes of one character
 
 struct Utf8Lead {
     unsigned char first;  // lead bytes first..last
@@ -43,25 +42,13 @@ bool IsLowSurrogate(std::uint32_t unit) { return unit >= kLowSurrogateFirst && u
 // Appends `codePoint` in UTF-8 behind `used` bytes, keeping room for the zero.
 bool PutUtf8(std::uint32_t codePoint, char* utf8, std::size_t capacity, std::size_t& used)
 {
-    unsigned char bytes[4] = {};
-    std::size_t count = 0;
-    if (codePoint < kTwoByteLimit) {
-        bytes[count++] = static_cast<unsigned char>(codePoint);
-    } else {
-        // The lead byte's tag and the number of continuation bytes, by the code point's size.
-        const std::size_t extra = codePoint < kThreeByteLimit ? 1 : codePoint < kFourByteLimit ? 2 : 3;
-        constexpr unsigned char kLeadTags[] = {0, 0xC0, 0xE0, 0xF0};
-        bytes[count++] = static_cast<unsigned char>(kLeadTags[extra] | (codePoint >> (kContinuationBits * extra)));
-        for (std::size_t k = extra; k > 0; --k) {
-            const std::uint32_t bits = (codePoint >> (kContinuationBits * (k - 1))) & kContinuationMask;
-            bytes[count++] = static_cast<unsigned char>(kContinuationTag | bits);
-        }
-    }
+    char bytes[kLongestUtf8] = {};
+    const std::size_t count = EncodeUtf8(codePoint, bytes);
     if (used + count >= capacity) {
         return false;
     }
     for (std::size_t k = 0; k < count; ++k) {
-        utf8[used++] = static_cast<char>(bytes[k]);
+        utf8[used++] = bytes[k];
     }
     return true;
 }
@@ -75,6 +62,23 @@ bool Fail(char* text, std::size_t capacity)
 }
 
 }  // namespace
+
+std::size_t EncodeUtf8(std::uint32_t codePoint, char (&bytes)[kLongestUtf8])
+{
+    if (codePoint < kTwoByteLimit) {
+        bytes[0] = static_cast<char>(codePoint);
+        return 1;
+    }
+    // The lead byte's tag and the number of continuation bytes, by the code point's size.
+    const std::size_t extra = codePoint < kThreeByteLimit ? 1 : codePoint < kFourByteLimit ? 2 : 3;
+    constexpr unsigned char kLeadTags[] = {0, 0xC0, 0xE0, 0xF0};
+    bytes[0] = static_cast<char>(kLeadTags[extra] | (codePoint >> (kContinuationBits * extra)));
+    for (std::size_t k = 1; k <= extra; ++k) {
+        const std::uint32_t bits = (codePoint >> (kContinuationBits * (extra - k))) & kContinuationMask;
+        bytes[k] = static_cast<char>(kContinuationTag | bits);
+    }
+    return extra + 1;
+}
 
 std::uint32_t DecodeUtf8(const char* text, std::size_t& position)
 {

@@ -16,6 +16,9 @@ constexpr std::uint32_t kReplacementCharacter = 0xFFFD;
 // The character at `text[position]` of a zero-terminated UTF-8 text; `position` moves past
 // it. A byte that does not begin a well-formed sequence stands for U+FFFD on its own.
 std::uint32_t DecodeUtf8(const char* text, std::size_t& position);
+// The UTF-8 form of `codePoint` in `bytes`; answers how many it takes.
+constexpr std::size_t kLongestUtf8 = 4;
+std::size_t EncodeUtf8(std::uint32_t codePoint, char (&bytes)[kLongestUtf8]);
 
 // The character at `text[position]` of `length` UTF-16 units; `position` moves past it.
 // A surrogate without its partner stands for U+FFFD.
