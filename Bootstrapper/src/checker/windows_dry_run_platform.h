@@ -6,6 +6,8 @@
 // checker's own questions (folder entries, summary information) are asked of Windows
 // too, through the functions the program does not link.
 
+#include <string>
+
 #include "checker/checker_platform.h"
 #include "checker/dry_run.h"
 #include "platform/win32_platform.h"
@@ -15,6 +17,10 @@ namespace boot {
 class DryRunPlatform final : public CheckerPlatform {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:
     explicit DryRunPlatform(Win32Platform& real) : real_(real) {}
+    // Removes the temporary copy of the package that transforms were applied to.
+    ~DryRunPlatform();
+    DryRunPlatform(const DryRunPlatform&) = delete;
+    DryRunPlatform& operator=(const DryRunPlatform&) = delete;
 
     // NOLINTNEXTLINE(misc-non-private-member-variables-in-classes,cppcoreguidelines-non-private-member-variables-in-classes)
     DryRunRecord record;
@@ -85,9 +91,14 @@ private:
     // ProductLanguage of an open database: `fallback` when its row is missing; false when
     // the Property table cannot be read.
     bool ReadLanguage(MsiHandle database, std::int32_t fallback, std::int32_t& language);
+    // A temporary copy of `packagePath`, made once for all its transforms; empty when none
+    // could be made.
+    const std::string& PackageCopy(const char* packagePath);
 
     Win32Platform& real_;
     ModuleHandle installerLibrary_ = 0;  // msi.dll, once the program's steps have loaded it
+    std::string packageCopy_;            // in the temporary folder
+    std::string packageCopiedFrom_;
 };
 
 }  // namespace boot

@@ -134,10 +134,9 @@ void DryRunPlatform::ReadTransform(const char* transformPath, const char* packag
         GetSummaryProperty(getProperty, summary, kCharacterCount, unusedText, reading.characterCount);
         real_.MsiCloseHandle(summary);
     }
-    const std::string copy = TemporaryCopy(packagePath);
+    const std::string& copy = PackageCopy(packagePath);
     MsiHandle database = 0;
     if (copy.empty() || real_.MsiOpenDatabaseA(copy.c_str(), nullptr, &database) != ERROR_SUCCESS) {
-        ::DeleteFileA(copy.c_str());
         return;  // the package's own reading tells about it
     }
     const auto suppressed = static_cast<int>(static_cast<unsigned>(reading.characterCount) & kErrorConditionsMask);
@@ -151,7 +150,25 @@ void DryRunPlatform::ReadTransform(const char* transformPath, const char* packag
         reading.languageKnown = ReadLanguage(database, packageLanguage, reading.languageAfter);
     }
     real_.MsiCloseHandle(database);
-    ::DeleteFileA(copy.c_str());
+}
+
+const std::string& DryRunPlatform::PackageCopy(const char* packagePath)
+{
+    if (packageCopiedFrom_ != packagePath) {
+        if (!packageCopy_.empty()) {
+            ::DeleteFileA(packageCopy_.c_str());
+        }
+        packageCopy_ = TemporaryCopy(packagePath);
+        packageCopiedFrom_ = packagePath;
+    }
+    return packageCopy_;
+}
+
+DryRunPlatform::~DryRunPlatform()
+{
+    if (!packageCopy_.empty()) {
+        ::DeleteFileA(packageCopy_.c_str());
+    }
 }
 
 bool DryRunPlatform::ReadLanguage(MsiHandle database, std::int32_t fallback, std::int32_t& language)
