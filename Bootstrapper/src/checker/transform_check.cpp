@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/text_rules.h"
+#include "common/transform_conditions.h"
 #include "language/language_discovery.h"
 #include "launcher/package_location.h"
 #include "package/version.h"
@@ -13,22 +14,6 @@ namespace {
 
 constexpr std::int32_t kLanguages[2] = {1031, 1033};  // German, English, as the plan lists them
 constexpr const char* kLanguageNames[2] = {"German", "English"};
-constexpr unsigned kValidationShift = 16;
-
-// Validation conditions, the high word of a transform's Character Count
-// (MSITRANSFORM_VALIDATE_...).
-constexpr std::uint32_t kValidateLanguage = 0x0001;
-constexpr std::uint32_t kValidateProduct = 0x0002;
-constexpr std::uint32_t kValidatePlatform = 0x0004;
-constexpr std::uint32_t kValidateMajorVersion = 0x0008;
-constexpr std::uint32_t kValidateMinorVersion = 0x0010;
-constexpr std::uint32_t kValidateUpdateVersion = 0x0020;
-constexpr std::uint32_t kValidateNewLessBase = 0x0040;
-constexpr std::uint32_t kValidateNewLessEqualBase = 0x0080;
-constexpr std::uint32_t kValidateNewEqualBase = 0x0100;
-constexpr std::uint32_t kValidateNewGreaterEqualBase = 0x0200;
-constexpr std::uint32_t kValidateNewGreaterBase = 0x0400;
-constexpr std::uint32_t kValidateUpgradeCode = 0x0800;
 
 // The Revision Number of a transform: "{base ProductCode}base version;{target
 // ProductCode}target version;{UpgradeCode}".
@@ -85,11 +70,10 @@ int CompareVersions(const VersionParts& package, const VersionParts& base, int p
 // How many version components the conditions compare: the finest field they name.
 int ComparedParts(std::uint32_t conditions)
 {
-    if ((conditions & kValidateMinorVersion) != 0 && (conditions & kValidateUpdateVersion) == 0) {
+    if ((conditions & kValidateMinor) != 0 && (conditions & kValidateUpdate) == 0) {
         return 2;
     }
-    if ((conditions & (kValidateMajorVersion | kValidateMinorVersion | kValidateUpdateVersion)) ==
-        kValidateMajorVersion) {
+    if ((conditions & kVersionFields) == kValidateMajor) {
         return 1;
     }
     return 3;
@@ -104,7 +88,7 @@ void Add(std::string& failed, const std::string& condition)
 // in words; empty when it passes them all.
 std::string FailedConditions(const TransformReading& reading, const Plan& plan)
 {
-    const auto conditions = static_cast<std::uint32_t>(reading.characterCount) >> kValidationShift;
+    const std::uint32_t conditions = ValidationOf(reading.characterCount);
     const Revision revision = ParseRevision(reading.revisionNumber);
     const PackageInfo& package = plan.package;
     std::string failed;
@@ -135,9 +119,9 @@ std::string FailedConditions(const TransformReading& reading, const Plan& plan)
         std::uint32_t flag;
         int parts;
         const char* name;
-    } fields[] = {{kValidateMajorVersion, 1, "the major version"},
-                  {kValidateMinorVersion, 2, "the minor version"},
-                  {kValidateUpdateVersion, 3, "the update version"}};
+    } fields[] = {{kValidateMajor, 1, "the major version"},
+                  {kValidateMinor, 2, "the minor version"},
+                  {kValidateUpdate, 3, "the update version"}};
     for (const auto& field : fields) {
         if ((conditions & field.flag) != 0 && CompareVersions(ours, base, field.parts) != 0) {
             Add(failed, std::string(field.name) + " (the package's ProductVersion is " + package.productVersion.Get() +
@@ -149,11 +133,11 @@ std::string FailedConditions(const TransformReading& reading, const Plan& plan)
         std::uint32_t flag;
         bool holds;
         const char* relation;
-    } relations[] = {{kValidateNewLessBase, order < 0, "lower than"},
-                     {kValidateNewLessEqualBase, order <= 0, "at most"},
-                     {kValidateNewEqualBase, order == 0, "equal to"},
-                     {kValidateNewGreaterEqualBase, order >= 0, "at least"},
-                     {kValidateNewGreaterBase, order > 0, "higher than"}};
+    } relations[] = {{kValidateOlder, order < 0, "lower than"},
+                     {kValidateOlderOrEqual, order <= 0, "at most"},
+                     {kValidateEqual, order == 0, "equal to"},
+                     {kValidateNewerOrEqual, order >= 0, "at least"},
+                     {kValidateNewer, order > 0, "higher than"}};
     for (const auto& relation : relations) {
         if ((conditions & relation.flag) != 0 && !relation.holds) {
             Add(failed, std::string("the version relation (the package's ProductVersion ") +

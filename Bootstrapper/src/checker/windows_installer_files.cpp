@@ -8,6 +8,7 @@
 
 #include "checker/windows_dry_run_platform.h"
 #include "common/text_rules.h"
+#include "common/transform_conditions.h"
 
 namespace boot {
 
@@ -19,7 +20,6 @@ constexpr DWORD kFirstGuess = 256;
 constexpr UINT kLastSavedBy = 8;
 constexpr UINT kRevisionNumber = 9;
 constexpr UINT kCharacterCount = 16;
-constexpr unsigned kErrorConditionsMask = 0xFFFF;
 constexpr const char* kProductLanguageQuery = "SELECT `Value` FROM `Property` WHERE `Property` = 'ProductLanguage'";
 
 using GetSummaryInformation = UINT(WINAPI*)(DWORD, LPCSTR, UINT, DWORD*);
@@ -139,7 +139,7 @@ void DryRunPlatform::ReadTransform(const char* transformPath, const char* packag
     if (copy.empty() || real_.MsiOpenDatabaseA(copy.c_str(), nullptr, &database) != ERROR_SUCCESS) {
         return;  // the package's own reading tells about it
     }
-    const auto suppressed = static_cast<int>(static_cast<unsigned>(reading.characterCount) & kErrorConditionsMask);
+    const int suppressed = SuppressionOf(reading.characterCount);
     const UINT applied = applyTransform(database, transformPath, suppressed);
     if (applied != ERROR_SUCCESS) {
         reading.kind = TransformReading::Kind::notTransform;
