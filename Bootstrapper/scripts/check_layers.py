@@ -3,7 +3,10 @@
 
 Layers, bottom up: common; the platform seam; the services several steps share; the
 steps; the run sequence; the front ends. A file may include its own layer and those
-below. The Linux library for Windows Installer files (msi_file) stands beside the program's
+below. The checker's folders (src/checker/NAME) are layers of their own between the run
+sequence and the front ends, bottom up: the reading of Setup.ini and names as Windows
+reads them; the platforms it runs on; the plan; the rules; the reports; its command, the
+one front end among them. No front end includes another. The Linux library for Windows Installer files (msi_file) stands beside the program's
 layers: it includes common only, and only front ends include it. Prints one line per
 offending include and a summary."""
 import pathlib
@@ -17,33 +20,53 @@ LAYERS = {
     "prereq": 3, "package": 3, "language": 3,
     "launcher": 4,
     "msi_file": 1,
-    "program": 5, "checker": 5, "transform": 5,
+    "checker/reading": 4.1,
+    "checker/platforms": 4.2,
+    "checker/plan": 4.3,
+    "checker/rules": 4.4,
+    "checker/reports": 4.5,
+    "program": 5, "checker/command": 5, "transform": 5,
 }
+FRONT = LAYERS["program"]
 # Folders that may include no more than these, whatever their layer.
 ONLY = {"msi_file": {"common", "msi_file"}}
+# Below the front ends, only these include msi_file: the checker's Linux platform reads
+# packages and transforms through it.
+MSI_FILE_USERS = {"checker/platforms"}
 GROUND = {"resource.h"}  # resource ids: plain numbers, shared with the resource script
 
 src = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else pathlib.Path(__file__).parents[1] / "src")
 include = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 faults = []
 files = sorted(p for p in src.rglob("*") if p.suffix in (".h", ".cpp"))
+
+
+def folder_of(parts):
+    """The layer's name of a path inside src: the checker's by its subfolder."""
+    if parts[0] == "checker" and len(parts) > 2:
+        return "checker/" + parts[1]
+    return parts[0]
+
+
 for path in files:
-    own = path.relative_to(src).parts[0]
+    own = folder_of(path.relative_to(src).parts)
     if own not in LAYERS:
         faults.append(f"{path}: folder {own!r} has no layer")
         continue
     for name in include.findall(path.read_text(encoding="utf-8")):
         if name in GROUND:
             continue
-        target = name.split("/")[0]
+        target = folder_of(name.split("/"))
         if target not in LAYERS:
             faults.append(f"{path}: includes {name}, which is in no layer")
         elif LAYERS[target] > LAYERS[own]:
             faults.append(f"{path}: includes {name} from layer {target!r}, above its own {own!r}")
         elif own in ONLY and target not in ONLY[own]:
             faults.append(f"{path}: includes {name}; {own!r} includes only {sorted(ONLY[own])}")
-        elif target in ONLY and LAYERS[own] < LAYERS["program"] and own != target:
+        elif target in ONLY and LAYERS[own] < FRONT and own != target and own not in MSI_FILE_USERS:
             faults.append(f"{path}: includes {name}; only front ends include {target!r}")
+        elif LAYERS[target] == FRONT and own != target:
+            faults.append(f"{path}: includes {name}; no front end includes another")
 for fault in faults:
     print(fault)
 status = "ok     " if not faults else "FAILED "

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "checker/check_command.h"
-#include "checker/escaped_output.h"
-#include "checker/findings.h"
-#include "checker/folder_paths.h"
-#include "checker/rule_table.h"
+#include "checker/command/check_command.h"
+#include "checker/reports/escaped_output.h"
+#include "checker/reports/folder_paths.h"
+#include "checker/rules/findings.h"
+#include "checker/rules/rule_table.h"
 
 namespace boot {
 namespace {

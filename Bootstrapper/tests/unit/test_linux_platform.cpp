@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "checker/linux_platform.h"
+#include "checker/platforms/linux_platform.h"
 #include "fake_platform.h"
 
 namespace boot {

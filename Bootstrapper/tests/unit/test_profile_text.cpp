@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "checker/profile_text.h"
+#include "checker/reading/profile_text.h"
 #include "fake_platform.h"
 
 namespace boot {

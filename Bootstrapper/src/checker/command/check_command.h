@@ -1,0 +1,186 @@
+#pragma once
+// What both checker programs share: their arguments, and one check from the folder to the
+// exit status.
+
+#include <type_traits>
+
+#include "checker/platforms/checker_platform.h"
+#include "checker/platforms/dry_run.h"
+#include "checker/reports/report_context.h"
+#include "checker/reports/text_output.h"
+#include "checker/rules/findings.h"
+
+namespace boot {
+
+constexpr int kCheckPassed = 0;   // no error (warnings allowed, unless strict)
+constexpr int kCheckFailed = 1;   // at least one error, or with --strict a warning
+constexpr int kCheckUnusable = 2; // wrong arguments, or the folder cannot be read
+
+enum class CheckArguments { check, help, wrong };
+
+struct CheckOptions {
+    bool quiet = false;   // no plan
+    bool strict = false;  // warnings fail the check
+    ReportFormat format = ReportFormat::text;
+    bool ignored[kRuleCapacity] = {};  // by row of the rule table
+};
+
+template <typename Char>
+struct CheckRequest {
+    CheckOptions options;
+    const Char* folder = nullptr;  // null: the current directory
+    TextBuffer problem;            // what is wrong with the arguments
+};
+
+// The value of an option, or an argument in messages, as ASCII: option values are rule
+// ids and format names, and anything else is shown as "?". False when it is cut to fit.
+template <typename Char>
+bool OptionText(const Char* argument, TextBuffer& text)
+{
+    std::size_t used = 0;
+    constexpr unsigned kFirstPrintable = 0x20;
+    constexpr unsigned kLastPrintable = 0x7E;
+    const Char* p = argument;
+    for (; *p != 0 && used + 1 < text.Capacity(); ++p) {
+        const auto unit = static_cast<unsigned>(static_cast<std::make_unsigned_t<Char>>(*p));
+        text.Data()[used++] = unit >= kFirstPrintable && unit <= kLastPrintable ? static_cast<char>(unit) : '?';
+    }
+    text.Data()[used] = '\0';
+    return *p == 0;
+}
+
+// The option of `name` ("--format") in `arguments[i]`: "--format=VALUE", or "--format"
+// with the value in the next argument, which it takes. `value` is null when it is missing.
+template <typename Char>
+bool IsValueOption(int argc, const Char* const* argv, int& i, const char* name, const Char*& value)
+{
+    const Char* argument = argv[i];
+    std::size_t k = 0;
+    while (name[k] != '\0' && argument[k] == static_cast<Char>(name[k])) {
+        ++k;
+    }
+    if (name[k] != '\0') {
+        return false;
+    }
+    if (argument[k] == static_cast<Char>('=')) {
+        value = argument + k + 1;
+        return true;
+    }
+    if (argument[k] != 0) {
+        return false;
+    }
+    value = i + 1 < argc ? argv[++i] : nullptr;
+    return true;
+}
+
+bool ChooseFormat(const char* name, CheckOptions& options, TextBuffer& problem);
+// `list`: rule ids separated by commas.
+bool IgnoreRules(const char* list, CheckOptions& options, TextBuffer& problem);
+
+// Hands the value of option `name` to `apply`; false, with the problem, when it is
+// missing or wrong.
+template <typename Char>
+bool TakeOptionValue(const char* name, const Char* value, bool (*apply)(const char*, CheckOptions&, TextBuffer&),
+                     CheckRequest<Char>& request)
+{
+    if (value == nullptr) {
+        request.problem.Format("%s needs a value", name);
+        return false;
+    }
+    TextBuffer text;
+    if (!OptionText(value, text)) {
+        request.problem.Format("the value of %s is longer than %u characters", name,
+                               static_cast<unsigned>(text.Capacity() - 1));
+        return false;
+    }
+    return apply(text.Get(), request.options, request.problem);
+}
+
+template <typename Char>
+bool IsArgument(const Char* argument, const char* option)
+{
+    std::size_t i = 0;
+    while (option[i] != '\0' && argument[i] == static_cast<Char>(option[i])) {
+        ++i;
+    }
+    return option[i] == '\0' && argument[i] == 0;
+}
+
+enum class OptionTaken { taken, help, wrong, lastOption };
+
+// The option at `argv[i]` (and its value, which may move `i` on).
+template <typename Char>
+OptionTaken TakeOption(int argc, const Char* const* argv, int& i, CheckRequest<Char>& request)
+{
+    const Char* argument = argv[i];
+    const Char* value = nullptr;
+    if (IsArgument(argument, "--help") || IsArgument(argument, "-h")) {
+        return OptionTaken::help;
+    }
+    if (IsArgument(argument, "--quiet") || IsArgument(argument, "-q")) {
+        request.options.quiet = true;
+    } else if (IsArgument(argument, "--strict")) {
+        request.options.strict = true;
+    } else if (IsArgument(argument, "--")) {
+        return OptionTaken::lastOption;
+    } else if (IsValueOption(argc, argv, i, "--format", value)) {
+        return TakeOptionValue("--format", value, ChooseFormat, request) ? OptionTaken::taken : OptionTaken::wrong;
+    } else if (IsValueOption(argc, argv, i, "--ignore", value)) {
+        return TakeOptionValue("--ignore", value, IgnoreRules, request) ? OptionTaken::taken : OptionTaken::wrong;
+    } else {
+        TextBuffer text;
+        OptionText(argument, text);
+        request.problem.Format("unknown option \"%s\"", text.Get());
+        return OptionTaken::wrong;
+    }
+    return OptionTaken::taken;
+}
+
+// `[--format=FORMAT] [--strict] [--ignore=RULE,...] [--quiet] [--] [FOLDER]`, or `--help`.
+template <typename Char>
+CheckArguments ParseCheckArguments(int argc, const Char* const* argv, CheckRequest<Char>& request)
+{
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const Char* argument = argv[i];
+        const bool isOption = !optionsEnded && argument[0] == static_cast<Char>('-') && argument[1] != 0;
+        if (!optionsEnded && IsArgument(argument, "/?")) {
+            return CheckArguments::help;
+        }
+        if (isOption) {
+            switch (TakeOption(argc, argv, i, request)) {
+            case OptionTaken::taken:
+                break;
+            case OptionTaken::help:
+                return CheckArguments::help;
+            case OptionTaken::wrong:
+                return CheckArguments::wrong;
+            case OptionTaken::lastOption:
+                optionsEnded = true;
+                break;
+            }
+        } else if (request.folder != nullptr) {
+            TextBuffer text;
+            OptionText(argument, text);
+            request.problem.Format("one FOLDER only, and \"%s\" is a second one", text.Get());
+            return CheckArguments::wrong;
+        } else {
+            request.folder = argument;
+        }
+    }
+    return CheckArguments::check;
+}
+
+// The usage text, for `program` (the checker's own name).
+void WriteCheckUsage(const char* program, TextOutput& output);
+// What is wrong with the arguments, and where to read how they go.
+void WriteArgumentProblem(const char* program, const char* problem, TextOutput& output);
+
+// Checks the folder the platform stands for (its current directory) and writes the
+// findings, and unless quiet the plan, in the chosen format. `machineKnown`: the platform
+// can answer for the machine it runs on (its registry, the installed products). Returns
+// kCheckPassed or kCheckFailed.
+int RunCheck(CheckerPlatform& platform, DryRunRecord& record, bool machineKnown, const CheckOptions& options,
+             const ReportSettings& settings, TextOutput& output);
+
+}  // namespace boot

@@ -1,0 +1,23 @@
+#pragma once
+// The system as the checker sees it: the program's platform seam, for everything the
+// program itself reads, and the checker's own questions about folders and Windows
+// Installer files. LinuxPlatform and the Windows dry-run platform each answer all three.
+
+#include "checker/platforms/folder_entries.h"
+#include "checker/platforms/installer_files.h"
+#include "platform/platform.h"
+
+namespace boot {
+
+// NOLINTNEXTLINE(cppcoreguidelines-virtual-class-destructor)
+class CheckerPlatform : public Platform, public FolderEntries, public InstallerFiles {
+public:
+    CheckerPlatform(const CheckerPlatform&) = delete;
+    CheckerPlatform& operator=(const CheckerPlatform&) = delete;
+
+protected:
+    CheckerPlatform() = default;
+    ~CheckerPlatform() = default;
+};
+
+}  // namespace boot

@@ -1,0 +1,294 @@
+// Windows Installer on the Linux platform: packages and transforms are read with the
+// build's one reader of Windows Installer files (msi_file, over libmsi and libgsf), and
+// the handles the program sees are numbers for what it read.
+#include "checker/platforms/linux_platform.h"
+#include "checker/reading/unicode_text.h"
+#include "common/code_page_1252.h"
+#include "common/text_rules.h"
+#include "msi_file/transform_reader.h"
+
+namespace boot {
+
+namespace {
+
+constexpr std::uint32_t kErrorInvalidHandle = 6;
+constexpr std::uint32_t kErrorNotEnoughMemory = 8;
+constexpr std::uint32_t kErrorOpenFailed = 110;
+constexpr std::uint32_t kErrorFunctionFailed = 1627;
+
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"; Windows refuses any other product code as a
+// parameter, before it looks anything up.
+bool IsBracedGuid(const char* text)
+{
+    constexpr char kForm[] = "{########-####-####-####-############}";
+    for (std::size_t i = 0; i + 1 < sizeof kForm; ++i) {
+        const bool fits = kForm[i] == '#' ? IsHexDigit(text[i]) : text[i] == kForm[i];
+        if (!fits) {
+            return false;
+        }
+    }
+    return text[sizeof kForm - 1] == '\0';
+}
+
+// A package's text is UTF-8 here; an ANSI call hands it over in code page 1252, "?" for a
+// character that has no byte there.
+std::string ToCodePage1252(const std::string& utf8)
+{
+    std::string ansi;
+    for (std::size_t position = 0; position < utf8.size();) {
+        unsigned char byte = '?';
+        if (!EncodeCodePage1252(DecodeUtf8(utf8.c_str(), position), byte)) {
+            byte = '?';
+        }
+        ansi += static_cast<char>(byte);
+    }
+    return ansi;
+}
+
+// A record field as Windows Installer hands it over as text: a number in decimal, null as
+// the empty text.
+std::string FieldText(const msi::Row& row, std::uint32_t field)
+{
+    if (field == 0 || field > row.size()) {
+        return std::string();
+    }
+    const msi::Value& value = row[field - 1];
+    switch (value.kind) {
+    case msi::Value::Kind::integer:
+        return std::to_string(value.integer);
+    case msi::Value::Kind::text:
+        return ToCodePage1252(value.text);
+    case msi::Value::Kind::null:
+    case msi::Value::Kind::binary:
+        break;
+    }
+    return std::string();
+}
+
+const char* DescribeNoTransform(msi::TransformFileKind kind)
+{
+    switch (kind) {
+    case msi::TransformFileKind::otherClass:
+        return "a Windows Installer file of another kind (a package or a patch), not a transform";
+    case msi::TransformFileKind::notCompound:
+    case msi::TransformFileKind::transform:
+    case msi::TransformFileKind::missing:
+    case msi::TransformFileKind::folder:
+        break;
+    }
+    return "no transform storage (a text, an empty or a damaged file)";
+}
+
+}  // namespace
+
+bool LinuxPlatform::LinuxPathOf(const char* windowsPath, std::string& linuxPath)
+{
+    char utf8[kPathCapacity] = {};
+    char converted[kPathCapacity] = {};
+    if (windowsPath == nullptr || !Utf8FromAnsi(windowsPath, utf8, sizeof utf8) ||
+        !WindowsPathToLinux(utf8, converted, sizeof converted)) {
+        return false;
+    }
+    linuxPath = converted;
+    return true;
+}
+
+MsiHandle LinuxPlatform::AddMsiObject(MsiObject&& object)
+{
+    for (std::size_t i = 0; i < kMsiSlots; ++i) {
+        if (msiObjects_[i].kind == MsiKind::none) {
+            msiObjects_[i] = std::move(object);
+            return static_cast<MsiHandle>(i + 1);
+        }
+    }
+    return 0;
+}
+
+LinuxPlatform::MsiObject* LinuxPlatform::MsiObjectOf(MsiHandle handle, MsiKind kind)
+{
+    if (handle == 0 || handle > kMsiSlots || msiObjects_[handle - 1].kind != kind) {
+        return nullptr;
+    }
+    return &msiObjects_[handle - 1];
+}
+
+std::uint32_t LinuxPlatform::MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database)
+{
+    if (path == nullptr || database == nullptr) {
+        return kErrorInvalidParameter;
+    }
+    *database = 0;
+    // The checker writes nothing: MSIDBOPEN_READONLY, the null persist argument, only.
+    if (persist != nullptr) {
+        return kErrorInvalidParameter;
+    }
+    std::string linuxPath;
+    if (!LinuxPathOf(path, linuxPath) || KindOf(path) != EntryKind::file) {
+        return kErrorOpenFailed;
+    }
+    MsiObject object;
+    std::string error;
+    std::uint32_t result = kErrorFunctionFailed;
+    object.package = msi::Package::Open(linuxPath, error, &result);
+    if (object.package == nullptr) {
+        return result;
+    }
+    object.kind = MsiKind::database;
+    *database = AddMsiObject(std::move(object));
+    return *database != 0 ? kErrorSuccess : kErrorNotEnoughMemory;
+}
+
+// The query runs when the view opens: a query it cannot run fails here, as Windows
+// Installer fails a view on a missing table.
+std::uint32_t LinuxPlatform::MsiDatabaseOpenViewA(MsiHandle database, const char* query, MsiHandle* view)
+{
+    if (query == nullptr || view == nullptr) {
+        return kErrorInvalidParameter;
+    }
+    *view = 0;
+    MsiObject* opened = MsiObjectOf(database, MsiKind::database);
+    if (opened == nullptr) {
+        return kErrorInvalidHandle;
+    }
+    char utf8[kPathCapacity] = {};
+    if (!Utf8FromAnsi(query, utf8, sizeof utf8)) {
+        return kErrorInvalidParameter;
+    }
+    MsiObject object;
+    std::string error;
+    std::uint32_t result = kErrorFunctionFailed;
+    if (!opened->package->Select(utf8, object.rows, error, &result)) {
+        return result;
+    }
+    object.kind = MsiKind::view;
+    *view = AddMsiObject(std::move(object));
+    return *view != 0 ? kErrorSuccess : kErrorNotEnoughMemory;
+}
+
+std::uint32_t LinuxPlatform::MsiViewExecute(MsiHandle view, MsiHandle parameters)
+{
+    MsiObject* rows = MsiObjectOf(view, MsiKind::view);
+    if (rows == nullptr || parameters != 0) {
+        return kErrorInvalidHandle;  // the program's queries take no parameters
+    }
+    rows->next = 0;
+    return kErrorSuccess;
+}
+
+std::uint32_t LinuxPlatform::MsiViewFetch(MsiHandle view, MsiHandle* fetched)
+{
+    if (fetched == nullptr) {
+        return kErrorInvalidParameter;
+    }
+    *fetched = 0;
+    MsiObject* rows = MsiObjectOf(view, MsiKind::view);
+    if (rows == nullptr) {
+        return kErrorInvalidHandle;
+    }
+    if (rows->next >= rows->rows.size()) {
+        return kErrorNoMoreItems;
+    }
+    MsiObject fields;
+    fields.kind = MsiKind::record;
+    fields.row = rows->rows[rows->next++];
+    *fetched = AddMsiObject(std::move(fields));
+    return *fetched != 0 ? kErrorSuccess : kErrorNotEnoughMemory;
+}
+
+// `length`: the capacity in, the text's length out; a text that does not fit is cut,
+// with ERROR_MORE_DATA.
+std::uint32_t LinuxPlatform::MsiRecordGetStringA(MsiHandle row, std::uint32_t field, char* buffer,
+                                                 std::uint32_t* length)
+{
+    if (length == nullptr) {
+        return kErrorInvalidParameter;
+    }
+    const MsiObject* fields = MsiObjectOf(row, MsiKind::record);
+    if (fields == nullptr) {
+        return kErrorInvalidHandle;
+    }
+    const std::string text = FieldText(fields->row, field);
+    const std::uint32_t capacity = *length;
+    const auto count = static_cast<std::uint32_t>(text.size());
+    if (buffer != nullptr && capacity > 0) {
+        const std::uint32_t kept = count < capacity ? count : capacity - 1;
+        text.copy(buffer, kept);
+        buffer[kept] = '\0';
+    }
+    *length = count;
+    return buffer != nullptr && count >= capacity ? kErrorMoreData : kErrorSuccess;
+}
+
+std::uint32_t LinuxPlatform::MsiGetProductInfoA(const char* product, const char* property, char* /*buffer*/,
+                                                std::uint32_t* /*length*/)
+{
+    if (product == nullptr || property == nullptr || !IsBracedGuid(product)) {
+        return kErrorInvalidParameter;
+    }
+    return kErrorUnknownProduct;  // nothing is installed here
+}
+
+std::uint32_t LinuxPlatform::MsiCloseHandle(MsiHandle handle)
+{
+    if (handle == 0 || handle > kMsiSlots || msiObjects_[handle - 1].kind == MsiKind::none) {
+        return kErrorInvalidHandle;
+    }
+    msiObjects_[handle - 1] = MsiObject{};
+    return kErrorSuccess;
+}
+
+bool LinuxPlatform::ReadSummaryText(const char* path, std::uint32_t property, std::string& value)
+{
+    value.clear();
+    std::string linuxPath;
+    std::string error;
+    if (!LinuxPathOf(path, linuxPath) || KindOf(path) != EntryKind::file) {
+        return false;
+    }
+    const std::unique_ptr<msi::Package> package = msi::Package::Open(linuxPath, error);
+    msi::SummaryInfo summary;
+    if (package == nullptr || !package->ReadSummary(summary, error)) {
+        return false;
+    }
+    value = ToCodePage1252(summary.Text(property));
+    return true;
+}
+
+void LinuxPlatform::ReadTransform(const char* transformPath, const char* /*packagePath*/,
+                                  std::int32_t packageLanguage, TransformReading& reading)
+{
+    reading = TransformReading{};
+    std::string linuxPath;
+    if (!LinuxPathOf(transformPath, linuxPath)) {
+        return;  // missing
+    }
+    const msi::TransformFileKind kind = msi::ClassifyTransformFile(linuxPath);
+    if (kind == msi::TransformFileKind::missing || kind == msi::TransformFileKind::folder) {
+        reading.kind = kind == msi::TransformFileKind::folder ? TransformReading::Kind::folder
+                                                               : TransformReading::Kind::missing;
+        return;
+    }
+    msi::TransformContents contents;
+    std::string error;
+    if (kind != msi::TransformFileKind::transform || !msi::ReadTransform(linuxPath, contents, error)) {
+        reading.kind = TransformReading::Kind::notTransform;
+        reading.problem = kind != msi::TransformFileKind::transform ? DescribeNoTransform(kind)
+                                                                    : "a damaged transform: " + error;
+        return;
+    }
+    reading.kind = TransformReading::Kind::transform;
+    reading.templateText = ToCodePage1252(contents.summary.Text(msi::kPidTemplate));
+    reading.lastSavedBy = ToCodePage1252(contents.summary.Text(msi::kPidLastSavedBy));
+    reading.revisionNumber = ToCodePage1252(contents.summary.Text(msi::kPidRevisionNumber));
+    reading.characterCount = contents.summary.Integer(msi::kPidCharacterCount);
+    const msi::PropertyChange* change = contents.FindPropertyChange("ProductLanguage");
+    reading.languageKnown = true;
+    reading.languageAfter = change == nullptr ? packageLanguage
+                            : change->kind == msi::PropertyChange::Kind::deleted
+                                ? 0
+                                : ParseDecimal(change->value.c_str());
+}
+
+}  // namespace boot

@@ -1,0 +1,55 @@
+#pragma once
+// What the parts of LinuxPlatform share: its handles' numbers, the system it stands for,
+// and how it answers Windows' getters and looks at Linux entries.
+
+#include <sys/stat.h>
+
+#include <cstdint>
+
+#include "checker/platforms/folder_entries.h"
+#include "common/text_rules.h"
+#include "platform/platform.h"
+
+namespace boot::linux_platform_parts {
+
+constexpr const char* kSystemDirectory = "C:\\Windows\\system32";
+constexpr std::uint32_t kEnglishUnitedStates = 1033;
+constexpr std::int32_t kErrorInvalidHandle = 6;
+// Handles are numbers no other kind of handle uses; a slot's index is added to its base.
+constexpr Handle kSearchHandleBase = 0x5000;
+constexpr Handle kFileHandleBase = 0x6000;
+constexpr ModuleHandle kInstallerModule = 0x10000000u;
+
+// Windows' getters: the length without the zero, or, when the text and its zero do not
+// fit, the size they need with the buffer left alone.
+inline std::uint32_t AnswerText(const char* text, char* buffer, std::uint32_t capacity)
+{
+    const std::size_t length = TextLength(text);
+    if (buffer == nullptr || length + 1 > capacity) {
+        return static_cast<std::uint32_t>(length + 1);
+    }
+    for (std::size_t i = 0; i <= length; ++i) {
+        buffer[i] = text[i];
+    }
+    return static_cast<std::uint32_t>(length);
+}
+
+inline bool IsRegularFile(const char* path)
+{
+    struct stat info {};
+    return stat(path, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+inline EntryKind KindOfLinuxPath(const char* path)
+{
+    struct stat info {};
+    if (stat(path, &info) != 0) {
+        return EntryKind::missing;
+    }
+    if (S_ISREG(info.st_mode)) {
+        return EntryKind::file;
+    }
+    return S_ISDIR(info.st_mode) ? EntryKind::folder : EntryKind::other;
+}
+
+}  // namespace boot::linux_platform_parts

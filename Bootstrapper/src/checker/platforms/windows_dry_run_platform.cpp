@@ -1,0 +1,267 @@
+#include "checker/platforms/windows_dry_run_platform.h"
+
+namespace boot {
+
+namespace {
+
+constexpr const WideChar* kProgramName = u"\\Bootstrapper.exe";
+
+}  // namespace
+
+MutexResult DryRunPlatform::CreateMutexA(bool /*initialOwner*/, const char* /*name*/)
+{
+    return MutexResult{kNullHandle, kErrorSuccess};  // the checker holds no instance mutex
+}
+
+std::uint32_t DryRunPlatform::GetModuleFileNameW(ModuleHandle module, WideChar* buffer, std::uint32_t capacity)
+{
+    if (module != 0) {
+        return real_.GetModuleFileNameW(module, buffer, capacity);
+    }
+    // The program's own folder is the package folder.
+    const std::uint32_t length = real_.GetCurrentDirectoryW(capacity, buffer);
+    if (length == 0 || length >= capacity) {
+        return 0;
+    }
+    std::uint32_t end = length;
+    for (const WideChar* p = kProgramName; *p != 0; ++p) {
+        if (end + 1 >= capacity) {
+            buffer[capacity - 1] = 0;
+            return capacity;  // cut, as Windows answers a name that does not fit
+        }
+        buffer[end++] = *p;
+    }
+    buffer[end] = 0;
+    return end;
+}
+
+bool DryRunPlatform::CreateProcessA(const CreateProcessArgs& args, ProcessInfo* info)
+{
+    ++record.programs;
+    record.lastCommandLine.Assign(args.commandLine != nullptr ? args.commandLine : "");
+    record.lastApplication.Assign(args.applicationName != nullptr ? args.applicationName : "");
+    info->process = kNullHandle;
+    info->thread = kNullHandle;
+    return false;
+}
+
+std::int32_t DryRunPlatform::MessageBoxA(WindowHandle /*owner*/, const char* text, const char* /*caption*/,
+                                         std::uint32_t /*style*/)
+{
+    ++record.boxes;
+    record.lastBoxText.Assign(text);
+    return static_cast<std::int32_t>(kIdOk);
+}
+
+std::intptr_t DryRunPlatform::DialogBoxParamA(ModuleHandle /*instance*/, std::uint32_t /*templateId*/,
+                                              WindowHandle /*owner*/, DialogProcedure /*procedure*/,
+                                              void* /*context*/, std::intptr_t /*initParam*/)
+{
+    record.dialogShown = true;
+    return kIdCancel;
+}
+
+std::uint32_t DryRunPlatform::GetCurrentDirectoryW(std::uint32_t capacity, WideChar* buffer)
+{
+    return real_.GetCurrentDirectoryW(capacity, buffer);
+}
+
+std::int32_t DryRunPlatform::WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const WideChar* text,
+                                                 std::int32_t length, char* buffer, std::int32_t capacity,
+                                                 const char* defaultChar, bool* usedDefaultChar)
+{
+    return real_.WideCharToMultiByte(codePage, flags, text, length, buffer, capacity, defaultChar, usedDefaultChar);
+}
+
+bool DryRunPlatform::GetVersionExA(OsVersionInfo* info)
+{
+    return real_.GetVersionExA(info);
+}
+
+std::int32_t DryRunPlatform::MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* text,
+                                                 std::int32_t length, WideChar* buffer, std::int32_t capacity)
+{
+    return real_.MultiByteToWideChar(codePage, flags, text, length, buffer, capacity);
+}
+
+std::uint32_t DryRunPlatform::GetPrivateProfileStringW(const WideChar* section, const WideChar* key,
+                                                       const WideChar* defaultText, WideChar* buffer,
+                                                       std::uint32_t capacity, const WideChar* fileName)
+{
+    return real_.GetPrivateProfileStringW(section, key, defaultText, buffer, capacity, fileName);
+}
+
+std::uint32_t DryRunPlatform::WaitForSingleObject(Handle handle, std::uint32_t milliseconds)
+{
+    return real_.WaitForSingleObject(handle, milliseconds);
+}
+
+bool DryRunPlatform::GetExitCodeProcess(Handle process, std::uint32_t* exitCode)
+{
+    return real_.GetExitCodeProcess(process, exitCode);
+}
+
+bool DryRunPlatform::CloseHandle(Handle handle)
+{
+    return real_.CloseHandle(handle);
+}
+
+Handle DryRunPlatform::FindFirstFileA(const char* pattern, FindData* data)
+{
+    return real_.FindFirstFileA(pattern, data);
+}
+
+bool DryRunPlatform::FindNextFileA(Handle search, FindData* data)
+{
+    return real_.FindNextFileA(search, data);
+}
+
+Handle DryRunPlatform::FindFirstFileW(const WideChar* pattern, FindDataW* data)
+{
+    return real_.FindFirstFileW(pattern, data);
+}
+
+bool DryRunPlatform::FindNextFileW(Handle search, FindDataW* data)
+{
+    return real_.FindNextFileW(search, data);
+}
+
+bool DryRunPlatform::FindClose(Handle search)
+{
+    return real_.FindClose(search);
+}
+
+Handle DryRunPlatform::CreateFileA(const char* path, std::uint32_t access, std::uint32_t shareMode,
+                                   std::uint32_t creationDisposition, std::uint32_t flags)
+{
+    return real_.CreateFileA(path, access, shareMode, creationDisposition, flags);
+}
+
+bool DryRunPlatform::ReadFile(Handle file, void* buffer, std::uint32_t size, std::uint32_t* read)
+{
+    return real_.ReadFile(file, buffer, size, read);
+}
+
+std::uint32_t DryRunPlatform::GetFullPathNameA(const char* path, std::uint32_t capacity, char* buffer)
+{
+    return real_.GetFullPathNameA(path, capacity, buffer);
+}
+
+std::uint32_t DryRunPlatform::GetThreadLocale()
+{
+    return real_.GetThreadLocale();
+}
+
+std::uint32_t DryRunPlatform::GetSystemDirectoryA(char* buffer, std::uint32_t capacity)
+{
+    return real_.GetSystemDirectoryA(buffer, capacity);
+}
+
+std::int32_t DryRunPlatform::RegOpenKeyExA(std::uintptr_t rootKey, const char* subKey, std::uint32_t options,
+                                           std::uint32_t access, Handle* key)
+{
+    return real_.RegOpenKeyExA(rootKey, subKey, options, access, key);
+}
+
+std::int32_t DryRunPlatform::RegQueryValueExW(Handle key, const WideChar* valueName, std::uint32_t* type,
+                                              std::uint8_t* data, std::uint32_t* dataSize)
+{
+    return real_.RegQueryValueExW(key, valueName, type, data, dataSize);
+}
+
+std::int32_t DryRunPlatform::RegCloseKey(Handle key)
+{
+    return real_.RegCloseKey(key);
+}
+
+std::int32_t DryRunPlatform::LoadStringA(ModuleHandle instance, std::uint32_t id, char* buffer, std::int32_t capacity)
+{
+    return real_.LoadStringA(instance, id, buffer, capacity);
+}
+
+bool DryRunPlatform::SetWindowTextA(WindowHandle window, const char* text)
+{
+    return real_.SetWindowTextA(window, text);
+}
+
+bool DryRunPlatform::SetDlgItemTextA(WindowHandle dialog, std::int32_t itemId, const char* text)
+{
+    return real_.SetDlgItemTextA(dialog, itemId, text);
+}
+
+WindowHandle DryRunPlatform::GetDlgItem(WindowHandle dialog, std::int32_t itemId)
+{
+    return real_.GetDlgItem(dialog, itemId);
+}
+
+std::intptr_t DryRunPlatform::SendMessageA(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                                           std::intptr_t lParam)
+{
+    return real_.SendMessageA(window, message, wParam, lParam);
+}
+
+bool DryRunPlatform::EndDialog(WindowHandle dialog, std::intptr_t result)
+{
+    return real_.EndDialog(dialog, result);
+}
+
+bool DryRunPlatform::SetDefaultDllDirectories(std::uint32_t flags)
+{
+    return real_.SetDefaultDllDirectories(flags);
+}
+
+bool DryRunPlatform::SetDllDirectoryA(const char* path)
+{
+    return real_.SetDllDirectoryA(path);
+}
+
+ModuleHandle DryRunPlatform::LoadLibraryExA(const char* path, std::uint32_t flags)
+{
+    return real_.LoadLibraryExA(path, flags);
+}
+
+bool DryRunPlatform::UseWindowsInstaller(ModuleHandle library)
+{
+    const bool usable = real_.UseWindowsInstaller(library);
+    installerLibrary_ = usable ? library : 0;
+    return usable;
+}
+
+std::uint32_t DryRunPlatform::MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database)
+{
+    return real_.MsiOpenDatabaseA(path, persist, database);
+}
+
+std::uint32_t DryRunPlatform::MsiDatabaseOpenViewA(MsiHandle database, const char* query, MsiHandle* view)
+{
+    return real_.MsiDatabaseOpenViewA(database, query, view);
+}
+
+std::uint32_t DryRunPlatform::MsiViewExecute(MsiHandle view, MsiHandle parameters)
+{
+    return real_.MsiViewExecute(view, parameters);
+}
+
+std::uint32_t DryRunPlatform::MsiViewFetch(MsiHandle view, MsiHandle* row)
+{
+    return real_.MsiViewFetch(view, row);
+}
+
+std::uint32_t DryRunPlatform::MsiRecordGetStringA(MsiHandle row, std::uint32_t field, char* buffer,
+                                                  std::uint32_t* length)
+{
+    return real_.MsiRecordGetStringA(row, field, buffer, length);
+}
+
+std::uint32_t DryRunPlatform::MsiGetProductInfoA(const char* product, const char* property, char* buffer,
+                                                 std::uint32_t* length)
+{
+    return real_.MsiGetProductInfoA(product, property, buffer, length);
+}
+
+std::uint32_t DryRunPlatform::MsiCloseHandle(MsiHandle handle)
+{
+    return real_.MsiCloseHandle(handle);
+}
+
+}  // namespace boot

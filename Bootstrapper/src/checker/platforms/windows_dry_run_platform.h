@@ -1,0 +1,104 @@
+#pragma once
+// The platform of BootstrapperCheck.exe: the real Windows, asked for everything the
+// program reads (files, Setup.ini, the registry, Windows Installer), but nothing is
+// started, shown or created: each such call is written down in `record`. The folder
+// checked is the current directory, and Bootstrapper.exe is taken to sit in it. The
+// checker's own questions (folder entries, summary information) are asked of Windows
+// too, through the functions the program does not link.
+
+#include <string>
+
+#include "checker/platforms/checker_platform.h"
+#include "checker/platforms/dry_run.h"
+#include "platform/win32_platform.h"
+
+namespace boot {
+
+class DryRunPlatform final : public CheckerPlatform {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
+public:
+    explicit DryRunPlatform(Win32Platform& real) : real_(real) {}
+    // Removes the temporary copy of the package that transforms were applied to.
+    ~DryRunPlatform();
+    DryRunPlatform(const DryRunPlatform&) = delete;
+    DryRunPlatform& operator=(const DryRunPlatform&) = delete;
+
+    // NOLINTNEXTLINE(misc-non-private-member-variables-in-classes,cppcoreguidelines-non-private-member-variables-in-classes)
+    DryRunRecord record;
+
+    MutexResult CreateMutexA(bool initialOwner, const char* name) override;
+    std::uint32_t GetCurrentDirectoryW(std::uint32_t capacity, WideChar* buffer) override;
+    std::uint32_t GetModuleFileNameW(ModuleHandle module, WideChar* buffer, std::uint32_t capacity) override;
+    std::int32_t WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const WideChar* text,
+                                     std::int32_t length, char* buffer, std::int32_t capacity, const char* defaultChar,
+                                     bool* usedDefaultChar) override;
+    std::int32_t MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* text,
+                                     std::int32_t length, WideChar* buffer, std::int32_t capacity) override;
+    bool GetVersionExA(OsVersionInfo* info) override;
+    std::uint32_t GetPrivateProfileStringW(const WideChar* section, const WideChar* key, const WideChar* defaultText,
+                                           WideChar* buffer, std::uint32_t capacity, const WideChar* fileName) override;
+    bool CreateProcessA(const CreateProcessArgs& args, ProcessInfo* info) override;
+    std::uint32_t WaitForSingleObject(Handle handle, std::uint32_t milliseconds) override;
+    bool GetExitCodeProcess(Handle process, std::uint32_t* exitCode) override;
+    bool CloseHandle(Handle handle) override;
+    Handle FindFirstFileA(const char* pattern, FindData* data) override;
+    bool FindNextFileA(Handle search, FindData* data) override;
+    Handle FindFirstFileW(const WideChar* pattern, FindDataW* data) override;
+    bool FindNextFileW(Handle search, FindDataW* data) override;
+    bool FindClose(Handle search) override;
+    Handle CreateFileA(const char* path, std::uint32_t access, std::uint32_t shareMode,
+                       std::uint32_t creationDisposition, std::uint32_t flags) override;
+    bool ReadFile(Handle file, void* buffer, std::uint32_t size, std::uint32_t* read) override;
+    std::uint32_t GetFullPathNameA(const char* path, std::uint32_t capacity, char* buffer) override;
+    std::uint32_t GetThreadLocale() override;
+    std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t capacity) override;
+    std::int32_t RegOpenKeyExA(std::uintptr_t rootKey, const char* subKey, std::uint32_t options, std::uint32_t access,
+                               Handle* key) override;
+    std::int32_t RegQueryValueExW(Handle key, const WideChar* valueName, std::uint32_t* type, std::uint8_t* data,
+                                  std::uint32_t* dataSize) override;
+    std::int32_t RegCloseKey(Handle key) override;
+    std::int32_t MessageBoxA(WindowHandle owner, const char* text, const char* caption, std::uint32_t style) override;
+    std::int32_t LoadStringA(ModuleHandle instance, std::uint32_t id, char* buffer, std::int32_t capacity) override;
+    std::intptr_t DialogBoxParamA(ModuleHandle instance, std::uint32_t templateId, WindowHandle owner,
+                                  DialogProcedure procedure, void* context, std::intptr_t initParam) override;
+    bool SetWindowTextA(WindowHandle window, const char* text) override;
+    bool SetDlgItemTextA(WindowHandle dialog, std::int32_t itemId, const char* text) override;
+    WindowHandle GetDlgItem(WindowHandle dialog, std::int32_t itemId) override;
+    std::intptr_t SendMessageA(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                               std::intptr_t lParam) override;
+    bool EndDialog(WindowHandle dialog, std::intptr_t result) override;
+    bool SetDefaultDllDirectories(std::uint32_t flags) override;
+    bool SetDllDirectoryA(const char* path) override;
+    ModuleHandle LoadLibraryExA(const char* path, std::uint32_t flags) override;
+    bool UseWindowsInstaller(ModuleHandle library) override;
+    std::uint32_t MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database) override;
+    std::uint32_t MsiDatabaseOpenViewA(MsiHandle database, const char* query, MsiHandle* view) override;
+    std::uint32_t MsiViewExecute(MsiHandle view, MsiHandle parameters) override;
+    std::uint32_t MsiViewFetch(MsiHandle view, MsiHandle* row) override;
+    std::uint32_t MsiRecordGetStringA(MsiHandle row, std::uint32_t field, char* buffer,
+                                      std::uint32_t* length) override;
+    std::uint32_t MsiGetProductInfoA(const char* product, const char* property, char* buffer,
+                                     std::uint32_t* length) override;
+    std::uint32_t MsiCloseHandle(MsiHandle handle) override;
+
+    // ---- FolderEntries (windows_folder_entries.cpp), InstallerFiles (windows_installer_files.cpp) ----
+    EntryKind KindOf(const char* path) override;
+    bool ListFolder(const std::u16string& path, std::vector<FolderEntry>& entries) override;
+    bool ReadSummaryText(const char* path, std::uint32_t property, std::string& value) override;
+    void ReadTransform(const char* transformPath, const char* packagePath, std::int32_t packageLanguage,
+                       TransformReading& reading) override;
+
+private:
+    // ProductLanguage of an open database: `fallback` when its row is missing; false when
+    // the Property table cannot be read.
+    bool ReadLanguage(MsiHandle database, std::int32_t fallback, std::int32_t& language);
+    // A temporary copy of `packagePath`, made once for all its transforms; empty when none
+    // could be made.
+    const std::string& PackageCopy(const char* packagePath);
+
+    Win32Platform& real_;
+    ModuleHandle installerLibrary_ = 0;  // msi.dll, once the program's steps have loaded it
+    std::string packageCopy_;            // in the temporary folder
+    std::string packageCopiedFrom_;
+};
+
+}  // namespace boot

@@ -1,0 +1,56 @@
+#include "checker/reports/github_report.h"
+
+#include "checker/reports/escaped_output.h"
+
+namespace boot {
+
+namespace {
+
+// "1 error", "2 warnings".
+void Count(TextBuffer& text, std::uint32_t count, const char* what)
+{
+    text.AppendFormat("%u %s%s", static_cast<unsigned>(count), what, count == 1 ? "" : "s");
+}
+
+}  // namespace
+
+void WriteGithubReport(const Findings& findings, const ReportSettings& settings, TextOutput& output)
+{
+    OutputBuffer out(output);
+    static Utf8Text file;
+    static Utf8Text path;
+    static Utf8Text message;
+    for (std::size_t i = 0; i < findings.Count(); ++i) {
+        const Finding finding = findings.At(i);
+        RelativePath(settings, ToUtf8(settings, finding.file, file), path);
+        out.Put(finding.severity == Severity::error ? "::error file=" : "::warning file=");
+        PutCommandProperty(out, path.Get());
+        if (finding.line != 0) {
+            TextBuffer line;
+            line.Format(",line=%u", static_cast<unsigned>(finding.line));
+            out.Put(line.Get());
+        }
+        out.Put(",title=");
+        PutCommandProperty(out, finding.rule);
+        out.Put("::");
+        PutCommandData(out, ToUtf8(settings, finding.message, message));
+        out.Put("\n");
+    }
+    TextBuffer counts;
+    Count(counts, findings.Errors(), "error");
+    counts.Append(", ");
+    Count(counts, findings.Warnings(), "warning");
+    out.Put("::notice::");
+    PutCommandData(out, settings.program);
+    out.Put(": ");
+    out.Put(counts.Get());
+    if (findings.Unkept() != 0) {
+        TextBuffer unkept;
+        unkept.Format(" (%u of them not shown: at most %u are kept)", static_cast<unsigned>(findings.Unkept()),
+                      static_cast<unsigned>(kFindingCapacity));
+        out.Put(unkept.Get());
+    }
+    out.Put("\n");
+}
+
+}  // namespace boot

@@ -1,0 +1,51 @@
+#include "checker/reports/json_report.h"
+
+#include "checker/reports/json_writer.h"
+#include "checker/reports/plan_json.h"
+
+namespace boot {
+
+void WriteJsonReport(const Findings& findings, const Plan* plan, const ReportSettings& settings, TextOutput& output)
+{
+    OutputBuffer out(output);
+    JsonWriter json(out);
+    static Utf8Text text;
+    static Utf8Text path;
+    json.BeginObject();
+    json.Key("tool");
+    json.BeginObject();
+    json.Field("name", settings.program);
+    json.Field("version", settings.version);
+    json.EndObject();
+    json.Field("folder", settings.shownFolder[0] != '\0' ? settings.shownFolder : ".");
+    json.Field("errors", findings.Errors());
+    json.Field("warnings", findings.Warnings());
+    json.Field("unkept", findings.Unkept());
+    json.Key("findings");
+    json.BeginArray();
+    for (std::size_t i = 0; i < findings.Count(); ++i) {
+        const Finding finding = findings.At(i);
+        json.BeginObject();
+        ShownPath(settings, ToUtf8(settings, finding.file, text), path);
+        json.Field("file", path.Get());
+        json.Key("line");
+        if (finding.line != 0) {
+            json.Number(finding.line);
+        } else {
+            json.Null();
+        }
+        json.Field("severity", finding.severity == Severity::error ? "error" : "warning");
+        json.Field("rule", finding.rule);
+        json.Field("message", ToUtf8(settings, finding.message, text));
+        json.EndObject();
+    }
+    json.EndArray();
+    if (plan != nullptr) {
+        json.Key("plan");
+        WritePlanJson(*plan, settings, json);
+    }
+    json.EndObject();
+    json.End();
+}
+
+}  // namespace boot

@@ -1,0 +1,18 @@
+#pragma once
+// The JSON format: the findings and the plan as data, for scripts.
+//
+//   {"tool": {"name", "version"}, "folder", "errors", "warnings", "unkept",
+//    "findings": [{"file", "line" (null: the whole file), "severity", "rule", "message"}],
+//    "plan": {...} (plan_json.h; absent with --quiet)}
+
+#include "checker/plan/plan.h"
+#include "checker/reports/report_context.h"
+#include "checker/reports/text_output.h"
+#include "checker/rules/findings.h"
+
+namespace boot {
+
+// `findings` sorted; `plan` null: none is written.
+void WriteJsonReport(const Findings& findings, const Plan* plan, const ReportSettings& settings, TextOutput& output);
+
+}  // namespace boot

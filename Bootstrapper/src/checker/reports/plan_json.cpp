@@ -1,0 +1,258 @@
+#include "checker/reports/plan_json.h"
+
+#include "language/language_discovery.h"
+
+namespace boot {
+
+namespace {
+
+constexpr const char* kLanguageNames[2] = {"German (Deutsch)", "English"};
+constexpr std::int32_t kLanguageIds[2] = {1031, 1033};
+
+bool EndsBefore(const Plan& plan, Plan::Stage stage) { return plan.endsAt <= stage; }
+
+const char* StageName(Plan::Stage stage)
+{
+    switch (stage) {
+    case Plan::Stage::start:
+        return "start";
+    case Plan::Stage::preSetup:
+        return "preSetup";
+    case Plan::Stage::prerequisites:
+        return "prerequisites";
+    case Plan::Stage::package:
+        return "package";
+    case Plan::Stage::languages:
+        return "languages";
+    case Plan::Stage::installer:
+        return "installer";
+    case Plan::Stage::done:
+        break;
+    }
+    return "done";
+}
+
+class PlanWriter {
+public:
+    PlanWriter(const ReportSettings& settings, JsonWriter& json) : settings_(settings), json_(json) {}
+
+    // A text of the plan (in the ANSI code page) as a member.
+    void Text(const char* name, const char* ansi)
+    {
+        static Utf8Text utf8;
+        json_.Field(name, ToUtf8(settings_, ansi, utf8));
+    }
+    // The same, null when empty.
+    void TextOrNull(const char* name, const char* ansi)
+    {
+        if (ansi[0] == '\0') {
+            json_.Key(name);
+            json_.Null();
+        } else {
+            Text(name, ansi);
+        }
+    }
+    JsonWriter& Json() { return json_; }
+
+private:
+    const ReportSettings& settings_;
+    JsonWriter& json_;
+};
+
+void WriteEnd(PlanWriter& out, const Plan& plan)
+{
+    JsonWriter& json = out.Json();
+    json.Key("end");
+    if (plan.endsAt == Plan::Stage::done) {
+        json.Null();
+        return;
+    }
+    json.BeginObject();
+    json.Field("stage", StageName(plan.endsAt));
+    out.Text("message", plan.endMessage.Get());
+    json.EndObject();
+}
+
+void WritePreSetup(PlanWriter& out, const Plan& plan)
+{
+    JsonWriter& json = out.Json();
+    json.Key("preSetup");
+    if (plan.preSetup != PreSetupPlan::run) {
+        json.Null();
+        return;
+    }
+    json.BeginObject();
+    out.Text("commandLine", plan.preSetupCommand.commandLine.Get());
+    out.TextOrNull("application", plan.preSetupCommand.application.Get());
+    json.EndObject();
+}
+
+const char* CheckName(MachineCheck check)
+{
+    switch (check) {
+    case MachineCheck::passes:
+        return "passes";
+    case MachineCheck::fails:
+        return "fails";
+    case MachineCheck::unknown:
+        break;
+    }
+    return "unknown";
+}
+
+void WritePrerequisite(PlanWriter& out, const PlannedPrerequisite& planned)
+{
+    JsonWriter& json = out.Json();
+    const PrerequisiteStep& step = planned.step;
+    json.BeginObject();
+    TextBuffer section;
+    section.Format("Prereq%d", static_cast<int>(planned.number));
+    json.Field("section", section.Get());
+    out.Text("execute", step.execute.Get());
+    json.BoolField("doExecuteIfCheckIs", step.doExecuteIfCheckIs);
+    out.Text("checkKey", step.checkKey.Get());
+    out.Text("checkValue", step.checkValue.Get());
+    out.Text("checkContent", step.checkContent.Get());
+    json.BoolField("debug", step.debugMode);
+    json.Field("expectedExitCode", step.expectedExitCode);
+    json.Field("check", CheckName(planned.check));
+    json.Key("runs");
+    if (planned.check == MachineCheck::unknown) {
+        json.Null();
+    } else {
+        json.Bool((planned.check == MachineCheck::passes) == step.doExecuteIfCheckIs);
+    }
+    json.EndObject();
+}
+
+void WritePrerequisites(PlanWriter& out, const Plan& plan)
+{
+    JsonWriter& json = out.Json();
+    json.Field("prerequisiteCount", static_cast<std::int64_t>(plan.prerequisiteCount));
+    json.Key("prerequisites");
+    json.BeginArray();
+    for (std::size_t i = 0; i < plan.prerequisiteCount && i < kPlannedPrerequisites; ++i) {
+        WritePrerequisite(out, plan.prerequisites[i]);
+    }
+    json.EndArray();
+}
+
+void WritePackage(PlanWriter& out, const Plan& plan)
+{
+    JsonWriter& json = out.Json();
+    const PackageInfo& info = plan.package;
+    json.Key("package");
+    json.BeginObject();
+    out.Text("path", plan.packagePath.Get());
+    if (!EndsBefore(plan, Plan::Stage::package)) {
+        out.Text("productCode", info.productCode.Get());
+        out.Text("productVersion", info.productVersion.Get());
+        json.Field("productLanguage", info.productLanguage);
+        if (plan.machineKnown) {
+            json.BoolField("installed", info.isInstalled);
+            out.TextOrNull("installedVersion", info.installedVersion.Get());
+            json.BoolField("newer", info.isNewer);
+        } else {
+            json.Key("installed");
+            json.Null();
+            json.Key("installedVersion");
+            json.Null();
+            json.Key("newer");
+            json.Null();
+        }
+    }
+    json.EndObject();
+}
+
+void WriteLanguages(PlanWriter& out, const Plan& plan)
+{
+    JsonWriter& json = out.Json();
+    json.Key("languages");
+    json.BeginArray();
+    for (int i = 0; i < 2; ++i) {
+        if (!plan.offered[i]) {
+            continue;
+        }
+        json.BeginObject();
+        json.Field("id", kLanguageIds[i]);
+        json.Field("name", kLanguageNames[i]);
+        if (kLanguageIds[i] == plan.package.productLanguage) {
+            json.Key("transform");
+            json.Null();
+        } else {
+            TextBuffer transform;
+            transform.Format("%s\\%d%s", plan.languagesDirectory.Get(), static_cast<int>(kLanguageIds[i]),
+                             kTransformExtension);
+            out.Text("transform", transform.Get());
+        }
+        json.EndObject();
+    }
+    json.EndArray();
+    if (plan.language.hasDocumentationTransform) {
+        TextBuffer documentation;
+        documentation.Format("%s\\%s%s", plan.languagesDirectory.Get(), kDocumentationTransformName,
+                             kTransformExtension);
+        out.Text("documentationTransform", documentation.Get());
+    } else {
+        json.Key("documentationTransform");
+        json.Null();
+    }
+}
+
+void WriteInstaller(PlanWriter& out, const Plan& plan)
+{
+    JsonWriter& json = out.Json();
+    const PackageInfo& info = plan.package;
+    json.Key("installer");
+    json.BeginObject();
+    out.Text("msiexec", plan.msiexec.Get());
+    if (!plan.machineKnown || !info.isInstalled) {
+        json.Key("newInstallation");
+        json.BeginArray();
+        for (int i = 0; i < 2; ++i) {
+            if (plan.offered[i]) {
+                json.BeginObject();
+                json.Field("language", kLanguageIds[i]);
+                out.Text("commandLine", plan.install[i].Get());
+                json.EndObject();
+            }
+        }
+        json.EndArray();
+    }
+    if (!plan.machineKnown || info.isInstalled) {
+        if (!plan.machineKnown || info.isNewer) {
+            out.Text("recache", plan.recache.Get());
+        }
+        out.Text("maintenance", plan.maintenance.Get());
+    }
+    json.EndObject();
+}
+
+}  // namespace
+
+void WritePlanJson(const Plan& plan, const ReportSettings& settings, JsonWriter& json)
+{
+    PlanWriter out(settings, json);
+    json.BeginObject();
+    out.Text("folder", plan.folder.Get());
+    json.BoolField("machineKnown", plan.machineKnown);
+    WriteEnd(out, plan);
+    // Each step in run order, and the stage after which the run would already have ended.
+    const struct {
+        Plan::Stage endsBefore;
+        void (*write)(PlanWriter&, const Plan&);
+    } steps[] = {
+        {Plan::Stage::start, WritePreSetup},        {Plan::Stage::preSetup, WritePrerequisites},
+        {Plan::Stage::prerequisites, WritePackage}, {Plan::Stage::languages, WriteLanguages},
+        {Plan::Stage::installer, WriteInstaller},
+    };
+    for (const auto& step : steps) {
+        if (EndsBefore(plan, step.endsBefore)) {
+            break;
+        }
+        step.write(out, plan);
+    }
+    json.EndObject();
+}
+
+}  // namespace boot

@@ -1,0 +1,267 @@
+#include "checker/reports/plan_printer.h"
+
+#include <cstdarg>
+
+#include "checker/reports/escaped_output.h"
+#include "language/language_discovery.h"
+#include "language/language_table.h"
+
+namespace boot {
+
+namespace {
+
+constexpr const char* kLanguageNames[2] = {"German (Deutsch)", "English"};
+constexpr std::int32_t kLanguageIds[2] = {1031, 1033};
+// Two command lines of up to 4095 characters and the words around them.
+constexpr std::size_t kPlanLineSize = 9 * kTextBufferSize;
+
+class Printer {
+public:
+    Printer(const ReportSettings& settings, TextOutput& output) : settings_(settings), out_(output) {}
+
+    void Line(const char* format, ...)
+#if defined(__GNUC__)
+        __attribute__((format(printf, 2, 3)))
+#endif
+    {
+        static FixedText<kPlanLineSize> text;
+        static Utf8Text utf8;
+        std::va_list args{};
+        va_start(args, format);
+        const bool fits = FormatTextV(text.Data(), text.Capacity(), format, args);
+        va_end(args);
+        PutShownLine(out_, fits ? ToUtf8(settings_, text.Get(), utf8) : "    (a line too long to show)");
+        out_.Put("\n");
+    }
+
+private:
+    const ReportSettings& settings_;
+    OutputBuffer out_;
+};
+
+bool EndsBefore(const Plan& plan, Plan::Stage stage) { return plan.endsAt <= stage; }
+
+void PrintEnd(Printer& out, const Plan& plan)
+{
+    if (!plan.checkStopped.IsEmpty()) {
+        out.Line("    The check stops here: %s.", plan.checkStopped.Get());
+        return;
+    }
+    out.Line("    The setup ends here with the message \"%s\".", plan.endMessage.Get());
+}
+
+void PrintPreSetup(Printer& out, const Plan& plan)
+{
+    out.Line("1. Pre-setup program (its exit code is ignored):");
+    switch (plan.preSetup) {
+    case PreSetupPlan::run:
+        if (plan.preSetupCommand.application.IsEmpty()) {
+            out.Line("    %s", plan.preSetupCommand.commandLine.Get());
+            out.Line("    (found by Windows' search for the first part of the command line)");
+        } else {
+            out.Line("    %s", plan.preSetupCommand.commandLine.Get());
+            out.Line("    (started as %s)", plan.preSetupCommand.application.Get());
+        }
+        break;
+    case PreSetupPlan::nothingToRun:
+        out.Line("    none: there is no SetupPath, and no PSetup.exe beside Bootstrapper.exe or in the folder");
+        break;
+    case PreSetupPlan::commandTooLong:
+    case PreSetupPlan::pathTooLong:
+    case PreSetupPlan::unusableSetting:
+        break;
+    }
+}
+
+// "HKLM\<key> value <name> is exactly <content>" in words.
+void DescribeCheck(const PrerequisiteStep& step, TextBuffer& check)
+{
+    TextBuffer value;
+    if (step.checkValue.IsEmpty()) {
+        value.Assign("the default value");
+    } else {
+        value.Format("the value \"%s\"", step.checkValue.Get());
+    }
+    if (step.checkContent.IsEmpty()) {
+        check.Format("%s of HKEY_LOCAL_MACHINE\\%s (32-bit view) exists and is empty", value.Get(),
+                     step.checkKey.Get());
+    } else {
+        check.Format("%s of HKEY_LOCAL_MACHINE\\%s (32-bit view) is exactly \"%s\"", value.Get(), step.checkKey.Get(),
+                     step.checkContent.Get());
+    }
+}
+
+void PrintCondition(Printer& out, const PrerequisiteStep& step)
+{
+    if (step.checkKey.IsEmpty()) {
+        out.Line(step.doExecuteIfCheckIs ? "    runs always (no CheckKey: the check passes)"
+                                         : "    never runs (no CheckKey: the check passes, and DoExecuteIfCheckIs is "
+                                           "not TRUE)");
+        return;
+    }
+    static TextBuffer check;
+    DescribeCheck(step, check);
+    out.Line(step.doExecuteIfCheckIs ? "    runs when %s" : "    runs unless %s", check.Get());
+}
+
+void PrintResultRule(Printer& out, const PrerequisiteStep& step)
+{
+    if (step.debugMode) {
+        out.Line("    when it runs: its exit code is shown in a box, and the setup ends with it");
+    } else {
+        out.Line("    when it runs: the setup goes on if it exits with %d, else it ends with that exit code",
+                 static_cast<int>(step.expectedExitCode));
+    }
+}
+
+bool RunsOnThisMachine(const PlannedPrerequisite& planned)
+{
+    return (planned.check == MachineCheck::passes) == planned.step.doExecuteIfCheckIs;
+}
+
+void PrintPrerequisites(Printer& out, const Plan& plan)
+{
+    out.Line("2. Prerequisites:");
+    if (plan.prerequisiteCount == 0 && !EndsBefore(plan, Plan::Stage::prerequisites)) {
+        out.Line("    none ([Prereq0] has no Execute)");
+    }
+    const std::size_t shown = plan.prerequisiteCount < kPlannedPrerequisites ? plan.prerequisiteCount
+                                                                              : kPlannedPrerequisites;
+    for (std::size_t i = 0; i < shown; ++i) {
+        const PlannedPrerequisite& planned = plan.prerequisites[i];
+        out.Line("  [Prereq%d] %s", static_cast<int>(planned.number), planned.step.execute.Get());
+        PrintCondition(out, planned.step);
+        PrintResultRule(out, planned.step);
+        if (planned.check != MachineCheck::unknown) {
+            out.Line("    on this machine: the check %s, so it %s", planned.check == MachineCheck::passes ? "passes" : "fails",
+                     RunsOnThisMachine(planned) ? "runs" : "is skipped");
+            if (RunsOnThisMachine(planned) && planned.step.debugMode) {
+                out.Line("    (the setup ends after it on this machine)");
+            }
+        }
+    }
+    if (plan.prerequisiteCount > shown) {
+        out.Line("  ... and %u more", static_cast<unsigned>(plan.prerequisiteCount - shown));
+    }
+    if (!plan.machineKnown && plan.prerequisiteCount > 0) {
+        out.Line("    (the registry of the machine that runs the setup is not known here: each check is made there)");
+    }
+}
+
+void PrintPackage(Printer& out, const Plan& plan)
+{
+    const PackageInfo& info = plan.package;
+    out.Line("3. Package: %s", plan.packagePath.Get());
+    if (plan.packagesFound > 1) {
+        out.Line("    (the first of %u packages that the directory search returns here; on NTFS that is %s, the "
+                 "first by name without regard to case; MsiPath settles it)",
+                 static_cast<unsigned>(plan.packagesFound), plan.ntfsFirstPackage.Get());
+    }
+    if (EndsBefore(plan, Plan::Stage::package)) {
+        return;
+    }
+    out.Line("    ProductCode %s, ProductVersion %s, ProductLanguage %d", info.productCode.Get(),
+             info.productVersion.Get(), static_cast<int>(info.productLanguage));
+    if (plan.is64BitPackage) {
+        out.Line("    a 64-bit package (Template \"%s\"): it installs only on 64-bit Windows",
+                 plan.packageTemplate.Get());
+    }
+    if (!plan.machineKnown) {
+        out.Line("    installed version: not known here (asked of Windows Installer on the machine that runs "
+                 "the setup)");
+    } else if (!info.isInstalled) {
+        out.Line("    on this machine: the product is not installed");
+    } else {
+        out.Line("    on this machine: version %s is installed; the package is %s", info.installedVersion.Get(),
+                 info.isNewer ? "newer" : "not newer");
+    }
+}
+
+void PrintLanguages(Printer& out, const Plan& plan)
+{
+    out.Line("4. Languages offered in the dialog:");
+    for (int i = 0; i < 2; ++i) {
+        if (!plan.offered[i]) {
+            continue;
+        }
+        if (kLanguageIds[i] == plan.package.productLanguage) {
+            out.Line("    %s: the package's own language", kLanguageNames[i]);
+        } else {
+            out.Line("    %s: with %s\\%d%s", kLanguageNames[i], plan.languagesDirectory.Get(),
+                     static_cast<int>(kLanguageIds[i]), kTransformExtension);
+            if (!plan.transformVerdict[i].IsEmpty()) {
+                out.Line("      (Windows Installer: the transform %s)", plan.transformVerdict[i].Get());
+            }
+        }
+    }
+    out.Line("    the user's own language is pre-selected (English for other locales)");
+    if (plan.language.hasDocumentationTransform) {
+        out.Line("    documentation transform: %s\\%s%s", plan.languagesDirectory.Get(), kDocumentationTransformName,
+                 kTransformExtension);
+    } else {
+        out.Line("    documentation transform: none");
+    }
+}
+
+void PrintInstallerRuns(Printer& out, const Plan& plan)
+{
+    out.Line("5. Windows Installer (%s):", plan.msiexec.Get());
+    const PackageInfo& info = plan.package;
+    const bool showNew = !plan.machineKnown || !info.isInstalled;
+    const bool showMaintenance = !plan.machineKnown || info.isInstalled;
+    if (showNew) {
+        out.Line("  %s", plan.machineKnown ? "new installation, after the language dialog (Cancel starts nothing):"
+                                           : "when the product is not installed: the language dialog (Cancel starts "
+                                             "nothing), then:");
+        for (int i = 0; i < 2; ++i) {
+            if (plan.offered[i]) {
+                out.Line("    %s: %s", kLanguageNames[i], plan.install[i].Get());
+            }
+        }
+    }
+    if (showMaintenance) {
+        out.Line("  %s", plan.machineKnown ? "maintenance:" : "when the product is installed:");
+        if (!plan.machineKnown) {
+            out.Line("    first, when the package's version is greater than the installed one: %s", plan.recache.Get());
+        } else if (info.isNewer) {
+            out.Line("    %s", plan.recache.Get());
+        }
+        out.Line("    %s", plan.maintenance.Get());
+    }
+    out.Line("    The setup ends with the exit code of the last msiexec run.");
+}
+
+}  // namespace
+
+void PrintPlan(const Plan& plan, const ReportSettings& settings, TextOutput& output)
+{
+    Printer out(settings, output);
+    out.Line("%s", "");
+    out.Line("What Bootstrapper.exe will do in %s:", plan.folder.IsEmpty() ? "this folder" : plan.folder.Get());
+    if (plan.setupIniIsUtf8) {
+        out.Line("(Setup.ini is UTF-8 text: its values are shown as Windows reads them, in its ANSI code page)");
+    }
+    if (!plan.deepestPath.IsEmpty()) {
+        out.Line("(a package folder may have at most %u characters, here %u: its longest path is \\%s)",
+                 static_cast<unsigned>(plan.pathBudget), static_cast<unsigned>(plan.folder.Length()),
+                 plan.deepestPath.Get());
+    }
+    // Each step in run order, and the stage after which the run would already have ended.
+    const struct {
+        Plan::Stage endsBefore;
+        void (*print)(Printer&, const Plan&);
+    } steps[] = {
+        {Plan::Stage::start, PrintPreSetup},         {Plan::Stage::preSetup, PrintPrerequisites},
+        {Plan::Stage::prerequisites, PrintPackage},  {Plan::Stage::languages, PrintLanguages},
+        {Plan::Stage::installer, PrintInstallerRuns},
+    };
+    for (const auto& step : steps) {
+        if (EndsBefore(plan, step.endsBefore)) {
+            PrintEnd(out, plan);
+            return;
+        }
+        step.print(out, plan);
+    }
+}
+
+}  // namespace boot

@@ -1,0 +1,13 @@
+#pragma once
+// The plan in words, in run order.
+
+#include "checker/plan/plan.h"
+#include "checker/reports/report_context.h"
+#include "checker/reports/text_output.h"
+
+namespace boot {
+
+// In UTF-8, every text from the folder shown safely (escaped_output.h).
+void PrintPlan(const Plan& plan, const ReportSettings& settings, TextOutput& output);
+
+}  // namespace boot

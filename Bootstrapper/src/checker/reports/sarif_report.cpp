@@ -1,0 +1,306 @@
+#include "checker/reports/sarif_report.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "checker/reports/escaped_output.h"
+#include "checker/reports/json_writer.h"
+#include "checker/rules/rule_table.h"
+
+namespace boot {
+
+namespace {
+
+constexpr const char* kSchema = "https://json.schemastore.org/sarif-2.1.0.json";
+constexpr const char* kSourceRoot = "%SRCROOT%";
+
+// FNV-1a, 64 bits: small, and the same on every platform and in every run.
+constexpr std::uint64_t kFnvOffset = 0xCBF29CE484222325u;
+constexpr std::uint64_t kFnvPrime = 0x100000001B3u;
+constexpr unsigned kHexBase = 16;
+constexpr unsigned kHexDigitBits = 4;
+constexpr int kHashDigits = 16;
+
+// Results with the same fingerprint text are numbered, as GitHub numbers equal lines.
+constexpr std::size_t kOccurrenceSlots = 2 * kFindingCapacity;
+static_assert((kOccurrenceSlots & (kOccurrenceSlots - 1)) == 0, "a power of two");
+
+std::uint64_t Hash(std::uint64_t hash, const char* text)
+{
+    for (const char* p = text;; ++p) {
+        hash = (hash ^ static_cast<unsigned char>(*p)) * kFnvPrime;  // the zero too: "ab","c" is not "a","bc"
+        if (*p == '\0') {
+            return hash;
+        }
+    }
+}
+
+// The how-many-th result with this hash: 1 for the first.
+class Occurrences {
+public:
+    void Clear() { std::fill(std::begin(slots_), std::end(slots_), Slot{}); }
+    std::uint32_t Next(std::uint64_t hash)
+    {
+        std::size_t index = static_cast<std::size_t>(hash) & (kOccurrenceSlots - 1);
+        while (slots_[index].count != 0 && slots_[index].hash != hash) {
+            index = (index + 1) & (kOccurrenceSlots - 1);
+        }
+        slots_[index].hash = hash;
+        return ++slots_[index].count;
+    }
+
+private:
+    struct Slot {
+        std::uint64_t hash = 0;
+        std::uint32_t count = 0;
+    };
+    Slot slots_[kOccurrenceSlots] = {};
+};
+
+// "0123456789ABCDEF:1": the hash of what the finding says, not of where it says it.
+void Fingerprint(const Finding& finding, Occurrences& occurrences, TextBuffer& text)
+{
+    const std::uint64_t hash = Hash(Hash(Hash(kFnvOffset, finding.rule), finding.file), finding.message);
+    char digits[kHashDigits + 1] = {};
+    std::uint64_t rest = hash;
+    for (int i = kHashDigits - 1; i >= 0; --i) {
+        digits[i] = "0123456789abcdef"[rest % kHexBase];
+        rest >>= kHexDigitBits;
+    }
+    text.Format("%s:%u", digits, static_cast<unsigned>(occurrences.Next(hash)));
+}
+
+// The example's Markdown without its code marks, for the plain-text descriptions.
+void WithoutCodeMarks(const char* markdown, TextBuffer& text)
+{
+    text.Clear();
+    std::size_t used = 0;
+    for (const char* p = markdown; *p != '\0' && used + 1 < text.Capacity(); ++p) {
+        if (*p != '`') {
+            text.Data()[used++] = *p;
+        }
+    }
+    text.Data()[used] = '\0';
+}
+
+const char* Level(Severity severity) { return severity == Severity::error ? "error" : "warning"; }
+
+void WriteRule(JsonWriter& json, const RuleInfo& rule)
+{
+    TextBuffer example;
+    WithoutCodeMarks(rule.example, example);
+    static Utf8Text text;
+    json.BeginObject();
+    json.Field("id", rule.id);
+    json.Key("shortDescription");
+    json.BeginObject();
+    json.Field("text", rule.summary);
+    json.EndObject();
+    json.Key("fullDescription");
+    json.BeginObject();
+    text.Format("%s For example: %s", rule.summary, example.Get());
+    json.Field("text", text.Get());
+    json.EndObject();
+    json.Key("help");
+    json.BeginObject();
+    text.Format("%s For example: %s %s", rule.summary, example.Get(), rule.help);
+    json.Field("text", text.Get());
+    text.Format("%s\n\nFor example: %s\n\n%s", rule.summary, rule.example, rule.help);
+    json.Field("markdown", text.Get());
+    json.EndObject();
+    json.Key("defaultConfiguration");
+    json.BeginObject();
+    json.Field("level", Level(rule.severity));
+    json.EndObject();
+    json.EndObject();
+}
+
+void WriteTool(JsonWriter& json, const ReportSettings& settings)
+{
+    json.Key("tool");
+    json.BeginObject();
+    json.Key("driver");
+    json.BeginObject();
+    json.Field("name", settings.program);
+    json.Field("version", settings.version);
+    json.Field("semanticVersion", settings.version);
+    if (settings.informationUri[0] != '\0') {
+        json.Field("informationUri", settings.informationUri);
+    }
+    json.Key("rules");
+    json.BeginArray();
+    for (std::size_t i = 0; i < RuleCount(); ++i) {
+        WriteRule(json, RuleAt(i));
+    }
+    json.EndArray();
+    json.EndObject();
+    json.EndObject();
+}
+
+// Output gathered in a text, for a value composed by the escaping writers.
+class Gathered final : public TextOutput {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
+public:
+    explicit Gathered(Utf8Text& text) : text_(text) { text_.Clear(); }
+    void Write(const char* text) override { fits_ = text_.Append(text) && fits_; }
+    bool Fits() const { return fits_; }
+
+private:
+    Utf8Text& text_;
+    bool fits_ = true;
+};
+
+// The URI reference of a path: relative ("Setup.ini", "../pkg/Setup.ini"), or a "file:"
+// URI for an absolute one ("file:///C:/x", "file:///home/x", "file://server/share/x").
+bool PathUri(const char* path, Utf8Text& uri)
+{
+    Gathered gathered(uri);
+    {
+        OutputBuffer out(gathered);
+        if (IsAbsolutePath(path)) {
+            const bool server = path[0] == '/' && path[1] == '/';
+            out.Put(server ? "file:" : path[0] == '/' ? "file://" : "file:///");
+            if (server) {
+                out.Put("//");
+                path += 2;
+            }
+        }
+        PutUriPath(out, path);
+    }
+    return gathered.Fits();
+}
+
+void WriteLocation(JsonWriter& json, const Finding& finding, const ReportSettings& settings)
+{
+    static Utf8Text file;
+    static Utf8Text path;
+    static Utf8Text uri;
+    RelativePath(settings, ToUtf8(settings, finding.file, file), path);
+    if (!PathUri(path.Get(), uri)) {
+        uri.Assign(".");
+    }
+    json.Key("locations");
+    json.BeginArray();
+    json.BeginObject();
+    json.Key("physicalLocation");
+    json.BeginObject();
+    json.Key("artifactLocation");
+    json.BeginObject();
+    json.Field("uri", uri.Get());
+    if (!IsAbsolutePath(path.Get()) && settings.currentDirectory[0] != '\0') {
+        json.Field("uriBaseId", kSourceRoot);
+    }
+    json.EndObject();
+    // GitHub requires a start line; a finding about a whole file points at its first.
+    json.Key("region");
+    json.BeginObject();
+    json.Field("startLine", finding.line != 0 ? finding.line : 1);
+    json.EndObject();
+    json.EndObject();
+    json.EndObject();
+    json.EndArray();
+}
+
+void WriteResult(JsonWriter& json, const Finding& finding, const ReportSettings& settings,
+                 Occurrences& occurrences)
+{
+    static Utf8Text message;
+    json.BeginObject();
+    json.Field("ruleId", finding.rule);
+    if (finding.ruleIndex >= 0) {
+        json.Field("ruleIndex", finding.ruleIndex);
+    }
+    json.Field("level", Level(finding.severity));
+    json.Key("message");
+    json.BeginObject();
+    json.Field("text", ToUtf8(settings, finding.message, message));
+    json.EndObject();
+    WriteLocation(json, finding, settings);
+    // GitHub matches results across runs by this one fingerprint, and computes it from
+    // the file's lines when it is missing, which would tie it to the line.
+    TextBuffer fingerprint;
+    Fingerprint(finding, occurrences, fingerprint);
+    json.Key("partialFingerprints");
+    json.BeginObject();
+    json.Field("primaryLocationLineHash", fingerprint.Get());
+    json.EndObject();
+    json.EndObject();
+}
+
+// Where relative URIs start from: the current directory, ending with "/".
+void WriteSourceRoot(JsonWriter& json, const ReportSettings& settings)
+{
+    if (settings.currentDirectory[0] == '\0') {
+        return;
+    }
+    static Utf8Text directory;
+    static Utf8Text uri;
+    const std::size_t length = TextLength(settings.currentDirectory);
+    directory.Format(settings.currentDirectory[length - 1] == '/' ? "%s" : "%s/", settings.currentDirectory);
+    if (!PathUri(directory.Get(), uri)) {
+        return;
+    }
+    json.Key("originalUriBaseIds");
+    json.BeginObject();
+    json.Key(kSourceRoot);
+    json.BeginObject();
+    json.Field("uri", uri.Get());
+    json.EndObject();
+    json.EndObject();
+}
+
+void WriteUnkept(JsonWriter& json, const Findings& findings)
+{
+    if (findings.Unkept() == 0) {
+        return;
+    }
+    json.Key("invocations");
+    json.BeginArray();
+    json.BeginObject();
+    json.BoolField("executionSuccessful", true);
+    json.Key("toolExecutionNotifications");
+    json.BeginArray();
+    json.BeginObject();
+    json.Field("level", "warning");
+    json.Key("message");
+    json.BeginObject();
+    TextBuffer text;
+    text.Format("%u more findings were found than can be kept (at most %u)", static_cast<unsigned>(findings.Unkept()),
+                static_cast<unsigned>(kFindingCapacity));
+    json.Field("text", text.Get());
+    json.EndObject();
+    json.EndObject();
+    json.EndArray();
+    json.EndObject();
+    json.EndArray();
+}
+
+}  // namespace
+
+void WriteSarifReport(const Findings& findings, const ReportSettings& settings, TextOutput& output)
+{
+    OutputBuffer out(output);
+    JsonWriter json(out);
+    static Occurrences occurrences;
+    occurrences.Clear();
+    json.BeginObject();
+    json.Field("$schema", kSchema);
+    json.Field("version", "2.1.0");
+    json.Key("runs");
+    json.BeginArray();
+    json.BeginObject();
+    WriteTool(json, settings);
+    WriteSourceRoot(json, settings);
+    WriteUnkept(json, findings);
+    json.Key("results");
+    json.BeginArray();
+    for (std::size_t i = 0; i < findings.Count(); ++i) {
+        WriteResult(json, findings.At(i), settings, occurrences);
+    }
+    json.EndArray();
+    json.EndObject();
+    json.EndArray();
+    json.EndObject();
+    json.End();
+}
+
+}  // namespace boot

@@ -1,0 +1,16 @@
+#pragma once
+// The text format: the findings one a line, in the form compilers use, so that editors
+// and CI problem matchers pick them up ("dist/pkg/Setup.ini:2: warning: TEXT [RULE]", or
+// without ":LINE" where no line applies), then the plan in words.
+
+#include "checker/plan/plan.h"
+#include "checker/reports/report_context.h"
+#include "checker/reports/text_output.h"
+#include "checker/rules/findings.h"
+
+namespace boot {
+
+// `findings` sorted; `plan` null: none is written.
+void WriteTextReport(const Findings& findings, const Plan* plan, const ReportSettings& settings, TextOutput& output);
+
+}  // namespace boot

@@ -1,0 +1,157 @@
+#include "checker/rules/package_facts_check.h"
+
+#include <algorithm>
+#include <iterator>
+#include <string>
+
+#include "common/text_rules.h"
+#include "package/msi_handle_holder.h"
+#include "package/package_inspection.h"
+
+namespace boot {
+
+namespace {
+
+constexpr std::uint64_t kDecimalBase = 10;
+constexpr std::uint64_t kFieldCeiling = 1u << 20;  // far beyond every limit: counting stops there
+// Windows Installer's limits of ProductVersion: major.minor.build.
+constexpr std::uint64_t kLargestField[3] = {255, 255, 65535};
+
+bool IsVersionInRange(const char* version)
+{
+    const char* p = version;
+    for (const std::uint64_t largest : kLargestField) {
+        std::uint64_t field = 0;
+        for (; *p >= '0' && *p <= '9'; ++p) {
+            field = field * kDecimalBase + static_cast<std::uint64_t>(*p - '0');
+            field = field > kFieldCeiling ? kFieldCeiling : field;
+        }
+        if (field > largest) {
+            return false;
+        }
+        if (*p != '.') {
+            return true;
+        }
+        ++p;
+    }
+    return true;
+}
+
+bool IsUpperHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" with upper-case letters, as Windows Installer
+// requires of ProductCode and UpgradeCode.
+bool IsUpperCaseBracedGuid(const char* text)
+{
+    constexpr char kForm[] = "{########-####-####-####-############}";
+    for (std::size_t i = 0; i + 1 < sizeof kForm; ++i) {
+        const bool fits = kForm[i] == '#' ? IsUpperHexDigit(text[i]) : text[i] == kForm[i];
+        if (!fits) {
+            return false;
+        }
+    }
+    return text[sizeof kForm - 1] == '\0';
+}
+
+// The UpgradeCode of the package's Property table; empty when it has none.
+void ReadUpgradeCode(Platform& platform, const TextBuffer& package, TextBuffer& upgradeCode)
+{
+    upgradeCode.Clear();
+    MsiHandleHolder database(platform);
+    MsiHandleHolder view(platform);
+    MsiHandleHolder record(platform);
+    if (platform.MsiOpenDatabaseA(package.Get(), nullptr, database.ResetForOutput()) != kErrorSuccess ||
+        platform.MsiDatabaseOpenViewA(database.Get(), kPropertyQuery, view.ResetForOutput()) != kErrorSuccess ||
+        platform.MsiViewExecute(view.Get(), 0) != kErrorSuccess) {
+        return;
+    }
+    while (platform.MsiViewFetch(view.Get(), record.ResetForOutput()) == kErrorSuccess) {
+        TextBuffer name;
+        auto length = static_cast<std::uint32_t>(name.Capacity());
+        if (platform.MsiRecordGetStringA(record.Get(), 1, name.Data(), &length) != kErrorSuccess ||
+            !TextEquals(name.Get(), "UpgradeCode")) {
+            continue;
+        }
+        length = static_cast<std::uint32_t>(upgradeCode.Capacity());
+        if (platform.MsiRecordGetStringA(record.Get(), 2, upgradeCode.Data(), &length) != kErrorSuccess) {
+            upgradeCode.Clear();
+        }
+        return;
+    }
+}
+
+bool IsSixtyFourBitPlatform(const std::string& platform)
+{
+    constexpr const char* kSixtyFourBit[] = {"x64", "Intel64", "AMD64", "Arm64"};
+    return std::any_of(std::begin(kSixtyFourBit), std::end(kSixtyFourBit),
+                       [&platform](const char* name) { return SameTextIgnoringCase(platform.c_str(), name); });
+}
+
+// Whether the Template's languages ("1033,1031" behind the ";") hold `language`.
+bool TemplateHoldsLanguage(const std::string& languages, std::int32_t language)
+{
+    std::size_t begin = 0;
+    while (begin <= languages.size()) {
+        std::size_t end = languages.find(',', begin);
+        end = end == std::string::npos ? languages.size() : end;
+        const std::string one = languages.substr(begin, end - begin);
+        if (!one.empty() && ParseDecimal(one.c_str()) == language &&
+            one.find_first_not_of("0123456789 ") == std::string::npos) {
+            return true;
+        }
+        begin = end + 1;
+    }
+    return false;
+}
+
+void CheckTemplate(CheckerPlatform& platform, const char* packageFile, Plan& plan, Findings& findings)
+{
+    std::string summaryTemplate;
+    if (!platform.ReadSummaryText(plan.packagePath.Get(), kSummaryTemplate, summaryTemplate)) {
+        return;
+    }
+    plan.packageTemplate.Assign(summaryTemplate.c_str());
+    const std::size_t separator = summaryTemplate.find(';');
+    const std::string platformName = summaryTemplate.substr(0, separator);
+    const std::string languages =
+        separator == std::string::npos ? std::string() : summaryTemplate.substr(separator + 1);
+    plan.is64BitPackage = IsSixtyFourBitPlatform(platformName);
+    if (!TemplateHoldsLanguage(languages, plan.package.productLanguage)) {
+        findings.Report(packageFile, 0, Severity::warning, "template-language",
+                        "ProductLanguage %d is not among the languages of the package's summary information "
+                        "(Template \"%s\"), where Windows Installer reads the languages a package supports; list "
+                        "it there",
+                        static_cast<int>(plan.package.productLanguage), plan.packageTemplate.Get());
+    }
+}
+
+}  // namespace
+
+void CheckPackageFacts(CheckerPlatform& platform, const char* packageFile, Plan& plan, Findings& findings)
+{
+    const PackageInfo& info = plan.package;
+    if (!IsVersionInRange(info.productVersion.Get())) {
+        findings.Report(packageFile, 0, Severity::error, "product-version-range",
+                        "ProductVersion %s is out of range: Windows Installer takes the major and minor version up "
+                        "to 255 and the build up to 65535, and compares larger ones wrongly (the installed "
+                        "version, upgrades)",
+                        info.productVersion.Get());
+    }
+    if (!IsUpperCaseBracedGuid(info.productCode.Get())) {
+        findings.Report(packageFile, 0, Severity::error, "product-code-syntax",
+                        "ProductCode %s is not a GUID of upper-case letters in braces, as Windows Installer "
+                        "requires it ({XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX})",
+                        info.productCode.Get());
+    }
+    TextBuffer& upgradeCode = plan.upgradeCode;
+    ReadUpgradeCode(platform, plan.packagePath, upgradeCode);
+    if (!upgradeCode.IsEmpty() && !IsUpperCaseBracedGuid(upgradeCode.Get())) {
+        findings.Report(packageFile, 0, Severity::error, "product-code-syntax",
+                        "UpgradeCode %s is not a GUID of upper-case letters in braces, as Windows Installer "
+                        "requires it ({XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX})",
+                        upgradeCode.Get());
+    }
+    CheckTemplate(platform, packageFile, plan, findings);
+}
+
+}  // namespace boot

@@ -1,0 +1,16 @@
+#pragma once
+// Facts of the package that the program reads without judging them, but that Windows
+// Installer refuses or misreads: the range of ProductVersion, the form of ProductCode
+// and UpgradeCode, and the summary information's Template (its platform and languages).
+
+#include "checker/plan/plan.h"
+#include "checker/platforms/checker_platform.h"
+#include "checker/rules/findings.h"
+
+namespace boot {
+
+// After the program's own package inspection succeeded; `packageFile` names the package
+// in findings. The plan learns the Template and whether the package is 64-bit.
+void CheckPackageFacts(CheckerPlatform& platform, const char* packageFile, Plan& plan, Findings& findings);
+
+}  // namespace boot

@@ -1,0 +1,257 @@
+#include "checker/rules/package_folder_check.h"
+
+#include <algorithm>
+#include <initializer_list>
+#include <unordered_map>
+
+#include "checker/reading/name_case.h"
+#include "checker/rules/setup_ini_check.h"
+#include "common/text_rules.h"
+#include "language/language_discovery.h"
+#include "launcher/package_location.h"
+#include "services/ansi_names.h"
+#include "services/setup_ini.h"
+
+namespace boot {
+
+namespace {
+
+constexpr const char* kFolderFile = ".";
+constexpr int kDeepestFolder = 8;
+constexpr std::int32_t kGerman = 1031;
+constexpr std::int32_t kEnglish = 1033;
+constexpr std::size_t kExtensionLength = 4;
+
+// A name as the program's ANSI calls would show it, "?" for what the code page lacks.
+std::string DisplayName(Platform& platform, const std::u16string& name)
+{
+    if (name.empty()) {
+        return std::string();
+    }
+    std::string ansi(3 * name.size(), '\0');
+    const std::int32_t written = platform.WideCharToMultiByte(
+        kCodePageAnsi, kWcNoBestFitChars, name.data(), static_cast<std::int32_t>(name.size()), ansi.data(),
+        static_cast<std::int32_t>(ansi.size()), nullptr, nullptr);
+    ansi.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+    return ansi;
+}
+
+// The name exactly in the ANSI code page, or empty.
+std::string ExactName(Platform& platform, const std::u16string& name)
+{
+    TextBuffer ansi;
+    return ToExactAnsi(platform, name.c_str(), ansi) == AnsiName::exact ? std::string(ansi.Get()) : std::string();
+}
+
+std::u16string Joined(const std::u16string& folder, const std::u16string& name)
+{
+    if (folder.empty()) {
+        return name;
+    }
+    return folder.back() == u'\\' ? folder + name : folder + u'\\' + name;
+}
+
+std::string FindingFile(const std::string& relative)
+{
+    std::string file = relative;
+    std::replace(file.begin(), file.end(), '\\', '/');
+    return file;
+}
+
+bool EndsWithPackageExtension(const std::u16string& name)
+{
+    return name.size() >= kExtensionLength &&
+           SameNameIgnoringCase(name.substr(name.size() - kExtensionLength), u".msi");
+}
+
+// A full path as GetFullPathNameA makes it, without a trailing backslash but a root's.
+struct PendingFolder {
+    std::u16string path;
+    std::u16string relative;  // empty for the package folder itself
+    std::string ansiPath;     // empty when the ANSI code page cannot name it
+    int depth = 0;
+};
+
+// The entries of one folder: names that clash, and the transforms among them.
+void ReadFolder(CheckerPlatform& platform, const PendingFolder& folder, Findings& findings,
+                std::vector<TransformFile>& transforms, std::vector<PendingFolder>& pending)
+{
+    std::vector<FolderEntry> entries;
+    if (!platform.ListFolder(folder.path, entries)) {
+        return;
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return ComesFirstOnNtfs(a.name, b.name); });
+    std::unordered_map<std::u16string, std::u16string> firstOfName;
+    for (const FolderEntry& entry : entries) {
+        const std::u16string relative = Joined(folder.relative, entry.name);
+        const auto named = firstOfName.emplace(UpperCaseName(entry.name), relative);
+        if (!named.second) {
+            findings.Report(FindingFile(DisplayName(platform, relative)).c_str(), 0, Severity::warning, "case-clash",
+                            "%s and %s differ only in letter case: Windows holds only one of them in a folder, and "
+                            "which one a copy to Windows keeps is not known",
+                            DisplayName(platform, named.first->second).c_str(),
+                            DisplayName(platform, relative).c_str());
+        }
+        const std::string name = DisplayName(platform, entry.name);
+        if (entry.kind != EntryKind::missing && NameEndsWithTransformExtension(name.c_str())) {
+            TransformFile transform;
+            transform.file = FindingFile(DisplayName(platform, relative));
+            transform.name = name;
+            transform.folderPath = folder.ansiPath;
+            transform.kind = entry.kind;
+            transforms.push_back(std::move(transform));
+        }
+        if (entry.kind == EntryKind::folder && !entry.throughLink && folder.depth < kDeepestFolder) {
+            const std::string exact = ExactName(platform, entry.name);
+            PendingFolder inner;
+            inner.path = Joined(folder.path, entry.name);
+            inner.relative = relative;
+            inner.ansiPath = folder.ansiPath.empty() || exact.empty() ? std::string() : folder.ansiPath + "\\" + exact;
+            inner.depth = folder.depth + 1;
+            pending.push_back(std::move(inner));
+        }
+    }
+}
+
+}  // namespace
+
+std::string NormalizedFolder(Platform& platform, const std::string& path)
+{
+    TextBuffer full;
+    if (path.empty() || !full.KeepPlatformText(platform.GetFullPathNameA(path.c_str(),
+                                                                         static_cast<std::uint32_t>(full.Capacity()),
+                                                                         full.Data()))) {
+        return std::string();
+    }
+    std::string folder = full.Get();
+    if (folder.size() > 3 && folder.back() == '\\') {
+        folder.pop_back();
+    }
+    return folder;
+}
+
+void WalkPackageFolder(CheckerPlatform& platform, const TextBuffer& folder, Findings& findings,
+                       std::vector<TransformFile>& transforms)
+{
+    transforms.clear();
+    WideChar wide[kTextBufferSize] = {};
+    const std::uint32_t length = platform.GetCurrentDirectoryW(kTextBufferSize, wide);
+    if (length == 0 || length >= kTextBufferSize) {
+        return;
+    }
+    std::vector<PendingFolder> pending(1);
+    pending.front().path.assign(wide, length);
+    pending.front().ansiPath = folder.Get();
+    while (!pending.empty()) {
+        const PendingFolder current = std::move(pending.back());
+        pending.pop_back();
+        ReadFolder(platform, current, findings, transforms, pending);
+    }
+}
+
+void CheckPackageChoice(Platform& platform, Plan& plan, Findings& findings)
+{
+    // The program's own search (FindPackageInCurrentDirectory), all the way through.
+    std::vector<std::u16string> packages;
+    FindDataW found{};
+    const Handle search = platform.FindFirstFileW(kPackagePattern, &found);
+    for (bool more = search != kInvalidHandle; more; more = platform.FindNextFileW(search, &found)) {
+        found.fileName[kMaxPath - 1] = 0;
+        TextBuffer ansi;
+        if (EndsWithPackageExtension(found.fileName) &&
+            ToExactAnsi(platform, found.fileName, ansi) == AnsiName::exact) {
+            packages.emplace_back(found.fileName);
+        }
+    }
+    if (search != kInvalidHandle) {
+        platform.FindClose(search);
+    }
+    plan.packagesFound = static_cast<std::uint32_t>(packages.size());
+    if (packages.size() < 2) {
+        return;
+    }
+    const std::u16string first = *std::min_element(packages.begin(), packages.end(), ComesFirstOnNtfs);
+    plan.ntfsFirstPackage.Assign(DisplayName(platform, first).c_str());
+    findings.Report(kFolderFile, 0, Severity::warning, "several-packages",
+                    "the folder holds %u packages and Setup.ini names none (MsiPath): the setup opens the first "
+                    "that Windows' directory search returns, which depends on the file system (NTFS returns %s, "
+                    "the first by name without regard to case); set MsiPath",
+                    static_cast<unsigned>(packages.size()), plan.ntfsFirstPackage.Get());
+}
+
+void CheckLanguagesFolder(CheckerPlatform& platform, const TextBuffer& setting, std::uint32_t line, const Plan& plan,
+                          Findings& findings)
+{
+    if (setting.IsEmpty() || platform.KindOf(plan.languagesDirectory.Get()) == EntryKind::folder) {
+        return;
+    }
+    findings.Report(kSetupIniFile, line, Severity::warning, "no-languages-folder",
+                    "LanguagesDir=%s names no folder in the package folder: the setup finds no transform and "
+                    "offers only the package's own language",
+                    setting.Get());
+}
+
+void CheckTransformPlaces(CheckerPlatform& platform, const std::vector<TransformFile>& transforms,
+                          const TextBuffer& setting, const Plan& plan, Findings& findings)
+{
+    const std::int32_t language = plan.package.productLanguage;
+    TextBuffer prefix;
+    if (!setting.IsEmpty() && !TextEquals(setting.Get(), kDefaultLanguagesDir)) {
+        AsFindingFile(setting.Get(), prefix);
+        prefix.Append("/");
+    }
+    const std::string languagesFolder = NormalizedFolder(platform, plan.languagesDirectory.Get());
+    const std::string where =
+        prefix.IsEmpty() ? std::string("the package folder") : std::string("LanguagesDir ") + setting.Get();
+    for (const TransformFile& transform : transforms) {
+        if (transform.kind != EntryKind::file || !IsAppliedTransform(transform.name.c_str(), language)) {
+            continue;
+        }
+        const std::string folder = NormalizedFolder(platform, transform.folderPath);
+        if (!folder.empty() && SameTextIgnoringCase(folder.c_str(), languagesFolder.c_str())) {
+            continue;
+        }
+        findings.Report(transform.file.c_str(), 0, Severity::warning, "transform-elsewhere",
+                        "%s lies outside the languages folder (%s), where the setup looks for transforms: it is "
+                        "never applied; move it there, or set LanguagesDir to its folder",
+                        transform.file.c_str(), where.c_str());
+    }
+}
+
+bool NameEndsWithTransformExtension(const char* name)
+{
+    const std::size_t length = TextLength(name);
+    return length >= kExtensionLength && SameTextIgnoringCase(name + length - kExtensionLength, kTransformExtension);
+}
+
+bool IsAppliedTransform(const char* name, std::int32_t productLanguage)
+{
+    TextBuffer own;
+    own.Format("%d%s", static_cast<int>(productLanguage), kTransformExtension);
+    TextBuffer documentation;
+    documentation.Format("%s%s", kDocumentationTransformName, kTransformExtension);
+    if (SameTextIgnoringCase(name, documentation.Get())) {
+        return true;
+    }
+    for (const std::int32_t language : {kGerman, kEnglish}) {
+        TextBuffer transform;
+        transform.Format("%d%s", static_cast<int>(language), kTransformExtension);
+        if (SameTextIgnoringCase(name, transform.Get())) {
+            return !SameTextIgnoringCase(name, own.Get());
+        }
+    }
+    return false;
+}
+
+void AsFindingFile(const char* path, TextBuffer& file)
+{
+    file.Assign(path);
+    for (char* p = file.Data(); *p != '\0'; ++p) {
+        if (*p == '\\') {
+            *p = '/';
+        }
+    }
+}
+
+}  // namespace boot

@@ -1,0 +1,124 @@
+#include "checker/rules/path_budget.h"
+
+#include "checker/reading/program_part.h"
+#include "common/text_rules.h"
+#include "language/language_discovery.h"
+#include "language/language_table.h"
+#include "launcher/package_location.h"
+#include "launcher/pre_setup.h"
+#include "services/file_search.h"
+#include "services/messages.h"
+#include "services/setup_ini.h"
+
+namespace boot {
+
+namespace {
+
+constexpr const char* kFolderFile = ".";
+
+// Keeps `relative` (a path behind the folder and its backslash) when it is the longest yet.
+void Count(const char* relative, Plan& plan)
+{
+    if (TextLength(relative) > plan.deepestPath.Length()) {
+        plan.deepestPath.Assign(relative);
+    }
+}
+
+// A program Windows' search finds in the folder by its relative name.
+void CountProgram(Platform& platform, const TextBuffer& folder, const char* commandLine, Plan& plan)
+{
+    ProgramPart part;
+    FindProgramPart(platform, folder, commandLine, part);
+    if (part.relative && part.inFolder) {
+        Count(part.path.Get(), plan);
+    }
+}
+
+void CountPrograms(CheckerPlatform& platform, const TextBuffer& iniPath, Plan& plan)
+{
+    TextBuffer setupPath;
+    ReadSetupValue(platform, iniPath, kStartSection, "SetupPath", setupPath);
+    if (setupPath.IsEmpty()) {
+        Count(kDefaultSetupProgram, plan);  // tested in the folder, found or not
+    } else {
+        CountProgram(platform, plan.folder, setupPath.Get(), plan);
+    }
+    const std::size_t kept = plan.prerequisiteCount < kPlannedPrerequisites ? plan.prerequisiteCount
+                                                                              : kPlannedPrerequisites;
+    for (std::size_t i = 0; i < kept; ++i) {
+        CountProgram(platform, plan.folder, plan.prerequisites[i].step.execute.Get(), plan);
+    }
+}
+
+void CountPackage(CheckerPlatform& platform, const TextBuffer& iniPath, Plan& plan)
+{
+    TextBuffer name;
+    ReadSetupValue(platform, iniPath, kStartSection, "MsiPath", name);
+    if (name.IsEmpty()) {
+        FindPackageInCurrentDirectory(platform, name);
+    }
+    Count(name.Get(), plan);
+}
+
+// The transforms the program tests that are there: another language's, and the
+// documentation transform, composed as the program composes them ("." included).
+void CountTransforms(CheckerPlatform& platform, const TextBuffer& iniPath,
+                     const std::vector<TransformFile>& transforms, Plan& plan)
+{
+    TextBuffer setting;
+    ReadSetupValue(platform, iniPath, kStartSection, "LanguagesDir", setting);
+    if (setting.IsEmpty()) {
+        setting.Assign(kDefaultLanguagesDir);
+    }
+    TextBuffer composed;
+    if (!composed.Format("%s\\%s", plan.folder.Get(), setting.Get())) {
+        return;
+    }
+    const std::string folder = NormalizedFolder(platform, composed.Get());
+    for (const TransformFile& transform : transforms) {
+        TextBuffer own;
+        own.Format("%d%s", static_cast<int>(plan.package.productLanguage), kTransformExtension);
+        const bool tested = IsAppliedTransform(transform.name.c_str(), plan.package.productLanguage) &&
+                            !SameTextIgnoringCase(transform.name.c_str(), own.Get());
+        if (tested && transform.kind == EntryKind::file && !folder.empty() &&
+            SameTextIgnoringCase(NormalizedFolder(platform, transform.folderPath).c_str(), folder.c_str())) {
+            TextBuffer relative;
+            if (relative.Format("%s\\%s", setting.Get(), transform.name.c_str())) {
+                Count(relative.Get(), plan);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void MeasurePathBudget(CheckerPlatform& platform, const TextBuffer& iniPath,
+                       const std::vector<TransformFile>& transforms, Plan& plan)
+{
+    plan.deepestPath.Assign(kSetupIniName);
+    CountPrograms(platform, iniPath, plan);
+    CountPackage(platform, iniPath, plan);
+    CountTransforms(platform, iniPath, transforms, plan);
+    // The folder, a backslash and the deepest path make at most kLongestFilePath.
+    const std::size_t deepest = plan.deepestPath.Length() + 1;
+    plan.pathBudget = deepest < kLongestFilePath ? kLongestFilePath - deepest : 0;
+}
+
+void CheckPathBudget(const Plan& plan, bool endedAtFileLimit, Findings& findings)
+{
+    const std::size_t folder = plan.folder.Length();
+    if (folder <= plan.pathBudget && !endedAtFileLimit) {
+        return;
+    }
+    findings.Report(kFolderFile, 0, Severity::error, "too-long",
+                    "the folder's path has %u characters, and with \\%s it has %u, more than the %u Windows' file "
+                    "functions take: %s. A package folder may have at most %u characters for this package",
+                    static_cast<unsigned>(folder), plan.deepestPath.Get(),
+                    static_cast<unsigned>(folder + 1 + plan.deepestPath.Length()),
+                    static_cast<unsigned>(kLongestFilePath),
+                    endedAtFileLimit ? "the setup ends with \"Path too long!\""
+                                     : "Windows cannot open or start it from there",
+                    static_cast<unsigned>(plan.pathBudget));
+}
+
+}  // namespace boot

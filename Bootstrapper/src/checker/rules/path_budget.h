@@ -1,0 +1,28 @@
+#pragma once
+// How deep a package folder can lie. Windows' ANSI file functions open no path longer
+// than MAX_PATH less its zero, and the program refuses one rather than take its file for
+// missing: every path it opens or tests in the folder, and every program there that
+// Windows' search composes from the folder and a name, must fit. The folder's budget is
+// what the longest of them leaves.
+
+#include <cstddef>
+#include <vector>
+
+#include "checker/plan/plan.h"
+#include "checker/platforms/checker_platform.h"
+#include "checker/rules/findings.h"
+#include "checker/rules/package_folder_check.h"
+#include "common/fixed_text.h"
+
+namespace boot {
+
+// Fills the plan's budget from the settings and the folder's transforms, whether or not
+// the program's run gets as far as each path.
+void MeasurePathBudget(CheckerPlatform& platform, const TextBuffer& iniPath,
+                       const std::vector<TransformFile>& transforms, Plan& plan);
+
+// One error when the folder's own path leaves no room for its longest path, or when the
+// run ends with "Path too long!" at one of the file functions' limits.
+void CheckPathBudget(const Plan& plan, bool endedAtFileLimit, Findings& findings);
+
+}  // namespace boot

@@ -1,0 +1,145 @@
+#include "checker/rules/rule_table.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "common/fixed_text.h"
+
+namespace boot {
+
+namespace {
+
+const RuleInfo kRuleTable[] = {
+    // Errors: the setup will fail, or silently do something else than written.
+    {"utf8-bom", Severity::error, "Setup.ini begins with a UTF-8 byte order mark, which the setup refuses.",
+     "`Setup.ini` saved as UTF-8 with a byte order mark: the setup refuses it.",
+     "Save Setup.ini as ANSI (Windows-1252), or as UTF-16 LE with its byte order mark."},
+    {"too-long", Severity::error, "A value, path or command line is longer than the setup accepts.",
+     "`Execute=` with 1,200 characters; a package folder so deep that `Languages\\1031.mst` in it passes 259.",
+     "Shorten the value or the path; the setup refuses what does not fit rather than cut it."},
+    {"prereq-unreachable", Severity::error, "A prerequisite section is never read.",
+     "`[Prereq0]`, `[Prereq2]` without `[Prereq1]`; `[Prereq01]`; keys in a section with no `Execute`.",
+     "Number the sections Prereq0, Prereq1, ... without gaps or leading zeros, each with an Execute."},
+    {"no-package", Severity::error, "The package the setup would open is not there.",
+     "`MsiPath=Setup\\Product.msi` where there is no such file, or no `*.msi` at all.",
+     "Put the package in the folder, or set MsiPath to its name relative to the folder."},
+    {"package-unreadable", Severity::error, "The package cannot be read as Windows Installer reads it.",
+     "`Product.msi` is a text file, or its ProductCode is no GUID.",
+     "Ship a valid Windows Installer package whose ProductCode is a GUID in braces."},
+    {"product-version", Severity::error, "The package's ProductVersion is not one the setup accepts.",
+     "ProductVersion `2.1`: fewer than three components.",
+     "Give the package a ProductVersion of three or four numeric parts, such as 2.1.0."},
+    {"no-languages", Severity::error, "The setup can offer no language.",
+     "ProductLanguage 1036 and neither `1031.mst` nor `1033.mst`.",
+     "Build the package in German (1031) or English (1033), or ship 1031.mst or 1033.mst."},
+    {"unsupported-path", Severity::error, "A path holds characters the ANSI code page cannot name exactly.",
+     "A folder `Łukasz Setup`, which the ANSI code page cannot name; a languages folder `Setup;2`.",
+     "Use a folder name whose characters the target systems' ANSI code page holds."},
+    {"unusable-characters", Severity::error,
+     "A value of a UTF-16 Setup.ini holds characters the ANSI code page cannot hold exactly.",
+     "`Execute=Łukasz.exe` in a Setup.ini saved as UTF-16: Windows would start `Lukasz.exe`.",
+     "Use only characters of the target systems' ANSI code page (Windows-1252 for German and English)."},
+    {"setup-ini-unreadable", Severity::error, "Setup.ini is there but cannot be read: every default applies.",
+     "`Setup.ini` is a folder, or a file that cannot be opened, or larger than 16 MiB.",
+     "Make Setup.ini a readable file of a reasonable size."},
+    {"not-a-transform", Severity::error, "A transform the setup applies, or one in the languages folder, is no transform.",
+     "`Languages\\1031.mst` is a placeholder text, a package renamed, or a folder.",
+     "Make the transform with bootstrapper-transform (or Windows' own tools) and put the file itself there."},
+    {"transform-mismatch", Severity::error,
+     "A transform's validation conditions fail against the package: Windows Installer refuses it (1624).",
+     "`1031.mst` made before the package was rebuilt with a new ProductCode.",
+     "Make the transform again from the package as it ships, or validate fewer conditions."},
+    {"transform-language", Severity::error, "A language transform makes the package another language than its name.",
+     "`1031.mst` whose Last Saved By is `Intel;1033`: made from the English package, not the German one.",
+     "Make 1031.mst with the German package as the target, 1033.mst with the English one."},
+    {"product-version-range", Severity::error, "The package's ProductVersion is beyond Windows Installer's range.",
+     "ProductVersion `2.256.0`: major and minor go up to 255, the build up to 65535.",
+     "Keep ProductVersion within 255.255.65535."},
+    {"product-code-syntax", Severity::error, "ProductCode or UpgradeCode is not an upper-case GUID in braces.",
+     "UpgradeCode `{6f1c...}` in lower case.", "Write the GUID in upper case, in braces."},
+    {"reader-mismatch", Severity::error, "Windows' profile reader reads a value otherwise than the checker.",
+     "`BootstrapperCheck.exe` on a Windows whose profile reader reads `[Start` otherwise.",
+     "The plan follows Windows; report the case, and write the line as the README shows."},
+    // Warnings: probably a mistake.
+    {"no-setup-ini", Severity::warning, "There is no Setup.ini: every default applies.",
+     "No `Setup.ini`: every default applies.", "Add a Setup.ini if the defaults are not what you want."},
+    {"unknown-section", Severity::warning, "A section the setup never reads.",
+     "`[Prereg0]` (did you mean `[Prereq0]`?).", "Correct the section's name, or remove the section."},
+    {"unknown-key", Severity::warning, "A key the setup never reads in its section.",
+     "`CheckVlaue=Version` (did you mean `CheckValue`?); `Execute=` in `[Start]`.",
+     "Correct the key's name, or move it to the section that reads it."},
+    {"duplicate", Severity::warning, "A section or key given twice: only the first counts.",
+     "`[Start]` or `MsiPath=` given twice: the first counts.", "Keep one of them."},
+    {"quotes-stripped", Severity::warning, "Outer quotes of a value are stripped, which changes its meaning.",
+     "`Execute=\"C:\\A B\\x.exe\" /q \"y\"` is read as `C:\\A B\\x.exe\" /q \"y`.",
+     "Quote only the program, not the whole value."},
+    {"unquoted-blanks", Severity::warning, "A program path with blanks is not quoted.",
+     "`Execute=C:\\Program Files\\X\\setup.exe /q`: Windows first tries `C:\\Program.exe`.",
+     "Put the program's path in double quotes."},
+    {"missing-program", Severity::warning, "A program the setup starts is not in the folder.",
+     "`SetupPath=Tools\\Pre.exe` with no `Tools\\Pre.exe` in the folder.",
+     "Ship the program in the folder, or name it as it will be found on the target system."},
+    {"not-a-number", Severity::warning, "An exit code that is not a decimal number.",
+     "`ExecuteOkIfResultIs=ok` is read as 0.", "Write the exit code in decimal, or DEBUG."},
+    {"not-a-keyword", Severity::warning, "A keyword that is neither TRUE nor FALSE.",
+     "`DoExecuteIfCheckIs=yes` is read as false.", "Write TRUE or FALSE."},
+    {"debug-mode", Severity::warning, "A prerequisite in debug mode: the setup ends after it.",
+     "`ExecuteOkIfResultIs=DEBUG`: every customer's setup shows a box and ends after it.",
+     "Remove DEBUG before shipping; give the expected exit code instead."},
+    {"check-without-key", Severity::warning, "A registry check without CheckKey always passes.",
+     "`CheckValue=Version` without `CheckKey`: the check always passes.",
+     "Add the CheckKey the value lies under, or remove CheckValue and CheckContent."},
+    {"unused-transform", Severity::warning, "A transform the setup never applies.",
+     "`Languages\\1036.mst`, or `1033.mst` in an English package: never applied.",
+     "Remove it, or name it as the setup applies transforms: 1031.mst, 1033.mst, Documentation.mst."},
+    {"malformed-line", Severity::warning, "A line Windows reads otherwise than it looks, or in a way not known.",
+     "`LanguagesDir` without `=`; `[Start] MsiPath=x.msi`; a value ending in a no-break space.",
+     "Write sections as [Name] and keys as Key=Value, one a line."},
+    {"inline-comment", Severity::warning, "A comment after a value is part of the value.",
+     "`CheckContent=2.0 ; version` is read as `2.0 ; version`.", "Put the comment on a line of its own."},
+    {"utf8-text", Severity::warning, "Setup.ini is UTF-8 text, which Windows reads in its ANSI code page.",
+     "`Execute=Konfigurätion.exe` saved as UTF-8 is read as `KonfigurÃ¤tion.exe`.",
+     "Save Setup.ini as ANSI (Windows-1252)."},
+    {"never-runs", Severity::warning, "A prerequisite whose program never runs.",
+     "`Execute=` without `CheckKey` and without `DoExecuteIfCheckIs=TRUE`.",
+     "Add the CheckKey that tells whether it is needed, or DoExecuteIfCheckIs=TRUE to run it always."},
+    {"no-languages-folder", Severity::warning, "LanguagesDir names no folder.",
+     "`LanguagesDir=Langauges`.", "Correct LanguagesDir, or create the folder."},
+    {"transform-elsewhere", Severity::warning, "A transform lies outside the languages folder: never applied.",
+     "`1031.mst` beside the package with `LanguagesDir=Languages`.",
+     "Move it into the languages folder, or set LanguagesDir to its folder."},
+    {"several-packages", Severity::warning, "Several packages and no MsiPath: the file system picks one.",
+     "`A.msi` and `B.msi` without `MsiPath` (NTFS returns `A.msi` first).", "Set MsiPath."},
+    {"case-clash", Severity::warning, "Two names differ only in letter case: Windows keeps one.",
+     "`Setup.ini` and `SETUP.INI`; `1031.mst` and `1031.MST`.", "Remove one of them."},
+    {"transform-keeps-language", Severity::warning,
+     "A language transform leaves ProductLanguage as it is: Windows Installer's own texts keep the package's language.",
+     "`1031.mst` made from two packages that both have ProductLanguage 1033.",
+     "Build the target package with the transform's language (ProductLanguage and Template)."},
+    {"template-language", Severity::warning, "ProductLanguage is not among the Template's languages.",
+     "ProductLanguage 1033 with the Template `Intel;1031`.",
+     "List the package's language in its summary information's Template."},
+};
+
+static_assert(std::size(kRuleTable) <= kRuleCapacity, "raise kRuleCapacity");
+
+}  // namespace
+
+std::size_t RuleCount() { return std::size(kRuleTable); }
+
+const RuleInfo& RuleAt(std::size_t index) { return kRuleTable[index]; }
+
+const RuleInfo* FindRule(const char* id)
+{
+    const RuleInfo* found = std::find_if(std::begin(kRuleTable), std::end(kRuleTable),
+                                         [id](const RuleInfo& rule) { return TextEquals(rule.id, id); });
+    return found != std::end(kRuleTable) ? found : nullptr;
+}
+
+int RuleIndex(const char* id)
+{
+    const RuleInfo* found = FindRule(id);
+    return found != nullptr ? static_cast<int>(found - std::begin(kRuleTable)) : -1;
+}
+
+}  // namespace boot

@@ -1,0 +1,346 @@
+#include "checker/rules/setup_ini_check.h"
+
+#include <algorithm>
+
+#include "checker/reading/known_names.h"
+#include "checker/reading/unicode_text.h"
+#include "common/code_page_1252.h"
+#include "common/fixed_text.h"
+#include "common/text_rules.h"
+
+namespace boot {
+
+namespace {
+
+constexpr std::size_t kShownLength = 200;  // a line's text in a finding, at most
+
+// A name of the text as a zero-terminated copy; false when it is too long to be any name
+// the program reads.
+bool CopyName(const ProfileText& text, TextSpan span, TextBuffer& name)
+{
+    name.Clear();
+    if (span.length >= name.Capacity()) {
+        return false;
+    }
+    for (std::uint32_t i = 0; i < span.length; ++i) {
+        name.Data()[i] = text.Text()[span.start + i];
+    }
+    name.Data()[span.length] = '\0';
+    return true;
+}
+
+// A piece of a line to show in a finding: a zero byte or a line break would end or
+// split it, and a long one is shortened.
+std::string Shown(const std::string& text)
+{
+    std::string shown;
+    for (const char c : text.substr(0, kShownLength)) {
+        shown += c == '\0' ? ' ' : c;
+    }
+    return text.size() > kShownLength ? shown + "..." : shown;
+}
+
+bool IsInlineComment(const std::string& value)
+{
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == ';' && (i == 0 || value[i - 1] == ' ' || value[i - 1] == '\t')) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// UTF-8 text as its author sees it, in code page 1252 like every other text of a finding.
+std::string AsWrittenInUtf8(const std::string& utf8)
+{
+    std::string text;
+    for (std::size_t position = 0; position < utf8.size();) {
+        unsigned char byte = '?';
+        if (!EncodeCodePage1252(DecodeUtf8(utf8.c_str(), position), byte)) {
+            byte = '?';
+        }
+        text += static_cast<char>(byte);
+    }
+    return text;
+}
+
+// The line's text from its first character to its last.
+std::string LineText(const ProfileText& text, const ProfileLine& line)
+{
+    if (line.kind != ProfileLineKind::key) {
+        return SpanText(text, line.name);
+    }
+    // The value's end, or the "=" of an empty value.
+    std::uint32_t end = line.value.start + line.value.length;
+    if (line.value.length == 0) {
+        end = line.name.start + line.name.length;
+        while (text.Text()[end] != '=') {
+            ++end;
+        }
+        ++end;
+    }
+    return SpanText(text, TextSpan{line.name.start, end - line.name.start});
+}
+
+bool HoldsBytesBeyondAscii(const std::string& text)
+{
+    constexpr unsigned char kFirstBeyondAscii = 0x80;
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) >= kFirstBeyondAscii; });
+}
+
+void CheckSectionLine(const ProfileText& text, std::size_t index, Findings& findings)
+{
+    const ProfileLine& line = text.Line(index);
+    TextBuffer name;
+    if (!CopyName(text, line.name, name)) {
+        findings.Report(kSetupIniFile, line.number, Severity::warning, "unknown-section",
+                        "a section name of %u characters: the program never reads it",
+                        static_cast<unsigned>(line.name.length));
+        return;
+    }
+    if (!text.IsCountingSection(index)) {
+        findings.Report(kSetupIniFile, line.number, Severity::warning, "duplicate",
+                        "[%s] is given again (first at line %u): the first one counts, nothing here is read",
+                        name.Get(), static_cast<unsigned>(SectionLine(text, name.Get())));
+        return;
+    }
+    std::int32_t number = 0;
+    switch (ClassifySection(name.Get(), name.Length(), number)) {
+    case SectionKind::start:
+    case SectionKind::prerequisite:
+        return;
+    case SectionKind::oddPrerequisite:
+        findings.Report(kSetupIniFile, line.number, Severity::error, "prereq-unreachable",
+                        "[%s] is never read: the chain names its sections Prereq0, Prereq1, ... without leading "
+                        "zeros, up to Prereq2147483647",
+                        name.Get());
+        return;
+    case SectionKind::unknown:
+        break;
+    }
+    TextBuffer closest;
+    ClosestSectionName(name.Get(), name.Length(), closest);
+    if (closest.IsEmpty()) {
+        findings.Report(kSetupIniFile, line.number, Severity::warning, "unknown-section",
+                        "the program never reads a section [%s]", name.Get());
+    } else {
+        findings.Report(kSetupIniFile, line.number, Severity::warning, "unknown-section",
+                        "the program never reads a section [%s]; did you mean [%s]?", name.Get(), closest.Get());
+    }
+}
+
+void ReportUnknownKey(SectionKind kind, const TextBuffer& section, const TextBuffer& key, std::uint32_t line,
+                      Findings& findings)
+{
+    const SectionKind other = kind == SectionKind::start ? SectionKind::prerequisite : SectionKind::start;
+    const char* otherPlace = other == SectionKind::start ? "[Start]" : "a [PrereqN] section";
+    TextBuffer closest;
+    ClosestKeyName(kind, key.Get(), key.Length(), closest);
+    if (!closest.IsEmpty()) {
+        findings.Report(kSetupIniFile, line, Severity::warning, "unknown-key",
+                        "the program never reads %s in [%s], and %s keeps its default; did you mean %s?", key.Get(),
+                        section.Get(), closest.Get(), closest.Get());
+        return;
+    }
+    ClosestKeyName(other, key.Get(), key.Length(), closest);
+    if (IsKnownKey(other, key.Get(), key.Length())) {
+        findings.Report(kSetupIniFile, line, Severity::warning, "unknown-key",
+                        "the program never reads %s in [%s]: it belongs in %s", key.Get(), section.Get(), otherPlace);
+    } else if (!closest.IsEmpty()) {
+        findings.Report(kSetupIniFile, line, Severity::warning, "unknown-key",
+                        "the program never reads %s in [%s]; did you mean %s, in %s?", key.Get(), section.Get(),
+                        closest.Get(), otherPlace);
+    } else {
+        findings.Report(kSetupIniFile, line, Severity::warning, "unknown-key", "the program never reads %s in [%s]",
+                        key.Get(), section.Get());
+    }
+}
+
+// What a value the program reads is read as, where that differs from what it says.
+void CheckKnownValue(const ProfileText& text, const ProfileLine& line, const TextBuffer& key, Findings& findings)
+{
+    const std::string written = SpanText(text, line.value);
+    // Command lines are judged with the program they name (folder_check.cpp).
+    if (IsQuoted(written) && !IsCommandKey(key.Get()) &&
+        written.find(written.front(), 1) != written.size() - 1) {
+        findings.Report(kSetupIniFile, line.number, Severity::warning, "quotes-stripped",
+                        "%s=%s is read without its outer quotes, as %s; write %s=%c%s%c to keep them", key.Get(),
+                        Shown(written).c_str(), Shown(written.substr(1, written.size() - 2)).c_str(), key.Get(),
+                        written.front(), Shown(written).c_str(), written.front());
+    }
+    if (IsInlineComment(written)) {
+        findings.Report(kSetupIniFile, line.number, Severity::warning, "inline-comment",
+                        "%s is read as \"%s\", comment and all: Windows takes \";\" as a comment only at the "
+                        "start of a line; put the comment on a line of its own",
+                        key.Get(), Shown(written).c_str());
+    }
+}
+
+void CheckKeyLine(const ProfileText& text, std::size_t index, Findings& findings)
+{
+    const ProfileLine& line = text.Line(index);
+    TextBuffer key;
+    const bool keyFits = CopyName(text, line.name, key);
+    if (line.section < 0) {
+        // Behind a UTF-8 mark the first section header is not seen: the mark's finding says so.
+        if (text.Encoding() == ProfileEncoding::utf8WithMark) {
+            return;
+        }
+        findings.Report(kSetupIniFile, line.number, Severity::warning, "unknown-key",
+                        "%s stands before any section: it is never read", keyFits ? key.Get() : "this key");
+        return;
+    }
+    TextBuffer section;
+    const auto sectionIndex = static_cast<std::size_t>(line.section);
+    if (!CopyName(text, text.Line(sectionIndex).name, section) || !text.IsCountingSection(sectionIndex)) {
+        return;  // the section itself is reported
+    }
+    std::int32_t number = 0;
+    const SectionKind kind = ClassifySection(section.Get(), section.Length(), number);
+    if (kind != SectionKind::start && kind != SectionKind::prerequisite) {
+        return;
+    }
+    if (!keyFits || !IsKnownKey(kind, key.Get(), key.Length())) {
+        ReportUnknownKey(kind, section, key, line.number, findings);
+        return;
+    }
+    const std::int32_t counting = text.FindKey(section.Get(), key.Get());
+    if (counting != static_cast<std::int32_t>(index)) {
+        findings.Report(kSetupIniFile, line.number, Severity::warning, "duplicate",
+                        "%s is given again in [%s] (first at line %u): the first one counts", key.Get(),
+                        section.Get(), static_cast<unsigned>(text.Line(static_cast<std::size_t>(counting)).number));
+        return;
+    }
+    CheckKnownValue(text, line, key, findings);
+}
+
+// Lines Windows' profile reader reads otherwise than they look, or whose reading on
+// Windows is not known (profile_text.h says which and why).
+void CheckDoubtfulLine(const ProfileText& text, const ProfileLine& line, Findings& findings)
+{
+    if (line.doubt == LineDoubt::none) {
+        return;
+    }
+    const std::string shown = Shown(LineText(text, line));
+    switch (line.doubt) {
+    case LineDoubt::none:
+        return;
+    case LineDoubt::noEquals:
+        // Before the first section every line is ignored alike.
+        if (line.section >= 0) {
+            findings.Report(kSetupIniFile, line.number, Severity::warning, "malformed-line",
+                            "\"%s\" has no \"=\": it is no key, and how Windows reads a key of that name after it "
+                            "is not known; write Key=Value, or begin a comment with \";\"",
+                            shown.c_str());
+        }
+        return;
+    case LineDoubt::textAfterName:
+        findings.Report(kSetupIniFile, line.number, Severity::warning, "malformed-line",
+                        "Windows reads the section [%s] from this line and ignores the text after its \"]\"; put "
+                        "that text on a line of its own",
+                        shown.c_str());
+        return;
+    case LineDoubt::unknownBlank:
+        findings.Report(kSetupIniFile, line.number, Severity::warning, "malformed-line",
+                        "a name or value here begins or ends with a control character or a no-break space: "
+                        "whether Windows' reader takes it for a blank is not known; remove it");
+        return;
+    case LineDoubt::zeroByte:
+        findings.Report(kSetupIniFile, line.number, Severity::warning, "malformed-line",
+                        "this line holds a zero byte: a value ends there, and how Windows reads the rest of the "
+                        "line is not known; remove it");
+        return;
+    }
+}
+
+void CheckUtf8Line(const ProfileText& text, const ProfileLine& line, Findings& findings)
+{
+    const std::string written = LineText(text, line);
+    if (!HoldsBytesBeyondAscii(written)) {
+        return;
+    }
+    findings.Report(kSetupIniFile, line.number, Severity::warning, "utf8-text",
+                    "this line is UTF-8 text, and Windows reads Setup.ini in its ANSI code page: \"%s\" is read "
+                    "as \"%s\"; save the file as ANSI (Windows-1252)",
+                    Shown(AsWrittenInUtf8(written)).c_str(), Shown(written).c_str());
+}
+
+}  // namespace
+
+void CheckSetupIniText(const ProfileText& text, Findings& findings)
+{
+    const bool utf8 =
+        text.Encoding() == ProfileEncoding::ansi && IsUtf8BeyondAscii(text.Text(), text.TextLength());
+    for (std::size_t i = 0; i < text.LineCount(); ++i) {
+        const ProfileLine& line = text.Line(i);
+        CheckDoubtfulLine(text, line, findings);
+        if (utf8 && line.kind != ProfileLineKind::comment) {
+            CheckUtf8Line(text, line, findings);
+        }
+        switch (line.kind) {
+        case ProfileLineKind::section:
+            CheckSectionLine(text, i, findings);
+            break;
+        case ProfileLineKind::key:
+            CheckKeyLine(text, i, findings);
+            break;
+        case ProfileLineKind::blank:
+        case ProfileLineKind::comment:
+        case ProfileLineKind::other:
+            break;
+        }
+    }
+}
+
+void CheckUnreachableSections(const ProfileText& text, std::int32_t endNumber, Findings& findings)
+{
+    if (endNumber < 0) {
+        return;
+    }
+    for (std::size_t i = 0; i < text.LineCount(); ++i) {
+        const ProfileLine& line = text.Line(i);
+        TextBuffer name;
+        std::int32_t number = 0;
+        if (line.kind != ProfileLineKind::section || !CopyName(text, line.name, name) || !text.IsCountingSection(i) ||
+            ClassifySection(name.Get(), name.Length(), number) != SectionKind::prerequisite || number <= endNumber) {
+            continue;
+        }
+        TextBuffer end;
+        end.Format("Prereq%d", static_cast<int>(endNumber));
+        findings.Report(kSetupIniFile, line.number, Severity::error, "prereq-unreachable",
+                        "[%s] is never read: the chain ends before it, at [%s], %s", name.Get(), end.Get(),
+                        SectionLine(text, end.Get()) == 0 ? "which is missing" : "which has no Execute");
+    }
+}
+
+std::uint32_t KeyLine(const ProfileText& text, const char* section, const char* key)
+{
+    const std::int32_t index = text.FindKey(section, key);
+    return index < 0 ? 0 : text.Line(static_cast<std::size_t>(index)).number;
+}
+
+std::uint32_t SectionLine(const ProfileText& text, const char* section)
+{
+    const std::int32_t index = text.FindSection(section);
+    return index < 0 ? 0 : text.Line(static_cast<std::size_t>(index)).number;
+}
+
+std::string WrittenValue(const ProfileText& text, const char* section, const char* key)
+{
+    const std::int32_t index = text.FindKey(section, key);
+    return index < 0 ? std::string() : SpanText(text, text.Line(static_cast<std::size_t>(index)).value);
+}
+
+bool IsCommandKey(const char* key)
+{
+    return SameTextIgnoringCase(key, "SetupPath") || SameTextIgnoringCase(key, "Execute");
+}
+
+bool IsQuoted(const std::string& written)
+{
+    return written.size() >= 2 && (written.front() == '"' || written.front() == '\'') &&
+           written.back() == written.front();
+}
+
+}  // namespace boot

@@ -1,0 +1,278 @@
+#include "checker/rules/transform_check.h"
+
+#include <string>
+
+#include "common/text_rules.h"
+#include "common/transform_conditions.h"
+#include "language/language_discovery.h"
+#include "launcher/package_location.h"
+#include "package/version.h"
+
+namespace boot {
+
+namespace {
+
+constexpr std::int32_t kLanguages[2] = {1031, 1033};  // German, English, as the plan lists them
+constexpr const char* kLanguageNames[2] = {"German", "English"};
+
+// The Revision Number of a transform: "{base ProductCode}base version;{target
+// ProductCode}target version;{UpgradeCode}".
+struct Revision {
+    std::string baseCode;
+    std::string baseVersion;
+    std::string upgradeCode;
+};
+
+std::string Part(const std::string& text, std::size_t index)
+{
+    std::size_t begin = 0;
+    for (std::size_t i = 0; i < index; ++i) {
+        begin = text.find(';', begin);
+        if (begin == std::string::npos) {
+            return std::string();
+        }
+        ++begin;
+    }
+    const std::size_t end = text.find(';', begin);
+    return text.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+}
+
+Revision ParseRevision(const std::string& text)
+{
+    Revision revision;
+    const std::string base = Part(text, 0);
+    const std::size_t close = base.find('}');
+    revision.baseCode = close == std::string::npos ? base : base.substr(0, close + 1);
+    revision.baseVersion = close == std::string::npos ? std::string() : base.substr(close + 1);
+    revision.upgradeCode = Part(text, 2);
+    return revision;
+}
+
+// "Intel;1033": the language after the platform.
+std::int32_t LanguageOf(const std::string& platformAndLanguage)
+{
+    const std::string language = Part(platformAndLanguage, 1);
+    return language.empty() ? -1 : ParseDecimal(language.c_str());
+}
+
+// -1, 0 or 1 as `package` comes before, equals or comes after `base` in their first
+// `parts` components.
+int CompareVersions(const VersionParts& package, const VersionParts& base, int parts)
+{
+    for (int i = 0; i < parts; ++i) {
+        if (package.part[i] != base.part[i]) {
+            return package.part[i] < base.part[i] ? -1 : 1;
+        }
+    }
+    return 0;
+}
+
+// How many version components the conditions compare: the finest field they name.
+int ComparedParts(std::uint32_t conditions)
+{
+    if ((conditions & kValidateMinor) != 0 && (conditions & kValidateUpdate) == 0) {
+        return 2;
+    }
+    if ((conditions & kVersionFields) == kValidateMajor) {
+        return 1;
+    }
+    return 3;
+}
+
+void Add(std::string& failed, const std::string& condition)
+{
+    failed += (failed.empty() ? "" : "; ") + condition;
+}
+
+// The conditions the transform asks Windows Installer to check that the package fails,
+// in words; empty when it passes them all.
+std::string FailedConditions(const TransformReading& reading, const Plan& plan)
+{
+    const std::uint32_t conditions = ValidationOf(reading.characterCount);
+    const Revision revision = ParseRevision(reading.revisionNumber);
+    const PackageInfo& package = plan.package;
+    std::string failed;
+    if ((conditions & kValidateProduct) != 0 && !SameTextIgnoringCase(revision.baseCode.c_str(), package.productCode.Get())) {
+        Add(failed, "ProductCode (the package's is " + std::string(package.productCode.Get()) +
+                        ", the transform was made for " + revision.baseCode + ")");
+    }
+    if ((conditions & kValidateUpgradeCode) != 0 &&
+        !SameTextIgnoringCase(revision.upgradeCode.c_str(), plan.upgradeCode.Get())) {
+        Add(failed, "UpgradeCode (the package's is " + std::string(plan.upgradeCode.Get()) + ", the transform's " +
+                        revision.upgradeCode + ")");
+    }
+    if ((conditions & kValidateLanguage) != 0 && LanguageOf(reading.templateText) != package.productLanguage) {
+        Add(failed, "the language (the package's is " + std::to_string(package.productLanguage) +
+                        ", the transform's base is " + reading.templateText + ")");
+    }
+    const std::string platform = Part(reading.templateText, 0);
+    const std::string packagePlatform = Part(plan.packageTemplate.Get(), 0);
+    if ((conditions & kValidatePlatform) != 0 && !plan.packageTemplate.IsEmpty() &&
+        !SameTextIgnoringCase(platform.c_str(), packagePlatform.c_str())) {
+        Add(failed, "the platform (the package's is " + packagePlatform + ", the transform's base " + platform + ")");
+    }
+    VersionParts ours;
+    VersionParts base;
+    ParseVersion(package.productVersion.Get(), ours);
+    ParseVersion(revision.baseVersion.c_str(), base);
+    const struct {
+        std::uint32_t flag;
+        int parts;
+        const char* name;
+    } fields[] = {{kValidateMajor, 1, "the major version"},
+                  {kValidateMinor, 2, "the minor version"},
+                  {kValidateUpdate, 3, "the update version"}};
+    for (const auto& field : fields) {
+        if ((conditions & field.flag) != 0 && CompareVersions(ours, base, field.parts) != 0) {
+            Add(failed, std::string(field.name) + " (the package's ProductVersion is " + package.productVersion.Get() +
+                            ", the transform's base " + revision.baseVersion + ")");
+        }
+    }
+    const int order = CompareVersions(ours, base, ComparedParts(conditions));
+    const struct {
+        std::uint32_t flag;
+        bool holds;
+        const char* relation;
+    } relations[] = {{kValidateOlder, order < 0, "lower than"},
+                     {kValidateOlderOrEqual, order <= 0, "at most"},
+                     {kValidateEqual, order == 0, "equal to"},
+                     {kValidateNewerOrEqual, order >= 0, "at least"},
+                     {kValidateNewer, order > 0, "higher than"}};
+    for (const auto& relation : relations) {
+        if ((conditions & relation.flag) != 0 && !relation.holds) {
+            Add(failed, std::string("the version relation (the package's ProductVersion ") +
+                            package.productVersion.Get() + " must be " + relation.relation + " the transform's base " +
+                            revision.baseVersion + ")");
+        }
+    }
+    return failed;
+}
+
+// 1031 for "1031.mst" (any letter case), and so for 1033; 0 for any other name.
+std::int32_t LanguageOfName(const std::string& name)
+{
+    for (const std::int32_t language : kLanguages) {
+        const std::string languageName = std::to_string(language) + kTransformExtension;
+        if (SameTextIgnoringCase(name.c_str(), languageName.c_str())) {
+            return language;
+        }
+    }
+    return 0;
+}
+
+// A transform to look at: its name in the languages folder and its name in findings.
+struct Candidate {
+    std::string name;
+    std::string file;
+};
+
+void AddCandidate(std::vector<Candidate>& candidates, const std::string& name, const std::string& file)
+{
+    for (const Candidate& candidate : candidates) {
+        if (SameTextIgnoringCase(candidate.name.c_str(), name.c_str())) {
+            return;
+        }
+    }
+    candidates.push_back(Candidate{name, file});
+}
+
+// The offered languages' transforms and Documentation.mst first, then every other
+// transform in the languages folder.
+std::vector<Candidate> Candidates(CheckerPlatform& platform, const std::vector<TransformFile>& transforms,
+                                  const TextBuffer& setting, const Plan& plan)
+{
+    TextBuffer prefix;
+    if (!setting.IsEmpty() && !TextEquals(setting.Get(), kDefaultLanguagesDir)) {
+        AsFindingFile(setting.Get(), prefix);
+        prefix.Append("/");
+    }
+    std::vector<Candidate> candidates;
+    for (int i = 0; i < 2; ++i) {
+        if (plan.offered[i] && kLanguages[i] != plan.package.productLanguage) {
+            const std::string name = std::to_string(kLanguages[i]) + kTransformExtension;
+            AddCandidate(candidates, name, prefix.Get() + name);
+        }
+    }
+    if (plan.language.hasDocumentationTransform) {
+        AddCandidate(candidates, kDocumentationTransformFile, prefix.Get() + std::string(kDocumentationTransformFile));
+    }
+    const std::string languagesFolder = NormalizedFolder(platform, plan.languagesDirectory.Get());
+    for (const TransformFile& transform : transforms) {
+        if (!languagesFolder.empty() && NameEndsWithTransformExtension(transform.name.c_str()) &&
+            SameTextIgnoringCase(NormalizedFolder(platform, transform.folderPath).c_str(), languagesFolder.c_str())) {
+            AddCandidate(candidates, transform.name, transform.file);
+        }
+    }
+    return candidates;
+}
+
+// Findings about one transform; its verdict, in words, for the plan.
+std::string CheckTransform(const Candidate& candidate, const TransformReading& reading, const Plan& plan,
+                           Findings& findings)
+{
+    const char* file = candidate.file.c_str();
+    const char* name = candidate.name.c_str();
+    if (reading.kind == TransformReading::Kind::folder || reading.kind == TransformReading::Kind::notTransform) {
+        const std::string what = reading.kind == TransformReading::Kind::folder ? "a folder" : reading.problem;
+        findings.Report(file, 0, Severity::error, "not-a-transform",
+                        "%s is %s: Windows Installer refuses it, and msiexec ends with 1624 when it is given it "
+                        "(Wine skips it and installs without it)",
+                        name, what.c_str());
+        return "does not apply: " + what;
+    }
+    std::string verdict = "applies";
+    const std::string failed = FailedConditions(reading, plan);
+    if (!failed.empty()) {
+        findings.Report(file, 0, Severity::error, "transform-mismatch",
+                        "%s asks Windows Installer to check that it fits the package, and it does not: %s. Windows "
+                        "Installer refuses it, and msiexec ends with 1624 (Wine checks nothing and applies it)",
+                        name, failed.c_str());
+        verdict = "does not apply: it fails its validation conditions";
+    }
+    const std::int32_t language = LanguageOfName(candidate.name);
+    if (language == 0) {
+        return verdict;
+    }
+    const std::int32_t after = LanguageOf(reading.lastSavedBy);
+    if (after != language) {
+        findings.Report(file, 0, Severity::error, "transform-language",
+                        "%s names the language the setup offers with it, but its summary information says it makes "
+                        "the package %s (Last Saved By \"%s\")",
+                        name, after < 0 ? "no language" : std::to_string(after).c_str(), reading.lastSavedBy.c_str());
+    }
+    if (reading.languageKnown && reading.languageAfter == plan.package.productLanguage) {
+        findings.Report(file, 0, Severity::warning, "transform-keeps-language",
+                        "%s leaves ProductLanguage at %d: Windows Installer's own texts stay in the package's "
+                        "language when %s is chosen",
+                        name, static_cast<int>(plan.package.productLanguage),
+                        kLanguageNames[language == kLanguages[0] ? 0 : 1]);
+    }
+    return verdict;
+}
+
+}  // namespace
+
+void CheckTransformFiles(CheckerPlatform& platform, const std::vector<TransformFile>& transforms,
+                         const TextBuffer& setting, Plan& plan, Findings& findings)
+{
+    for (const Candidate& candidate : Candidates(platform, transforms, setting, plan)) {
+        TextBuffer path;
+        if (!path.Format("%s\\%s", plan.languagesDirectory.Get(), candidate.name.c_str())) {
+            continue;
+        }
+        TransformReading reading;
+        platform.ReadTransform(path.Get(), plan.packagePath.Get(), plan.package.productLanguage, reading);
+        if (reading.kind == TransformReading::Kind::missing) {
+            continue;
+        }
+        const std::string verdict = CheckTransform(candidate, reading, plan, findings);
+        const std::int32_t language = LanguageOfName(candidate.name);
+        for (int i = 0; i < 2; ++i) {
+            if (language == kLanguages[i] && plan.offered[i]) {
+                plan.transformVerdict[i].Assign(verdict.c_str());
+            }
+        }
+    }
+}
+
+}  // namespace boot

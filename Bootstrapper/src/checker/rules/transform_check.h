@@ -1,0 +1,25 @@
+#pragma once
+// The transforms the setup hands to msiexec (the offered languages' and
+// Documentation.mst), and every transform in the languages folder, as Windows Installer
+// will take them: a file that is no transform (not-a-transform), one whose validation
+// conditions the package fails, which Windows Installer refuses with 1624 where Wine
+// applies it all the same (transform-mismatch), a language transform made for another
+// language (transform-language) or one that leaves ProductLanguage as it is
+// (transform-keeps-language).
+
+#include <vector>
+
+#include "checker/plan/plan.h"
+#include "checker/platforms/checker_platform.h"
+#include "checker/rules/findings.h"
+#include "checker/rules/package_folder_check.h"
+
+namespace boot {
+
+// After the commands are composed (the plan knows the offered languages). `setting`:
+// LanguagesDir as read. The plan learns, for each offered language, whether its transform
+// applies.
+void CheckTransformFiles(CheckerPlatform& platform, const std::vector<TransformFile>& transforms,
+                         const TextBuffer& setting, Plan& plan, Findings& findings);
+
+}  // namespace boot
