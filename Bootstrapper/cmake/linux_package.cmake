@@ -31,7 +31,10 @@ set(BOOTSTRAPPER_WINDOWS_PROGRAMS "" CACHE PATH
 if(BOOTSTRAPPER_WINDOWS_PROGRAMS)
   install(FILES ${BOOTSTRAPPER_WINDOWS_PROGRAMS}/Bootstrapper.exe ${BOOTSTRAPPER_WINDOWS_PROGRAMS}/launcher.exe
     ${BOOTSTRAPPER_WINDOWS_PROGRAMS}/product_info.exe DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE}/windows)
+  install(FILES ${BOOTSTRAPPER_WINDOWS_PROGRAMS}/DemoRuntime.exe DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE}/demo)
 endif()
+# The demo product's source and Setup.ini, for a first pack and try (README).
+install(FILES demo/DemoProduct.wxs demo/Setup.ini demo/readme.txt DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE}/demo)
 # What the package is made of, without the tests: `cmake --build ... --target linux-tools`.
 add_custom_target(linux-tools)
 add_dependencies(linux-tools ${BOOTSTRAPPER_LINUX_TOOLS})
