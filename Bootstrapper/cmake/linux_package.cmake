@@ -13,6 +13,28 @@ if(TARGET bootstrapper-transform)
   list(APPEND BOOTSTRAPPER_LINUX_TOOLS bootstrapper-transform)
 endif()
 install(TARGETS ${BOOTSTRAPPER_LINUX_TOOLS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# bootstrapper-pack and bootstrapper-try, in Python: the commands in <prefix>/bin, what they
+# run on in <prefix>/share/bootstrapper-tools (their shared module with the version written
+# in, the Wine module the end-to-end tests use too, the project's signing and zip scripts),
+# and, when BOOTSTRAPPER_WINDOWS_PROGRAMS names a Windows build, the Windows programs they
+# need: Bootstrapper.exe (pack's default), launcher.exe (a program's full exit code under
+# Wine) and product_info.exe (what Windows Installer registered).
+set(BOOTSTRAPPER_TOOLS_SHARE ${CMAKE_INSTALL_DATADIR}/bootstrapper-tools)
+configure_file(tools/tool_support.py ${CMAKE_BINARY_DIR}/tools/tool_support.py @ONLY)
+install(PROGRAMS tools/bootstrapper-pack tools/bootstrapper-try DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${CMAKE_BINARY_DIR}/tools/tool_support.py tools/wine_session.py scripts/reproducible_zip.py
+  DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE})
+install(PROGRAMS scripts/sign.sh DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE})
+set(BOOTSTRAPPER_WINDOWS_PROGRAMS "" CACHE PATH
+  "Windows build whose Bootstrapper.exe, launcher.exe and product_info.exe are installed with the tools")
+if(BOOTSTRAPPER_WINDOWS_PROGRAMS)
+  install(FILES ${BOOTSTRAPPER_WINDOWS_PROGRAMS}/Bootstrapper.exe ${BOOTSTRAPPER_WINDOWS_PROGRAMS}/launcher.exe
+    ${BOOTSTRAPPER_WINDOWS_PROGRAMS}/product_info.exe DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE}/windows)
+  install(FILES ${BOOTSTRAPPER_WINDOWS_PROGRAMS}/DemoRuntime.exe DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE}/demo)
+endif()
+# The demo product's source and Setup.ini, for a first pack and try (README).
+install(FILES demo/DemoProduct.wxs demo/Setup.ini demo/readme.txt DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE}/demo)
 # What the package is made of, without the tests: `cmake --build ... --target linux-tools`.
 add_custom_target(linux-tools)
 add_dependencies(linux-tools ${BOOTSTRAPPER_LINUX_TOOLS})
@@ -39,7 +61,16 @@ if(TARGET bootstrapper-transform)
   list(APPEND CPACK_PACKAGE_DESCRIPTION
     " bootstrapper-transform makes the language transform (.mst) that turns one package into another.")
 endif()
+list(APPEND CPACK_PACKAGE_DESCRIPTION
+  " bootstrapper-pack makes a signed, checked release folder and its reproducible zip from the"
+  " author's builds; bootstrapper-try installs a package folder under Wine and reports what happened.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+# Beside the libraries dpkg-shlibdeps finds: pack runs on Python and reads packages with
+# msitools; signing needs osslsigncode, and try Wine (wine32 for its 32-bit programs), a virtual display
+# and xdotool, which a user of pack alone does without; screenshots need imagemagick.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3, msitools")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "osslsigncode, wine, xvfb, xdotool")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "imagemagick")
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(PROJECT_HOMEPAGE_URL)

@@ -2,8 +2,9 @@
 # Shows that the Debian package of the Linux tools installs on a fresh Debian 12 and runs
 # there: it makes a minimal Debian 12 root with debootstrap (from the mirror this machine
 # uses), installs the package into it with apt, which must find every dependency the
-# package declares, and runs `bootstrapper-check --help` (and `bootstrapper-transform --help`)
-# and a check of the demo's package folder inside it. As root, with the network: it
+# package declares, and runs `bootstrapper-check --help` (and `bootstrapper-transform --help`),
+# `--help` and `--version` of bootstrapper-pack and bootstrapper-try, and a check of the
+# demo's package folder inside it. As root, with the network: it
 # downloads a base system the first time (about 150 s; later runs about 20 to 90 s).
 #
 #   bash Bootstrapper/scripts/check-deb.sh [PACKAGE.deb]
@@ -80,6 +81,12 @@ chroot "$root" bootstrapper-check --help >/dev/null || fail "bootstrapper-check 
 if [ -e "$root/usr/bin/bootstrapper-transform" ]; then
   chroot "$root" bootstrapper-transform --help >/dev/null || fail "bootstrapper-transform --help failed"
 fi
+# The Python tools: their interpreter and modules come with the package's dependencies.
+for tool in bootstrapper-pack bootstrapper-try; do
+  chroot "$root" "$tool" --help >/dev/null || fail "$tool --help failed"
+  shown=$(chroot "$root" "$tool" --version) || fail "$tool --version failed"
+  [[ "$shown" =~ ^$tool\ [0-9][0-9A-Za-z.+-]*$ ]] || fail "$tool --version printed '$shown'"
+done
 # The demo's folder, as demo.sh assembles it, with a stand-in for its prerequisite.
 folder="$root/tmp/demo"
 mkdir -p "$folder/Languages"

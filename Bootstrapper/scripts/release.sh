@@ -68,7 +68,8 @@ python3 "$here/reproducible_zip.py" "$folder" "$archive" "$epoch"
 
 echo "== Debian package of the Linux tools"
 host="$build/host-release"
-cmake -S "$project" -B "$host" -DCMAKE_BUILD_TYPE=Release -DBOOTSTRAPPER_VERSION="$version" >/dev/null
+cmake -S "$project" -B "$host" -DCMAKE_BUILD_TYPE=Release -DBOOTSTRAPPER_VERSION="$version" \
+  -DBOOTSTRAPPER_WINDOWS_PROGRAMS="$build/win" >/dev/null
 cmake --build "$host" --target linux-tools -j "$(nproc)"
 rm -rf "$host/package"
 (cd "$host" && cpack -G DEB -B "$host/package" >/dev/null)

@@ -2,17 +2,20 @@
 
 Packages come from the session's wixl factory; cases wixl cannot express (a product code
 that is no GUID, an overlong property value) are made by editing a copy with msibuild.
+The demo product is built as its author builds it, and packed and tried with the authors'
+tools of this checkout.
 """
 
 from __future__ import annotations
 
 import hashlib
+import os
 import shutil
 import subprocess
 import uuid
 from pathlib import Path
 
-from winehost import HarnessError, WineTest, win_path
+from winehost import REPO_ROOT, HarnessError, WineTest, find_build_dir, win_path
 
 # The 32-bit system folder as a 32-bit program names it.
 REAL_MSIEXEC = r"C:\windows\system32\msiexec.exe"
@@ -67,3 +70,39 @@ def install_for_real(wine: WineTest, package: Path) -> None:
                               command_line=f"msiexec /i {win_path(package)} /qn", timeout=300)
     if result.exit_code != 0:
         raise HarnessError(f"msiexec /i failed with {result.exit_code}\n{result.diagnostics()}")
+
+
+DEMO = Path(__file__).resolve().parents[2] / "demo"
+DEMO_PRODUCT_CODE = "{3D2A6C8E-5B14-4F7A-9E21-7C0B8D4A1F63}"
+
+
+def demo_builds(folder: Path, version: str = "1.0.0") -> tuple[Path, Path]:
+    """The demo product built with wixl in English and in German, as an author builds it."""
+    folder.mkdir(parents=True, exist_ok=True)
+    english, german = folder / f"DemoProduct-{version}.msi", folder / f"DemoProduct-{version}-1031.msi"
+    for out, defines in ((english, []), (german, ["-D", "German=1"])):
+        subprocess.run(["wixl", "-D", f"Version={version}", *defines, "-o", str(out), "DemoProduct.wxs"],
+                       cwd=DEMO, check=True, capture_output=True, timeout=120)
+    return english, german
+
+
+TOOLS = Path(__file__).resolve().parents[2] / "tools"
+
+
+def author_tool(name: str, *args, cwd: Path | None = None, env: dict | None = None,
+                timeout: float = 900) -> subprocess.CompletedProcess:
+    """bootstrapper-pack or bootstrapper-try of this checkout, on this checkout's builds."""
+    tool_env = dict(os.environ, BOOTSTRAPPER_WIN_BUILD=str(find_build_dir()),
+                    BOOTSTRAPPER_HOST_BUILD=os.environ.get("BOOTSTRAPPER_HOST_BUILD",
+                                                           str(REPO_ROOT / "build" / "host")))
+    tool_env.update(env or {})
+    return subprocess.run([str(TOOLS / name), *map(str, args)], cwd=cwd, env=tool_env,
+                          capture_output=True, text=True, errors="replace", timeout=timeout)
+
+
+def pack_demo(english: Path, german: Path, folder: Path, *options, runtime: bool = True,
+              env: dict | None = None) -> subprocess.CompletedProcess:
+    """bootstrapper-pack on the demo's two builds, its Setup.ini and its prerequisite."""
+    files = ["--file", f"DemoRuntime.exe={find_build_dir() / 'DemoRuntime.exe'}"] if runtime else []
+    return author_tool("bootstrapper-pack", "--msi", english, "--language-build", f"1031={german}",
+                       "--setup-ini", DEMO / "Setup.ini", *files, *options, folder, env=env)

@@ -1,5 +1,5 @@
 """Bootstrapper.exe signed by scripts/sign.sh: the signature holds, and the signed program
-still does its job under Wine.
+still does its job under Wine; a release folder signed by bootstrapper-pack through it.
 
 The certificates are made here for the test run alone: a certificate authority and a
 code-signing certificate it issued, with its key in a PKCS#12 file.
@@ -16,7 +16,7 @@ from types import SimpleNamespace
 import pytest
 
 import winehost
-from package_support import new_product_code
+from package_support import demo_builds, new_product_code, pack_demo
 from winehost import win_path
 
 SIGN_SCRIPT = winehost.REPO_ROOT / "Bootstrapper" / "scripts" / "sign.sh"
@@ -59,7 +59,7 @@ def signed(tmp_path_factory):
     result = subprocess.run(["bash", str(SIGN_SCRIPT), "--description", "Bootstrapper", str(exe)],
                             env=env, capture_output=True, text=True, timeout=120)
     assert result.returncode == 0, result.stdout + result.stderr
-    return SimpleNamespace(exe=exe, ca=certificates.ca)
+    return SimpleNamespace(exe=exe, ca=certificates.ca, pkcs12=certificates.pkcs12)
 
 
 def verify(path: Path, ca: Path) -> subprocess.CompletedProcess:
@@ -88,3 +88,17 @@ def test_signed_program_does_its_whole_job(wine, pkg, signed):
     assert [r.command_line for r in result.records] == [
         "PSetup.exe /uionlyifneeded", f"msiexec /i {win_path(pkg)}\\Product.msi"], result.diagnostics()
     assert (result.boxes, result.exit_code) == ([], 0), result.diagnostics()
+
+
+def test_pack_signs_the_release_and_every_signature_holds(signed, tmp_path):
+    english, german = demo_builds(tmp_path / "builds")
+    folder = tmp_path / "DemoProduct"
+    result = pack_demo(english, german, folder, "--pkcs12", signed.pkcs12, "--verify-ca", signed.ca,
+                       env={"BOOTSTRAPPER_SIGN_PASSWORD": PASSWORD})
+    assert result.returncode == 0, result.stdout + result.stderr
+    # The signed package keeps its transform valid: the folder is checked again.
+    assert "[5/7] check of the signed folder: clean" in result.stdout
+    for name in ("Bootstrapper.exe", "DemoProduct.msi", "DemoRuntime.exe"):
+        checked = verify(folder / name, signed.ca)
+        assert checked.returncode == 0, name + checked.stdout + checked.stderr
+    assert subprocess.run(["sha256sum", "--quiet", "-c", "SHA256SUMS"], cwd=folder).returncode == 0

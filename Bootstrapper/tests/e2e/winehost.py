@@ -3,7 +3,10 @@
 One session owns a headless X display (Xvfb), one Wine prefix and one persistent
 wineserver. Every run goes through launcher.exe, which writes the full 32-bit exit
 code of the program to a file. A watcher thread answers message boxes (or hands
-windows to a test's own handler) so that no run waits for a person.
+windows to a test's own handler) so that no run waits for a person. The display, the
+prefix, the watcher and the reading of Wine's traces are the tools' own
+(Bootstrapper/tools/wine_session.py, which bootstrapper-try runs on); what is here is
+the tests' part: stand-in programs, packages made to order, runs and their results.
 
 Paths: Windows sees the Linux file system as drive Z:, so `win_path()` turns
 "/tmp/x/y" into "Z:\\tmp\\x\\y".
@@ -19,12 +22,20 @@ import re
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
-import threading
 import time
 from dataclasses import dataclass, field
 from pathlib import Path
 from typing import Callable, Iterable, Mapping, NamedTuple, Sequence
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
+
+from wine_session import (DEFAULT_LC_ALL, DLL_OVERRIDES, POLL, SeenWindow,  # noqa: E402,F401
+                          Window, WindowHandler, WindowWatcher, WineError, WinePrefix,
+                          XDisplay, _unescape_wine, launcher_argv, parse_box_texts,
+                          press_return, processes_with_env, quote_arg, read_exit_code,
+                          run_to_files, win_path)
 
 REPO_ROOT = Path(__file__).resolve().parents[3]
 DEFAULT_BUILD_DIRS = (REPO_ROOT / "build" / "win", REPO_ROOT / "Bootstrapper" / "build" / "win")
@@ -34,14 +45,8 @@ ERROR_CAPTION = "Bootstrapper Error"
 RESULT_CAPTION = "Execution result"
 BOX_CAPTIONS = (ERROR_CAPTION, RESULT_CAPTION)
 
-# Locale of a run unless a test chooses one: the host's own must not leak in.
-DEFAULT_LC_ALL = "en_US.UTF-8"
 # Debug channels of a run: the message box text comes from the msgbox trace.
 DEFAULT_WINEDEBUG = "fixme-all,trace+msgbox"
-# Never offer to download Mono or Gecko.
-DLL_OVERRIDES = "mscoree,mshtml="
-
-POLL = 0.05
 
 
 class HarnessError(AssertionError):
@@ -50,50 +55,6 @@ class HarnessError(AssertionError):
 
 class RunTimeout(AssertionError):
     """A run did not end in time; its processes were ended."""
-
-
-def win_path(path: os.PathLike | str) -> str:
-    """Windows path of a Linux path, through drive Z:."""
-    return "Z:" + str(Path(path).absolute()).replace("/", "\\")
-
-
-def quote_arg(arg: str) -> str:
-    return f'"{arg}"' if (not arg or any(c in arg for c in ' \t"')) else arg
-
-
-def _ere_escape(text: str) -> str:
-    """Escapes text for the POSIX extended regular expressions of xdotool."""
-    return re.sub(r'([.\[\]()*+?{}|^$\\])', r'\\\1', text)
-
-
-def run_to_files(argv: Sequence[str], env: Mapping[str, str],
-                 timeout: float) -> subprocess.CompletedProcess:
-    """subprocess.run with output through files: Wine's background processes inherit
-    the output handles, so pipes would never reach their end."""
-    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-        proc = subprocess.run(list(argv), env=dict(env), stdin=subprocess.DEVNULL,
-                              stdout=out, stderr=err, timeout=timeout)
-        out.seek(0)
-        err.seek(0)
-        return subprocess.CompletedProcess(
-            proc.args, proc.returncode, out.read().decode("utf-8", errors="replace"),
-            err.read().decode("utf-8", errors="replace"))
-
-
-def processes_with_env(name: str, value: str) -> list[int]:
-    """Ids of this user's processes whose environment holds name=value."""
-    wanted = f"{name}={value}".encode()
-    found = []
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit() or int(entry) == os.getpid():
-            continue
-        try:
-            with open(f"/proc/{entry}/environ", "rb") as f:
-                if wanted in f.read().split(b"\0"):
-                    found.append(int(entry))
-        except OSError:
-            continue
-    return found
 
 
 # --------------------------------------------------------------------------- build
@@ -121,121 +82,6 @@ def build_file(build_dir: Path, name: str) -> Path:
         raise HarnessError(f"{name} missing in {build_dir}: build the Windows targets "
                            "(the e2e stubs are the targets 'recorder' and 'launcher')")
     return path
-
-
-# --------------------------------------------------------------------------- display
-
-
-class XDisplay:
-    """A private Xvfb display and the xdotool calls the tests need."""
-
-    def __init__(self, number: int | None = None):
-        self.number = number
-        self.proc: subprocess.Popen | None = None
-
-    @property
-    def name(self) -> str:
-        return f":{self.number}"
-
-    def start(self, timeout: float = 20.0) -> "XDisplay":
-        first = self.number if self.number is not None else 100 + os.getpid() % 800
-        for number in range(first, first + 50):
-            if Path(f"/tmp/.X{number}-lock").exists() or Path(f"/tmp/.X11-unix/X{number}").exists():
-                continue
-            proc = subprocess.Popen(
-                ["Xvfb", f":{number}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
-            self.number, self.proc = number, proc
-            deadline = time.monotonic() + timeout
-            while time.monotonic() < deadline and proc.poll() is None:
-                if self._xdotool("getdisplaygeometry", check=False).returncode == 0:
-                    return self
-                time.sleep(POLL)
-            self.stop()
-        raise HarnessError("could not start Xvfb")
-
-    def stop(self) -> None:
-        if self.proc and self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(5)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-        self.proc = None
-
-    def _xdotool(self, *args: str, check: bool = True) -> subprocess.CompletedProcess:
-        env = dict(os.environ, DISPLAY=self.name)
-        result = subprocess.run(["xdotool", *args], env=env, capture_output=True, text=True,
-                                timeout=10)
-        if check and result.returncode != 0:
-            raise HarnessError(f"xdotool {' '.join(args)} failed: {result.stderr.strip()}")
-        return result
-
-    def xdotool(self, *args: str) -> str:
-        return self._xdotool(*args).stdout
-
-    def search(self, names: Iterable[str] | None = None, visible: bool = True) -> list[int]:
-        """Ids of windows whose name is one of names (any name when None)."""
-        pattern = "." if names is None else "^(" + "|".join(_ere_escape(n) for n in names) + ")$"
-        args = ["search"] + (["--onlyvisible"] if visible else []) + ["--name", pattern]
-        out = self._xdotool(*args, check=False)
-        return [int(w) for w in out.stdout.split()]
-
-    def window_name(self, window: int) -> str | None:
-        out = self._xdotool("getwindowname", str(window), check=False)
-        return out.stdout.rstrip("\n") if out.returncode == 0 else None
-
-    def visible_windows(self) -> list[tuple[int, str | None]]:
-        return [(w, self.window_name(w)) for w in self.search(None)]
-
-    def screenshot(self, path: os.PathLike | str, window: int | None = None) -> Path:
-        target = "root" if window is None else str(window)
-        subprocess.run(["import", "-display", self.name, "-window", target, str(path)],
-                       check=True, capture_output=True, timeout=30)
-        return Path(path)
-
-
-class Window:
-    """A top-level window seen by the watcher; handlers drive dialogs through it."""
-
-    def __init__(self, display: XDisplay, wid: int, name: str):
-        self.display, self.id, self.name = display, wid, name
-
-    def __repr__(self) -> str:
-        return f"Window({self.id}, {self.name!r})"
-
-    def exists(self) -> bool:
-        return self.id in self.display.search([self.name])
-
-    def focus(self) -> None:
-        # Without a window manager windowactivate fails; windowfocus works.
-        self.display.xdotool("windowfocus", str(self.id))
-
-    def key(self, *keys: str) -> None:
-        self.focus()
-        self.display.xdotool("key", "--delay", "30", *keys)
-
-    def type(self, text: str) -> None:
-        self.focus()
-        self.display.xdotool("type", "--delay", "20", text)
-
-    def screenshot(self, path: os.PathLike | str, whole_screen: bool = True) -> Path:
-        return self.display.screenshot(path, None if whole_screen else self.id)
-
-    def wait_gone(self, timeout: float = 5.0) -> bool:
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            if not self.exists():
-                return True
-            time.sleep(POLL)
-        return False
-
-
-def press_return(window: Window) -> None:
-    window.key("Return")
-
-
-WindowHandler = Callable[[Window], None]
 
 
 # --------------------------------------------------------------------------- results
@@ -284,50 +130,6 @@ class Box(tuple):
     text = property(lambda self: self[1])
 
 
-# "0124:trace:msgbox:..." or, with +timestamp and +pid, "12.345:0120:0124:trace:msgbox:..."
-_BOX_TRACE = re.compile(r'^(?:[0-9.]+:)?(?:[0-9a-f]+:){1,2}trace:msgbox:MSGBOX_OnInit L"(.*)$',
-                        re.M)
-_ESCAPES = {"n": "\n", "r": "\r", "t": "\t", '"': '"', "\\": "\\"}
-
-
-def _unescape_wine(s: str) -> tuple[str, bool]:
-    """Text of a Wine debugstr_w literal (the part after L"), and whether it was cut."""
-    out, i = [], 0
-    while i < len(s):
-        c = s[i]
-        if c == "\\" and i + 1 < len(s):
-            nxt = s[i + 1]
-            if nxt in _ESCAPES:
-                out.append(_ESCAPES[nxt])
-                i += 2
-                continue
-            # Other characters appear as a backslash and four hex digits.
-            if re.fullmatch(r"[0-9a-fA-F]{4}", s[i + 1:i + 5]):
-                out.append(chr(int(s[i + 1:i + 5], 16)))
-                i += 5
-                continue
-            out.append(nxt)
-            i += 2
-            continue
-        if c == '"':
-            return "".join(out), s[i + 1:].startswith("...")
-        out.append(c)
-        i += 1
-    return "".join(out), True
-
-
-def parse_box_texts(stderr: str) -> list[tuple[str, bool]]:
-    return [_unescape_wine(m.group(1)) for m in _BOX_TRACE.finditer(stderr)]
-
-
-@dataclass
-class SeenWindow:
-    id: int
-    name: str
-    at: float
-    records_seen: list[Record]
-
-
 @dataclass
 class RunResult:
     exit_code: int | None
@@ -362,214 +164,6 @@ class RunResult:
         lines += ["windows visible at the end:"] + [f"  {w} {n!r}" for w, n in self.visible_at_end]
         lines += [f"stderr (last {stderr_lines} lines):", tail]
         return "\n".join(lines)
-
-
-# --------------------------------------------------------------------------- watcher
-
-
-_claimed_windows: set[int] = set()
-_claimed_lock = threading.Lock()
-
-
-class WindowWatcher(threading.Thread):
-    """Polls for windows with the given names and runs their handler once each.
-
-    A window still there a while after its handler ran gets the handler again (a
-    key press can get lost while a dialog is still coming up).
-    """
-
-    RETRY_AFTER = 3.0
-    MAX_TRIES = 4
-
-    def __init__(self, display: XDisplay, handlers: Mapping[str, WindowHandler],
-                 snapshot: Callable[[], list[Record]]):
-        super().__init__(daemon=True)
-        self.display, self.handlers, self.snapshot = display, dict(handlers), snapshot
-        self.seen: list[SeenWindow] = []
-        self.errors: list[str] = []
-        self._tries: dict[int, tuple[int, float]] = {}
-        self._stop_event = threading.Event()
-
-    def poll_once(self) -> None:
-        if not self.handlers:
-            return
-        for wid in self.display.search(self.handlers):
-            name = self.display.window_name(wid)
-            handler = self.handlers.get(name) if name is not None else None
-            if handler is None:
-                continue
-            tries, last = self._tries.get(wid, (0, 0.0))
-            if tries == 0:
-                with _claimed_lock:
-                    if wid in _claimed_windows:
-                        continue
-                    _claimed_windows.add(wid)
-                self.seen.append(SeenWindow(wid, name, time.monotonic(), self.snapshot()))
-            elif tries >= self.MAX_TRIES or time.monotonic() - last < self.RETRY_AFTER:
-                continue
-            self._tries[wid] = (tries + 1, time.monotonic())
-            window = Window(self.display, wid, name)
-            try:
-                handler(window)
-            except Exception as exc:  # keep watching; the run's timeout still applies
-                # A window that closed under the handler's hands is no fault.
-                if window.exists():
-                    self.errors.append(f"handler for {name!r} ({wid}): {exc!r}")
-
-    def run(self) -> None:
-        while not self._stop_event.is_set():
-            self.poll_once()
-            self._stop_event.wait(POLL)
-
-    def stop(self) -> None:
-        self._stop_event.set()
-        self.join(10)
-        # X reuses window ids once a client has gone: a later run's window may carry
-        # the id of one handled here.
-        with _claimed_lock:
-            _claimed_windows.difference_update(self._tries)
-
-
-# --------------------------------------------------------------------------- prefix
-
-
-class WinePrefix:
-    """One Wine prefix with a persistent wineserver, for a whole test session."""
-
-    def __init__(self, root: Path, display: XDisplay):
-        self.root = Path(root)
-        self.display = display
-        self.server_started = False
-
-    @property
-    def drive_c(self) -> Path:
-        return self.root / "drive_c"
-
-    @property
-    def syswow64(self) -> Path:
-        """System folder of 32-bit programs (C:\\windows\\system32 as they see it)."""
-        return self.drive_c / "windows" / "syswow64"
-
-    @property
-    def dosdevices(self) -> Path:
-        return self.root / "dosdevices"
-
-    def win_path(self, path: os.PathLike | str) -> str:
-        """Windows path of a Linux path: C:\\... inside drive_c, Z:\\... elsewhere."""
-        path = Path(path).absolute()
-        try:
-            rel = path.relative_to(self.drive_c)
-        except ValueError:
-            return win_path(path)
-        return "C:\\" + str(rel).replace("/", "\\") if str(rel) != "." else "C:\\"
-
-    def env(self, extra: Mapping[str, str] | None = None) -> dict[str, str]:
-        env = {k: v for k, v in os.environ.items()
-               if not k.startswith(("WINE", "LC_")) and k not in ("LANG", "LANGUAGE")}
-        env.update(WINEPREFIX=str(self.root), DISPLAY=self.display.name, WINEDEBUG="-all",
-                   WINEDLLOVERRIDES=DLL_OVERRIDES, LC_ALL=DEFAULT_LC_ALL)
-        env.update(extra or {})
-        return env
-
-    def wine(self, *args: str, check: bool = True, timeout: float = 60,
-             env: Mapping[str, str] | None = None) -> subprocess.CompletedProcess:
-        result = run_to_files(["wine", *args], self.env(env), timeout)
-        if check and result.returncode != 0:
-            raise HarnessError(f"wine {' '.join(args)} failed ({result.returncode}): "
-                               f"{result.stdout.strip()} {result.stderr.strip()}")
-        return result
-
-    def create(self) -> "WinePrefix":
-        env = self.env()
-        self.server_started = True
-        boot = run_to_files(["wineboot", "-i"], env, 300)
-        if boot.returncode != 0 or not self.syswow64.is_dir():
-            raise HarnessError(f"wineboot -i failed: {boot.stderr[-2000:]}")
-        aedebug = r"Microsoft\Windows NT\CurrentVersion\AeDebug"
-        self.reg_import({
-            # No window manager: do not wait for one when a window closes.
-            r"HKEY_CURRENT_USER\Software\Wine\X11 Driver": {"Managed": "N"},
-            # A crashing program ends with its exception code, without a crash dialog
-            # and without a debugger attaching to it.
-            r"HKEY_CURRENT_USER\Software\Wine\WineDbg": {"ShowCrashDialog": 0},
-            rf"HKEY_LOCAL_MACHINE\Software\{aedebug}": {"Debugger": "nodebugger.exe %ld %ld"},
-            rf"HKEY_LOCAL_MACHINE\Software\Wow6432Node\{aedebug}":
-                {"Debugger": "nodebugger.exe %ld %ld"},
-        }, view=64)
-        # Start over with one persistent server: the services left from the first
-        # boot do not always come up whole (RPC then stalls some runs for seconds).
-        self.stop_server()
-        run_to_files(["wineserver", "-p"], env, 60)
-        self.wine("reg", "query", r"HKCU\Software\Wine\X11 Driver")
-        return self
-
-    def stop_server(self) -> None:
-        run_to_files(["wineserver", "-k"], self.env(), 60)
-        deadline = time.monotonic() + 10
-        while time.monotonic() < deadline and processes_with_env("WINEPREFIX", str(self.root)):
-            time.sleep(0.1)
-        for pid in processes_with_env("WINEPREFIX", str(self.root)):
-            with contextlib.suppress(ProcessLookupError):
-                os.kill(pid, signal.SIGKILL)
-
-    def shutdown(self) -> None:
-        if self.server_started:
-            self.stop_server()
-            self.server_started = False
-
-    # ---- registry
-
-    def reg_add(self, key: str, name: str | None, value, type: str | None = None,
-                view: int = 32) -> None:
-        """Adds one value (name None: the default value); type from the Python type."""
-        if type is None:
-            type = "REG_DWORD" if isinstance(value, int) else "REG_SZ"
-        args = ["reg", "add", key] + (["/v", name] if name is not None else ["/ve"])
-        args += ["/t", type, "/d", str(value), "/f", f"/reg:{view}"]
-        self.wine(*args)
-
-    def reg_delete(self, key: str, name: str | None = None, view: int = 32) -> bool:
-        args = ["reg", "delete", key] + (["/v", name] if name is not None else []) + \
-            ["/f", f"/reg:{view}"]
-        return self.wine(*args, check=False).returncode == 0
-
-    def reg_exists(self, key: str, view: int = 32) -> bool:
-        return self.wine("reg", "query", key, f"/reg:{view}", check=False).returncode == 0
-
-    def reg_query(self, key: str, name: str, view: int = 32) -> str | None:
-        out = self.wine("reg", "query", key, "/v", name, f"/reg:{view}", check=False)
-        if out.returncode != 0:
-            return None
-        for line in out.stdout.splitlines():
-            parts = line.strip().split(None, 2)
-            if len(parts) >= 2 and parts[0] == name and parts[1].startswith("REG_"):
-                return parts[2] if len(parts) > 2 else ""
-        return None
-
-    def reg_import(self, keys: Mapping[str, Mapping[str, object]], view: int = 32) -> None:
-        """Writes many values with one reg.exe start.
-
-        keys: {r"HKEY_LOCAL_MACHINE\\SOFTWARE\\X": {"Name": "text" | int (DWORD) | bytes}}
-        """
-        lines = ["Windows Registry Editor Version 5.00", ""]
-        for key, values in keys.items():
-            lines.append(f"[{key}]")
-            for name, value in values.items():
-                ident = "@" if name is None else '"' + name.replace("\\", "\\\\").replace('"', '\\"') + '"'
-                if isinstance(value, bool) or not isinstance(value, (int, bytes)):
-                    text = str(value).replace("\\", "\\\\").replace('"', '\\"')
-                    lines.append(f'{ident}="{text}"')
-                elif isinstance(value, int):
-                    lines.append(f"{ident}=dword:{value & 0xFFFFFFFF:08x}")
-                else:
-                    lines.append(f"{ident}=hex:" + ",".join(f"{b:02x}" for b in value))
-            lines.append("")
-        with tempfile.NamedTemporaryFile("wb", suffix=".reg", delete=False) as f:
-            f.write("\r\n".join(lines).encode("utf-16"))
-        try:
-            self.wine("reg", "import", win_path(f.name), f"/reg:{view}")
-        finally:
-            os.unlink(f.name)
 
 
 # --------------------------------------------------------------------------- package
@@ -801,9 +395,8 @@ class Run:
 
     def start(self) -> "Run":
         self.watcher.start()
-        argv = ["wine", str(self.session.launcher), self.cwd, win_path(self.exit_file),
-                win_path(self.program) if isinstance(self.program, Path) else str(self.program),
-                self.command_line]
+        argv = launcher_argv(self.session.launcher, self.cwd, self.exit_file, self.program,
+                             self.command_line)
         self.started_at = time.monotonic()
         with open(self.stderr_file, "wb") as err:
             self.proc = subprocess.Popen(argv, env=self.session.prefix.env(self.env),
@@ -880,10 +473,7 @@ class Run:
             text, truncated = texts[i] if i < len(texts) else (None, False)
             boxes.append(Box(w.name if w else None, text, w.records_seen if w else None,
                              truncated))
-        exit_code = None
-        if self.exit_file.exists():
-            raw = self.exit_file.read_text().strip()
-            exit_code = int(raw) if raw.isdigit() else None
+        exit_code = read_exit_code(self.exit_file)
         self.result = RunResult(
             exit_code=exit_code, boxes=boxes, records=self.records(), stderr=stderr,
             windows=list(self.watcher.seen), command_line=self.command_line, cwd=self.cwd,

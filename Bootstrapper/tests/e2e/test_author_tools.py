@@ -1,0 +1,156 @@
+"""bootstrapper-pack and bootstrapper-try on the demo product, as its author uses them: the
+release folder made from the two builds (and made again into the same bytes), refused or
+stopped where it must be; and the folder installed under Wine in the session's prefix, in
+each language, as an update of the previous release, and with a failing prerequisite.
+
+The tries run in the session's prefix and display; each test removes the demo product and
+the demo runtime's registry value it left there."""
+
+from __future__ import annotations
+
+import json
+import shutil
+import subprocess
+from pathlib import Path
+
+import pytest
+
+from package_support import (DEMO, DEMO_PRODUCT_CODE, author_tool, demo_builds, edit_package,
+                             ensure_real_msiexec, pack_demo)
+from winehost import RESULT_CAPTION, find_build_dir, win_path
+
+RUNTIME_KEY = r"HKLM\SOFTWARE\BootstrapperDemo"
+GERMAN_NAME = "Bootstrapper Vorführprodukt"
+
+
+@pytest.fixture(scope="module")
+def builds(tmp_path_factory):
+    folder = tmp_path_factory.mktemp("builds")
+    return {"1.0.0": demo_builds(folder, "1.0.0"), "1.1.0": demo_builds(folder, "1.1.0")}
+
+
+@pytest.fixture(scope="module")
+def release(builds, tmp_path_factory):
+    """The demo's release folder of each version."""
+    out = tmp_path_factory.mktemp("releases")
+    folders = {}
+    for version, (english, german) in builds.items():
+        folders[version] = out / f"DemoProduct-{version}"
+        packed = pack_demo(english, german, folders[version])
+        assert packed.returncode == 0, packed.stdout + packed.stderr
+    return folders
+
+
+def test_pack_makes_the_release_folder_and_the_same_zip_again(builds, tmp_path):
+    english, german = builds["1.0.0"]
+    runtime = find_build_dir() / "DemoRuntime.exe"
+    (tmp_path / "pack.ini").write_text(
+        f"[pack]\nmsi = {english}\nsetup-ini = {DEMO / 'Setup.ini'}\nfolder = dist/DemoProduct\n"
+        f"[language-builds]\n1031 = {german}\n[files]\nDemoRuntime.exe = {runtime}\n")
+    first = author_tool("bootstrapper-pack", "--config", "pack.ini", "--sarif", "check.sarif",
+                        cwd=tmp_path)
+    assert first.returncode == 0, first.stdout + first.stderr
+    folder = tmp_path / "dist" / "DemoProduct"
+    assert sorted(p.relative_to(folder).as_posix() for p in folder.rglob("*") if p.is_file()) == [
+        "Bootstrapper.exe", "DemoProduct.msi", "DemoRuntime.exe", "Languages/1031.mst",
+        "SHA256SUMS", "Setup.ini"]
+    assert subprocess.run(["sha256sum", "--quiet", "-c", "SHA256SUMS"], cwd=folder).returncode == 0
+    assert json.loads((tmp_path / "check.sarif").read_text())["runs"][0]["results"] == []
+    # Every step is shown with its time and result.
+    assert "[5/5] zip: dist/DemoProduct.zip (" in first.stdout
+
+    again = pack_demo(english, german, tmp_path / "again" / "DemoProduct")
+    assert again.returncode == 0, again.stdout + again.stderr
+    assert (tmp_path / "again" / "DemoProduct.zip").read_bytes() == \
+        (tmp_path / "dist" / "DemoProduct.zip").read_bytes()
+
+
+@pytest.mark.parametrize("case", ["build of another product", "check fails"])
+def test_pack_stops_with_what_to_do(builds, tmp_path, case):
+    english, german = builds["1.0.0"]
+    if case == "build of another product":
+        other = tmp_path / "Other-1031.msi"
+        shutil.copyfile(german, other)
+        edit_package(other, "UPDATE Property SET Value='{0F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0}' "
+                            "WHERE Property='ProductCode'")
+        result = pack_demo(english, other, tmp_path / "DemoProduct")
+        expected = (f"the German build {other} has ProductCode "
+                    f"{{0F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0}}, the package {english} has "
+                    f"{DEMO_PRODUCT_CODE}")
+    else:
+        result = pack_demo(english, german, tmp_path / "DemoProduct", runtime=False)
+        expected = "the check of"
+        assert "DemoRuntime.exe is not in the folder" in result.stdout
+    assert result.returncode == 1, result.stdout + result.stderr
+    assert expected in result.stderr
+    assert not (tmp_path / "DemoProduct.zip").exists()
+
+
+@pytest.fixture
+def demo_prefix(wine):
+    """The session's prefix for a try; the demo product and runtime value removed after."""
+    ensure_real_msiexec(wine)
+    yield wine
+    wine.prefix.wine("msiexec", "/x", DEMO_PRODUCT_CODE, "/qn", check=False, timeout=300)
+    wine.prefix.reg_delete(RUNTIME_KEY)
+
+
+def try_folder(wine, folder: Path, tmp_path: Path, *options) -> tuple[int, dict]:
+    report = tmp_path / "try.json"
+    result = author_tool("bootstrapper-try", "--prefix", wine.prefix.root, "--format=json",
+                         "--output", report, *options, folder,
+                         env={"DISPLAY": wine.display.name})
+    assert result.returncode in (0, 1), result.stdout + result.stderr
+    return result.returncode, json.loads(report.read_text())
+
+
+def test_try_installs_the_german_product(demo_prefix, release, tmp_path):
+    folder = release["1.0.0"]
+    status, report = try_folder(demo_prefix, folder, tmp_path, "--language=Deutsch")
+    run = report["run"]
+    assert [p["commandLine"] for p in run["programs"]] == [
+        "DemoRuntime.exe /quiet",
+        f'msiexec /i {win_path(folder)}\\DemoProduct.msi '
+        f'TRANSFORMS="{win_path(folder)}\\Languages\\1031.mst"']
+    assert (run["exitCode"], run["boxes"]) == (0, [])
+    product = run["product"]
+    assert (product["name"], product["version"], product["language"]) == (GERMAN_NAME, "1.0.0", 1031)
+    assert product["installLocation"] == "C:\\Program Files (x86)\\Bootstrapper Vorführung"
+    assert (status, report["passed"]) == (0, True)
+
+
+def test_try_installs_an_update_over_the_previous_release(demo_prefix, release, tmp_path):
+    # The runtime's value preset: its gate is closed, so it is not started.
+    preset = tmp_path / "runtime.reg"
+    preset.write_text('Windows Registry Editor Version 5.00\r\n\r\n'
+                      '[HKEY_LOCAL_MACHINE\\SOFTWARE\\BootstrapperDemo\\Runtime]\r\n"Version"="1.0"\r\n')
+    previous, folder = release["1.0.0"], release["1.1.0"]
+    status, report = try_folder(demo_prefix, folder, tmp_path, "--language=English",
+                                "--previous", previous, "--registry", preset)
+    assert [p["commandLine"] for p in report["previous"]["programs"]] == [
+        f"msiexec /i {win_path(previous)}\\DemoProduct.msi"]
+    earlier = report["previous"]["product"]
+    assert (earlier["version"], earlier["language"]) == ("1.0.0", 1033)
+    # The maintenance run after the re-cache; under Wine the re-cache fails (1605), and the
+    # run ends with 1638 where Windows would update: the report says so.
+    assert [p["commandLine"] for p in report["run"]["programs"]] == [
+        f"msiexec /qn /fpv {win_path(folder)}\\DemoProduct.msi",
+        f"msiexec /i {win_path(folder)}\\DemoProduct.msi"]
+    assert any("1605" in note for note in report["run"]["wineNotes"])
+    assert (status, report["run"]["exitCode"]) == (1, 1638)
+    assert "Wine differs from Windows here" in report["reason"]
+
+
+def test_try_reports_a_failing_prerequisite_and_its_box(demo_prefix, release, tmp_path):
+    folder = tmp_path / "DemoProduct"
+    shutil.copytree(release["1.0.0"], folder)
+    setup_ini = folder / "Setup.ini"
+    setup_ini.write_text(setup_ini.read_text().replace("ExecuteOkIfResultIs=0", "ExecuteOkIfResultIs=DEBUG"))
+    demo_prefix.place_recorder(folder, "DemoRuntime.exe", exit_code="0x80070643")
+    status, report = try_folder(demo_prefix, folder, tmp_path)
+    run = report["run"]
+    assert run["exitCode"] == 0x80070643
+    assert run["boxes"] == [{"caption": RESULT_CAPTION, "text": "DemoRuntime.exe /quiet\n\rreturned\n\r"
+                             "Dec: -2147023293\n\rHex: 80070643"}]
+    assert (status, run["product"]) == (1, None)
+    assert "2147944003 (0x80070643)" in report["reason"]
