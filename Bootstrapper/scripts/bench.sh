@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# Usage: bash Bootstrapper/scripts/bench.sh
+#
 # Measures what Bootstrapper.exe costs beyond the work it cannot avoid: under Wine it runs
 # in turns with floor.exe (Bootstrapper/tests/bench), which only reads the package,
 # asks Windows Installer for the installed version and starts msiexec. The product is
@@ -10,6 +12,7 @@
 #   BOOTSTRAPPER_BENCH_PAIRS   pairs of runs measured (default 15), after 2 warm-up pairs
 #   BOOTSTRAPPER_BUILD_ROOT    the build root, as for test.sh
 set -euo pipefail
+source "$(dirname "$0")/script_help.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 project=$(dirname "$here")
 repo=$(dirname "$project")

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# Usage: bash Bootstrapper/scripts/check-deb.sh [PACKAGE.deb]
+#
 # Shows that the Debian package of the Linux tools installs on a fresh Debian 12 and runs
 # there: it makes a minimal Debian 12 root with debootstrap (from the mirror this machine
 # uses), installs the package into it with apt, which must find every dependency the
@@ -13,6 +15,7 @@
 # are kept in build/check-deb-cache, so that a second run downloads only what the package
 # needs.
 set -euo pipefail
+source "$(dirname "$0")/script_help.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 project=$(dirname "$here")
 repo=$(dirname "$project")

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
+# Usage: bash Bootstrapper/scripts/check-reproducible.sh [PROGRAM.exe...]
+#
 # Builds the Windows programs twice from this checkout, in two build folders of different
 # names and depths under the build root, and compares them byte for byte: a program must
 # not depend on where or when it was built. Arguments: the file names of the programs to
 # compare, each built as the target of the same name (default: Bootstrapper.exe).
 # BOOTSTRAPPER_BUILD_ROOT sets the build root, as for test.sh.
 set -euo pipefail
+source "$(dirname "$0")/script_help.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 project=$(dirname "$here")
 repo=$(dirname "$project")

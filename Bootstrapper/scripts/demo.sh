@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# Usage: bash Bootstrapper/scripts/demo.sh
+#
 # The main job on the bundled demo: builds everything, assembles a package folder (the
 # sample product built with wixl in English, a German transform made from its German
 # build with bootstrapper-transform, Setup.ini with one prerequisite gated on a registry
@@ -7,6 +9,7 @@
 # runs on a virtual display, saves a screenshot of the dialog with its list open, chooses
 # Deutsch and checks that the German product is installed.
 set -euo pipefail
+source "$(dirname "$0")/script_help.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 project=$(dirname "$here")
 repo=$(dirname "$project")

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# Usage: bash Bootstrapper/scripts/release.sh
+#
 # Builds the program and assembles what is shipped to package authors:
 #   $BOOTSTRAPPER_BUILD_ROOT/release/Bootstrapper-<version>/   Bootstrapper.exe,
 #       BootstrapperCheck.exe, a sample Setup.ini, ReadMe.txt and SHA256SUMS
@@ -10,6 +12,7 @@
 # entries are sorted and carry the time SOURCE_DATE_EPOCH (default: the last commit's).
 # With BOOTSTRAPPER_SIGN_PKCS12 set, both programs are signed first (see sign.sh).
 set -euo pipefail
+source "$(dirname "$0")/script_help.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 project=$(dirname "$here")
 repo=$(dirname "$project")

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
+# Usage: bash Bootstrapper/scripts/test.sh
+#
 # Sets the machine up, builds both flavours and runs every test: host unit tests (plain
 # and under AddressSanitizer/UndefinedBehaviorSanitizer), the static analysers and fuzz
 # targets, then the Windows build, a check that it builds into the same bytes twice, its
 # release folder, the Debian package of the Linux tools (installed into a fresh Debian 12
 # root) and the end-to-end tests under Wine.
 set -euo pipefail
+source "$(dirname "$0")/script_help.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 project=$(dirname "$here")
 repo=$(dirname "$project")
