@@ -2,7 +2,13 @@
 // platform in; the registry and the installed products of the machine that will run the
 // setup are unknown here.
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <cerrno>
+#include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "checker/check_command.h"
 #include "checker/escaped_output.h"
@@ -46,6 +52,86 @@ void WriteProblem(const char* problem, boot::TextOutput& errors)
     out.Put("\n");
 }
 
+// The report of --output: written into a new file beside FILE, which then takes FILE's
+// place in one rename, so that no reader ever sees half a report and a check that cannot
+// write it leaves FILE as it was.
+class ReportFile final : public boot::TextOutput {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
+public:
+    ReportFile() = default;
+    ~ReportFile() { Discard(); }
+
+    void Write(const char* text) override
+    {
+        if (std::fputs(text, file_) < 0) {
+            failed_ = true;
+        }
+    }
+
+    bool Open(const char* path, boot::TextBuffer& reason)
+    {
+        path_ = path;
+        if (!boot::FormatText(temporary_, sizeof temporary_, "%s.XXXXXX", path)) {
+            return Failed("the name is too long", reason);
+        }
+        const int descriptor = ::mkstemp(temporary_);
+        if (descriptor < 0) {
+            temporary_[0] = '\0';
+            return Failed(std::strerror(errno), reason);
+        }
+        // As any new file: readable by whom the umask lets read it (mkstemp makes it private).
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        static_cast<void>(::fchmod(descriptor, static_cast<mode_t>(0666) & ~mask));
+        file_ = ::fdopen(descriptor, "w");
+        if (file_ == nullptr) {
+            ::close(descriptor);
+            return Failed(std::strerror(errno), reason);
+        }
+        return true;
+    }
+
+    // FILE becomes the report; false, with the reason, when it cannot.
+    bool Commit(boot::TextBuffer& reason)
+    {
+        const bool written = !failed_ && std::fflush(file_) == 0 && ::fsync(::fileno(file_)) == 0;
+        const int error = errno;
+        const bool closed = std::fclose(file_) == 0;
+        file_ = nullptr;
+        if (!written || !closed) {
+            return Failed(std::strerror(written ? errno : error), reason);
+        }
+        if (std::rename(temporary_, path_) != 0) {
+            return Failed(std::strerror(errno), reason);
+        }
+        temporary_[0] = '\0';
+        return true;
+    }
+
+private:
+    bool Failed(const char* why, boot::TextBuffer& reason)
+    {
+        reason.Format("cannot write the report to %s: %s", path_, why);
+        Discard();
+        return false;
+    }
+    void Discard()
+    {
+        if (file_ != nullptr) {
+            static_cast<void>(std::fclose(file_));
+            file_ = nullptr;
+        }
+        if (temporary_[0] != '\0') {
+            static_cast<void>(::unlink(temporary_));
+            temporary_[0] = '\0';
+        }
+    }
+
+    const char* path_ = "";
+    char temporary_[PATH_MAX] = {};
+    std::FILE* file_ = nullptr;
+    bool failed_ = false;
+};
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -58,6 +144,9 @@ int main(int argc, char** argv)
         break;
     case boot::CheckArguments::help:
         boot::WriteCheckUsage(kProgram, out);
+        return boot::kCheckPassed;
+    case boot::CheckArguments::version:
+        boot::WriteCheckVersion(kProgram, out);
         return boot::kCheckPassed;
     case boot::CheckArguments::wrong:
         boot::WriteArgumentProblem(kProgram, request.problem.Get(), errors);
@@ -81,5 +170,19 @@ int main(int argc, char** argv)
     settings.shownFolder = paths.shown;
     settings.relativeFolder = paths.relative.Get();
     settings.currentDirectory = paths.current;
-    return boot::RunCheck(platform, platform.record, false, request.options, settings, out);
+    if (request.output == nullptr) {
+        return boot::RunCheck(platform, platform.record, false, request.options, settings, out);
+    }
+    static ReportFile report;
+    if (!report.Open(request.output, reason)) {
+        WriteProblem(reason.Get(), errors);
+        return boot::kCheckUnusable;
+    }
+    const int status = boot::RunCheck(platform, platform.record, false, request.options, settings, out,
+                                      &report);
+    if (!report.Commit(reason)) {
+        WriteProblem(reason.Get(), errors);
+        return boot::kCheckUnusable;
+    }
+    return status;
 }

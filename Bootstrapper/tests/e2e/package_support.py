@@ -67,3 +67,15 @@ def install_for_real(wine: WineTest, package: Path) -> None:
                               command_line=f"msiexec /i {win_path(package)} /qn", timeout=300)
     if result.exit_code != 0:
         raise HarnessError(f"msiexec /i failed with {result.exit_code}\n{result.diagnostics()}")
+
+
+def validate_check_report(report: dict) -> dict:
+    """The checker's JSON report, checked against the JSON Schema shipped with the tools,
+    which documents every field: an undocumented or misshapen field fails."""
+    import json
+
+    import jsonschema
+
+    schema = Path(__file__).resolve().parents[2] / "packaging" / "check-report.schema.json"
+    jsonschema.Draft202012Validator(json.loads(schema.read_text(encoding="utf-8"))).validate(report)
+    return report
