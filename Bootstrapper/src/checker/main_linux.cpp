@@ -1,10 +1,9 @@
 // bootstrapper-check: the checker on Linux, where packages are built. It wires the Linux
 // platform in; the registry and the installed products of the machine that will run the
 // setup are unknown here.
-#include <climits>
-#include <cstdio>
-#include <cstdlib>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 
 #include <sys/stat.h>
@@ -58,12 +57,25 @@ void WriteProblem(const char* problem, boot::TextOutput& errors)
 class ReportFile final : public boot::TextOutput {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:
     ReportFile() = default;
+    ReportFile(const ReportFile&) = delete;
+    ReportFile& operator=(const ReportFile&) = delete;
     ~ReportFile() { Discard(); }
 
     void Write(const char* text) override
     {
-        if (std::fputs(text, file_) < 0) {
-            failed_ = true;
+        std::size_t left = std::strlen(text);
+        while (left > 0 && !failed_) {
+            const ssize_t written = ::write(file_, text, left);
+            if (written < 0 && errno == EINTR) {
+                continue;
+            }
+            if (written <= 0) {
+                failed_ = true;
+                error_ = errno;
+                break;
+            }
+            text += written;
+            left -= static_cast<std::size_t>(written);
         }
     }
 
@@ -73,32 +85,33 @@ public:
         if (!boot::FormatText(temporary_, sizeof temporary_, "%s.XXXXXX", path)) {
             return Failed("the name is too long", reason);
         }
-        const int descriptor = ::mkstemp(temporary_);
-        if (descriptor < 0) {
+        file_ = ::mkstemp(temporary_);
+        if (file_ < 0) {
             temporary_[0] = '\0';
             return Failed(std::strerror(errno), reason);
         }
         // As any new file: readable by whom the umask lets read it (mkstemp makes it private).
+        constexpr mode_t kNewFileMode = 0666;
         const mode_t mask = ::umask(0);
         ::umask(mask);
-        static_cast<void>(::fchmod(descriptor, static_cast<mode_t>(0666) & ~mask));
-        file_ = ::fdopen(descriptor, "w");
-        if (file_ == nullptr) {
-            ::close(descriptor);
-            return Failed(std::strerror(errno), reason);
-        }
+        static_cast<void>(::fchmod(file_, kNewFileMode & ~mask));
         return true;
     }
 
     // FILE becomes the report; false, with the reason, when it cannot.
     bool Commit(boot::TextBuffer& reason)
     {
-        const bool written = !failed_ && std::fflush(file_) == 0 && ::fsync(::fileno(file_)) == 0;
-        const int error = errno;
-        const bool closed = std::fclose(file_) == 0;
-        file_ = nullptr;
-        if (!written || !closed) {
-            return Failed(std::strerror(written ? errno : error), reason);
+        if (!failed_ && ::fsync(file_) != 0) {
+            failed_ = true;
+            error_ = errno;
+        }
+        if (::close(file_) != 0 && !failed_) {
+            failed_ = true;
+            error_ = errno;
+        }
+        file_ = -1;
+        if (failed_) {
+            return Failed(std::strerror(error_), reason);
         }
         if (std::rename(temporary_, path_) != 0) {
             return Failed(std::strerror(errno), reason);
@@ -116,9 +129,9 @@ private:
     }
     void Discard()
     {
-        if (file_ != nullptr) {
-            static_cast<void>(std::fclose(file_));
-            file_ = nullptr;
+        if (file_ >= 0) {
+            static_cast<void>(::close(file_));
+            file_ = -1;
         }
         if (temporary_[0] != '\0') {
             static_cast<void>(::unlink(temporary_));
@@ -128,8 +141,9 @@ private:
 
     const char* path_ = "";
     char temporary_[PATH_MAX] = {};
-    std::FILE* file_ = nullptr;
+    int file_ = -1;
     bool failed_ = false;
+    int error_ = 0;
 };
 
 }  // namespace

@@ -78,6 +78,8 @@ bool EnterFolder(const wchar_t* folder, boot::TextOutput& errors)
 class ReportFile final : public boot::TextOutput {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:
     ReportFile() = default;
+    ReportFile(const ReportFile&) = delete;
+    ReportFile& operator=(const ReportFile&) = delete;
     ~ReportFile() { Discard(); }
 
     void Write(const char* text) override
@@ -110,8 +112,10 @@ public:
             temporary_[i] = path_[i];
         }
         temporary_[end] = L'\0';
-        for (DWORD i = end; i > length + 2; id >>= 4U) {
-            temporary_[--i] = digits[id & 0xFU];
+        constexpr unsigned kDigitBits = 4;
+        constexpr DWORD kDigitMask = (DWORD{1} << kDigitBits) - 1;
+        for (DWORD i = end; i > length + 2; id >>= kDigitBits) {
+            temporary_[--i] = digits[id & kDigitMask];
         }
         temporary_[length] = L'.';
         temporary_[length + 1] = L'~';

@@ -30,11 +30,15 @@ class Tool:
     options: tuple[str, ...] = ()  # what --help lists besides -h, --help and --version
     report: bool = False           # takes --output and --exit-zero
     windows: bool = False          # a Windows program, run under Wine
+    completes: tuple[tuple[str, str], ...] = ()  # a word, and what bash completes it to
+    command: tuple[str, ...] = ()  # how to run it, when it is no program of the host build
 
 
 TOOLS = [
-    Tool("bootstrapper-check", CHECK_OPTIONS, report=True),
-    Tool("bootstrapper-transform", ("--validate=LIST", "--suppress=LIST")),
+    Tool("bootstrapper-check", CHECK_OPTIONS, report=True,
+         completes=(("--ig", "--ignore="), ("--format=sa", "sarif"), ("--ignore=too-long,debug-m", "too-long,debug-mode"))),
+    Tool("bootstrapper-transform", ("--validate=LIST", "--suppress=LIST"),
+         completes=(("--sup", "--suppress="), ("--validate=product,upg", "product,upgrade-code"))),
     Tool("BootstrapperCheck.exe", CHECK_OPTIONS, report=True, windows=True),
 ]
 
@@ -49,10 +53,10 @@ def run(tool: Tool, request, *args: str) -> subprocess.CompletedProcess:
         result = wine.prefix.wine(str(wine.session.build_dir / tool.name), *args, check=False)
         result.stdout = result.stdout.replace("\r\n", "\n")
         return result
-    program = host_build() / tool.name
-    if not program.exists():
-        raise winehost.HarnessError(f"{program} is missing: build the host build first")
-    return subprocess.run([str(program), *args], capture_output=True, text=True, timeout=60)
+    command = list(tool.command) or [str(host_build() / tool.name)]
+    if not Path(command[-1]).exists():
+        raise winehost.HarnessError(f"{command[-1]} is missing: build the host build first")
+    return subprocess.run([*command, *args], capture_output=True, text=True, timeout=60)
 
 
 def path_for(tool: Tool, path: Path) -> str:
@@ -99,6 +103,18 @@ def test_output_is_written_whole_and_exit_zero_only_reports(tool, request, tmp_p
     assert failed.returncode == 2 and "cannot write the report" in failed.stderr, failed.stderr
     assert sorted(path.name for path in reports.iterdir()) == ["a folder", "check.json"]
     assert list((reports / "a folder").iterdir()) == []
+
+
+@pytest.mark.parametrize("tool", [tool for tool in TOOLS if tool.completes], ids=lambda tool: tool.name)
+def test_bash_completion_offers_what_help_lists(tool):
+    completion = host_build() / "bash-completion" / tool.name
+    for word, expected in tool.completes:
+        # As bash calls it, the word split at "=" as COMP_WORDBREAKS has it by default.
+        script = (f'source "{completion}"; COMP_LINE="{tool.name} {word}"; COMP_POINT=${{#COMP_LINE}}; '
+                  f'COMP_WORDS=("{host_build() / tool.name}" {word.replace("=", " = ")}); '
+                  'COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _bootstrapper_tool; printf "%s\\n" "${COMPREPLY[@]}"')
+        result = subprocess.run(["bash", "-c", script], capture_output=True, text=True, timeout=30)
+        assert result.stdout.split() == [expected], (word, result.stdout, result.stderr)
 
 
 # The scripts one runs (the helper they source has no "#!").
