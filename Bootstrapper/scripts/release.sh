@@ -6,10 +6,11 @@
 #       BootstrapperCheck.exe, a sample Setup.ini, ReadMe.txt and SHA256SUMS
 #   $BOOTSTRAPPER_BUILD_ROOT/release/Bootstrapper-<version>.zip
 #   $BOOTSTRAPPER_BUILD_ROOT/release/bootstrapper-tools_<version>_<arch>.deb   the Linux
-#       tools (bootstrapper-check, ...) for Debian, built by CPack in build/host-release
+#       tools (bootstrapper-check, ...) for Debian, made by build-deb.sh in build/host-release
 # The version is the build's BOOTSTRAPPER_VERSION, else the VERSION of project() in
-# Bootstrapper/CMakeLists.txt. The zip is the same, byte for byte, for the same files: its
-# entries are sorted and carry the time SOURCE_DATE_EPOCH (default: the last commit's).
+# Bootstrapper/CMakeLists.txt. The zip and the .deb are the same, byte for byte, for the
+# same files: the zip's entries are sorted, and both carry the time SOURCE_DATE_EPOCH
+# (default: the last commit's).
 # With BOOTSTRAPPER_SIGN_PKCS12 set, both programs are signed first (see sign.sh).
 set -euo pipefail
 source "$(dirname "$0")/script_help.sh"
@@ -70,15 +71,9 @@ touch -d "@$epoch" "$folder" "$folder"/*
 python3 "$here/reproducible_zip.py" "$folder" "$archive" "$epoch"
 
 echo "== Debian package of the Linux tools"
-host="$build/host-release"
-cmake -S "$project" -B "$host" -DCMAKE_BUILD_TYPE=Release -DBOOTSTRAPPER_VERSION="$version" >/dev/null
-cmake --build "$host" --target linux-tools -j "$(nproc)"
-rm -rf "$host/package"
-(cd "$host" && cpack -G DEB -B "$host/package" >/dev/null)
-debs=("$host/package"/*.deb)
-[ "${#debs[@]}" -eq 1 ] && [ -f "${debs[0]}" ] || fail "cpack made no single .deb in $host/package"
+deb=$(SOURCE_DATE_EPOCH="$epoch" bash "$here/build-deb.sh" "$build/host-release" "$version" | tail -n 1)
 rm -f "$build/release"/*.deb
-cp "${debs[0]}" "$build/release/"
+cp "$deb" "$build/release/"
 
 echo "== release $version"
 (cd "$build/release" && ls -l "$name" && sha256sum "$name.zip" ./*.deb)

@@ -32,7 +32,7 @@ bash "$here/fuzz.sh"
 
 bash "$here/build-windows.sh"
 
-bash "$here/check-reproducible.sh" Bootstrapper.exe BootstrapperCheck.exe
+bash "$here/check-reproducible.sh" Bootstrapper.exe BootstrapperCheck.exe bootstrapper-tools.deb
 
 echo "== release folder"
 rm -rf "$build/release"
