@@ -3,7 +3,8 @@
 #
 # Builds the program and assembles what is shipped to package authors:
 #   $BOOTSTRAPPER_BUILD_ROOT/release/Bootstrapper-<version>/   Bootstrapper.exe,
-#       BootstrapperCheck.exe, a sample Setup.ini, ReadMe.txt and SHA256SUMS
+#       BootstrapperCheck.exe, a sample Setup.ini, ReadMe.txt, the JSON Schema of the
+#       checker's report and SHA256SUMS
 #   $BOOTSTRAPPER_BUILD_ROOT/release/Bootstrapper-<version>.zip
 #   $BOOTSTRAPPER_BUILD_ROOT/release/bootstrapper-tools_<version>_<arch>.deb   the Linux
 #       tools (bootstrapper-check, ...) for Debian, made by build-deb.sh in build/host-release
@@ -55,7 +56,8 @@ folder="$build/release/$name"
 archive="$build/release/$name.zip"
 rm -rf "$folder" "$archive"
 mkdir -p "$folder"
-cp "$build/win/Bootstrapper.exe" "$build/win/BootstrapperCheck.exe" "$folder/"
+cp "$build/win/Bootstrapper.exe" "$build/win/BootstrapperCheck.exe" "$project/packaging/check-report.schema.json" \
+  "$folder/"
 # The text files are for Windows: Windows line ends.
 for text in Setup.ini ReadMe.txt; do
   sed 's/\r*$/\r/' "$project/release/$text" >"$folder/$text"
@@ -63,7 +65,8 @@ done
 if [ -n "${BOOTSTRAPPER_SIGN_PKCS12:-}" ]; then
   bash "$here/sign.sh" "$folder/Bootstrapper.exe" "$folder/BootstrapperCheck.exe"
 fi
-(cd "$folder" && sha256sum Bootstrapper.exe BootstrapperCheck.exe ReadMe.txt Setup.ini >SHA256SUMS)
+(cd "$folder" && sha256sum Bootstrapper.exe BootstrapperCheck.exe ReadMe.txt Setup.ini check-report.schema.json \
+  >SHA256SUMS)
 
 epoch="${SOURCE_DATE_EPOCH:-$(git -C "$repo" log -1 --format=%ct 2>/dev/null || true)}"
 [[ "$epoch" =~ ^[0-9]+$ ]] || fail "no time for the zip's entries: set SOURCE_DATE_EPOCH (seconds since 1970)"

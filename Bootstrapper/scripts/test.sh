@@ -39,7 +39,7 @@ rm -rf "$build/release"
 bash "$here/release.sh" >/dev/null
 archive=$(find "$build/release" -name 'Bootstrapper-*.zip')
 listed=$(python3 -m zipfile -l "$archive" | awk 'NR > 1 && $1 !~ /\/$/ { sub(/^[^\/]*\//, "", $1); printf " %s", $1 }')
-if [ "$listed" != " Bootstrapper.exe BootstrapperCheck.exe ReadMe.txt SHA256SUMS Setup.ini" ]; then
+if [ "$listed" != " Bootstrapper.exe BootstrapperCheck.exe ReadMe.txt SHA256SUMS Setup.ini check-report.schema.json" ]; then
   echo "test: $archive holds:$listed" >&2
   exit 1
 fi
