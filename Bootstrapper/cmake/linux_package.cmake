@@ -29,8 +29,15 @@ endif()
 function(bootstrapper_linux_tool name description)
   cmake_parse_arguments(PARSE_ARGV 2 TOOL "" "" "RUN")
   if(TOOL_RUN)
+    # help2man hands its command to the shell; the page is made again when a file of it
+    # (the script) changes.
     list(JOIN TOOL_RUN " " run)
     set(depends "")
+    foreach(part IN LISTS TOOL_RUN)
+      if(IS_ABSOLUTE "${part}" AND EXISTS "${part}")
+        list(APPEND depends "${part}")
+      endif()
+    endforeach()
   else()
     install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     add_dependencies(linux-tools ${name})
@@ -48,7 +55,7 @@ function(bootstrapper_linux_tool name description)
       COMMAND "${BOOTSTRAPPER_HELP2MAN}" --no-info --section=1 "--name=${description}"
         "--output=${page}" "${run}"
       COMMAND "${BOOTSTRAPPER_GZIP}" -9nf "${page}"
-      DEPENDS ${depends} ${TOOL_RUN}
+      DEPENDS ${depends}
       COMMENT "Manual page of ${name} from its --help"
       VERBATIM)
     add_custom_target(${name}-man ALL DEPENDS "${page}.gz")
