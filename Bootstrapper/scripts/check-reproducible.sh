@@ -32,6 +32,10 @@ for file in "${files[@]}"; do
 done
 
 echo "== reproducible build"
+# One time for both builds of the package, as a release has it.
+epoch="${SOURCE_DATE_EPOCH:-$(git -C "$repo" log -1 --format=%ct 2>/dev/null || true)}"
+[[ "$epoch" =~ ^[0-9]+$ ]] || { echo "check-reproducible: set SOURCE_DATE_EPOCH (seconds since 1970)" >&2; exit 1; }
+export SOURCE_DATE_EPOCH="$epoch"
 rm -rf "$build"
 folders=("$build/first" "$build/second/one-level-deeper")
 for folder in "${folders[@]}"; do
