@@ -1,18 +1,79 @@
 # The tools for package authors on Linux, installed and packaged: `cmake --install` puts
-# them in <prefix>/bin, and cpack (scripts/release.sh) makes a Debian package of them. The
-# package's dependencies (libmsi, glib, the C and C++ runtime libraries) are read from the
-# programs themselves by dpkg-shlibdeps, so they name the libraries the build really links.
+# them in <prefix>/bin, each with its manual page (made from the tool's own --help and
+# --version by help2man, so the two cannot differ) and its bash completion, beside the JSON
+# Schema of the checker's report; cpack (scripts/release.sh) makes a Debian package of
+# them. The package's dependencies (libmsi, glib, the C and C++ runtime libraries) are read
+# from the programs themselves by dpkg-shlibdeps, so they name the libraries the build
+# really links.
 #
-# Included last in the host build: it installs every tool defined before it, also those
-# that only some builds define.
+# Included last in the host build. Each tool is one line below: bootstrapper_linux_tool(NAME
+# "what it does") for a program this build makes, which it also installs; with RUN COMMAND
+# for one installed by other means (a script), COMMAND running it in the build tree.
 
 include(GNUInstallDirs)
 
-set(BOOTSTRAPPER_LINUX_TOOLS bootstrapper-check)
-if(TARGET bootstrapper-transform)
-  list(APPEND BOOTSTRAPPER_LINUX_TOOLS bootstrapper-transform)
+set(BOOTSTRAPPER_PACKAGE_NAME bootstrapper-tools)
+set(BOOTSTRAPPER_PACKAGING_DIR "${PROJECT_SOURCE_DIR}/packaging")
+set(BOOTSTRAPPER_DOC_DIR "${CMAKE_INSTALL_DATADIR}/doc/${BOOTSTRAPPER_PACKAGE_NAME}")
+
+# What the package is made of, without the unit tests and the test programs:
+# `cmake --build ... --target linux-tools`.
+add_custom_target(linux-tools)
+
+find_program(BOOTSTRAPPER_HELP2MAN help2man)
+find_program(BOOTSTRAPPER_GZIP gzip)
+if(NOT BOOTSTRAPPER_HELP2MAN OR NOT BOOTSTRAPPER_GZIP)
+  message(WARNING "help2man or gzip is missing (scripts/setup.sh installs them): the tools get no manual pages")
 endif()
-install(TARGETS ${BOOTSTRAPPER_LINUX_TOOLS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+function(bootstrapper_linux_tool name description)
+  cmake_parse_arguments(PARSE_ARGV 2 TOOL "" "" "RUN")
+  if(TOOL_RUN)
+    # help2man hands its command to the shell; the page is made again when a file of it
+    # (the script) changes.
+    list(JOIN TOOL_RUN " " run)
+    set(depends "")
+    foreach(part IN LISTS TOOL_RUN)
+      if(IS_ABSOLUTE "${part}" AND EXISTS "${part}")
+        list(APPEND depends "${part}")
+      endif()
+    endforeach()
+  else()
+    install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    add_dependencies(linux-tools ${name})
+    set(run "$<TARGET_FILE:${name}>")
+    set(depends ${name})
+  endif()
+  set_property(GLOBAL APPEND PROPERTY BOOTSTRAPPER_LINUX_TOOLS ${name})
+
+  if(BOOTSTRAPPER_HELP2MAN AND BOOTSTRAPPER_GZIP)
+    # Dated by SOURCE_DATE_EPOCH when it is set (help2man reads it), and compressed without
+    # a name or time in the gzip header: the same sources give the same bytes.
+    set(page "${CMAKE_BINARY_DIR}/man/${name}.1")
+    add_custom_command(OUTPUT "${page}.gz"
+      COMMAND "${CMAKE_COMMAND}" -E make_directory "${CMAKE_BINARY_DIR}/man"
+      COMMAND "${BOOTSTRAPPER_HELP2MAN}" --no-info --section=1 "--name=${description}"
+        "--output=${page}" "${run}"
+      COMMAND "${BOOTSTRAPPER_GZIP}" -9nf "${page}"
+      DEPENDS ${depends}
+      COMMENT "Manual page of ${name} from its --help"
+      VERBATIM)
+    add_custom_target(${name}-man ALL DEPENDS "${page}.gz")
+    add_dependencies(linux-tools ${name}-man)
+    install(FILES "${page}.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+  endif()
+
+  # bash loads a command's completion from the file of its name.
+  set(BOOTSTRAPPER_TOOL "${name}")
+  configure_file("${BOOTSTRAPPER_PACKAGING_DIR}/bash-completion.in" "${CMAKE_BINARY_DIR}/bash-completion/${name}" @ONLY)
+  install(FILES "${CMAKE_BINARY_DIR}/bash-completion/${name}"
+    DESTINATION "${CMAKE_INSTALL_DATADIR}/bash-completion/completions")
+endfunction()
+
+bootstrapper_linux_tool(bootstrapper-check "check a package folder of Bootstrapper.exe")
+if(TARGET bootstrapper-transform)
+  bootstrapper_linux_tool(bootstrapper-transform "make a Windows Installer transform from two packages")
+endif()
 
 # bootstrapper-pack and bootstrapper-try, in Python: the commands in <prefix>/bin, what they
 # run on in <prefix>/share/bootstrapper-tools (their shared module with the version written
@@ -35,35 +96,73 @@ if(BOOTSTRAPPER_WINDOWS_PROGRAMS)
 endif()
 # The demo product's source and Setup.ini, for a first pack and try (README).
 install(FILES demo/DemoProduct.wxs demo/Setup.ini demo/readme.txt DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE}/demo)
-# What the package is made of, without the tests: `cmake --build ... --target linux-tools`.
-add_custom_target(linux-tools)
-add_dependencies(linux-tools ${BOOTSTRAPPER_LINUX_TOOLS})
+bootstrapper_linux_tool(bootstrapper-pack "make a checked, signed release folder of a Bootstrapper.exe setup"
+  RUN python3 "${PROJECT_SOURCE_DIR}/tools/bootstrapper-pack")
+bootstrapper_linux_tool(bootstrapper-try "install a Bootstrapper.exe setup folder under Wine and report what happened"
+  RUN python3 "${PROJECT_SOURCE_DIR}/tools/bootstrapper-try")
+
+install(FILES "${BOOTSTRAPPER_PACKAGING_DIR}/check-report.schema.json"
+  DESTINATION "${CMAKE_INSTALL_DATADIR}/${BOOTSTRAPPER_PACKAGE_NAME}")
 
 set(BOOTSTRAPPER_VERSION "" CACHE STRING
   "Version of the release: numeric a.b.c or a.b.c.d; empty means the project's version")
-set(BOOTSTRAPPER_PACKAGE_CONTACT "Bootstrapper Project" CACHE STRING
-  "Maintainer of the Debian package of the Linux tools (\"Name <address>\")")
+set(BOOTSTRAPPER_PACKAGE_MAINTAINER "Bootstrapper Project" CACHE STRING
+  "Name of the maintainer of the Debian package of the Linux tools")
+set(BOOTSTRAPPER_PACKAGE_MAINTAINER_EMAIL "bootstrapper@example.org" CACHE STRING
+  "E-mail address of the maintainer of the Debian package of the Linux tools")
+# Debian's control file and changelog take "Name <address>": no angle bracket or comma in
+# the name, one "@" in an address without blanks.
+if(BOOTSTRAPPER_PACKAGE_MAINTAINER STREQUAL "" OR BOOTSTRAPPER_PACKAGE_MAINTAINER MATCHES "[<>,\n]")
+  message(FATAL_ERROR "BOOTSTRAPPER_PACKAGE_MAINTAINER must be a name without <, > or commas")
+endif()
+if(NOT BOOTSTRAPPER_PACKAGE_MAINTAINER_EMAIL MATCHES "^[^@<> \t\n,]+@[^@<> \t\n,]+\\.[^@<> \t\n,]+$")
+  message(FATAL_ERROR "BOOTSTRAPPER_PACKAGE_MAINTAINER_EMAIL must be an address like name@example.org")
+endif()
+set(BOOTSTRAPPER_PACKAGE_CONTACT "${BOOTSTRAPPER_PACKAGE_MAINTAINER} <${BOOTSTRAPPER_PACKAGE_MAINTAINER_EMAIL}>")
 
-set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME bootstrapper-tools)
 if(BOOTSTRAPPER_VERSION)
   set(CPACK_PACKAGE_VERSION "${BOOTSTRAPPER_VERSION}")
 else()
   set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 endif()
+
+# The package's copyright file and changelog (Debian wants both in its documentation
+# folder). The changelog's one entry is dated SOURCE_DATE_EPOCH when it is set (CMake's
+# TIMESTAMP reads it), and compressed without a name or time in its header.
+set(BOOTSTRAPPER_PACKAGE_LICENSE_FILE "${BOOTSTRAPPER_PACKAGING_DIR}/license" CACHE FILEPATH
+  "The license of the Linux tools in the Debian copyright file's form: the short name, then the text indented")
+file(READ "${BOOTSTRAPPER_PACKAGE_LICENSE_FILE}" BOOTSTRAPPER_PACKAGE_LICENSE)
+string(STRIP "${BOOTSTRAPPER_PACKAGE_LICENSE}" BOOTSTRAPPER_PACKAGE_LICENSE)
+string(TIMESTAMP BOOTSTRAPPER_PACKAGE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+string(TIMESTAMP BOOTSTRAPPER_PACKAGE_YEAR "%Y" UTC)
+configure_file("${BOOTSTRAPPER_PACKAGING_DIR}/copyright.in" "${CMAKE_BINARY_DIR}/debian/copyright" @ONLY)
+configure_file("${BOOTSTRAPPER_PACKAGING_DIR}/changelog.in" "${CMAKE_BINARY_DIR}/debian/changelog" @ONLY)
+if(BOOTSTRAPPER_GZIP)
+  execute_process(COMMAND "${BOOTSTRAPPER_GZIP}" -9n -c "${CMAKE_BINARY_DIR}/debian/changelog"
+    OUTPUT_FILE "${CMAKE_BINARY_DIR}/debian/changelog.gz" COMMAND_ERROR_IS_FATAL ANY)
+  install(FILES "${CMAKE_BINARY_DIR}/debian/changelog.gz" DESTINATION "${BOOTSTRAPPER_DOC_DIR}")
+endif()
+install(FILES "${CMAKE_BINARY_DIR}/debian/copyright" DESTINATION "${BOOTSTRAPPER_DOC_DIR}")
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME ${BOOTSTRAPPER_PACKAGE_NAME})
 set(CPACK_PACKAGE_CONTACT "${BOOTSTRAPPER_PACKAGE_CONTACT}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "tools for package authors of Bootstrapper.exe setups")
+# Lines of at most 80 characters, as Debian's control file wants them.
 set(CPACK_PACKAGE_DESCRIPTION
-  "bootstrapper-check reads a Windows setup folder (Setup.ini, the .msi package and its "
-  "language transforms) the way Bootstrapper.exe will, and reports the mistakes in it and "
-  "what the setup will do there, as text, JSON, SARIF or GitHub workflow commands.")
+  "bootstrapper-check reads a Windows setup folder (Setup.ini, the .msi package\n"
+  "and its language transforms) the way Bootstrapper.exe will, and reports the\n"
+  "mistakes in it and what the setup will do there, as text, JSON, SARIF or\n"
+  "GitHub workflow commands.")
 if(TARGET bootstrapper-transform)
   list(APPEND CPACK_PACKAGE_DESCRIPTION
-    " bootstrapper-transform makes the language transform (.mst) that turns one package into another.")
+    "\nbootstrapper-transform makes the language transform (.mst) that turns one\n"
+    "package into another.")
 endif()
 list(APPEND CPACK_PACKAGE_DESCRIPTION
-  " bootstrapper-pack makes a signed, checked release folder and its reproducible zip from the"
-  " author's builds; bootstrapper-try installs a package folder under Wine and reports what happened.")
+  "\nbootstrapper-pack makes a signed, checked release folder and its reproducible\n"
+  "zip from the author's builds; bootstrapper-try installs a package folder under\n"
+  "Wine and reports what happened.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 # Beside the libraries dpkg-shlibdeps finds: pack runs on Python and reads packages with
 # msitools; signing needs osslsigncode, and try Wine (wine32 for its 32-bit programs), a virtual display

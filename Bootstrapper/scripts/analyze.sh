@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# Usage: bash Bootstrapper/scripts/analyze.sh
+#
 # Static analysis of the product's sources (Bootstrapper/src). clang-tidy, set up by
 # Bootstrapper/.clang-tidy, reads every file twice: the logic as the host build compiles
 # it, and every file of the program as the Windows build compiles it (clang for the
@@ -13,6 +15,7 @@
 # Nothing is compiled: the two CMake configure steps only write down how each file is
 # compiled. BOOTSTRAPPER_BUILD_ROOT sets the build root, as for test.sh.
 set -euo pipefail
+source "$(dirname "$0")/script_help.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 project=$(dirname "$here")
 repo=$(dirname "$project")

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# Usage: bash Bootstrapper/scripts/bench-checker.sh
+#
 # Times bootstrapper-check on two large package folders: one whose Setup.ini holds 20,000
 # prerequisite sections, one whose languages folder holds 20,000 transforms (real ones,
 # made by bootstrapper-transform, which the checker reads one by one). Checking
@@ -10,6 +12,7 @@
 # bench-checker under the build root (BOOTSTRAPPER_BUILD_ROOT, as for test.sh).
 # BOOTSTRAPPER_CHECK_BENCH_COUNT changes the 20,000.
 set -euo pipefail
+source "$(dirname "$0")/script_help.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 project=$(dirname "$here")
 repo=$(dirname "$project")

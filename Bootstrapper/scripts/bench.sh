@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# Usage: bash Bootstrapper/scripts/bench.sh
+#
 # Measures what Bootstrapper.exe costs beyond the work it cannot avoid: under Wine it runs
 # in turns with floor.exe (Bootstrapper/tests/bench), which only reads the package,
 # asks Windows Installer for the installed version and starts msiexec. The product is
@@ -10,6 +12,7 @@
 #   BOOTSTRAPPER_BENCH_PAIRS   pairs of runs measured (default 15), after 2 warm-up pairs
 #   BOOTSTRAPPER_BUILD_ROOT    the build root, as for test.sh
 set -euo pipefail
+source "$(dirname "$0")/script_help.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 project=$(dirname "$here")
 repo=$(dirname "$project")
@@ -55,8 +58,13 @@ touch "$keeper/keeper.exe.wait" "$keeper/keeper.exe.window"
 
 echo "== installing the demo product with Wine's msiexec"
 (cd "$project/demo" && wixl -o "$package/DemoProduct.msi" DemoProduct.wxs)
-wine 'C:\windows\syswow64\msiexec.exe' /i "Z:${package//\//\\}\\DemoProduct.msi" /qn >/dev/null 2>&1 ||
-  { echo "bench: the demo product could not be installed" >&2; exit 1; }
+# Through launcher.exe, which writes msiexec's full exit code (a Linux exit status keeps
+# only its low 8 bits).
+winpackage="Z:${package//\//\\}"
+wine "$build/win/launcher.exe" "$winpackage" "Z:${work//\//\\}\\msiexec-exit-code.txt" \
+  'C:\windows\syswow64\msiexec.exe' "msiexec /i \"$winpackage\\DemoProduct.msi\" /qn" >/dev/null 2>&1 || true
+installed=$(cat "$work/msiexec-exit-code.txt" 2>/dev/null || echo "none")
+[ "$installed" = 0 ] || { echo "bench: the demo product could not be installed (msiexec: $installed)" >&2; exit 1; }
 cp "$build/win/recorder.exe" "$WINEPREFIX/drive_c/windows/syswow64/msiexec.exe"
 printf '[Start]\r\nMsiPath=DemoProduct.msi\r\n' >"$package/Setup.ini"
 cp "$build/win/Bootstrapper.exe" "$build/win/floor.exe" "$package/"

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
+# Usage: bash Bootstrapper/scripts/build-windows.sh
+#
 # Cross-builds Bootstrapper.exe (and the end-to-end test programs) with mingw-w64.
 set -euo pipefail
+source "$(dirname "$0")/script_help.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 project=$(dirname "$here")
 repo=$(dirname "$project")

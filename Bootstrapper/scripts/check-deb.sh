@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
-# Shows that the Debian package of the Linux tools installs on a fresh Debian 12 and runs
-# there: it makes a minimal Debian 12 root with debootstrap (from the mirror this machine
-# uses), installs the package into it with apt, which must find every dependency the
-# package declares, and runs `bootstrapper-check --help` (and `bootstrapper-transform --help`),
-# `--help` and `--version` of bootstrapper-pack and bootstrapper-try, and a check of the
-# demo's package folder inside it. As root, with the network: it
-# downloads a base system the first time (about 150 s; later runs about 20 to 90 s).
+# Usage: bash Bootstrapper/scripts/check-deb.sh [PACKAGE.deb]
 #
-#   bash Bootstrapper/scripts/check-deb.sh [PACKAGE.deb]
+# Shows that the Debian package of the Linux tools is one a distribution would accept and
+# that it installs on a fresh Debian 12 and runs there: lintian checks it first (an error
+# fails, warnings are shown), then it makes a minimal Debian 12 root with debootstrap (from
+# the mirror this machine uses), installs man-db and the package into it with apt, which
+# must find every dependency the package declares, and runs each tool the package puts in
+# /usr/bin with --version and --help, shows its manual page with man, checks that it has
+# its bash completion, and checks the demo's package folder with bootstrapper-check. As
+# root, with the network: it downloads a base system the first time (about 150 s; later
+# runs about 20 to 90 s).
 #
 # Without an argument it checks the package release.sh left in build/release. The root
 # stays in build/check-deb/root for a look until the next run; the base system's packages
 # are kept in build/check-deb-cache, so that a second run downloads only what the package
 # needs.
 set -euo pipefail
+source "$(dirname "$0")/script_help.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 project=$(dirname "$here")
 repo=$(dirname "$project")
@@ -23,7 +26,9 @@ started=$SECONDS
 fail() { echo "check-deb: $*" >&2; exit 1; }
 
 [ "$(id -u)" -eq 0 ] || fail "run it as root (debootstrap and chroot need it)"
-command -v debootstrap >/dev/null || fail "debootstrap is missing; run scripts/setup.sh first"
+for tool in debootstrap lintian; do
+  command -v "$tool" >/dev/null || fail "$tool is missing; run scripts/setup.sh first"
+done
 if [ "$#" -gt 0 ]; then
   deb=$(realpath "$1")
 else
@@ -32,6 +37,13 @@ else
   deb=${debs[0]}
 fi
 [ -f "$deb" ] || fail "$deb is missing"
+
+echo "== lintian ${deb##*/}"
+# Every tag with its explanation; errors fail, the warnings the package keeps are shown
+# (the README says why each one stays).
+lintian_status=0
+lintian --fail-on error --tag-display-limit 0 --display-info "$deb" || lintian_status=$?
+[ "$lintian_status" -eq 0 ] || fail "lintian finds errors in ${deb##*/}"
 
 # The mirror this machine already uses (as setup.sh finds it).
 mirror=$(grep -h -m1 -oP '^URIs:\s*\K\S+' /etc/apt/sources.list.d/*.sources 2>/dev/null | head -n1 || true)
@@ -73,19 +85,21 @@ echo "== installing ${deb##*/} with apt"
 cp "$deb" "$root/tmp/"
 chroot "$root" apt-get update -q >/dev/null
 chroot "$root" env DEBIAN_FRONTEND=noninteractive \
-  apt-get install -y -q --no-install-recommends "/tmp/${deb##*/}" >"$work/install.log" 2>&1 ||
+  apt-get install -y -q --no-install-recommends man-db "/tmp/${deb##*/}" >"$work/install.log" 2>&1 ||
   { tail -n 20 "$work/install.log"; fail "apt could not install the package (log: $work/install.log)"; }
 
-echo "== running it"
-chroot "$root" bootstrapper-check --help >/dev/null || fail "bootstrapper-check --help failed"
-if [ -e "$root/usr/bin/bootstrapper-transform" ]; then
-  chroot "$root" bootstrapper-transform --help >/dev/null || fail "bootstrapper-transform --help failed"
-fi
-# The Python tools: their interpreter and modules come with the package's dependencies.
-for tool in bootstrapper-pack bootstrapper-try; do
+echo "== running each tool"
+package=$(dpkg-deb --field "$deb" Package)
+mapfile -t tools < <(chroot "$root" dpkg -L "$package" | sed -n 's|^/usr/bin/||p' | sort)
+[ "${#tools[@]}" -gt 0 ] || fail "$package puts no tool into /usr/bin"
+for tool in "${tools[@]}"; do
+  version=$(chroot "$root" "$tool" --version) || fail "$tool --version failed"
+  [[ "$version" == "$tool "* ]] || fail "$tool --version printed \"$version\", not \"$tool VERSION\""
   chroot "$root" "$tool" --help >/dev/null || fail "$tool --help failed"
-  shown=$(chroot "$root" "$tool" --version) || fail "$tool --version failed"
-  [[ "$shown" =~ ^$tool\ [0-9][0-9A-Za-z.+-]*$ ]] || fail "$tool --version printed '$shown'"
+  page=$(chroot "$root" env MANWIDTH=80 man -P cat "$tool" 2>&1) || fail "man $tool failed: $page"
+  grep -q "^NAME" <<<"$page" || fail "man $tool shows no manual page"
+  [ -f "$root/usr/share/bash-completion/completions/$tool" ] || fail "$tool has no bash completion"
+  echo "$version: --help, man and bash completion"
 done
 # The demo's folder, as demo.sh assembles it, with a stand-in for its prerequisite.
 folder="$root/tmp/demo"
@@ -96,11 +110,15 @@ printf 'MZ' >"$folder/DemoRuntime.exe"
 status=0
 chroot "$root" sh -c 'cd /tmp && bootstrapper-check --format=json demo' >"$work/check.json" || status=$?
 [ "$status" -eq 0 ] || { cat "$work/check.json"; fail "the check of the demo folder ended with $status"; }
-python3 - "$work/check.json" <<'EOF'
+/usr/bin/python3 - "$work/check.json" "$root/usr/share/bootstrapper-tools/check-report.schema.json" <<'EOF'
 import json
 import sys
 
+import jsonschema
+
 report = json.load(open(sys.argv[1], encoding="utf-8"))
+# The report as the schema the package ships documents it.
+jsonschema.Draft202012Validator(json.load(open(sys.argv[2], encoding="utf-8"))).validate(report)
 assert report["findings"] == [], report["findings"]
 assert report["plan"]["package"]["productVersion"], report["plan"]
 EOF

@@ -1,5 +1,8 @@
 #!/usr/bin/env python3
-"""Fails when a product source includes a header of a layer above its own.
+"""Usage: python3 Bootstrapper/scripts/check_layers.py [SOURCE_FOLDER]
+
+Fails when a product source includes a header of a layer above its own (default
+SOURCE_FOLDER: Bootstrapper/src).
 
 Layers, bottom up: common; the platform seam; the services several steps share; the
 steps; the run sequence; the front ends. A file may include its own layer and those
@@ -35,6 +38,9 @@ ONLY = {"msi_file": {"common", "msi_file"}}
 MSI_FILE_USERS = {"checker/platforms"}
 GROUND = {"resource.h"}  # resource ids: plain numbers, shared with the resource script
 
+if {"-h", "--help"} & set(sys.argv[1:]):
+    print(__doc__)
+    sys.exit(0)
 src = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else pathlib.Path(__file__).parents[1] / "src")
 include = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 faults = []

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# Usage: bash Bootstrapper/scripts/demo.sh
+#
 # The main job on the bundled demo, the way a package author does it: builds the program and
 # the authors' tools, builds the demo product with wixl in English and in German, makes the
 # release folder with bootstrapper-pack (the German transform, Setup.ini with one
@@ -7,6 +9,7 @@
 # prefix: the language dialog, saved with its list open, answered with Deutsch, and the
 # German product registered.
 set -euo pipefail
+source "$(dirname "$0")/script_help.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 project=$(dirname "$here")
 repo=$(dirname "$project")

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
+# Usage: bash Bootstrapper/scripts/figures.sh [--time-tests]
+#
 # The figures quoted about the product: the size of Bootstrapper.exe per section, its
 # imports and, with --time-tests, how long the whole test command takes on this machine.
 # Fails when the program is larger than its limit of 24,576 bytes.
 set -euo pipefail
+source "$(dirname "$0")/script_help.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 project=$(dirname "$here")
 repo=$(dirname "$project")

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# Usage: bash Bootstrapper/scripts/fuzz.sh
+#
 # Builds the libFuzzer targets (clang, AddressSanitizer, UndefinedBehaviorSanitizer) and
 # runs each on a copy of its committed seeds for a bounded time, all at once. Fails when
 # any target finds an input that breaks an invariant or trips a sanitizer; the input is
@@ -7,6 +9,7 @@
 # BOOTSTRAPPER_FUZZ_SECONDS sets the time of the runs (default 45); BOOTSTRAPPER_BUILD_ROOT
 # the build root, as for test.sh.
 set -euo pipefail
+source "$(dirname "$0")/script_help.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 project=$(dirname "$here")
 repo=$(dirname "$project")

@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
+# Usage: bash Bootstrapper/scripts/release.sh
+#
 # Builds the program and assembles what is shipped to package authors:
 #   $BOOTSTRAPPER_BUILD_ROOT/release/Bootstrapper-<version>/   Bootstrapper.exe,
-#       BootstrapperCheck.exe, a sample Setup.ini, ReadMe.txt and SHA256SUMS
+#       BootstrapperCheck.exe, a sample Setup.ini, ReadMe.txt, the JSON Schema of the
+#       checker's report and SHA256SUMS
 #   $BOOTSTRAPPER_BUILD_ROOT/release/Bootstrapper-<version>.zip
 #   $BOOTSTRAPPER_BUILD_ROOT/release/bootstrapper-tools_<version>_<arch>.deb   the Linux
-#       tools (bootstrapper-check, ...) for Debian, built by CPack in build/host-release
+#       tools (bootstrapper-check, ...) for Debian, made by build-deb.sh in build/host-release
 # The version is the build's BOOTSTRAPPER_VERSION, else the VERSION of project() in
-# Bootstrapper/CMakeLists.txt. The zip is the same, byte for byte, for the same files: its
-# entries are sorted and carry the time SOURCE_DATE_EPOCH (default: the last commit's).
+# Bootstrapper/CMakeLists.txt. The zip and the .deb are the same, byte for byte, for the
+# same files: the zip's entries are sorted, and both carry the time SOURCE_DATE_EPOCH
+# (default: the last commit's).
 # With BOOTSTRAPPER_SIGN_PKCS12 set, both programs are signed first (see sign.sh).
 set -euo pipefail
+source "$(dirname "$0")/script_help.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 project=$(dirname "$here")
 repo=$(dirname "$project")
@@ -51,7 +56,8 @@ folder="$build/release/$name"
 archive="$build/release/$name.zip"
 rm -rf "$folder" "$archive"
 mkdir -p "$folder"
-cp "$build/win/Bootstrapper.exe" "$build/win/BootstrapperCheck.exe" "$folder/"
+cp "$build/win/Bootstrapper.exe" "$build/win/BootstrapperCheck.exe" "$project/packaging/check-report.schema.json" \
+  "$folder/"
 # The text files are for Windows: Windows line ends.
 for text in Setup.ini ReadMe.txt; do
   sed 's/\r*$/\r/' "$project/release/$text" >"$folder/$text"
@@ -59,7 +65,8 @@ done
 if [ -n "${BOOTSTRAPPER_SIGN_PKCS12:-}" ]; then
   bash "$here/sign.sh" "$folder/Bootstrapper.exe" "$folder/BootstrapperCheck.exe"
 fi
-(cd "$folder" && sha256sum Bootstrapper.exe BootstrapperCheck.exe ReadMe.txt Setup.ini >SHA256SUMS)
+(cd "$folder" && sha256sum Bootstrapper.exe BootstrapperCheck.exe ReadMe.txt Setup.ini check-report.schema.json \
+  >SHA256SUMS)
 
 epoch="${SOURCE_DATE_EPOCH:-$(git -C "$repo" log -1 --format=%ct 2>/dev/null || true)}"
 [[ "$epoch" =~ ^[0-9]+$ ]] || fail "no time for the zip's entries: set SOURCE_DATE_EPOCH (seconds since 1970)"
@@ -67,16 +74,9 @@ touch -d "@$epoch" "$folder" "$folder"/*
 python3 "$here/reproducible_zip.py" "$folder" "$archive" "$epoch"
 
 echo "== Debian package of the Linux tools"
-host="$build/host-release"
-cmake -S "$project" -B "$host" -DCMAKE_BUILD_TYPE=Release -DBOOTSTRAPPER_VERSION="$version" \
-  -DBOOTSTRAPPER_WINDOWS_PROGRAMS="$build/win" >/dev/null
-cmake --build "$host" --target linux-tools -j "$(nproc)"
-rm -rf "$host/package"
-(cd "$host" && cpack -G DEB -B "$host/package" >/dev/null)
-debs=("$host/package"/*.deb)
-[ "${#debs[@]}" -eq 1 ] && [ -f "${debs[0]}" ] || fail "cpack made no single .deb in $host/package"
+deb=$(SOURCE_DATE_EPOCH="$epoch" bash "$here/build-deb.sh" "$build/host-release" "$version" "$build/win" | tail -n 1)
 rm -f "$build/release"/*.deb
-cp "${debs[0]}" "$build/release/"
+cp "$deb" "$build/release/"
 
 echo "== release $version"
 (cd "$build/release" && ls -l "$name" && sha256sum "$name.zip" ./*.deb)

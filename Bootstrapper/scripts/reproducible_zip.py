@@ -1,6 +1,6 @@
-"""Zips a folder so that the same files always give the same bytes.
+"""Usage: python3 Bootstrapper/scripts/reproducible_zip.py FOLDER ARCHIVE EPOCH
 
-    reproducible_zip.py FOLDER ARCHIVE EPOCH
+Zips a folder so that the same files always give the same bytes.
 
 The entries are FOLDER's name and its files below it, in sorted order, each with the
 time EPOCH (seconds since 1970, UTC) and fixed permissions: nothing of the machine, the
@@ -40,6 +40,9 @@ def main(folder: Path, archive: Path, epoch: int) -> None:
 
 
 if __name__ == "__main__":
+    if {"-h", "--help"} & set(sys.argv[1:]):
+        print(__doc__, end="")
+        sys.exit(0)
     if len(sys.argv) != 4:
         sys.exit("usage: reproducible_zip.py FOLDER ARCHIVE EPOCH")
     main(Path(sys.argv[1]), Path(sys.argv[2]), int(sys.argv[3]))

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
+# Usage: bash Bootstrapper/scripts/setup.sh
+#
 # Makes a Debian 12 machine ready to build and test the bootstrapper, as root.
 # Safe to run again: it installs only what is missing.
 set -euo pipefail
+source "$(dirname "$0")/script_help.sh"
 
 log() { printf '[setup] %s\n' "$*"; }
 
@@ -15,7 +18,7 @@ packages=(
   clang clang-tidy cppcheck libclang-rt-14-dev
   osslsigncode openssl
   pkg-config libmsi-dev libglib2.0-dev libgsf-1-dev
-  dpkg-dev file debootstrap
+  dpkg-dev file debootstrap lintian help2man python3-jsonschema
 )
 
 missing=()

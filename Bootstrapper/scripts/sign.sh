@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
+# Usage: bash Bootstrapper/scripts/sign.sh [--pkcs12 FILE] [--timestamp URL] [--description TEXT]
+#        [--url URL] [--msi PACKAGE] [FILE...]
+#
 # Signs Bootstrapper.exe and BootstrapperCheck.exe (Authenticode, SHA-256) with
 # osslsigncode, and a package too when asked.
-#
-#   sign.sh [--pkcs12 FILE] [--timestamp URL] [--description TEXT] [--url URL]
-#           [--msi PACKAGE] [FILE...]
 #
 # Without FILE it signs both programs in $BOOTSTRAPPER_BUILD_ROOT/win; FILEs (programs or
 # .msi packages) replace that list, --msi adds a package to it. Each file is signed into a
@@ -20,6 +20,7 @@
 # reaches osslsigncode through a file descriptor, not its arguments. OSSLSIGNCODE names
 # another osslsigncode. Only options of osslsigncode 2.5 (Debian 12) are used.
 set -euo pipefail
+source "$(dirname "$0")/script_help.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 project=$(dirname "$here")
 repo=$(dirname "$project")
@@ -29,6 +30,7 @@ osslsigncode="${OSSLSIGNCODE:-osslsigncode}"
 fail() { echo "sign: $*" >&2; exit 1; }
 usage() {
   echo "usage: sign.sh [--pkcs12 FILE] [--timestamp URL] [--description TEXT] [--url URL] [--msi PACKAGE] [FILE...]" >&2
+  echo "(sign.sh --help tells more: the password comes from BOOTSTRAPPER_SIGN_PASSWORD or _FILE)" >&2
   exit 2
 }
 
@@ -52,7 +54,6 @@ while [ "$#" -gt 0 ]; do
       shift 2 ;;
     --pass*)
       fail "the password is never taken from the command line: set BOOTSTRAPPER_SIGN_PASSWORD or BOOTSTRAPPER_SIGN_PASSWORD_FILE" ;;
-    -h|--help) usage ;;
     -*) echo "sign: unknown option $1" >&2; usage ;;
     *) files+=("$1"); shift ;;
   esac

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
+# Usage: bash Bootstrapper/scripts/test.sh
+#
 # Sets the machine up, builds both flavours and runs every test: host unit tests (plain
 # and under AddressSanitizer/UndefinedBehaviorSanitizer), the static analysers and fuzz
 # targets, then the Windows build, a check that it builds into the same bytes twice, its
 # release folder, the Debian package of the Linux tools (installed into a fresh Debian 12
 # root) and the end-to-end tests under Wine.
 set -euo pipefail
+source "$(dirname "$0")/script_help.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 project=$(dirname "$here")
 repo=$(dirname "$project")
@@ -29,14 +32,14 @@ bash "$here/fuzz.sh"
 
 bash "$here/build-windows.sh"
 
-bash "$here/check-reproducible.sh" Bootstrapper.exe BootstrapperCheck.exe
+bash "$here/check-reproducible.sh" Bootstrapper.exe BootstrapperCheck.exe bootstrapper-tools.deb
 
 echo "== release folder"
 rm -rf "$build/release"
 bash "$here/release.sh" >/dev/null
 archive=$(find "$build/release" -name 'Bootstrapper-*.zip')
 listed=$(python3 -m zipfile -l "$archive" | awk 'NR > 1 && $1 !~ /\/$/ { sub(/^[^\/]*\//, "", $1); printf " %s", $1 }')
-if [ "$listed" != " Bootstrapper.exe BootstrapperCheck.exe ReadMe.txt SHA256SUMS Setup.ini" ]; then
+if [ "$listed" != " Bootstrapper.exe BootstrapperCheck.exe ReadMe.txt SHA256SUMS Setup.ini check-report.schema.json" ]; then
   echo "test: $archive holds:$listed" >&2
   exit 1
 fi

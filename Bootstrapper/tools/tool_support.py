@@ -8,6 +8,7 @@ and the build folders) and installed (<prefix>/bin for the commands,
 
 from __future__ import annotations
 
+import argparse
 import os
 import re
 import shutil
@@ -44,6 +45,14 @@ def version() -> str:
         return "0.0.0"
     found = re.search(r"\bproject\s*\([^)]*\bVERSION\s+([^\s)]+)", text)
     return found.group(1) if found else "0.0.0"
+
+
+class HelpFormatter(argparse.RawDescriptionHelpFormatter):
+    """argparse's help with the usage line every tool of the project starts with
+    ("Usage: NAME ..."), from which help2man makes the manual page's synopsis."""
+
+    def add_usage(self, usage, actions, groups, prefix=None):
+        super().add_usage(usage, actions, groups, "Usage: ")
 
 
 def exit_statuses(passed: str, failed: str, usage: str) -> str:

@@ -19,6 +19,7 @@ struct TransformRequest {
     msi::TransformOptions options;
     std::vector<std::string> files;  // base, target, output
     bool help = false;
+    bool version = false;
 };
 
 void Write(std::FILE* stream, const std::string& text) { static_cast<void>(std::fputs(text.c_str(), stream)); }
@@ -37,7 +38,7 @@ std::string FlagTable(const std::vector<msi::FlagName>& names)
 
 std::string UsageLine()
 {
-    return std::string("usage: ") + kProgram + " [--validate=LIST] [--suppress=LIST] BASE.msi TARGET.msi OUT.mst\n";
+    return std::string("Usage: ") + kProgram + " [--validate=LIST] [--suppress=LIST] BASE.msi TARGET.msi OUT.mst\n";
 }
 
 std::string Usage()
@@ -50,6 +51,7 @@ std::string Usage()
            "are the same product built in two languages. Both must install the same files: the\n"
            "transform carries no embedded cabinet.\n"
            "\n"
+           "Options:\n"
            "  --validate=LIST  the conditions Windows Installer checks against the package before\n"
            "                   it applies the transform, comma-separated (default:\n"
            "                   product,upgrade-code; --validate= for none):\n" +
@@ -58,11 +60,16 @@ std::string Usage()
            "  --suppress=LIST  the errors Windows Installer may pass over while it applies the\n"
            "                   transform (default: none):\n" +
            FlagTable(msi::SuppressFlagNames()) +
+           "  -h, --help       shows this text and ends\n"
+           "  --version        shows the name and version and ends\n"
            "\n"
-           "Exit status: 0 when OUT.mst is written; 1 when no transform can turn BASE.msi into\n"
-           "TARGET.msi (the reason is printed, nothing is written); 2 for wrong arguments, a\n"
-           "package that cannot be read, or an OUT.mst that cannot be written. OUT.mst appears\n"
-           "only whole.\n";
+           "OUT.mst appears only whole.\n"
+           "\n"
+           "Exit status:\n"
+           "  0  OUT.mst is written\n"
+           "  1  no transform can turn BASE.msi into TARGET.msi (the reason is printed, nothing is\n"
+           "     written)\n"
+           "  2  wrong arguments, a package that cannot be read, or an OUT.mst that cannot be written\n";
 }
 
 // False, with the reason, for arguments that are no request.
@@ -73,6 +80,10 @@ bool ParseArguments(int argc, const char* const* argv, TransformRequest& request
         const std::string argument = argv[i];
         if (options && (argument == "--help" || argument == "-h")) {
             request.help = true;
+            return true;
+        }
+        if (options && argument == "--version") {
+            request.version = true;
             return true;
         }
         if (options && argument == "--") {
@@ -120,6 +131,10 @@ int RunTransformCommand(int argc, const char* const* argv, std::FILE* out, std::
     }
     if (request.help) {
         Write(out, Usage());
+        return kTransformWritten;
+    }
+    if (request.version) {
+        Write(out, std::string(kProgram) + " " + BOOTSTRAPPER_TOOL_VERSION + "\n");
         return kTransformWritten;
     }
     const std::string& basePath = request.files[0];

@@ -106,3 +106,15 @@ def pack_demo(english: Path, german: Path, folder: Path, *options, runtime: bool
     files = ["--file", f"DemoRuntime.exe={find_build_dir() / 'DemoRuntime.exe'}"] if runtime else []
     return author_tool("bootstrapper-pack", "--msi", english, "--language-build", f"1031={german}",
                        "--setup-ini", DEMO / "Setup.ini", *files, *options, folder, env=env)
+
+
+def validate_check_report(report: dict) -> dict:
+    """The checker's JSON report, checked against the JSON Schema shipped with the tools,
+    which documents every field: an undocumented or misshapen field fails."""
+    import json
+
+    import jsonschema
+
+    schema = Path(__file__).resolve().parents[2] / "packaging" / "check-report.schema.json"
+    jsonschema.Draft202012Validator(json.loads(schema.read_text(encoding="utf-8"))).validate(report)
+    return report

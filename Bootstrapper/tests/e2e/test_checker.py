@@ -16,7 +16,7 @@ from pathlib import Path
 import pytest
 
 import winehost
-from package_support import edit_package, new_product_code
+from package_support import edit_package, new_product_code, validate_check_report
 
 FINDING = re.compile(r"^(?P<file>(?:[A-Z]:)?[^:\n]+?)(?::(?P<line>\d+))?: (?P<severity>error|warning): .* "
                      r"\[(?P<rule>[a-z0-9-]+)\]$", re.M)
@@ -201,6 +201,8 @@ def test_each_rule_is_found_where_it_is_broken(tmp_path, msi, rule):
     result = check(folder, "--quiet")
     assert findings(result.stdout) == {(shown(folder, file), line, severity, rule)}, result.stdout + result.stderr
     assert result.returncode == (1 if severity == "error" else 0), result.stdout
+    # The report with its plan, which ends at another step in each folder.
+    validate_check_report(json.loads(check(folder, "--format=json").stdout))
 
 
 # Rules with more than one way to be broken: name: (files, the one finding expected).
@@ -375,9 +377,9 @@ def test_both_checkers_give_the_same_findings(wine, tmp_path, msi):
     folder = make_folder(tmp_path, msi, MIXED)
     linux = json.loads(check(folder, "--format=json", "--quiet").stdout)["findings"]
     exe = wine.session.build_dir / "BootstrapperCheck.exe"
-    result = wine.prefix.wine(str(exe), "--format=json", "--quiet", winehost.win_path(folder), check=False)
+    result = wine.prefix.wine(str(exe), "--format=json", winehost.win_path(folder), check=False)
     assert result.returncode == 1, result.stdout + result.stderr
-    windows = json.loads(result.stdout)["findings"]
+    windows = validate_check_report(json.loads(result.stdout))["findings"]
     prefix = winehost.win_path(folder) + "\\"
     assert [(f["file"].removeprefix(prefix).replace("\\", "/"), f["line"], f["rule"]) for f in windows] == \
         [(f["file"].removeprefix("pkg/"), f["line"], f["rule"]) for f in linux]

@@ -151,6 +151,8 @@ TEST(CheckArguments, OptionsAndWhatIsWrongWithThem)
         const char* ignored;  // a rule left out, or null
         const char* folder;
         const char* problem;  // part of the message
+        const char* output = nullptr;
+        bool exitZero = false;
     };
     std::vector<Row> rows = {
         {{"--format=sarif", "--strict", "dist/pkg"}, CheckArguments::check, ReportFormat::sarif, true, nullptr,
@@ -167,6 +169,12 @@ TEST(CheckArguments, OptionsAndWhatIsWrongWithThem)
         {{"a", "b\x1B"}, CheckArguments::wrong, ReportFormat::text, false, nullptr, nullptr, "\"b?\" is a second"},
         {{"--bogus"}, CheckArguments::wrong, ReportFormat::text, false, nullptr, nullptr, "unknown option"},
         {{"--quiet", "--help", "--bogus"}, CheckArguments::help, ReportFormat::text, false, nullptr, nullptr, ""},
+        {{"-q", "--version", "--bogus"}, CheckArguments::version, ReportFormat::text, false, nullptr, nullptr, ""},
+        {{"--output", "r.sarif", "--exit-zero", "pkg"}, CheckArguments::check, ReportFormat::text, false, nullptr, "pkg",
+         "", "r.sarif", true},
+        {{"--output=", "pkg"}, CheckArguments::wrong, ReportFormat::text, false, nullptr, nullptr,
+         "--output needs a file name"},
+        {{"--output"}, CheckArguments::wrong, ReportFormat::text, false, nullptr, nullptr, "--output needs a file name"},
     };
     // A list of rules too long to keep is refused, not cut after one of its commas.
     std::string rules = "--ignore=duplicate";
@@ -188,6 +196,8 @@ TEST(CheckArguments, OptionsAndWhatIsWrongWithThem)
         EXPECT_EQ(request->options.format, row.format);
         EXPECT_EQ(request->options.strict, row.strict);
         EXPECT_STREQ(request->folder, row.folder);
+        EXPECT_STREQ(request->output, row.output);
+        EXPECT_EQ(request->options.exitZero, row.exitZero);
         if (row.ignored != nullptr) {
             EXPECT_TRUE(request->options.ignored[RuleIndex(row.ignored)]);
         }

@@ -71,50 +71,65 @@ void WriteCheckUsage(const char* program, TextOutput& output)
 {
     FixedText<4 * kTextBufferSize> text;
     text.Format(
-        "usage: %s [--format=FORMAT] [--strict] [--ignore=RULE,...] [--quiet] [--] [FOLDER]\n"
+        "Usage: %s [OPTION]... [--] [FOLDER]\n"
         "\n"
         "Checks a package folder for Bootstrapper.exe: FOLDER (default: the current directory) is\n"
         "taken as the folder the program runs in. Writes what is wrong, then (unless --quiet) what\n"
         "the program will do there. Nothing is started, installed, written or shown.\n"
         "\n"
-        "  --format=text    the findings one a line, FILE:LINE: SEVERITY: TEXT [RULE], with FILE\n"
-        "                   behind FOLDER as given; then the plan in words (the default)\n"
-        "  --format=json    the findings and the plan as one JSON object\n"
-        "  --format=sarif   SARIF 2.1.0 for GitHub code scanning; paths relative to the current\n"
-        "                   directory; no plan\n"
-        "  --format=github  GitHub Actions workflow commands (::error file=...,line=...::TEXT) and\n"
-        "                   a summary notice; paths relative to the current directory; no plan\n"
-        "  --strict         warnings fail the check too (exit status 1)\n"
-        "  --ignore=RULE,...  leaves these rules' findings out (neither shown nor counted)\n"
-        "  --quiet          no plan\n"
+        "Options:\n"
+        "  --format=text       the findings one a line, FILE:LINE: SEVERITY: TEXT [RULE], with\n"
+        "                      FILE behind FOLDER as given; then the plan in words (the default)\n"
+        "  --format=json       the findings and the plan as one JSON object\n"
+        "  --format=sarif      SARIF 2.1.0 for GitHub code scanning; paths relative to the\n"
+        "                      current directory; no plan\n"
+        "  --format=github     GitHub Actions workflow commands (::error file=...,line=...::TEXT)\n"
+        "                      and a summary notice; paths relative to the current directory;\n"
+        "                      no plan\n"
+        "  --output=FILE       writes the report in FORMAT to FILE, which appears only whole;\n"
+        "                      standard output gets the findings (and the plan) as text\n"
+        "  --strict            warnings fail the check too (exit status 1)\n"
+        "  --exit-zero         exit status 0 also with errors: the check reports, and only wrong\n"
+        "                      arguments or an unreadable folder fail it\n"
+        "  --ignore=RULE,...   leaves these rules' findings out (neither shown nor counted)\n"
+        "  -q, --quiet         no plan\n"
+        "  -h, --help          shows this text and ends\n"
+        "  --version           shows the name and version and ends\n"
         "\n"
         "Output is UTF-8. A control character or line break in a name or value is shown as \\xHH\n"
         "(\\uHHHH beyond U+00FF), never written as it is.\n"
         "\n"
-        "Exit status: 0 no error (warnings allowed unless --strict), 1 at least one error (or\n"
-        "warning with --strict), 2 wrong arguments or a folder that cannot be read.\n"
+        "Exit status:\n"
+        "  0  no error (warnings allowed unless --strict), or any findings with --exit-zero\n"
+        "  1  at least one error (or warning with --strict)\n"
+        "  2  wrong arguments, a folder that cannot be read, or a FILE that cannot be written\n"
         "\n"
         "Rules:\n",
         program);
     output.Write(text.Get());
     for (std::size_t i = 0; i < RuleCount(); ++i) {
         const RuleInfo& rule = RuleAt(i);
-        text.Format("  %s (%s): %s\n", rule.id, rule.severity == Severity::error ? "error" : "warning", rule.summary);
+        text.Format("  %s  %s: %s\n", rule.id, rule.severity == Severity::error ? "error" : "warning", rule.summary);
         output.Write(text.Get());
     }
+}
+
+void WriteCheckVersion(const char* program, TextOutput& output)
+{
+    TextBuffer text;
+    text.Format("%s %s\n", program, BOOTSTRAPPER_CHECK_VERSION);
+    output.Write(text.Get());
 }
 
 void WriteArgumentProblem(const char* program, const char* problem, TextOutput& output)
 {
     TextBuffer text;
-    text.Format("%s: %s\nusage: %s [--format=FORMAT] [--strict] [--ignore=RULE,...] [--quiet] [FOLDER]; "
-                "--help tells more\n",
-                program, problem, program);
+    text.Format("%s: %s\nUsage: %s [OPTION]... [--] [FOLDER]; --help tells more\n", program, problem, program);
     output.Write(text.Get());
 }
 
 int RunCheck(CheckerPlatform& platform, DryRunRecord& record, bool machineKnown, const CheckOptions& options,
-             const ReportSettings& settings, TextOutput& output)
+             const ReportSettings& settings, TextOutput& output, TextOutput* reportFile)
 {
     // Large, and one of each per process: kept out of the stack.
     static ProfileText text;
@@ -130,21 +145,26 @@ int RunCheck(CheckerPlatform& platform, DryRunRecord& record, bool machineKnown,
     CheckFolder(platform, record, text, findings, plan);
     findings.Sort();
     const Plan* shownPlan = options.quiet ? nullptr : &plan;
+    TextOutput& report = reportFile != nullptr ? *reportFile : output;
     switch (options.format) {
     case ReportFormat::text:
-        WriteTextReport(findings, shownPlan, settings, output);
+        WriteTextReport(findings, shownPlan, settings, report);
         break;
     case ReportFormat::json:
-        WriteJsonReport(findings, shownPlan, settings, output);
+        WriteJsonReport(findings, shownPlan, settings, report);
         break;
     case ReportFormat::sarif:
-        WriteSarifReport(findings, settings, output);
+        WriteSarifReport(findings, settings, report);
         break;
     case ReportFormat::github:
-        WriteGithubReport(findings, settings, output);
+        WriteGithubReport(findings, settings, report);
         break;
     }
-    const bool failed = findings.Errors() != 0 || (options.strict && findings.Warnings() != 0);
+    // The console of a CI step that writes the report into a file still shows the findings.
+    if (reportFile != nullptr) {
+        WriteTextReport(findings, shownPlan, settings, output);
+    }
+    const bool failed = !options.exitZero && (findings.Errors() != 0 || (options.strict && findings.Warnings() != 0));
     return failed ? kCheckFailed : kCheckPassed;
 }
 

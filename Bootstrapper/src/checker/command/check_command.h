@@ -16,11 +16,12 @@ constexpr int kCheckPassed = 0;   // no error (warnings allowed, unless strict)
 constexpr int kCheckFailed = 1;   // at least one error, or with --strict a warning
 constexpr int kCheckUnusable = 2; // wrong arguments, or the folder cannot be read
 
-enum class CheckArguments { check, help, wrong };
+enum class CheckArguments { check, help, version, wrong };
 
 struct CheckOptions {
     bool quiet = false;   // no plan
     bool strict = false;  // warnings fail the check
+    bool exitZero = false;  // the check reports, and only arguments or the folder fail it
     ReportFormat format = ReportFormat::text;
     bool ignored[kRuleCapacity] = {};  // by row of the rule table
 };
@@ -29,6 +30,7 @@ template <typename Char>
 struct CheckRequest {
     CheckOptions options;
     const Char* folder = nullptr;  // null: the current directory
+    const Char* output = nullptr;  // --output: the report's file; null: standard output
     TextBuffer problem;            // what is wrong with the arguments
 };
 
@@ -106,7 +108,7 @@ bool IsArgument(const Char* argument, const char* option)
     return option[i] == '\0' && argument[i] == 0;
 }
 
-enum class OptionTaken { taken, help, wrong, lastOption };
+enum class OptionTaken { taken, help, version, wrong, lastOption };
 
 // The option at `argv[i]` (and its value, which may move `i` on).
 template <typename Char>
@@ -117,14 +119,26 @@ OptionTaken TakeOption(int argc, const Char* const* argv, int& i, CheckRequest<C
     if (IsArgument(argument, "--help") || IsArgument(argument, "-h")) {
         return OptionTaken::help;
     }
+    if (IsArgument(argument, "--version")) {
+        return OptionTaken::version;
+    }
     if (IsArgument(argument, "--quiet") || IsArgument(argument, "-q")) {
         request.options.quiet = true;
     } else if (IsArgument(argument, "--strict")) {
         request.options.strict = true;
+    } else if (IsArgument(argument, "--exit-zero")) {
+        request.options.exitZero = true;
     } else if (IsArgument(argument, "--")) {
         return OptionTaken::lastOption;
     } else if (IsValueOption(argc, argv, i, "--format", value)) {
         return TakeOptionValue("--format", value, ChooseFormat, request) ? OptionTaken::taken : OptionTaken::wrong;
+    } else if (IsValueOption(argc, argv, i, "--output", value)) {
+        // A file name, taken as it is: the front end writes the report there.
+        if (value == nullptr || value[0] == 0) {
+            request.problem.Assign("--output needs a file name");
+            return OptionTaken::wrong;
+        }
+        request.output = value;
     } else if (IsValueOption(argc, argv, i, "--ignore", value)) {
         return TakeOptionValue("--ignore", value, IgnoreRules, request) ? OptionTaken::taken : OptionTaken::wrong;
     } else {
@@ -136,7 +150,8 @@ OptionTaken TakeOption(int argc, const Char* const* argv, int& i, CheckRequest<C
     return OptionTaken::taken;
 }
 
-// `[--format=FORMAT] [--strict] [--ignore=RULE,...] [--quiet] [--] [FOLDER]`, or `--help`.
+// `[--format=FORMAT] [--output=FILE] [--strict] [--exit-zero] [--ignore=RULE,...] [--quiet] [--] [FOLDER]`,
+// or `--help`, or `--version`.
 template <typename Char>
 CheckArguments ParseCheckArguments(int argc, const Char* const* argv, CheckRequest<Char>& request)
 {
@@ -153,6 +168,8 @@ CheckArguments ParseCheckArguments(int argc, const Char* const* argv, CheckReque
                 break;
             case OptionTaken::help:
                 return CheckArguments::help;
+            case OptionTaken::version:
+                return CheckArguments::version;
             case OptionTaken::wrong:
                 return CheckArguments::wrong;
             case OptionTaken::lastOption:
@@ -173,14 +190,17 @@ CheckArguments ParseCheckArguments(int argc, const Char* const* argv, CheckReque
 
 // The usage text, for `program` (the checker's own name).
 void WriteCheckUsage(const char* program, TextOutput& output);
+// `program VERSION`, as tools answer --version.
+void WriteCheckVersion(const char* program, TextOutput& output);
 // What is wrong with the arguments, and where to read how they go.
 void WriteArgumentProblem(const char* program, const char* problem, TextOutput& output);
 
 // Checks the folder the platform stands for (its current directory) and writes the
 // findings, and unless quiet the plan, in the chosen format. `machineKnown`: the platform
-// can answer for the machine it runs on (its registry, the installed products). Returns
-// kCheckPassed or kCheckFailed.
+// can answer for the machine it runs on (its registry, the installed products). With a
+// `reportFile` (--output) the report in the chosen format goes there, and `output`, the
+// console, gets the text report. Returns kCheckPassed or kCheckFailed.
 int RunCheck(CheckerPlatform& platform, DryRunRecord& record, bool machineKnown, const CheckOptions& options,
-             const ReportSettings& settings, TextOutput& output);
+             const ReportSettings& settings, TextOutput& output, TextOutput* reportFile = nullptr);
 
 }  // namespace boot

@@ -1,8 +1,13 @@
 // bootstrapper-check: the checker on Linux, where packages are built. It wires the Linux
 // platform in; the registry and the installed products of the machine that will run the
 // setup are unknown here.
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "checker/command/check_command.h"
 #include "checker/platforms/linux_platform.h"
@@ -46,6 +51,101 @@ void WriteProblem(const char* problem, boot::TextOutput& errors)
     out.Put("\n");
 }
 
+// The report of --output: written into a new file beside FILE, which then takes FILE's
+// place in one rename, so that no reader ever sees half a report and a check that cannot
+// write it leaves FILE as it was.
+class ReportFile final : public boot::TextOutput {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
+public:
+    ReportFile() = default;
+    ReportFile(const ReportFile&) = delete;
+    ReportFile& operator=(const ReportFile&) = delete;
+    ~ReportFile() { Discard(); }
+
+    void Write(const char* text) override
+    {
+        std::size_t left = std::strlen(text);
+        while (left > 0 && !failed_) {
+            const ssize_t written = ::write(file_, text, left);
+            if (written < 0 && errno == EINTR) {
+                continue;
+            }
+            if (written <= 0) {
+                failed_ = true;
+                error_ = errno;
+                break;
+            }
+            text += written;
+            left -= static_cast<std::size_t>(written);
+        }
+    }
+
+    bool Open(const char* path, boot::TextBuffer& reason)
+    {
+        path_ = path;
+        if (!boot::FormatText(temporary_, sizeof temporary_, "%s.XXXXXX", path)) {
+            return Failed("the name is too long", reason);
+        }
+        file_ = ::mkstemp(temporary_);
+        if (file_ < 0) {
+            temporary_[0] = '\0';
+            return Failed(std::strerror(errno), reason);
+        }
+        // As any new file: readable by whom the umask lets read it (mkstemp makes it private).
+        constexpr mode_t kNewFileMode = 0666;
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        static_cast<void>(::fchmod(file_, kNewFileMode & ~mask));
+        return true;
+    }
+
+    // FILE becomes the report; false, with the reason, when it cannot.
+    bool Commit(boot::TextBuffer& reason)
+    {
+        if (!failed_ && ::fsync(file_) != 0) {
+            failed_ = true;
+            error_ = errno;
+        }
+        if (::close(file_) != 0 && !failed_) {
+            failed_ = true;
+            error_ = errno;
+        }
+        file_ = -1;
+        if (failed_) {
+            return Failed(std::strerror(error_), reason);
+        }
+        if (std::rename(temporary_, path_) != 0) {
+            return Failed(std::strerror(errno), reason);
+        }
+        temporary_[0] = '\0';
+        return true;
+    }
+
+private:
+    bool Failed(const char* why, boot::TextBuffer& reason)
+    {
+        reason.Format("cannot write the report to %s: %s", path_, why);
+        Discard();
+        return false;
+    }
+    void Discard()
+    {
+        if (file_ >= 0) {
+            static_cast<void>(::close(file_));
+            file_ = -1;
+        }
+        if (temporary_[0] != '\0') {
+            static_cast<void>(::unlink(temporary_));
+            temporary_[0] = '\0';
+        }
+    }
+
+    const char* path_ = "";
+    char temporary_[PATH_MAX] = {};
+    int file_ = -1;
+    bool failed_ = false;
+    int error_ = 0;
+};
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -58,6 +158,9 @@ int main(int argc, char** argv)
         break;
     case boot::CheckArguments::help:
         boot::WriteCheckUsage(kProgram, out);
+        return boot::kCheckPassed;
+    case boot::CheckArguments::version:
+        boot::WriteCheckVersion(kProgram, out);
         return boot::kCheckPassed;
     case boot::CheckArguments::wrong:
         boot::WriteArgumentProblem(kProgram, request.problem.Get(), errors);
@@ -81,5 +184,19 @@ int main(int argc, char** argv)
     settings.shownFolder = paths.shown;
     settings.relativeFolder = paths.relative.Get();
     settings.currentDirectory = paths.current;
-    return boot::RunCheck(platform, platform.record, false, request.options, settings, out);
+    if (request.output == nullptr) {
+        return boot::RunCheck(platform, platform.record, false, request.options, settings, out);
+    }
+    static ReportFile report;
+    if (!report.Open(request.output, reason)) {
+        WriteProblem(reason.Get(), errors);
+        return boot::kCheckUnusable;
+    }
+    const int status = boot::RunCheck(platform, platform.record, false, request.options, settings, out,
+                                      &report);
+    if (!report.Commit(reason)) {
+        WriteProblem(reason.Get(), errors);
+        return boot::kCheckUnusable;
+    }
+    return status;
 }

@@ -71,6 +71,108 @@ bool EnterFolder(const wchar_t* folder, boot::TextOutput& errors)
     return false;
 }
 
+// The report of --output: written into a new file beside FILE, which then takes FILE's
+// place in one move, so that no reader ever sees half a report and a check that cannot
+// write it leaves FILE as it was. FILE is named by its full path, taken before the checker
+// enters the folder: a relative name is relative to where the checker was started.
+class ReportFile final : public boot::TextOutput {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
+public:
+    ReportFile() = default;
+    ReportFile(const ReportFile&) = delete;
+    ReportFile& operator=(const ReportFile&) = delete;
+    ~ReportFile() { Discard(); }
+
+    void Write(const char* text) override
+    {
+        DWORD length = 0;
+        while (text[length] != '\0') {
+            ++length;
+        }
+        DWORD written = 0;
+        if (::WriteFile(file_, text, length, &written, nullptr) == FALSE || written != length) {
+            failed_ = true;
+        }
+    }
+
+    bool Open(const wchar_t* path, boot::TextOutput& errors)
+    {
+        if (!boot::Utf8FromUtf16(path, shown_.Data(), shown_.Capacity())) {
+            shown_.Assign("the --output file");
+        }
+        const DWORD length = ::GetFullPathNameW(path, kWidePathSize, path_, nullptr);
+        constexpr DWORD kSuffixLength = 10;  // ".~" and eight hexadecimal digits
+        if (length == 0 || length + kSuffixLength >= kWidePathSize) {
+            return Failed(::GetLastError(), errors);
+        }
+        // The process id makes the name unique among the checkers running now.
+        const wchar_t* digits = L"0123456789ABCDEF";
+        DWORD id = ::GetCurrentProcessId();
+        DWORD end = length + kSuffixLength;
+        for (DWORD i = 0; i < length; ++i) {
+            temporary_[i] = path_[i];
+        }
+        temporary_[end] = L'\0';
+        constexpr unsigned kDigitBits = 4;
+        constexpr DWORD kDigitMask = (DWORD{1} << kDigitBits) - 1;
+        for (DWORD i = end; i > length + 2; id >>= kDigitBits) {
+            temporary_[--i] = digits[id & kDigitMask];
+        }
+        temporary_[length] = L'.';
+        temporary_[length + 1] = L'~';
+        file_ = ::CreateFileW(temporary_, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file_ == INVALID_HANDLE_VALUE) {
+            temporary_[0] = L'\0';
+            return Failed(::GetLastError(), errors);
+        }
+        return true;
+    }
+
+    // FILE becomes the report; false, with the reason told, when it cannot.
+    bool Commit(boot::TextOutput& errors)
+    {
+        const bool written = !failed_ && ::FlushFileBuffers(file_) != FALSE;
+        const DWORD error = ::GetLastError();
+        ::CloseHandle(file_);
+        file_ = INVALID_HANDLE_VALUE;
+        if (!written) {
+            return Failed(error == ERROR_SUCCESS ? ERROR_WRITE_FAULT : error, errors);
+        }
+        if (::MoveFileExW(temporary_, path_, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == FALSE) {
+            return Failed(::GetLastError(), errors);
+        }
+        temporary_[0] = L'\0';
+        return true;
+    }
+
+private:
+    bool Failed(DWORD error, boot::TextOutput& errors)
+    {
+        boot::TextBuffer reason;
+        reason.Format("%s: cannot write the report to %s (Windows error %u)\n", kProgram, shown_.Get(),
+                      static_cast<unsigned>(error));
+        errors.Write(reason.Get());
+        Discard();
+        return false;
+    }
+    void Discard()
+    {
+        if (file_ != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(file_);
+            file_ = INVALID_HANDLE_VALUE;
+        }
+        if (temporary_[0] != L'\0') {
+            ::DeleteFileW(temporary_);
+            temporary_[0] = L'\0';
+        }
+    }
+
+    boot::Utf8Text shown_;
+    wchar_t path_[kWidePathSize] = {};
+    wchar_t temporary_[kWidePathSize] = {};
+    HANDLE file_ = INVALID_HANDLE_VALUE;
+    bool failed_ = false;
+};
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -84,12 +186,19 @@ int wmain(int argc, wchar_t** argv)
     case boot::CheckArguments::help:
         boot::WriteCheckUsage(kProgram, out);
         return boot::kCheckPassed;
+    case boot::CheckArguments::version:
+        boot::WriteCheckVersion(kProgram, out);
+        return boot::kCheckPassed;
     case boot::CheckArguments::wrong:
         boot::WriteArgumentProblem(kProgram, request.problem.Get(), errors);
         return boot::kCheckUnusable;
     }
     static FolderPaths paths;
     FindFolderPaths(request.folder, paths);
+    static ReportFile report;
+    if (request.output != nullptr && !report.Open(request.output, errors)) {
+        return boot::kCheckUnusable;
+    }
     if (!EnterFolder(request.folder, errors)) {
         return boot::kCheckUnusable;
     }
@@ -104,5 +213,9 @@ int wmain(int argc, wchar_t** argv)
     settings.currentDirectory = paths.current.Get();
     static boot::Win32Platform real;
     static boot::DryRunPlatform platform(real);
-    return boot::RunCheck(platform, platform.record, true, request.options, settings, out);
+    if (request.output == nullptr) {
+        return boot::RunCheck(platform, platform.record, true, request.options, settings, out);
+    }
+    const int status = boot::RunCheck(platform, platform.record, true, request.options, settings, out, &report);
+    return report.Commit(errors) ? status : boot::kCheckUnusable;
 }
