@@ -1,13 +1,15 @@
 #include "checker/rules/folder_check.h"
-#include "checker/rules/folder_walk.h"
 
 #include <algorithm>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "checker/plan/run_explorer.h"
 #include "checker/reading/program_part.h"
 #include "checker/reading/unicode_text.h"
+#include "checker/rules/folder_walk.h"
 #include "checker/rules/package_facts_check.h"
 #include "checker/rules/package_folder_check.h"
 #include "checker/rules/path_budget.h"
@@ -396,19 +398,57 @@ void WalkThroughTheRun(Walk& walk)
 
 namespace boot {
 
+namespace {
+
+// The steps of the plan go as far as the program's own run gets on any way: where the
+// furthest way ends (the first of them), with its box.
+void EndWhereTheRunEnds(Plan& plan)
+{
+    std::size_t furthest = plan.ways.ways.size();
+    WholeWay chosen;
+    for (std::size_t i = 0; i < plan.ways.ways.size(); ++i) {
+        WholeWay whole = FollowWay(plan.ways, i);
+        if (furthest == plan.ways.ways.size() || whole.end->endStage > chosen.end->endStage) {
+            furthest = i;
+            chosen = std::move(whole);
+        }
+    }
+    if (chosen.end == nullptr) {
+        return;
+    }
+    plan.endsAt = static_cast<Plan::Stage>(chosen.end->endStage);
+    plan.endMessage.Clear();
+    if (plan.endsAt == Plan::Stage::done) {
+        return;
+    }
+    for (auto event = chosen.events.rbegin(); event != chosen.events.rend(); ++event) {
+        if ((*event)->kind == WayEvent::Kind::box) {
+            plan.endMessage.Assign((*event)->text.c_str());
+            break;
+        }
+    }
+}
+
+}  // namespace
+
 void CheckFolder(CheckerPlatform& platform, DryRunRecord& record, ProfileText& text, Findings& findings, Plan& plan)
 {
     using namespace folder_walk;
+    ExploreRuns(platform, plan.machineKnown, plan.ways);
     Walk walk{platform, record, text, findings, plan, TextBuffer(), TextBuffer(), {}};
-    if (!LocateSetupIni(walk)) {
-        return;
+    const bool located = LocateSetupIni(walk);
+    if (located) {
+        WalkPackageFolder(platform, plan.folder, findings, walk.transforms);
     }
-    WalkPackageFolder(platform, plan.folder, findings, walk.transforms);
-    if (!CheckSetupIniFile(walk)) {
+    if (!located || !CheckSetupIniFile(walk)) {
+        EndWhereTheRunEnds(plan);
         return;
     }
     if (!walk.endedAtFileLimit) {
         WalkThroughTheRun(walk);
+    }
+    EndWhereTheRunEnds(plan);
+    if (!walk.endedAtFileLimit) {
         CompareReaders(platform, walk.iniPath, text, plan, findings);
     }
     MeasurePathBudget(platform, walk.iniPath, walk.transforms, plan);
