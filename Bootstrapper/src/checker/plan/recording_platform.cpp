@@ -1,5 +1,6 @@
 #include "checker/plan/recording_platform.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "common/fixed_text.h"
@@ -17,8 +18,9 @@ constexpr Handle kRecordedKey = 0x9200;
 constexpr WindowHandle kRecordedDialog = 0x9300;
 constexpr WindowHandle kRecordedList = 0x9301;
 constexpr std::uint32_t kWaitObject0 = 0;
-constexpr std::uint32_t kErrorOpenFailed = 110;
 constexpr const char* kOlderVersion = "0.0.0";
+constexpr WideChar kFirstNonAscii = 0x80;
+constexpr std::int64_t kDecimalBase = 10;
 
 // Setup.ini's section and key names as the program writes them: ASCII. Anything else
 // stands as "?", which matches no name the program reads.
@@ -26,7 +28,7 @@ std::string Narrow(const WideChar* text)
 {
     std::string narrow;
     for (const WideChar* p = text; p != nullptr && *p != 0; ++p) {
-        narrow.push_back(*p < 0x80 ? static_cast<char>(*p) : '?');
+        narrow.push_back(*p < kFirstNonAscii ? static_cast<char>(*p) : '?');
     }
     return narrow;
 }
@@ -64,21 +66,39 @@ std::int32_t SectionNumber(const std::string& section)
 {
     std::int64_t number = 0;
     for (std::size_t i = std::strlen(kPrerequisiteSectionPrefix); i < section.size(); ++i) {
-        if (section[i] < '0' || section[i] > '9' || number > INT32_MAX / 10) {
+        if (section[i] < '0' || section[i] > '9' || number > INT32_MAX / kDecimalBase) {
             return -1;
         }
-        number = number * 10 + (section[i] - '0');
+        number = number * kDecimalBase + (section[i] - '0');
     }
     return number > INT32_MAX ? -1 : static_cast<std::int32_t>(number);
 }
 
 void AsciiText(const std::u16string& value, TextBuffer& text) { text.Assign(Narrow(value.c_str()).c_str()); }
 
+std::uint32_t AnswerInstalledVersion(const char* version, char* buffer, std::uint32_t* length)
+{
+    const std::size_t size = std::strlen(version);
+    if (length == nullptr || buffer == nullptr || *length <= size) {
+        if (length != nullptr) {
+            *length = static_cast<std::uint32_t>(size);
+        }
+        return kErrorMoreData;
+    }
+    std::memcpy(buffer, version, size + 1);
+    *length = static_cast<std::uint32_t>(size);
+    return kErrorSuccess;
+}
+
 }  // namespace
 
-void RecordingPlatform::Begin(const std::vector<std::uint8_t>& script, Joinable joinable, void* context)
+void RecordingPlatform::Begin(const std::vector<std::uint8_t>& script, Joinable joinable, void* context,
+                              const ProfileLog* replay)
 {
     script_ = script;
+    replay_ = replay;
+    log_.clear();
+    profileReads_ = 0;
     joinable_ = joinable;
     joinContext_ = context;
     way_ = RunWay();
@@ -202,38 +222,13 @@ std::int32_t RecordingPlatform::ExpectedExitCode(bool& debug) const
     return expected;
 }
 
-// ---- Kernel: the folder answers; programs are written down and end as the script says ----
+// ---- Kernel: programs are written down and end as the script says ----
 
 // No other copy runs: the checker neither holds nor asks for the program's mutex.
 MutexResult RecordingPlatform::CreateMutexA(bool /*initialOwner*/, const char* /*name*/)
 {
     return MutexResult{kRecordedMutex, kErrorSuccess};
 }
-
-std::uint32_t RecordingPlatform::GetCurrentDirectoryW(std::uint32_t capacity, WideChar* buffer)
-{
-    return folder_.GetCurrentDirectoryW(capacity, buffer);
-}
-
-std::uint32_t RecordingPlatform::GetModuleFileNameW(ModuleHandle module, WideChar* buffer, std::uint32_t capacity)
-{
-    return folder_.GetModuleFileNameW(module, buffer, capacity);
-}
-
-std::int32_t RecordingPlatform::WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const WideChar* text,
-                                                    std::int32_t length, char* buffer, std::int32_t capacity,
-                                                    const char* defaultChar, bool* usedDefaultChar)
-{
-    return folder_.WideCharToMultiByte(codePage, flags, text, length, buffer, capacity, defaultChar, usedDefaultChar);
-}
-
-std::int32_t RecordingPlatform::MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* text,
-                                                    std::int32_t length, WideChar* buffer, std::int32_t capacity)
-{
-    return folder_.MultiByteToWideChar(codePage, flags, text, length, buffer, capacity);
-}
-
-bool RecordingPlatform::GetVersionExA(OsVersionInfo* info) { return folder_.GetVersionExA(info); }
 
 std::uint32_t RecordingPlatform::GetPrivateProfileStringW(const WideChar* section, const WideChar* key,
                                                           const WideChar* defaultText, WideChar* buffer,
@@ -245,8 +240,21 @@ std::uint32_t RecordingPlatform::GetPrivateProfileStringW(const WideChar* sectio
         }
         return 0;
     }
+    const std::size_t read = profileReads_++;
+    // Until this run takes its own answer, it reads what the first run read.
+    if (replay_ != nullptr && points_.size() < script_.size() && read < replay_->size() && buffer != nullptr &&
+        (*replay_)[read].text.size() < capacity) {
+        const ProfileAnswer& answer = (*replay_)[read];
+        std::copy(answer.text.c_str(), answer.text.c_str() + answer.text.size() + 1, buffer);
+        NoteProfileRead(section, key, buffer);
+        return answer.length;
+    }
     const std::uint32_t length = folder_.GetPrivateProfileStringW(section, key, defaultText, buffer, capacity, fileName);
-    NoteProfileRead(section, key, buffer != nullptr && capacity > 0 ? buffer : nullptr);
+    const WideChar* value = buffer != nullptr && capacity > 0 ? buffer : nullptr;
+    if (script_.empty()) {
+        log_.push_back(ProfileAnswer{value != nullptr ? std::u16string(value) : std::u16string(), length});
+    }
+    NoteProfileRead(section, key, value);
     return length;
 }
 
@@ -305,60 +313,6 @@ bool RecordingPlatform::CloseHandle(Handle handle)
         return true;
     }
     return folder_.CloseHandle(handle);
-}
-
-Handle RecordingPlatform::FindFirstFileA(const char* pattern, FindData* data)
-{
-    if (ended_) {
-        return kInvalidHandle;
-    }
-    if (inspected_) {
-        Reach(RunStage::languages);
-    }
-    return folder_.FindFirstFileA(pattern, data);
-}
-
-bool RecordingPlatform::FindNextFileA(Handle search, FindData* data) { return folder_.FindNextFileA(search, data); }
-
-Handle RecordingPlatform::FindFirstFileW(const WideChar* pattern, FindDataW* data)
-{
-    if (ended_) {
-        return kInvalidHandle;
-    }
-    if (inspected_) {
-        Reach(RunStage::languages);
-    }
-    return folder_.FindFirstFileW(pattern, data);
-}
-
-bool RecordingPlatform::FindNextFileW(Handle search, FindDataW* data) { return folder_.FindNextFileW(search, data); }
-
-bool RecordingPlatform::FindClose(Handle search) { return folder_.FindClose(search); }
-
-Handle RecordingPlatform::CreateFileA(const char* path, std::uint32_t access, std::uint32_t shareMode,
-                                      std::uint32_t creationDisposition, std::uint32_t flags)
-{
-    if (ended_) {
-        return kInvalidHandle;
-    }
-    return folder_.CreateFileA(path, access, shareMode, creationDisposition, flags);
-}
-
-bool RecordingPlatform::ReadFile(Handle file, void* buffer, std::uint32_t size, std::uint32_t* read)
-{
-    return folder_.ReadFile(file, buffer, size, read);
-}
-
-std::uint32_t RecordingPlatform::GetFullPathNameA(const char* path, std::uint32_t capacity, char* buffer)
-{
-    return folder_.GetFullPathNameA(path, capacity, buffer);
-}
-
-std::uint32_t RecordingPlatform::GetThreadLocale() { return folder_.GetThreadLocale(); }
-
-std::uint32_t RecordingPlatform::GetSystemDirectoryA(char* buffer, std::uint32_t capacity)
-{
-    return folder_.GetSystemDirectoryA(buffer, capacity);
 }
 
 // ---- Registry: a prerequisite's check passes or fails, unless the machine is known ----
@@ -424,12 +378,6 @@ std::int32_t RecordingPlatform::MessageBoxA(WindowHandle /*owner*/, const char* 
     return static_cast<std::int32_t>(kIdOk);
 }
 
-std::int32_t RecordingPlatform::LoadStringA(ModuleHandle instance, std::uint32_t id, char* buffer,
-                                            std::int32_t capacity)
-{
-    return folder_.LoadStringA(instance, id, buffer, capacity);
-}
-
 std::intptr_t RecordingPlatform::DialogBoxParamA(ModuleHandle /*instance*/, std::uint32_t /*templateId*/,
                                                  WindowHandle /*owner*/, DialogProcedure procedure, void* context,
                                                  std::intptr_t initParam)
@@ -479,7 +427,8 @@ std::intptr_t RecordingPlatform::SendMessageA(WindowHandle window, std::uint32_t
     }
     switch (message) {
     case kCbAddString:
-        // NOLINTNEXTLINE(performance-no-int-to-ptr): the list's text, as the message carries it
+        // The list's text, as the message carries it.
+        // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast,performance-no-int-to-ptr)
         dialogItems_.push_back(DialogItem{lParam != 0 ? reinterpret_cast<const char*>(lParam) : "", 0});
         return static_cast<std::intptr_t>(dialogItems_.size() - 1);
     case kCbSetItemData:
@@ -502,43 +451,7 @@ bool RecordingPlatform::EndDialog(WindowHandle /*dialog*/, std::intptr_t result)
     return true;
 }
 
-// ---- Where DLLs come from: the folder's platform answers ----
-
-bool RecordingPlatform::SetDefaultDllDirectories(std::uint32_t flags) { return folder_.SetDefaultDllDirectories(flags); }
-
-bool RecordingPlatform::SetDllDirectoryA(const char* path) { return folder_.SetDllDirectoryA(path); }
-
-ModuleHandle RecordingPlatform::LoadLibraryExA(const char* path, std::uint32_t flags)
-{
-    return folder_.LoadLibraryExA(path, flags);
-}
-
-bool RecordingPlatform::UseWindowsInstaller(ModuleHandle library) { return folder_.UseWindowsInstaller(library); }
-
-// ---- Windows Installer: the package from the folder; the installed product a choice ----
-
-std::uint32_t RecordingPlatform::MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database)
-{
-    if (ended_) {
-        return kErrorOpenFailed;
-    }
-    return folder_.MsiOpenDatabaseA(path, persist, database);
-}
-
-std::uint32_t RecordingPlatform::MsiDatabaseOpenViewA(MsiHandle database, const char* query, MsiHandle* view)
-{
-    return folder_.MsiDatabaseOpenViewA(database, query, view);
-}
-
-std::uint32_t RecordingPlatform::MsiViewExecute(MsiHandle view, MsiHandle parameters)
-{
-    return folder_.MsiViewExecute(view, parameters);
-}
-
-std::uint32_t RecordingPlatform::MsiViewFetch(MsiHandle view, MsiHandle* record)
-{
-    return folder_.MsiViewFetch(view, record);
-}
+// ---- Windows Installer: the installed product is a choice ----
 
 // The Property table's rows go by: the package's own version is kept for the answer that
 // the same version is installed.
@@ -554,21 +467,6 @@ std::uint32_t RecordingPlatform::MsiRecordGetStringA(MsiHandle record, std::uint
         }
     }
     return result;
-}
-
-std::uint32_t RecordingPlatform::AnswerInstalledVersion(const char* version, char* buffer,
-                                                        std::uint32_t* length) const
-{
-    const std::size_t size = std::strlen(version);
-    if (length == nullptr || buffer == nullptr || *length <= size) {
-        if (length != nullptr) {
-            *length = static_cast<std::uint32_t>(size);
-        }
-        return kErrorMoreData;
-    }
-    std::memcpy(buffer, version, size + 1);
-    *length = static_cast<std::uint32_t>(size);
-    return kErrorSuccess;
 }
 
 std::uint32_t RecordingPlatform::MsiGetProductInfoA(const char* product, const char* property, char* buffer,
@@ -598,7 +496,5 @@ std::uint32_t RecordingPlatform::MsiGetProductInfoA(const char* product, const c
     NoteChoice("installed, an older version");
     return AnswerInstalledVersion(kOlderVersion, buffer, length);
 }
-
-std::uint32_t RecordingPlatform::MsiCloseHandle(MsiHandle handle) { return folder_.MsiCloseHandle(handle); }
 
 }  // namespace boot

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "checker/plan/run_ways.h"
@@ -29,11 +30,21 @@ public:
         std::size_t event = 0;           // its event in the run's way
     };
 
+    // What a run's profile reads answered, in call order.
+    struct ProfileAnswer {
+        std::u16string text;
+        std::uint32_t length = 0;
+    };
+    using ProfileLog = std::vector<ProfileAnswer>;
+
     // One run: the first `script.size()` choice points are answered from it, later ones
-    // with their first answer. From `joinFrom` on, a choice point that `joinable` says an
-    // earlier way came to ends the recording there.
+    // with their first answer; a later choice point that `joinable` says an earlier way
+    // came to ends the recording there. `replay`: the profile reads of the first run, whose
+    // answers this one repeats until its own branch; this run's own are kept when it is
+    // the first (TakeProfileLog).
     using Joinable = bool (*)(void* context, const std::string& point, std::size_t& way, std::size_t& event);
-    void Begin(const std::vector<std::uint8_t>& script, Joinable joinable, void* context);
+    void Begin(const std::vector<std::uint8_t>& script, Joinable joinable, void* context, const ProfileLog* replay);
+    ProfileLog TakeProfileLog() { return std::move(log_); }
     // The run's way, its choice points and their number in the run.
     RunWay& Way() { return way_; }
     const std::vector<ChoicePoint>& Points() const { return points_; }
@@ -117,7 +128,6 @@ private:
     void NoteProfileRead(const WideChar* section, const WideChar* key, const WideChar* value);
     bool CheckRunsWhenPassed() const;
     std::int32_t ExpectedExitCode(bool& debug) const;
-    std::uint32_t AnswerInstalledVersion(const char* version, char* buffer, std::uint32_t* length) const;
 
     CheckerPlatform& folder_;
     bool machineKnown_;
@@ -126,6 +136,9 @@ private:
     void* joinContext_ = nullptr;
     RunWay way_;
     std::vector<ChoicePoint> points_;
+    const ProfileLog* replay_ = nullptr;
+    ProfileLog log_;
+    std::size_t profileReads_ = 0;
     bool ended_ = false;  // joined: the run goes on unrecorded, answered so that it ends
     RunStage stage_ = RunStage::start;
     bool inspected_ = false;  // the installed version was asked for: the languages come next

@@ -76,29 +76,37 @@ void ExploreRuns(CheckerPlatform& folder, bool machineKnown, RunWays& ways)
     ways.Clear();
     ReachedPoints reached;
     RecordingPlatform platform(folder, machineKnown);
-    std::deque<std::vector<std::uint8_t>> pending;
-    pending.emplace_back();
+    struct Pending {
+        std::vector<std::uint8_t> script;
+        bool afterFirst;  // it branches from the first run, whose reads it repeats
+    };
+    std::deque<Pending> pending;
+    pending.push_back(Pending{{}, false});
+    RecordingPlatform::ProfileLog firstReads;
     while (!pending.empty()) {
-        const std::vector<std::uint8_t> script = std::move(pending.front());
+        const Pending run = std::move(pending.front());
         pending.pop_front();
-        platform.Begin(script, JoinsReachedPoint, &reached);
+        platform.Begin(run.script, JoinsReachedPoint, &reached, run.afterFirst ? &firstReads : nullptr);
         RunState state(platform);
         const std::int32_t exitCode = RunBootstrapper(platform, state);
         ++ways.runs;
         const std::size_t index = ways.ways.size();
         ways.ways.push_back(std::move(platform.Way()));
         NoteEnd(ways.ways.back(), exitCode, platform.Reached());
+        if (index == 0) {
+            firstReads = platform.TakeProfileLog();
+        }
         const auto& points = platform.Points();
-        for (std::size_t k = script.size(); k < points.size(); ++k) {
+        for (std::size_t k = run.script.size(); k < points.size(); ++k) {
             reached.emplace(points[k].point, Reached{index, points[k].event});
             if (!IsExplored(points[k], ways)) {
                 continue;
             }
             for (std::uint8_t answer = 1; answer < points[k].answers; ++answer) {
-                std::vector<std::uint8_t> next(script);
+                std::vector<std::uint8_t> next(run.script);
                 next.resize(k, 0);
                 next.push_back(answer);
-                pending.push_back(std::move(next));
+                pending.push_back(Pending{std::move(next), index == 0});
             }
         }
     }

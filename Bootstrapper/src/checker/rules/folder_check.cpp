@@ -404,17 +404,15 @@ namespace {
 // furthest way ends (the first of them), with its box.
 void EndWhereTheRunEnds(Plan& plan)
 {
-    std::size_t furthest = plan.ways.ways.size();
-    WholeWay chosen;
-    for (std::size_t i = 0; i < plan.ways.ways.size(); ++i) {
+    if (plan.ways.ways.empty()) {
+        return;
+    }
+    WholeWay chosen = FollowWay(plan.ways, 0);
+    for (std::size_t i = 1; i < plan.ways.ways.size(); ++i) {
         WholeWay whole = FollowWay(plan.ways, i);
-        if (furthest == plan.ways.ways.size() || whole.end->endStage > chosen.end->endStage) {
-            furthest = i;
+        if (whole.end->endStage > chosen.end->endStage) {
             chosen = std::move(whole);
         }
-    }
-    if (chosen.end == nullptr) {
-        return;
     }
     plan.endsAt = static_cast<Plan::Stage>(chosen.end->endStage);
     plan.endMessage.Clear();
