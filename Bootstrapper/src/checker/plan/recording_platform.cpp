@@ -44,22 +44,11 @@ bool WideEquals(const WideChar* text, const char* ascii)
     return text[i] == 0 && ascii[i] == '\0';
 }
 
+// The program names its prerequisite sections itself: "Prereq" and the number.
 bool StartsWithPrerequisite(const std::string& section)
 {
     const std::size_t length = std::strlen(kPrerequisiteSectionPrefix);
-    if (section.size() <= length) {
-        return false;
-    }
-    for (std::size_t i = 0; i < length; ++i) {
-        const char c = section[i];
-        const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        const char wanted = kPrerequisiteSectionPrefix[i];
-        const char wantedLower = wanted >= 'A' && wanted <= 'Z' ? static_cast<char>(wanted - 'A' + 'a') : wanted;
-        if (lower != wantedLower) {
-            return false;
-        }
-    }
-    return true;
+    return section.size() > length && section.compare(0, length, kPrerequisiteSectionPrefix) == 0;
 }
 
 std::int32_t SectionNumber(const std::string& section)

@@ -44,7 +44,12 @@ public:
     // the first (TakeProfileLog).
     using Joinable = bool (*)(void* context, const std::string& point, std::size_t& way, std::size_t& event);
     void Begin(const std::vector<std::uint8_t>& script, Joinable joinable, void* context, const ProfileLog* replay);
-    ProfileLog TakeProfileLog() { return std::move(log_); }
+    ProfileLog TakeProfileLog()
+    {
+        ProfileLog taken;
+        taken.swap(log_);
+        return taken;
+    }
     // The run's way, its choice points and their number in the run.
     RunWay& Way() { return way_; }
     const std::vector<ChoicePoint>& Points() const { return points_; }
