@@ -300,8 +300,8 @@ void PrintWays(Printer& out, const RunWays& ways)
         return;
     }
     out.Line("%s", "");
-    out.Line("Ways the run can go: the program's own run sequence, run %u times, once for each answer the folder "
-             "cannot give that leads elsewhere:",
+    out.Line("Ways the run can go (the program's own run sequence, run once more for each answer the folder "
+             "cannot give that leads elsewhere; runs: %u):",
              static_cast<unsigned>(ways.runs));
     for (std::size_t i = 0; i < ways.ways.size(); ++i) {
         const RunWay& way = ways.ways[i];
