@@ -21,6 +21,7 @@ constexpr std::uint32_t kWaitObject0 = 0;
 constexpr const char* kOlderVersion = "0.0.0";
 constexpr WideChar kFirstNonAscii = 0x80;
 constexpr std::int64_t kDecimalBase = 10;
+constexpr std::size_t kMostDialogItems = 254;  // and Cancel: the answers fit a byte
 
 // Setup.ini's section and key names as the program writes them: ASCII. Anything else
 // stands as "?", which matches no name the program reads.
@@ -379,11 +380,13 @@ std::intptr_t RecordingPlatform::DialogBoxParamA(ModuleHandle /*instance*/, std:
     dialogSelection_ = 0;
     dialogResult_ = kIdCancel;
     procedure(*this, context, kRecordedDialog, kWmInitDialog, 0, initParam);
-    const std::size_t items = dialogItems_.size() < 254 ? dialogItems_.size() : 254;
+    // The dialog procedure filled the list through SendMessageA.
+    const std::size_t items = dialogItems_.size() < kMostDialogItems ? dialogItems_.size() : kMostDialogItems;
     std::uint8_t answer = 0;
     if (!Choose("language dialog", ChoiceKind::language, static_cast<std::uint8_t>(items + 1), answer)) {
         return kIdCancel;
     }
+    // cppcheck-suppress knownConditionTrueFalse ; the dialog procedure fills the list
     if (answer < items) {
         NoteChoice(dialogItems_[answer].text.c_str());
         dialogSelection_ = answer;

@@ -15,11 +15,8 @@ namespace boot {
 
 namespace {
 
-struct Reached {
-    std::size_t way;
-    std::size_t event;
-};
-
+// A choice point: the way that came to it first, and its event there.
+using Reached = std::pair<std::size_t, std::size_t>;
 using ReachedPoints = std::unordered_map<std::string, Reached>;
 
 bool JoinsReachedPoint(void* context, const std::string& point, std::size_t& way, std::size_t& event)
@@ -29,8 +26,8 @@ bool JoinsReachedPoint(void* context, const std::string& point, std::size_t& way
     if (found == reached.end()) {
         return false;
     }
-    way = found->second.way;
-    event = found->second.event;
+    way = found->second.first;
+    event = found->second.second;
     return true;
 }
 

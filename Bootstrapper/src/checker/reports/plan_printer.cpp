@@ -1,5 +1,6 @@
 #include "checker/reports/plan_printer.h"
 
+#include <algorithm>
 #include <cstdarg>
 
 #include "checker/reports/escaped_output.h"
@@ -261,10 +262,9 @@ void PrintWayEnd(Printer& out, const RunWays& ways, std::size_t index)
         out.Line("      then as way %u from %s", static_cast<unsigned>(way.joinedWay + 1), point.point.c_str());
         return;
     }
-    const WayEvent* box = nullptr;
-    for (const WayEvent& event : way.events) {
-        box = event.kind == WayEvent::Kind::box ? &event : box;
-    }
+    const auto last = std::find_if(way.events.rbegin(), way.events.rend(),
+                                   [](const WayEvent& event) { return event.kind == WayEvent::Kind::box; });
+    const WayEvent* box = last != way.events.rend() ? &*last : nullptr;
     if (way.endsWithInstaller && box == nullptr) {
         out.Line("      the setup ends with msiexec's exit code");
     } else if (box != nullptr) {

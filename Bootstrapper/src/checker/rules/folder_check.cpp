@@ -419,11 +419,10 @@ void EndWhereTheRunEnds(Plan& plan)
     if (plan.endsAt == Plan::Stage::done) {
         return;
     }
-    for (auto event = chosen.events.rbegin(); event != chosen.events.rend(); ++event) {
-        if ((*event)->kind == WayEvent::Kind::box) {
-            plan.endMessage.Assign((*event)->text.c_str());
-            break;
-        }
+    const auto box = std::find_if(chosen.events.rbegin(), chosen.events.rend(),
+                                  [](const WayEvent* event) { return event->kind == WayEvent::Kind::box; });
+    if (box != chosen.events.rend()) {
+        plan.endMessage.Assign((*box)->text.c_str());
     }
 }
 
