@@ -269,7 +269,7 @@ void WriteWay(PlanWriter& out, const RunWays& ways, std::size_t index)
     json.Key("joins");
     if (way.joins) {
         json.BeginObject();
-        json.Field("way", static_cast<std::int64_t>(way.joinedWay + 1));
+        json.Field("way", static_cast<std::int64_t>(way.joinedWay) + 1);
         out.Text("at", ways.ways[way.joinedWay].events[way.joinedEvent].point.c_str());
         json.EndObject();
         json.Key("end");
