@@ -367,7 +367,7 @@ def test_strict_fails_on_warnings_and_ignore_leaves_rules_out(tmp_path, msi, opt
 def test_every_rule_reported_is_in_the_rule_table_with_its_severity(tmp_path, msi):
     rules = json.loads(check(make_folder(tmp_path, msi, {}), "--format=sarif").stdout)["runs"][0]["tool"]["driver"]
     table = {rule["id"]: rule["defaultConfiguration"]["level"] for rule in rules["rules"]}
-    sources = (Path(__file__).resolve().parents[2] / "src" / "checker").glob("*.cpp")
+    sources = (Path(__file__).resolve().parents[2] / "src" / "checker").rglob("*.cpp")
     reported = {m.groups()[::-1] for source in sources
                 for m in re.finditer(r'Severity::(error|warning),\s*"([a-z0-9-]+)"', source.read_text())}
     assert reported and reported <= set(table.items()), reported - set(table.items())

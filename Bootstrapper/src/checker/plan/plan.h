@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "checker/plan/run_ways.h"
 #include "common/fixed_text.h"
 #include "language/language_state.h"
 #include "launcher/pre_setup.h"
@@ -66,6 +67,10 @@ struct Plan {
     CommandLineBuffer recache;
     CommandLineBuffer maintenance;
     CommandLineBuffer install[2];  // German, English
+
+    // Each way the program's own sequence went in the folder; the first decides where the
+    // plan above ends.
+    RunWays ways;
 };
 
 }  // namespace boot

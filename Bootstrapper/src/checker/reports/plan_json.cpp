@@ -228,6 +228,84 @@ void WriteInstaller(PlanWriter& out, const Plan& plan)
     json.EndObject();
 }
 
+const char* RunStageName(RunStage stage) { return StageName(static_cast<Plan::Stage>(stage)); }
+
+void WriteWay(PlanWriter& out, const RunWays& ways, std::size_t index)
+{
+    JsonWriter& json = out.Json();
+    const RunWay& way = ways.ways[index];
+    json.BeginObject();
+    json.Key("branch");
+    if (way.branches) {
+        const WayEvent& choice = way.events[way.branchEvent];
+        json.BeginObject();
+        out.Text("point", choice.point.c_str());
+        out.Text("answer", choice.text.c_str());
+        json.EndObject();
+    } else {
+        json.Null();
+    }
+    json.Key("events");
+    json.BeginArray();
+    for (std::size_t i = way.branches ? way.branchEvent + 1 : 0; i < way.events.size(); ++i) {
+        const WayEvent& event = way.events[i];
+        json.BeginObject();
+        switch (event.kind) {
+        case WayEvent::Kind::choice:
+            out.Text("point", event.point.c_str());
+            out.Text("answer", event.text.c_str());
+            break;
+        case WayEvent::Kind::start:
+            out.Text("start", event.text.c_str());
+            out.TextOrNull("application", event.application.c_str());
+            break;
+        case WayEvent::Kind::box:
+            out.Text("box", event.text.c_str());
+            break;
+        }
+        json.EndObject();
+    }
+    json.EndArray();
+    json.Key("joins");
+    if (way.joins) {
+        json.BeginObject();
+        json.Field("way", static_cast<std::int64_t>(way.joinedWay) + 1);
+        out.Text("at", ways.ways[way.joinedWay].events[way.joinedEvent].point.c_str());
+        json.EndObject();
+        json.Key("end");
+        json.Null();
+    } else {
+        json.Null();
+        json.Key("end");
+        json.BeginObject();
+        json.Field("stage", RunStageName(way.endStage));
+        json.Key("exitCode");
+        if (way.endsWithInstaller) {
+            json.Null();  // msiexec's
+        } else {
+            json.Number(way.exitCode);
+        }
+        json.EndObject();
+    }
+    json.EndObject();
+}
+
+void WriteWays(PlanWriter& out, const RunWays& ways)
+{
+    JsonWriter& json = out.Json();
+    json.Key("ways");
+    json.BeginObject();
+    json.Field("runs", static_cast<std::int64_t>(ways.runs));
+    json.Field("exploredPrerequisites", static_cast<std::int64_t>(ways.exploredPrerequisites));
+    json.Key("ways");
+    json.BeginArray();
+    for (std::size_t i = 0; i < ways.ways.size(); ++i) {
+        WriteWay(out, ways, i);
+    }
+    json.EndArray();
+    json.EndObject();
+}
+
 }  // namespace
 
 void WritePlanJson(const Plan& plan, const ReportSettings& settings, JsonWriter& json)
@@ -252,6 +330,7 @@ void WritePlanJson(const Plan& plan, const ReportSettings& settings, JsonWriter&
         }
         step.write(out, plan);
     }
+    WriteWays(out, plan.ways);
     json.EndObject();
 }
 

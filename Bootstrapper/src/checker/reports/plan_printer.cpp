@@ -1,5 +1,6 @@
 #include "checker/reports/plan_printer.h"
 
+#include <algorithm>
 #include <cstdarg>
 
 #include "checker/reports/escaped_output.h"
@@ -231,6 +232,95 @@ void PrintInstallerRuns(Printer& out, const Plan& plan)
     out.Line("    The setup ends with the exit code of the last msiexec run.");
 }
 
+const char* StageWords(RunStage stage)
+{
+    switch (stage) {
+    case RunStage::start:
+        return "before anything runs";
+    case RunStage::preSetup:
+        return "at the pre-setup program";
+    case RunStage::prerequisites:
+        return "in the prerequisites";
+    case RunStage::package:
+        return "at the package";
+    case RunStage::languages:
+        return "at the languages";
+    case RunStage::installer:
+        return "at the installer";
+    case RunStage::done:
+        break;
+    }
+    return "after the installer";
+}
+
+// How a way ends, from its own events and those of the ways it joins.
+void PrintWayEnd(Printer& out, const RunWays& ways, std::size_t index)
+{
+    const RunWay& way = ways.ways[index];
+    if (way.joins) {
+        const WayEvent& point = ways.ways[way.joinedWay].events[way.joinedEvent];
+        out.Line("      then as way %u from %s", static_cast<unsigned>(way.joinedWay + 1), point.point.c_str());
+        return;
+    }
+    const auto last = std::find_if(way.events.rbegin(), way.events.rend(),
+                                   [](const WayEvent& event) { return event.kind == WayEvent::Kind::box; });
+    const WayEvent* box = last != way.events.rend() ? &*last : nullptr;
+    if (way.endsWithInstaller && box == nullptr) {
+        out.Line("      the setup ends with msiexec's exit code");
+    } else if (box != nullptr) {
+        out.Line("      the setup ends %s with the message \"%s\" (exit code %d)", StageWords(way.endStage),
+                 box->text.c_str(), static_cast<int>(way.exitCode));
+    } else {
+        out.Line("      the setup ends %s with exit code %d and no message", StageWords(way.endStage),
+                 static_cast<int>(way.exitCode));
+    }
+}
+
+void PrintWayStarts(Printer& out, const RunWay& way, std::size_t from)
+{
+    constexpr std::size_t kShownStarts = 3;
+    std::size_t starts = 0;
+    for (std::size_t i = from; i < way.events.size(); ++i) {
+        const WayEvent& event = way.events[i];
+        if (event.kind != WayEvent::Kind::start) {
+            continue;
+        }
+        if (++starts <= kShownStarts) {
+            out.Line("      starts %s", event.text.c_str());
+        }
+    }
+    if (starts > kShownStarts) {
+        out.Line("      ... and %u more programs", static_cast<unsigned>(starts - kShownStarts));
+    }
+}
+
+void PrintWays(Printer& out, const RunWays& ways)
+{
+    if (ways.ways.empty()) {
+        return;
+    }
+    out.Line("%s", "");
+    out.Line("Ways the run can go (the program's own run sequence, run once more for each answer the folder "
+             "cannot give that leads elsewhere; runs: %u):",
+             static_cast<unsigned>(ways.runs));
+    for (std::size_t i = 0; i < ways.ways.size(); ++i) {
+        const RunWay& way = ways.ways[i];
+        if (!way.branches) {
+            out.Line("  %u. every answer the one with which the setup goes on:", static_cast<unsigned>(i + 1));
+        } else {
+            const WayEvent& choice = way.events[way.branchEvent];
+            out.Line("  %u. %s: %s", static_cast<unsigned>(i + 1), choice.point.c_str(), choice.text.c_str());
+        }
+        PrintWayStarts(out, way, way.branches ? way.branchEvent : 0);
+        PrintWayEnd(out, ways, i);
+    }
+    if (ways.prerequisitesBeyond) {
+        out.Line("  (the other answers are followed for the first %u prerequisites; beyond them each either skips "
+                 "the prerequisite or ends the setup with its exit code in the same way)",
+                 static_cast<unsigned>(ways.exploredPrerequisites));
+    }
+}
+
 }  // namespace
 
 void PrintPlan(const Plan& plan, const ReportSettings& settings, TextOutput& output)
@@ -258,10 +348,11 @@ void PrintPlan(const Plan& plan, const ReportSettings& settings, TextOutput& out
     for (const auto& step : steps) {
         if (EndsBefore(plan, step.endsBefore)) {
             PrintEnd(out, plan);
-            return;
+            break;
         }
         step.print(out, plan);
     }
+    PrintWays(out, plan.ways);
 }
 
 }  // namespace boot

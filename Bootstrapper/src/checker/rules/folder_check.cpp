@@ -1,13 +1,15 @@
 #include "checker/rules/folder_check.h"
-#include "checker/rules/folder_walk.h"
 
 #include <algorithm>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "checker/plan/run_explorer.h"
 #include "checker/reading/program_part.h"
 #include "checker/reading/unicode_text.h"
+#include "checker/rules/folder_walk.h"
 #include "checker/rules/package_facts_check.h"
 #include "checker/rules/package_folder_check.h"
 #include "checker/rules/path_budget.h"
@@ -396,19 +398,54 @@ void WalkThroughTheRun(Walk& walk)
 
 namespace boot {
 
+namespace {
+
+// The steps of the plan go as far as the program's own run gets on any way: where the
+// furthest way ends (the first of them), with its box.
+void EndWhereTheRunEnds(Plan& plan)
+{
+    if (plan.ways.ways.empty()) {
+        return;
+    }
+    WholeWay chosen = FollowWay(plan.ways, 0);
+    for (std::size_t i = 1; i < plan.ways.ways.size(); ++i) {
+        WholeWay whole = FollowWay(plan.ways, i);
+        if (whole.end->endStage > chosen.end->endStage) {
+            chosen = std::move(whole);
+        }
+    }
+    plan.endsAt = static_cast<Plan::Stage>(chosen.end->endStage);
+    plan.endMessage.Clear();
+    if (plan.endsAt == Plan::Stage::done) {
+        return;
+    }
+    const auto box = std::find_if(chosen.events.rbegin(), chosen.events.rend(),
+                                  [](const WayEvent* event) { return event->kind == WayEvent::Kind::box; });
+    if (box != chosen.events.rend()) {
+        plan.endMessage.Assign((*box)->text.c_str());
+    }
+}
+
+}  // namespace
+
 void CheckFolder(CheckerPlatform& platform, DryRunRecord& record, ProfileText& text, Findings& findings, Plan& plan)
 {
     using namespace folder_walk;
+    ExploreRuns(platform, plan.machineKnown, plan.ways);
     Walk walk{platform, record, text, findings, plan, TextBuffer(), TextBuffer(), {}};
-    if (!LocateSetupIni(walk)) {
-        return;
+    const bool located = LocateSetupIni(walk);
+    if (located) {
+        WalkPackageFolder(platform, plan.folder, findings, walk.transforms);
     }
-    WalkPackageFolder(platform, plan.folder, findings, walk.transforms);
-    if (!CheckSetupIniFile(walk)) {
+    if (!located || !CheckSetupIniFile(walk)) {
+        EndWhereTheRunEnds(plan);
         return;
     }
     if (!walk.endedAtFileLimit) {
         WalkThroughTheRun(walk);
+    }
+    EndWhereTheRunEnds(plan);
+    if (!walk.endedAtFileLimit) {
         CompareReaders(platform, walk.iniPath, text, plan, findings);
     }
     MeasurePathBudget(platform, walk.iniPath, walk.transforms, plan);

@@ -65,17 +65,10 @@ bool LocateThePackage(Walk& walk)
     }
     // The package's name is what follows the folder and its backslash.
     AsFindingFile(plan.packagePath.Get() + plan.folder.Length() + 1, walk.packageFile);
-    if (!msiPath.IsEmpty() && !FileExists(walk.platform, plan.packagePath.Get())) {
-        walk.findings.Report(kSetupIniFile, msiLine, Severity::error, "no-package",
-                             "MsiPath=%s names no file in the folder (it is always taken relative to it): the setup "
-                             "ends with \"%s\"",
-                             msiPath.Get(), kMessageOpenDatabase);
-        walk.End(Plan::Stage::package, kMessageOpenDatabase);
-        return false;
-    }
     if (msiPath.IsEmpty()) {
         CheckPackageChoice(walk.platform, plan, walk.findings);
     }
+    // The program finds the languages folder before it opens the package.
     const Location languages = LocateLanguagesDirectory(walk.platform, walk.iniPath, plan.folder, plan.languagesDirectory);
     if (languages == Location::unusableSetting) {
         ReportUnusableValue(walk, kStartSection, "LanguagesDir");
@@ -96,6 +89,14 @@ bool LocateThePackage(Walk& walk)
     TextBuffer setting;
     ReadSetupValue(walk.platform, walk.iniPath, kStartSection, "LanguagesDir", setting);
     CheckLanguagesFolder(walk.platform, setting, walk.Line(kStartSection, "LanguagesDir"), plan, walk.findings);
+    if (!msiPath.IsEmpty() && !FileExists(walk.platform, plan.packagePath.Get())) {
+        walk.findings.Report(kSetupIniFile, msiLine, Severity::error, "no-package",
+                             "MsiPath=%s names no file in the folder (it is always taken relative to it): the setup "
+                             "ends with \"%s\"",
+                             msiPath.Get(), kMessageOpenDatabase);
+        walk.End(Plan::Stage::package, kMessageOpenDatabase);
+        return false;
+    }
     return true;
 }
 

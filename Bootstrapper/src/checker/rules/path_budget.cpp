@@ -15,6 +15,8 @@ namespace boot {
 namespace {
 
 constexpr const char* kFolderFile = ".";
+constexpr std::int32_t kGermanLanguage = 1031;
+constexpr std::int32_t kEnglishLanguage = 1033;
 
 // Keeps `relative` (a path behind the folder and its backslash) when it is the longest yet.
 void Count(const char* relative, Plan& plan)
@@ -60,6 +62,14 @@ void CountPackage(CheckerPlatform& platform, const TextBuffer& iniPath, Plan& pl
     Count(name.Get(), plan);
 }
 
+void CountIfFile(CheckerPlatform& platform, Plan& plan, const TextBuffer& relative)
+{
+    TextBuffer full;
+    if (full.Format("%s\\%s", plan.folder.Get(), relative.Get()) && platform.KindOf(full.Get()) == EntryKind::file) {
+        Count(relative.Get(), plan);
+    }
+}
+
 // The transforms the program tests that are there: another language's, and the
 // documentation transform, composed as the program composes them ("." included).
 void CountTransforms(CheckerPlatform& platform, const TextBuffer& iniPath,
@@ -73,6 +83,19 @@ void CountTransforms(CheckerPlatform& platform, const TextBuffer& iniPath,
     TextBuffer composed;
     if (!composed.Format("%s\\%s", plan.folder.Get(), setting.Get())) {
         return;
+    }
+    // The names the program tests, however deep the languages folder lies.
+    const std::int32_t languages[] = {kGermanLanguage, kEnglishLanguage};
+    for (const std::int32_t language : languages) {
+        TextBuffer relative;
+        if (language != plan.package.productLanguage &&
+            relative.Format("%s\\%d%s", setting.Get(), static_cast<int>(language), kTransformExtension)) {
+            CountIfFile(platform, plan, relative);
+        }
+    }
+    TextBuffer documentation;
+    if (documentation.Format("%s\\%s%s", setting.Get(), kDocumentationTransformName, kTransformExtension)) {
+        CountIfFile(platform, plan, documentation);
     }
     const std::string folder = NormalizedFolder(platform, composed.Get());
     for (const TransformFile& transform : transforms) {

@@ -1,0 +1,112 @@
+#include "checker/plan/run_explorer.h"
+
+#include <deque>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "checker/plan/plan.h"
+#include "checker/plan/recording_platform.h"
+#include "launcher/run_sequence.h"
+#include "launcher/run_state.h"
+
+namespace boot {
+
+namespace {
+
+// A choice point: the way that came to it first, and its event there.
+using Reached = std::pair<std::size_t, std::size_t>;
+using ReachedPoints = std::unordered_map<std::string, Reached>;
+
+bool JoinsReachedPoint(void* context, const std::string& point, std::size_t& way, std::size_t& event)
+{
+    const auto& reached = *static_cast<const ReachedPoints*>(context);
+    const auto found = reached.find(point);
+    if (found == reached.end()) {
+        return false;
+    }
+    way = found->second.first;
+    event = found->second.second;
+    return true;
+}
+
+bool IsExplored(const RecordingPlatform::ChoicePoint& point, RunWays& ways)
+{
+    if (point.prerequisite < 0) {
+        return true;
+    }
+    if (static_cast<std::size_t>(point.prerequisite) < kPlannedPrerequisites) {
+        if (static_cast<std::size_t>(point.prerequisite) + 1 > ways.exploredPrerequisites) {
+            ways.exploredPrerequisites = static_cast<std::size_t>(point.prerequisite) + 1;
+        }
+        return true;
+    }
+    ways.prerequisitesBeyond = true;
+    return false;
+}
+
+// Where a way ends: at its last box, else where the run was.
+void NoteEnd(RunWay& way, std::int32_t exitCode, RunStage reached)
+{
+    way.exitCode = exitCode;
+    way.endStage = RunStage::done;
+    for (auto event = way.events.rbegin(); event != way.events.rend(); ++event) {
+        if (event->kind == WayEvent::Kind::box) {
+            way.endStage = event->stage;
+            return;
+        }
+        if (event->kind == WayEvent::Kind::start) {
+            way.endsWithInstaller = event->stage == RunStage::installer;
+            break;
+        }
+    }
+    if (!way.endsWithInstaller) {
+        way.endStage = reached;
+    }
+}
+
+}  // namespace
+
+void ExploreRuns(CheckerPlatform& folder, bool machineKnown, RunWays& ways)
+{
+    ways.Clear();
+    ReachedPoints reached;
+    RecordingPlatform platform(folder, machineKnown);
+    struct Pending {
+        std::vector<std::uint8_t> script;
+        bool afterFirst;  // it branches from the first run, whose reads it repeats
+    };
+    std::deque<Pending> pending;
+    pending.push_back(Pending{{}, false});
+    RecordingPlatform::ProfileLog firstReads;
+    while (!pending.empty()) {
+        const Pending run = std::move(pending.front());
+        pending.pop_front();
+        platform.Begin(run.script, JoinsReachedPoint, &reached, run.afterFirst ? &firstReads : nullptr);
+        RunState state(platform);
+        const std::int32_t exitCode = RunBootstrapper(platform, state);
+        ++ways.runs;
+        const std::size_t index = ways.ways.size();
+        ways.ways.push_back(std::move(platform.Way()));
+        NoteEnd(ways.ways.back(), exitCode, platform.Reached());
+        if (index == 0) {
+            firstReads = platform.TakeProfileLog();
+        }
+        const auto& points = platform.Points();
+        for (std::size_t k = run.script.size(); k < points.size(); ++k) {
+            reached.emplace(points[k].point, Reached{index, points[k].event});
+            if (!IsExplored(points[k], ways)) {
+                continue;
+            }
+            for (std::uint8_t answer = 1; answer < points[k].answers; ++answer) {
+                std::vector<std::uint8_t> next(run.script);
+                next.resize(k, 0);
+                next.push_back(answer);
+                pending.push_back(Pending{std::move(next), index == 0});
+            }
+        }
+    }
+}
+
+}  // namespace boot

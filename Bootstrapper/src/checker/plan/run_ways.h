@@ -1,0 +1,74 @@
+#pragma once
+// The ways a run of Bootstrapper.exe can go in a folder, as the program's own sequence went
+// them. What the folder cannot tell (a prerequisite's registry check, its exit code, the
+// installed product, the language chosen or Cancel) is a choice point; the sequence is run
+// once per answer that leads somewhere else. A way that comes to a choice point another way
+// came to joins it there: from there on the run depends only on the folder.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace boot {
+
+// How far the run got: where it ends, shown by the plan step by step.
+enum class RunStage : std::uint8_t { start, preSetup, prerequisites, package, languages, installer, done };
+
+enum class ChoiceKind : std::uint8_t { check, exitCode, installed, language };
+
+struct WayEvent {
+    enum class Kind : std::uint8_t { choice, start, box } kind = Kind::start;
+    std::string text;         // choice: the answer in words; start: the command line; box: its text
+    std::string application;  // start: the application name, empty when none was given
+    std::string point;        // choice: which choice point ("Prereq0", "installed product")
+    ChoiceKind choiceKind = ChoiceKind::check;
+    RunStage stage = RunStage::start;  // where the run was when it happened
+};
+
+struct RunWay {
+    std::vector<WayEvent> events;   // in run order, the choices among them
+    std::size_t branchEvent = 0;    // the choice that makes this way (0 and no choice: the first way)
+    bool branches = false;          // false for the first way, which takes the first answer everywhere
+    bool joins = false;             // it came to a choice point an earlier way came to
+    std::size_t joinedWay = 0;      // that way
+    std::size_t joinedEvent = 0;    // and the choice there
+    std::int32_t exitCode = 0;      // unless it joins
+    bool endsWithInstaller = false; // the exit code is msiexec's
+    RunStage endStage = RunStage::done;
+};
+
+struct RunWays {
+    std::vector<RunWay> ways;  // the first: every answer the one with which the run goes on
+    std::size_t runs = 0;      // runs of the program's sequence
+    // Prerequisites beyond this number: only the answers with which the run goes on are
+    // followed (their other answers end the run or rejoin it in the same way).
+    std::size_t exploredPrerequisites = 0;
+    bool prerequisitesBeyond = false;
+
+    void Clear()
+    {
+        ways.clear();
+        runs = 0;
+        exploredPrerequisites = 0;
+        prerequisitesBeyond = false;
+    }
+};
+
+// One way from its start to its end with the ways it joins followed: every event, and
+// the way whose end it ends with.
+struct WholeWay {
+    std::vector<const WayEvent*> events;
+    const RunWay* end = nullptr;
+};
+WholeWay FollowWay(const RunWays& ways, std::size_t index);
+
+// The whole way whose choices answer each point named in `answers` (point, answer) as
+// given and every other point with the first answer; null when there is none.
+struct ChoiceAnswer {
+    const char* point;
+    const char* answer;
+};
+const RunWay* FindWay(const RunWays& ways, const std::vector<ChoiceAnswer>& answers, WholeWay& whole);
+
+}  // namespace boot

@@ -1,0 +1,249 @@
+// The checker's plan against the program itself: the same folders, once as the program's
+// run over the fake platform (Windows' behaviour, scripted), once as the checker's plan
+// over the folder on disk. Each way the plan shows must start the same programs, show the
+// same boxes and end with the same exit code as the program does when the machine answers
+// the same.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "checker/plan/plan.h"
+#include "checker/plan/run_explorer.h"
+#include "checker/platforms/linux_platform.h"
+#include "checker/reading/profile_text.h"
+#include "checker/rules/findings.h"
+#include "checker/rules/folder_check.h"
+#include "fake_platform.h"
+#include "launcher/run_sequence.h"
+#include "launcher/run_state.h"
+
+namespace boot {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FakePlatform;
+
+constexpr const char* kProductCode = "{2B7C2A11-9C41-4E0B-8B7E-5A3F0C6D1E22}";
+constexpr const char* kSystemDirectory = "C:\\Windows\\system32";  // as the checker's Linux platform names it
+
+std::string g_package;  // a package built by wixl: version 2.1.0, English
+
+class PlanFollowsRun : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        char pattern[] = "/tmp/plan-package-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        const std::string folder = pattern;
+        std::ofstream(folder + "/P.wxs")
+            << "<?xml version='1.0' encoding='utf-8'?><Wix xmlns='http://schemas.microsoft.com/wix/2006/wi'>"
+               "<Product Id='" << kProductCode << "' Name='P' Language='1033' Version='2.1.0' Manufacturer='P'"
+               " UpgradeCode='{6A0D3C55-2F1B-4C8D-9E7A-0B1C2D3E4F50}'><Package InstallerVersion='200'"
+               " Compressed='yes'/><Directory Id='TARGETDIR' Name='SourceDir'/><Feature Id='Main' Level='1'/>"
+               "</Product></Wix>";
+        g_package = folder + "/Product.msi";
+        const std::string wixl = "wixl -o '" + g_package + "' '" + folder + "/P.wxs'";
+        ASSERT_EQ(std::system(wixl.c_str()), 0) << "wixl builds the test package";
+    }
+    static void TearDownTestSuite() { fs::remove_all(fs::path(g_package).parent_path()); }
+};
+
+// One folder, as files on disk and as the fake platform's files.
+struct Folder {
+    std::string linux;
+    std::string windows;  // "Z:\..." as the checker's platform names it
+
+    explicit Folder(const std::string& ini, bool package)
+    {
+        char pattern[] = "/tmp/plan-folder-XXXXXX";
+        linux = mkdtemp(pattern);
+        std::ofstream(linux + "/Setup.ini", std::ios::binary) << ini;
+        fs::create_directories(linux + "/Runtime");
+        std::ofstream(linux + "/Runtime/Setup.exe", std::ios::binary) << "MZ";
+        if (package) {
+            fs::copy_file(g_package, linux + "/Product.msi");
+        }
+        windows = "Z:" + linux;
+        for (char& c : windows) {
+            c = c == '/' ? '\\' : c;
+        }
+    }
+    ~Folder() { fs::remove_all(linux); }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+};
+
+struct Outcome {
+    std::vector<std::string> starts;
+    std::vector<std::string> boxes;
+    std::int32_t exitCode = 0;
+};
+
+// The program in the folder, on a machine scripted as the row says.
+Outcome RunProgram(const Folder& folder, const std::string& ini, bool package, bool checkPasses,
+                   std::uint32_t prerequisiteExit, const char* installed)
+{
+    FakePlatform platform;
+    platform.currentDirectory = folder.windows;
+    platform.moduleFileName = folder.windows + "\\Bootstrapper.exe";
+    platform.systemDirectory = kSystemDirectory;
+    platform.SetIniText(folder.windows + "\\Setup.ini", ini);
+    platform.AddProgram("Runtime\\Setup.exe", prerequisiteExit);
+    platform.AddProgram(std::string(kSystemDirectory) + "\\msiexec.exe", 0);
+    if (checkPasses) {
+        platform.SetRegistryString("SOFTWARE\\Vendor\\Runtime", "Version", "2.0");
+    }
+    if (package) {
+        testing::FakeDatabase database;
+        database.rows = {{"ProductCode", kProductCode}, {"ProductVersion", "2.1.0"}, {"ProductLanguage", "1033"}};
+        platform.AddDatabase(folder.windows + "\\Product.msi", database);
+        platform.AddFile(folder.windows + "\\Product.msi");
+    }
+    if (installed[0] != '\0') {
+        platform.SetInstalledProduct(kProductCode, installed);
+    }
+    platform.dialogScript = [](FakePlatform& dialog) { dialog.PressDialogButton(static_cast<std::int32_t>(kIdOk)); };
+    RunState state(platform);
+    Outcome outcome;
+    outcome.exitCode = RunBootstrapper(platform, state);
+    for (const auto& process : platform.processes) {
+        outcome.starts.push_back(process.commandLine);
+    }
+    for (const auto& box : platform.messageBoxes) {
+        outcome.boxes.push_back(box.text);
+    }
+    return outcome;
+}
+
+// The way of the checker's plan that answers as the row says.
+Outcome PlannedWay(const RunWays& ways, const std::vector<ChoiceAnswer>& answers)
+{
+    WholeWay whole;
+    Outcome outcome;
+    if (FindWay(ways, answers, whole) == nullptr) {
+        outcome.boxes.emplace_back("(no such way in the plan)");
+        return outcome;
+    }
+    for (const WayEvent* event : whole.events) {
+        if (event->kind == WayEvent::Kind::start) {
+            outcome.starts.push_back(event->text);
+        } else if (event->kind == WayEvent::Kind::box) {
+            outcome.boxes.push_back(event->text);
+        }
+    }
+    outcome.exitCode = whole.end->endsWithInstaller ? 0 : whole.end->exitCode;  // the fake msiexec ends with 0
+    return outcome;
+}
+
+const std::string kGated =
+    "[Start]\r\nMsiPath=Product.msi\r\n\r\n[Prereq0]\r\nExecute=Runtime\\Setup.exe /q\r\n"
+    "CheckKey=SOFTWARE\\Vendor\\Runtime\r\nCheckValue=Version\r\nCheckContent=2.0\r\n";
+
+TEST_F(PlanFollowsRun, EveryWayStartsAndEndsAsTheProgram)
+{
+    const std::string missing = "[Start]\r\nMsiPath=Missing.msi\r\n[Prereq0]\r\nExecute=Runtime\\Setup.exe /q\r\n";
+    struct Row {
+        const char* name;
+        std::string ini;
+        bool package;
+        bool checkPasses;
+        std::uint32_t prerequisiteExit;
+        const char* installed;
+        std::vector<ChoiceAnswer> answers;
+    } rows[] = {
+        {"UTF-8 mark, package missing", "\xEF\xBB\xBF" + missing, false, false, 0, "", {}},
+        {"LanguagesDir too long, package missing",
+         "[Start]\r\nMsiPath=Missing.msi\r\nLanguagesDir=" + std::string(1100, 'L') + "\r\n", false, false, 0, "", {}},
+        {"check fails: the prerequisite runs", kGated, true, false, 0, "", {{"Prereq0 check", "fails"}}},
+        {"check passes: it is skipped", kGated, true, true, 0, "", {{"Prereq0 check", "passes"}}},
+        {"another exit code ends the setup", kGated, true, false, 5, "", {{"Prereq0 exit code", "1"}}},
+        {"installed in an older version", kGated, true, false, 0, "1.0.0",
+         {{"installed product", "installed, an older version"}}},
+        {"installed in this version", kGated, true, false, 0, "2.1.0",
+         {{"installed product", "installed, this version"}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Folder folder(row.ini, row.package);
+        const Outcome program =
+            RunProgram(folder, row.ini, row.package, row.checkPasses, row.prerequisiteExit, row.installed);
+        LinuxPlatform platform;
+        TextBuffer reason;
+        ASSERT_TRUE(platform.UseFolder(folder.linux.c_str(), reason)) << reason.Get();
+        RunWays ways;
+        ExploreRuns(platform, false, ways);
+        const Outcome planned = PlannedWay(ways, row.answers);
+        EXPECT_EQ(planned.starts, program.starts);
+        EXPECT_EQ(planned.boxes, program.boxes);
+        // Another exit code is another number in the plan: the end is the same.
+        if (row.prerequisiteExit == 0) {
+            EXPECT_EQ(planned.exitCode, program.exitCode);
+        }
+    }
+}
+
+bool HasFinding(const Findings& findings, const char* rule, const char* text)
+{
+    for (std::size_t i = 0; i < findings.Count(); ++i) {
+        const Finding finding = findings.At(i);
+        if (std::string(finding.rule) == rule && std::string(finding.message).find(text) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Where the plan ends and what the checker says about it, for folders where an earlier
+// plan went on past the program's end or blamed the wrong path.
+TEST_F(PlanFollowsRun, PlanEndsWhereTheProgramEnds)
+{
+    const std::string deep = "A/B/C/D/E/F/G/H/I/J";
+    struct Row {
+        const char* name;
+        std::string ini;
+        bool package;
+        std::string transformFolder;  // a German transform there, when set
+        const char* end;
+        const char* rule;
+        const char* finding;
+    } rows[] = {
+        {"UTF-8 mark", "\xEF\xBB\xBF[Start]\r\nMsiPath=Missing.msi\r\n[Prereq0]\r\nExecute=Runtime\\Setup.exe\r\n",
+         false, "", "Setup.ini has a UTF-8 byte order mark!", "", ""},
+        {"LanguagesDir too long",
+         "[Start]\r\nMsiPath=Missing.msi\r\nLanguagesDir=" + std::string(1100, 'L') + "\r\n", false, "",
+         "Path too long!", "too-long", "LanguagesDir"},
+        {"a transform ten folders deep", "[Start]\r\nMsiPath=Product.msi\r\nLanguagesDir=" +
+                                             std::string("A\\B\\C\\D\\E\\F\\G\\H\\I\\J\\") + std::string(206, 'x') +
+                                             "\r\n",
+         true, deep + "/" + std::string(206, 'x'), "Path too long!", "too-long", "1031.mst"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Folder folder(row.ini, row.package);
+        if (!row.transformFolder.empty()) {
+            fs::create_directories(folder.linux + "/" + row.transformFolder);
+            std::ofstream(folder.linux + "/" + row.transformFolder + "/1031.mst") << "x";
+        }
+        LinuxPlatform platform;
+        TextBuffer reason;
+        ASSERT_TRUE(platform.UseFolder(folder.linux.c_str(), reason)) << reason.Get();
+        static ProfileText text;
+        static Findings findings;
+        findings.Clear();
+        const auto plan = std::make_unique<Plan>();
+        CheckFolder(platform, platform.record, text, findings, *plan);
+        EXPECT_STREQ(plan->endMessage.Get(), row.end);
+        if (row.rule[0] != '\0') {
+            EXPECT_TRUE(HasFinding(findings, row.rule, row.finding));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace boot
