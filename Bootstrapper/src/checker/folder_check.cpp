@@ -95,7 +95,7 @@ bool LocateSetupIni(Walk& walk)
     }
     // The program ends here; the file's text is still worth checking for the folder the
     // package will be copied to.
-    if (!FitsFileFunctions(walk.iniPath.Get())) {
+    if (!FitsFileFunctions(walk.platform, walk.iniPath.Get())) {
         walk.EndAtFileLimit(Plan::Stage::start);
     }
     return true;
@@ -242,6 +242,11 @@ bool PlanPreSetupProgram(Walk& walk)
     }
     if (plan.preSetup == PreSetupPlan::pathTooLong) {
         walk.EndAtFileLimit(Plan::Stage::preSetup);
+        return false;
+    }
+    if (plan.preSetup == PreSetupPlan::unsupportedPath || plan.preSetup == PreSetupPlan::folderUnreadable) {
+        walk.End(Plan::Stage::preSetup, plan.preSetup == PreSetupPlan::unsupportedPath ? kMessageUnsupportedPath
+                                                                                      : kMessageFolderUnreadable);
         return false;
     }
     TextBuffer setupPath;
@@ -429,6 +434,9 @@ bool LocateThePackage(Walk& walk)
         ReportUnusableValue(walk, kStartSection, "MsiPath");
         walk.End(Plan::Stage::package, kMessageUnusableSetting);
         return false;
+    case Location::folderUnreadable:
+        walk.End(Plan::Stage::package, kMessageFolderUnreadable);
+        return false;
     case Location::settingTooLong:
     case Location::pathTooLong:
         walk.EndAtFileLimit(Plan::Stage::package);
@@ -436,7 +444,7 @@ bool LocateThePackage(Walk& walk)
     }
     // The package's name is what follows the folder and its backslash.
     AsFindingFile(plan.packagePath.Get() + plan.folder.Length() + 1, walk.packageFile);
-    if (!msiPath.IsEmpty() && !FileExists(walk.platform, plan.packagePath.Get())) {
+    if (!msiPath.IsEmpty() && FindEntry(walk.platform, plan.packagePath.Get()) != Entry::present) {
         walk.findings.Report(kSetupIniFile, msiLine, Severity::error, "no-package",
                              "MsiPath=%s names no file in the folder (it is always taken relative to it): the setup "
                              "ends with \"%s\"",

@@ -69,6 +69,8 @@ void PrintPreSetup(Printer& out, const Plan& plan)
     case PreSetupPlan::commandTooLong:
     case PreSetupPlan::pathTooLong:
     case PreSetupPlan::unusableSetting:
+    case PreSetupPlan::unsupportedPath:
+    case PreSetupPlan::folderUnreadable:
         break;
     }
 }

@@ -40,7 +40,7 @@ StepResult LocateSetupIni(Platform& platform, RunState& state)
     }
     // A Setup.ini the profile reader cannot open would read as missing: every default.
     if (!state.iniPath.Format("%s\\%s", state.currentDirectory.Get(), kSetupIniName) ||
-        !FitsFileFunctions(state.iniPath.Get())) {
+        !FitsFileFunctions(platform, state.iniPath.Get())) {
         return EndWithError(platform, kMessagePathTooLong);
     }
     return StepResult::Continue();
@@ -67,6 +67,10 @@ StepResult RunPreSetupProgram(Platform& platform, DllSearch dllSearch, const Run
         return EndWithError(platform, kMessageCommandLineTooLong);
     case PreSetupPlan::pathTooLong:
         return EndWithError(platform, kMessagePathTooLong);
+    case PreSetupPlan::unsupportedPath:
+        return EndWithError(platform, kMessageUnsupportedPath);
+    case PreSetupPlan::folderUnreadable:
+        return EndWithError(platform, kMessageFolderUnreadable);
     case PreSetupPlan::unusableSetting:
         break;
     }
@@ -82,6 +86,8 @@ StepResult EndUnlessLocated(Platform& platform, Location location)
         return EndWithError(platform, kMessageNoMsi);
     case Location::unusableSetting:
         return EndWithError(platform, kMessageUnusableSetting);
+    case Location::folderUnreadable:
+        return EndWithError(platform, kMessageFolderUnreadable);
     case Location::settingTooLong:
     case Location::pathTooLong:
         break;
@@ -110,8 +116,8 @@ std::int32_t RunBootstrapper(Platform& platform, RunState& state)
     if (!IsSupportedWindows(platform)) {
         return ShowErrorAndEnd(platform, kMessageOldWindows, kExitFailure);
     }
-    if (StartsWithUtf8ByteOrderMark(platform, state.iniPath)) {
-        return ShowErrorAndEnd(platform, kMessageUtf8ByteOrderMark, kExitFailure);
+    if (const char* refusal = RefusalOfSetupIni(platform, state.iniPath)) {
+        return ShowErrorAndEnd(platform, refusal, kExitFailure);
     }
 
     step = RunPreSetupProgram(platform, dllSearch, state);

@@ -15,6 +15,9 @@ static_assert(kErrorNoMoreItems == ERROR_NO_MORE_ITEMS, "seam constant");
 static_assert(kErrorUnknownProduct == ERROR_UNKNOWN_PRODUCT, "seam constant");
 static_assert(kErrorFileNotFound == ERROR_FILE_NOT_FOUND, "seam constant");
 static_assert(kErrorInvalidParameter == ERROR_INVALID_PARAMETER, "seam constant");
+static_assert(kErrorPathNotFound == ERROR_PATH_NOT_FOUND && kErrorAccessDenied == ERROR_ACCESS_DENIED &&
+                  kErrorNoMoreFiles == ERROR_NO_MORE_FILES && kErrorSharingViolation == ERROR_SHARING_VIOLATION,
+              "seam constant");
 static_assert(kInfinite == INFINITE, "seam constant");
 static_assert(kDetachedProcess == DETACHED_PROCESS, "seam constant");
 static_assert(kKeyRead == KEY_READ, "seam constant");
@@ -32,7 +35,7 @@ static_assert(kCodePageAnsi == CP_ACP && kCodePageUtf8 == CP_UTF8 && kWcNoBestFi
               "seam constant");
 static_assert(kRegSz == REG_SZ && kRegExpandSz == REG_EXPAND_SZ && kRegMultiSz == REG_MULTI_SZ, "seam constant");
 static_assert(kGenericRead == GENERIC_READ && kFileShareRead == FILE_SHARE_READ &&
-                  kFileShareWrite == FILE_SHARE_WRITE && kOpenExisting == OPEN_EXISTING &&
+                  kFileShareWrite == FILE_SHARE_WRITE && kFileShareDelete == FILE_SHARE_DELETE && kOpenExisting == OPEN_EXISTING &&
                   kFileAttributeNormal == FILE_ATTRIBUTE_NORMAL,
               "seam constant");
 // LOAD_LIBRARY_SEARCH_SYSTEM32 is missing from older headers; the value is Windows' own.
@@ -121,6 +124,8 @@ MutexResult Win32Platform::CreateMutexA(bool initialOwner, const char* name)
     const DWORD lastError = ::GetLastError();
     return MutexResult{reinterpret_cast<Handle>(mutex), lastError};
 }
+
+std::uint32_t Win32Platform::GetLastError() { return ::GetLastError(); }
 
 std::uint32_t Win32Platform::GetCurrentDirectoryW(std::uint32_t capacity, WideChar* buffer)
 {
