@@ -52,29 +52,38 @@ bool IsSupportedWindows(Platform& platform)
     return platform.GetVersionExA(&version) && version.majorVersion >= kMinimumMajorVersion;
 }
 
+// The message that ends the run at the pre-setup program; null when the run goes on.
+const char* RefusalOfPreSetup(PreSetupPlan plan)
+{
+    switch (plan) {
+    case PreSetupPlan::run:
+    case PreSetupPlan::nothingToRun:
+        break;
+    case PreSetupPlan::commandTooLong:
+        return kMessageCommandLineTooLong;
+    case PreSetupPlan::pathTooLong:
+        return kMessagePathTooLong;
+    case PreSetupPlan::unsupportedPath:
+        return kMessageUnsupportedPath;
+    case PreSetupPlan::folderUnreadable:
+        return kMessageFolderUnreadable;
+    case PreSetupPlan::unusableSetting:
+        return kMessageUnusableSetting;
+    }
+    return nullptr;
+}
+
 // Runs the pre-setup program; its result is ignored, also when it cannot be started.
 StepResult RunPreSetupProgram(Platform& platform, DllSearch dllSearch, const RunState& state)
 {
     PreSetupCommand command;
-    switch (PlanPreSetup(platform, state.iniPath, state.currentDirectory, command)) {
-    case PreSetupPlan::run:
+    const PreSetupPlan plan = PlanPreSetup(platform, state.iniPath, state.currentDirectory, command);
+    if (plan == PreSetupPlan::run) {
         RunAndWait(platform, dllSearch, command.commandLine.Data(),
                    command.application.IsEmpty() ? nullptr : command.application.Get());
-        return StepResult::Continue();
-    case PreSetupPlan::nothingToRun:
-        return StepResult::Continue();
-    case PreSetupPlan::commandTooLong:
-        return EndWithError(platform, kMessageCommandLineTooLong);
-    case PreSetupPlan::pathTooLong:
-        return EndWithError(platform, kMessagePathTooLong);
-    case PreSetupPlan::unsupportedPath:
-        return EndWithError(platform, kMessageUnsupportedPath);
-    case PreSetupPlan::folderUnreadable:
-        return EndWithError(platform, kMessageFolderUnreadable);
-    case PreSetupPlan::unusableSetting:
-        break;
     }
-    return EndWithError(platform, kMessageUnusableSetting);
+    const char* refusal = RefusalOfPreSetup(plan);
+    return refusal == nullptr ? StepResult::Continue() : EndWithError(platform, refusal);
 }
 
 StepResult EndUnlessLocated(Platform& platform, Location location)
