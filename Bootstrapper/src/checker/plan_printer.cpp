@@ -3,6 +3,7 @@
 #include <cstdarg>
 
 #include "checker/escaped_output.h"
+#include "checker/prerequisite_notes.h"
 #include "language/language_discovery.h"
 #include "language/language_table.h"
 
@@ -134,6 +135,11 @@ void PrintPrerequisites(Printer& out, const Plan& plan)
         out.Line("  [Prereq%d] %s", static_cast<int>(planned.number), planned.step.execute.Get());
         PrintCondition(out, planned.step);
         PrintResultRule(out, planned.step);
+        const char* notes[kMostPrerequisiteNotes] = {};
+        const std::size_t noteCount = PrerequisiteNotes(planned.step, notes);
+        for (std::size_t n = 0; n < noteCount; ++n) {
+            out.Line("    note: %s", notes[n]);
+        }
         if (planned.check != MachineCheck::unknown) {
             out.Line("    on this machine: the check %s, so it %s", planned.check == MachineCheck::passes ? "passes" : "fails",
                      RunsOnThisMachine(planned) ? "runs" : "is skipped");
