@@ -112,6 +112,7 @@ RUNS = PREREQ + "DoExecuteIfCheckIs=TRUE\r\n"
 # names its own.
 RULES = {
     "utf8-bom": ({"Setup.ini": b"\xef\xbb\xbf" + INI.encode()}, ("Setup.ini", 1, "error")),
+    "utf16-big-endian": ({"Setup.ini": b"\xfe\xff" + INI.encode("utf-16-be")}, ("Setup.ini", 1, "error")),
     "too-long": ({"Setup.ini": f"[Prereq0]\r\nExecute={long_value()}\r\n"}, ("Setup.ini", 2, "error")),
     "prereq-unreachable": ({"Setup.ini": RUNS + "[Prereq2]\r\nExecute=x.exe\r\n", "x.exe": b"MZ"},
                            ("Setup.ini", 4, "error")),
