@@ -5,6 +5,8 @@
 #include <msi.h>
 #include <msiquery.h>
 
+#include <cstring>
+
 #include "common/fixed_text.h"
 
 namespace boot {
@@ -106,6 +108,12 @@ struct MsiFunctions {
     UINT(WINAPI* closeHandle)(MSIHANDLE);
 };
 MsiFunctions g_msi = {};
+// The names of MsiFunctions' members in their order, each ended by its zero: one text, so
+// that finding them needs no table of addresses for the loader to relocate.
+constexpr char kMsiFunctionNames[] =
+    "MsiOpenDatabaseA\0MsiDatabaseOpenViewA\0MsiViewExecute\0MsiViewFetch\0MsiRecordGetStringA\0"
+    "MsiGetProductInfoA\0MsiCloseHandle";
+constexpr std::size_t kMsiFunctionCount = sizeof(MsiFunctions) / sizeof(FARPROC);
 
 template <typename Function>
 bool Resolve(HMODULE library, const char* name, Function& function)
@@ -373,18 +381,19 @@ ModuleHandle Win32Platform::LoadLibraryExA(const char* path, std::uint32_t flags
 bool Win32Platform::UseWindowsInstaller(ModuleHandle library)
 {
     HMODULE module = reinterpret_cast<HMODULE>(library);
-    MsiFunctions functions = {};
-    const bool complete = module != nullptr && Resolve(module, "MsiOpenDatabaseA", functions.openDatabase) &&
-                          Resolve(module, "MsiDatabaseOpenViewA", functions.databaseOpenView) &&
-                          Resolve(module, "MsiViewExecute", functions.viewExecute) &&
-                          Resolve(module, "MsiViewFetch", functions.viewFetch) &&
-                          Resolve(module, "MsiRecordGetStringA", functions.recordGetString) &&
-                          Resolve(module, "MsiGetProductInfoA", functions.getProductInfo) &&
-                          Resolve(module, "MsiCloseHandle", functions.closeHandle);
-    if (complete) {
-        g_msi = functions;  // the library stays loaded until the process ends
+    FARPROC found[kMsiFunctionCount] = {};
+    const char* name = kMsiFunctionNames;
+    for (FARPROC& function : found) {
+        function = module != nullptr ? ::GetProcAddress(module, name) : nullptr;
+        if (function == nullptr) {
+            return false;
+        }
+        name += std::strlen(name) + 1;
     }
-    return complete;
+    // Each address is that of the member's function, of the member's type.
+    static_assert(sizeof found == sizeof g_msi, "one address per member");
+    std::memcpy(&g_msi, found, sizeof found);  // the library stays loaded until the process ends
+    return true;
 }
 
 std::uint32_t Win32Platform::MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database)

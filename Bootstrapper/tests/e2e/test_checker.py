@@ -404,6 +404,18 @@ def test_on_windows_a_passing_registry_check_skips_its_prerequisite_and_nothing_
     assert not log.exists(), "the checker started a program"
 
 
+def test_on_a_system_set_to_utf8_an_ansi_value_it_cannot_decode_is_an_error(wine, pkg, locales):
+    # Only BootstrapperCheck.exe knows the ANSI code page of the system it runs on.
+    wine.write_setup_ini(pkg, "[Prereq0]\r\nExecute=Werkzeuge\\Prüfung.exe\r\nDoExecuteIfCheckIs=TRUE\r\n")
+    wine.place_msi(pkg, product_code=new_product_code())
+    exe = wine.session.build_dir / "BootstrapperCheck.exe"
+    result = wine.prefix.wine(str(exe), "--format=json", "--quiet", winehost.win_path(pkg), check=False,
+                              env={"LC_ALL": "hi_IN.UTF-8", "LOCPATH": locales})
+    assert result.returncode == 1, result.stdout + result.stderr
+    rules = {(f["line"], f["rule"]) for f in json.loads(result.stdout)["findings"]}
+    assert (2, "unusable-characters") in rules, result.stdout
+
+
 # Folders that Wine's profile reader reads otherwise than Windows' (it ignores a section
 # line without "]"): BootstrapperCheck.exe, which takes every value from the system's
 # reader, reports each such value besides what the Linux checker finds.

@@ -5,7 +5,6 @@ wrong (Wine shares them: best-fit ANSI names, 8.3 aliases, the search path)."""
 from __future__ import annotations
 
 import shutil
-import subprocess
 import time
 import uuid
 
@@ -235,18 +234,6 @@ def test_utf16_setup_ini_values_are_taken_only_when_the_code_page_holds_them(win
         assert [r.name for r in result.records] == ["PSetup.exe"]
         assert result.boxes == [UNUSABLE_SETTING]
     assert result.exit_code == 6
-
-
-@pytest.fixture(scope="session")
-def locales(tmp_path_factory):
-    """LOCPATH with hi_IN.UTF-8, whose ANSI code page under Wine is UTF-8 (65001), and
-    ja_JP.UTF-8, whose ANSI code page is 932."""
-    folder = tmp_path_factory.mktemp("locales")
-    for name in ("hi_IN", "ja_JP"):
-        subprocess.run(["localedef", "-i", name, "-f", "UTF-8", str(folder / f"{name}.UTF-8")],
-                       capture_output=True, check=False)
-        assert (folder / f"{name}.UTF-8").is_dir(), f"localedef made no {name}.UTF-8"
-    return str(folder)
 
 
 def test_ansi_value_the_utf8_code_page_cannot_decode_is_refused(wine, pkg, locales):
