@@ -13,7 +13,20 @@ namespace boot {
 
 namespace {
 
-enum class Transform { absent, present, pathTooLong };
+enum class Transform { absent, present, pathTooLong, unreadable };
+
+Transform TransformOfEntry(Entry entry)
+{
+    switch (entry) {
+    case Entry::present:
+        return Transform::present;
+    case Entry::absent:
+        break;
+    case Entry::unreadable:
+        return Transform::unreadable;
+    }
+    return Transform::absent;
+}
 
 // Whether the languages folder holds an entry named `name` (any letter case), by a search
 // of all its transforms: a path that only the name makes too long is still searched.
@@ -22,13 +35,13 @@ Transform SearchFolderFor(Platform& platform, const TextBuffer& languagesDirecto
 {
     TextBuffer pattern;
     if (!pattern.Format("%s\\*%s", languagesDirectory.Get(), kTransformExtension) ||
-        !FitsFileFunctions(pattern.Get())) {
+        !FitsFileFunctions(platform, pattern.Get())) {
         return Transform::pathTooLong;
     }
     FindData found{};
     const Handle search = platform.FindFirstFileA(pattern.Get(), &found);
     if (search == kInvalidHandle) {
-        return Transform::absent;
+        return FoundNothing(platform) ? Transform::absent : Transform::unreadable;
     }
     bool present = false;
     do {
@@ -43,23 +56,23 @@ Transform SearchFolderFor(Platform& platform, const TextBuffer& languagesDirecto
 Transform FindTransform(Platform& platform, const TextBuffer& languagesDirectory, const char* name)
 {
     TextBuffer path;
-    if (path.Format("%s\\%s", languagesDirectory.Get(), name) && FitsFileFunctions(path.Get())) {
-        return FileExists(platform, path.Get()) ? Transform::present : Transform::absent;
+    if (path.Format("%s\\%s", languagesDirectory.Get(), name) && FitsFileFunctions(platform, path.Get())) {
+        return TransformOfEntry(FindEntry(platform, path.Get()));
     }
     return SearchFolderFor(platform, languagesDirectory, name);
 }
 
-// Whether the transform named by `format` is there; `tooLong` is set, and stays set, when
-// one cannot be told.
-bool TransformPresent(Platform& platform, const TextBuffer& languagesDirectory, bool& tooLong, const char* format,
-                      ...)
+// Whether the transform named by `format` is there; `failure` is set, and the first one
+// stays, to the message that ends the run when one cannot be told.
+bool TransformPresent(Platform& platform, const TextBuffer& languagesDirectory, const char*& failure,
+                      const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 4, 5)))
 #endif
     ;
 
-bool TransformPresent(Platform& platform, const TextBuffer& languagesDirectory, bool& tooLong, const char* format,
-                      ...)
+bool TransformPresent(Platform& platform, const TextBuffer& languagesDirectory, const char*& failure,
+                      const char* format, ...)
 {
     TextBuffer name;
     std::va_list args{};
@@ -67,7 +80,12 @@ bool TransformPresent(Platform& platform, const TextBuffer& languagesDirectory, 
     FormatTextV(name.Data(), name.Capacity(), format, args);  // short names of the program's own
     va_end(args);
     const Transform transform = FindTransform(platform, languagesDirectory, name.Get());
-    tooLong = tooLong || transform == Transform::pathTooLong;
+    if (failure == nullptr && transform == Transform::pathTooLong) {
+        failure = kMessagePathTooLong;
+    }
+    if (failure == nullptr && transform == Transform::unreadable) {
+        failure = kMessageFolderUnreadable;
+    }
     return transform == Transform::present;
 }
 
@@ -104,7 +122,7 @@ std::int32_t DiscoverLanguages(Platform& platform, ModuleHandle instance, std::i
 
     state.selectedLanguage = 0;
     std::int32_t count = 0;
-    bool tooLong = false;
+    const char* failure = nullptr;
     for (int i = 0; i < kLanguageCount; ++i) {
         const LanguageEntry& row = kLanguageTable[i];
         if (row.localeId == locale) {
@@ -113,7 +131,7 @@ std::int32_t DiscoverLanguages(Platform& platform, ModuleHandle instance, std::i
         // The package's own language needs no transform.
         const bool available =
             row.transformLanguage == productLanguage ||
-            TransformPresent(platform, languagesDirectory, tooLong, "%i%s", row.transformLanguage, kTransformExtension);
+            TransformPresent(platform, languagesDirectory, failure, "%i%s", row.transformLanguage, kTransformExtension);
         state.available[i] = available;
         if (available) {
             ++count;
@@ -121,11 +139,11 @@ std::int32_t DiscoverLanguages(Platform& platform, ModuleHandle instance, std::i
     }
 
     if (count != 0) {
-        state.hasDocumentationTransform = TransformPresent(platform, languagesDirectory, tooLong, "%s",
+        state.hasDocumentationTransform = TransformPresent(platform, languagesDirectory, failure, "%s",
                                                            kDocumentationTransformFile);
     }
-    if (tooLong || count == 0) {
-        ShowErrorAndEnd(platform, tooLong ? kMessagePathTooLong : kMessageNoLanguages, kExitFailure);
+    if (failure != nullptr || count == 0) {
+        ShowErrorAndEnd(platform, failure != nullptr ? failure : kMessageNoLanguages, kExitFailure);
         return 0;
     }
     return count;

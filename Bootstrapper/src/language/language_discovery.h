@@ -20,8 +20,10 @@ bool LoadUiStrings(Platform& platform, ModuleHandle instance, std::uint32_t loca
 // hold), pre-selects its row, marks every row whose language is the package's own or
 // has a transform in `languagesDirectory`, and looks for the documentation transform.
 // A transform whose path is too long for the file functions ends the run when the folder
-// holds it. Returns the number of available rows; with 0 the message ("No languages
-// available!" or "Path too long!") has been shown and the run ends with 6.
+// holds it, and so does a search that fails for another reason than finding nothing.
+// Returns the number of available rows; with 0 the message ("No languages available!",
+// "Path too long!" or "The setup folder cannot be read!") has been shown and the run ends
+// with 6.
 std::int32_t DiscoverLanguages(Platform& platform, ModuleHandle instance, std::int32_t productLanguage,
                                const TextBuffer& languagesDirectory, LanguageState& state);
 

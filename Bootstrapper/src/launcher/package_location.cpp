@@ -45,13 +45,13 @@ Location ReadLocationSetting(Platform& platform, const TextBuffer& iniPath, cons
 
 }  // namespace
 
-bool FindPackageInCurrentDirectory(Platform& platform, TextBuffer& name)
+Entry FindPackageInCurrentDirectory(Platform& platform, TextBuffer& name)
 {
     name.Clear();
     FindDataW found{};
     const Handle search = platform.FindFirstFileW(kPackagePattern, &found);
     if (search == kInvalidHandle) {
-        return false;
+        return FoundNothing(platform) ? Entry::absent : Entry::unreadable;
     }
     bool taken = false;
     do {
@@ -59,7 +59,7 @@ bool FindPackageInCurrentDirectory(Platform& platform, TextBuffer& name)
                 ToExactAnsi(platform, found.fileName, name) == AnsiName::exact;
     } while (!taken && platform.FindNextFileW(search, &found));
     platform.FindClose(search);
-    return taken;
+    return taken ? Entry::present : Entry::absent;
 }
 
 Location LocatePackage(Platform& platform, const TextBuffer& iniPath, const TextBuffer& currentDirectory,
@@ -71,11 +71,18 @@ Location LocatePackage(Platform& platform, const TextBuffer& iniPath, const Text
     if (read != Location::located) {
         return read;
     }
-    if (name.IsEmpty() && !FindPackageInCurrentDirectory(platform, name)) {
-        return Location::noPackage;
+    if (name.IsEmpty()) {
+        switch (FindPackageInCurrentDirectory(platform, name)) {
+        case Entry::present:
+            break;
+        case Entry::absent:
+            return Location::noPackage;
+        case Entry::unreadable:
+            return Location::folderUnreadable;
+        }
     }
     const Location composed = ComposeInDirectory(currentDirectory, name.Get(), packagePath);
-    if (composed == Location::located && !FitsFileFunctions(packagePath.Get())) {
+    if (composed == Location::located && !FitsFileFunctions(platform, packagePath.Get())) {
         packagePath.Clear();
         return Location::pathTooLong;
     }

@@ -4,6 +4,7 @@
 
 #include "common/fixed_text.h"
 #include "platform/platform.h"
+#include "services/file_search.h"
 
 namespace boot {
 
@@ -17,13 +18,14 @@ enum class Location {
                       // package: not in a path the file functions can open)
     noPackage,        // no MsiPath, and no entry of the folder is a package
     unusableSetting,  // the setting holds characters the ANSI code page cannot hold exactly
+    folderUnreadable,  // the search for a package failed: the folder cannot be read
 };
 
 // The first entry the directory search returns for "*.msi" whose long name really ends
 // in ".msi" and has an exact ANSI form. The search also matches 8.3 aliases, so
-// "App.msix" (APP~1.MSI) is found too and must be passed over. False, with `name`
-// empty, when no entry qualifies.
-bool FindPackageInCurrentDirectory(Platform& platform, TextBuffer& name);
+// "App.msix" (APP~1.MSI) is found too and must be passed over. `name` is empty unless
+// one qualifies.
+Entry FindPackageInCurrentDirectory(Platform& platform, TextBuffer& name);
 
 // The package: the current directory, a backslash and MsiPath, or the name the search
 // finds; a path the file functions can open.

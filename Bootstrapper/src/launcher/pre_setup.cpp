@@ -8,32 +8,70 @@ namespace boot {
 
 namespace {
 
-enum class Candidate { found, absent, pathTooLong };
+PreSetupPlan PlanOfEntry(Entry entry, PreSetupPlan present)
+{
+    switch (entry) {
+    case Entry::present:
+        return present;
+    case Entry::absent:
+        break;
+    case Entry::unreadable:
+        return PreSetupPlan::folderUnreadable;  // never taken as missing
+    }
+    return PreSetupPlan::nothingToRun;
+}
 
 // Whether `folder` holds the default program: its full path goes into `path`.
-Candidate FindDefaultProgramIn(Platform& platform, const TextBuffer& folder, TextBuffer& path)
+PreSetupPlan FindDefaultProgramIn(Platform& platform, const TextBuffer& folder, TextBuffer& path)
 {
     if (folder.IsEmpty()) {
-        return Candidate::absent;
+        return PreSetupPlan::nothingToRun;
     }
-    if (!path.Format("%s\\%s", folder.Get(), kDefaultSetupProgram) || !FitsFileFunctions(path.Get())) {
-        return Candidate::pathTooLong;  // never taken as missing
+    if (!path.Format("%s\\%s", folder.Get(), kDefaultSetupProgram) || !FitsFileFunctions(platform, path.Get())) {
+        return PreSetupPlan::pathTooLong;  // never taken as missing
     }
-    return FileExists(platform, path.Get()) ? Candidate::found : Candidate::absent;
+    return PlanOfEntry(FindEntry(platform, path.Get()), PreSetupPlan::run);
+}
+
+// The default program beside a program whose folder the ANSI code page cannot name: it
+// cannot be started by that name, and passing it over would start another one.
+PreSetupPlan FindDefaultProgramBeside(Platform& platform, WideChar (&folder)[kTextBufferSize])
+{
+    std::size_t end = 0;
+    while (folder[end] != 0) {
+        ++end;
+    }
+    if (end + 1 + TextLength(kDefaultSetupProgram) > kLongestFilePath) {
+        return PreSetupPlan::pathTooLong;
+    }
+    folder[end++] = u'\\';
+    for (const char* name = kDefaultSetupProgram; *name != '\0'; ++name) {
+        folder[end++] = static_cast<WideChar>(*name);  // ASCII
+    }
+    folder[end] = 0;
+    return PlanOfEntry(FindEntry(platform, folder), PreSetupPlan::unsupportedPath);
 }
 
 // In the order of the platform's own search: the program's folder, then the current one.
-Candidate FindDefaultProgram(Platform& platform, const TextBuffer& currentDirectory, TextBuffer& path)
+PreSetupPlan FindDefaultProgram(Platform& platform, const TextBuffer& currentDirectory, TextBuffer& path)
 {
     TextBuffer programFolder;
-    Candidate found = Candidate::absent;
-    if (ReadProgramFolder(platform, programFolder) == AnsiName::exact) {
+    WideChar wideFolder[kTextBufferSize] = {};
+    PreSetupPlan found = PreSetupPlan::nothingToRun;
+    switch (ReadProgramFolder(platform, programFolder, wideFolder)) {
+    case AnsiName::exact:
         found = FindDefaultProgramIn(platform, programFolder, path);
+        break;
+    case AnsiName::inexact:
+        found = FindDefaultProgramBeside(platform, wideFolder);
+        break;
+    case AnsiName::tooLong:
+        break;
     }
-    if (found == Candidate::absent) {
+    if (found == PreSetupPlan::nothingToRun) {
         found = FindDefaultProgramIn(platform, currentDirectory, path);
     }
-    if (found != Candidate::found) {
+    if (found != PreSetupPlan::run) {
         path.Clear();
     }
     return found;
@@ -57,13 +95,9 @@ PreSetupPlan PlanPreSetup(Platform& platform, const TextBuffer& iniPath, const T
     }
     if (program.IsEmpty()) {
         program.Assign(kDefaultSetupProgram);
-        switch (FindDefaultProgram(platform, currentDirectory, command.application)) {
-        case Candidate::found:
-            break;
-        case Candidate::absent:
-            return PreSetupPlan::nothingToRun;
-        case Candidate::pathTooLong:
-            return PreSetupPlan::pathTooLong;
+        const PreSetupPlan found = FindDefaultProgram(platform, currentDirectory, command.application);
+        if (found != PreSetupPlan::run) {
+            return found;
         }
     }
     if (!command.commandLine.Format("%s %s", program.Get(), kSetupProgramSwitch)) {

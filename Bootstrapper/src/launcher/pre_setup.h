@@ -15,6 +15,9 @@ enum class PreSetupPlan {
     commandTooLong,   // SetupPath, or the command line, does not fit
     pathTooLong,      // a place the default program is looked for is too long a path to test
     unusableSetting,  // SetupPath holds characters the ANSI code page cannot hold exactly
+    unsupportedPath,  // the default program is beside the program, in a folder the ANSI code
+                      // page cannot name
+    folderUnreadable,  // a search for the default program failed: never taken as missing
 };
 
 struct PreSetupCommand {

@@ -40,7 +40,7 @@ StepResult LocateSetupIni(Platform& platform, RunState& state)
     }
     // A Setup.ini the profile reader cannot open would read as missing: every default.
     if (!state.iniPath.Format("%s\\%s", state.currentDirectory.Get(), kSetupIniName) ||
-        !FitsFileFunctions(state.iniPath.Get())) {
+        !FitsFileFunctions(platform, state.iniPath.Get())) {
         return EndWithError(platform, kMessagePathTooLong);
     }
     return StepResult::Continue();
@@ -52,25 +52,38 @@ bool IsSupportedWindows(Platform& platform)
     return platform.GetVersionExA(&version) && version.majorVersion >= kMinimumMajorVersion;
 }
 
+// The message that ends the run at the pre-setup program; null when the run goes on.
+const char* RefusalOfPreSetup(PreSetupPlan plan)
+{
+    switch (plan) {
+    case PreSetupPlan::run:
+    case PreSetupPlan::nothingToRun:
+        break;
+    case PreSetupPlan::commandTooLong:
+        return kMessageCommandLineTooLong;
+    case PreSetupPlan::pathTooLong:
+        return kMessagePathTooLong;
+    case PreSetupPlan::unsupportedPath:
+        return kMessageUnsupportedPath;
+    case PreSetupPlan::folderUnreadable:
+        return kMessageFolderUnreadable;
+    case PreSetupPlan::unusableSetting:
+        return kMessageUnusableSetting;
+    }
+    return nullptr;
+}
+
 // Runs the pre-setup program; its result is ignored, also when it cannot be started.
 StepResult RunPreSetupProgram(Platform& platform, DllSearch dllSearch, const RunState& state)
 {
     PreSetupCommand command;
-    switch (PlanPreSetup(platform, state.iniPath, state.currentDirectory, command)) {
-    case PreSetupPlan::run:
+    const PreSetupPlan plan = PlanPreSetup(platform, state.iniPath, state.currentDirectory, command);
+    if (plan == PreSetupPlan::run) {
         RunAndWait(platform, dllSearch, command.commandLine.Data(),
                    command.application.IsEmpty() ? nullptr : command.application.Get());
-        return StepResult::Continue();
-    case PreSetupPlan::nothingToRun:
-        return StepResult::Continue();
-    case PreSetupPlan::commandTooLong:
-        return EndWithError(platform, kMessageCommandLineTooLong);
-    case PreSetupPlan::pathTooLong:
-        return EndWithError(platform, kMessagePathTooLong);
-    case PreSetupPlan::unusableSetting:
-        break;
     }
-    return EndWithError(platform, kMessageUnusableSetting);
+    const char* refusal = RefusalOfPreSetup(plan);
+    return refusal == nullptr ? StepResult::Continue() : EndWithError(platform, refusal);
 }
 
 StepResult EndUnlessLocated(Platform& platform, Location location)
@@ -82,6 +95,8 @@ StepResult EndUnlessLocated(Platform& platform, Location location)
         return EndWithError(platform, kMessageNoMsi);
     case Location::unusableSetting:
         return EndWithError(platform, kMessageUnusableSetting);
+    case Location::folderUnreadable:
+        return EndWithError(platform, kMessageFolderUnreadable);
     case Location::settingTooLong:
     case Location::pathTooLong:
         break;
@@ -110,8 +125,8 @@ std::int32_t RunBootstrapper(Platform& platform, RunState& state)
     if (!IsSupportedWindows(platform)) {
         return ShowErrorAndEnd(platform, kMessageOldWindows, kExitFailure);
     }
-    if (StartsWithUtf8ByteOrderMark(platform, state.iniPath)) {
-        return ShowErrorAndEnd(platform, kMessageUtf8ByteOrderMark, kExitFailure);
+    if (const char* refusal = RefusalOfSetupIni(platform, state.iniPath)) {
+        return ShowErrorAndEnd(platform, refusal, kExitFailure);
     }
 
     step = RunPreSetupProgram(platform, dllSearch, state);

@@ -71,8 +71,13 @@ std::int32_t RunInstallation(Platform& platform, DllSearch dllSearch, ModuleHand
 {
     const std::intptr_t answer =
         platform.DialogBoxParamA(instance, kLanguageDialogId, kNoWindow, LanguageDialogProc, &language, 0);
+    if (answer == kIdCancel) {
+        return kExitCompleted;  // cancelled: nothing runs
+    }
     if (answer != kIdOk) {
-        return kExitCompleted;  // cancelled, or the dialog could not be shown: nothing runs
+        // -1, or 0 for an owner it refused: never read as a cancel, which a deployment
+        // tool would take for success.
+        return ShowErrorAndEnd(platform, kMessageDialogNotShown, kExitFailure);
     }
     const std::int32_t chosenLanguage = kLanguageTable[language.selectedLanguage].transformLanguage;
     CommandLineBuffer commandLine;

@@ -22,6 +22,10 @@ constexpr WindowHandle kNoWindow = 0;
 // Win32 implementation).
 constexpr std::uint32_t kErrorSuccess = 0;
 constexpr std::uint32_t kErrorFileNotFound = 2;
+constexpr std::uint32_t kErrorPathNotFound = 3;
+constexpr std::uint32_t kErrorAccessDenied = 5;
+constexpr std::uint32_t kErrorNoMoreFiles = 18;
+constexpr std::uint32_t kErrorSharingViolation = 32;
 constexpr std::uint32_t kErrorInvalidParameter = 87;
 constexpr std::uint32_t kErrorAlreadyExists = 183;
 constexpr std::uint32_t kErrorMoreData = 234;
@@ -46,6 +50,7 @@ constexpr std::uint32_t kRegMultiSz = 7;
 constexpr std::uint32_t kGenericRead = 0x80000000u;
 constexpr std::uint32_t kFileShareRead = 0x1u;
 constexpr std::uint32_t kFileShareWrite = 0x2u;
+constexpr std::uint32_t kFileShareDelete = 0x4u;
 constexpr std::uint32_t kOpenExisting = 3;
 constexpr std::uint32_t kFileAttributeNormal = 0x80u;
 
@@ -136,6 +141,9 @@ public:
 
     // Kernel.
     virtual MutexResult CreateMutexA(bool initialOwner, const char* name) = 0;
+    // Why the last kernel call that failed failed: read right after CreateFileA or
+    // FindFirstFileA/W answered kInvalidHandle.
+    virtual std::uint32_t GetLastError() = 0;
     virtual std::uint32_t GetCurrentDirectoryW(std::uint32_t capacity, WideChar* buffer) = 0;
     // `module` 0 names the program's own file.
     virtual std::uint32_t GetModuleFileNameW(ModuleHandle module, WideChar* buffer, std::uint32_t capacity) = 0;

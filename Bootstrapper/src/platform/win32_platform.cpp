@@ -5,6 +5,8 @@
 #include <msi.h>
 #include <msiquery.h>
 
+#include <cstring>
+
 #include "common/fixed_text.h"
 
 namespace boot {
@@ -15,6 +17,9 @@ static_assert(kErrorNoMoreItems == ERROR_NO_MORE_ITEMS, "seam constant");
 static_assert(kErrorUnknownProduct == ERROR_UNKNOWN_PRODUCT, "seam constant");
 static_assert(kErrorFileNotFound == ERROR_FILE_NOT_FOUND, "seam constant");
 static_assert(kErrorInvalidParameter == ERROR_INVALID_PARAMETER, "seam constant");
+static_assert(kErrorPathNotFound == ERROR_PATH_NOT_FOUND && kErrorAccessDenied == ERROR_ACCESS_DENIED &&
+                  kErrorNoMoreFiles == ERROR_NO_MORE_FILES && kErrorSharingViolation == ERROR_SHARING_VIOLATION,
+              "seam constant");
 static_assert(kInfinite == INFINITE, "seam constant");
 static_assert(kDetachedProcess == DETACHED_PROCESS, "seam constant");
 static_assert(kKeyRead == KEY_READ, "seam constant");
@@ -32,7 +37,7 @@ static_assert(kCodePageAnsi == CP_ACP && kCodePageUtf8 == CP_UTF8 && kWcNoBestFi
               "seam constant");
 static_assert(kRegSz == REG_SZ && kRegExpandSz == REG_EXPAND_SZ && kRegMultiSz == REG_MULTI_SZ, "seam constant");
 static_assert(kGenericRead == GENERIC_READ && kFileShareRead == FILE_SHARE_READ &&
-                  kFileShareWrite == FILE_SHARE_WRITE && kOpenExisting == OPEN_EXISTING &&
+                  kFileShareWrite == FILE_SHARE_WRITE && kFileShareDelete == FILE_SHARE_DELETE && kOpenExisting == OPEN_EXISTING &&
                   kFileAttributeNormal == FILE_ATTRIBUTE_NORMAL,
               "seam constant");
 // LOAD_LIBRARY_SEARCH_SYSTEM32 is missing from older headers; the value is Windows' own.
@@ -103,6 +108,12 @@ struct MsiFunctions {
     UINT(WINAPI* closeHandle)(MSIHANDLE);
 };
 MsiFunctions g_msi = {};
+// The names of MsiFunctions' members in their order, each ended by its zero: one text, so
+// that finding them needs no table of addresses for the loader to relocate.
+constexpr char kMsiFunctionNames[] =
+    "MsiOpenDatabaseA\0MsiDatabaseOpenViewA\0MsiViewExecute\0MsiViewFetch\0MsiRecordGetStringA\0"
+    "MsiGetProductInfoA\0MsiCloseHandle";
+constexpr std::size_t kMsiFunctionCount = sizeof(MsiFunctions) / sizeof(FARPROC);
 
 template <typename Function>
 bool Resolve(HMODULE library, const char* name, Function& function)
@@ -121,6 +132,8 @@ MutexResult Win32Platform::CreateMutexA(bool initialOwner, const char* name)
     const DWORD lastError = ::GetLastError();
     return MutexResult{reinterpret_cast<Handle>(mutex), lastError};
 }
+
+std::uint32_t Win32Platform::GetLastError() { return ::GetLastError(); }
 
 std::uint32_t Win32Platform::GetCurrentDirectoryW(std::uint32_t capacity, WideChar* buffer)
 {
@@ -368,18 +381,19 @@ ModuleHandle Win32Platform::LoadLibraryExA(const char* path, std::uint32_t flags
 bool Win32Platform::UseWindowsInstaller(ModuleHandle library)
 {
     HMODULE module = reinterpret_cast<HMODULE>(library);
-    MsiFunctions functions = {};
-    const bool complete = module != nullptr && Resolve(module, "MsiOpenDatabaseA", functions.openDatabase) &&
-                          Resolve(module, "MsiDatabaseOpenViewA", functions.databaseOpenView) &&
-                          Resolve(module, "MsiViewExecute", functions.viewExecute) &&
-                          Resolve(module, "MsiViewFetch", functions.viewFetch) &&
-                          Resolve(module, "MsiRecordGetStringA", functions.recordGetString) &&
-                          Resolve(module, "MsiGetProductInfoA", functions.getProductInfo) &&
-                          Resolve(module, "MsiCloseHandle", functions.closeHandle);
-    if (complete) {
-        g_msi = functions;  // the library stays loaded until the process ends
+    FARPROC found[kMsiFunctionCount] = {};
+    const char* name = kMsiFunctionNames;
+    for (FARPROC& function : found) {
+        function = module != nullptr ? ::GetProcAddress(module, name) : nullptr;
+        if (function == nullptr) {
+            return false;
+        }
+        name += std::strlen(name) + 1;
     }
-    return complete;
+    // Each address is that of the member's function, of the member's type.
+    static_assert(sizeof found == sizeof g_msi, "one address per member");
+    std::memcpy(&g_msi, found, sizeof found);  // the library stays loaded until the process ends
+    return true;
 }
 
 std::uint32_t Win32Platform::MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database)

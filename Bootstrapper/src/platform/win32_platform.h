@@ -11,6 +11,7 @@ namespace boot {
 class Win32Platform final : public Platform {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:
     MutexResult CreateMutexA(bool initialOwner, const char* name) override;
+    std::uint32_t GetLastError() override;
     std::uint32_t GetCurrentDirectoryW(std::uint32_t capacity, WideChar* buffer) override;
     std::uint32_t GetModuleFileNameW(ModuleHandle module, WideChar* buffer, std::uint32_t capacity) override;
     std::int32_t WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const WideChar* text,

@@ -68,10 +68,9 @@ AnsiName ReadCurrentDirectory(Platform& platform, TextBuffer& directory)
     return ToExactAnsi(platform, wide, directory);
 }
 
-AnsiName ReadProgramFolder(Platform& platform, TextBuffer& folder)
+AnsiName ReadProgramFolder(Platform& platform, TextBuffer& folder, WideChar (&wide)[kTextBufferSize])
 {
     folder.Clear();
-    WideChar wide[kTextBufferSize] = {};
     if (!FitsWide(platform.GetModuleFileNameW(0, wide, kTextBufferSize), kTextBufferSize)) {
         return AnsiName::tooLong;
     }

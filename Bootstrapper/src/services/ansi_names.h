@@ -28,7 +28,8 @@ bool ToWideText(Platform& platform, const char* ansi, WideChar* wide, std::size_
 // The process's current directory.
 AnsiName ReadCurrentDirectory(Platform& platform, TextBuffer& directory);
 
-// The folder of the program's own file, without a trailing backslash.
-AnsiName ReadProgramFolder(Platform& platform, TextBuffer& folder);
+// The folder of the program's own file, without a trailing backslash; `wide` holds it in
+// UTF-16 whenever it fits, also when it has no exact ANSI form.
+AnsiName ReadProgramFolder(Platform& platform, TextBuffer& folder, WideChar (&wide)[kTextBufferSize]);
 
 }  // namespace boot

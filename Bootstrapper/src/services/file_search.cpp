@@ -2,26 +2,42 @@
 
 namespace boot {
 
-bool FitsFileFunctions(const char* path)
-{
-    // Counted only as far as the limit: the path may be as long as a text buffer.
-    for (std::size_t length = 0; length <= kLongestFilePath; ++length) {
-        if (path[length] == '\0') {
-            return true;
-        }
-    }
-    return false;
-}
+namespace {
 
-bool FileExists(Platform& platform, const char* path)
+Entry EntryOfSearch(Platform& platform, Handle search)
 {
-    FindData found{};
-    const Handle search = platform.FindFirstFileA(path, &found);
     if (search == kInvalidHandle) {
-        return false;
+        return FoundNothing(platform) ? Entry::absent : Entry::unreadable;
     }
     platform.FindClose(search);
-    return true;
+    return Entry::present;
+}
+
+}  // namespace
+
+bool FitsFileFunctions(Platform& platform, const char* path)
+{
+    // The units with the terminating zero; 0 for a text that does not convert.
+    const std::int32_t units = platform.MultiByteToWideChar(kCodePageAnsi, 0, path, -1, nullptr, 0);
+    return units > 0 && static_cast<std::size_t>(units) <= kLongestFilePath + 1;
+}
+
+bool FoundNothing(Platform& platform)
+{
+    const std::uint32_t error = platform.GetLastError();
+    return error == kErrorFileNotFound || error == kErrorPathNotFound || error == kErrorNoMoreFiles;
+}
+
+Entry FindEntry(Platform& platform, const char* path)
+{
+    FindData found{};
+    return EntryOfSearch(platform, platform.FindFirstFileA(path, &found));
+}
+
+Entry FindEntry(Platform& platform, const WideChar* path)
+{
+    FindDataW found{};
+    return EntryOfSearch(platform, platform.FindFirstFileW(path, &found));
 }
 
 }  // namespace boot

@@ -14,7 +14,10 @@ constexpr const char* kMessageNoMsi = "No MSI!";
 constexpr const char* kMessagePathTooLong = "Path too long!";
 constexpr const char* kMessageCommandLineTooLong = "Command line too long!";
 constexpr const char* kMessageUnsupportedPath = "Unsupported characters in path!";
+constexpr const char* kMessageSetupIniUnreadable = "Setup.ini cannot be read!";
 constexpr const char* kMessageUtf8ByteOrderMark = "Setup.ini has a UTF-8 byte order mark!";
+constexpr const char* kMessageUtf16BigEndian = "Setup.ini is saved as UTF-16 big-endian!";
+constexpr const char* kMessageFolderUnreadable = "The setup folder cannot be read!";
 constexpr const char* kMessageUnusableSetting = "Setup.ini holds characters that cannot be used!";
 constexpr const char* kMessageNoWindowsInstaller = "Windows Installer is not available!";
 
@@ -33,5 +36,8 @@ constexpr const char* kMessageProductVersion = "Product version!";
 
 // Language discovery.
 constexpr const char* kMessageNoLanguages = "No languages available!";
+
+// The installation.
+constexpr const char* kMessageDialogNotShown = "The language dialog cannot be shown!";
 
 }  // namespace boot

@@ -1,12 +1,19 @@
 #include "services/setup_ini.h"
 
 #include "services/ansi_names.h"
+#include "services/file_search.h"
+#include "services/messages.h"
 
 namespace boot {
 
 namespace {
 
 constexpr std::uint8_t kUtf8ByteOrderMark[3] = {0xEF, 0xBB, 0xBF};
+constexpr std::uint8_t kUtf16BigEndianMark[2] = {0xFE, 0xFF};
+constexpr WideChar kReplacementCharacter = 0xFFFD;
+// A matching pair of outer quotes is removed only after the value has been cut to the
+// buffer: two units more keep every value whose quotes come off whole.
+constexpr std::size_t kProbeSize = kTextBufferSize + 3;
 constexpr std::size_t kLongestName = 63;  // section and key names are the program's own, short and ASCII
 
 // The program's own names are ASCII: each character is its UTF-16 unit.
@@ -17,6 +24,17 @@ void WidenName(const char* name, WideChar (&wide)[kLongestName + 1])
         wide[i] = static_cast<WideChar>(static_cast<unsigned char>(name[i]));
     }
     wide[i] = 0;
+}
+
+// What the code page could not decode: the value is not the one the file means.
+bool HoldsReplacementCharacter(const WideChar* text)
+{
+    for (; *text != 0; ++text) {
+        if (*text == kReplacementCharacter) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -33,16 +51,20 @@ SetupValue ReadSetupValue(Platform& platform, const TextBuffer& iniPath, const c
     }
     WidenName(section, sectionName);
     WidenName(key, keyName);
-    // The profile reader cuts a long value silently to the capacity less one. Reading
-    // with one unit more than a TextBuffer holds tells a value of exactly 1023 characters
-    // from a longer one. The value is read in UTF-16: the ANSI reader would hand a UTF-16
-    // file's values over with best-fit characters, another program's or folder's name.
-    WideChar probe[kTextBufferSize + 1] = {};
-    const std::uint32_t count =
-        platform.GetPrivateProfileStringW(sectionName, keyName, nullptr, probe, kTextBufferSize + 1, file);
-    probe[kTextBufferSize] = 0;
+    // The profile reader cuts a long value silently to the capacity less one, before it
+    // strips the quotes. Reading with more room than a TextBuffer holds tells a value of
+    // exactly 1023 characters from a longer one, quoted or not. The value is read in
+    // UTF-16: the ANSI reader would hand a UTF-16 file's values over with best-fit
+    // characters, another program's or folder's name.
+    WideChar probe[kProbeSize] = {};
+    const std::uint32_t count = platform.GetPrivateProfileStringW(sectionName, keyName, nullptr, probe,
+                                                                  static_cast<std::uint32_t>(kProbeSize), file);
+    probe[kProbeSize - 1] = 0;
     if (count >= kTextBufferSize) {
         return SetupValue::tooLong;
+    }
+    if (HoldsReplacementCharacter(probe)) {
+        return SetupValue::unusableCharacters;
     }
     switch (ToExactAnsi(platform, probe, value)) {
     case AnsiName::exact:
@@ -55,19 +77,32 @@ SetupValue ReadSetupValue(Platform& platform, const TextBuffer& iniPath, const c
     return SetupValue::unusableCharacters;
 }
 
-bool StartsWithUtf8ByteOrderMark(Platform& platform, const TextBuffer& iniPath)
+const char* RefusalOfSetupIni(Platform& platform, const TextBuffer& iniPath)
 {
-    const Handle file = platform.CreateFileA(iniPath.Get(), kGenericRead, kFileShareRead | kFileShareWrite,
-                                             kOpenExisting, kFileAttributeNormal);
+    // Shared with every other program, also one that may delete the file, so that the
+    // check is never skipped because another program has the file open.
+    const Handle file = platform.CreateFileA(iniPath.Get(), kGenericRead,
+                                             kFileShareRead | kFileShareWrite | kFileShareDelete, kOpenExisting,
+                                             kFileAttributeNormal);
     if (file == kInvalidHandle) {
-        return false;  // missing: every value reads as empty
+        return FoundNothing(platform) ? nullptr : kMessageSetupIniUnreadable;
     }
     std::uint8_t start[sizeof kUtf8ByteOrderMark] = {0, 0, 0};
     std::uint32_t read = 0;
     const bool ok = platform.ReadFile(file, start, sizeof start, &read);
     platform.CloseHandle(file);
-    return ok && read == sizeof start && start[0] == kUtf8ByteOrderMark[0] && start[1] == kUtf8ByteOrderMark[1] &&
-           start[2] == kUtf8ByteOrderMark[2];
+    if (!ok) {
+        return kMessageSetupIniUnreadable;
+    }
+    if (read >= sizeof kUtf16BigEndianMark && start[0] == kUtf16BigEndianMark[0] &&
+        start[1] == kUtf16BigEndianMark[1]) {
+        return kMessageUtf16BigEndian;
+    }
+    if (read == sizeof start && start[0] == kUtf8ByteOrderMark[0] && start[1] == kUtf8ByteOrderMark[1] &&
+        start[2] == kUtf8ByteOrderMark[2]) {
+        return kMessageUtf8ByteOrderMark;
+    }
+    return nullptr;
 }
 
 }  // namespace boot

@@ -12,7 +12,9 @@ constexpr const char* kStartSection = "Start";
 enum class SetupValue {
     read,                // `value` holds it, or is empty
     tooLong,             // longer than a TextBuffer holds: a cut value is never used
-    unusableCharacters,  // a character the ANSI code page cannot hold exactly (a UTF-16 file)
+    unusableCharacters,  // a character the ANSI code page cannot hold exactly (a UTF-16 file),
+                         // or one the code page could not decode (U+FFFD, on a system set
+                         // to UTF-8, for a byte of an ANSI file that is no UTF-8)
 };
 
 // Reads `key` of `section` from the file at `iniPath` into `value`. A missing file,
@@ -22,9 +24,14 @@ enum class SetupValue {
 SetupValue ReadSetupValue(Platform& platform, const TextBuffer& iniPath, const char* section, const char* key,
                           TextBuffer& value);
 
-// Windows' profile reader knows only the UTF-16 byte order mark: a UTF-8 mark becomes
-// part of line 1, whose section header is then never found, so its settings silently
-// fall back to their defaults. True when the file exists and begins with EF BB BF.
-bool StartsWithUtf8ByteOrderMark(Platform& platform, const TextBuffer& iniPath);
+// Windows' profile reader gives every value of a file it cannot open or read as missing,
+// and so every default: no prerequisite, the first package of the folder. So the file is
+// opened once before anything runs. Only "not found" means missing; a file another
+// program holds without sharing, a folder of that name, access denied or a network error
+// end the run. The reader knows only the UTF-16 little-endian byte order mark: a UTF-8
+// mark becomes part of line 1, whose section header is then never found, and a file
+// beginning with the big-endian mark FE FF reads as all defaults. Returns the message
+// that ends the run, or null when the file is missing or may be read.
+const char* RefusalOfSetupIni(Platform& platform, const TextBuffer& iniPath);
 
 }  // namespace boot

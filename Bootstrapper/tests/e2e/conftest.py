@@ -6,6 +6,9 @@ Environment:
   BOOTSTRAPPER_WIN_BUILD  folder with Bootstrapper.exe, recorder.exe, launcher.exe
                           (default <repo>/build/win)
   E2E_KEEP_PREFIX=1       keep the session's work folder (prefix, runs) for a look
+
+`locales` is a LOCPATH with two locales Wine takes its ANSI code page from: hi_IN.UTF-8
+(UTF-8, 65001) and ja_JP.UTF-8 (932).
 """
 
 from __future__ import annotations
@@ -13,6 +16,7 @@ from __future__ import annotations
 import os
 import shutil
 import signal
+import subprocess
 import tempfile
 import threading
 from pathlib import Path
@@ -68,6 +72,18 @@ def wine(session, tmp_path, request):
     request.node._wine_test = test
     yield test
     test.cleanup()
+
+
+@pytest.fixture(scope="session")
+def locales(tmp_path_factory):
+    """LOCPATH with hi_IN.UTF-8, whose ANSI code page under Wine is UTF-8 (65001), and
+    ja_JP.UTF-8, whose ANSI code page is 932."""
+    folder = tmp_path_factory.mktemp("locales")
+    for name in ("hi_IN", "ja_JP"):
+        subprocess.run(["localedef", "-i", name, "-f", "UTF-8", str(folder / f"{name}.UTF-8")],
+                       capture_output=True, check=False)
+        assert (folder / f"{name}.UTF-8").is_dir(), f"localedef made no {name}.UTF-8"
+    return str(folder)
 
 
 @pytest.fixture

@@ -107,8 +107,7 @@ def write_bytes(data_of):
     write_bytes(lambda s: garbage(64 * 1024, 1)),
     write_bytes(lambda s: b"\xff\xfe" + garbage(64 * 1024, 2)),       # taken for UTF-16 LE
     write_bytes(lambda s: s.recorder.read_bytes()),                   # a program saved as Setup.ini
-    lambda path, session: path.mkdir(),                               # a folder: nothing to read
-], ids=["random", "utf16-bom", "exe", "folder"])
+], ids=["random", "utf16-bom", "exe"])  # (a folder named Setup.ini is refused: test_hardening.py)
 def test_setup_ini_of_binary_garbage_reads_as_empty(wine, pkg, make):
     make(pkg / "Setup.ini", wine.session)
     wine.place_recorder(pkg, "PSetup.exe")
@@ -152,8 +151,10 @@ PREREQ = {"Execute": "First.exe", "DoExecuteIfCheckIs": "TRUE"}
     ({"Prereq0": {**PREREQ, "CheckKey": HUGE}}, SETTING_TOO_LONG, ["PSetup.exe"]),
     ({"Prereq0": {**PREREQ, "CheckValue": HUGE}}, SETTING_TOO_LONG, ["PSetup.exe"]),
     ({"Prereq0": {**PREREQ, "CheckContent": HUGE}}, SETTING_TOO_LONG, ["PSetup.exe"]),
+    # The reader cuts a quoted value to the buffer before it strips the quotes.
+    ({"Prereq0": {"Execute": '"%s"' % ("x" * 1024)}}, COMMAND_TOO_LONG, ["PSetup.exe"]),
 ], ids=["SetupPath", "MsiPath", "LanguagesDir", "Execute", "DoExecuteIfCheckIs",
-        "ExecuteOkIfResultIs", "CheckKey", "CheckValue", "CheckContent"])
+        "ExecuteOkIfResultIs", "CheckKey", "CheckValue", "CheckContent", "quoted-1024"])
 def test_value_of_100000_characters_is_refused(wine, pkg, sections, box, programs):
     wine.write_setup_ini(pkg, sections)
     wine.place_recorder(pkg, "PSetup.exe")

@@ -112,6 +112,7 @@ RUNS = PREREQ + "DoExecuteIfCheckIs=TRUE\r\n"
 # names its own.
 RULES = {
     "utf8-bom": ({"Setup.ini": b"\xef\xbb\xbf" + INI.encode()}, ("Setup.ini", 1, "error")),
+    "utf16-big-endian": ({"Setup.ini": b"\xfe\xff" + INI.encode("utf-16-be")}, ("Setup.ini", 1, "error")),
     "too-long": ({"Setup.ini": f"[Prereq0]\r\nExecute={long_value()}\r\n"}, ("Setup.ini", 2, "error")),
     "prereq-unreachable": ({"Setup.ini": RUNS + "[Prereq2]\r\nExecute=x.exe\r\n", "x.exe": b"MZ"},
                            ("Setup.ini", 4, "error")),
@@ -403,6 +404,18 @@ def test_on_windows_a_passing_registry_check_skips_its_prerequisite_and_nothing_
     assert "the check passes, so it runs" in result.stdout, result.stdout
     assert "the product is not installed" in result.stdout, result.stdout
     assert not log.exists(), "the checker started a program"
+
+
+def test_on_a_system_set_to_utf8_an_ansi_value_it_cannot_decode_is_an_error(wine, pkg, locales):
+    # Only BootstrapperCheck.exe knows the ANSI code page of the system it runs on.
+    wine.write_setup_ini(pkg, "[Prereq0]\r\nExecute=Werkzeuge\\Prüfung.exe\r\nDoExecuteIfCheckIs=TRUE\r\n")
+    wine.place_msi(pkg, product_code=new_product_code())
+    exe = wine.session.build_dir / "BootstrapperCheck.exe"
+    result = wine.prefix.wine(str(exe), "--format=json", "--quiet", winehost.win_path(pkg), check=False,
+                              env={"LC_ALL": "hi_IN.UTF-8", "LOCPATH": locales})
+    assert result.returncode == 1, result.stdout + result.stderr
+    rules = {(f["line"], f["rule"]) for f in json.loads(result.stdout)["findings"]}
+    assert (2, "unusable-characters") in rules, result.stdout
 
 
 # Folders that Wine's profile reader reads otherwise than Windows' (it ignores a section

@@ -14,7 +14,8 @@
 //   installed            the installed product's VersionString (absent: not installed)
 //   t1031, t1033, tdoc   1: 1031.mst, 1033.mst, Documentation.mst in the languages folder
 //   locale               the thread locale (default 1033)
-//   pick, answer         the combo item the user picks; ok (default), cancel or close
+//   pick, answer         the combo item the user picks; ok (default), cancel, close (the
+//                        close box, which sends IDCANCEL) or fail (the dialog cannot be shown)
 //   sys, nomsiexec       the system directory; 1: it holds no msiexec.exe
 //   preexit, prexit, msiexit   exit codes of PSetup.exe, prereq.exe and msiexec
 
@@ -161,10 +162,11 @@ void Script(testing::FakePlatform& platform, const FuzzFields& fields)
     const std::string answer = fields.Text("answer", "ok");
     const bool picks = fields.Has("pick");
     const auto pick = static_cast<std::intptr_t>(static_cast<std::int32_t>(fields.Number("pick", 0)));
+    platform.dialogCannotBeCreated = answer == "fail";
     platform.dialogScript = [answer, picks, pick](testing::FakePlatform& dialog) {
-        if (answer == "cancel") {
+        if (answer == "cancel" || answer == "close") {
             dialog.PressDialogButton(static_cast<std::int32_t>(kIdCancel));
-        } else if (answer != "close") {
+        } else {
             if (picks) {
                 dialog.SelectComboItem(pick);
             }
@@ -488,6 +490,9 @@ struct Model {
         if (answer == "cancel" || answer == "close") {
             outcome.exitCode = 0;
             return outcome;
+        }
+        if (answer == "fail") {
+            return Fail("The language dialog cannot be shown!", 6);
         }
         std::size_t position = initial;
         if (fields.Has("pick")) {

@@ -35,13 +35,21 @@ std::string TrimProfileBlanks(const std::string& text)
     return text.substr(begin, end - begin);
 }
 
-// What the profile reader hands back for a value as written: blanks trimmed, then a
-// matching pair of outer double or single quotes removed.
-std::string ProfileValue(const std::string& written)
+// How the profile reader copies a value (blanks already trimmed) into a buffer of
+// `capacity` units: a matching pair of outer double or single quotes is removed, but only
+// after the value has been cut to the buffer, so a quoted value too long by one loses its
+// closing quote and then one character more instead.
+std::u16string CopiedProfileValue(std::u16string value, std::size_t capacity)
 {
-    std::string value = TrimProfileBlanks(written);
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
-        value = value.substr(1, value.size() - 2);
+    const bool quoted =
+        value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front();
+    if (quoted) {
+        value.erase(0, 1);
+    }
+    const std::size_t whole = value.size();
+    value.resize(std::min(whole, capacity - 1));
+    if (quoted && capacity >= whole && !value.empty()) {
+        value.pop_back();
     }
     return value;
 }
@@ -312,6 +320,37 @@ void FakePlatform::SetFileContent(const std::string& fullPath, const std::string
     contents_[key] = bytes;
 }
 
+void FakePlatform::AddFolder(const std::string& fullPath)
+{
+    AddFile(fullPath);
+    folders_.insert(Lower(FullPath(fullPath)));
+}
+
+void FakePlatform::HoldOpen(const std::string& fullPath, bool sharesReading, std::uint32_t shareNeeded)
+{
+    holders_[Lower(FullPath(fullPath))] = Holder{sharesReading, shareNeeded};
+}
+
+void FakePlatform::FailSearchesIn(const std::string& folder, std::uint32_t error)
+{
+    failingFolders_[Lower(FullPath(folder))] = error;
+}
+
+std::uint32_t FakePlatform::SharingError(const std::string& fullPath, std::uint32_t shareMode) const
+{
+    const auto holder = holders_.find(Lower(fullPath));
+    if (holder == holders_.end() ||
+        (holder->second.sharesReading && (shareMode & holder->second.shareNeeded) == holder->second.shareNeeded)) {
+        return kErrorSuccess;
+    }
+    return kErrorSharingViolation;
+}
+
+bool FakePlatform::AnsiPathPassesMaxPath(const std::string& ansi) const
+{
+    return DecodeAnsi(ansi).size() > kMaxPath - 1;
+}
+
 void FakePlatform::AddProgram(const std::string& name, std::uint32_t exitCode)
 {
     FakeProgram program;
@@ -569,13 +608,14 @@ std::uint32_t FakePlatform::GetPrivateProfileStringW(const WideChar* section, co
     events.push_back("ReadIni:" + sectionName + "/" + keyName);
     std::u16string value = defaultText != nullptr ? std::u16string(defaultText) : std::u16string();
     const std::u16string path = fileName;
-    const auto file = PassesMaxPath(path) ? ini_.end() : ini_.find(Lower(Utf8(path)));
+    const bool opens = !PassesMaxPath(path) && SharingError(FullPath(Utf8(path)), kFileShareRead | kFileShareWrite) == 0;
+    const auto file = opens ? ini_.find(Lower(Utf8(path))) : ini_.end();
     if (file != ini_.end()) {
         const auto sec = file->second.find(Lower(sectionName));
         if (sec != file->second.end()) {
             const auto k = sec->second.find(Lower(keyName));
             if (k != sec->second.end()) {
-                const std::string written = ProfileValue(k->second.written);
+                const std::string written = TrimProfileBlanks(k->second.written);
                 value = k->second.unicode ? Utf16(written) : DecodeAnsi(written);
             }
         }
@@ -583,10 +623,10 @@ std::uint32_t FakePlatform::GetPrivateProfileStringW(const WideChar* section, co
     if (capacity == 0) {
         return 0;
     }
-    const std::size_t n = std::min<std::size_t>(value.size(), capacity - 1);
-    std::copy(value.begin(), value.begin() + static_cast<std::ptrdiff_t>(n), buffer);
-    buffer[n] = 0;
-    return static_cast<std::uint32_t>(n);
+    value = CopiedProfileValue(value, capacity);
+    std::copy(value.begin(), value.end(), buffer);
+    buffer[value.size()] = 0;
+    return static_cast<std::uint32_t>(value.size());
 }
 
 std::uint32_t FakePlatform::RunProgram(const RecordedProcess& process, const FakeProgram& program)
@@ -681,7 +721,13 @@ Handle FakePlatform::StartSearch(const std::string& pattern, std::vector<std::st
             names.push_back(name);
         }
     }
+    const auto failing = failingFolders_.find(directory);
+    if (failing != failingFolders_.end()) {
+        lastError_ = failing->second;
+        return kInvalidHandle;
+    }
     if (names.empty()) {
+        lastError_ = kErrorFileNotFound;
         return kInvalidHandle;
     }
     const Handle search = NewHandle();
@@ -692,8 +738,9 @@ Handle FakePlatform::StartSearch(const std::string& pattern, std::vector<std::st
 Handle FakePlatform::FindFirstFileA(const char* pattern, FindData* data)
 {
     events.push_back(std::string("FindFirstFileA:") + pattern);
-    if (PassesMaxPath(std::string(pattern))) {
-        return kInvalidHandle;  // ERROR_FILENAME_EXCED_RANGE
+    if (AnsiPathPassesMaxPath(pattern)) {
+        lastError_ = kErrorFilenameExcedRange;
+        return kInvalidHandle;
     }
     std::vector<std::string> names;
     const Handle search = StartSearch(FromAnsiCodePage(pattern), names);
@@ -708,6 +755,7 @@ Handle FakePlatform::FindFirstFileW(const WideChar* pattern, FindDataW* data)
     const std::string utf8 = Utf8(pattern);
     events.push_back("FindFirstFileW:" + utf8);
     if (PassesMaxPath(std::u16string(pattern))) {
+        lastError_ = kErrorFilenameExcedRange;
         return kInvalidHandle;
     }
     std::vector<std::string> names;
@@ -746,13 +794,18 @@ bool FakePlatform::FindClose(Handle search)
     return searches_.erase(search) != 0;
 }
 
-Handle FakePlatform::CreateFileA(const char* path, std::uint32_t access, std::uint32_t, std::uint32_t creationDisposition,
-                                 std::uint32_t)
+Handle FakePlatform::CreateFileA(const char* path, std::uint32_t access, std::uint32_t shareMode,
+                                 std::uint32_t creationDisposition, std::uint32_t)
 {
     events.push_back(std::string("CreateFileA:") + path);
-    const auto content = contents_.find(Lower(FullPath(FromAnsiCodePage(path))));
-    if (PassesMaxPath(std::string(path)) || content == contents_.end() || access != kGenericRead ||
-        creationDisposition != kOpenExisting) {
+    const std::string full = FullPath(FromAnsiCodePage(path));
+    const auto content = contents_.find(Lower(full));
+    lastError_ = AnsiPathPassesMaxPath(path)          ? kErrorFilenameExcedRange
+                 : folders_.count(Lower(full)) != 0   ? kErrorAccessDenied
+                 : content == contents_.end()         ? kErrorFileNotFound
+                 : access != kGenericRead || creationDisposition != kOpenExisting ? kErrorInvalidParameter
+                                                                                  : SharingError(full, shareMode);
+    if (lastError_ != kErrorSuccess) {
         return kInvalidHandle;
     }
     const Handle file = NewHandle();
@@ -1028,7 +1081,7 @@ std::uint32_t FakePlatform::MsiOpenDatabaseA(const char* path, const char* persi
     events.push_back(std::string("MsiOpenDatabaseA:") + path);
     msiPersistModes.push_back(persist == nullptr ? "readonly" : "other");
     const auto found = databases_.find(Lower(FromAnsiCodePage(path)));
-    if (PassesMaxPath(std::string(path)) || found == databases_.end()) {
+    if (AnsiPathPassesMaxPath(path) || found == databases_.end()) {
         return 110;  // ERROR_OPEN_FAILED
     }
     if (found->second.openResult != 0) {

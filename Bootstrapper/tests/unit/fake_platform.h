@@ -26,6 +26,7 @@ namespace boot::testing {
 
 constexpr std::uint32_t kRegBinary = 3;
 constexpr std::uint32_t kRegDword = 4;
+constexpr std::uint32_t kErrorFilenameExcedRange = 206;
 
 struct RecordedProcess {
     bool hasApplicationName = false;
@@ -97,6 +98,16 @@ public:
     void AddFile(const std::string& fullPath, const std::string& shortName = "");
     // The bytes of a file (added when it is not there yet).
     void SetFileContent(const std::string& fullPath, const std::string& bytes);
+    // A folder: searches list it; opened as a file it fails with ERROR_ACCESS_DENIED.
+    void AddFolder(const std::string& fullPath);
+    // Another program holds the file open. An open fails with ERROR_SHARING_VIOLATION
+    // unless that program shares reading and the open shares everything in `shareNeeded`
+    // (FILE_SHARE_WRITE when it writes, FILE_SHARE_DELETE when it may delete). The
+    // profile reader opens with FILE_SHARE_READ | FILE_SHARE_WRITE and, when it cannot,
+    // reads every value as missing.
+    void HoldOpen(const std::string& fullPath, bool sharesReading, std::uint32_t shareNeeded);
+    // Every directory search in `folder` fails with `error` (access denied, a network error).
+    void FailSearchesIn(const std::string& folder, std::uint32_t error);
     // A program found by the first token of a command line, or by the application name.
     // A full path also puts the file there.
     void AddProgram(const std::string& name, std::uint32_t exitCode);
@@ -170,6 +181,7 @@ public:
 
     // ---- Platform ----
     MutexResult CreateMutexA(bool initialOwner, const char* name) override;
+    std::uint32_t GetLastError() override { return lastError_; }
     std::uint32_t GetCurrentDirectoryW(std::uint32_t capacity, WideChar* buffer) override;
     std::uint32_t GetModuleFileNameW(ModuleHandle module, WideChar* buffer, std::uint32_t capacity) override;
     std::int32_t WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const WideChar* text,
@@ -253,6 +265,11 @@ private:
     };
 
     Handle StartSearch(const std::string& pattern, std::vector<std::string>& names);
+    // Whether an ANSI path is longer than the file functions take, counted in UTF-16
+    // units as Windows counts it.
+    bool AnsiPathPassesMaxPath(const std::string& ansi) const;
+    // ERROR_SHARING_VIOLATION when a holder of the file refuses an open with `shareMode`.
+    std::uint32_t SharingError(const std::string& fullPath, std::uint32_t shareMode) const;
 
     struct IniValue {
         std::string written;   // as the file holds it: ANSI bytes, or UTF-8 for a UTF-16 file
@@ -269,6 +286,14 @@ private:
     };
     std::vector<FakeFile> files_;
     std::map<std::string, std::string> contents_;  // lower-case full path -> bytes
+    std::set<std::string> folders_;                // lower-case full paths
+    struct Holder {
+        bool sharesReading = false;
+        std::uint32_t shareNeeded = 0;
+    };
+    std::map<std::string, Holder> holders_;                // lower-case full path
+    std::map<std::string, std::uint32_t> failingFolders_;  // lower-case full path -> error
+    std::uint32_t lastError_ = kErrorSuccess;
     std::map<Handle, Search> searches_;
     std::map<Handle, std::pair<std::string, std::size_t>> openFiles_;  // content, position
     std::map<std::string, FakeProgram> programs_;

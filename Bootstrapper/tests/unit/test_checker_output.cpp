@@ -7,10 +7,14 @@
 #include <vector>
 
 #include "checker/command/check_command.h"
+#include "checker/plan/plan.h"
 #include "checker/reports/escaped_output.h"
 #include "checker/reports/folder_paths.h"
 #include "checker/rules/findings.h"
+#include "checker/rules/path_budget.h"
+#include "checker/rules/prerequisite_notes.h"
 #include "checker/rules/rule_table.h"
+#include "fake_platform.h"
 
 namespace boot {
 namespace {
@@ -139,6 +143,58 @@ TEST(Findings, SortedByFileThenLineInTheOrderFoundWithIgnoredRulesLeftOut)
     EXPECT_EQ(findings->Count(), kFindingCapacity);
     EXPECT_EQ(findings->Unkept(), 1u);
     EXPECT_EQ(findings->Warnings(), kFindingCapacity + 1);
+}
+
+TEST(PathBudget, CountsCharactersAsWindowsDoesNotBytes)
+{
+    // A folder of 150 characters, three bytes each on a system set to UTF-8: Windows'
+    // file functions take it with Setup.ini behind it.
+    testing::FakePlatform platform;
+    platform.ansiCodePage = kCodePageUtf8;
+    auto plan = std::make_unique<Plan>();
+    std::string folder = "C:\\";
+    for (int i = 3; i < 150; ++i) {
+        folder += "\xe6\x97\xa5";
+    }
+    plan->folder.Assign(folder.c_str());
+    plan->deepestPath.Assign("Setup.ini");
+    plan->pathBudget = 249;
+    auto findings = std::make_unique<Findings>();
+    CheckPathBudget(platform, *plan, false, *findings);
+    EXPECT_EQ(findings->Count(), 0u);
+    plan->pathBudget = 149;
+    CheckPathBudget(platform, *plan, false, *findings);
+    ASSERT_EQ(findings->Count(), 1u);
+    EXPECT_NE(std::string(findings->At(0).message).find("has 150 characters, and with \\Setup.ini it has 160"),
+              std::string::npos);
+}
+
+TEST(PrerequisiteNotes, System32AndDigitsComparedAsText)
+{
+    struct Row {
+        const char* execute;
+        const char* checkKey;
+        const char* checkContent;
+        std::vector<std::string> notesBeginWith;
+    } rows[] = {
+        {"C:\\Windows\\System32\\dism.exe /online", "", "", {"on 64-bit Windows"}},
+        {"\"d:\\WINDOWS\\system32\\msiexec.exe\" /i x.msi", "SOFTWARE\\X", "1", {"on 64-bit Windows", "CheckContent"}},
+        {"C:\\Windows\\Sysnative\\dism.exe", "SOFTWARE\\X", "2.0", {}},
+        {"System32\\x.exe", "", "1", {}},  // no CheckKey: nothing is compared
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.execute);
+        PrerequisiteStep step;
+        step.execute.Assign(row.execute);
+        step.checkKey.Assign(row.checkKey);
+        step.checkContent.Assign(row.checkContent);
+        const char* notes[kMostPrerequisiteNotes] = {};
+        const std::size_t count = PrerequisiteNotes(step, notes);
+        ASSERT_EQ(count, row.notesBeginWith.size());
+        for (std::size_t i = 0; i < count; ++i) {
+            EXPECT_EQ(std::string(notes[i]).rfind(row.notesBeginWith[i], 0), 0u);
+        }
+    }
 }
 
 TEST(CheckArguments, OptionsAndWhatIsWrongWithThem)

@@ -196,14 +196,21 @@ TEST(LaunchInstaller, ExitCodeIsTheLastMsiexecRun)
 
 TEST(LaunchInstaller, CancelledOrFailedDialogStartsNothing)
 {
+    // A dialog that cannot be shown is no cancel: 0 would tell a deployment tool it worked.
     for (bool cannotCreate : {false, true}) {
         SCOPED_TRACE(cannotCreate);
         Launch launch;
         launch.platform.dialogCannotBeCreated = cannotCreate;
         launch.platform.dialogScript = [](FakePlatform& p) { p.PressDialogButton(2); };
         launch.Go();
-        EXPECT_EQ(launch.exitCode, 0);
+        EXPECT_EQ(launch.exitCode, cannotCreate ? 6 : 0);
         EXPECT_TRUE(launch.platform.processes.empty());
+        std::vector<std::string> boxes;
+        for (const auto& box : launch.platform.messageBoxes) {
+            boxes.push_back(box.text);
+        }
+        EXPECT_EQ(boxes, cannotCreate ? std::vector<std::string>{"The language dialog cannot be shown!"}
+                                      : std::vector<std::string>{});
     }
 }
 

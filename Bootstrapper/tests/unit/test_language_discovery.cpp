@@ -177,6 +177,34 @@ TEST(DiscoverLanguages, TransformTheFileFunctionsCannotTestIsNeverTakenAsMissing
     }
 }
 
+TEST(DiscoverLanguages, FolderThatCannotBeSearchedIsNeverTakenAsEmpty)
+{
+    // Access denied or a network error: German, or Documentation.mst, would silently be
+    // left out. A folder that is not there holds nothing.
+    struct Row {
+        const char* failingFolder;
+        std::uint32_t error;
+        const char* message;  // nullptr: English, the package's own language, is offered
+    } rows[] = {
+        {"C:\\Pkg\\Languages", 5, "The setup folder cannot be read!"},
+        {"C:\\Pkg\\Languages", 53, "The setup folder cannot be read!"},  // ERROR_BAD_NETPATH
+        {"C:\\Pkg\\Languages", 3, nullptr},                              // ERROR_PATH_NOT_FOUND
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.error);
+        Discovery d(1033);
+        d.platform.FailSearchesIn(row.failingFolder, row.error);
+        d.Run(1033);
+        EXPECT_EQ(d.count, row.message == nullptr ? 1 : 0);
+        if (row.message == nullptr) {
+            EXPECT_TRUE(d.platform.messageBoxes.empty());
+        } else {
+            ASSERT_EQ(d.platform.messageBoxes.size(), 1u);
+            EXPECT_EQ(d.platform.messageBoxes[0].text, row.message);
+        }
+    }
+}
+
 TEST(LoadUiStrings, UnknownLocaleLeavesTextsUntouched)
 {
     FakePlatform platform;

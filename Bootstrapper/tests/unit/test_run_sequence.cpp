@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 
 #include "common/step_result.h"
@@ -131,26 +132,35 @@ TEST(PreSetup, DefaultProgramOnlyFromTheProgramsFolderOrTheCurrentOne)
 {
     // The platform's search would end in the folders of PATH, one of which any program of
     // the user's may write to; the program runs elevated.
+    // A program folder the ANSI code page cannot name is never passed over for the current
+    // directory's program when it holds one of its own.
+    const std::string lukasz = "D:\\\xc5\x81ukasz";
     struct Row {
         const char* name;
         std::vector<std::string> files;
         const char* application;  // nullptr: nothing is started
+        std::string programFolder = "D:\\Media";
+        const char* message = "No MSI!";
     } rows[] = {
         {"beside the program", {"D:\\Media\\PSetup.exe", "C:\\Setup\\PSetup.exe"}, "D:\\Media\\PSetup.exe"},
         {"in the current directory", {"C:\\Setup\\PSetup.exe"}, "C:\\Setup\\PSetup.exe"},
         {"only on PATH", {"C:\\Users\\u\\AppData\\Local\\Microsoft\\WindowsApps\\PSetup.exe"}, nullptr},
         {"nowhere", {}, nullptr},
+        {"beside a program the code page cannot name", {lukasz + "\\PSetup.exe", "C:\\Setup\\PSetup.exe"}, nullptr,
+         lukasz, "Unsupported characters in path!"},
+        {"not beside a program the code page cannot name", {"C:\\Setup\\PSetup.exe"}, "C:\\Setup\\PSetup.exe",
+         lukasz},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         SpineRun run;
-        run.platform.moduleFileName = "D:\\Media\\Bootstrapper.exe";
+        run.platform.moduleFileName = row.programFolder + "\\Bootstrapper.exe";
         for (const std::string& file : row.files) {
             run.platform.AddProgram(file, 0);
         }
         run.platform.AddProgram("PSetup.exe", 0);  // what the platform's search would find
         run.Go();
-        EXPECT_EQ(run.Boxes(), std::vector<std::string>{"No MSI!"});  // the run goes on either way
+        EXPECT_EQ(run.Boxes(), std::vector<std::string>{row.message});
         if (row.application == nullptr) {
             EXPECT_TRUE(run.platform.processes.empty());
             continue;
@@ -275,6 +285,32 @@ TEST(PackageLocation, NoMsiAfterPreSetupAndChain)
     EXPECT_EQ(run.platform.EventIndex("ReadIni:Start/LanguagesDir"), -1);
 }
 
+TEST(PackageLocation, FolderThatCannotBeSearchedIsNeverTakenAsEmpty)
+{
+    // Access denied or a network error is no "nothing found": PSetup.exe and the package
+    // would silently be passed over, or the wrong one taken.
+    struct Row {
+        const char* setupPath;
+        std::vector<std::string> started;
+    } rows[] = {
+        {"", {}},                                  // the search for PSetup.exe fails first
+        {"Tools\\Pre.exe", {"Tools\\Pre.exe /uionlyifneeded"}},  // then the package search
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.setupPath);
+        SpineRun run;
+        run.platform.AddProgram("C:\\Setup\\PSetup.exe", 0);
+        run.platform.AddProgram("Tools\\Pre.exe", 0);
+        run.platform.AddFile("C:\\Setup\\Product.msi");
+        run.platform.SetIniValue(kIni, "Start", "SetupPath", row.setupPath);
+        run.platform.FailSearchesIn("C:\\Setup", 5);
+        run.Go();
+        EXPECT_EQ(run.exitCode, 6);
+        ExpectOnlyErrorBox(run, "The setup folder cannot be read!");
+        EXPECT_EQ(run.Started(), row.started);
+    }
+}
+
 TEST(LongPaths, NothingCutOrTooLongIsEverOpenedOrStarted)
 {
     // The ANSI file functions take 259 characters at most; a longer path would read as
@@ -287,6 +323,7 @@ TEST(LongPaths, NothingCutOrTooLongIsEverOpenedOrStarted)
         std::string languagesDir;
         const char* message;
         bool preSetupRuns;
+        std::string execute = "";
     } rows[] = {
         // The current directory alone, or with "\Setup.ini" (260), does not fit.
         {folder(1033), "", "", "", "Path too long!", false},
@@ -301,6 +338,9 @@ TEST(LongPaths, NothingCutOrTooLongIsEverOpenedOrStarted)
         {folder(240), "", std::string(15, 'm') + ".msi", "", "Path too long!", true},
         {"C:\\Setup", "", std::string(1024, 'm'), "", "Path too long!", true},
         {"C:\\Setup", "", "p.msi", std::string(1024, 'l'), "Path too long!", true},
+        // The reader cuts a quoted value before it strips the quotes: never one character short.
+        {"C:\\Setup", "", "", "", "Command line too long!", true, '"' + std::string(1024, 'x') + '"'},
+        {"C:\\Setup", "", "", "", "Command line too long!", true, '"' + std::string(1025, 'x') + '"'},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(std::to_string(row.directory.size()) + "/" + std::to_string(row.setupPath.size()) + "/" +
@@ -312,6 +352,7 @@ TEST(LongPaths, NothingCutOrTooLongIsEverOpenedOrStarted)
         run.platform.SetIniValue(ini, "Start", "SetupPath", row.setupPath);
         run.platform.SetIniValue(ini, "Start", "MsiPath", row.msiPath);
         run.platform.SetIniValue(ini, "Start", "LanguagesDir", row.languagesDir);
+        run.platform.SetIniValue(ini, "Prereq0", "Execute", row.execute);
         run.Go();
         EXPECT_EQ(run.exitCode, 6);
         ExpectOnlyErrorBox(run, row.message);
@@ -325,9 +366,39 @@ TEST(LongPaths, ValuesUpToTheBufferStillWork)
     SpineRun run;
     const std::string program(1007, 'p');  // + " /uionlyifneeded" = 1023 characters
     run.platform.SetIniValue(kIni, "Start", "SetupPath", program);
+    const std::string prerequisite(1023, 'x');
+    run.platform.SetIniValue(kIni, "Prereq0", "Execute", '"' + prerequisite + '"');
+    run.platform.SetIniValue(kIni, "Prereq0", "DoExecuteIfCheckIs", "TRUE");
+    run.platform.AddProgram(prerequisite, 0);
     run.Go();
-    ASSERT_FALSE(run.platform.processes.empty());
+    ASSERT_EQ(run.platform.processes.size(), 2u);
     EXPECT_EQ(run.platform.processes[0].commandLine, program + " /uionlyifneeded");
+    EXPECT_EQ(run.platform.processes[1].commandLine, prerequisite);
+}
+
+TEST(LongPaths, CountedInCharactersAsWindowsCountsThem)
+{
+    // On a system set to UTF-8 (or a double-byte code page) a character takes several
+    // bytes; the file functions take 259 characters all the same.
+    const std::string kanji = "\xe6\x97\xa5";  // three bytes, one character
+    struct Row {
+        std::size_t characters;  // of the current directory
+        const char* message;
+    } rows[] = {{150, "No MSI!"}, {248, "No MSI!"}, {250, "Path too long!"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.characters);
+        SpineRun run;
+        run.platform.ansiCodePage = kCodePageUtf8;
+        std::string directory = "C:\\";
+        for (std::size_t i = 3; i < row.characters; ++i) {
+            directory += kanji;
+        }
+        run.platform.currentDirectory = directory;
+        run.platform.AddProgram(directory + "\\PSetup.exe", 0);
+        run.Go();
+        EXPECT_EQ(run.Boxes(), std::vector<std::string>{row.message});
+        EXPECT_EQ(run.platform.processes.size(), row.message[0] == 'N' ? 1u : 0u);
+    }
 }
 
 TEST(CurrentDirectory, OnlyNamesTheAnsiCodePageHoldsExactly)
@@ -417,33 +488,60 @@ TEST(SetupIni, SystemWhoseAnsiCodePageIsUtf8)
     EXPECT_EQ(run.Boxes(), std::vector<std::string>{"No MSI!"});
     EXPECT_EQ(run.Started(), std::vector<std::string>{"Gr\xc3\xb6\xc3\x9f" "e.exe /uionlyifneeded"});
     EXPECT_STREQ(run.state.currentDirectory.Get(), "C:\\\xc3\x9c" "bersetzung");
+
+    // An ANSI file's "\xfc" is no UTF-8: the reader hands back U+FFFD, which converts to
+    // UTF-8 and back unchanged, and the program it names is not the one meant.
+    SpineRun ansi;
+    ansi.platform.ansiCodePage = kCodePageUtf8;
+    ansi.platform.AddProgram("C:\\Setup\\PSetup.exe", 0);
+    ansi.platform.SetIniValue(kIni, "Prereq0", "Execute", "Werkzeuge\\Pr\xfc" "fung.exe");
+    ansi.platform.SetIniValue(kIni, "Prereq0", "DoExecuteIfCheckIs", "TRUE");
+    ansi.Go();
+    EXPECT_EQ(ansi.exitCode, 6);
+    ExpectOnlyErrorBox(ansi, "Setup.ini holds characters that cannot be used!");
+    EXPECT_EQ(ansi.Started(), std::vector<std::string>{"PSetup.exe /uionlyifneeded"});
 }
 
-TEST(SetupIni, Utf8ByteOrderMarkIsRefusedBeforeAnythingRuns)
+TEST(SetupIni, FileReadOtherwiseThanWrittenIsRefusedBeforeAnythingRuns)
 {
+    // Windows' profile reader reads each of these as all defaults, without a word.
     const std::string start = "[Start]\r\nSetupPath=pre.exe\r\n";
+    const char* const utf8Mark = "Setup.ini has a UTF-8 byte order mark!";
+    const char* const unreadable = "Setup.ini cannot be read!";
     struct Row {
         const char* name;
         std::string bytes;  // empty: no Setup.ini
-        bool refused;
+        const char* refusal;  // nullptr: the run goes on
+        std::function<void(FakePlatform&)> prepare = nullptr;
     } rows[] = {
-        {"UTF-8 mark", "\xef\xbb\xbf" + start, true},
-        {"UTF-8 mark on an empty line 1", "\xef\xbb\xbf\r\n" + start, true},
-        {"ANSI", start, false},
-        {"UTF-16 mark", std::string("\xff\xfe[\0", 4), false},
-        {"shorter than a mark", "\xef\xbb", false},
-        {"no file", "", false},
+        {"UTF-8 mark", "\xef\xbb\xbf" + start, utf8Mark},
+        {"UTF-8 mark on an empty line 1", "\xef\xbb\xbf\r\n" + start, utf8Mark},
+        {"ANSI", start, nullptr},
+        {"UTF-16 mark", std::string("\xff\xfe[\0", 4), nullptr},
+        {"UTF-16 big-endian mark", std::string("\xfe\xff\0[", 4), "Setup.ini is saved as UTF-16 big-endian!"},
+        {"shorter than a mark", "\xef\xbb", nullptr},
+        {"no file", "", nullptr},
+        {"a folder", "", unreadable, [](FakePlatform& p) { p.AddFolder(kIni); }},
+        {"held without sharing", start, unreadable, [](FakePlatform& p) { p.HoldOpen(kIni, false, 0); }},
+        {"held by a writer", start, nullptr,
+         [](FakePlatform& p) { p.HoldOpen(kIni, true, kFileShareWrite); }},
+        {"UTF-8 mark, held by a program that may delete it", "\xef\xbb\xbf" + start, utf8Mark,
+         [](FakePlatform& p) { p.HoldOpen(kIni, true, kFileShareDelete); }},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         SpineRun run;
+        run.platform.AddProgram("pre.exe", 0);
         if (!row.bytes.empty()) {
-            run.platform.SetFileContent(kIni, row.bytes);
+            run.platform.SetIniText(kIni, row.bytes);
+        }
+        if (row.prepare) {
+            row.prepare(run.platform);
         }
         run.Go();
-        if (row.refused) {
+        if (row.refusal != nullptr) {
             EXPECT_EQ(run.exitCode, 6);
-            ExpectOnlyErrorBox(run, "Setup.ini has a UTF-8 byte order mark!");
+            ExpectOnlyErrorBox(run, row.refusal);
             EXPECT_TRUE(run.platform.processes.empty());
             EXPECT_LT(run.platform.EventIndex("GetVersionExA"), run.platform.EventIndex("CreateFileA"));
         } else {

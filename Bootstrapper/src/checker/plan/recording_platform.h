@@ -56,6 +56,7 @@ public:
     RunStage Reached() const { return stage_; }
 
     MutexResult CreateMutexA(bool initialOwner, const char* name) override;
+    std::uint32_t GetLastError() override;
     std::uint32_t GetCurrentDirectoryW(std::uint32_t capacity, WideChar* buffer) override;
     std::uint32_t GetModuleFileNameW(ModuleHandle module, WideChar* buffer, std::uint32_t capacity) override;
     std::int32_t WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const WideChar* text,

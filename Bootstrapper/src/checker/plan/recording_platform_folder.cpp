@@ -11,6 +11,9 @@ constexpr std::uint32_t kErrorOpenFailed = 110;
 
 }  // namespace
 
+// A way that ended finds nothing, as a search or an open finds nothing.
+std::uint32_t RecordingPlatform::GetLastError() { return ended_ ? kErrorFileNotFound : folder_.GetLastError(); }
+
 std::uint32_t RecordingPlatform::GetCurrentDirectoryW(std::uint32_t capacity, WideChar* buffer)
 {
     return folder_.GetCurrentDirectoryW(capacity, buffer);

@@ -20,6 +20,8 @@ using namespace linux_platform_parts;
 
 Handle LinuxPlatform::StartSearch(const char* utf8Pattern, char* first, std::size_t capacity)
 {
+    // A search that finds nothing, also in a folder that is not there, finds nothing.
+    lastError_ = kErrorFileNotFound;
     char directory[kPathCapacity] = {};
     if (!FullPath(utf8Pattern, directory, sizeof directory)) {
         return kInvalidHandle;
@@ -188,10 +190,17 @@ Handle LinuxPlatform::CreateFileA(const char* path, std::uint32_t access, std::u
     if (path == nullptr || access != kGenericRead || creationDisposition != kOpenExisting || slot == kFileSlots ||
         !Utf8FromAnsi(path, utf8, sizeof utf8) || !WindowsPathToLinux(utf8, linuxPath, sizeof linuxPath) ||
         !IsRegularFile(linuxPath)) {
+        // Windows answers a folder, like a file it may not read, with "access denied".
+        lastError_ = linuxPath[0] != '\0' && KindOfLinuxPath(linuxPath) != EntryKind::missing ? kErrorAccessDenied
+                                                                                              : kErrorFileNotFound;
         return kInvalidHandle;
     }
     files_[slot].descriptor = ::open(linuxPath, O_RDONLY | O_CLOEXEC);
-    return files_[slot].descriptor < 0 ? kInvalidHandle : kFileHandleBase + slot;
+    if (files_[slot].descriptor < 0) {
+        lastError_ = kErrorAccessDenied;
+        return kInvalidHandle;
+    }
+    return kFileHandleBase + slot;
 }
 
 bool LinuxPlatform::ReadFile(Handle file, void* buffer, std::uint32_t size, std::uint32_t* read)

@@ -48,6 +48,7 @@ public:
 
     // ---- Platform (each as the Win32 call of the same name would answer) ----
     MutexResult CreateMutexA(bool initialOwner, const char* name) override;
+    std::uint32_t GetLastError() override { return lastError_; }
     std::uint32_t GetCurrentDirectoryW(std::uint32_t capacity, WideChar* buffer) override;
     std::uint32_t GetModuleFileNameW(ModuleHandle module, WideChar* buffer, std::uint32_t capacity) override;
     std::int32_t WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const WideChar* text,
@@ -166,6 +167,7 @@ private:
     bool LinuxPathOf(const char* windowsPath, std::string& linuxPath);
     void CloseEverything();
 
+    std::uint32_t lastError_ = kErrorSuccess;  // of the last file open or search that failed
     char folderName_[kPathCapacity] = {};  // the package folder's Windows name, "Z:\...", in UTF-8
     Search searches_[kSearchSlots] = {};
     OpenFile files_[kFileSlots] = {};

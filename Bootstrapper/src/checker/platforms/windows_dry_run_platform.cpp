@@ -13,6 +13,8 @@ MutexResult DryRunPlatform::CreateMutexA(bool /*initialOwner*/, const char* /*na
     return MutexResult{kNullHandle, kErrorSuccess};  // the checker holds no instance mutex
 }
 
+std::uint32_t DryRunPlatform::GetLastError() { return real_.GetLastError(); }
+
 std::uint32_t DryRunPlatform::GetModuleFileNameW(ModuleHandle module, WideChar* buffer, std::uint32_t capacity)
 {
     if (module != 0) {

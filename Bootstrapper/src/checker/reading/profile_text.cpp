@@ -13,6 +13,7 @@ constexpr std::size_t kReadChunk = std::size_t{1} << 16;      // even: a piece o
 constexpr std::size_t kConvertUnits = std::size_t{1} << 15;   // UTF-16 units converted at a time
 constexpr std::size_t kBytesPerUnit = 3;                      // the most an ANSI code page (UTF-8) needs
 constexpr std::uint8_t kUtf16Mark[2] = {0xFF, 0xFE};
+constexpr std::uint8_t kUtf16BigEndianMark[2] = {0xFE, 0xFF};
 constexpr std::uint8_t kUtf8Mark[3] = {0xEF, 0xBB, 0xBF};
 constexpr unsigned kBitsPerByte = 8;
 constexpr WideChar kHighSurrogateFirst = 0xD800;
@@ -158,9 +159,14 @@ bool ProfileText::Append(Platform& platform, const std::uint8_t* bytes, std::siz
     } else if (first && StartsWith(bytes, size, kUtf8Mark, sizeof kUtf8Mark)) {
         // Windows knows no such mark: its bytes stay, as the start of line 1.
         encoding_ = ProfileEncoding::utf8WithMark;
+    } else if (first && StartsWith(bytes, size, kUtf16BigEndianMark, sizeof kUtf16BigEndianMark)) {
+        encoding_ = ProfileEncoding::utf16BigEndian;
     }
     if (encoding_ == ProfileEncoding::utf16) {
         return AppendUtf16(platform, bytes, size, last);
+    }
+    if (encoding_ == ProfileEncoding::utf16BigEndian) {
+        return true;  // Windows reads not a line of it
     }
     if (size > kProfileTextLimit - text_.size()) {
         return false;

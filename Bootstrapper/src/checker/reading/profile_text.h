@@ -11,6 +11,8 @@
 // - The file is ANSI text, or UTF-16 LE when it begins with FF FE (tested), converted to
 //   the ANSI code page as the platform converts it. A UTF-8 byte order mark is no mark:
 //   its three bytes are the start of line 1 and spoil a section header there (tested).
+//   The big-endian mark FE FF is no mark either: Windows' reader knows only FF FE and
+//   reads such a file as all defaults (Wine's reader takes it), so it holds no line here.
 // - Lines end at CR LF, LF or CR (tested, Wine's "CR only" run).
 // - Blanks are space, tab and vertical tab (tested): they are trimmed at both ends of a
 //   line, around a key's name and around its value. Whether Windows also trims other
@@ -53,7 +55,7 @@ namespace boot {
 
 constexpr std::size_t kProfileTextLimit = std::size_t{16} << 20;  // bytes of text, 16 MiB
 
-enum class ProfileEncoding { ansi, utf16, utf8WithMark };
+enum class ProfileEncoding { ansi, utf16, utf8WithMark, utf16BigEndian };
 
 enum class ProfileLoad {
     read,

@@ -46,7 +46,7 @@ bool ProgramExists(Platform& platform, const TextBuffer& folder, const char* can
     const char* added = Extension(candidate) == nullptr ? ".exe" : "";
     const bool composed = IsRelative(candidate) ? path.Format("%s\\%s%s", folder.Get(), candidate, added)
                                                 : path.Format("%s%s", candidate, added);
-    return composed && FileExists(platform, path.Get());
+    return composed && FindEntry(platform, path.Get()) == Entry::present;
 }
 
 void Describe(ProgramPart& part, bool exists)

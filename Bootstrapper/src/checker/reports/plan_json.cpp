@@ -1,5 +1,6 @@
 #include "checker/reports/plan_json.h"
 
+#include "checker/rules/prerequisite_notes.h"
 #include "language/language_discovery.h"
 
 namespace boot {
@@ -122,6 +123,14 @@ void WritePrerequisite(PlanWriter& out, const PlannedPrerequisite& planned)
     } else {
         json.Bool((planned.check == MachineCheck::passes) == step.doExecuteIfCheckIs);
     }
+    const char* notes[kMostPrerequisiteNotes] = {};
+    const std::size_t noteCount = PrerequisiteNotes(step, notes);
+    json.Key("notes");
+    json.BeginArray();
+    for (std::size_t n = 0; n < noteCount; ++n) {
+        json.String(notes[n]);
+    }
+    json.EndArray();
     json.EndObject();
 }
 

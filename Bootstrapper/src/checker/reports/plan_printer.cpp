@@ -4,6 +4,7 @@
 #include <cstdarg>
 
 #include "checker/reports/escaped_output.h"
+#include "checker/rules/prerequisite_notes.h"
 #include "language/language_discovery.h"
 #include "language/language_table.h"
 
@@ -70,6 +71,8 @@ void PrintPreSetup(Printer& out, const Plan& plan)
     case PreSetupPlan::commandTooLong:
     case PreSetupPlan::pathTooLong:
     case PreSetupPlan::unusableSetting:
+    case PreSetupPlan::unsupportedPath:
+    case PreSetupPlan::folderUnreadable:
         break;
     }
 }
@@ -133,6 +136,11 @@ void PrintPrerequisites(Printer& out, const Plan& plan)
         out.Line("  [Prereq%d] %s", static_cast<int>(planned.number), planned.step.execute.Get());
         PrintCondition(out, planned.step);
         PrintResultRule(out, planned.step);
+        const char* notes[kMostPrerequisiteNotes] = {};
+        const std::size_t noteCount = PrerequisiteNotes(planned.step, notes);
+        for (std::size_t n = 0; n < noteCount; ++n) {
+            out.Line("    note: %s", notes[n]);
+        }
         if (planned.check != MachineCheck::unknown) {
             out.Line("    on this machine: the check %s, so it %s", planned.check == MachineCheck::passes ? "passes" : "fails",
                      RunsOnThisMachine(planned) ? "runs" : "is skipped");

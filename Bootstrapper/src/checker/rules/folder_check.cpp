@@ -67,7 +67,7 @@ bool LocateSetupIni(Walk& walk)
     }
     // The program ends here; the file's text is still worth checking for the folder the
     // package will be copied to.
-    if (!FitsFileFunctions(walk.iniPath.Get())) {
+    if (!FitsFileFunctions(walk.platform, walk.iniPath.Get())) {
         walk.EndAtFileLimit(Plan::Stage::start);
     }
     return true;
@@ -101,9 +101,10 @@ bool CheckSetupIniFile(Walk& walk)
                                  "prerequisites, the first *.msi, transforms beside it)");
         } else {
             walk.findings.Report(kSetupIniFile, 0, Severity::error, "setup-ini-unreadable",
-                                 "Setup.ini is %s: the setup reads every value of it as empty and silently uses "
-                                 "every default",
-                                 DescribeUnreadable(kind));
+                                 "Setup.ini is %s: Windows' reader would read every value of it as empty, so the "
+                                 "setup ends with \"%s\"",
+                                 DescribeUnreadable(kind), kMessageSetupIniUnreadable);
+            walk.End(Plan::Stage::start, kMessageSetupIniUnreadable);
         }
         return true;
     }
@@ -122,6 +123,14 @@ bool CheckSetupIniFile(Walk& walk)
                              "it as ANSI, or as UTF-16 LE",
                              kMessageUtf8ByteOrderMark);
         walk.End(Plan::Stage::start, kMessageUtf8ByteOrderMark);
+    }
+    if (walk.text.Encoding() == ProfileEncoding::utf16BigEndian) {
+        walk.findings.Report(kSetupIniFile, 1, Severity::error, "utf16-big-endian",
+                             "the file begins with the UTF-16 big-endian byte order mark FE FF, which Windows' "
+                             "reader does not know (it reads every value as empty): the setup refuses it (\"%s\"); "
+                             "save it as ANSI, or as UTF-16 LE",
+                             kMessageUtf16BigEndian);
+        walk.End(Plan::Stage::start, kMessageUtf16BigEndian);
     }
     walk.plan.setupIniIsUtf8 = walk.text.Encoding() == ProfileEncoding::ansi &&
                                IsUtf8BeyondAscii(walk.text.Text(), walk.text.TextLength());
@@ -187,7 +196,8 @@ bool ReportUnusableValue(Walk& walk, const char* section, const char* key)
     }
     walk.findings.Report(kSetupIniFile, walk.Line(section, key), Severity::error, "unusable-characters",
                          "%s holds characters the ANSI code page cannot hold exactly (Windows would read them "
-                         "as other characters): the setup ends with \"%s\"",
+                         "as other characters), or bytes it cannot decode (an ANSI file on a system set to "
+                         "UTF-8): the setup ends with \"%s\"",
                          key, kMessageUnusableSetting);
     return true;
 }
@@ -215,6 +225,11 @@ bool PlanPreSetupProgram(Walk& walk)
     }
     if (plan.preSetup == PreSetupPlan::pathTooLong) {
         walk.EndAtFileLimit(Plan::Stage::preSetup);
+        return false;
+    }
+    if (plan.preSetup == PreSetupPlan::unsupportedPath || plan.preSetup == PreSetupPlan::folderUnreadable) {
+        walk.End(Plan::Stage::preSetup, plan.preSetup == PreSetupPlan::unsupportedPath ? kMessageUnsupportedPath
+                                                                                      : kMessageFolderUnreadable);
         return false;
     }
     TextBuffer setupPath;
@@ -449,7 +464,7 @@ void CheckFolder(CheckerPlatform& platform, DryRunRecord& record, ProfileText& t
         CompareReaders(platform, walk.iniPath, text, plan, findings);
     }
     MeasurePathBudget(platform, walk.iniPath, walk.transforms, plan);
-    CheckPathBudget(plan, walk.endedAtFileLimit, findings);
+    CheckPathBudget(platform, plan, walk.endedAtFileLimit, findings);
 }
 
 }  // namespace boot

@@ -58,6 +58,9 @@ bool LocateThePackage(Walk& walk)
         ReportUnusableValue(walk, kStartSection, "MsiPath");
         walk.End(Plan::Stage::package, kMessageUnusableSetting);
         return false;
+    case Location::folderUnreadable:
+        walk.End(Plan::Stage::package, kMessageFolderUnreadable);
+        return false;
     case Location::settingTooLong:
     case Location::pathTooLong:
         walk.EndAtFileLimit(Plan::Stage::package);
@@ -89,7 +92,7 @@ bool LocateThePackage(Walk& walk)
     TextBuffer setting;
     ReadSetupValue(walk.platform, walk.iniPath, kStartSection, "LanguagesDir", setting);
     CheckLanguagesFolder(walk.platform, setting, walk.Line(kStartSection, "LanguagesDir"), plan, walk.findings);
-    if (!msiPath.IsEmpty() && !FileExists(walk.platform, plan.packagePath.Get())) {
+    if (!msiPath.IsEmpty() && FindEntry(walk.platform, plan.packagePath.Get()) != Entry::present) {
         walk.findings.Report(kSetupIniFile, msiLine, Severity::error, "no-package",
                              "MsiPath=%s names no file in the folder (it is always taken relative to it): the setup "
                              "ends with \"%s\"",

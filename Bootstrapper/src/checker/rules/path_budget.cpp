@@ -18,10 +18,18 @@ constexpr const char* kFolderFile = ".";
 constexpr std::int32_t kGermanLanguage = 1031;
 constexpr std::int32_t kEnglishLanguage = 1033;
 
-// Keeps `relative` (a path behind the folder and its backslash) when it is the longest yet.
-void Count(const char* relative, Plan& plan)
+// The characters of an ANSI text as Windows counts a path's: its UTF-16 units, which
+// are fewer than its bytes in a double-byte code page or UTF-8.
+std::size_t CharacterCount(Platform& platform, const char* text)
 {
-    if (TextLength(relative) > plan.deepestPath.Length()) {
+    const std::int32_t units = platform.MultiByteToWideChar(kCodePageAnsi, 0, text, -1, nullptr, 0);
+    return units > 0 ? static_cast<std::size_t>(units) - 1 : TextLength(text);
+}
+
+// Keeps `relative` (a path behind the folder and its backslash) when it is the longest yet.
+void Count(Platform& platform, const char* relative, Plan& plan)
+{
+    if (CharacterCount(platform, relative) > CharacterCount(platform, plan.deepestPath.Get())) {
         plan.deepestPath.Assign(relative);
     }
 }
@@ -32,7 +40,7 @@ void CountProgram(Platform& platform, const TextBuffer& folder, const char* comm
     ProgramPart part;
     FindProgramPart(platform, folder, commandLine, part);
     if (part.relative && part.inFolder) {
-        Count(part.path.Get(), plan);
+        Count(platform, part.path.Get(), plan);
     }
 }
 
@@ -41,7 +49,7 @@ void CountPrograms(CheckerPlatform& platform, const TextBuffer& iniPath, Plan& p
     TextBuffer setupPath;
     ReadSetupValue(platform, iniPath, kStartSection, "SetupPath", setupPath);
     if (setupPath.IsEmpty()) {
-        Count(kDefaultSetupProgram, plan);  // tested in the folder, found or not
+        Count(platform, kDefaultSetupProgram, plan);  // tested in the folder, found or not
     } else {
         CountProgram(platform, plan.folder, setupPath.Get(), plan);
     }
@@ -59,14 +67,14 @@ void CountPackage(CheckerPlatform& platform, const TextBuffer& iniPath, Plan& pl
     if (name.IsEmpty()) {
         FindPackageInCurrentDirectory(platform, name);
     }
-    Count(name.Get(), plan);
+    Count(platform, name.Get(), plan);
 }
 
 void CountIfFile(CheckerPlatform& platform, Plan& plan, const TextBuffer& relative)
 {
     TextBuffer full;
     if (full.Format("%s\\%s", plan.folder.Get(), relative.Get()) && platform.KindOf(full.Get()) == EntryKind::file) {
-        Count(relative.Get(), plan);
+        Count(platform, relative.Get(), plan);
     }
 }
 
@@ -107,7 +115,7 @@ void CountTransforms(CheckerPlatform& platform, const TextBuffer& iniPath,
             SameTextIgnoringCase(NormalizedFolder(platform, transform.folderPath).c_str(), folder.c_str())) {
             TextBuffer relative;
             if (relative.Format("%s\\%s", setting.Get(), transform.name.c_str())) {
-                Count(relative.Get(), plan);
+                Count(platform, relative.Get(), plan);
             }
         }
     }
@@ -123,13 +131,13 @@ void MeasurePathBudget(CheckerPlatform& platform, const TextBuffer& iniPath,
     CountPackage(platform, iniPath, plan);
     CountTransforms(platform, iniPath, transforms, plan);
     // The folder, a backslash and the deepest path make at most kLongestFilePath.
-    const std::size_t deepest = plan.deepestPath.Length() + 1;
+    const std::size_t deepest = CharacterCount(platform, plan.deepestPath.Get()) + 1;
     plan.pathBudget = deepest < kLongestFilePath ? kLongestFilePath - deepest : 0;
 }
 
-void CheckPathBudget(const Plan& plan, bool endedAtFileLimit, Findings& findings)
+void CheckPathBudget(Platform& platform, const Plan& plan, bool endedAtFileLimit, Findings& findings)
 {
-    const std::size_t folder = plan.folder.Length();
+    const std::size_t folder = CharacterCount(platform, plan.folder.Get());
     if (folder <= plan.pathBudget && !endedAtFileLimit) {
         return;
     }
@@ -137,7 +145,7 @@ void CheckPathBudget(const Plan& plan, bool endedAtFileLimit, Findings& findings
                     "the folder's path has %u characters, and with \\%s it has %u, more than the %u Windows' file "
                     "functions take: %s. A package folder may have at most %u characters for this package",
                     static_cast<unsigned>(folder), plan.deepestPath.Get(),
-                    static_cast<unsigned>(folder + 1 + plan.deepestPath.Length()),
+                    static_cast<unsigned>(folder + 1 + CharacterCount(platform, plan.deepestPath.Get())),
                     static_cast<unsigned>(kLongestFilePath),
                     endedAtFileLimit ? "the setup ends with \"Path too long!\""
                                      : "Windows cannot open or start it from there",

@@ -1,9 +1,9 @@
 #pragma once
 // How deep a package folder can lie. Windows' ANSI file functions open no path longer
-// than MAX_PATH less its zero, and the program refuses one rather than take its file for
-// missing: every path it opens or tests in the folder, and every program there that
-// Windows' search composes from the folder and a name, must fit. The folder's budget is
-// what the longest of them leaves.
+// than MAX_PATH less its zero, counted in characters, and the program refuses one rather
+// than take its file for missing: every path it opens or tests in the folder, and every
+// program there that Windows' search composes from the folder and a name, must fit. The
+// folder's budget is what the longest of them leaves.
 
 #include <cstddef>
 #include <vector>
@@ -22,7 +22,8 @@ void MeasurePathBudget(CheckerPlatform& platform, const TextBuffer& iniPath,
                        const std::vector<TransformFile>& transforms, Plan& plan);
 
 // One error when the folder's own path leaves no room for its longest path, or when the
-// run ends with "Path too long!" at one of the file functions' limits.
-void CheckPathBudget(const Plan& plan, bool endedAtFileLimit, Findings& findings);
+// run ends with "Path too long!" at one of the file functions' limits. Paths are counted
+// in characters, as Windows counts them, not in bytes of the ANSI code page.
+void CheckPathBudget(Platform& platform, const Plan& plan, bool endedAtFileLimit, Findings& findings);
 
 }  // namespace boot

@@ -1,0 +1,65 @@
+#include "checker/rules/prerequisite_notes.h"
+
+#include "common/text_rules.h"
+
+namespace boot {
+
+namespace {
+
+constexpr const char* kSystemFolder = ":\\Windows\\System32\\";
+constexpr std::size_t kSystemFolderLength = 20;  // with its drive letter
+
+// The setup is a 32-bit program: on 64-bit Windows its System32 is redirected to SysWOW64.
+constexpr const char* kSystem32Note =
+    "on 64-bit Windows a 32-bit setup's System32 is SysWOW64: this starts the 32-bit tool; "
+    "C:\\Windows\\Sysnative\\... starts the 64-bit one";
+// The check compares the value's bytes with the text: a number stored as REG_DWORD is
+// four bytes of binary, never the digits.
+constexpr const char* kDigitsNote =
+    "CheckContent is compared with the value's text: a REG_DWORD value never matches it, whatever its number; "
+    "check a string value (REG_SZ)";
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+bool StartsInSystem32(const char* commandLine)
+{
+    const char* program = commandLine[0] == '"' ? commandLine + 1 : commandLine;
+    if (!IsAsciiLetter(program[0])) {
+        return false;
+    }
+    for (std::size_t i = 1; i < kSystemFolderLength; ++i) {
+        if (program[i] == '\0' || LowerAscii(program[i]) != LowerAscii(kSystemFolder[i - 1])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsDigitsOnly(const char* text)
+{
+    if (*text == '\0') {
+        return false;
+    }
+    for (; *text != '\0'; ++text) {
+        if (*text < '0' || *text > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::size_t PrerequisiteNotes(const PrerequisiteStep& step, const char* (&notes)[kMostPrerequisiteNotes])
+{
+    std::size_t count = 0;
+    if (StartsInSystem32(step.execute.Get())) {
+        notes[count++] = kSystem32Note;
+    }
+    if (!step.checkKey.IsEmpty() && IsDigitsOnly(step.checkContent.Get())) {
+        notes[count++] = kDigitsNote;
+    }
+    return count;
+}
+
+}  // namespace boot
