@@ -320,9 +320,7 @@ std::string RowInWords(const std::string& row)
     if (tab != std::string::npos) {
         words.replace(tab, 1, " row ");
     }
-    for (char& c : words) {
-        c = c == '\t' ? ',' : c;
-    }
+    std::replace(words.begin(), words.end(), '\t', ',');
     return words;
 }
 
