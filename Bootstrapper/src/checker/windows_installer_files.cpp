@@ -112,11 +112,11 @@ void ReadRowsWritten(Win32Platform& real, const char* packageCopy, const char* t
         real.MsiViewExecute(view, 0) == ERROR_SUCCESS) {
         MsiHandle row = 0;
         while (real.MsiViewFetch(view, &row) == ERROR_SUCCESS) {
-            const std::string table = RecordText(real, row, 1);
+            std::string written = RecordText(real, row, 1);
             const std::string keys = RecordText(real, row, 2);
             real.MsiCloseHandle(row);
             if (!keys.empty()) {  // a whole table created or dropped names no row
-                rows.push_back(table + "\t" + keys);
+                rows.push_back(written.append("\t").append(keys));
             }
         }
     }

@@ -291,6 +291,34 @@ TEST_F(TransformFileTest, ReaderFindsWhatTheWriterWrote)
                                                  "1 ProductLanguage=1031", "0 Added=y"}));
     ASSERT_NE(contents.FindPropertyChange("ProductLanguage"), nullptr);
     EXPECT_EQ(contents.FindPropertyChange("ProductCode"), nullptr);
+    // Read by the package's columns, the rows it writes, each once.
+    const TableColumns columns = {{"Property", PropertyTable({}).columns}};
+    ASSERT_TRUE(ReadTransform(path, contents, error, &columns)) << error;
+    EXPECT_EQ(contents.rowsWritten, (std::vector<std::string>{"Property\tAdded", "Property\tGone",
+                                                              "Property\tProductLanguage", "Property\tProductName"}));
+}
+
+TEST_F(TransformFileTest, PackagesOneTransformWouldMakeAnotherProductOrLoseAStorageAreRefused)
+{
+    const char* code = "{11111111-2222-3333-4444-555555555555}";
+    const Database base = Package(code, "1033", {});
+    struct Case {
+        Database target;
+        const char* why;
+    };
+    Case cases[] = {{Package("{66666666-7777-8888-9999-AAAAAAAAAAAA}", "1031", {}),
+                     "ProductCode differs ({11111111-2222-3333-4444-555555555555} in the base, "
+                     "{66666666-7777-8888-9999-AAAAAAAAAAAA} in the target)"},
+                    {Package(code, "1031", {Property("ProductVersion", "1.2.4")}), "ProductVersion differs"},
+                    {Package(code, "1031", {}), "the embedded storage Nested is in the target only"}};
+    cases[1].target.tables[0].rows.erase(cases[1].target.tables[0].rows.end() - 3);  // the first ProductVersion
+    cases[2].target.storages.push_back({"Nested", "1:x1:y"});
+    for (const Case& c : cases) {
+        std::vector<CompoundStream> streams;
+        std::string why;
+        EXPECT_FALSE(BuildTransform(base, c.target, {}, streams, why));
+        EXPECT_NE(why.find(c.why), std::string::npos) << why;
+    }
 }
 
 TEST_F(TransformFileTest, OnlyACompoundFileOfTheTransformClassIsATransform)
