@@ -227,14 +227,26 @@ bool ReadsWhole(const std::string& path)
 // libmsi trusts the compound file's directory: a stream entry that claims more bytes than
 // the file holds makes it read past its buffers. The whole reading is tried in a child
 // process first, so that such a package is an error, never the tool's crash.
-bool SurvivesReading(const std::string& path, std::string& error)
+bool SurvivesReading(const std::string& path, const struct stat& info, std::string& error)
 {
     if (InIsolatedChild()) {
+        return true;
+    }
+    // A file read safely once is not tried again while it stays as it was (the checker
+    // opens its package several times).
+    static std::set<std::string> survived;
+    const std::string version = path + '\n' + std::to_string(info.st_dev) + ':' + std::to_string(info.st_ino) + ':' +
+                                std::to_string(info.st_size) + ':' + std::to_string(info.st_mtim.tv_sec) + '.' +
+                                std::to_string(info.st_mtim.tv_nsec);
+    if (survived.count(version) != 0) {
         return true;
     }
     constexpr unsigned kSecondsAllowed = 120;
     std::string what;
     const IsolatedOutcome outcome = RunIsolated(ReadsWhole, path, kSecondsAllowed, what);
+    if (outcome == IsolatedOutcome::succeeded) {
+        survived.insert(version);
+    }
     if (outcome == IsolatedOutcome::crashed || outcome == IsolatedOutcome::hung) {
         error = "a damaged Windows Installer package: reading it ends in " +
                 (outcome == IsolatedOutcome::crashed ? what : "no result (" + what + ")");
@@ -282,7 +294,7 @@ std::unique_ptr<Package> Package::Open(const std::string& path, std::string& err
         SetResult(windowsResult, kErrorAccessDenied);
         return nullptr;
     }
-    if (!SurvivesReading(path, error) || !IsPackageStorage(path, error)) {
+    if (!SurvivesReading(path, info, error) || !IsPackageStorage(path, error)) {
         SetResult(windowsResult, kErrorFunctionFailed);
         return nullptr;
     }

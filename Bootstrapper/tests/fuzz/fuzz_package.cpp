@@ -19,7 +19,9 @@ using namespace boot::msi;
 
 std::string WriteInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::string path = "/tmp/fuzz_package." + std::to_string(getpid()) + ".msi";
+    // A name of its own for each input: the reader remembers files it read safely.
+    static unsigned long inputs = 0;
+    const std::string path = "/tmp/fuzz_package." + std::to_string(getpid()) + "." + std::to_string(++inputs) + ".msi";
     std::FILE* file = std::fopen(path.c_str(), "wb");
     FUZZ_CHECK(file != nullptr, "cannot write " << path);
     FUZZ_CHECK(size == 0 || std::fwrite(data, 1, size, file) == size, "cannot write " << path);
