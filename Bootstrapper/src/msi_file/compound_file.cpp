@@ -100,8 +100,27 @@ CompoundReader::CompoundReader(void* infile) : infile_(infile)
 
 CompoundReader::~CompoundReader() { g_object_unref(infile_); }
 
+namespace {
+
+void DiscardMessage(const gchar* /*domain*/, GLogLevelFlags /*level*/, const gchar* /*message*/, gpointer /*data*/)
+{
+}
+
+// libgsf writes what it finds wrong in a compound file to stderr; the callers report a
+// file that cannot be read themselves.
+void QuietLibgsf()
+{
+    constexpr int kChatter = G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG;
+    static const guint handler =
+        g_log_set_handler("libgsf:msole", static_cast<GLogLevelFlags>(kChatter), DiscardMessage, nullptr);
+    static_cast<void>(handler);
+}
+
+}  // namespace
+
 std::unique_ptr<CompoundReader> CompoundReader::Open(const std::string& path, std::string& error)
 {
+    QuietLibgsf();
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) {
         error = std::strerror(errno);
@@ -126,25 +145,105 @@ std::unique_ptr<CompoundReader> CompoundReader::Open(const std::string& path, st
     return std::unique_ptr<CompoundReader>(new CompoundReader(infile));
 }
 
-std::vector<std::string> CompoundReader::StreamNames() const
+namespace {
+
+// A storage is an infile of its own; a stream is not.
+bool IsStorage(GsfInput* child)
+{
+    return g_type_check_instance_is_a(Upcast<GTypeInstance>(child), gsf_infile_get_type()) != FALSE &&
+           gsf_infile_num_children(Upcast<GsfInfile>(child)) >= 0;
+}
+
+// The root's children of one kind, by name.
+std::vector<std::string> ChildNames(GsfInfile* infile, bool storages)
 {
     std::vector<std::string> names;
-    GsfInfile* infile = AsInfile(infile_);
     const int count = gsf_infile_num_children(infile);
     for (int i = 0; i < count; ++i) {
         GsfInput* child = gsf_infile_child_by_index(infile, i);
         if (child == nullptr) {
             continue;
         }
-        // A storage is an infile of its own; a stream is not.
-        const bool isStorage = g_type_check_instance_is_a(Upcast<GTypeInstance>(child), gsf_infile_get_type()) != FALSE &&
-                               gsf_infile_num_children(Upcast<GsfInfile>(child)) >= 0;
-        if (!isStorage && gsf_infile_name_by_index(infile, i) != nullptr) {
+        if (IsStorage(child) == storages && gsf_infile_name_by_index(infile, i) != nullptr) {
             names.emplace_back(gsf_infile_name_by_index(infile, i));
         }
         g_object_unref(child);
     }
     return names;
+}
+
+bool ReadInput(GsfInput* input, std::string& bytes)
+{
+    const gsf_off_t size = gsf_input_size(input);
+    bool ok = size >= 0;
+    bytes.assign(ok ? static_cast<std::size_t>(size) : 0, '\0');
+    if (ok && size > 0) {
+        ok = gsf_input_read(input, bytes.size(), Upcast<guint8>(bytes.data())) != nullptr;
+    }
+    return ok;
+}
+
+// Every stream and storage below `top`, named and sized, in one text; a storage's
+// children stand in braces.
+bool Flatten(GsfInfile* top, std::string& flattened)
+{
+    struct Frame {
+        GsfInfile* storage;
+        int next;
+    };
+    std::vector<Frame> frames{{top, 0}};
+    std::vector<GsfInput*> storages;  // held while their children are read
+    bool ok = true;
+    while (ok && !frames.empty()) {
+        Frame& frame = frames.back();
+        if (frame.next >= gsf_infile_num_children(frame.storage)) {
+            flattened += "}";
+            frames.pop_back();
+            continue;
+        }
+        const int index = frame.next++;
+        GsfInfile* parent = frame.storage;
+        GsfInput* child = gsf_infile_child_by_index(parent, index);
+        if (child == nullptr) {
+            ok = false;
+            break;
+        }
+        const char* name = gsf_infile_name_by_index(parent, index);
+        const std::string label = name != nullptr ? name : "";
+        flattened.append(std::to_string(label.size())).append(":").append(label);
+        if (IsStorage(child)) {
+            flattened += "{";
+            storages.push_back(child);
+            frames.push_back({Upcast<GsfInfile>(child), 0});
+            continue;
+        }
+        std::string bytes;
+        ok = ReadInput(child, bytes);
+        flattened.append(std::to_string(bytes.size())).append(":").append(bytes);
+        g_object_unref(child);
+    }
+    for (GsfInput* storage : storages) {
+        g_object_unref(storage);
+    }
+    return ok;
+}
+
+}  // namespace
+
+std::vector<std::string> CompoundReader::StreamNames() const { return ChildNames(AsInfile(infile_), false); }
+
+std::vector<std::string> CompoundReader::StorageNames() const { return ChildNames(AsInfile(infile_), true); }
+
+bool CompoundReader::ReadStorage(const std::string& name, std::string& flattened) const
+{
+    flattened.clear();
+    GsfInput* child = gsf_infile_child_by_name(AsInfile(infile_), name.c_str());
+    if (child == nullptr) {
+        return false;
+    }
+    const bool ok = IsStorage(child) && Flatten(Upcast<GsfInfile>(child), flattened);
+    g_object_unref(child);
+    return ok;
 }
 
 bool CompoundReader::ReadStream(const std::string& name, std::string& bytes) const
@@ -153,12 +252,7 @@ bool CompoundReader::ReadStream(const std::string& name, std::string& bytes) con
     if (child == nullptr) {
         return false;
     }
-    const gsf_off_t size = gsf_input_size(child);
-    bool ok = size >= 0;
-    bytes.assign(ok ? static_cast<std::size_t>(size) : 0, '\0');
-    if (ok && size > 0) {
-        ok = gsf_input_read(child, bytes.size(), Upcast<guint8>(bytes.data())) != nullptr;
-    }
+    const bool ok = ReadInput(child, bytes);
     g_object_unref(child);
     return ok;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // OLE compound files, the container of packages and transforms, read and written with
-// libgsf. Only the streams of the root storage count here: a package or a transform
-// keeps everything there.
+// libgsf. A package or a transform keeps its streams in the root storage; a package's
+// storages below it (embedded packages or transforms) are read whole, for comparison.
 
 #include <array>
 #include <cstddef>
@@ -34,6 +34,12 @@ public:
     std::vector<std::string> StreamNames() const;
     // False when the root holds no stream of that name, or it cannot be read.
     bool ReadStream(const std::string& name, std::string& bytes) const;
+    // The names of the root's storages (embedded packages, transforms, ...).
+    std::vector<std::string> StorageNames() const;
+    // Everything a storage of the root holds, all the way down, named and sized in one
+    // text: two storages hold the same exactly when their texts are equal. False when
+    // there is no such storage, or it cannot be read.
+    bool ReadStorage(const std::string& name, std::string& flattened) const;
 
 private:
     explicit CompoundReader(void* infile);

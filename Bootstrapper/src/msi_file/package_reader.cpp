@@ -1,6 +1,10 @@
 #include "msi_file/package_reader.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <algorithm>
 #include <map>
@@ -13,7 +17,9 @@
 #include "msi_file/byte_order.h"
 #include "msi_file/code_page_text.h"
 #include "msi_file/compound_file.h"
+#include "msi_file/isolated_run.h"
 #include "msi_file/stream_name.h"
+#include "msi_file/storage_class.h"
 #include "msi_file/string_pool.h"
 
 namespace boot::msi {
@@ -35,6 +41,7 @@ void QuietLibmsi()
 }
 
 constexpr std::uint32_t kErrorOpenFailed = 110;
+constexpr std::uint32_t kErrorAccessDenied = 5;
 constexpr std::uint32_t kErrorFunctionFailed = 1627;
 
 // libmsi's results are Windows Installer's, by name and in this order.
@@ -190,6 +197,76 @@ std::uint32_t ReadCodePage(const std::string& path)
     return ReadLittleEndian(pool, 0, 4) & ~kLongReferencesFlag;
 }
 
+bool ReadStorages(const std::string& path, std::vector<LooseStream>& storages, std::string& error)
+{
+    const auto file = CompoundReader::Open(path, error);
+    if (file == nullptr) {
+        return false;
+    }
+    for (const std::string& name : file->StorageNames()) {
+        bool isTable = false;
+        LooseStream storage{DecodeStreamName(StreamNameUnits(name), isTable), {}};
+        if (!file->ReadStorage(name, storage.bytes)) {
+            error = "its storage " + storage.name + " cannot be read";
+            return false;
+        }
+        storages.push_back(std::move(storage));
+    }
+    std::sort(storages.begin(), storages.end(),
+              [](const LooseStream& a, const LooseStream& b) { return a.name < b.name; });
+    return true;
+}
+
+bool ReadsWhole(const std::string& path)
+{
+    Database database;
+    std::string error;
+    return ReadDatabase(path, database, error);
+}
+
+// libmsi trusts the compound file's directory: a stream entry that claims more bytes than
+// the file holds makes it read past its buffers. The whole reading is tried in a child
+// process first, so that such a package is an error, never the tool's crash.
+bool SurvivesReading(const std::string& path, const struct stat& info, std::string& error)
+{
+    if (InIsolatedChild()) {
+        return true;
+    }
+    // A file read safely once is not tried again while it stays as it was (the checker
+    // opens its package several times).
+    static std::set<std::string> survived;
+    const std::string version = path + '\n' + std::to_string(info.st_dev) + ':' + std::to_string(info.st_ino) + ':' +
+                                std::to_string(info.st_size) + ':' + std::to_string(info.st_mtim.tv_sec) + '.' +
+                                std::to_string(info.st_mtim.tv_nsec);
+    if (survived.count(version) != 0) {
+        return true;
+    }
+    constexpr unsigned kSecondsAllowed = 120;
+    std::string what;
+    const IsolatedOutcome outcome = RunIsolated(ReadsWhole, path, kSecondsAllowed, what);
+    if (outcome == IsolatedOutcome::succeeded) {
+        survived.insert(version);
+    }
+    if (outcome == IsolatedOutcome::crashed || outcome == IsolatedOutcome::hung) {
+        error = "a damaged Windows Installer package: reading it ends in " +
+                (outcome == IsolatedOutcome::crashed ? what : "no result (" + what + ")");
+        return false;
+    }
+    return true;  // a failure the reading itself reports, below
+}
+
+// Windows Installer opens a transform or a patch as no package.
+bool IsPackageStorage(const std::string& path, std::string& error)
+{
+    std::string unused;
+    const auto file = CompoundReader::Open(path, unused);
+    if (file == nullptr || (file->RootClassId() != kTransformClassId && file->RootClassId() != kPatchClassId)) {
+        return true;  // libmsi says what it is instead
+    }
+    error = file->RootClassId() == kTransformClassId ? "not a package but a transform" : "not a package but a patch";
+    return false;
+}
+
 }  // namespace
 
 struct Package::State {
@@ -201,12 +278,24 @@ Package::Package(std::unique_ptr<State> state) : state_(std::move(state)) {}
 
 Package::~Package() = default;
 
+const std::map<std::string, std::vector<Column>>& Package::Columns() const { return state_->columns; }
+
 std::unique_ptr<Package> Package::Open(const std::string& path, std::string& error, std::uint32_t* windowsResult)
 {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        error = S_ISDIR(info.st_mode) ? "a folder, no package" : "no such file";
+        const bool missing = errno == ENOENT || errno == ENOTDIR;
+        error = S_ISDIR(info.st_mode) ? "a folder, no package" : missing ? "no such file" : std::strerror(errno);
         SetResult(windowsResult, kErrorOpenFailed);
+        return nullptr;
+    }
+    if (access(path.c_str(), R_OK) != 0) {
+        error = std::string("cannot be read: ") + std::strerror(errno);
+        SetResult(windowsResult, kErrorAccessDenied);
+        return nullptr;
+    }
+    if (!SurvivesReading(path, info, error) || !IsPackageStorage(path, error)) {
+        SetResult(windowsResult, kErrorFunctionFailed);
         return nullptr;
     }
     QuietLibmsi();
@@ -409,7 +498,7 @@ bool ReadDatabase(const std::string& path, Database& database, std::string& erro
             database.looseStreams.push_back(std::move(stream));
         }
     }
-    return true;
+    return ReadStorages(path, database.storages, error);
 }
 
 }  // namespace boot::msi

@@ -4,6 +4,7 @@
 // reading of a package on Linux goes through here.
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +28,8 @@ public:
 
     // 0 for a neutral database.
     std::uint32_t CodePage() const { return codePage_; }
+    // The persistent tables' columns, by table name.
+    const std::map<std::string, std::vector<Column>>& Columns() const;
     // The persistent tables, in name order.
     bool TableNames(std::vector<std::string>& names, std::string& error) const;
     // One table whole: its columns as `_Columns` has them and every row.

@@ -79,6 +79,7 @@ struct Database {
     std::uint32_t codePage = 0;  // 0: neutral
     std::vector<Table> tables;   // in name order
     std::vector<LooseStream> looseStreams;
+    std::vector<LooseStream> storages;  // the root's storages, each flattened (CompoundReader::ReadStorage)
     SummaryInfo summary;
 
     const Table* FindTable(const std::string& name) const;

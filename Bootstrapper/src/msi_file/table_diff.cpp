@@ -1,5 +1,6 @@
 #include "msi_file/table_diff.h"
 
+#include <algorithm>
 #include <unordered_map>
 #include <utility>
 
@@ -64,25 +65,38 @@ bool SameColumns(const std::string& table, const std::vector<Column>& base, cons
     return true;
 }
 
-// The record that adds `row`: its leading columns up to the last one that is not null.
-bool AddRecord(const std::string& table, const std::vector<Column>& columns, const Row& row,
-               TransformRecord& record, std::string& why)
+// The records that add `row`: one with its leading columns up to the last one that is
+// not null. Windows Installer's readers open the stream of every binary field a record
+// holds, and Wine drops the whole row when it is missing; so a null binary field before
+// other fields ends the added columns there, and an update of the same row sets the
+// columns after it.
+bool AddRecords(const std::string& table, const std::vector<Column>& columns, const Row& row,
+                std::vector<TransformRecord>& records, std::string& why)
 {
     std::size_t count = columns.size();
     while (count > 0 && row[count - 1].IsNull()) {
         --count;
     }
-    for (std::size_t i = 0; i < count; ++i) {
-        // Windows Installer's readers open the stream of every binary field a record
-        // holds; Wine drops the whole row when it is missing.
-        if (columns[i].IsBinary() && row[i].IsNull()) {
-            why = RowName(table, columns, row) + ": its null binary field " + columns[i].name +
-                  " comes before other fields, which no transform record can leave out";
+    std::size_t added = 0;
+    while (added < count && !(columns[added].IsBinary() && row[added].IsNull())) {
+        ++added;
+    }
+    std::uint32_t later = 0;
+    for (std::size_t i = added; i < count; ++i) {
+        if (row[i].IsNull()) {
+            continue;
+        }
+        if (columns[i].IsKey() || i >= kMaskColumns) {
+            why = RowName(table, columns, row) + ": its null binary field " + columns[added].name +
+                  " comes before the field " + columns[i].name + ", which no update of the added row can set";
             return false;
         }
+        later |= 1u << i;
     }
-    record.mask = AddMask(count);
-    record.values = row;
+    records.push_back({AddMask(added), row});
+    if (later != 0) {
+        records.push_back({static_cast<std::uint16_t>(later), row});
+    }
     return true;
 }
 
@@ -113,14 +127,9 @@ bool AddTable(const Table& target, TransformChanges& changes, std::string& why)
     }
     TableRecords& rows = changes[target.name];
     rows.columns = target.columns;
-    for (const Row& row : target.rows) {
-        TransformRecord record;
-        if (!AddRecord(target.name, target.columns, row, record, why)) {
-            return false;
-        }
-        rows.records.push_back(std::move(record));
-    }
-    return true;
+    return std::all_of(target.rows.begin(), target.rows.end(), [&](const Row& row) {
+        return AddRecords(target.name, target.columns, row, rows.records, why);
+    });
 }
 
 void DropTable(const Table& base, TransformChanges& changes)
@@ -159,13 +168,8 @@ bool ChangeRecords(const std::string& table, const std::vector<Column>& columns,
         records.push_back({static_cast<std::uint16_t>(mask), after});
         return true;
     }
-    TransformRecord added;
-    if (!AddRecord(table, columns, after, added, why)) {
-        return false;
-    }
     records.push_back({kDeleteMask, before});
-    records.push_back(std::move(added));
-    return true;
+    return AddRecords(table, columns, after, records, why);
 }
 
 bool DiffRows(const Table& base, const Table& target, TransformChanges& changes, std::string& why)
@@ -181,11 +185,9 @@ bool DiffRows(const Table& base, const Table& target, TransformChanges& changes,
     for (const Row& row : target.rows) {
         const auto found = baseRows.find(KeyOf(columns, row));
         if (found == baseRows.end()) {
-            TransformRecord record;
-            if (!AddRecord(target.name, columns, row, record, why)) {
+            if (!AddRecords(target.name, columns, row, added, why)) {
                 return false;
             }
-            added.push_back(std::move(record));
             continue;
         }
         kept[found->second] = true;

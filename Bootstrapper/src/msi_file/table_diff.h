@@ -33,7 +33,7 @@ const std::vector<Column>& ColumnsTableColumns();
 // Adds the records that turn `base` into `target` to `changes`. Either may be null: a
 // table that only the target has is added, one that only the base has is dropped. False,
 // with the reason, for a difference a transform cannot express: a table whose columns
-// changed, one without a key, a null binary field among present ones.
+// changed, one without a key, a null binary field before a key or a field past the 16th.
 bool DiffTable(const Table* base, const Table* target, TransformChanges& changes, std::string& why);
 
 }  // namespace boot::msi

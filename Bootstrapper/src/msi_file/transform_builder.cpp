@@ -1,6 +1,7 @@
 #include "msi_file/transform_builder.h"
 
 #include <algorithm>
+#include <cctype>
 #include <set>
 
 #include "msi_file/code_page_text.h"
@@ -33,13 +34,33 @@ const LooseStream* FindStream(const Database& package, const std::string& name)
     return found != package.looseStreams.end() ? &*found : nullptr;
 }
 
+bool HasBinaryColumn(const Table* table)
+{
+    return table != nullptr && std::any_of(table->columns.begin(), table->columns.end(),
+                                           [](const Column& column) { return column.IsBinary(); });
+}
+
+// A stream named like a binary field ("Binary.Logo") that no row names: libmsi leaves the
+// stream of a deleted row behind. Nothing reads it; the rows tell the difference.
+bool IsOrphanedField(const Database& base, const Database& target, const std::string& name)
+{
+    const std::size_t dot = name.find('.');
+    if (dot == std::string::npos || dot == 0) {
+        return false;
+    }
+    const std::string table = name.substr(0, dot);
+    return HasBinaryColumn(base.FindTable(table)) || HasBinaryColumn(target.FindTable(table));
+}
+
 // Streams outside the tables (embedded cabinets) travel in no transform.
 bool SameLooseStreams(const Database& base, const Database& target, std::string& why)
 {
     std::set<std::string> names;
     for (const Database* package : {&base, &target}) {
         for (const LooseStream& stream : package->looseStreams) {
-            names.insert(stream.name);
+            if (!IsOrphanedField(base, target, stream.name)) {
+                names.insert(stream.name);
+            }
         }
     }
     for (const std::string& name : names) {
@@ -49,6 +70,62 @@ bool SameLooseStreams(const Database& base, const Database& target, std::string&
             why = "the embedded stream " + name + " differs between the packages (in the files they install, or " +
                   "only in the files' times): a transform carries no embedded cabinet, so build both packages " +
                   "from the same files";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool SameCode(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+// A transform that changes the product's identity makes the installed product another
+// one: the setup asks Windows Installer for the base's ProductCode, finds nothing and
+// installs a second copy beside the first.
+bool SameIdentity(const Database& base, const Database& target, std::string& why)
+{
+    for (const char* name : {"ProductCode", "UpgradeCode", "ProductVersion"}) {
+        const std::string before = base.Property(name);
+        const std::string after = target.Property(name);
+        const bool same = std::string(name) == "ProductVersion" ? before == after : SameCode(before, after);
+        if (!same) {
+            why = std::string("the packages' ") + name + " differs (" + (before.empty() ? "none" : before) +
+                  " in the base, " + (after.empty() ? "none" : after) +
+                  " in the target): a language transform installs the same product in another language, so " +
+                  "build both packages with the same ProductCode (a fixed Product Id, not \"*\"), UpgradeCode " +
+                  "and version";
+            return false;
+        }
+    }
+    return true;
+}
+
+// Storages below the root (an embedded package or transform) travel in no transform this
+// tool writes.
+bool SameStorages(const Database& base, const Database& target, std::string& why)
+{
+    std::set<std::string> names;
+    for (const Database* package : {&base, &target}) {
+        for (const LooseStream& storage : package->storages) {
+            names.insert(storage.name);
+        }
+    }
+    for (const std::string& name : names) {
+        const auto find = [&name](const Database& package) {
+            const auto found = std::find_if(package.storages.begin(), package.storages.end(),
+                                            [&name](const LooseStream& storage) { return storage.name == name; });
+            return found != package.storages.end() ? &*found : nullptr;
+        };
+        const LooseStream* before = find(base);
+        const LooseStream* after = find(target);
+        if (before == nullptr || after == nullptr || before->bytes != after->bytes) {
+            why = "the embedded storage " + name + " " +
+                  (before == nullptr ? "is in the target only" : after == nullptr ? "is in the base only" : "differs") +
+                  ": a transform made here carries no storage, so build both packages with the same storages";
             return false;
         }
     }
@@ -134,9 +211,10 @@ bool BuildTransform(const Database& base, const Database& target, const Transfor
     streams.clear();
     TransformChanges changes;
     SummaryInfo summary;
-    if (!SameCodePage(base, target, why) || !SameLooseStreams(base, target, why) ||
+    if (!SameCodePage(base, target, why) || !SameLooseStreams(base, target, why) || !SameStorages(base, target, why) ||
         !DiffTables(base, target, changes, why) ||
-        !ComposeTransformSummary(base, target, options.validation, options.suppress, summary, why)) {
+        !ComposeTransformSummary(base, target, options.validation, options.suppress, summary, why) ||
+        !SameIdentity(base, target, why)) {
         return false;
     }
     StringPoolBuilder pool;

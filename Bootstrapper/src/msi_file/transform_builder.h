@@ -19,7 +19,8 @@ struct TransformOptions {
 };
 
 // The transform's streams. False, with the reason, when no transform turns the base into
-// the target: their code pages differ, a table's columns changed, an embedded stream
+// the target: their ProductCode, UpgradeCode or ProductVersion differ (the transform would
+// make the product another one), their code pages differ, a table's columns changed, an embedded stream
 // differs, a text does not fit the pool's code page or is 64 KB long, a name is too long
 // for a stream, or a package lacks what the summary information must name.
 bool BuildTransform(const Database& base, const Database& target, const TransformOptions& options,

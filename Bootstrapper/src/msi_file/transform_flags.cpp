@@ -44,7 +44,8 @@ bool ParseFlagList(const std::string& list, const std::vector<FlagName>& names, 
         std::size_t end = list.find(',', start);
         end = end == std::string::npos ? list.size() : end;
         const std::string name = list.substr(start, end - start);
-        bool known = false;
+        // An empty name between commas, as after the last one, names nothing.
+        bool known = name.empty();
         for (const FlagName& entry : names) {
             if (name == entry.name) {
                 flags |= entry.flag;

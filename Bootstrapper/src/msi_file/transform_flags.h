@@ -21,8 +21,8 @@ struct FlagName {
 const std::vector<FlagName>& ValidationFlagNames();
 const std::vector<FlagName>& SuppressFlagNames();
 
-// "product,upgrade-code" as flags; an empty list is none. False, with the reason, for a
-// name not in `names`.
+// "product,upgrade-code" as flags; an empty list is none, and so is an empty name between
+// commas. False, with the reason, for a name not in `names`.
 bool ParseFlagList(const std::string& list, const std::vector<FlagName>& names, std::uint16_t& flags,
                    std::string& error);
 // The flags as a list of their names, in the table's order.

@@ -54,6 +54,45 @@ bool ReadPropertyChanges(const CompoundReader& file, const StringPool& pool, std
     return true;
 }
 
+std::string KeyText(const std::string& table, const std::vector<Column>& columns, const Row& values)
+{
+    std::string key = table;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (columns[i].IsKey()) {
+            key += '\t';
+            key += values[i].kind == Value::Kind::integer ? std::to_string(values[i].integer) : values[i].text;
+        }
+    }
+    return key;
+}
+
+// The rows every table stream of a table the package has writes.
+bool ReadRowsWritten(const CompoundReader& file, const StringPool& pool, const TableColumns& columns,
+                     std::vector<std::string>& rows, std::string& error)
+{
+    for (const std::string& name : file.StreamNames()) {
+        bool isTable = false;
+        const std::string table = DecodeStreamName(StreamNameUnits(name), isTable);
+        const auto found = columns.find(table);
+        std::string stream;
+        if (!isTable || found == columns.end() || !file.ReadStream(name, stream)) {
+            continue;
+        }
+        for (std::size_t offset = 0; offset < stream.size();) {
+            std::uint16_t mask = 0;
+            Row values;
+            if (!DecodeRecord(found->second, stream, offset, pool, mask, values, error)) {
+                error.insert(0, "its table " + table + " is damaged: ");
+                return false;
+            }
+            rows.push_back(KeyText(table, found->second, values));
+        }
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return true;
+}
+
 }  // namespace
 
 TransformFileKind ClassifyTransformFile(const std::string& path)
@@ -80,7 +119,8 @@ const PropertyChange* TransformContents::FindPropertyChange(const std::string& n
     return found != propertyChanges.rend() ? &*found : nullptr;
 }
 
-bool ReadTransform(const std::string& path, TransformContents& contents, std::string& error)
+bool ReadTransform(const std::string& path, TransformContents& contents, std::string& error,
+                   const TableColumns* columns)
 {
     contents = TransformContents{};
     const auto file = CompoundReader::Open(path, error);
@@ -104,7 +144,8 @@ bool ReadTransform(const std::string& path, TransformContents& contents, std::st
         return false;
     }
     return DecodeStringPool(poolBytes, data, pool, error) &&
-           ReadPropertyChanges(*file, pool, contents.propertyChanges, error);
+           ReadPropertyChanges(*file, pool, contents.propertyChanges, error) &&
+           (columns == nullptr || ReadRowsWritten(*file, pool, *columns, contents.rowsWritten, error));
 }
 
 }  // namespace boot::msi

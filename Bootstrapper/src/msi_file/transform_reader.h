@@ -4,10 +4,12 @@
 // ProductLanguage).
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "msi_file/summary_info.h"
+#include "msi_file/table_data.h"
 
 namespace boot::msi {
 
@@ -32,15 +34,25 @@ struct PropertyChange {
     std::string value;  // empty for a deleted row
 };
 
+// The columns of a package's tables, by table name: what a transform's table streams
+// are read by.
+using TableColumns = std::map<std::string, std::vector<Column>>;
+
 struct TransformContents {
     SummaryInfo summary;  // empty when the transform has none
     std::vector<PropertyChange> propertyChanges;
+    // The rows it adds, changes or deletes in the package's tables: the table's name, then
+    // each key field, separated by tabs ("Property\tProductName"); empty when no columns
+    // were given to read them by.
+    std::vector<std::string> rowsWritten;
 
     // The last change to this property; null when the transform leaves it alone.
     const PropertyChange* FindPropertyChange(const std::string& name) const;
 };
 
 // False, with the reason, for a file that is no transform or whose streams are damaged.
-bool ReadTransform(const std::string& path, TransformContents& contents, std::string& error);
+// With `columns`, the rows it writes in those tables are read too.
+bool ReadTransform(const std::string& path, TransformContents& contents, std::string& error,
+                   const TableColumns* columns = nullptr);
 
 }  // namespace boot::msi

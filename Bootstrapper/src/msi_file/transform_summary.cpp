@@ -44,7 +44,37 @@ std::string PlatformOf(const Database& package)
     return platform;
 }
 
+bool SameProperty(const SummaryInfo& a, const SummaryInfo& b, std::uint32_t pid)
+{
+    const auto before = a.properties.find(pid);
+    const auto after = b.properties.find(pid);
+    if (before == a.properties.end() || after == b.properties.end()) {
+        return before == a.properties.end() && after == b.properties.end();
+    }
+    return before->second.kind == after->second.kind && before->second.integer == after->second.integer &&
+           before->second.text == after->second.text;
+}
+
 }  // namespace
+
+std::string SummaryNotCarried(const Database& base, const Database& target)
+{
+    // Revision Number (the package code), the times, Page Count and the creating
+    // application differ between any two builds, and Template's language is what the
+    // transform's Last Saved By names.
+    const struct {
+        std::uint32_t pid;
+        const char* name;
+    } properties[] = {{kPidTitle, "Title"},       {kPidSubject, "Subject"},   {kPidAuthor, "Author"},
+                      {kPidKeywords, "Keywords"}, {kPidComments, "Comments"}, {kPidWordCount, "Word Count"}};
+    std::string names;
+    for (const auto& property : properties) {
+        if (!SameProperty(base.summary, target.summary, property.pid)) {
+            names += (names.empty() ? "" : ", ") + std::string(property.name);
+        }
+    }
+    return names;
+}
 
 bool ComposeTransformSummary(const Database& base, const Database& target, std::uint16_t validation,
                              std::uint16_t suppress, SummaryInfo& summary, std::string& why)

@@ -24,6 +24,11 @@ namespace boot::msi {
 bool ComposeTransformSummary(const Database& base, const Database& target, std::uint16_t validation,
                              std::uint16_t suppress, SummaryInfo& summary, std::string& why);
 
+// The package properties of the summary information (Title, Subject, Author, Keywords,
+// Comments, Word Count) in which the target differs from the base, comma-separated: a
+// transform changes tables, so the installed package keeps the base's. Empty when none.
+std::string SummaryNotCarried(const Database& base, const Database& target);
+
 // "Intel;1033" as its platform and its languages.
 void SplitTemplate(const std::string& text, std::string& platform, std::string& languages);
 

@@ -1,11 +1,14 @@
 #include "transform/transform_command.h"
 
+#include <sys/stat.h>
+
 #include <string>
 #include <vector>
 
 #include "msi_file/package_reader.h"
 #include "msi_file/transform_builder.h"
 #include "msi_file/transform_flags.h"
+#include "msi_file/transform_summary.h"
 
 namespace boot {
 
@@ -119,6 +122,27 @@ bool ParseArguments(int argc, const char* const* argv, TransformRequest& request
     return true;
 }
 
+// OUT.mst is written over whatever it names: never over one of the packages, also not
+// through a link.
+bool DistinctOutput(const std::string& out, const std::vector<std::string>& inputs, std::string& error)
+{
+    struct stat written {};
+    if (stat(out.c_str(), &written) != 0) {
+        return true;  // a new file
+    }
+    for (const std::string& input : inputs) {
+        struct stat read {};
+        if (stat(input.c_str(), &read) == 0 && read.st_dev == written.st_dev && read.st_ino == written.st_ino) {
+            error = out;
+            error.append(" names the same file as ")
+                .append(input)
+                .append(": the transform would be written over a package it is made from");
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 int RunTransformCommand(int argc, const char* const* argv, std::FILE* out, std::FILE* errors)
@@ -140,6 +164,10 @@ int RunTransformCommand(int argc, const char* const* argv, std::FILE* out, std::
     const std::string& basePath = request.files[0];
     const std::string& targetPath = request.files[1];
     const std::string& outPath = request.files[2];
+    if (!DistinctOutput(outPath, {basePath, targetPath}, error)) {
+        Write(errors, std::string(kProgram) + ": " + error + "\n");
+        return kTransformUnusable;
+    }
     msi::Database base;
     msi::Database target;
     for (const auto& [path, database] : {std::pair{&basePath, &base}, std::pair{&targetPath, &target}}) {
@@ -157,6 +185,11 @@ int RunTransformCommand(int argc, const char* const* argv, std::FILE* out, std::
     if (!msi::WriteTransformFile(outPath, streams, error)) {
         Write(errors, std::string(kProgram) + ": cannot write " + error + "\n");
         return kTransformUnusable;
+    }
+    const std::string lost = msi::SummaryNotCarried(base, target);
+    if (!lost.empty()) {
+        Write(errors, std::string(kProgram) + ": warning: the target's summary information differs in " + lost +
+                          ", which a transform does not carry: the installed package keeps the base's\n");
     }
     const std::string validation = msi::FlagListText(request.options.validation, msi::ValidationFlagNames());
     Write(out, outPath + ": ProductLanguage " + base.Property("ProductLanguage") + " to " +

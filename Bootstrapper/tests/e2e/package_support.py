@@ -27,6 +27,16 @@ def new_product_code() -> str:
     return "{%s}" % str(uuid.uuid4()).upper()
 
 
+def damaged_package() -> bytes:
+    """A small wixl-built package (a fuzzing seed) with one byte changed: a directory entry
+    of its compound file claims more bytes than the file holds, and libmsi's open reads
+    past its buffers."""
+    seed = Path(__file__).resolve().parents[1] / "fuzz" / "corpus" / "package" / "wixl-package"
+    data = bytearray(seed.read_bytes())
+    data[1565] = 0x0C
+    return bytes(data)
+
+
 def sha256(path: Path) -> str:
     return hashlib.sha256(Path(path).read_bytes()).hexdigest()
 

@@ -16,7 +16,7 @@ from pathlib import Path
 import pytest
 
 import winehost
-from package_support import edit_package, new_product_code, validate_check_report
+from package_support import damaged_package, edit_package, new_product_code, validate_check_report
 
 FINDING = re.compile(r"^(?P<file>(?:[A-Z]:)?[^:\n]+?)(?::(?P<line>\d+))?: (?P<severity>error|warning): .* "
                      r"\[(?P<rule>[a-z0-9-]+)\]$", re.M)
@@ -87,9 +87,10 @@ class Transform:
     """A transform made by bootstrapper-transform from the factory's package built with
     `base` (default: the folder's own Product.msi) to the one built with `target`."""
 
-    def __init__(self, base=None, **target):
+    def __init__(self, base=None, patch=None, **target):
         self.base = base or {}
         self.target = target
+        self.patch = patch  # (old, new): bytes of the written file replaced, as another tool would write
 
     def make(self, msi, path: Path) -> None:
         work = path.parent / f".{path.name}.work"
@@ -100,6 +101,11 @@ class Transform:
         subprocess.run([str(tool), str(work / "base.msi"), str(work / "target.msi"), str(path)], check=True,
                        capture_output=True, timeout=60)
         shutil.rmtree(work)
+        if self.patch:
+            old, new = self.patch
+            data = path.read_bytes()
+            assert data.count(old) == 1 and len(old) == len(new)
+            path.write_bytes(data.replace(old, new))
 
 
 GERMAN = Transform(language=1031)
@@ -161,6 +167,19 @@ RULES = {
     "transform-mismatch": ({"1031.mst": Transform(base={"product_code": OTHER_CODE},
                                                   product_code=OTHER_CODE, language=1031)},
                            ("1031.mst", None, "error")),
+    # Made by a tool that lets the German build's own ProductCode (Product Id="*") through:
+    # the row "ProductCodf" renamed in the transform's strings.
+    "transform-identity": ({"1031.mst": Transform(language=1031, properties={"ProductCodf": OTHER_CODE},
+                                                  patch=(b"ProductCodf", b"ProductCode"))},
+                           ("1031.mst", None, "error")),
+    # Made from the 1.2.3 build and left beside the rebuilt package (1.0.0 here): it
+    # validates no version, so it still applies.
+    "transform-stale": ({"1031.mst": Transform(base={"version": "1.2.3"}, version="1.2.3", language=1031)},
+                        ("1031.mst", None, "warning")),
+    # Both move the installation folder: applied last, Documentation.mst's row wins.
+    "transform-overlap": ({"1031.mst": Transform(language=1031, folder="Deutsch"),
+                           "Documentation.mst": Transform(folder="Documented")},
+                          ("Documentation.mst", None, "warning")),
     # Made from the French build, though named for German.
     "transform-language": ({"1031.mst": Transform(language=1036)}, ("1031.mst", None, "error")),
     # Made between two German builds: it moves the folder, never ProductLanguage.
@@ -214,6 +233,8 @@ MORE_CASES = {
                              (".", None, "error", "too-long")),
     # TRANSFORMS is a list separated by ";": the transform's path would be split.
     "list-separator-in-folder": ({"folder": "Setup;2", "1031.mst": GERMAN}, (".", None, "error", "unsupported-path")),
+    # A stream entry claims more bytes than the file holds: libmsi's open crashes on it.
+    "damaged-package": ({"Product.msi": damaged_package()}, ("Product.msi", None, "error", "package-unreadable")),
 }
 
 

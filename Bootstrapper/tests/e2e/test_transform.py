@@ -18,7 +18,7 @@ from pathlib import Path
 import pytest
 
 import winehost
-from package_support import REAL_MSIEXEC, ensure_real_msiexec, new_product_code
+from package_support import REAL_MSIEXEC, damaged_package, ensure_real_msiexec, new_product_code
 from winehost import win_path
 
 COMPONENT = "{6F1D7A52-93B8-4C0E-A1F4-2B5C8D9E0A13}"
@@ -61,7 +61,9 @@ def tables(path: Path) -> dict[str, tuple[list[str], list[str]]]:
     for name in names:
         if name == "_SummaryInformation":  # a transform leaves the package's own alone
             continue
-        lines = subprocess.run(["msiinfo", "export", str(path), name], capture_output=True,
+        # Exporting a table with binary fields writes their streams into a folder named
+        # after the table in the current directory: the package's own here.
+        lines = subprocess.run(["msiinfo", "export", str(path), name], capture_output=True, cwd=path.parent,
                                check=True, timeout=60).stdout.decode("utf-8", "replace").splitlines()
         result[name] = (lines[:3], sorted(lines[3:]))
     return result
@@ -103,6 +105,8 @@ CREATE_EXTRA = ("CREATE TABLE `Extra` (`Key` CHAR(72) NOT NULL, `Small` SHORT, `
 EXTRA_ROWS = ("INSERT INTO `Extra` (`Key`,`Small`,`Big`,`Note`) VALUES ('full', -5, -100000, 'x')",
               "INSERT INTO `Extra` (`Key`,`Big`) VALUES ('gap', 70000)",
               "INSERT INTO `Extra` (`Key`) VALUES ('keyonly')")
+NULL_BINARY = ("CREATE TABLE `Patchy` (`K` CHAR(8) NOT NULL, `Header` OBJECT, `Seq` SHORT, `Note` CHAR(20) "
+               "PRIMARY KEY `K`)")
 WIDE = ("CREATE TABLE `Wide` (`K` CHAR(8) NOT NULL"
         + "".join(f", `C{i}` SHORT" for i in range(1, 18)) + " PRIMARY KEY `K`)")
 
@@ -121,6 +125,13 @@ ROUND_TRIPS = {
         ({}, (WIDE, "INSERT INTO `Wide` (`K`,`C1`,`C17`) VALUES ('r', 1, 1)")),
         ({}, (WIDE, "INSERT INTO `Wide` (`K`,`C1`,`C17`) VALUES ('r', 1, 2)"))),
     "equal packages": (({}, ()), ({}, ())),
+    # Added as the leading columns, then an update of the columns after the null field.
+    "added row with a null binary field before set ones": (
+        ({}, (NULL_BINARY,)), ({}, (NULL_BINARY, "INSERT INTO `Patchy` (`K`,`Seq`,`Note`) VALUES ('p', 7, 'n')"))),
+    # libmsi keeps a deleted row's stream in the file: the rows differ, not a cabinet.
+    "deleted binary row whose stream stays behind": (
+        ({"binaries": {"Logo": b"logo", "Icon": b"icon"}}, ()),
+        ({"binaries": {"Logo": b"logo", "Icon": b"icon"}}, ("DELETE FROM `Binary` WHERE `Name`='Icon'",))),
 }
 
 
@@ -136,21 +147,22 @@ def test_applied_by_windows_installer_the_base_becomes_the_target(wine, tmp_path
     applied = apply_transforms(wine, base, tmp_path / "result.msi", tmp_path / "out.mst")
     assert applied.returncode == 0, applied.stdout
     assert tables(tmp_path / "result.msi") == tables(target)
-    if "binaries" in target_params:
-        assert stream(tmp_path / "result.msi", "Binary.Logo") == b"\x00\x01binary\xff"
+    for name in target_params.get("binaries", {}):
+        if f"'{name}'" not in "".join(target_queries):  # the rows the queries leave
+            assert stream(tmp_path / "result.msi", f"Binary.{name}") == stream(target, f"Binary.{name}")
 
 
 def test_summary_information_names_both_packages_and_the_conditions(wine, tmp_path):
     base = package(wine, tmp_path, "base.msi", product_code="{11111111-2222-3333-4444-555555555555}",
                    version="2.1.0")
-    target = package(wine, tmp_path, "target.msi", product_code="{66666666-7777-8888-9999-AAAAAAAAAAAA}",
-                     version="2.2.0", language=1031)
+    target = package(wine, tmp_path, "target.msi", product_code="{11111111-2222-3333-4444-555555555555}",
+                     version="2.1.0", language=1031)
     made = make_transform(base, target, tmp_path / "1031.mst", "--validate=language,product,minor,newer-or-equal",
                           "--suppress=add-existing-row,code-page")
     assert made.returncode == 0, made.stderr
     assert summary(wine, tmp_path / "1031.mst") == {
         1: "1252", 2: "Transform", 7: "Intel;1033", 8: "Intel;1031",
-        9: "{11111111-2222-3333-4444-555555555555}2.1.0;{66666666-7777-8888-9999-AAAAAAAAAAAA}2.2.0;"
+        9: "{11111111-2222-3333-4444-555555555555}2.1.0;{11111111-2222-3333-4444-555555555555}2.1.0;"
            + winehost.DEFAULT_UPGRADE_CODE,
         14: "200", 16: str((0x0001 | 0x0002 | 0x0010 | 0x0200) << 16 | 0x0001 | 0x0020),
         18: "bootstrapper-transform", 19: "4"}
@@ -172,6 +184,14 @@ def test_wrong_arguments_write_nothing(tmp_path, arguments, status, message):
 @pytest.mark.parametrize("case, status, message", [
     ("no package", 2, "text.msi: no Windows Installer package"),
     ("a folder", 2, "a folder"),
+    ("a transform as the base", 2, "base.mst: not a package but a transform"),
+    # A stream entry that claims more than the file holds: libmsi reads past its buffers.
+    ("a damaged package", 2, "damaged.msi: a damaged Windows Installer package"),
+    # Product Id="*": the German build got a ProductCode of its own.
+    ("another ProductCode", 1, "the packages' ProductCode differs"),
+    ("another UpgradeCode", 1, "the packages' UpgradeCode differs"),
+    ("another version", 1, "the packages' ProductVersion differs (1.0.0 in the base, 1.0.1 in the target)"),
+    ("a package the user may not read", 2, "base.msi: Permission denied"),
     ("columns changed", 1, "the columns of table Extra differ"),
     ("other files", 1, "the embedded stream product.cab differs"),
     ("no upgrade code to validate", 1, "the base package has no UpgradeCode"),
@@ -183,6 +203,17 @@ def test_packages_no_transform_can_join_leave_no_file(wine, tmp_path, case, stat
     if case == "no package":
         target = tmp_path / "text.msi"
         target.write_text("no package\n")
+    elif case == "a transform as the base":
+        assert make_transform(base, target, tmp_path / "base.mst").returncode == 0
+        base = tmp_path / "base.mst"
+    elif case == "a damaged package":
+        base = tmp_path / "damaged.msi"
+        base.write_bytes(damaged_package())
+    elif case.startswith("another"):
+        other = {"another ProductCode": {"product_code": new_product_code()},
+                 "another UpgradeCode": {"product_code": code, "upgrade_code": new_product_code()},
+                 "another version": {"product_code": code, "version": "1.0.1"}}[case]
+        target = package(wine, tmp_path, "target.msi", language=1031, **other)
     elif case == "a folder":
         target = tmp_path / "folder.msi"
         target.mkdir()
@@ -195,9 +226,59 @@ def test_packages_no_transform_can_join_leave_no_file(wine, tmp_path, case, stat
     else:
         subprocess.run(["msibuild", str(base), "-q", "DELETE FROM `Property` WHERE `Property`='UpgradeCode'"],
                        check=True, timeout=60)
-    result = make_transform(base, target, tmp_path / "out.mst")
+    if case == "a package the user may not read":
+        base.chmod(0)
+        # root reads every file: the tool runs as nobody then, to whom the file (and
+        # perhaps its folder) is closed.
+        as_user = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] if os.geteuid() == 0 else []
+        result = subprocess.run([*as_user, str(tool()), str(base), str(target), str(tmp_path / "out.mst")],
+                                capture_output=True, text=True, timeout=120)
+    else:
+        result = make_transform(base, target, tmp_path / "out.mst")
     assert (result.returncode, message in result.stderr) == (status, True), result.stderr
     assert sorted(p.name for p in tmp_path.iterdir() if p.name.startswith("out")) == []
+
+
+@pytest.mark.parametrize("out", ["base", "target", "a link to the base", "another name of the target"])
+def test_a_transform_is_never_written_over_a_package(wine, tmp_path, out):
+    code = new_product_code()
+    base = package(wine, tmp_path, "base.msi", product_code=code)
+    target = package(wine, tmp_path, "target.msi", product_code=code, language=1031)
+    before = {path: path.read_bytes() for path in (base, target)}
+    if out == "base":
+        named = base
+    elif out == "target":
+        named = target
+    elif out == "a link to the base":
+        named = tmp_path / "link.mst"
+        named.symlink_to(base)
+    else:
+        named = tmp_path / "hard.mst"
+        os.link(target, named)
+    result = make_transform(base, target, named)
+    assert (result.returncode, "names the same file as" in result.stderr) == (2, True), result.stderr
+    assert {path: path.read_bytes() for path in before} == before
+
+
+@pytest.mark.parametrize("option, same_as", [("--validate=product,", "--validate=product"),
+                                             ("--validate=product,,language", "--validate=product,language")])
+def test_an_empty_name_in_a_list_names_nothing(wine, tmp_path, option, same_as):
+    code = new_product_code()
+    base = package(wine, tmp_path, "base.msi", product_code=code)
+    target = package(wine, tmp_path, "target.msi", product_code=code, language=1031)
+    for index, given in enumerate((option, same_as)):
+        result = make_transform(base, target, tmp_path / f"{index}.mst", given)
+        assert result.returncode == 0, result.stderr
+    assert (tmp_path / "0.mst").read_bytes() == (tmp_path / "1.mst").read_bytes()
+
+
+def test_summary_information_a_transform_cannot_carry_is_named(wine, tmp_path):
+    code = new_product_code()
+    base = package(wine, tmp_path, "base.msi", product_code=code)
+    target = package(wine, tmp_path, "target.msi", product_code=code, manufacturer="Andere GmbH")
+    result = make_transform(base, target, tmp_path / "out.mst")
+    assert result.returncode == 0, result.stderr
+    assert "warning: the target's summary information differs in Author" in result.stderr
 
 
 # ------------------------------------------------------------------ installed for real
@@ -245,6 +326,13 @@ def test_bootstrapper_installs_the_german_product_after_deutsch_is_chosen(wine, 
     assert installed_files(wine, f"{name} Deutsch") == ["payload.txt"]
     assert product_info(wine, code, "InstalledProductName", "Language") == {
         "InstalledProductName": f"{name} Größe", "Language": "1031"}
+    # The transform kept the product's identity: started again, the setup finds it
+    # installed and starts the maintenance run, with no dialog.
+    wine.install_msiexec_recorder(exit_code=0)
+    again = wine.run_bootstrapper(folder, lc_all="de_DE.UTF-8", timeout=60)
+    assert [w.name for w in again.windows] == [], again.diagnostics()
+    assert [r.command_line for r in again.ran("msiexec.exe")] == [f"msiexec /i {win_path(folder)}\\Product.msi"]
+    assert again.exit_code == 0, again.diagnostics()
 
 
 def test_documentation_transform_applies_after_the_language_transform(wine, tmp_path):

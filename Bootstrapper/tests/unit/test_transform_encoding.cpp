@@ -203,8 +203,21 @@ TEST(TableDiff, ChoosesRecordsOrSaysWhyNoneWillDo)
                                              {"Note", kText | kTypeNullable | 255}};
     const Table empty{"Blobs", binaryFirst, {}};
     const Table nullBinary{"Blobs", binaryFirst, {{Value::Text("r"), Value::Null(), Value::Text("n")}}};
-    EXPECT_FALSE(DiffTable(&empty, &nullBinary, changes, why));
-    EXPECT_NE(why.find("null binary field Data"), std::string::npos) << why;
+    // A record that held the null binary field would make the reader drop the row: the
+    // key alone is added, then the note set by an update.
+    ASSERT_TRUE(DiffTable(&empty, &nullBinary, changes, why)) << why;
+    ASSERT_EQ(changes["Blobs"].records.size(), 2u);
+    EXPECT_EQ(changes["Blobs"].records[0].mask, AddMask(1));
+    EXPECT_EQ(changes["Blobs"].records[1].mask, 1u << 2);
+    // No update reaches a field past the 16th.
+    std::vector<Column> wideBinary = wide;
+    wideBinary[1] = {"Data", kBinary};
+    Row beyond = after;
+    beyond[1] = Value::Null();
+    const Table emptyWide{"WideBlobs", wideBinary, {}};
+    const Table nullBinaryWide{"WideBlobs", wideBinary, {beyond}};
+    EXPECT_FALSE(DiffTable(&emptyWide, &nullBinaryWide, changes, why));
+    EXPECT_NE(why.find("null binary field Data comes before the field C16"), std::string::npos) << why;
 
     Table otherColumns = PropertyTable({});
     otherColumns.columns[1].type |= kTypeNullable;
@@ -278,6 +291,34 @@ TEST_F(TransformFileTest, ReaderFindsWhatTheWriterWrote)
                                                  "1 ProductLanguage=1031", "0 Added=y"}));
     ASSERT_NE(contents.FindPropertyChange("ProductLanguage"), nullptr);
     EXPECT_EQ(contents.FindPropertyChange("ProductCode"), nullptr);
+    // Read by the package's columns, the rows it writes, each once.
+    const TableColumns columns = {{"Property", PropertyTable({}).columns}};
+    ASSERT_TRUE(ReadTransform(path, contents, error, &columns)) << error;
+    EXPECT_EQ(contents.rowsWritten, (std::vector<std::string>{"Property\tAdded", "Property\tGone",
+                                                              "Property\tProductLanguage", "Property\tProductName"}));
+}
+
+TEST_F(TransformFileTest, PackagesOneTransformWouldMakeAnotherProductOrLoseAStorageAreRefused)
+{
+    const char* code = "{11111111-2222-3333-4444-555555555555}";
+    const Database base = Package(code, "1033", {});
+    struct Case {
+        Database target;
+        const char* why;
+    };
+    Case cases[] = {{Package("{66666666-7777-8888-9999-AAAAAAAAAAAA}", "1031", {}),
+                     "ProductCode differs ({11111111-2222-3333-4444-555555555555} in the base, "
+                     "{66666666-7777-8888-9999-AAAAAAAAAAAA} in the target)"},
+                    {Package(code, "1031", {Property("ProductVersion", "1.2.4")}), "ProductVersion differs"},
+                    {Package(code, "1031", {}), "the embedded storage Nested is in the target only"}};
+    cases[1].target.tables[0].rows.erase(cases[1].target.tables[0].rows.end() - 3);  // the first ProductVersion
+    cases[2].target.storages.push_back({"Nested", "1:x1:y"});
+    for (const Case& c : cases) {
+        std::vector<CompoundStream> streams;
+        std::string why;
+        EXPECT_FALSE(BuildTransform(base, c.target, {}, streams, why));
+        EXPECT_NE(why.find(c.why), std::string::npos) << why;
+    }
 }
 
 TEST_F(TransformFileTest, OnlyACompoundFileOfTheTransformClassIsATransform)

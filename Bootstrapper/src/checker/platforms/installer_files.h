@@ -4,8 +4,10 @@
 // package. The program reads the Property table through the Platform seam and nothing
 // else, so none of this is linked into it.
 
+#include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace boot {
 
@@ -31,7 +33,20 @@ struct TransformReading {
     // when the transform leaves it alone.
     bool languageKnown = false;
     std::int32_t languageAfter = 0;
+    // ProductCode, UpgradeCode and ProductVersion (kIdentityProperties' order) once the
+    // transform is applied, where it sets them; one it leaves alone is not `set`.
+    struct PropertyAfter {
+        bool set = false;
+        std::string value;  // empty for a deleted row
+    };
+    std::array<PropertyAfter, 3> identityAfter;
+    // The rows it adds, changes or deletes in the package's tables: the table's name, then
+    // each key field, separated by tabs; sorted, each once.
+    std::vector<std::string> rowsWritten;
 };
+
+// The properties that make a product the one Windows Installer knows as installed.
+constexpr const char* kIdentityProperties[3] = {"ProductCode", "UpgradeCode", "ProductVersion"};
 
 class InstallerFiles {
 public:

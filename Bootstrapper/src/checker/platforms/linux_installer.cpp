@@ -7,6 +7,8 @@
 #include "common/text_rules.h"
 #include "msi_file/transform_reader.h"
 
+#include <iterator>
+
 namespace boot {
 
 namespace {
@@ -256,13 +258,21 @@ bool LinuxPlatform::ReadSummaryText(const char* path, std::uint32_t property, st
     return true;
 }
 
-void LinuxPlatform::ReadTransform(const char* transformPath, const char* /*packagePath*/,
-                                  std::int32_t packageLanguage, TransformReading& reading)
+void LinuxPlatform::ReadTransform(const char* transformPath, const char* packagePath, std::int32_t packageLanguage,
+                                  TransformReading& reading)
 {
     reading = TransformReading{};
     std::string linuxPath;
     if (!LinuxPathOf(transformPath, linuxPath)) {
         return;  // missing
+    }
+    std::string packageLinuxPath;
+    if (packagePath != nullptr && columnsPackage_ != packagePath && LinuxPathOf(packagePath, packageLinuxPath)) {
+        // The package once for all its transforms: its tables' columns read their rows.
+        columnsPackage_ = packagePath;
+        std::string unused;
+        const std::unique_ptr<msi::Package> package = msi::Package::Open(packageLinuxPath, unused);
+        packageColumns_ = package != nullptr ? package->Columns() : msi::TableColumns{};
     }
     const msi::TransformFileKind kind = msi::ClassifyTransformFile(linuxPath);
     if (kind == msi::TransformFileKind::missing || kind == msi::TransformFileKind::folder) {
@@ -272,7 +282,7 @@ void LinuxPlatform::ReadTransform(const char* transformPath, const char* /*packa
     }
     msi::TransformContents contents;
     std::string error;
-    if (kind != msi::TransformFileKind::transform || !msi::ReadTransform(linuxPath, contents, error)) {
+    if (kind != msi::TransformFileKind::transform || !msi::ReadTransform(linuxPath, contents, error, &packageColumns_)) {
         reading.kind = TransformReading::Kind::notTransform;
         reading.problem = kind != msi::TransformFileKind::transform ? DescribeNoTransform(kind)
                                                                     : "a damaged transform: " + error;
@@ -283,6 +293,15 @@ void LinuxPlatform::ReadTransform(const char* transformPath, const char* /*packa
     reading.lastSavedBy = ToCodePage1252(contents.summary.Text(msi::kPidLastSavedBy));
     reading.revisionNumber = ToCodePage1252(contents.summary.Text(msi::kPidRevisionNumber));
     reading.characterCount = contents.summary.Integer(msi::kPidCharacterCount);
+    reading.rowsWritten = contents.rowsWritten;
+    for (std::size_t i = 0; i < std::size(kIdentityProperties); ++i) {
+        const msi::PropertyChange* set = contents.FindPropertyChange(kIdentityProperties[i]);
+        if (set != nullptr) {
+            reading.identityAfter[i].set = true;
+            reading.identityAfter[i].value =
+                set->kind == msi::PropertyChange::Kind::deleted ? std::string() : ToCodePage1252(set->value);
+        }
+    }
     const msi::PropertyChange* change = contents.FindPropertyChange("ProductLanguage");
     reading.languageKnown = true;
     reading.languageAfter = change == nullptr ? packageLanguage

@@ -19,6 +19,7 @@
 // - A program start, a box or the dialog is written down in `record` and answered as if
 //   the program could not be started (false), the box with OK, the dialog with Cancel.
 
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -177,6 +178,9 @@ private:
     std::string profilePath_;
     ProfileText profile_;
     bool profileRead_ = false;
+    // The package the transforms were last read for, and its tables' columns.
+    std::string columnsPackage_;
+    std::map<std::string, std::vector<msi::Column>> packageColumns_;
 };
 
 }  // namespace boot

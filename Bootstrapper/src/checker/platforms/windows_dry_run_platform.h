@@ -92,6 +92,9 @@ private:
     // ProductLanguage of an open database: `fallback` when its row is missing; false when
     // the Property table cannot be read.
     bool ReadLanguage(MsiHandle database, std::int32_t fallback, std::int32_t& language);
+    // A row of the Property table of an open database: `found` false when there is none;
+    // false when the table cannot be read.
+    bool ReadProperty(MsiHandle database, const char* name, std::string& value, bool& found);
     // A temporary copy of `packagePath`, made once for all its transforms; empty when none
     // could be made.
     const std::string& PackageCopy(const char* packagePath);

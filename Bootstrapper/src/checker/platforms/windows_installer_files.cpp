@@ -3,6 +3,8 @@
 // from the system directory), so that the checker imports no DLL of its own either.
 #include <windows.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,7 +22,6 @@ constexpr DWORD kFirstGuess = 256;
 constexpr UINT kLastSavedBy = 8;
 constexpr UINT kRevisionNumber = 9;
 constexpr UINT kCharacterCount = 16;
-constexpr const char* kProductLanguageQuery = "SELECT `Value` FROM `Property` WHERE `Property` = 'ProductLanguage'";
 
 using GetSummaryInformation = UINT(WINAPI*)(DWORD, LPCSTR, UINT, DWORD*);
 using SummaryInfoGetProperty = UINT(WINAPI*)(DWORD, UINT, UINT*, INT*, FILETIME*, LPSTR, DWORD*);
@@ -78,6 +79,53 @@ std::string TemporaryCopy(const char* path)
         return std::string();
     }
     return copy;
+}
+
+// A field of a record as text, however long.
+std::string RecordText(Win32Platform& real, MsiHandle row, std::uint32_t field)
+{
+    std::vector<char> text(kFirstGuess);
+    auto length = static_cast<std::uint32_t>(text.size());
+    std::uint32_t result = real.MsiRecordGetStringA(row, field, text.data(), &length);
+    if (result == ERROR_MORE_DATA) {
+        text.resize(length + 1);
+        length = static_cast<std::uint32_t>(text.size());
+        result = real.MsiRecordGetStringA(row, field, text.data(), &length);
+    }
+    return result == ERROR_SUCCESS ? std::string(text.data(), length) : std::string();
+}
+
+// Windows Installer shows what a transform does in the table _TransformView when it is
+// applied with MSITRANSFORM_ERROR_VIEWTRANSFORM: a row of it for each column it sets,
+// each row it inserts or deletes, with the row's keys separated by tabs.
+void ReadRowsWritten(Win32Platform& real, const char* packageCopy, const char* transformPath,
+                     DatabaseApplyTransform apply, std::vector<std::string>& rows)
+{
+    constexpr int kViewTransform = 0x100;
+    MsiHandle database = 0;
+    if (real.MsiOpenDatabaseA(packageCopy, nullptr, &database) != ERROR_SUCCESS) {
+        return;
+    }
+    MsiHandle view = 0;
+    if (apply(database, transformPath, kViewTransform) == ERROR_SUCCESS &&
+        real.MsiDatabaseOpenViewA(database, "SELECT `Table`,`Row` FROM `_TransformView`", &view) == ERROR_SUCCESS &&
+        real.MsiViewExecute(view, 0) == ERROR_SUCCESS) {
+        MsiHandle row = 0;
+        while (real.MsiViewFetch(view, &row) == ERROR_SUCCESS) {
+            std::string written = RecordText(real, row, 1);
+            const std::string keys = RecordText(real, row, 2);
+            real.MsiCloseHandle(row);
+            if (!keys.empty()) {  // a whole table created or dropped names no row
+                rows.push_back(written.append("\t").append(keys));
+            }
+        }
+    }
+    if (view != 0) {
+        real.MsiCloseHandle(view);
+    }
+    real.MsiCloseHandle(database);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
 }
 
 }  // namespace
@@ -148,8 +196,17 @@ void DryRunPlatform::ReadTransform(const char* transformPath, const char* packag
     } else {
         reading.kind = TransformReading::Kind::transform;
         reading.languageKnown = ReadLanguage(database, packageLanguage, reading.languageAfter);
+        // Read after the transform: a value it leaves alone compares equal to the package's.
+        for (std::size_t i = 0; i < std::size(kIdentityProperties); ++i) {
+            bool found = false;
+            reading.identityAfter[i].set =
+                ReadProperty(database, kIdentityProperties[i], reading.identityAfter[i].value, found);
+        }
     }
     real_.MsiCloseHandle(database);
+    if (reading.kind == TransformReading::Kind::transform) {
+        ReadRowsWritten(real_, copy.c_str(), transformPath, applyTransform, reading.rowsWritten);
+    }
 }
 
 const std::string& DryRunPlatform::PackageCopy(const char* packagePath)
@@ -174,21 +231,35 @@ DryRunPlatform::~DryRunPlatform()
 bool DryRunPlatform::ReadLanguage(MsiHandle database, std::int32_t fallback, std::int32_t& language)
 {
     language = fallback;
+    std::string value;
+    bool found = false;
+    if (!ReadProperty(database, "ProductLanguage", value, found)) {
+        return false;
+    }
+    // No ProductLanguage row: the transform deleted it.
+    language = found ? ParseDecimal(value.c_str()) : 0;
+    return true;
+}
+
+bool DryRunPlatform::ReadProperty(MsiHandle database, const char* name, std::string& value, bool& found)
+{
+    value.clear();
+    found = false;
+    const std::string query = std::string("SELECT `Value` FROM `Property` WHERE `Property` = '") + name + "'";
     MsiHandle view = 0;
     MsiHandle row = 0;
     bool read = false;
-    if (real_.MsiDatabaseOpenViewA(database, kProductLanguageQuery, &view) == ERROR_SUCCESS &&
+    if (real_.MsiDatabaseOpenViewA(database, query.c_str(), &view) == ERROR_SUCCESS &&
         real_.MsiViewExecute(view, 0) == ERROR_SUCCESS) {
         read = true;
         if (real_.MsiViewFetch(view, &row) == ERROR_SUCCESS) {
-            char value[kFirstGuess] = {};
-            std::uint32_t length = sizeof value;
-            if (real_.MsiRecordGetStringA(row, 1, value, &length) == ERROR_SUCCESS) {
-                language = ParseDecimal(value);
+            char text[kFirstGuess] = {};
+            std::uint32_t length = sizeof text;
+            found = true;
+            if (real_.MsiRecordGetStringA(row, 1, text, &length) == ERROR_SUCCESS) {
+                value = text;
             }
             real_.MsiCloseHandle(row);
-        } else {
-            language = 0;  // no ProductLanguage row: the transform deleted it
         }
     }
     if (view != 0) {

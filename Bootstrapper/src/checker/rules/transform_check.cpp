@@ -1,6 +1,9 @@
 #include "checker/rules/transform_check.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string>
+#include <utility>
 
 #include "common/text_rules.h"
 #include "common/transform_conditions.h"
@@ -164,16 +167,18 @@ std::int32_t LanguageOfName(const std::string& name)
 struct Candidate {
     std::string name;
     std::string file;
+    bool offered = false;  // the setup hands it to msiexec
 };
 
-void AddCandidate(std::vector<Candidate>& candidates, const std::string& name, const std::string& file)
+void AddCandidate(std::vector<Candidate>& candidates, const std::string& name, const std::string& file,
+                  bool offered = false)
 {
     for (const Candidate& candidate : candidates) {
         if (SameTextIgnoringCase(candidate.name.c_str(), name.c_str())) {
             return;
         }
     }
-    candidates.push_back(Candidate{name, file});
+    candidates.push_back(Candidate{name, file, offered});
 }
 
 // The offered languages' transforms and Documentation.mst first, then every other
@@ -190,11 +195,12 @@ std::vector<Candidate> Candidates(CheckerPlatform& platform, const std::vector<T
     for (int i = 0; i < 2; ++i) {
         if (plan.offered[i] && kLanguages[i] != plan.package.productLanguage) {
             const std::string name = std::to_string(kLanguages[i]) + kTransformExtension;
-            AddCandidate(candidates, name, prefix.Get() + name);
+            AddCandidate(candidates, name, prefix.Get() + name, true);
         }
     }
     if (plan.language.hasDocumentationTransform) {
-        AddCandidate(candidates, kDocumentationTransformFile, prefix.Get() + std::string(kDocumentationTransformFile));
+        AddCandidate(candidates, kDocumentationTransformFile, prefix.Get() + std::string(kDocumentationTransformFile),
+                     true);
     }
     const std::string languagesFolder = NormalizedFolder(platform, plan.languagesDirectory.Get());
     for (const TransformFile& transform : transforms) {
@@ -204,6 +210,56 @@ std::vector<Candidate> Candidates(CheckerPlatform& platform, const std::vector<T
         }
     }
     return candidates;
+}
+
+// The package's own ProductCode, UpgradeCode and ProductVersion, as kIdentityProperties
+// names them.
+std::string PackageIdentity(const Plan& plan, std::size_t index)
+{
+    const TextBuffer* values[3] = {&plan.package.productCode, &plan.upgradeCode, &plan.package.productVersion};
+    return values[index]->Get();
+}
+
+// A transform the setup applies that makes the product another one: installed through it,
+// the product is registered under the new identity, the next run asks Windows Installer
+// for the package's own and finds nothing installed.
+void CheckIdentityKept(const Candidate& candidate, const TransformReading& reading, const Plan& plan,
+                       Findings& findings)
+{
+    for (std::size_t i = 0; i < 3; ++i) {
+        const std::string before = PackageIdentity(plan, i);
+        const TransformReading::PropertyAfter& after = reading.identityAfter[i];
+        if (!after.set || SameTextIgnoringCase(before.c_str(), after.value.c_str())) {
+            continue;
+        }
+        findings.Report(candidate.file.c_str(), 0, Severity::error, "transform-identity",
+                        "%s changes %s from %s to %s: the product installed through it is another product, which "
+                        "the next setup run does not find (it offers the languages again and installs a second "
+                        "copy); make it from two builds with the same ProductCode, UpgradeCode and version",
+                        candidate.name.c_str(), kIdentityProperties[i], before.c_str(),
+                        after.value.empty() ? "nothing" : after.value.c_str());
+    }
+}
+
+// A transform made from another build than the package beside it still applies where it
+// validates no version, and puts that build's rows on this one.
+void CheckMadeFromThisBuild(const Candidate& candidate, const TransformReading& reading, const Plan& plan,
+                            Findings& findings)
+{
+    const Revision revision = ParseRevision(reading.revisionNumber);
+    if (revision.baseCode.empty()) {
+        return;  // no Revision Number to tell
+    }
+    const bool sameCode = SameTextIgnoringCase(revision.baseCode.c_str(), plan.package.productCode.Get());
+    const bool sameVersion = TextEquals(revision.baseVersion.c_str(), plan.package.productVersion.Get());
+    if (sameCode && sameVersion) {
+        return;
+    }
+    findings.Report(candidate.file.c_str(), 0, Severity::warning, "transform-stale",
+                    "%s was made from the build %s %s, not from the package beside it (%s %s): it still applies, "
+                    "and puts that build's rows on this one; make it again from the package as it ships",
+                    candidate.name.c_str(), revision.baseCode.c_str(), revision.baseVersion.c_str(),
+                    plan.package.productCode.Get(), plan.package.productVersion.Get());
 }
 
 // Findings about one transform; its verdict, in words, for the plan.
@@ -229,6 +285,12 @@ std::string CheckTransform(const Candidate& candidate, const TransformReading& r
                         name, failed.c_str());
         verdict = "does not apply: it fails its validation conditions";
     }
+    if (candidate.offered) {
+        CheckIdentityKept(candidate, reading, plan, findings);
+        if (failed.empty()) {
+            CheckMadeFromThisBuild(candidate, reading, plan, findings);
+        }
+    }
     const std::int32_t language = LanguageOfName(candidate.name);
     if (language == 0) {
         return verdict;
@@ -250,11 +312,52 @@ std::string CheckTransform(const Candidate& candidate, const TransformReading& r
     return verdict;
 }
 
+// "Property\tProductName" as "Property row ProductName".
+std::string RowInWords(const std::string& row)
+{
+    std::string words = row;
+    const std::size_t tab = words.find('\t');
+    if (tab != std::string::npos) {
+        words.replace(tab, 1, " row ");
+    }
+    std::replace(words.begin(), words.end(), '\t', ',');
+    return words;
+}
+
+// msiexec applies Documentation.mst after the language transform: in a row both write,
+// the documentation transform's values win (the whole row, where a change past a table's
+// 16th column adds it again), and the base's come back over the language's.
+void CheckSameRows(const Candidate& documentation, const std::vector<std::string>& documentationRows,
+                   const Candidate& language, const std::vector<std::string>& languageRows, Findings& findings)
+{
+    std::vector<std::string> both;
+    std::set_intersection(documentationRows.begin(), documentationRows.end(), languageRows.begin(),
+                          languageRows.end(), std::back_inserter(both));
+    if (both.empty()) {
+        return;
+    }
+    constexpr std::size_t kNamed = 3;
+    std::string rows;
+    for (std::size_t i = 0; i < both.size() && i < kNamed; ++i) {
+        rows += (i == 0 ? "" : "; ") + RowInWords(both[i]);
+    }
+    if (both.size() > kNamed) {
+        rows += "; and " + std::to_string(both.size() - kNamed) + " more";
+    }
+    findings.Report(documentation.file.c_str(), 0, Severity::warning, "transform-overlap",
+                    "%s and %s write the same rows (%s): msiexec applies %s last, so its values replace those of "
+                    "%s there; make the documentation transform from the language build, or keep the two apart",
+                    documentation.name.c_str(), language.name.c_str(), rows.c_str(), documentation.name.c_str(),
+                    language.name.c_str());
+}
+
 }  // namespace
 
 void CheckTransformFiles(CheckerPlatform& platform, const std::vector<TransformFile>& transforms,
                          const TextBuffer& setting, Plan& plan, Findings& findings)
 {
+    // The offered transforms that apply, with the rows they write.
+    std::vector<std::pair<Candidate, std::vector<std::string>>> applied;
     for (const Candidate& candidate : Candidates(platform, transforms, setting, plan)) {
         TextBuffer path;
         if (!path.Format("%s\\%s", plan.languagesDirectory.Get(), candidate.name.c_str())) {
@@ -271,6 +374,20 @@ void CheckTransformFiles(CheckerPlatform& platform, const std::vector<TransformF
             if (language == kLanguages[i] && plan.offered[i]) {
                 plan.transformVerdict[i].Assign(verdict.c_str());
             }
+        }
+        if (candidate.offered && reading.kind == TransformReading::Kind::transform) {
+            applied.emplace_back(candidate, std::move(reading.rowsWritten));
+        }
+    }
+    const auto documentation = std::find_if(applied.begin(), applied.end(), [](const auto& entry) {
+        return SameTextIgnoringCase(entry.first.name.c_str(), kDocumentationTransformFile);
+    });
+    if (documentation == applied.end()) {
+        return;
+    }
+    for (const auto& [candidate, rows] : applied) {
+        if (LanguageOfName(candidate.name) != 0) {
+            CheckSameRows(documentation->first, documentation->second, candidate, rows, findings);
         }
     }
 }
