@@ -1,6 +1,9 @@
 #include "checker/transform_check.h"
 
+#include <algorithm>
 #include <string>
+#include <unordered_set>
+#include <utility>
 
 #include "common/text_rules.h"
 #include "common/transform_conditions.h"
@@ -166,15 +169,23 @@ struct Candidate {
     std::string file;
 };
 
-void AddCandidate(std::vector<Candidate>& candidates, const std::string& name, const std::string& file)
-{
-    for (const Candidate& candidate : candidates) {
-        if (SameTextIgnoringCase(candidate.name.c_str(), name.c_str())) {
-            return;
+// The candidates, each name once whatever its letter case: the first one counts.
+class CandidateList {
+public:
+    void Add(const std::string& name, const std::string& file)
+    {
+        std::string key = name;
+        std::transform(key.begin(), key.end(), key.begin(), LowerAscii);
+        if (names_.insert(std::move(key)).second) {
+            candidates_.push_back(Candidate{name, file});
         }
     }
-    candidates.push_back(Candidate{name, file});
-}
+    std::vector<Candidate> Take() { return std::move(candidates_); }
+
+private:
+    std::vector<Candidate> candidates_;
+    std::unordered_set<std::string> names_;
+};
 
 // The offered languages' transforms and Documentation.mst first, then every other
 // transform in the languages folder.
@@ -186,24 +197,24 @@ std::vector<Candidate> Candidates(CheckerPlatform& platform, const std::vector<T
         AsFindingFile(setting.Get(), prefix);
         prefix.Append("/");
     }
-    std::vector<Candidate> candidates;
+    CandidateList candidates;
     for (int i = 0; i < 2; ++i) {
         if (plan.offered[i] && kLanguages[i] != plan.package.productLanguage) {
             const std::string name = std::to_string(kLanguages[i]) + kTransformExtension;
-            AddCandidate(candidates, name, prefix.Get() + name);
+            candidates.Add(name, prefix.Get() + name);
         }
     }
     if (plan.language.hasDocumentationTransform) {
-        AddCandidate(candidates, kDocumentationTransformFile, prefix.Get() + std::string(kDocumentationTransformFile));
+        candidates.Add(kDocumentationTransformFile, prefix.Get() + std::string(kDocumentationTransformFile));
     }
     const std::string languagesFolder = NormalizedFolder(platform, plan.languagesDirectory.Get());
     for (const TransformFile& transform : transforms) {
         if (!languagesFolder.empty() && NameEndsWithTransformExtension(transform.name.c_str()) &&
             SameTextIgnoringCase(NormalizedFolder(platform, transform.folderPath).c_str(), languagesFolder.c_str())) {
-            AddCandidate(candidates, transform.name, transform.file);
+            candidates.Add(transform.name, transform.file);
         }
     }
-    return candidates;
+    return candidates.Take();
 }
 
 // Findings about one transform; its verdict, in words, for the plan.
