@@ -1,5 +1,8 @@
 #include "checker/windows_dry_run_platform.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace boot {
 
 namespace {
@@ -88,7 +91,41 @@ std::uint32_t DryRunPlatform::GetPrivateProfileStringW(const WideChar* section, 
                                                        const WideChar* defaultText, WideChar* buffer,
                                                        std::uint32_t capacity, const WideChar* fileName)
 {
-    return real_.GetPrivateProfileStringW(section, key, defaultText, buffer, capacity, fileName);
+    // The program asks for one value at a time, with no default; anything else is Windows' own.
+    TextBuffer sectionName;
+    TextBuffer keyName;
+    TextBuffer file;
+    auto narrow = [this](const WideChar* wide, TextBuffer& ansi) {
+        return wide != nullptr && real_.WideCharToMultiByte(kCodePageAnsi, 0, wide, -1, ansi.Data(),
+                                                            static_cast<std::int32_t>(ansi.Capacity()), nullptr,
+                                                            nullptr) > 0;
+    };
+    if (defaultText != nullptr || buffer == nullptr || capacity == 0 || !narrow(section, sectionName) ||
+        !narrow(key, keyName) || !narrow(fileName, file) || !ReadProfile(file.Get()) ||
+        profile_.MayBeReadOtherwise(sectionName.Get(), keyName.Get())) {
+        return real_.GetPrivateProfileStringW(section, key, defaultText, buffer, capacity, fileName);
+    }
+    const TextSpan value = profile_.ReadValue(sectionName.Get(), keyName.Get());
+    std::vector<WideChar> wide(value.length + 1);
+    const std::int32_t count =
+        value.length == 0 ? 0
+                          : real_.MultiByteToWideChar(kCodePageAnsi, 0, profile_.Text() + value.start,
+                                                      static_cast<std::int32_t>(value.length), wide.data(),
+                                                      static_cast<std::int32_t>(wide.size()));
+    // Cut silently to the capacity less one, as Windows cuts a value.
+    const std::size_t copied = std::min<std::size_t>(count > 0 ? static_cast<std::size_t>(count) : 0, capacity - 1);
+    std::copy(wide.begin(), wide.begin() + static_cast<std::ptrdiff_t>(copied), buffer);
+    buffer[copied] = 0;
+    return static_cast<std::uint32_t>(copied);
+}
+
+bool DryRunPlatform::ReadProfile(const char* fileName)
+{
+    if (profilePath_ != fileName) {
+        profilePath_ = fileName;
+        profileRead_ = profile_.Load(real_, fileName) == ProfileLoad::read;
+    }
+    return profileRead_;
 }
 
 std::uint32_t DryRunPlatform::WaitForSingleObject(Handle handle, std::uint32_t milliseconds)

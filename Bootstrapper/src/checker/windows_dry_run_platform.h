@@ -1,7 +1,10 @@
 #pragma once
 // The platform of BootstrapperCheck.exe: the real Windows, asked for everything the
 // program reads (files, Setup.ini, the registry, Windows Installer), but nothing is
-// started, shown or created: each such call is written down in `record`. The folder
+// started, shown or created: each such call is written down in `record`. Setup.ini is
+// read once, by Windows' rules (ProfileText), and each value is taken from that reading
+// unless Windows' own reader may read it otherwise; only then is Windows' reader asked,
+// which reads the whole file again for every value. The folder
 // checked is the current directory, and Bootstrapper.exe is taken to sit in it. The
 // checker's own questions (folder entries, summary information) are asked of Windows
 // too, through the functions the program does not link.
@@ -10,6 +13,7 @@
 
 #include "checker/checker_platform.h"
 #include "checker/dry_run.h"
+#include "checker/profile_text.h"
 #include "platform/win32_platform.h"
 
 namespace boot {
@@ -94,11 +98,17 @@ private:
     // A temporary copy of `packagePath`, made once for all its transforms; empty when none
     // could be made.
     const std::string& PackageCopy(const char* packagePath);
+    // The reading of the profile file `fileName` (read at the first question about it);
+    // false when it cannot be read.
+    bool ReadProfile(const char* fileName);
 
     Win32Platform& real_;
     ModuleHandle installerLibrary_ = 0;  // msi.dll, once the program's steps have loaded it
     std::string packageCopy_;            // in the temporary folder
     std::string packageCopiedFrom_;
+    ProfileText profile_;
+    std::string profilePath_;
+    bool profileRead_ = false;
 };
 
 }  // namespace boot
