@@ -358,6 +358,7 @@ bool ProfileText::IsOddHeader(const ProfileLine& line) const
 void ProfileText::Index()
 {
     oddHeaders_ = encoding_ == ProfileEncoding::utf8WithMark;
+    doubtfulValues_ = false;
     // Keys follow their header, so one pass knows for each key whether its section counts.
     std::string sectionName;
     bool counting = false;
@@ -372,6 +373,7 @@ void ProfileText::Index()
         if (line.section >= 0 && (line.doubt != LineDoubt::none || !IsExact(line.name))) {
             doubtfulSections_.insert(sectionName);
         }
+        doubtfulValues_ = doubtfulValues_ || (line.kind == ProfileLineKind::key && IsDoubtfulValue(line.value));
         if (line.kind == ProfileLineKind::key && line.section >= 0 && counting) {
             std::string name = sectionName;
             name += kSectionKeySeparator;
@@ -381,19 +383,23 @@ void ProfileText::Index()
     }
 }
 
-bool ProfileText::MayBeReadOtherwise(const char* section, const char* key) const
+bool ProfileText::IsDoubtfulValue(TextSpan value) const
 {
     // A quoted value of 1,022 characters fills the program's buffer once its quotes go.
     constexpr std::uint32_t kLongValue = kTextBufferSize - 2;
+    return value.length >= kLongValue || !IsExact(value);
+}
+
+bool ProfileText::MayBeReadOtherwise(const char* section, const char* key) const
+{
+    if (!oddHeaders_ && !doubtfulValues_ && doubtfulSections_.empty()) {
+        return false;  // the usual file, answered without a look-up
+    }
     if (oddHeaders_ || doubtfulSections_.count(LowerName(section)) != 0) {
         return true;
     }
     const std::int32_t found = FindKey(section, key);
-    if (found < 0) {
-        return false;
-    }
-    const TextSpan value = lines_[static_cast<std::size_t>(found)].value;
-    return value.length >= kLongValue || !IsExact(value);
+    return found >= 0 && IsDoubtfulValue(lines_[static_cast<std::size_t>(found)].value);
 }
 
 bool ProfileText::NameIs(TextSpan span, const char* name) const

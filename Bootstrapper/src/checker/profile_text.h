@@ -158,6 +158,7 @@ private:
     // page holds no exact form of is marked, so that none of the program's names matches it.
     std::string IndexName(TextSpan span) const;
     bool IsOddHeader(const ProfileLine& line) const;
+    bool IsDoubtfulValue(TextSpan value) const;
 
     std::string text_;
     std::vector<ProfileLine> lines_;
@@ -166,6 +167,7 @@ private:
     std::unordered_map<std::string, std::int32_t> keys_;
     std::unordered_set<std::string> doubtfulSections_;  // lower-case names of sections with a doubtful line
     bool oddHeaders_ = false;
+    bool doubtfulValues_ = false;  // a value long enough to be cut, or with characters the code page lacks
     ProfileEncoding encoding_ = ProfileEncoding::ansi;
     std::vector<WideChar> pendingUnits_;  // UTF-16 units not converted yet
     std::vector<std::uint32_t> inexact_;  // offsets in the text, ascending, of characters not converted exactly

@@ -55,6 +55,11 @@ bool ReadAsThePlatform(Platform& platform, const TextBuffer& iniPath, const char
 void CompareValue(Platform& platform, const TextBuffer& iniPath, const ProfileText& text, const char* section,
                   const char* key, Findings& findings)
 {
+    // Elsewhere the platform's answer comes from the checker's own reading, or is known to
+    // agree with it.
+    if (!text.MayBeReadOtherwise(section, key)) {
+        return;
+    }
     std::string platformValue;
     bool platformFull = false;
     if (!ReadAsThePlatform(platform, iniPath, section, key, platformValue, platformFull)) {

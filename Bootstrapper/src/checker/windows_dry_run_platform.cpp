@@ -1,6 +1,7 @@
 #include "checker/windows_dry_run_platform.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace boot {
@@ -8,6 +9,7 @@ namespace boot {
 namespace {
 
 constexpr const WideChar* kProgramName = u"\\Bootstrapper.exe";
+constexpr unsigned kFirstBeyondAscii = 0x80;
 
 }  // namespace
 
@@ -94,24 +96,31 @@ std::uint32_t DryRunPlatform::GetPrivateProfileStringW(const WideChar* section, 
     // The program asks for one value at a time, with no default; anything else is Windows' own.
     TextBuffer sectionName;
     TextBuffer keyName;
-    TextBuffer file;
-    auto narrow = [this](const WideChar* wide, TextBuffer& ansi) {
-        return wide != nullptr && real_.WideCharToMultiByte(kCodePageAnsi, 0, wide, -1, ansi.Data(),
-                                                            static_cast<std::int32_t>(ansi.Capacity()), nullptr,
-                                                            nullptr) > 0;
+    // The program's own names are ASCII.
+    auto narrow = [](const WideChar* wide, TextBuffer& ansi) {
+        std::size_t i = 0;
+        for (; wide != nullptr && wide[i] != 0 && wide[i] < kFirstBeyondAscii && i + 1 < ansi.Capacity(); ++i) {
+            ansi.Data()[i] = static_cast<char>(wide[i]);
+        }
+        ansi.Data()[i] = '\0';
+        return wide != nullptr && wide[i] == 0;
     };
-    if (defaultText != nullptr || buffer == nullptr || capacity == 0 || !narrow(section, sectionName) ||
-        !narrow(key, keyName) || !narrow(fileName, file) || !ReadProfile(file.Get()) ||
+    if (defaultText != nullptr || buffer == nullptr || capacity == 0 || fileName == nullptr ||
+        !narrow(section, sectionName) || !narrow(key, keyName) || !ReadProfile(fileName) ||
         profile_.MayBeReadOtherwise(sectionName.Get(), keyName.Get())) {
         return real_.GetPrivateProfileStringW(section, key, defaultText, buffer, capacity, fileName);
     }
     const TextSpan value = profile_.ReadValue(sectionName.Get(), keyName.Get());
+    const char* text = profile_.Text() + value.start;
     std::vector<WideChar> wide(value.length + 1);
-    const std::int32_t count =
-        value.length == 0 ? 0
-                          : real_.MultiByteToWideChar(kCodePageAnsi, 0, profile_.Text() + value.start,
-                                                      static_cast<std::int32_t>(value.length), wide.data(),
-                                                      static_cast<std::int32_t>(wide.size()));
+    std::int32_t count = 0;
+    if (std::all_of(text, text + value.length, [](char c) { return static_cast<unsigned char>(c) < kFirstBeyondAscii; })) {
+        std::copy(text, text + value.length, wide.begin());  // ASCII is the same in every ANSI code page
+        count = static_cast<std::int32_t>(value.length);
+    } else {
+        count = real_.MultiByteToWideChar(kCodePageAnsi, 0, text, static_cast<std::int32_t>(value.length),
+                                          wide.data(), static_cast<std::int32_t>(wide.size()));
+    }
     // Cut silently to the capacity less one, as Windows cuts a value.
     const std::size_t copied = std::min<std::size_t>(count > 0 ? static_cast<std::size_t>(count) : 0, capacity - 1);
     std::copy(wide.begin(), wide.begin() + static_cast<std::ptrdiff_t>(copied), buffer);
@@ -119,12 +128,16 @@ std::uint32_t DryRunPlatform::GetPrivateProfileStringW(const WideChar* section, 
     return static_cast<std::uint32_t>(copied);
 }
 
-bool DryRunPlatform::ReadProfile(const char* fileName)
+bool DryRunPlatform::ReadProfile(const WideChar* fileName)
 {
-    if (profilePath_ != fileName) {
-        profilePath_ = fileName;
-        profileRead_ = profile_.Load(real_, fileName) == ProfileLoad::read;
+    if (profilePath_ == fileName) {
+        return profileRead_;
     }
+    profilePath_ = fileName;
+    TextBuffer file;
+    profileRead_ = real_.WideCharToMultiByte(kCodePageAnsi, 0, fileName, -1, file.Data(),
+                                             static_cast<std::int32_t>(file.Capacity()), nullptr, nullptr) > 0 &&
+                   profile_.Load(real_, file.Get()) == ProfileLoad::read;
     return profileRead_;
 }
 
@@ -145,12 +158,29 @@ bool DryRunPlatform::CloseHandle(Handle handle)
 
 Handle DryRunPlatform::FindFirstFileA(const char* pattern, FindData* data)
 {
-    return real_.FindFirstFileA(pattern, data);
+    if (std::strpbrk(pattern, "*?") != nullptr) {
+        return real_.FindFirstFileA(pattern, data);
+    }
+    auto answered = oneNameSearches_.find(pattern);
+    if (answered == oneNameSearches_.end()) {
+        FindData found{};
+        const Handle search = real_.FindFirstFileA(pattern, &found);
+        if (search != kInvalidHandle) {
+            real_.FindClose(search);
+        }
+        answered = oneNameSearches_.emplace(pattern, search != kInvalidHandle ? found.fileName : "").first;
+    }
+    if (answered->second.empty()) {
+        return kInvalidHandle;
+    }
+    std::copy(answered->second.begin(), answered->second.end(), data->fileName);
+    data->fileName[answered->second.size()] = '\0';
+    return kAnsweredSearch;
 }
 
 bool DryRunPlatform::FindNextFileA(Handle search, FindData* data)
 {
-    return real_.FindNextFileA(search, data);
+    return search != kAnsweredSearch && real_.FindNextFileA(search, data);
 }
 
 Handle DryRunPlatform::FindFirstFileW(const WideChar* pattern, FindDataW* data)
@@ -165,7 +195,7 @@ bool DryRunPlatform::FindNextFileW(Handle search, FindDataW* data)
 
 bool DryRunPlatform::FindClose(Handle search)
 {
-    return real_.FindClose(search);
+    return search == kAnsweredSearch || real_.FindClose(search);
 }
 
 Handle DryRunPlatform::CreateFileA(const char* path, std::uint32_t access, std::uint32_t shareMode,

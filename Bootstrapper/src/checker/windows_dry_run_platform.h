@@ -10,6 +10,7 @@
 // too, through the functions the program does not link.
 
 #include <string>
+#include <unordered_map>
 
 #include "checker/checker_platform.h"
 #include "checker/dry_run.h"
@@ -100,14 +101,20 @@ private:
     const std::string& PackageCopy(const char* packagePath);
     // The reading of the profile file `fileName` (read at the first question about it);
     // false when it cannot be read.
-    bool ReadProfile(const char* fileName);
+    bool ReadProfile(const WideChar* fileName);
+
+    // A search for one name, without wildcards, already answered: nothing in the folder
+    // changes while it is checked, and each search costs Windows (Wine: its server)
+    // several calls, for every prerequisite's program.
+    static constexpr Handle kAnsweredSearch = kInvalidHandle - 1;
 
     Win32Platform& real_;
     ModuleHandle installerLibrary_ = 0;  // msi.dll, once the program's steps have loaded it
     std::string packageCopy_;            // in the temporary folder
     std::string packageCopiedFrom_;
+    std::unordered_map<std::string, std::string> oneNameSearches_;  // pattern: the name found, empty for none
     ProfileText profile_;
-    std::string profilePath_;
+    std::u16string profilePath_;
     bool profileRead_ = false;
 };
 
