@@ -105,7 +105,7 @@ std::uint32_t DryRunPlatform::GetPrivateProfileStringW(const WideChar* section, 
         ansi.Data()[i] = '\0';
         return wide != nullptr && wide[i] == 0;
     };
-    if (defaultText != nullptr || buffer == nullptr || capacity == 0 || fileName == nullptr ||
+    if (!readsProfile_ || defaultText != nullptr || buffer == nullptr || capacity == 0 || fileName == nullptr ||
         !narrow(section, sectionName) || !narrow(key, keyName) || !ReadProfile(fileName) ||
         profile_.MayBeReadOtherwise(sectionName.Get(), keyName.Get())) {
         return real_.GetPrivateProfileStringW(section, key, defaultText, buffer, capacity, fileName);

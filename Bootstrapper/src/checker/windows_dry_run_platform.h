@@ -21,7 +21,10 @@ namespace boot {
 
 class DryRunPlatform final : public CheckerPlatform {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:
-    explicit DryRunPlatform(Win32Platform& real) : real_(real) {}
+    // `singleByteCodePage`: the ANSI code page has one byte a character, as the checker's
+    // reading of Setup.ini takes it; in another one (where "[" or "]" can be the second
+    // byte of a character) every value is read by Windows' reader.
+    DryRunPlatform(Win32Platform& real, bool singleByteCodePage) : real_(real), readsProfile_(singleByteCodePage) {}
     // Removes the temporary copy of the package that transforms were applied to.
     ~DryRunPlatform();
     DryRunPlatform(const DryRunPlatform&) = delete;
@@ -113,6 +116,7 @@ private:
     std::string packageCopy_;            // in the temporary folder
     std::string packageCopiedFrom_;
     std::unordered_map<std::string, std::string> oneNameSearches_;  // pattern: the name found, empty for none
+    bool readsProfile_;
     ProfileText profile_;
     std::u16string profilePath_;
     bool profileRead_ = false;
