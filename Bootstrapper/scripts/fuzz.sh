@@ -15,7 +15,7 @@ project=$(dirname "$here")
 repo=$(dirname "$project")
 build="${BOOTSTRAPPER_BUILD_ROOT:-$repo/build}/fuzz"
 seconds="${BOOTSTRAPPER_FUZZ_SECONDS:-45}"
-targets=(versions numbers registry run transform package)
+targets=(versions numbers registry run transform package setup_ini)
 
 echo "== fuzzing (${seconds} s, ${#targets[@]} targets at once)"
 cmake -S "$project" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \

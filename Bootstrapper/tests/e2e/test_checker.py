@@ -225,7 +225,8 @@ def test_each_rule_is_found_where_it_is_broken(tmp_path, msi, rule):
     validate_check_report(json.loads(check(folder, "--format=json").stdout))
 
 
-# Rules with more than one way to be broken: name: (files, the one finding expected).
+# Rules with more than one way to be broken, and look-alikes of a rule's case that break
+# none: name: (files, the one finding expected, or None).
 MORE_CASES = {
     # The package's path passes the 259 characters of Windows' file functions.
     "path-beyond-max-path": ({"Setup.ini": "[Start]\r\nMsiPath=" + "p" * 220 + "\\Product.msi\r\n",
@@ -235,16 +236,34 @@ MORE_CASES = {
     "list-separator-in-folder": ({"folder": "Setup;2", "1031.mst": GERMAN}, (".", None, "error", "unsupported-path")),
     # A stream entry claims more bytes than the file holds: libmsi's open crashes on it.
     "damaged-package": ({"Product.msi": damaged_package()}, ("Product.msi", None, "error", "package-unreadable")),
+    # A zero byte in a name: the line is doubtful, and nothing else is said of it.
+    "zero-byte-in-a-key-name": ({"Setup.ini": b"[Start]\r\nMsiPath\0=Product.msi\r\n"},
+                                ("Setup.ini", 2, "warning", "malformed-line")),
+    "zero-byte-in-a-section-name": ({"Setup.ini": INI.encode() + b"[Prereq0\0]\r\nExecute=x.exe\r\n"},
+                                    ("Setup.ini", 3, "warning", "malformed-line")),
+    "quotes-inside-a-setting": ({"Setup.ini": PREREQ + 'CheckKey=SOFTWARE\\X\r\nCheckContent="2.0" or "2.1"\r\n',
+                                 "x.exe": b"MZ"}, ("Setup.ini", 4, "warning", "quotes-stripped")),
+    "version-with-a-suffix": ({"Product.msi": edited_package(set_property("ProductVersion", "1.0.0-beta"))},
+                              ("Product.msi", None, "error", "product-version-range")),
+    "version-of-five-fields": ({"Product.msi": edited_package(set_property("ProductVersion", "1.0.0.0.0"))},
+                               ("Product.msi", None, "error", "product-version-range")),
+    "programs-every-windows-has": ({"Setup.ini": INI + "SetupPath=msiexec.exe /qn /i Tools.msi\r\n"
+                                                       "[Prereq0]\r\nExecute=cmd /c exit 0\r\nDoExecuteIfCheckIs=TRUE\r\n"},
+                                   None),
+    "blank-semicolon-in-a-quoted-path": ({"Setup.ini": INI + 'SetupPath="Tools ;2\\Pre.exe" /q\r\n',
+                                          "Tools ;2/Pre.exe": b"MZ"}, None),
 }
 
 
 @pytest.mark.parametrize("case", MORE_CASES)
 def test_more_ways_to_break_a_rule(tmp_path, msi, case):
-    files, (file, line, severity, rule) = MORE_CASES[case]
+    files, expected = MORE_CASES[case]
     folder = make_folder(tmp_path, msi, files)
     result = check(folder, "--quiet")
-    assert findings(result.stdout) == {(shown(folder, file), line, severity, rule)}, result.stdout + result.stderr
-    assert result.returncode == 1, result.stdout
+    wanted = {(shown(folder, expected[0]), *expected[1:])} if expected else set()
+    assert findings(result.stdout) == wanted, result.stdout + result.stderr
+    assert "too long to show" not in result.stdout, result.stdout
+    assert result.returncode == (1 if expected and expected[2] == "error" else 0), result.stdout
 
 
 def test_demo_folder_is_clean_and_its_plan_is_printed(tmp_path):
@@ -348,6 +367,14 @@ def test_every_format_says_the_same_and_each_parses(tmp_path, msi):
     assert github[-1] == "::notice::bootstrapper-check: 1 error, 3 warnings"
 
 
+def test_sarif_keeps_to_the_results_github_takes_and_says_how_many_are_left_out(tmp_path, msi):
+    keys = "".join(f"Unknown{n}=1\r\n" for n in range(25003))
+    (run,) = json.loads(check(make_folder(tmp_path, msi, {"Setup.ini": INI + keys}), "--format=sarif").stdout)["runs"]
+    assert len(run["results"]) == 25000
+    (note,) = run["invocations"][0]["toolExecutionNotifications"]
+    assert note["message"]["text"].startswith("3 more findings are left out"), note
+
+
 def test_names_and_values_from_the_folder_cannot_forge_output(tmp_path, msi):
     forged_name = "x\nSetup.ini:1: error: forged [utf8-bom].mst"
     folder = make_folder(tmp_path, msi, {
@@ -439,18 +466,32 @@ def test_on_a_system_set_to_utf8_an_ansi_value_it_cannot_decode_is_an_error(wine
     assert (2, "unusable-characters") in rules, result.stdout
 
 
+def utf16(text: str) -> bytes:
+    return ("\ufeff" + text).encode("utf-16-le")
+
+
 # Folders that Wine's profile reader reads otherwise than Windows' (it ignores a section
-# line without "]"): BootstrapperCheck.exe, which takes every value from the system's
-# reader, reports each such value besides what the Linux checker finds.
+# line without "]", cuts a quoted value before its quotes go): BootstrapperCheck.exe, whose
+# plan follows the system's reader, reports each such value (reader-mismatch), and
+# finds what that reading leads to: name: (files, what it finds).
 WINE_READS_OTHERWISE = {
     "section-without-bracket": ({"Setup.ini": "[Start\r\nMsiPath=Product.msi\r\n"},
                                 {("Setup.ini", 2, "error", "reader-mismatch")}),
+    # Wine hands back 1,023 characters: the plan runs the cut command line.
+    "quoted-value-cut": ({"Setup.ini": INI + '[Prereq0]\r\nExecute="' + long_value() + '"\r\n'
+                                             "DoExecuteIfCheckIs=TRUE\r\n"},
+                         {("Setup.ini", 4, "error", "reader-mismatch"), ("Setup.ini", 4, "warning", "missing-program")}),
+    # Wine reads SetupPath in [Start], as "Łukasz.exe", which the code page cannot hold.
+    "value-beyond-the-code-page": ({"Setup.ini": utf16(INI + "[Other\r\nSetupPath=Łukasz.exe\r\n")},
+                                   {("Setup.ini", 3, "warning", "unknown-section"),
+                                    ("Setup.ini", None, "error", "unusable-characters"),
+                                    ("Setup.ini", 1, "error", "reader-mismatch")}),
 }
 
 
 def test_both_checkers_find_the_same_in_each_folder(wine, tmp_path, msi):
     exe = wine.session.build_dir / "BootstrapperCheck.exe"
-    cases = {name: (files, set()) for name, (files, _) in RULES.items()} | WINE_READS_OTHERWISE
+    cases = {name: (files, None) for name, (files, _) in RULES.items()} | WINE_READS_OTHERWISE
     differences = []
     for name, (files, wine_only) in cases.items():
         (tmp_path / name).mkdir()
@@ -460,7 +501,8 @@ def test_both_checkers_find_the_same_in_each_folder(wine, tmp_path, msi):
         # The same files, named behind the folder as each checker was given it.
         def relative(file, given, separator):
             return "." if file == given else file.removeprefix(given + separator).replace("\\", "/")
-        expected = {(relative(f, folder.name, "/"), *rest) for f, *rest in findings(on_linux.stdout)} | wine_only
+        expected = wine_only if wine_only is not None else \
+            {(relative(f, folder.name, "/"), *rest) for f, *rest in findings(on_linux.stdout)}
         found = {(relative(f, winehost.win_path(folder), "\\"), *rest) for f, *rest in findings(on_windows.stdout)}
         status = 1 if any(severity == "error" for _, _, severity, _ in expected) else 0
         if found != expected or on_windows.returncode != status:

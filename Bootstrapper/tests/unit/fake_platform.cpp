@@ -114,6 +114,10 @@ bool BestFit(char32_t point, unsigned char& byte)
         byte = static_cast<unsigned char>(point - 0xFEE0);
         return true;
     }
+    if (point == 0x212A) {  // Kelvin sign
+        byte = 'K';
+        return true;
+    }
     if (point == 0x3000) {  // ideographic space
         byte = ' ';
         return true;

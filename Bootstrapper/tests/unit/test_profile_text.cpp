@@ -56,6 +56,8 @@ TEST(ProfileText, ReadsValuesByWindowsRules)
         {"only space, tab and VT are blanks", "[Start]\nA=\f1 \v\t", "Start", "A", "\f1", 2, ProfileEncoding::ansi},
         {"a ; after a value is part of it", "[Start]\nA=1 ; one", "Start", "A", "1 ; one", 2, ProfileEncoding::ansi},
         {"a line without = is no key", "[Start]\nA\nA=2", "Start", "A", "2", 3, ProfileEncoding::ansi},
+        {"a name the code page has no exact form of is no name", Utf16File(u"[Start]\r\n\u212A=1\r\n"), "Start",
+         "K", "", 0, ProfileEncoding::utf16},
         {"a zero byte ends the value", std::string("[Start]\nA=\"ab\0cd\"\nB=2", 21), "Start", "A", "\"ab", 2,
          ProfileEncoding::ansi},
     };

@@ -212,7 +212,9 @@ int wmain(int argc, wchar_t** argv)
     settings.relativeFolder = paths.relative.Get();
     settings.currentDirectory = paths.current.Get();
     static boot::Win32Platform real;
-    static boot::DryRunPlatform platform(real);
+    CPINFO codePage{};
+    const bool singleByte = ::GetCPInfo(CP_ACP, &codePage) != FALSE && codePage.MaxCharSize == 1;
+    static boot::DryRunPlatform platform(real, singleByte);
     if (request.output == nullptr) {
         return boot::RunCheck(platform, platform.record, true, request.options, settings, out);
     }

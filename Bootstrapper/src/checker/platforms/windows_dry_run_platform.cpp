@@ -1,10 +1,15 @@
 #include "checker/platforms/windows_dry_run_platform.h"
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 namespace boot {
 
 namespace {
 
 constexpr const WideChar* kProgramName = u"\\Bootstrapper.exe";
+constexpr unsigned kFirstBeyondAscii = 0x80;
 
 }  // namespace
 
@@ -90,7 +95,52 @@ std::uint32_t DryRunPlatform::GetPrivateProfileStringW(const WideChar* section, 
                                                        const WideChar* defaultText, WideChar* buffer,
                                                        std::uint32_t capacity, const WideChar* fileName)
 {
-    return real_.GetPrivateProfileStringW(section, key, defaultText, buffer, capacity, fileName);
+    // The program asks for one value at a time, with no default; anything else is Windows' own.
+    TextBuffer sectionName;
+    TextBuffer keyName;
+    // The program's own names are ASCII.
+    auto narrow = [](const WideChar* wide, TextBuffer& ansi) {
+        std::size_t i = 0;
+        for (; wide != nullptr && wide[i] != 0 && wide[i] < kFirstBeyondAscii && i + 1 < ansi.Capacity(); ++i) {
+            ansi.Data()[i] = static_cast<char>(wide[i]);
+        }
+        ansi.Data()[i] = '\0';
+        return wide != nullptr && wide[i] == 0;
+    };
+    if (!readsProfile_ || defaultText != nullptr || buffer == nullptr || capacity == 0 || fileName == nullptr ||
+        !narrow(section, sectionName) || !narrow(key, keyName) || !ReadProfile(fileName) ||
+        profile_.MayBeReadOtherwise(sectionName.Get(), keyName.Get())) {
+        return real_.GetPrivateProfileStringW(section, key, defaultText, buffer, capacity, fileName);
+    }
+    const TextSpan value = profile_.ReadValue(sectionName.Get(), keyName.Get());
+    const char* text = profile_.Text() + value.start;
+    std::vector<WideChar> wide(value.length + 1);
+    std::int32_t count = 0;
+    if (std::all_of(text, text + value.length, [](char c) { return static_cast<unsigned char>(c) < kFirstBeyondAscii; })) {
+        std::copy(text, text + value.length, wide.begin());  // ASCII is the same in every ANSI code page
+        count = static_cast<std::int32_t>(value.length);
+    } else {
+        count = real_.MultiByteToWideChar(kCodePageAnsi, 0, text, static_cast<std::int32_t>(value.length),
+                                          wide.data(), static_cast<std::int32_t>(wide.size()));
+    }
+    // Cut silently to the capacity less one, as Windows cuts a value.
+    const std::size_t copied = std::min<std::size_t>(count > 0 ? static_cast<std::size_t>(count) : 0, capacity - 1);
+    std::copy(wide.begin(), wide.begin() + static_cast<std::ptrdiff_t>(copied), buffer);
+    buffer[copied] = 0;
+    return static_cast<std::uint32_t>(copied);
+}
+
+bool DryRunPlatform::ReadProfile(const WideChar* fileName)
+{
+    if (profilePath_ == fileName) {
+        return profileRead_;
+    }
+    profilePath_ = fileName;
+    TextBuffer file;
+    profileRead_ = real_.WideCharToMultiByte(kCodePageAnsi, 0, fileName, -1, file.Data(),
+                                             static_cast<std::int32_t>(file.Capacity()), nullptr, nullptr) > 0 &&
+                   profile_.Load(real_, file.Get()) == ProfileLoad::read;
+    return profileRead_;
 }
 
 std::uint32_t DryRunPlatform::WaitForSingleObject(Handle handle, std::uint32_t milliseconds)
@@ -110,12 +160,29 @@ bool DryRunPlatform::CloseHandle(Handle handle)
 
 Handle DryRunPlatform::FindFirstFileA(const char* pattern, FindData* data)
 {
-    return real_.FindFirstFileA(pattern, data);
+    if (std::strpbrk(pattern, "*?") != nullptr) {
+        return real_.FindFirstFileA(pattern, data);
+    }
+    auto answered = oneNameSearches_.find(pattern);
+    if (answered == oneNameSearches_.end()) {
+        // Only a name found is kept: a search that failed is asked again, so that the
+        // program reads its reason (nothing there, or a folder that cannot be read).
+        FindData found{};
+        const Handle search = real_.FindFirstFileA(pattern, &found);
+        if (search == kInvalidHandle) {
+            return kInvalidHandle;
+        }
+        real_.FindClose(search);
+        answered = oneNameSearches_.emplace(pattern, found.fileName).first;
+    }
+    std::copy(answered->second.begin(), answered->second.end(), data->fileName);
+    data->fileName[answered->second.size()] = '\0';
+    return kAnsweredSearch;
 }
 
 bool DryRunPlatform::FindNextFileA(Handle search, FindData* data)
 {
-    return real_.FindNextFileA(search, data);
+    return search != kAnsweredSearch && real_.FindNextFileA(search, data);
 }
 
 Handle DryRunPlatform::FindFirstFileW(const WideChar* pattern, FindDataW* data)
@@ -130,7 +197,7 @@ bool DryRunPlatform::FindNextFileW(Handle search, FindDataW* data)
 
 bool DryRunPlatform::FindClose(Handle search)
 {
-    return real_.FindClose(search);
+    return search == kAnsweredSearch || real_.FindClose(search);
 }
 
 Handle DryRunPlatform::CreateFileA(const char* path, std::uint32_t access, std::uint32_t shareMode,

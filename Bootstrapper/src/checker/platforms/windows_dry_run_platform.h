@@ -1,22 +1,30 @@
 #pragma once
 // The platform of BootstrapperCheck.exe: the real Windows, asked for everything the
 // program reads (files, Setup.ini, the registry, Windows Installer), but nothing is
-// started, shown or created: each such call is written down in `record`. The folder
+// started, shown or created: each such call is written down in `record`. Setup.ini is
+// read once, by Windows' rules (ProfileText), and each value is taken from that reading
+// unless Windows' own reader may read it otherwise; only then is Windows' reader asked,
+// which reads the whole file again for every value. The folder
 // checked is the current directory, and Bootstrapper.exe is taken to sit in it. The
 // checker's own questions (folder entries, summary information) are asked of Windows
 // too, through the functions the program does not link.
 
 #include <string>
+#include <unordered_map>
 
 #include "checker/platforms/checker_platform.h"
 #include "checker/platforms/dry_run.h"
+#include "checker/reading/profile_text.h"
 #include "platform/win32_platform.h"
 
 namespace boot {
 
 class DryRunPlatform final : public CheckerPlatform {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:
-    explicit DryRunPlatform(Win32Platform& real) : real_(real) {}
+    // `singleByteCodePage`: the ANSI code page has one byte a character, as the checker's
+    // reading of Setup.ini takes it; in another one (where "[" or "]" can be the second
+    // byte of a character) every value is read by Windows' reader.
+    DryRunPlatform(Win32Platform& real, bool singleByteCodePage) : real_(real), readsProfile_(singleByteCodePage) {}
     // Removes the temporary copy of the package that transforms were applied to.
     ~DryRunPlatform();
     DryRunPlatform(const DryRunPlatform&) = delete;
@@ -98,11 +106,24 @@ private:
     // A temporary copy of `packagePath`, made once for all its transforms; empty when none
     // could be made.
     const std::string& PackageCopy(const char* packagePath);
+    // The reading of the profile file `fileName` (read at the first question about it);
+    // false when it cannot be read.
+    bool ReadProfile(const WideChar* fileName);
+
+    // A search for one name, without wildcards, already answered: nothing in the folder
+    // changes while it is checked, and each search costs Windows (Wine: its server)
+    // several calls, for every prerequisite's program.
+    static constexpr Handle kAnsweredSearch = kInvalidHandle - 1;
 
     Win32Platform& real_;
     ModuleHandle installerLibrary_ = 0;  // msi.dll, once the program's steps have loaded it
     std::string packageCopy_;            // in the temporary folder
     std::string packageCopiedFrom_;
+    std::unordered_map<std::string, std::string> oneNameSearches_;  // pattern: the name found, empty for none
+    bool readsProfile_;
+    ProfileText profile_;
+    std::u16string profilePath_;
+    bool profileRead_ = false;
 };
 
 }  // namespace boot

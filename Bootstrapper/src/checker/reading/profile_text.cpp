@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/fixed_text.h"
 #include "common/text_rules.h"
 
 namespace boot {
@@ -144,6 +145,7 @@ void ProfileText::Begin()
     lines_.clear();
     sections_.clear();
     keys_.clear();
+    doubtfulSections_.clear();
     pendingUnits_.clear();
     inexact_.clear();
     encoding_ = ProfileEncoding::ansi;
@@ -342,23 +344,68 @@ void ProfileText::ReadLine(std::size_t begin, std::size_t end, std::uint32_t num
     lines_.push_back(line);
 }
 
+std::string ProfileText::IndexName(TextSpan span) const
+{
+    std::string name = LowerName(text_.data() + span.start, span.length);
+    if (!IsExact(span)) {
+        name.insert(name.begin(), kSectionKeySeparator);
+    }
+    return name;
+}
+
+// A header Windows is known to read as this reading does: "[Name]", nothing doubtful.
+bool ProfileText::IsOddHeader(const ProfileLine& line) const
+{
+    const std::size_t end = line.name.start + line.name.length;
+    return line.doubt != LineDoubt::none || line.name.start == 0 || text_[line.name.start - 1] != '[' ||
+           end >= text_.size() || text_[end] != ']' || !IsExact(line.name);
+}
+
 void ProfileText::Index()
 {
+    oddHeaders_ = encoding_ == ProfileEncoding::utf8WithMark;
+    doubtfulValues_ = false;
     // Keys follow their header, so one pass knows for each key whether its section counts.
     std::string sectionName;
     bool counting = false;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         const ProfileLine& line = lines_[i];
         if (line.kind == ProfileLineKind::section) {
-            sectionName = LowerName(text_.data() + line.name.start, line.name.length);
+            sectionName = IndexName(line.name);
             counting = sections_.emplace(sectionName, static_cast<std::int32_t>(i)).second;
-        } else if (line.kind == ProfileLineKind::key && line.section >= 0 && counting) {
+            oddHeaders_ = oddHeaders_ || IsOddHeader(line);
+            continue;
+        }
+        if (line.section >= 0 && (line.doubt != LineDoubt::none || !IsExact(line.name))) {
+            doubtfulSections_.insert(sectionName);
+        }
+        doubtfulValues_ = doubtfulValues_ || (line.kind == ProfileLineKind::key && IsDoubtfulValue(line.value));
+        if (line.kind == ProfileLineKind::key && line.section >= 0 && counting) {
             std::string name = sectionName;
             name += kSectionKeySeparator;
-            name += LowerName(text_.data() + line.name.start, line.name.length);
+            name += IndexName(line.name);
             keys_.emplace(std::move(name), static_cast<std::int32_t>(i));
         }
     }
+}
+
+bool ProfileText::IsDoubtfulValue(TextSpan value) const
+{
+    // A quoted value of 1,022 characters fills the program's buffer once its quotes go.
+    constexpr std::uint32_t kLongValue = kTextBufferSize - 2;
+    return value.length >= kLongValue || !IsExact(value);
+}
+
+bool ProfileText::MayBeReadOtherwise(const char* section, const char* key) const
+{
+    if (!oddHeaders_ && !doubtfulValues_ && doubtfulSections_.empty()) {
+        return false;  // the usual file, answered without a look-up
+    }
+    if (oddHeaders_ || doubtfulSections_.count(LowerName(section)) != 0) {
+        return true;
+    }
+    const std::int32_t found = FindKey(section, key);
+    return found >= 0 && IsDoubtfulValue(lines_[static_cast<std::size_t>(found)].value);
 }
 
 bool ProfileText::NameIs(TextSpan span, const char* name) const
@@ -374,9 +421,26 @@ std::int32_t ProfileText::FindSection(const char* section) const
 
 bool ProfileText::IsCountingSection(std::size_t index) const
 {
-    const ProfileLine& line = lines_[index];
-    const auto found = sections_.find(LowerName(text_.data() + line.name.start, line.name.length));
+    const auto found = sections_.find(IndexName(lines_[index].name));
     return found != sections_.end() && found->second == static_cast<std::int32_t>(index);
+}
+
+std::size_t ProfileText::CountingLineOf(std::size_t index) const
+{
+    const ProfileLine& line = lines_[index];
+    const std::string name = IndexName(line.name);
+    std::int32_t counting = -1;
+    if (line.kind == ProfileLineKind::section) {
+        const auto found = sections_.find(name);
+        counting = found == sections_.end() ? -1 : found->second;
+    } else if (line.kind == ProfileLineKind::key && line.section >= 0) {
+        std::string key = IndexName(lines_[static_cast<std::size_t>(line.section)].name);
+        key += kSectionKeySeparator;
+        key += name;
+        const auto found = keys_.find(key);
+        counting = found == keys_.end() ? -1 : found->second;
+    }
+    return counting < 0 ? index : static_cast<std::size_t>(counting);
 }
 
 std::int32_t ProfileText::FindKey(const char* section, const char* key) const

@@ -47,6 +47,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/platform.h"
@@ -119,9 +120,21 @@ public:
     std::int32_t FindSection(const char* section) const;
     // Whether section line `index` is the one that counts for its name.
     bool IsCountingSection(std::size_t index) const;
+    // The line that counts for the name of line `index`, compared as written (zero bytes
+    // and all): for a section, the first section of that name; for a key of the section
+    // that counts, the first key of that name in it. Line `index` itself where none other
+    // counts.
+    std::size_t CountingLineOf(std::size_t index) const;
     // The index of the line of the key that counts (the first of that name in the section
     // that counts), or -1.
     std::int32_t FindKey(const char* section, const char* key) const;
+
+    // Whether Windows' reader may read the key otherwise than this reading, so that only
+    // Windows can tell: the file holds a section header of an odd form (no "]", blanks or
+    // doubtful characters inside the brackets) or a UTF-8 mark; a section of that name
+    // holds a doubtful line or a name the ANSI code page cannot hold exactly; or the value
+    // is long enough to be cut, or holds such characters.
+    bool MayBeReadOtherwise(const char* section, const char* key) const;
 
     // What GetPrivateProfileStringA hands back for the key: its value cut at a zero
     // byte, without a matching pair of outer quotes. Empty when section or key are
@@ -143,12 +156,20 @@ private:
     void Parse();
     void ReadLine(std::size_t begin, std::size_t end, std::uint32_t number, std::int32_t section);
     void Index();
+    // A name as the index holds it: lower case; a name with a character the ANSI code
+    // page holds no exact form of is marked, so that none of the program's names matches it.
+    std::string IndexName(TextSpan span) const;
+    bool IsOddHeader(const ProfileLine& line) const;
+    bool IsDoubtfulValue(TextSpan value) const;
 
     std::string text_;
     std::vector<ProfileLine> lines_;
     // Lower-case names: a section's to its counting header; "section\nkey" to the counting key.
     std::unordered_map<std::string, std::int32_t> sections_;
     std::unordered_map<std::string, std::int32_t> keys_;
+    std::unordered_set<std::string> doubtfulSections_;  // lower-case names of sections with a doubtful line
+    bool oddHeaders_ = false;
+    bool doubtfulValues_ = false;  // a value long enough to be cut, or with characters the code page lacks
     ProfileEncoding encoding_ = ProfileEncoding::ansi;
     std::vector<WideChar> pendingUnits_;  // UTF-16 units not converted yet
     std::vector<std::uint32_t> inexact_;  // offsets in the text, ascending, of characters not converted exactly

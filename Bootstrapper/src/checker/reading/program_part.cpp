@@ -1,6 +1,7 @@
 #include "checker/reading/program_part.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 #include "common/text_rules.h"
@@ -11,7 +12,6 @@ namespace boot {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
 
 bool IsRelative(const char* path) { return !(path[0] != '\0' && path[1] == ':') && path[0] != '\\'; }
 
@@ -49,9 +49,25 @@ bool ProgramExists(Platform& platform, const TextBuffer& folder, const char* can
     return composed && FindEntry(platform, path.Get()) == Entry::present;
 }
 
+// A name without a folder is looked for on the system's search path too, which always
+// holds the system folder and these programs in it.
+bool IsProgramEveryWindowsHas(const char* path)
+{
+    const char* const programs[] = {"cmd", "msiexec", "reg", "regsvr32", "rundll32", "cscript", "wscript"};
+    const char* extension = Extension(path);
+    if (std::strchr(path, '\\') != nullptr || (extension != nullptr && !SameTextIgnoringCase(extension, ".exe"))) {
+        return false;
+    }
+    const std::size_t length = extension != nullptr ? static_cast<std::size_t>(extension - path) : TextLength(path);
+    return std::any_of(std::begin(programs), std::end(programs), [path, length](const char* program) {
+        return TextLength(program) == length && SameTextIgnoringCase(path, length, program);
+    });
+}
+
 void Describe(ProgramPart& part, bool exists)
 {
     part.relative = IsRelative(part.path.Get());
+    part.everyWindowsHas = IsProgramEveryWindowsHas(part.path.Get());
     part.inFolder = part.relative && exists;
     part.holdsBlank = false;
     for (const char* p = part.path.Get(); *p != '\0'; ++p) {

@@ -15,6 +15,7 @@ struct ProgramPart {
     bool holdsBlank = false;  // a blank or tab inside the program's path
     bool relative = false;    // no drive and no leading backslash
     bool inFolder = false;    // relative, and there in the package folder
+    bool everyWindowsHas = false;  // a bare name of a program in every Windows' system folder (cmd.exe)
 };
 
 // `folder`: the folder Bootstrapper.exe runs in (its own and the current one).

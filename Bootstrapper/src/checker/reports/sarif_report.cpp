@@ -14,6 +14,8 @@ namespace {
 constexpr const char* kSchema = "https://json.schemastore.org/sarif-2.1.0.json";
 constexpr const char* kSourceRoot = "%SRCROOT%";
 
+constexpr std::size_t kSarifResultLimit = 25000;  // results in a run that GitHub code scanning takes
+
 // FNV-1a, 64 bits: small, and the same on every platform and in every run.
 constexpr std::uint64_t kFnvOffset = 0xCBF29CE484222325u;
 constexpr std::uint64_t kFnvPrime = 0x100000001B3u;
@@ -248,9 +250,12 @@ void WriteSourceRoot(JsonWriter& json, const ReportSettings& settings)
     json.EndObject();
 }
 
-void WriteUnkept(JsonWriter& json, const Findings& findings)
+// The findings the log leaves out: those beyond GitHub's limit of results in a run, and
+// those beyond the checker's capacity.
+void WriteLeftOut(JsonWriter& json, const Findings& findings)
 {
-    if (findings.Unkept() == 0) {
+    const std::size_t beyondLimit = findings.Count() > kSarifResultLimit ? findings.Count() - kSarifResultLimit : 0;
+    if (beyondLimit == 0 && findings.Unkept() == 0) {
         return;
     }
     json.Key("invocations");
@@ -264,8 +269,15 @@ void WriteUnkept(JsonWriter& json, const Findings& findings)
     json.Key("message");
     json.BeginObject();
     TextBuffer text;
-    text.Format("%u more findings were found than can be kept (at most %u)", static_cast<unsigned>(findings.Unkept()),
-                static_cast<unsigned>(kFindingCapacity));
+    if (findings.Unkept() == 0) {
+        text.Format("%u more findings are left out: GitHub code scanning takes at most %u results in a run",
+                    static_cast<unsigned>(beyondLimit), static_cast<unsigned>(kSarifResultLimit));
+    } else {
+        text.Format("%u more findings are left out: GitHub code scanning takes at most %u results in a run, and "
+                    "the checker keeps at most %u findings",
+                    static_cast<unsigned>(beyondLimit + findings.Unkept()), static_cast<unsigned>(kSarifResultLimit),
+                    static_cast<unsigned>(kFindingCapacity));
+    }
     json.Field("text", text.Get());
     json.EndObject();
     json.EndObject();
@@ -290,13 +302,13 @@ void WriteSarifReport(const Findings& findings, const ReportSettings& settings, 
     json.BeginObject();
     WriteTool(json, settings);
     WriteSourceRoot(json, settings);
-    WriteUnkept(json, findings);
     json.Key("results");
     json.BeginArray();
-    for (std::size_t i = 0; i < findings.Count(); ++i) {
+    for (std::size_t i = 0; i < findings.Count() && i < kSarifResultLimit; ++i) {
         WriteResult(json, findings.At(i), settings, occurrences);
     }
     json.EndArray();
+    WriteLeftOut(json, findings);
     json.EndObject();
     json.EndArray();
     json.EndObject();

@@ -167,7 +167,7 @@ void CheckProgramPart(Walk& walk, const char* section, const char* key, const ch
                              "the first blank; write \"%s\"",
                              part.path.Get(), part.path.Get());
     }
-    if (part.relative && !part.inFolder) {
+    if (part.relative && !part.inFolder && !part.everyWindowsHas) {
         walk.findings.Report(kSetupIniFile, line, Severity::warning, "missing-program",
                              "%s is not in the folder: Windows will look for it on the system's search path; "
                              "if it is not there either, %s",

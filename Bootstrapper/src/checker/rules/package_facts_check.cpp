@@ -17,6 +17,27 @@ constexpr std::uint64_t kFieldCeiling = 1u << 20;  // far beyond every limit: co
 // Windows Installer's limits of ProductVersion: major.minor.build.
 constexpr std::uint64_t kLargestField[3] = {255, 255, 65535};
 
+// Windows Installer's form of ProductVersion: major.minor.build, fields of digits, and a
+// fourth field, which it ignores. Anything else (a suffix such as "-beta", a fifth field,
+// an empty field) it refuses.
+bool IsVersionForm(const char* version)
+{
+    constexpr int kLargestFieldCount = 4;
+    int fields = 0;
+    for (const char* p = version;; ++p) {
+        const char* digits = p;
+        while (*p >= '0' && *p <= '9') {
+            ++p;
+        }
+        if (p == digits || ++fields > kLargestFieldCount) {
+            return false;
+        }
+        if (*p != '.') {
+            return *p == '\0';
+        }
+    }
+}
+
 bool IsVersionInRange(const char* version)
 {
     const char* p = version;
@@ -130,7 +151,12 @@ void CheckTemplate(CheckerPlatform& platform, const char* packageFile, Plan& pla
 void CheckPackageFacts(CheckerPlatform& platform, const char* packageFile, Plan& plan, Findings& findings)
 {
     const PackageInfo& info = plan.package;
-    if (!IsVersionInRange(info.productVersion.Get())) {
+    if (!IsVersionForm(info.productVersion.Get())) {
+        findings.Report(packageFile, 0, Severity::error, "product-version-range",
+                        "ProductVersion %s is not of Windows Installer's form, fields of digits separated by dots, "
+                        "major.minor.build (a fourth field is ignored): it refuses the package",
+                        info.productVersion.Get());
+    } else if (!IsVersionInRange(info.productVersion.Get())) {
         findings.Report(packageFile, 0, Severity::error, "product-version-range",
                         "ProductVersion %s is out of range: Windows Installer takes the major and minor version up "
                         "to 255 and the build up to 65535, and compares larger ones wrongly (the installed "

@@ -1,37 +1,85 @@
 #include "checker/rules/reader_comparison.h"
 
 #include <string>
+#include <vector>
 
 #include "checker/reading/known_names.h"
 #include "checker/rules/setup_ini_check.h"
 #include "prereq/prerequisite_chain.h"
+#include "services/ansi_names.h"
 #include "services/setup_ini.h"
 
 namespace boot {
 
 namespace {
 
+constexpr std::size_t kLongestName = 63;  // the program's own section and key names, ASCII
+constexpr std::size_t kBytesPerUnit = 3;  // the most an ANSI code page (UTF-8) needs
+
+// The value as the platform's profile reader hands it to the program, in UTF-16, then
+// converted to the ANSI code page the way the checker's reading converts a UTF-16 file, so
+// that both compare byte for byte, also where the code page has no exact form of a
+// character. `full`: the value fills the program's buffer, which never takes it.
+bool ReadAsThePlatform(Platform& platform, const TextBuffer& iniPath, const char* section, const char* key,
+                       std::string& value, bool& full)
+{
+    std::vector<WideChar> file(kTextBufferSize);
+    WideChar sectionName[kLongestName + 1] = {};
+    WideChar keyName[kLongestName + 1] = {};
+    if (!ToWideText(platform, iniPath.Get(), file.data(), file.size()) || TextLength(section) > kLongestName ||
+        TextLength(key) > kLongestName) {
+        return false;
+    }
+    for (std::size_t i = 0; section[i] != '\0'; ++i) {
+        sectionName[i] = static_cast<WideChar>(static_cast<unsigned char>(section[i]));
+    }
+    for (std::size_t i = 0; key[i] != '\0'; ++i) {
+        keyName[i] = static_cast<WideChar>(static_cast<unsigned char>(key[i]));
+    }
+    std::vector<WideChar> wide(kTextBufferSize + 1);
+    const std::uint32_t count = platform.GetPrivateProfileStringW(sectionName, keyName, nullptr, wide.data(),
+                                                                  kTextBufferSize + 1, file.data());
+    full = count >= kTextBufferSize;
+    value.clear();
+    if (count == 0) {
+        return true;
+    }
+    std::vector<char> ansi(kBytesPerUnit * count);
+    const std::int32_t written =
+        platform.WideCharToMultiByte(kCodePageAnsi, 0, wide.data(), static_cast<std::int32_t>(count), ansi.data(),
+                                     static_cast<std::int32_t>(ansi.size()), nullptr, nullptr);
+    value.assign(ansi.data(), written > 0 ? static_cast<std::size_t>(written) : 0);
+    return written > 0;
+}
+
 void CompareValue(Platform& platform, const TextBuffer& iniPath, const ProfileText& text, const char* section,
                   const char* key, Findings& findings)
 {
-    TextBuffer platformValue;
-    const TextSpan textValue = text.ReadValue(section, key);
-    // A value longer than the program takes is reported as such, whoever reads it.
-    if (ReadSetupValue(platform, iniPath, section, key, platformValue) != SetupValue::read ||
-        textValue.length >= kTextBufferSize) {
+    // Elsewhere the platform's answer comes from the checker's own reading, or is known to
+    // agree with it.
+    if (!text.MayBeReadOtherwise(section, key)) {
         return;
     }
+    std::string platformValue;
+    bool platformFull = false;
+    if (!ReadAsThePlatform(platform, iniPath, section, key, platformValue, platformFull)) {
+        return;
+    }
+    const TextSpan textValue = text.ReadValue(section, key);
     const std::string checkerValue = SpanText(text, textValue);
-    if (checkerValue == platformValue.Get()) {
+    // A value too long for the program is refused whoever reads it, however it was cut.
+    const bool checkerFull = textValue.length >= kTextBufferSize;
+    if (checkerFull == platformFull && (checkerFull || checkerValue == platformValue)) {
         return;
     }
     std::uint32_t line = KeyLine(text, section, key);
     line = line != 0 ? line : SectionLine(text, section);
     findings.Report(kSetupIniFile, line, Severity::error, "reader-mismatch",
-                    "this system's profile reader (GetPrivateProfileStringW) reads %s in [%s] as \"%s\", the "
-                    "checker's reading of the text as \"%s\": the plan follows the system, the checker's other "
-                    "findings may not (please report it)",
-                    key, section, platformValue.Get(), checkerValue.c_str());
+                    "this system's profile reader (GetPrivateProfileStringW) reads %s in [%s] as \"%s\" (%u "
+                    "characters), the checker's reading of the text as \"%s\" (%u characters): the plan follows "
+                    "the system, the checker's other findings may not (please report it)",
+                    key, section, ShownText(platformValue).c_str(), static_cast<unsigned>(platformValue.size()),
+                    ShownText(checkerValue).c_str(), static_cast<unsigned>(checkerValue.size()));
 }
 
 }  // namespace

@@ -14,12 +14,20 @@ namespace {
 
 constexpr std::size_t kShownLength = 200;  // a line's text in a finding, at most
 
+// Whether a name holds a zero byte: as a zero-terminated text it would be another name,
+// and the line's own finding (malformed-line) says all there is to say about it.
+bool HoldsZeroByte(const ProfileText& text, TextSpan span)
+{
+    const char* start = text.Text() + span.start;
+    return std::find(start, start + span.length, '\0') != start + span.length;
+}
+
 // A name of the text as a zero-terminated copy; false when it is too long to be any name
-// the program reads.
+// the program reads, or holds a zero byte.
 bool CopyName(const ProfileText& text, TextSpan span, TextBuffer& name)
 {
     name.Clear();
-    if (span.length >= name.Capacity()) {
+    if (span.length >= name.Capacity() || HoldsZeroByte(text, span)) {
         return false;
     }
     for (std::uint32_t i = 0; i < span.length; ++i) {
@@ -29,21 +37,14 @@ bool CopyName(const ProfileText& text, TextSpan span, TextBuffer& name)
     return true;
 }
 
-// A piece of a line to show in a finding: a zero byte or a line break would end or
-// split it, and a long one is shortened.
-std::string Shown(const std::string& text)
-{
-    std::string shown;
-    for (const char c : text.substr(0, kShownLength)) {
-        shown += c == '\0' ? ' ' : c;
-    }
-    return text.size() > kShownLength ? shown + "..." : shown;
-}
-
+// A ";" after a blank, where an author may have meant a comment; inside double quotes it
+// is part of a quoted path or argument.
 bool IsInlineComment(const std::string& value)
 {
+    bool quoted = false;
     for (std::size_t i = 0; i < value.size(); ++i) {
-        if (value[i] == ';' && (i == 0 || value[i - 1] == ' ' || value[i - 1] == '\t')) {
+        quoted = value[i] == '"' ? !quoted : quoted;
+        if (!quoted && value[i] == ';' && (i == 0 || value[i - 1] == ' ' || value[i - 1] == '\t')) {
             return true;
         }
     }
@@ -93,6 +94,16 @@ void CheckSectionLine(const ProfileText& text, std::size_t index, Findings& find
 {
     const ProfileLine& line = text.Line(index);
     TextBuffer name;
+    if (HoldsZeroByte(text, line.name)) {
+        return;
+    }
+    if (!text.IsExact(line.name) && CopyName(text, line.name, name)) {
+        findings.Report(kSetupIniFile, line.number, Severity::warning, "unknown-section",
+                        "the section name [%s] holds characters the ANSI code page cannot hold exactly (shown as "
+                        "it reads them): the program never reads it",
+                        name.Get());
+        return;
+    }
     if (!CopyName(text, line.name, name)) {
         findings.Report(kSetupIniFile, line.number, Severity::warning, "unknown-section",
                         "a section name of %u characters: the program never reads it",
@@ -102,7 +113,7 @@ void CheckSectionLine(const ProfileText& text, std::size_t index, Findings& find
     if (!text.IsCountingSection(index)) {
         findings.Report(kSetupIniFile, line.number, Severity::warning, "duplicate",
                         "[%s] is given again (first at line %u): the first one counts, nothing here is read",
-                        name.Get(), static_cast<unsigned>(SectionLine(text, name.Get())));
+                        name.Get(), static_cast<unsigned>(text.Line(text.CountingLineOf(index)).number));
         return;
     }
     std::int32_t number = 0;
@@ -164,22 +175,26 @@ void CheckKnownValue(const ProfileText& text, const ProfileLine& line, const Tex
     // Command lines are judged with the program they name (folder_check.cpp).
     if (IsQuoted(written) && !IsCommandKey(key.Get()) &&
         written.find(written.front(), 1) != written.size() - 1) {
+        const std::string kept = written.front() + ShownText(written) + written.front();
         findings.Report(kSetupIniFile, line.number, Severity::warning, "quotes-stripped",
-                        "%s=%s is read without its outer quotes, as %s; write %s=%c%s%c to keep them", key.Get(),
-                        Shown(written).c_str(), Shown(written.substr(1, written.size() - 2)).c_str(), key.Get(),
-                        written.front(), Shown(written).c_str(), written.front());
+                        "%s=%s is read without its outer quotes, as %s; write %s=%s to keep them", key.Get(),
+                        ShownText(written).c_str(), ShownText(written.substr(1, written.size() - 2)).c_str(), key.Get(),
+                        kept.c_str());
     }
     if (IsInlineComment(written)) {
         findings.Report(kSetupIniFile, line.number, Severity::warning, "inline-comment",
                         "%s is read as \"%s\", comment and all: Windows takes \";\" as a comment only at the "
                         "start of a line; put the comment on a line of its own",
-                        key.Get(), Shown(written).c_str());
+                        key.Get(), ShownText(written).c_str());
     }
 }
 
 void CheckKeyLine(const ProfileText& text, std::size_t index, Findings& findings)
 {
     const ProfileLine& line = text.Line(index);
+    if (HoldsZeroByte(text, line.name)) {
+        return;
+    }
     TextBuffer key;
     const bool keyFits = CopyName(text, line.name, key);
     if (line.section < 0) {
@@ -201,15 +216,22 @@ void CheckKeyLine(const ProfileText& text, std::size_t index, Findings& findings
     if (kind != SectionKind::start && kind != SectionKind::prerequisite) {
         return;
     }
+    if (keyFits && !text.IsExact(line.name)) {
+        findings.Report(kSetupIniFile, line.number, Severity::warning, "unknown-key",
+                        "the name %s in [%s] holds characters the ANSI code page cannot hold exactly (shown as it "
+                        "reads them): the program never reads it",
+                        key.Get(), section.Get());
+        return;
+    }
     if (!keyFits || !IsKnownKey(kind, key.Get(), key.Length())) {
         ReportUnknownKey(kind, section, key, line.number, findings);
         return;
     }
-    const std::int32_t counting = text.FindKey(section.Get(), key.Get());
-    if (counting != static_cast<std::int32_t>(index)) {
+    const std::size_t counting = text.CountingLineOf(index);
+    if (counting != index) {
         findings.Report(kSetupIniFile, line.number, Severity::warning, "duplicate",
                         "%s is given again in [%s] (first at line %u): the first one counts", key.Get(),
-                        section.Get(), static_cast<unsigned>(text.Line(static_cast<std::size_t>(counting)).number));
+                        section.Get(), static_cast<unsigned>(text.Line(counting).number));
         return;
     }
     CheckKnownValue(text, line, key, findings);
@@ -222,7 +244,7 @@ void CheckDoubtfulLine(const ProfileText& text, const ProfileLine& line, Finding
     if (line.doubt == LineDoubt::none) {
         return;
     }
-    const std::string shown = Shown(LineText(text, line));
+    const std::string shown = ShownText(LineText(text, line));
     switch (line.doubt) {
     case LineDoubt::none:
         return;
@@ -263,7 +285,7 @@ void CheckUtf8Line(const ProfileText& text, const ProfileLine& line, Findings& f
     findings.Report(kSetupIniFile, line.number, Severity::warning, "utf8-text",
                     "this line is UTF-8 text, and Windows reads Setup.ini in its ANSI code page: \"%s\" is read "
                     "as \"%s\"; save the file as ANSI (Windows-1252)",
-                    Shown(AsWrittenInUtf8(written)).c_str(), Shown(written).c_str());
+                    ShownText(AsWrittenInUtf8(written)).c_str(), ShownText(written).c_str());
 }
 
 }  // namespace
@@ -302,7 +324,8 @@ void CheckUnreachableSections(const ProfileText& text, std::int32_t endNumber, F
         const ProfileLine& line = text.Line(i);
         TextBuffer name;
         std::int32_t number = 0;
-        if (line.kind != ProfileLineKind::section || !CopyName(text, line.name, name) || !text.IsCountingSection(i) ||
+        if (line.kind != ProfileLineKind::section || !CopyName(text, line.name, name) || !text.IsExact(line.name) ||
+            !text.IsCountingSection(i) ||
             ClassifySection(name.Get(), name.Length(), number) != SectionKind::prerequisite || number <= endNumber) {
             continue;
         }
@@ -330,6 +353,15 @@ std::string WrittenValue(const ProfileText& text, const char* section, const cha
 {
     const std::int32_t index = text.FindKey(section, key);
     return index < 0 ? std::string() : SpanText(text, text.Line(static_cast<std::size_t>(index)).value);
+}
+
+std::string ShownText(const std::string& text)
+{
+    std::string shown;
+    for (const char c : text.substr(0, kShownLength)) {
+        shown += c == '\0' ? ' ' : c;
+    }
+    return text.size() > kShownLength ? shown + "..." : shown;
 }
 
 bool IsCommandKey(const char* key)

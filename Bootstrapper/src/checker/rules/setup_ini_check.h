@@ -28,6 +28,10 @@ std::uint32_t SectionLine(const ProfileText& text, const char* section);
 // The key's value as written (blanks trimmed, quotes kept); empty when there is none.
 std::string WrittenValue(const ProfileText& text, const char* section, const char* key);
 
+// A piece of a line to show in a finding: a zero byte, which would end it, shown as a
+// blank, and a long one shortened.
+std::string ShownText(const std::string& text);
+
 // Whether a value is a command line the program starts: SetupPath, and Execute.
 bool IsCommandKey(const char* key);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 #include <string>
+#include <unordered_set>
 #include <utility>
 
 #include "common/text_rules.h"
@@ -170,16 +171,23 @@ struct Candidate {
     bool offered = false;  // the setup hands it to msiexec
 };
 
-void AddCandidate(std::vector<Candidate>& candidates, const std::string& name, const std::string& file,
-                  bool offered = false)
-{
-    for (const Candidate& candidate : candidates) {
-        if (SameTextIgnoringCase(candidate.name.c_str(), name.c_str())) {
-            return;
+// The candidates, each name once whatever its letter case: the first one counts.
+class CandidateList {
+public:
+    void Add(const std::string& name, const std::string& file, bool offered = false)
+    {
+        std::string key = name;
+        std::transform(key.begin(), key.end(), key.begin(), LowerAscii);
+        if (names_.insert(std::move(key)).second) {
+            candidates_.push_back(Candidate{name, file, offered});
         }
     }
-    candidates.push_back(Candidate{name, file, offered});
-}
+    std::vector<Candidate> Take() { return std::move(candidates_); }
+
+private:
+    std::vector<Candidate> candidates_;
+    std::unordered_set<std::string> names_;
+};
 
 // The offered languages' transforms and Documentation.mst first, then every other
 // transform in the languages folder.
@@ -191,25 +199,24 @@ std::vector<Candidate> Candidates(CheckerPlatform& platform, const std::vector<T
         AsFindingFile(setting.Get(), prefix);
         prefix.Append("/");
     }
-    std::vector<Candidate> candidates;
+    CandidateList candidates;
     for (int i = 0; i < 2; ++i) {
         if (plan.offered[i] && kLanguages[i] != plan.package.productLanguage) {
             const std::string name = std::to_string(kLanguages[i]) + kTransformExtension;
-            AddCandidate(candidates, name, prefix.Get() + name, true);
+            candidates.Add(name, prefix.Get() + name, true);
         }
     }
     if (plan.language.hasDocumentationTransform) {
-        AddCandidate(candidates, kDocumentationTransformFile, prefix.Get() + std::string(kDocumentationTransformFile),
-                     true);
+        candidates.Add(kDocumentationTransformFile, prefix.Get() + std::string(kDocumentationTransformFile), true);
     }
     const std::string languagesFolder = NormalizedFolder(platform, plan.languagesDirectory.Get());
     for (const TransformFile& transform : transforms) {
         if (!languagesFolder.empty() && NameEndsWithTransformExtension(transform.name.c_str()) &&
             SameTextIgnoringCase(NormalizedFolder(platform, transform.folderPath).c_str(), languagesFolder.c_str())) {
-            AddCandidate(candidates, transform.name, transform.file);
+            candidates.Add(transform.name, transform.file);
         }
     }
-    return candidates;
+    return candidates.Take();
 }
 
 // The package's own ProductCode, UpgradeCode and ProductVersion, as kIdentityProperties
