@@ -8,8 +8,9 @@ Layers, bottom up: common; the platform seam; the services several steps share; 
 steps; the run sequence; the front ends. A file may include its own layer and those
 below. The checker's folders (src/checker/NAME) are layers of their own between the run
 sequence and the front ends, bottom up: the reading of Setup.ini and names as Windows
-reads them; the platforms it runs on; the plan; the rules; the reports; its command, the
-one front end among them. No front end includes another. The Linux library for Windows Installer files (msi_file) stands beside the program's
+reads them; safe output; the platforms it runs on; the plan; the findings and the rule
+table; the rules; the walk through a folder; the reports; its command, the one front end
+among them. No front end includes another. The Linux library for Windows Installer files (msi_file) stands beside the program's
 layers: it includes common only, and only front ends include it. Prints one line per
 offending include and a summary."""
 import pathlib
@@ -24,9 +25,12 @@ LAYERS = {
     "launcher": 4,
     "msi_file": 1,
     "checker/reading": 4.1,
+    "checker/output": 4.15,
     "checker/platforms": 4.2,
     "checker/plan": 4.3,
+    "checker/findings": 4.35,
     "checker/rules": 4.4,
+    "checker/walk": 4.45,
     "checker/reports": 4.5,
     "program": 5, "checker/command": 5, "transform": 5,
 }

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "checker/rules/findings.h"
+#include "checker/findings/findings.h"
 #include "checker/reading/known_names.h"
 #include "checker/reading/profile_text.h"
 #include "checker/rules/setup_ini_check.h"

@@ -8,12 +8,12 @@
 
 #include "checker/command/check_command.h"
 #include "checker/plan/plan.h"
-#include "checker/reports/escaped_output.h"
+#include "checker/output/escaped_output.h"
 #include "checker/reports/folder_paths.h"
-#include "checker/rules/findings.h"
+#include "checker/findings/findings.h"
 #include "checker/rules/path_budget.h"
 #include "checker/rules/prerequisite_notes.h"
-#include "checker/rules/rule_table.h"
+#include "checker/findings/rule_table.h"
 #include "fake_platform.h"
 
 namespace boot {

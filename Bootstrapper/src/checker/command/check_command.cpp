@@ -8,8 +8,8 @@
 #include "checker/reports/json_report.h"
 #include "checker/reports/sarif_report.h"
 #include "checker/reports/text_report.h"
-#include "checker/rules/folder_check.h"
-#include "checker/rules/rule_table.h"
+#include "checker/walk/folder_check.h"
+#include "checker/findings/rule_table.h"
 
 namespace boot {
 

@@ -12,9 +12,9 @@
 #include "checker/command/check_command.h"
 #include "checker/platforms/linux_platform.h"
 #include "checker/reading/unicode_text.h"
-#include "checker/reports/escaped_output.h"
+#include "checker/output/escaped_output.h"
 #include "checker/reports/folder_paths.h"
-#include "checker/reports/stdio_output.h"
+#include "checker/output/stdio_output.h"
 
 namespace {
 

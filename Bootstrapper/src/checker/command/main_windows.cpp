@@ -6,7 +6,7 @@
 #include "checker/command/check_command.h"
 #include "checker/platforms/windows_dry_run_platform.h"
 #include "checker/reports/folder_paths.h"
-#include "checker/reports/windows_output.h"
+#include "checker/output/windows_output.h"
 
 namespace {
 

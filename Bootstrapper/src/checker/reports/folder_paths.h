@@ -2,7 +2,7 @@
 // The paths the front ends work out for the report (see report_context.h): the folder as
 // given, and the folder relative to the current directory.
 
-#include "checker/reports/report_context.h"
+#include "checker/output/report_context.h"
 
 namespace boot {
 

@@ -1,6 +1,6 @@
 #include "checker/reports/github_report.h"
 
-#include "checker/reports/escaped_output.h"
+#include "checker/output/escaped_output.h"
 
 namespace boot {
 

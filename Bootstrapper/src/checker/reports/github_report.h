@@ -6,9 +6,9 @@
 // root in CI), and every text is escaped as Actions defines it. The plan is not written:
 // it is meant for people, and has its own format (text).
 
-#include "checker/reports/report_context.h"
-#include "checker/reports/text_output.h"
-#include "checker/rules/findings.h"
+#include "checker/output/report_context.h"
+#include "checker/output/text_output.h"
+#include "checker/findings/findings.h"
 
 namespace boot {
 

@@ -1,6 +1,6 @@
 #include "checker/reports/json_report.h"
 
-#include "checker/reports/json_writer.h"
+#include "checker/output/json_writer.h"
 #include "checker/reports/plan_json.h"
 
 namespace boot {

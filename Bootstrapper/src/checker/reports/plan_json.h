@@ -15,8 +15,8 @@
 //        "recache", "maintenance"}}
 
 #include "checker/plan/plan.h"
-#include "checker/reports/json_writer.h"
-#include "checker/reports/report_context.h"
+#include "checker/output/json_writer.h"
+#include "checker/output/report_context.h"
 
 namespace boot {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdarg>
 
-#include "checker/reports/escaped_output.h"
+#include "checker/output/escaped_output.h"
 #include "checker/rules/prerequisite_notes.h"
 #include "language/language_discovery.h"
 #include "language/language_table.h"

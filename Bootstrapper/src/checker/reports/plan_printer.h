@@ -2,8 +2,8 @@
 // The plan in words, in run order.
 
 #include "checker/plan/plan.h"
-#include "checker/reports/report_context.h"
-#include "checker/reports/text_output.h"
+#include "checker/output/report_context.h"
+#include "checker/output/text_output.h"
 
 namespace boot {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <iterator>
 
-#include "checker/reports/escaped_output.h"
-#include "checker/reports/json_writer.h"
-#include "checker/rules/rule_table.h"
+#include "checker/output/escaped_output.h"
+#include "checker/output/json_writer.h"
+#include "checker/findings/rule_table.h"
 
 namespace boot {
 

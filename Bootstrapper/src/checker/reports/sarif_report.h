@@ -5,9 +5,9 @@
 // to the current directory, its line; line 1 for a finding about the whole file) and a
 // fingerprint that stays the same when lines move.
 
-#include "checker/reports/report_context.h"
-#include "checker/reports/text_output.h"
-#include "checker/rules/findings.h"
+#include "checker/output/report_context.h"
+#include "checker/output/text_output.h"
+#include "checker/findings/findings.h"
 
 namespace boot {
 

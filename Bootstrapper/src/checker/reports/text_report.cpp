@@ -1,6 +1,6 @@
 #include "checker/reports/text_report.h"
 
-#include "checker/reports/escaped_output.h"
+#include "checker/output/escaped_output.h"
 #include "checker/reports/plan_printer.h"
 
 namespace boot {

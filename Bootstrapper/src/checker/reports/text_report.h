@@ -4,9 +4,9 @@
 // without ":LINE" where no line applies), then the plan in words.
 
 #include "checker/plan/plan.h"
-#include "checker/reports/report_context.h"
-#include "checker/reports/text_output.h"
-#include "checker/rules/findings.h"
+#include "checker/output/report_context.h"
+#include "checker/output/text_output.h"
+#include "checker/findings/findings.h"
 
 namespace boot {
 

@@ -5,7 +5,7 @@
 
 #include "checker/plan/plan.h"
 #include "checker/platforms/checker_platform.h"
-#include "checker/rules/findings.h"
+#include "checker/findings/findings.h"
 
 namespace boot {
 

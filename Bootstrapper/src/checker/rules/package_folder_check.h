@@ -9,7 +9,7 @@
 
 #include "checker/plan/plan.h"
 #include "checker/platforms/checker_platform.h"
-#include "checker/rules/findings.h"
+#include "checker/findings/findings.h"
 #include "common/fixed_text.h"
 
 namespace boot {

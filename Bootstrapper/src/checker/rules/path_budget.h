@@ -10,7 +10,7 @@
 
 #include "checker/plan/plan.h"
 #include "checker/platforms/checker_platform.h"
-#include "checker/rules/findings.h"
+#include "checker/findings/findings.h"
 #include "checker/rules/package_folder_check.h"
 #include "common/fixed_text.h"
 

@@ -7,7 +7,7 @@
 
 #include "checker/plan/plan.h"
 #include "checker/reading/profile_text.h"
-#include "checker/rules/findings.h"
+#include "checker/findings/findings.h"
 #include "common/fixed_text.h"
 #include "platform/platform.h"
 

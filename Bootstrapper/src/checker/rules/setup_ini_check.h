@@ -9,7 +9,7 @@
 #include <string>
 
 #include "checker/reading/profile_text.h"
-#include "checker/rules/findings.h"
+#include "checker/findings/findings.h"
 
 namespace boot {
 

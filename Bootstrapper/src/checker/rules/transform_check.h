@@ -11,7 +11,7 @@
 
 #include "checker/plan/plan.h"
 #include "checker/platforms/checker_platform.h"
-#include "checker/rules/findings.h"
+#include "checker/findings/findings.h"
 #include "checker/rules/package_folder_check.h"
 
 namespace boot {

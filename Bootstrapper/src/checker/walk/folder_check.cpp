@@ -1,4 +1,4 @@
-#include "checker/rules/folder_check.h"
+#include "checker/walk/folder_check.h"
 
 #include <algorithm>
 #include <iterator>
@@ -9,7 +9,7 @@
 #include "checker/plan/run_explorer.h"
 #include "checker/reading/program_part.h"
 #include "checker/reading/unicode_text.h"
-#include "checker/rules/folder_walk.h"
+#include "checker/walk/folder_walk.h"
 #include "checker/rules/package_facts_check.h"
 #include "checker/rules/package_folder_check.h"
 #include "checker/rules/path_budget.h"

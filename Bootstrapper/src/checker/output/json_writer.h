@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "checker/reports/escaped_output.h"
+#include "checker/output/escaped_output.h"
 
 namespace boot {
 

@@ -1,4 +1,4 @@
-#include "checker/rules/folder_walk.h"
+#include "checker/walk/folder_walk.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,11 +1,11 @@
-#include "checker/rules/findings.h"
+#include "checker/findings/findings.h"
 
 #include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <iterator>
 
-#include "checker/rules/rule_table.h"
+#include "checker/findings/rule_table.h"
 #include "common/fixed_text.h"
 
 namespace boot {

@@ -1,4 +1,4 @@
-#include "checker/rules/rule_table.h"
+#include "checker/findings/rule_table.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,4 +1,4 @@
-#include "checker/reports/escaped_output.h"
+#include "checker/output/escaped_output.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,4 +1,4 @@
-#include "checker/reports/json_writer.h"
+#include "checker/output/json_writer.h"
 
 
 namespace boot {

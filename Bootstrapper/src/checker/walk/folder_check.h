@@ -7,7 +7,7 @@
 #include "checker/platforms/checker_platform.h"
 #include "checker/platforms/dry_run.h"
 #include "checker/reading/profile_text.h"
-#include "checker/rules/findings.h"
+#include "checker/findings/findings.h"
 
 namespace boot {
 

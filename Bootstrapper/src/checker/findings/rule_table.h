@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "checker/rules/findings.h"
+#include "checker/findings/findings.h"
 
 namespace boot {
 

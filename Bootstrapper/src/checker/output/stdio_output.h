@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "checker/reports/text_output.h"
+#include "checker/output/text_output.h"
 
 namespace boot {
 

@@ -1,4 +1,4 @@
-#include "checker/reports/report_context.h"
+#include "checker/output/report_context.h"
 
 namespace boot {
 

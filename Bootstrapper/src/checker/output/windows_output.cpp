@@ -1,10 +1,10 @@
-#include "checker/reports/windows_output.h"
+#include "checker/output/windows_output.h"
 
 #include <windows.h>
 
 #include <climits>
 
-#include "checker/reports/report_context.h"
+#include "checker/output/report_context.h"
 #include "common/fixed_text.h"
 
 namespace boot {

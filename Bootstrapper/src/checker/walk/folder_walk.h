@@ -8,7 +8,7 @@
 #include "checker/platforms/checker_platform.h"
 #include "checker/platforms/dry_run.h"
 #include "checker/reading/profile_text.h"
-#include "checker/rules/findings.h"
+#include "checker/findings/findings.h"
 #include "checker/rules/package_folder_check.h"
 #include "checker/rules/setup_ini_check.h"
 #include "common/fixed_text.h"

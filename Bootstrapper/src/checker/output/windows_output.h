@@ -13,7 +13,7 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "checker/reports/text_output.h"
+#include "checker/output/text_output.h"
 
 namespace boot {
 

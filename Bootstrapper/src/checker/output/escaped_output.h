@@ -16,7 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "checker/reports/text_output.h"
+#include "checker/output/text_output.h"
 
 namespace boot {
 
