@@ -38,7 +38,7 @@ TEST(ProfileText, ReadsValuesByWindowsRules)
          ProfileEncoding::utf8WithMark},
         {"UTF-16 LE in the ANSI code page", Utf16File(u"[Start]\r\nName = J\u00FCrgen\r\n"), "Start", "Name",
          "J\xFCrgen", 2, ProfileEncoding::utf16},
-        {"UTF-16 BE reads as nothing", std::string("\xFE\xFF\0[\0S\0]\0\n\0A\0=\0\x31", 18), "S", "A", "", 0,
+        {"UTF-16 BE reads as nothing", std::string("\xFE\xFF\0[\0S\0]\0\n\0A\0=\0\x31", 16), "S", "A", "", 0,
          ProfileEncoding::utf16BigEndian},
         {"comments, blank lines, blanks and letter case",
          "[START]\r\n; MsiPath=no\r\n \t\r\n  msipath \t=  a b.msi \v\r\n", "Start", "MsiPath", "a b.msi", 4,
