@@ -75,6 +75,31 @@ std::string Usage()
            "  2  wrong arguments, a package that cannot be read, or an OUT.mst that cannot be written\n";
 }
 
+// One --validate=LIST or --suppress=LIST into the request; false, with the reason, for a
+// list of unknown names or of validations that exclude each other.
+bool ParseFlagOption(const std::string& argument, TransformRequest& request, std::string& error)
+{
+    if (argument.rfind(kValidate, 0) == 0) {
+        if (!msi::ParseFlagList(argument.substr(sizeof kValidate - 1), msi::ValidationFlagNames(),
+                                request.options.validation, error)) {
+            error.insert(0, "--validate: ");
+            return false;
+        }
+        const std::string conflict = msi::ValidationConflict(request.options.validation);
+        if (!conflict.empty()) {
+            error = "--validate: " + conflict;
+            return false;
+        }
+        return true;
+    }
+    if (!msi::ParseFlagList(argument.substr(sizeof kSuppress - 1), msi::SuppressFlagNames(), request.options.suppress,
+                            error)) {
+        error.insert(0, "--suppress: ");
+        return false;
+    }
+    return true;
+}
+
 // False, with the reason, for arguments that are no request.
 bool ParseArguments(int argc, const char* const* argv, TransformRequest& request, std::string& error)
 {
@@ -91,21 +116,8 @@ bool ParseArguments(int argc, const char* const* argv, TransformRequest& request
         }
         if (options && argument == "--") {
             options = false;
-        } else if (options && argument.rfind(kValidate, 0) == 0) {
-            if (!msi::ParseFlagList(argument.substr(sizeof kValidate - 1), msi::ValidationFlagNames(),
-                                    request.options.validation, error)) {
-                error.insert(0, "--validate: ");
-                return false;
-            }
-            const std::string conflict = msi::ValidationConflict(request.options.validation);
-            if (!conflict.empty()) {
-                error = "--validate: " + conflict;
-                return false;
-            }
-        } else if (options && argument.rfind(kSuppress, 0) == 0) {
-            if (!msi::ParseFlagList(argument.substr(sizeof kSuppress - 1), msi::SuppressFlagNames(),
-                                    request.options.suppress, error)) {
-                error.insert(0, "--suppress: ");
+        } else if (options && (argument.rfind(kValidate, 0) == 0 || argument.rfind(kSuppress, 0) == 0)) {
+            if (!ParseFlagOption(argument, request, error)) {
                 return false;
             }
         } else if (options && argument.size() > 1 && argument[0] == '-') {
