@@ -7,7 +7,8 @@
 # the mirror this machine uses), installs man-db and the package into it with apt, which
 # must find every dependency the package declares, and runs each tool the package puts in
 # /usr/bin with --version and --help, shows its manual page with man, checks that it has
-# its bash completion, and checks the demo's package folder with bootstrapper-check. As
+# its bash completion, checks the demo's package folder with bootstrapper-check, and packs
+# the demo's two builds with bootstrapper-pack and the Bootstrapper.exe the package brings. As
 # root, with the network: it downloads a base system the first time (about 150 s; later
 # runs about 20 to 90 s).
 #
@@ -122,4 +123,22 @@ jsonschema.Draft202012Validator(json.load(open(sys.argv[2], encoding="utf-8"))).
 assert report["findings"] == [], report["findings"]
 assert report["plan"]["package"]["productVersion"], report["plan"]
 EOF
-echo "check-deb: ${deb##*/} installs on a fresh Debian 12 and checks the demo folder ($((SECONDS - started)) s)"
+# The author's path with the installed tools alone: the demo's two builds (made here, as
+# wixl is the author's own tool) packed into a checked release folder with the
+# Bootstrapper.exe the package brings.
+if [ -f "$root/usr/share/bootstrapper-tools/windows/Bootstrapper.exe" ]; then
+  builds="$root/tmp/builds"
+  mkdir -p "$builds"
+  wixl -o "$builds/DemoProduct.msi" "$project/demo/DemoProduct.wxs"
+  wixl -D German=1 -o "$builds/DemoProduct-1031.msi" "$project/demo/DemoProduct.wxs"
+  demo=/usr/share/bootstrapper-tools/demo
+  chroot "$root" sh -c "cd /tmp && bootstrapper-pack --msi builds/DemoProduct.msi \
+    --language-build 1031=builds/DemoProduct-1031.msi --setup-ini $demo/Setup.ini \
+    --file DemoRuntime.exe=$demo/DemoRuntime.exe dist/DemoProduct" >"$work/pack.log" 2>&1 ||
+    { cat "$work/pack.log"; fail "bootstrapper-pack could not pack the demo with the installed tools"; }
+  for made in dist/DemoProduct/Languages/1031.mst dist/DemoProduct/Bootstrapper.exe dist/DemoProduct.zip; do
+    [ -f "$root/tmp/$made" ] || { cat "$work/pack.log"; fail "bootstrapper-pack made no $made"; }
+  done
+  echo "bootstrapper-pack packs the demo's two builds with the installed tools"
+fi
+echo "check-deb: ${deb##*/} installs on a fresh Debian 12, checks the demo folder and packs the demo ($((SECONDS - started)) s)"
