@@ -87,6 +87,8 @@ install(PROGRAMS tools/bootstrapper-pack tools/bootstrapper-try DESTINATION ${CM
 install(FILES ${CMAKE_BINARY_DIR}/tools/tool_support.py tools/wine_session.py scripts/reproducible_zip.py
   DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE})
 install(PROGRAMS scripts/sign.sh DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE})
+# sign.sh answers --help through the helper every script sources.
+install(FILES scripts/script_help.sh DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE})
 set(BOOTSTRAPPER_WINDOWS_PROGRAMS "" CACHE PATH
   "Windows build whose Bootstrapper.exe, launcher.exe and product_info.exe are installed with the tools")
 if(BOOTSTRAPPER_WINDOWS_PROGRAMS)

@@ -139,6 +139,8 @@ if [ -f "$root/usr/share/bootstrapper-tools/windows/Bootstrapper.exe" ]; then
   for made in dist/DemoProduct/Languages/1031.mst dist/DemoProduct/Bootstrapper.exe dist/DemoProduct.zip; do
     [ -f "$root/tmp/$made" ] || { cat "$work/pack.log"; fail "bootstrapper-pack made no $made"; }
   done
+  chroot "$root" bash /usr/share/bootstrapper-tools/sign.sh --help >/dev/null ||
+    fail "the installed sign.sh, which bootstrapper-pack signs with, does not run"
   echo "bootstrapper-pack packs the demo's two builds with the installed tools"
 fi
 echo "check-deb: ${deb##*/} installs on a fresh Debian 12, checks the demo folder and packs the demo ($((SECONDS - started)) s)"
