@@ -11,9 +11,6 @@ namespace {
 constexpr std::uint8_t kUtf8ByteOrderMark[3] = {0xEF, 0xBB, 0xBF};
 constexpr std::uint8_t kUtf16BigEndianMark[2] = {0xFE, 0xFF};
 constexpr WideChar kReplacementCharacter = 0xFFFD;
-// A matching pair of outer quotes is removed only after the value has been cut to the
-// buffer: two units more keep every value whose quotes come off whole.
-constexpr std::size_t kProbeSize = kTextBufferSize + 3;
 constexpr std::size_t kLongestName = 63;  // section and key names are the program's own, short and ASCII
 
 // The program's own names are ASCII: each character is its UTF-16 unit.
@@ -56,10 +53,10 @@ SetupValue ReadSetupValue(Platform& platform, const TextBuffer& iniPath, const c
     // exactly 1023 characters from a longer one, quoted or not. The value is read in
     // UTF-16: the ANSI reader would hand a UTF-16 file's values over with best-fit
     // characters, another program's or folder's name.
-    WideChar probe[kProbeSize] = {};
+    WideChar probe[kSetupValueProbeSize] = {};
     const std::uint32_t count = platform.GetPrivateProfileStringW(sectionName, keyName, nullptr, probe,
-                                                                  static_cast<std::uint32_t>(kProbeSize), file);
-    probe[kProbeSize - 1] = 0;
+                                                                  static_cast<std::uint32_t>(kSetupValueProbeSize), file);
+    probe[kSetupValueProbeSize - 1] = 0;
     if (count >= kTextBufferSize) {
         return SetupValue::tooLong;
     }

@@ -8,6 +8,10 @@ namespace boot {
 
 constexpr const char* kSetupIniName = "Setup.ini";
 constexpr const char* kStartSection = "Start";
+// The room a value is read with: Windows' reader cuts a value to its buffer before it takes
+// a matching pair of outer quotes away, so three units more than the longest value the
+// program keeps let every longer one, quoted or not, show that it is too long.
+constexpr std::size_t kSetupValueProbeSize = kTextBufferSize + 3;
 
 enum class SetupValue {
     read,                // `value` holds it, or is empty

@@ -36,9 +36,10 @@ bool ReadAsThePlatform(Platform& platform, const TextBuffer& iniPath, const char
     for (std::size_t i = 0; key[i] != '\0'; ++i) {
         keyName[i] = static_cast<WideChar>(static_cast<unsigned char>(key[i]));
     }
-    std::vector<WideChar> wide(kTextBufferSize + 1);
+    // With the program's room, so that a value is cut where the program's is, and no further.
+    std::vector<WideChar> wide(kSetupValueProbeSize);
     const std::uint32_t count = platform.GetPrivateProfileStringW(sectionName, keyName, nullptr, wide.data(),
-                                                                  kTextBufferSize + 1, file.data());
+                                                                  kSetupValueProbeSize, file.data());
     full = count >= kTextBufferSize;
     value.clear();
     if (count == 0) {
