@@ -177,7 +177,8 @@ TEST_F(PlanFollowsRun, EveryWayStartsAndEndsAsTheProgram)
         TextBuffer reason;
         ASSERT_TRUE(platform.UseFolder(folder.linux.c_str(), reason)) << reason.Get();
         RunWays ways;
-        ExploreRuns(platform, false, ways);
+        static FurthestRun furthest;
+        ExploreRuns(platform, false, ways, furthest);
         const Outcome planned = PlannedWay(ways, row.answers);
         EXPECT_EQ(planned.starts, program.starts);
         EXPECT_EQ(planned.boxes, program.boxes);
@@ -218,6 +219,11 @@ TEST_F(PlanFollowsRun, PlanEndsWhereTheProgramEnds)
         {"LanguagesDir too long",
          "[Start]\r\nMsiPath=Missing.msi\r\nLanguagesDir=" + std::string(1100, 'L') + "\r\n", false, "",
          "Path too long!", "too-long", "LanguagesDir"},
+        // The first way ends at the prerequisite's box; the way that skips it goes on.
+        {"a DEBUG prerequisite, package missing",
+         "[Start]\r\nMsiPath=Missing.msi\r\n[Prereq0]\r\nExecute=Runtime\\Setup.exe\r\nCheckKey=SOFTWARE\\V\r\n"
+         "ExecuteOkIfResultIs=DEBUG\r\n",
+         false, "", "Could not open database!", "no-package", "MsiPath=Missing.msi"},
         {"a transform ten folders deep", "[Start]\r\nMsiPath=Product.msi\r\nLanguagesDir=" +
                                              std::string("A\\B\\C\\D\\E\\F\\G\\H\\I\\J\\") + std::string(206, 'x') +
                                              "\r\n",
@@ -237,7 +243,7 @@ TEST_F(PlanFollowsRun, PlanEndsWhereTheProgramEnds)
         static Findings findings;
         findings.Clear();
         const auto plan = std::make_unique<Plan>();
-        CheckFolder(platform, platform.record, text, findings, *plan);
+        CheckFolder(platform, text, findings, *plan);
         EXPECT_STREQ(plan->endMessage.Get(), row.end);
         if (row.rule[0] != '\0') {
             EXPECT_TRUE(HasFinding(findings, row.rule, row.finding));

@@ -128,7 +128,7 @@ void WriteArgumentProblem(const char* program, const char* problem, TextOutput& 
     output.Write(text.Get());
 }
 
-int RunCheck(CheckerPlatform& platform, DryRunRecord& record, bool machineKnown, const CheckOptions& options,
+int RunCheck(CheckerPlatform& platform, bool machineKnown, const CheckOptions& options,
              const ReportSettings& settings, TextOutput& output, TextOutput* reportFile)
 {
     // Large, and one of each per process: kept out of the stack.
@@ -142,7 +142,7 @@ int RunCheck(CheckerPlatform& platform, DryRunRecord& record, bool machineKnown,
             findings.Ignore(i);
         }
     }
-    CheckFolder(platform, record, text, findings, plan);
+    CheckFolder(platform, text, findings, plan);
     findings.Sort();
     const Plan* shownPlan = options.quiet ? nullptr : &plan;
     TextOutput& report = reportFile != nullptr ? *reportFile : output;

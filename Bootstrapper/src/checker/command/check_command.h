@@ -5,7 +5,6 @@
 #include <type_traits>
 
 #include "checker/platforms/checker_platform.h"
-#include "checker/platforms/dry_run.h"
 #include "checker/output/report_context.h"
 #include "checker/output/text_output.h"
 #include "checker/findings/findings.h"
@@ -200,7 +199,7 @@ void WriteArgumentProblem(const char* program, const char* problem, TextOutput& 
 // can answer for the machine it runs on (its registry, the installed products). With a
 // `reportFile` (--output) the report in the chosen format goes there, and `output`, the
 // console, gets the text report. Returns kCheckPassed or kCheckFailed.
-int RunCheck(CheckerPlatform& platform, DryRunRecord& record, bool machineKnown, const CheckOptions& options,
+int RunCheck(CheckerPlatform& platform, bool machineKnown, const CheckOptions& options,
              const ReportSettings& settings, TextOutput& output, TextOutput* reportFile = nullptr);
 
 }  // namespace boot

@@ -185,14 +185,14 @@ int main(int argc, char** argv)
     settings.relativeFolder = paths.relative.Get();
     settings.currentDirectory = paths.current;
     if (request.output == nullptr) {
-        return boot::RunCheck(platform, platform.record, false, request.options, settings, out);
+        return boot::RunCheck(platform, false, request.options, settings, out);
     }
     static ReportFile report;
     if (!report.Open(request.output, reason)) {
         WriteProblem(reason.Get(), errors);
         return boot::kCheckUnusable;
     }
-    const int status = boot::RunCheck(platform, platform.record, false, request.options, settings, out,
+    const int status = boot::RunCheck(platform, false, request.options, settings, out,
                                       &report);
     if (!report.Commit(reason)) {
         WriteProblem(reason.Get(), errors);

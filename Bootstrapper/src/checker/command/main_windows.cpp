@@ -216,8 +216,8 @@ int wmain(int argc, wchar_t** argv)
     const bool singleByte = ::GetCPInfo(CP_ACP, &codePage) != FALSE && codePage.MaxCharSize == 1;
     static boot::DryRunPlatform platform(real, singleByte);
     if (request.output == nullptr) {
-        return boot::RunCheck(platform, platform.record, true, request.options, settings, out);
+        return boot::RunCheck(platform, true, request.options, settings, out);
     }
-    const int status = boot::RunCheck(platform, platform.record, true, request.options, settings, out, &report);
+    const int status = boot::RunCheck(platform, true, request.options, settings, out, &report);
     return report.Commit(errors) ? status : boot::kCheckUnusable;
 }

@@ -43,7 +43,7 @@ struct Plan {
     // The step at which it ends: nothing after it is shown.
     enum class Stage { start, preSetup, prerequisites, package, languages, installer, done } endsAt = Stage::done;
 
-    PreSetupPlan preSetup = PreSetupPlan::nothingToRun;
+    bool preSetupRuns = false;  // the run starts a pre-setup program: this one
     PreSetupCommand preSetupCommand;
 
     std::size_t prerequisiteCount = 0;  // all read, also those beyond the ones kept

@@ -1,6 +1,8 @@
 #include "checker/plan/run_explorer.h"
 
+#include <algorithm>
 #include <deque>
+#include <iterator>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -66,9 +68,44 @@ void NoteEnd(RunWay& way, std::int32_t exitCode, RunStage reached)
     }
 }
 
+void KeepIfFurthest(std::size_t index, const RunWay& way, const RecordingPlatform& platform, const RunState& state,
+                    FurthestRun& furthest)
+{
+    if (way.joins || (index > 0 && way.endStage <= furthest.endStage)) {
+        return;
+    }
+    furthest.way = index;
+    furthest.endStage = way.endStage;
+    furthest.exitCode = way.exitCode;
+    furthest.lastPrerequisite = platform.LastPrerequisite();
+    furthest.packagePath.Assign(state.packagePath.Get());
+    furthest.languagesDirectory.Assign(state.languagesDirectory.Get());
+    CopyPackageInfo(state.packageInfo, furthest.package);
+    CopyLanguages(state.language, furthest.language);
+}
+
 }  // namespace
 
-void ExploreRuns(CheckerPlatform& folder, bool machineKnown, RunWays& ways)
+void CopyPackageInfo(const PackageInfo& from, PackageInfo& to)
+{
+    to.productCode.Assign(from.productCode.Get());
+    to.productVersion.Assign(from.productVersion.Get());
+    to.productLanguage = from.productLanguage;
+    to.installedVersion.Assign(from.installedVersion.Get());
+    to.productVersionParts = from.productVersionParts;
+    to.installedVersionParts = from.installedVersionParts;
+    to.isInstalled = from.isInstalled;
+    to.isNewer = from.isNewer;
+}
+
+void CopyLanguages(const LanguageState& from, LanguageState& to)
+{
+    std::copy(std::begin(from.available), std::end(from.available), std::begin(to.available));
+    to.selectedLanguage = from.selectedLanguage;
+    to.hasDocumentationTransform = from.hasDocumentationTransform;
+}
+
+void ExploreRuns(CheckerPlatform& folder, bool machineKnown, RunWays& ways, FurthestRun& furthest)
 {
     ways.Clear();
     ReachedPoints reached;
@@ -90,6 +127,7 @@ void ExploreRuns(CheckerPlatform& folder, bool machineKnown, RunWays& ways)
         const std::size_t index = ways.ways.size();
         ways.ways.push_back(std::move(platform.Way()));
         NoteEnd(ways.ways.back(), exitCode, platform.Reached());
+        KeepIfFurthest(index, ways.ways.back(), platform, state, furthest);
         if (index == 0) {
             firstReads = platform.TakeProfileLog();
         }

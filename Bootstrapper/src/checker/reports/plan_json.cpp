@@ -78,7 +78,7 @@ void WritePreSetup(PlanWriter& out, const Plan& plan)
 {
     JsonWriter& json = out.Json();
     json.Key("preSetup");
-    if (plan.preSetup != PreSetupPlan::run) {
+    if (!plan.preSetupRuns) {
         json.Null();
         return;
     }

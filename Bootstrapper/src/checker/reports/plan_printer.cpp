@@ -55,25 +55,15 @@ void PrintEnd(Printer& out, const Plan& plan)
 void PrintPreSetup(Printer& out, const Plan& plan)
 {
     out.Line("1. Pre-setup program (its exit code is ignored):");
-    switch (plan.preSetup) {
-    case PreSetupPlan::run:
+    if (plan.preSetupRuns) {
+        out.Line("    %s", plan.preSetupCommand.commandLine.Get());
         if (plan.preSetupCommand.application.IsEmpty()) {
-            out.Line("    %s", plan.preSetupCommand.commandLine.Get());
             out.Line("    (found by Windows' search for the first part of the command line)");
         } else {
-            out.Line("    %s", plan.preSetupCommand.commandLine.Get());
             out.Line("    (started as %s)", plan.preSetupCommand.application.Get());
         }
-        break;
-    case PreSetupPlan::nothingToRun:
+    } else if (!EndsBefore(plan, Plan::Stage::preSetup)) {
         out.Line("    none: there is no SetupPath, and no PSetup.exe beside Bootstrapper.exe or in the folder");
-        break;
-    case PreSetupPlan::commandTooLong:
-    case PreSetupPlan::pathTooLong:
-    case PreSetupPlan::unusableSetting:
-    case PreSetupPlan::unsupportedPath:
-    case PreSetupPlan::folderUnreadable:
-        break;
     }
 }
 
@@ -230,9 +220,9 @@ void PrintInstallerRuns(Printer& out, const Plan& plan)
     }
     if (showMaintenance) {
         out.Line("  %s", plan.machineKnown ? "maintenance:" : "when the product is installed:");
-        if (!plan.machineKnown) {
+        if (!plan.machineKnown && !plan.recache.IsEmpty()) {
             out.Line("    first, when the package's version is greater than the installed one: %s", plan.recache.Get());
-        } else if (info.isNewer) {
+        } else if (plan.machineKnown && info.isNewer) {
             out.Line("    %s", plan.recache.Get());
         }
         out.Line("    %s", plan.maintenance.Get());

@@ -1,11 +1,10 @@
 #pragma once
-// The checker's walk through a package folder: the program's own steps, in its order,
-// on a platform that starts and shows nothing. What the program would do goes into the
-// plan; what it would do otherwise than written, into the findings.
+// The checker's walk through a package folder. The plan is the program's own run sequence,
+// run over the folder once per way it can go; the findings are the checker's rules over
+// the folder, its files and what those runs read, and the reasons for where they end.
 
 #include "checker/plan/plan.h"
 #include "checker/platforms/checker_platform.h"
-#include "checker/platforms/dry_run.h"
 #include "checker/reading/profile_text.h"
 #include "checker/findings/findings.h"
 
@@ -13,6 +12,6 @@ namespace boot {
 
 // The folder is the platform's current directory. `plan.machineKnown` says whether the
 // platform can answer for the machine (its registry and installed products).
-void CheckFolder(CheckerPlatform& platform, DryRunRecord& record, ProfileText& text, Findings& findings, Plan& plan);
+void CheckFolder(CheckerPlatform& platform, ProfileText& text, Findings& findings, Plan& plan);
 
 }  // namespace boot

@@ -1,18 +1,18 @@
 #pragma once
-// The walk's state and the steps both parts of the walk use: where the setup files are,
-// how a finding about a value is worded, and where the run ends.
+// The walk's state and what its parts share. The program's own runs (the plan's ways)
+// tell where the run goes and ends; the walk puts the checker's rules to what those runs
+// read, and explains each end the runs came to.
 
 #include <vector>
 
-#include "checker/plan/plan.h"
-#include "checker/platforms/checker_platform.h"
-#include "checker/platforms/dry_run.h"
-#include "checker/reading/profile_text.h"
 #include "checker/findings/findings.h"
+#include "checker/plan/plan.h"
+#include "checker/plan/run_explorer.h"
+#include "checker/platforms/checker_platform.h"
+#include "checker/reading/profile_text.h"
 #include "checker/rules/package_folder_check.h"
 #include "checker/rules/setup_ini_check.h"
 #include "common/fixed_text.h"
-#include "services/messages.h"
 
 namespace boot::folder_walk {
 
@@ -20,28 +20,14 @@ constexpr const char* kFolderFile = ".";
 
 struct Walk {
     CheckerPlatform& platform;
-    DryRunRecord& record;
     ProfileText& text;
     Findings& findings;
     Plan& plan;
+    const FurthestRun& furthest;
     TextBuffer iniPath;
     TextBuffer packageFile;  // the package relative to the folder, with forward slashes
     std::vector<TransformFile> transforms;  // every *.mst of the package folder
     bool endedAtFileLimit = false;          // "Path too long!" for a path beyond the file functions
-
-    // Ends the plan at `stage` with the box the program would show.
-    void End(Plan::Stage stage, const char* message)
-    {
-        plan.endsAt = stage;
-        plan.endMessage.Assign(message);
-    }
-
-    // The run ends at a path the file functions cannot take: the path budget tells.
-    void EndAtFileLimit(Plan::Stage stage)
-    {
-        endedAtFileLimit = true;
-        End(stage, kMessagePathTooLong);
-    }
 
     std::uint32_t Line(const char* section, const char* key) const { return KeyLine(text, section, key); }
 };
@@ -52,10 +38,16 @@ bool ReportTooLongValue(Walk& walk, const char* section, const char* key, const 
 // cannot hold it exactly.
 bool ReportUnusableValue(Walk& walk, const char* section, const char* key);
 
-// The package's steps: where it is, what it says, its transforms and the msiexec runs.
-bool LocateThePackage(Walk& walk);
-bool InspectThePackage(Walk& walk);
-void CheckTransforms(Walk& walk);
-void ComposeCommands(Walk& walk);
+// The finding that says why the furthest run ends where it ends, and those for the boxes
+// any way shows once the languages are known. Sets `endedAtFileLimit` when only the path
+// budget can tell.
+void ExplainTheEnds(Walk& walk);
+
+// The rules over what the furthest run read: the pre-setup program, each prerequisite
+// section, and the end of the chain.
+void CheckSetupValues(Walk& walk);
+// The rules over the package, its languages and transforms as far as the run found them,
+// and the msiexec command lines the ways started.
+void CheckThePackage(Walk& walk);
 
 }  // namespace boot::folder_walk

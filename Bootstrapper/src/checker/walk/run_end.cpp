@@ -1,0 +1,227 @@
+#include <algorithm>
+#include <iterator>
+#include <string>
+
+#include "checker/walk/folder_walk.h"
+#include "common/text_rules.h"
+#include "services/file_search.h"
+#include "services/messages.h"
+#include "services/setup_ini.h"
+
+namespace boot::folder_walk {
+
+bool ReportTooLongValue(Walk& walk, const char* section, const char* key, const char* message)
+{
+    TextBuffer value;
+    if (ReadSetupValue(walk.platform, walk.iniPath, section, key, value) != SetupValue::tooLong) {
+        return false;
+    }
+    walk.findings.Report(kSetupIniFile, walk.Line(section, key), Severity::error, "too-long",
+                         "%s is longer than 1023 characters: the setup ends with \"%s\"", key, message);
+    return true;
+}
+
+bool ReportUnusableValue(Walk& walk, const char* section, const char* key)
+{
+    TextBuffer value;
+    if (ReadSetupValue(walk.platform, walk.iniPath, section, key, value) != SetupValue::unusableCharacters) {
+        return false;
+    }
+    walk.findings.Report(kSetupIniFile, walk.Line(section, key), Severity::error, "unusable-characters",
+                         "%s holds characters the ANSI code page cannot hold exactly (Windows would read them "
+                         "as other characters), or bytes it cannot decode (an ANSI file on a system set to "
+                         "UTF-8): the setup ends with \"%s\"",
+                         key, kMessageUnusableSetting);
+    return true;
+}
+
+namespace {
+
+// The first of `keys` the program refuses; it reads none after it.
+template <std::size_t N>
+bool ReportFirstRefused(Walk& walk, const char* section, const char* const (&keys)[N], bool tooLong)
+{
+    return std::any_of(std::begin(keys), std::end(keys), [&walk, section, tooLong](const char* key) {
+        return tooLong ? ReportTooLongValue(walk, section, key, kMessageSettingTooLong)
+                       : ReportUnusableValue(walk, section, key);
+    });
+}
+
+bool ExplainPreSetupEnd(Walk& walk, const std::string& message)
+{
+    if (message == kMessageCommandLineTooLong) {
+        if (!ReportTooLongValue(walk, kStartSection, "SetupPath", kMessageCommandLineTooLong)) {
+            walk.findings.Report(kSetupIniFile, walk.Line(kStartSection, "SetupPath"), Severity::error, "too-long",
+                                 "SetupPath and \" /uionlyifneeded\" are longer than 1023 characters: the setup "
+                                 "ends with \"%s\"",
+                                 kMessageCommandLineTooLong);
+        }
+        return true;
+    }
+    if (message == kMessageUnusableSetting) {
+        ReportUnusableValue(walk, kStartSection, "SetupPath");
+    }
+    // The folder's own characters and a directory search that fails show in the plan.
+    return message != kMessagePathTooLong;
+}
+
+bool ExplainPrerequisiteEnd(Walk& walk, const std::string& message)
+{
+    TextBuffer section;
+    section.Format("%s%d", kPrerequisiteSectionPrefix, static_cast<int>(walk.furthest.lastPrerequisite));
+    if (message == kMessageCommandLineTooLong) {
+        ReportTooLongValue(walk, section.Get(), "Execute", kMessageCommandLineTooLong);
+    } else if (message == kMessageSettingTooLong) {
+        const char* const keys[] = {"DoExecuteIfCheckIs", "ExecuteOkIfResultIs", "CheckKey", "CheckValue",
+                                    "CheckContent"};
+        ReportFirstRefused(walk, section.Get(), keys, true);
+    } else if (message == kMessageUnusableSetting) {
+        const char* const keys[] = {"Execute", "DoExecuteIfCheckIs", "ExecuteOkIfResultIs", "CheckKey", "CheckValue",
+                                    "CheckContent"};
+        ReportFirstRefused(walk, section.Get(), keys, false);
+    }
+    return true;
+}
+
+// "Path too long!" where the package is located: a setting too long for the buffer it is
+// read into, or a path the file functions cannot take (false: the path budget tells).
+bool ExplainLocationTooLong(Walk& walk)
+{
+    if (ReportTooLongValue(walk, kStartSection, "MsiPath", kMessagePathTooLong)) {
+        return true;
+    }
+    if (walk.furthest.packagePath.IsEmpty()) {
+        return false;
+    }
+    // The package was found: the languages folder was not.
+    if (!ReportTooLongValue(walk, kStartSection, "LanguagesDir", kMessagePathTooLong)) {
+        walk.findings.Report(kSetupIniFile, walk.Line(kStartSection, "LanguagesDir"), Severity::error, "too-long",
+                             "the folder's path and LanguagesDir are longer than 1023 characters: the setup ends "
+                             "with \"%s\"",
+                             kMessagePathTooLong);
+    }
+    return true;
+}
+
+void ReportUnopenedPackage(Walk& walk, const std::string& message)
+{
+    TextBuffer msiPath;
+    ReadSetupValue(walk.platform, walk.iniPath, kStartSection, "MsiPath", msiPath);
+    if (message == kMessageOpenDatabase && !msiPath.IsEmpty() &&
+        FindEntry(walk.platform, walk.furthest.packagePath.Get()) != Entry::present) {
+        walk.findings.Report(kSetupIniFile, walk.Line(kStartSection, "MsiPath"), Severity::error, "no-package",
+                             "MsiPath=%s names no file in the folder (it is always taken relative to it): the setup "
+                             "ends with \"%s\"",
+                             msiPath.Get(), message.c_str());
+        return;
+    }
+    walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "package-unreadable",
+                         "this is no Windows Installer package, or its Property table cannot be read (result "
+                         "%d): the setup ends with \"%s\"",
+                         static_cast<int>(walk.furthest.exitCode), message.c_str());
+}
+
+bool ExplainPackageEnd(Walk& walk, const std::string& message)
+{
+    const PackageInfo& info = walk.furthest.package;
+    if (message == kMessagePathTooLong) {
+        return ExplainLocationTooLong(walk);
+    }
+    if (message == kMessageNoMsi) {
+        walk.findings.Report(kFolderFile, 0, Severity::error, "no-package",
+                             "there is no MsiPath, and the folder holds no file whose name ends in \".msi\": the "
+                             "setup ends with \"%s\"",
+                             kMessageNoMsi);
+    } else if (message == kMessageUnusableSetting) {
+        ReportUnusableValue(walk, kStartSection, walk.furthest.packagePath.IsEmpty() ? "MsiPath" : "LanguagesDir");
+    } else if (message == kMessageProductVersion && info.productVersion.IsEmpty()) {
+        walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "product-version",
+                             "the Property table has no ProductVersion: the setup ends with \"%s\"", message.c_str());
+    } else if (message == kMessageProductVersion) {
+        walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "product-version",
+                             "ProductVersion %s has fewer than three components: the setup ends with \"%s\"",
+                             info.productVersion.Get(), message.c_str());
+    } else if (message == kMessageInstalledVersion) {
+        walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "package-unreadable",
+                             "Windows Installer cannot look up ProductCode \"%s\" (result %d): the setup ends with "
+                             "\"%s\"",
+                             info.productCode.Get(), static_cast<int>(walk.furthest.exitCode), message.c_str());
+    } else if (message == kMessageOpenDatabase || message == kMessageOpenView || message == kMessageExecuteView) {
+        ReportUnopenedPackage(walk, message);
+    }
+    return true;
+}
+
+bool ExplainLanguagesEnd(Walk& walk, const std::string& message)
+{
+    if (message != kMessageNoLanguages) {
+        return message != kMessagePathTooLong;  // a transform beyond the file functions
+    }
+    walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "no-languages",
+                         "ProductLanguage is %d, neither German (1031) nor English (1033), and neither 1031.mst nor "
+                         "1033.mst is in the languages folder: the setup ends with \"%s\"",
+                         static_cast<int>(walk.furthest.package.productLanguage), kMessageNoLanguages);
+    return true;
+}
+
+// The boxes a way shows once the languages are known, whichever way it is: an msiexec
+// command line that does not fit, or a languages folder whose ";" would split TRANSFORMS.
+void ExplainInstallerBoxes(Walk& walk)
+{
+    bool tooLong = false;
+    bool splits = false;
+    for (const RunWay& way : walk.plan.ways.ways) {
+        for (const WayEvent& event : way.events) {
+            if (event.kind != WayEvent::Kind::box || event.stage < RunStage::languages) {
+                continue;
+            }
+            tooLong = tooLong || event.text == kMessageCommandLineTooLong;
+            splits = splits || event.text == kMessageUnsupportedPath;
+        }
+    }
+    if (splits) {
+        walk.findings.Report(kFolderFile, 0, Severity::error, "unsupported-path",
+                             "the languages folder's path %s holds \";\", which separates the transforms msiexec "
+                             "is given (TRANSFORMS): after the language is chosen, the setup ends with \"%s\"",
+                             walk.plan.languagesDirectory.Get(), kMessageUnsupportedPath);
+    }
+    if (tooLong) {
+        walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "too-long",
+                             "an msiexec command line would be longer than it may be: the setup ends with \"%s\"",
+                             kMessageCommandLineTooLong);
+    }
+}
+
+}  // namespace
+
+void ExplainTheEnds(Walk& walk)
+{
+    ExplainInstallerBoxes(walk);
+    const Plan& plan = walk.plan;
+    if (plan.endMessage.IsEmpty() || plan.endsAt == Plan::Stage::start) {
+        return;  // the folder's path and Setup.ini itself are the Setup.ini rules' to explain
+    }
+    const std::string message = plan.endMessage.Get();
+    bool explained = true;
+    switch (plan.endsAt) {
+    case Plan::Stage::preSetup:
+        explained = ExplainPreSetupEnd(walk, message);
+        break;
+    case Plan::Stage::prerequisites:
+        explained = ExplainPrerequisiteEnd(walk, message);
+        break;
+    case Plan::Stage::package:
+        explained = ExplainPackageEnd(walk, message);
+        break;
+    case Plan::Stage::languages:
+        explained = ExplainLanguagesEnd(walk, message);
+        break;
+    case Plan::Stage::start:
+    case Plan::Stage::installer:
+    case Plan::Stage::done:
+        break;
+    }
+    walk.endedAtFileLimit = walk.endedAtFileLimit || !explained;
+}
+
+}  // namespace boot::folder_walk
