@@ -45,7 +45,7 @@ win_sources=()
 # Linux are built for the host only.
 host_only() {
   case "$1" in
-    "$project"/src/checker/*/*linux*.cpp | "$project"/src/msi_file/*.cpp | "$project"/src/transform/*.cpp) return 0 ;;
+    "$project"/src/checker/*/*linux*.cpp | "$project"/src/msi_file/*/*.cpp | "$project"/src/transform/*.cpp) return 0 ;;
     *) return 1 ;;
   esac
 }

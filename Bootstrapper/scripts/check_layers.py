@@ -11,7 +11,10 @@ sequence and the front ends, bottom up: the reading of Setup.ini and names as Wi
 reads them; safe output; the platforms it runs on; the plan; the findings and the rule
 table; the rules; the walk through a folder; the reports; its command, the one front end
 among them. No front end includes another. The Linux library for Windows Installer files (msi_file) stands beside the program's
-layers: it includes common only, and only front ends include it. Prints one line per
+layers: it includes common only, and only front ends include it. Its folders are layers
+too, bottom up: the tables and summary information in memory (model); the file format
+(format); reading packages and transforms (reading) and writing transforms (writing). A
+source directly in src/checker or src/msi_file has no layer. Prints one line per
 offending include and a summary."""
 import pathlib
 import re
@@ -23,7 +26,7 @@ LAYERS = {
     "services": 2,
     "prereq": 3, "package": 3, "language": 3,
     "launcher": 4,
-    "msi_file": 1,
+    "msi_file/model": 1, "msi_file/format": 1.1, "msi_file/reading": 1.2, "msi_file/writing": 1.2,
     "checker/reading": 4.1,
     "checker/output": 4.15,
     "checker/platforms": 4.2,
@@ -37,6 +40,7 @@ LAYERS = {
 FRONT = LAYERS["program"]
 # Folders that may include no more than these, whatever their layer.
 ONLY = {"msi_file": {"common", "msi_file"}}
+MSI_FILE_LAYERS = {name for name in LAYERS if name.startswith("msi_file/")}
 # Below the front ends, only these include msi_file: the checker's Linux platform reads
 # packages and transforms through it.
 MSI_FILE_USERS = {"checker/platforms"}
@@ -52,10 +56,15 @@ files = sorted(p for p in src.rglob("*") if p.suffix in (".h", ".cpp"))
 
 
 def folder_of(parts):
-    """The layer's name of a path inside src: the checker's by its subfolder."""
-    if parts[0] == "checker" and len(parts) > 2:
-        return "checker/" + parts[1]
+    """The layer's name of a path inside src: the checker's and msi_file's by subfolder."""
+    if parts[0] in ("checker", "msi_file") and len(parts) > 2:
+        return parts[0] + "/" + parts[1]
     return parts[0]
+
+
+def group_of(layer):
+    """msi_file's folders keep its rules together."""
+    return "msi_file" if layer in MSI_FILE_LAYERS else layer
 
 
 for path in files:
@@ -71,10 +80,11 @@ for path in files:
             faults.append(f"{path}: includes {name}, which is in no layer")
         elif LAYERS[target] > LAYERS[own]:
             faults.append(f"{path}: includes {name} from layer {target!r}, above its own {own!r}")
-        elif own in ONLY and target not in ONLY[own]:
-            faults.append(f"{path}: includes {name}; {own!r} includes only {sorted(ONLY[own])}")
-        elif target in ONLY and LAYERS[own] < FRONT and own != target and own not in MSI_FILE_USERS:
-            faults.append(f"{path}: includes {name}; only front ends include {target!r}")
+        elif group_of(own) in ONLY and group_of(target) not in ONLY[group_of(own)]:
+            faults.append(f"{path}: includes {name}; {group_of(own)!r} includes only {sorted(ONLY[group_of(own)])}")
+        elif (group_of(target) in ONLY and LAYERS[own] < FRONT and group_of(own) != group_of(target)
+              and own not in MSI_FILE_USERS):
+            faults.append(f"{path}: includes {name}; only front ends include {group_of(target)!r}")
         elif LAYERS[target] == FRONT and own != target:
             faults.append(f"{path}: includes {name}; no front end includes another")
 for fault in faults:

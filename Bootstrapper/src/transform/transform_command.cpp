@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "msi_file/package_reader.h"
-#include "msi_file/transform_builder.h"
-#include "msi_file/transform_flags.h"
-#include "msi_file/transform_summary.h"
+#include "msi_file/reading/package_reader.h"
+#include "msi_file/writing/transform_builder.h"
+#include "msi_file/writing/transform_flags.h"
+#include "msi_file/writing/transform_summary.h"
 
 namespace boot {
 

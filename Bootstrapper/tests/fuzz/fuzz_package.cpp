@@ -9,8 +9,8 @@
 #include <string>
 
 #include "fuzz_input.h"
-#include "msi_file/package_reader.h"
-#include "msi_file/transform_reader.h"
+#include "msi_file/reading/package_reader.h"
+#include "msi_file/reading/transform_reader.h"
 
 namespace boot::fuzzing {
 namespace {

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "fuzz_input.h"
-#include "msi_file/string_pool.h"
-#include "msi_file/summary_stream.h"
-#include "msi_file/table_data.h"
-#include "msi_file/table_stream.h"
+#include "msi_file/format/string_pool.h"
+#include "msi_file/format/summary_stream.h"
+#include "msi_file/model/table_data.h"
+#include "msi_file/format/table_stream.h"
 
 namespace boot::fuzzing {
 namespace {

@@ -11,16 +11,16 @@
 #include <utility>
 #include <vector>
 
-#include "msi_file/compound_file.h"
-#include "msi_file/package_reader.h"
-#include "msi_file/storage_class.h"
-#include "msi_file/stream_name.h"
-#include "msi_file/string_pool.h"
-#include "msi_file/table_diff.h"
-#include "msi_file/table_stream.h"
-#include "msi_file/transform_builder.h"
-#include "msi_file/transform_reader.h"
-#include "msi_file/transform_summary.h"
+#include "msi_file/format/compound_file.h"
+#include "msi_file/reading/package_reader.h"
+#include "msi_file/format/storage_class.h"
+#include "msi_file/format/stream_name.h"
+#include "msi_file/format/string_pool.h"
+#include "msi_file/writing/table_diff.h"
+#include "msi_file/format/table_stream.h"
+#include "msi_file/writing/transform_builder.h"
+#include "msi_file/reading/transform_reader.h"
+#include "msi_file/writing/transform_summary.h"
 
 namespace boot::msi {
 namespace {

@@ -5,7 +5,7 @@
 #include "checker/reading/unicode_text.h"
 #include "common/code_page_1252.h"
 #include "common/text_rules.h"
-#include "msi_file/transform_reader.h"
+#include "msi_file/reading/transform_reader.h"
 
 #include <iterator>
 

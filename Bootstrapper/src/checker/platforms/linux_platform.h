@@ -28,7 +28,7 @@
 #include "checker/platforms/checker_platform.h"
 #include "checker/platforms/dry_run.h"
 #include "checker/reading/profile_text.h"
-#include "msi_file/package_reader.h"
+#include "msi_file/reading/package_reader.h"
 
 namespace boot {
 

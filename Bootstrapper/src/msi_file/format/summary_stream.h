@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "msi_file/summary_info.h"
+#include "msi_file/model/summary_info.h"
 
 namespace boot::msi {
 

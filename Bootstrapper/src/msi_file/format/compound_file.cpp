@@ -1,4 +1,4 @@
-#include "msi_file/compound_file.h"
+#include "msi_file/format/compound_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

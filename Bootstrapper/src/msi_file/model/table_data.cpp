@@ -1,4 +1,4 @@
-#include "msi_file/table_data.h"
+#include "msi_file/model/table_data.h"
 
 #include <algorithm>
 

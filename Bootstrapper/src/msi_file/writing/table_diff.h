@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "msi_file/table_data.h"
+#include "msi_file/model/table_data.h"
 
 namespace boot::msi {
 

@@ -1,17 +1,17 @@
-#include "msi_file/transform_builder.h"
+#include "msi_file/writing/transform_builder.h"
 
 #include <algorithm>
 #include <cctype>
 #include <set>
 
-#include "msi_file/code_page_text.h"
-#include "msi_file/storage_class.h"
-#include "msi_file/stream_name.h"
-#include "msi_file/string_pool.h"
-#include "msi_file/summary_stream.h"
-#include "msi_file/table_diff.h"
-#include "msi_file/table_stream.h"
-#include "msi_file/transform_summary.h"
+#include "msi_file/format/code_page_text.h"
+#include "msi_file/format/storage_class.h"
+#include "msi_file/format/stream_name.h"
+#include "msi_file/format/string_pool.h"
+#include "msi_file/format/summary_stream.h"
+#include "msi_file/writing/table_diff.h"
+#include "msi_file/format/table_stream.h"
+#include "msi_file/writing/transform_summary.h"
 
 namespace boot::msi {
 

@@ -1,6 +1,6 @@
-#include "msi_file/table_stream.h"
+#include "msi_file/format/table_stream.h"
 
-#include "msi_file/byte_order.h"
+#include "msi_file/format/byte_order.h"
 
 namespace boot::msi {
 

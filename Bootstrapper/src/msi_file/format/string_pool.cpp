@@ -1,9 +1,9 @@
-#include "msi_file/string_pool.h"
+#include "msi_file/format/string_pool.h"
 
 #include <algorithm>
 
-#include "msi_file/byte_order.h"
-#include "msi_file/code_page_text.h"
+#include "msi_file/format/byte_order.h"
+#include "msi_file/format/code_page_text.h"
 
 namespace boot::msi {
 

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "msi_file/string_pool.h"
-#include "msi_file/table_data.h"
+#include "msi_file/format/string_pool.h"
+#include "msi_file/model/table_data.h"
 
 namespace boot::msi {
 

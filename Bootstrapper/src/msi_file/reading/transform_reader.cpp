@@ -1,16 +1,16 @@
-#include "msi_file/transform_reader.h"
+#include "msi_file/reading/transform_reader.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
 
-#include "msi_file/compound_file.h"
-#include "msi_file/storage_class.h"
-#include "msi_file/stream_name.h"
-#include "msi_file/string_pool.h"
-#include "msi_file/summary_stream.h"
-#include "msi_file/table_data.h"
-#include "msi_file/table_stream.h"
+#include "msi_file/format/compound_file.h"
+#include "msi_file/format/storage_class.h"
+#include "msi_file/format/stream_name.h"
+#include "msi_file/format/string_pool.h"
+#include "msi_file/format/summary_stream.h"
+#include "msi_file/model/table_data.h"
+#include "msi_file/format/table_stream.h"
 
 namespace boot::msi {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "msi_file/compound_file.h"
-#include "msi_file/table_data.h"
-#include "msi_file/transform_flags.h"
+#include "msi_file/format/compound_file.h"
+#include "msi_file/model/table_data.h"
+#include "msi_file/writing/transform_flags.h"
 
 namespace boot::msi {
 

@@ -1,4 +1,4 @@
-#include "msi_file/package_reader.h"
+#include "msi_file/reading/package_reader.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,13 +14,13 @@
 #include <gio/gio.h>
 #include <libmsi.h>
 
-#include "msi_file/byte_order.h"
-#include "msi_file/code_page_text.h"
-#include "msi_file/compound_file.h"
-#include "msi_file/isolated_run.h"
-#include "msi_file/stream_name.h"
-#include "msi_file/storage_class.h"
-#include "msi_file/string_pool.h"
+#include "msi_file/format/byte_order.h"
+#include "msi_file/format/code_page_text.h"
+#include "msi_file/format/compound_file.h"
+#include "msi_file/reading/isolated_run.h"
+#include "msi_file/format/stream_name.h"
+#include "msi_file/format/storage_class.h"
+#include "msi_file/format/string_pool.h"
 
 namespace boot::msi {
 

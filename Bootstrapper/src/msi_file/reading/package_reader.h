@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "msi_file/summary_info.h"
-#include "msi_file/table_data.h"
+#include "msi_file/model/summary_info.h"
+#include "msi_file/model/table_data.h"
 
 namespace boot::msi {
 

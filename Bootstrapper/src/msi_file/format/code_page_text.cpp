@@ -1,4 +1,4 @@
-#include "msi_file/code_page_text.h"
+#include "msi_file/format/code_page_text.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "msi_file/summary_info.h"
+#include "msi_file/model/summary_info.h"
 
 #include <utility>
 

@@ -1,10 +1,10 @@
-#include "msi_file/table_diff.h"
+#include "msi_file/writing/table_diff.h"
 
 #include <algorithm>
 #include <unordered_map>
 #include <utility>
 
-#include "msi_file/table_stream.h"
+#include "msi_file/format/table_stream.h"
 
 namespace boot::msi {
 

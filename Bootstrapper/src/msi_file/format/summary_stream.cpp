@@ -1,10 +1,10 @@
-#include "msi_file/summary_stream.h"
+#include "msi_file/format/summary_stream.h"
 
 #include <cstdint>
 #include <vector>
 
-#include "msi_file/byte_order.h"
-#include "msi_file/code_page_text.h"
+#include "msi_file/format/byte_order.h"
+#include "msi_file/format/code_page_text.h"
 
 namespace boot::msi {
 

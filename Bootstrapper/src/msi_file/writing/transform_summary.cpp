@@ -1,9 +1,9 @@
-#include "msi_file/transform_summary.h"
+#include "msi_file/writing/transform_summary.h"
 
 #include <algorithm>
 
-#include "msi_file/code_page_text.h"
-#include "msi_file/transform_flags.h"
+#include "msi_file/format/code_page_text.h"
+#include "msi_file/writing/transform_flags.h"
 
 namespace boot::msi {
 

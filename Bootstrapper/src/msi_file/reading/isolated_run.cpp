@@ -1,4 +1,4 @@
-#include "msi_file/isolated_run.h"
+#include "msi_file/reading/isolated_run.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>

@@ -1,4 +1,4 @@
-#include "msi_file/transform_flags.h"
+#include "msi_file/writing/transform_flags.h"
 
 namespace boot::msi {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "msi_file/summary_info.h"
+#include "msi_file/model/summary_info.h"
 
 namespace boot::msi {
 

@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <string>
 
-#include "msi_file/summary_info.h"
-#include "msi_file/table_data.h"
+#include "msi_file/model/summary_info.h"
+#include "msi_file/model/table_data.h"
 
 namespace boot::msi {
 

@@ -1,4 +1,4 @@
-#include "msi_file/stream_name.h"
+#include "msi_file/format/stream_name.h"
 
 #include <cstring>
 

@@ -2,7 +2,7 @@
 // The class ids that tell Windows Installer's files apart: the root storage of a package,
 // a transform and a patch. Windows Installer applies no transform of another class.
 
-#include "msi_file/compound_file.h"
+#include "msi_file/format/compound_file.h"
 
 namespace boot::msi {
 
