@@ -214,7 +214,9 @@ void PrintInstallerRuns(Printer& out, const Plan& plan)
                                              "nothing), then:");
         for (int i = 0; i < 2; ++i) {
             if (plan.offered[i]) {
-                out.Line("    %s: %s", kLanguageNames[i], plan.install[i].Get());
+                out.Line("    %s: %s", kLanguageNames[i],
+                         plan.install[i].IsEmpty() ? "msiexec is not started (see the ways below)"
+                                                   : plan.install[i].Get());
             }
         }
     }
