@@ -40,6 +40,11 @@ function(bootstrapper_linux_tool name description)
     endforeach()
   else()
     install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    if(CMAKE_OBJCOPY)
+      # As dh_strip does: the compilers' notes (.comment) are of no use in an installed tool.
+      install(CODE "execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${name}\" COMMAND_ERROR_IS_FATAL ANY)")
+    endif()
     add_dependencies(linux-tools ${name})
     set(run "$<TARGET_FILE:${name}>")
     set(depends ${name})

@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -58,12 +60,11 @@ void CheckUnusedTransforms(Walk& walk)
 // The language dialog's entry for German (0) or English (1).
 const char* DialogEntry(int language)
 {
-    for (const LanguageEntry& entry : kLanguageTable) {
-        if (entry.transformLanguage == kLanguageIds[language]) {
-            return entry.displayName;
-        }
-    }
-    return "";
+    const auto* entry = std::find_if(std::begin(kLanguageTable), std::end(kLanguageTable),
+                                     [language](const LanguageEntry& row) {
+                                         return row.transformLanguage == kLanguageIds[language];
+                                     });
+    return entry != std::end(kLanguageTable) ? entry->displayName : "";
 }
 
 // The msiexec runs, as the ways started them: after the dialog, each language's

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -147,13 +148,14 @@ void CheckPreSetup(Walk& walk)
     if (plan.ways.ways.empty() || walk.furthest.endStage < RunStage::preSetup) {
         return;
     }
-    for (const WayEvent* event : FollowWay(plan.ways, walk.furthest.way).events) {
-        if (event->kind == WayEvent::Kind::start && event->stage == RunStage::preSetup) {
-            plan.preSetupRuns = true;
-            plan.preSetupCommand.commandLine.Assign(event->text.c_str());
-            plan.preSetupCommand.application.Assign(event->application.c_str());
-            break;
-        }
+    const WholeWay whole = FollowWay(plan.ways, walk.furthest.way);
+    const auto start = std::find_if(whole.events.begin(), whole.events.end(), [](const WayEvent* event) {
+        return event->kind == WayEvent::Kind::start && event->stage == RunStage::preSetup;
+    });
+    if (start != whole.events.end()) {
+        plan.preSetupRuns = true;
+        plan.preSetupCommand.commandLine.Assign((*start)->text.c_str());
+        plan.preSetupCommand.application.Assign((*start)->application.c_str());
     }
     TextBuffer setupPath;
     if (ReadSetupValue(walk.platform, walk.iniPath, kStartSection, "SetupPath", setupPath) == SetupValue::read &&
