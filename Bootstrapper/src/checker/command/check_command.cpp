@@ -128,6 +128,25 @@ void WriteArgumentProblem(const char* program, const char* problem, TextOutput& 
     output.Write(text.Get());
 }
 
+int AnswerUnlessCheck(CheckArguments arguments, const char* program, const char* problem, TextOutput& output,
+                      TextOutput& errors)
+{
+    switch (arguments) {
+    case CheckArguments::check:
+        break;
+    case CheckArguments::help:
+        WriteCheckUsage(program, output);
+        return kCheckPassed;
+    case CheckArguments::version:
+        WriteCheckVersion(program, output);
+        return kCheckPassed;
+    case CheckArguments::wrong:
+        WriteArgumentProblem(program, problem, errors);
+        return kCheckUnusable;
+    }
+    return -1;
+}
+
 int RunCheck(CheckerPlatform& platform, bool machineKnown, const CheckOptions& options,
              const ReportSettings& settings, TextOutput& output, TextOutput* reportFile)
 {

@@ -194,6 +194,12 @@ void WriteCheckVersion(const char* program, TextOutput& output);
 // What is wrong with the arguments, and where to read how they go.
 void WriteArgumentProblem(const char* program, const char* problem, TextOutput& output);
 
+// What the command line asks for other than a check: the help or the version written to
+// `output`, or a wrong argument (`problem`) to `errors`. Returns the exit status, or -1
+// when a check is asked for.
+int AnswerUnlessCheck(CheckArguments arguments, const char* program, const char* problem, TextOutput& output,
+                      TextOutput& errors);
+
 // Checks the folder the platform stands for (its current directory) and writes the
 // findings, and unless quiet the plan, in the chosen format. `machineKnown`: the platform
 // can answer for the machine it runs on (its registry, the installed products). With a

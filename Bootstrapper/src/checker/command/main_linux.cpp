@@ -153,18 +153,10 @@ int main(int argc, char** argv)
     boot::StdioOutput out(stdout);
     boot::StdioOutput errors(stderr);
     static boot::CheckRequest<char> request;
-    switch (boot::ParseCheckArguments(argc, argv, request)) {
-    case boot::CheckArguments::check:
-        break;
-    case boot::CheckArguments::help:
-        boot::WriteCheckUsage(kProgram, out);
-        return boot::kCheckPassed;
-    case boot::CheckArguments::version:
-        boot::WriteCheckVersion(kProgram, out);
-        return boot::kCheckPassed;
-    case boot::CheckArguments::wrong:
-        boot::WriteArgumentProblem(kProgram, request.problem.Get(), errors);
-        return boot::kCheckUnusable;
+    const int answered = boot::AnswerUnlessCheck(boot::ParseCheckArguments(argc, argv, request), kProgram, request.problem.Get(), out,
+                                                 errors);
+    if (answered >= 0) {
+        return answered;
     }
     // Large (the package reader's tables): one for the process, outside the stack.
     static boot::LinuxPlatform platform;

@@ -180,18 +180,10 @@ int wmain(int argc, wchar_t** argv)
     boot::ConsoleOutput out(stdout, STD_OUTPUT_HANDLE);
     boot::ConsoleOutput errors(stderr, STD_ERROR_HANDLE);
     static boot::CheckRequest<wchar_t> request;
-    switch (boot::ParseCheckArguments<wchar_t>(argc, argv, request)) {
-    case boot::CheckArguments::check:
-        break;
-    case boot::CheckArguments::help:
-        boot::WriteCheckUsage(kProgram, out);
-        return boot::kCheckPassed;
-    case boot::CheckArguments::version:
-        boot::WriteCheckVersion(kProgram, out);
-        return boot::kCheckPassed;
-    case boot::CheckArguments::wrong:
-        boot::WriteArgumentProblem(kProgram, request.problem.Get(), errors);
-        return boot::kCheckUnusable;
+    const int answered = boot::AnswerUnlessCheck(boot::ParseCheckArguments<wchar_t>(argc, argv, request), kProgram, request.problem.Get(), out,
+                                                 errors);
+    if (answered >= 0) {
+        return answered;
     }
     static FolderPaths paths;
     FindFolderPaths(request.folder, paths);
