@@ -153,8 +153,8 @@ int main(int argc, char** argv)
     boot::StdioOutput out(stdout);
     boot::StdioOutput errors(stderr);
     static boot::CheckRequest<char> request;
-    const int answered = boot::AnswerUnlessCheck(boot::ParseCheckArguments(argc, argv, request), kProgram, request.problem.Get(), out,
-                                                 errors);
+    const boot::CheckArguments arguments = boot::ParseCheckArguments(argc, argv, request);
+    const int answered = boot::AnswerUnlessCheck(arguments, kProgram, request.problem.Get(), out, errors);
     if (answered >= 0) {
         return answered;
     }
@@ -184,8 +184,7 @@ int main(int argc, char** argv)
         WriteProblem(reason.Get(), errors);
         return boot::kCheckUnusable;
     }
-    const int status = boot::RunCheck(platform, false, request.options, settings, out,
-                                      &report);
+    const int status = boot::RunCheck(platform, false, request.options, settings, out, &report);
     if (!report.Commit(reason)) {
         WriteProblem(reason.Get(), errors);
         return boot::kCheckUnusable;

@@ -180,8 +180,8 @@ int wmain(int argc, wchar_t** argv)
     boot::ConsoleOutput out(stdout, STD_OUTPUT_HANDLE);
     boot::ConsoleOutput errors(stderr, STD_ERROR_HANDLE);
     static boot::CheckRequest<wchar_t> request;
-    const int answered = boot::AnswerUnlessCheck(boot::ParseCheckArguments<wchar_t>(argc, argv, request), kProgram, request.problem.Get(), out,
-                                                 errors);
+    const boot::CheckArguments arguments = boot::ParseCheckArguments<wchar_t>(argc, argv, request);
+    const int answered = boot::AnswerUnlessCheck(arguments, kProgram, request.problem.Get(), out, errors);
     if (answered >= 0) {
         return answered;
     }

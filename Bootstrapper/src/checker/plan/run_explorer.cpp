@@ -68,6 +68,8 @@ void NoteEnd(RunWay& way, std::int32_t exitCode, RunStage reached)
     }
 }
 
+// The first run, and each later one that gets further; a run that joins an earlier way
+// ends as that way does, unrecorded.
 void KeepIfFurthest(std::size_t index, const RunWay& way, const RecordingPlatform& platform, const RunState& state,
                     FurthestRun& furthest)
 {

@@ -38,7 +38,7 @@ void CopyLanguages(const LanguageState& from, LanguageState& to);
 // kPlannedPrerequisites prerequisites, the installed product (installed in this version,
 // and in an older one) and each other entry of the language dialog and Cancel. A way
 // that rejoins another stops at the choice point where it does.
-// `furthest` is written whole by every call.
+// Every call writes `furthest` anew.
 void ExploreRuns(CheckerPlatform& folder, bool machineKnown, RunWays& ways, FurthestRun& furthest);
 
 }  // namespace boot
