@@ -21,6 +21,8 @@ namespace {
 
 constexpr std::size_t kBytesPerMiB = std::size_t{1} << 20;
 
+// The folder's path and Setup.ini's, with the findings the program's end there needs;
+// false when the folder cannot even be named.
 bool LocateSetupIni(Walk& walk)
 {
     switch (ReadCurrentDirectory(walk.platform, walk.plan.folder)) {

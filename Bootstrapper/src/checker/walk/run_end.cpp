@@ -47,6 +47,8 @@ bool ReportFirstRefused(Walk& walk, const char* section, const char* const (&key
     });
 }
 
+// Each Explain...End reports why the run ends with `message` at its stage, and is false
+// when only the path budget can tell (a path beyond the file functions).
 bool ExplainPreSetupEnd(Walk& walk, const std::string& message)
 {
     if (message == kMessageCommandLineTooLong) {

@@ -139,8 +139,6 @@ void CheckChainEnd(Walk& walk, const char* section)
     }
 }
 
-// Which key of a section that was read is too long.
-
 // The pre-setup program the furthest run started, if any, and the rules over SetupPath.
 void CheckPreSetup(Walk& walk)
 {
