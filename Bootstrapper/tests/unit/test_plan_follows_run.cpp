@@ -176,10 +176,10 @@ TEST_F(PlanFollowsRun, EveryWayStartsAndEndsAsTheProgram)
         LinuxPlatform platform;
         TextBuffer reason;
         ASSERT_TRUE(platform.UseFolder(folder.linux.c_str(), reason)) << reason.Get();
-        RunWays ways;
+        const auto plan = std::make_unique<Plan>();
         static FurthestRun furthest;
-        ExploreRuns(platform, false, ways, furthest);
-        const Outcome planned = PlannedWay(ways, row.answers);
+        ExploreRuns(platform, *plan, furthest);
+        const Outcome planned = PlannedWay(plan->ways, row.answers);
         EXPECT_EQ(planned.starts, program.starts);
         EXPECT_EQ(planned.boxes, program.boxes);
         // Another exit code is another number in the plan: the end is the same.

@@ -68,26 +68,7 @@ void NoteEnd(RunWay& way, std::int32_t exitCode, RunStage reached)
     }
 }
 
-// The first run, and each later one that gets further; a run that joins an earlier way
-// ends as that way does, unrecorded.
-void KeepIfFurthest(std::size_t index, const RunWay& way, const RecordingPlatform& platform, const RunState& state,
-                    FurthestRun& furthest)
-{
-    if (way.joins || (index > 0 && way.endStage <= furthest.endStage)) {
-        return;
-    }
-    furthest.way = index;
-    furthest.endStage = way.endStage;
-    furthest.exitCode = way.exitCode;
-    furthest.lastPrerequisite = platform.LastPrerequisite();
-    furthest.packagePath.Assign(state.packagePath.Get());
-    furthest.languagesDirectory.Assign(state.languagesDirectory.Get());
-    CopyPackageInfo(state.packageInfo, furthest.package);
-    CopyLanguages(state.language, furthest.language);
-}
-
-}  // namespace
-
+// Fixed texts are not copied by assignment.
 void CopyPackageInfo(const PackageInfo& from, PackageInfo& to)
 {
     to.productCode.Assign(from.productCode.Get());
@@ -100,6 +81,7 @@ void CopyPackageInfo(const PackageInfo& from, PackageInfo& to)
     to.isNewer = from.isNewer;
 }
 
+// The dialog's own texts are not shown in the plan.
 void CopyLanguages(const LanguageState& from, LanguageState& to)
 {
     std::copy(std::begin(from.available), std::end(from.available), std::begin(to.available));
@@ -107,11 +89,32 @@ void CopyLanguages(const LanguageState& from, LanguageState& to)
     to.hasDocumentationTransform = from.hasDocumentationTransform;
 }
 
-void ExploreRuns(CheckerPlatform& folder, bool machineKnown, RunWays& ways, FurthestRun& furthest)
+// The first run, and each later one that gets further; a run that joins an earlier way
+// ends as that way does, unrecorded.
+void KeepIfFurthest(std::size_t index, const RunWay& way, const RecordingPlatform& platform, const RunState& state,
+                    Plan& plan, FurthestRun& furthest)
 {
+    if (way.joins || (index > 0 && way.endStage <= furthest.endStage)) {
+        return;
+    }
+    furthest.way = index;
+    furthest.endStage = way.endStage;
+    furthest.exitCode = way.exitCode;
+    furthest.lastPrerequisite = platform.LastPrerequisite();
+    plan.packagePath.Assign(state.packagePath.Get());
+    plan.languagesDirectory.Assign(state.languagesDirectory.Get());
+    CopyPackageInfo(state.packageInfo, plan.package);
+    CopyLanguages(state.language, plan.language);
+}
+
+}  // namespace
+
+void ExploreRuns(CheckerPlatform& folder, Plan& plan, FurthestRun& furthest)
+{
+    RunWays& ways = plan.ways;
     ways.Clear();
     ReachedPoints reached;
-    RecordingPlatform platform(folder, machineKnown);
+    RecordingPlatform platform(folder, plan.machineKnown);
     struct Pending {
         std::vector<std::uint8_t> script;
         bool afterFirst;  // it branches from the first run, whose reads it repeats
@@ -129,7 +132,7 @@ void ExploreRuns(CheckerPlatform& folder, bool machineKnown, RunWays& ways, Furt
         const std::size_t index = ways.ways.size();
         ways.ways.push_back(std::move(platform.Way()));
         NoteEnd(ways.ways.back(), exitCode, platform.Reached());
-        KeepIfFurthest(index, ways.ways.back(), platform, state, furthest);
+        KeepIfFurthest(index, ways.ways.back(), platform, state, plan, furthest);
         if (index == 0) {
             firstReads = platform.TakeProfileLog();
         }

@@ -131,15 +131,6 @@ void EndWhereTheRunEnds(const FurthestRun& furthest, Plan& plan)
     }
 }
 
-// What the plan shows of the package and its languages, as the furthest run left them.
-void TakeWhatTheRunFound(const FurthestRun& furthest, Plan& plan)
-{
-    plan.packagePath.Assign(furthest.packagePath.Get());
-    plan.languagesDirectory.Assign(furthest.languagesDirectory.Get());
-    CopyPackageInfo(furthest.package, plan.package);
-    CopyLanguages(furthest.language, plan.language);
-}
-
 // The package as findings name it: what follows the folder and its backslash.
 void NamePackageFile(Walk& walk)
 {
@@ -160,9 +151,8 @@ void CheckFolder(CheckerPlatform& platform, ProfileText& text, Findings& finding
 {
     using namespace folder_walk;
     static FurthestRun furthest;
-    ExploreRuns(platform, plan.machineKnown, plan.ways, furthest);
+    ExploreRuns(platform, plan, furthest);
     EndWhereTheRunEnds(furthest, plan);
-    TakeWhatTheRunFound(furthest, plan);
     Walk walk{platform, text, findings, plan, furthest, TextBuffer(), TextBuffer(), {}};
     if (!LocateSetupIni(walk)) {
         return;

@@ -22,14 +22,13 @@ namespace {
 constexpr std::int32_t kLanguageIds[2] = {1031, 1033};  // German, English
 
 // Transforms the program never applies, and those kept where it does not look for them.
-void CheckUnusedTransforms(Walk& walk)
+// `setting`: LanguagesDir as read.
+void CheckUnusedTransforms(Walk& walk, const TextBuffer& setting)
 {
     TextBuffer pattern;
     if (!pattern.Format("%s\\*%s", walk.plan.languagesDirectory.Get(), kTransformExtension)) {
         return;
     }
-    TextBuffer setting;
-    ReadSetupValue(walk.platform, walk.iniPath, kStartSection, "LanguagesDir", setting);
     CheckTransformPlaces(walk.platform, walk.transforms, setting, walk.plan, walk.findings);
     TextBuffer prefix;
     if (!setting.IsEmpty() && !TextEquals(setting.Get(), kDefaultLanguagesDir)) {
@@ -115,7 +114,7 @@ void MarkOfferedLanguages(Plan& plan)
 void CheckThePackage(Walk& walk)
 {
     Plan& plan = walk.plan;
-    if (walk.furthest.packagePath.IsEmpty()) {
+    if (walk.plan.packagePath.IsEmpty()) {
         return;
     }
     TextBuffer msiPath;
@@ -123,7 +122,7 @@ void CheckThePackage(Walk& walk)
     if (msiPath.IsEmpty()) {
         CheckPackageChoice(walk.platform, plan, walk.findings);
     }
-    if (walk.furthest.languagesDirectory.IsEmpty()) {
+    if (walk.plan.languagesDirectory.IsEmpty()) {
         return;
     }
     TextBuffer setting;
@@ -134,7 +133,7 @@ void CheckThePackage(Walk& walk)
         return;  // the run never came to know the package's languages
     }
     CheckPackageFacts(walk.platform, walk.packageFile.Get(), plan, walk.findings);
-    CheckUnusedTransforms(walk);
+    CheckUnusedTransforms(walk, setting);
     TakeInstallerCommands(plan);
     CheckTransformFiles(walk.platform, walk.transforms, setting, plan, walk.findings);
 }

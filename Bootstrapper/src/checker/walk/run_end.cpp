@@ -92,7 +92,7 @@ bool ExplainLocationTooLong(Walk& walk)
     if (ReportTooLongValue(walk, kStartSection, "MsiPath", kMessagePathTooLong)) {
         return true;
     }
-    if (walk.furthest.packagePath.IsEmpty()) {
+    if (walk.plan.packagePath.IsEmpty()) {
         return false;
     }
     // The package was found: the languages folder was not.
@@ -110,7 +110,7 @@ void ReportUnopenedPackage(Walk& walk, const std::string& message)
     TextBuffer msiPath;
     ReadSetupValue(walk.platform, walk.iniPath, kStartSection, "MsiPath", msiPath);
     if (message == kMessageOpenDatabase && !msiPath.IsEmpty() &&
-        FindEntry(walk.platform, walk.furthest.packagePath.Get()) != Entry::present) {
+        FindEntry(walk.platform, walk.plan.packagePath.Get()) != Entry::present) {
         walk.findings.Report(kSetupIniFile, walk.Line(kStartSection, "MsiPath"), Severity::error, "no-package",
                              "MsiPath=%s names no file in the folder (it is always taken relative to it): the setup "
                              "ends with \"%s\"",
@@ -125,7 +125,7 @@ void ReportUnopenedPackage(Walk& walk, const std::string& message)
 
 bool ExplainPackageEnd(Walk& walk, const std::string& message)
 {
-    const PackageInfo& info = walk.furthest.package;
+    const PackageInfo& info = walk.plan.package;
     if (message == kMessagePathTooLong) {
         return ExplainLocationTooLong(walk);
     }
@@ -135,7 +135,7 @@ bool ExplainPackageEnd(Walk& walk, const std::string& message)
                              "setup ends with \"%s\"",
                              kMessageNoMsi);
     } else if (message == kMessageUnusableSetting) {
-        ReportUnusableValue(walk, kStartSection, walk.furthest.packagePath.IsEmpty() ? "MsiPath" : "LanguagesDir");
+        ReportUnusableValue(walk, kStartSection, walk.plan.packagePath.IsEmpty() ? "MsiPath" : "LanguagesDir");
     } else if (message == kMessageProductVersion && info.productVersion.IsEmpty()) {
         walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "product-version",
                              "the Property table has no ProductVersion: the setup ends with \"%s\"", message.c_str());
@@ -162,7 +162,7 @@ bool ExplainLanguagesEnd(Walk& walk, const std::string& message)
     walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "no-languages",
                          "ProductLanguage is %d, neither German (1031) nor English (1033), and neither 1031.mst nor "
                          "1033.mst is in the languages folder: the setup ends with \"%s\"",
-                         static_cast<int>(walk.furthest.package.productLanguage), kMessageNoLanguages);
+                         static_cast<int>(walk.plan.package.productLanguage), kMessageNoLanguages);
     return true;
 }
 
