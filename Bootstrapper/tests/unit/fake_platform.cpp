@@ -444,6 +444,17 @@ std::string FakePlatform::FullPath(const std::string& path, const std::string& d
     const std::string rest = absolute.substr(2);
     for (std::size_t i = 0; i <= rest.size(); ++i) {
         if (i == rest.size() || rest[i] == '\\') {
+            // Windows drops one trailing dot of a folder's name and every trailing dot and
+            // blank of the last name: "Languages.\\1031.mst" is "Languages\\1031.mst".
+            const bool last = i == rest.size();
+            if (part != "." && part != "..") {
+                while (!part.empty() && (part.back() == '.' || (last && part.back() == ' '))) {
+                    part.pop_back();
+                    if (!last) {
+                        break;
+                    }
+                }
+            }
             if (part == "..") {
                 if (!parts.empty()) {
                     parts.pop_back();

@@ -152,6 +152,12 @@ std::string Answer(LinuxPlatform& platform, const std::string& call, const std::
         EXPECT_TRUE(platform.CloseHandle(file));
         return std::string(ansi, read);
     }
+    if (call == "open-error") {
+        const Handle file = platform.CreateFileA(argument.c_str(), kGenericRead, kFileShareRead, kOpenExisting,
+                                                 kFileAttributeNormal);
+        EXPECT_EQ(file, kInvalidHandle);
+        return std::to_string(platform.GetLastError());
+    }
     if (call == "ini" || call == "ini4") {
         const std::size_t slash = argument.find('/');
         const std::uint32_t capacity = call == "ini4" ? 4 : kMaxPath;
@@ -182,6 +188,7 @@ TEST_F(LinuxPlatformTest, AnswersLikeWindowsInThePackageFolder)
         {"full", "/x\\..\\..\\y. .", "Z:\\y"},
         {"full", "c:a\\", "c:\\a\\"},
         {"full", "\\\\server\\share\\..\\x", "\\\\server\\x"},
+        {"full", "Sub.\\Dir..\\x. ", "<Z>\\Sub\\Dir.\\x"},  // one dot of a folder's name, all of the last
         {"ansi", "J\xC3\xBCrgen", "J\xC3\xBCrgen"},
         {"ansi", "\xC5\x81ukasz", "?ukasz inexact"},  // no best fit: the program must refuse it
         // NTFS's order: upper-cased UTF-16 units.
@@ -195,6 +202,9 @@ TEST_F(LinuxPlatformTest, AnswersLikeWindowsInThePackageFolder)
         {"finda", "*.msi", "a.msi|Probe.msi|?\xC3\xB3" "d?.msi"},
         {"read", "sub\\DIR\\File.TXT", "content"},
         {"read", "Sub", "<fail>"},
+        {"read", "SUB.\\dir\\file.txt", "content"},
+        {"open-error", "Sub", "5"},
+        {"open-error", "missing.ini", "2"},
         {"ini", "START/msipath", "Probe.msi"},
         {"ini", "Start/Missing", "default"},
         {"ini4", "Start/MsiPath", "Pro"},

@@ -54,6 +54,9 @@ protected:
     static void TearDownTestSuite() { fs::remove_all(fs::path(g_package).parent_path()); }
 };
 
+// Stands for a folder without Setup.ini.
+const std::string kNoSetupIni = "(none)";
+
 // One folder, as files on disk and as the fake platform's files.
 struct Folder {
     std::string linux;
@@ -63,7 +66,9 @@ struct Folder {
     {
         char pattern[] = "/tmp/plan-folder-XXXXXX";
         linux = mkdtemp(pattern);
-        std::ofstream(linux + "/Setup.ini", std::ios::binary) << ini;
+        if (ini != kNoSetupIni) {
+            std::ofstream(linux + "/Setup.ini", std::ios::binary) << ini;
+        }
         fs::create_directories(linux + "/Runtime");
         std::ofstream(linux + "/Runtime/Setup.exe", std::ios::binary) << "MZ";
         if (package) {
@@ -85,15 +90,22 @@ struct Outcome {
     std::int32_t exitCode = 0;
 };
 
-// The program in the folder, on a machine scripted as the row says.
+// The program in the folder, on a machine scripted as the row says; in German, so that
+// the dialog's first row is the one it offers first.
 Outcome RunProgram(const Folder& folder, const std::string& ini, bool package, bool checkPasses,
-                   std::uint32_t prerequisiteExit, const char* installed)
+                   std::uint32_t prerequisiteExit, const char* installed, const std::string& transform)
 {
     FakePlatform platform;
     platform.currentDirectory = folder.windows;
     platform.moduleFileName = folder.windows + "\\Bootstrapper.exe";
     platform.systemDirectory = kSystemDirectory;
-    platform.SetIniText(folder.windows + "\\Setup.ini", ini);
+    platform.threadLocale = 1031;
+    if (ini != kNoSetupIni) {
+        platform.SetIniText(folder.windows + "\\Setup.ini", ini);
+    }
+    if (!transform.empty()) {
+        platform.AddFile(folder.windows + "\\" + transform);
+    }
     platform.AddProgram("Runtime\\Setup.exe", prerequisiteExit);
     platform.AddProgram(std::string(kSystemDirectory) + "\\msiexec.exe", 0);
     if (checkPasses) {
@@ -156,23 +168,31 @@ TEST_F(PlanFollowsRun, EveryWayStartsAndEndsAsTheProgram)
         std::uint32_t prerequisiteExit;
         const char* installed;
         std::vector<ChoiceAnswer> answers;
+        std::string transform;  // a transform in the folder, Windows' path below it
     } rows[] = {
-        {"UTF-8 mark, package missing", "\xEF\xBB\xBF" + missing, false, false, 0, "", {}},
+        {"no Setup.ini: every default", kNoSetupIni, true, false, 0, "", {}, ""},
+        {"a folder's trailing dot: LanguagesDir=Languages.", "[Start]\r\nLanguagesDir=Languages.\r\n", true, false,
+         0, "", {}, "Languages\\1031.mst"},
+        {"UTF-8 mark, package missing", "\xEF\xBB\xBF" + missing, false, false, 0, "", {}, ""},
         {"LanguagesDir too long, package missing",
-         "[Start]\r\nMsiPath=Missing.msi\r\nLanguagesDir=" + std::string(1100, 'L') + "\r\n", false, false, 0, "", {}},
-        {"check fails: the prerequisite runs", kGated, true, false, 0, "", {{"Prereq0 check", "fails"}}},
-        {"check passes: it is skipped", kGated, true, true, 0, "", {{"Prereq0 check", "passes"}}},
-        {"another exit code ends the setup", kGated, true, false, 5, "", {{"Prereq0 exit code", "1"}}},
+         "[Start]\r\nMsiPath=Missing.msi\r\nLanguagesDir=" + std::string(1100, 'L') + "\r\n", false, false, 0, "", {}, ""},
+        {"check fails: the prerequisite runs", kGated, true, false, 0, "", {{"Prereq0 check", "fails"}}, ""},
+        {"check passes: it is skipped", kGated, true, true, 0, "", {{"Prereq0 check", "passes"}}, ""},
+        {"another exit code ends the setup", kGated, true, false, 5, "", {{"Prereq0 exit code", "1"}}, ""},
         {"installed in an older version", kGated, true, false, 0, "1.0.0",
-         {{"installed product", "installed, an older version"}}},
+         {{"installed product", "installed, an older version"}}, ""},
         {"installed in this version", kGated, true, false, 0, "2.1.0",
-         {{"installed product", "installed, this version"}}},
+         {{"installed product", "installed, this version"}}, ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const Folder folder(row.ini, row.package);
-        const Outcome program =
-            RunProgram(folder, row.ini, row.package, row.checkPasses, row.prerequisiteExit, row.installed);
+        if (!row.transform.empty()) {
+            fs::create_directories(folder.linux + "/Languages");
+            std::ofstream(folder.linux + "/" + row.transform.substr(0, 9) + "/" + row.transform.substr(10)) << "x";
+        }
+        const Outcome program = RunProgram(folder, row.ini, row.package, row.checkPasses, row.prerequisiteExit,
+                                           row.installed, row.transform);
         LinuxPlatform platform;
         TextBuffer reason;
         ASSERT_TRUE(platform.UseFolder(folder.linux.c_str(), reason)) << reason.Get();

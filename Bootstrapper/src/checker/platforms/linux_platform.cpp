@@ -124,6 +124,7 @@ bool LinuxPlatform::WindowsPathToLinux(const char* windowsPath, char* linuxPath,
             ++p;
         }
         if (length > 0 && !AppendComponent(linuxPath, capacity, used, component, length)) {
+            linuxPath[0] = '\0';  // the folder it got to is not the entry asked for
             return false;
         }
     }

@@ -154,6 +154,8 @@ private:
     // The value of `key` in `section` of the profile file, as the checker's reader reads
     // it (the file is read once and kept); false when the file, section or key is missing.
     bool FindProfileValue(const char* section, const char* key, const char* fileName, TextSpan& value);
+    // The Linux path of the entry `windowsPath` names on drive Z:; false, with `linuxPath`
+    // empty, when there is none.
     bool WindowsPathToLinux(const char* windowsPath, char* linuxPath, std::size_t capacity);
     bool AppendComponent(char* path, std::size_t capacity, std::size_t& used, const char* component,
                          std::size_t length);

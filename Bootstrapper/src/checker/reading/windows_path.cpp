@@ -68,8 +68,9 @@ struct PathWriter {
 };
 
 // One component of the path: an empty one (repeated separators) and "." change nothing.
-// True when it was a name.
-bool TakeComponent(PathWriter& out, const char* component, std::size_t length)
+// True when it was a name. A name with a separator behind it loses one trailing dot, as
+// Windows' path functions drop it: "Languages.\1031.mst" names "Languages\1031.mst".
+bool TakeComponent(PathWriter& out, const char* component, std::size_t length, bool separatorFollows)
 {
     if (length == 0 || (length == 1 && component[0] == '.')) {
         return false;
@@ -77,6 +78,9 @@ bool TakeComponent(PathWriter& out, const char* component, std::size_t length)
     if (length == 2 && component[0] == '.' && component[1] == '.') {
         out.DropLastName();
         return false;
+    }
+    if (separatorFollows && component[length - 1] == '.') {
+        --length;
     }
     out.PutName(component, length);
     return true;
@@ -93,7 +97,7 @@ bool TakeComponents(PathWriter& out, const char* text, bool lastWasName)
         }
         const auto length = static_cast<std::size_t>(p - component);
         if (length > 0) {
-            lastWasName = TakeComponent(out, component, length);
+            lastWasName = TakeComponent(out, component, length, *p != '\0');
         }
         if (*p != '\0') {
             ++p;

@@ -10,7 +10,8 @@ namespace boot {
 // current directory: "/" read as "\", relative paths put behind the current directory
 // ("\name" behind its drive, "X:name" behind it when X is its drive), repeated separators
 // folded, "." and ".." resolved (never above the root), trailing dots and blanks of the
-// last name dropped (Windows never keeps them), a trailing separator kept. "\\server\..."
+// last name dropped and one trailing dot of every other name (Windows never keeps them),
+// a trailing separator kept. "\\server\..."
 // stays a UNC path. False, with `full` empty, when the result does not fit `capacity`
 // or the path is empty.
 bool FullWindowsPath(const char* path, const char* currentDirectory, char* full, std::size_t capacity);
