@@ -178,11 +178,11 @@ TEST_F(PlanFollowsRun, EveryWayStartsAndEndsAsTheProgram)
          "[Start]\r\nMsiPath=Missing.msi\r\nLanguagesDir=" + std::string(1100, 'L') + "\r\n", false, false, 0, "", {}, ""},
         {"check fails: the prerequisite runs", kGated, true, false, 0, "", {{"Prereq0 check", "fails"}}, ""},
         {"check passes: it is skipped", kGated, true, true, 0, "", {{"Prereq0 check", "passes"}}, ""},
-        {"another exit code ends the setup", kGated, true, false, 5, "", {{"Prereq0 exit code", "1"}}, ""},
+        {"another exit code ends the setup", kGated, true, false, 5, "", {{"Prereq0 exit code", "any other than 0"}}, ""},
         {"installed in an older version", kGated, true, false, 0, "1.0.0",
-         {{"installed product", "installed, an older version"}}, ""},
+         {{"installed product", "installed, older than the package"}}, ""},
         {"installed in this version", kGated, true, false, 0, "2.1.0",
-         {{"installed product", "installed, this version"}}, ""},
+         {{"installed product", "installed, not older than the package"}}, ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -29,6 +29,9 @@ enum class PlannedLanguage { german, english };
 
 struct Plan {
     bool machineKnown = false;  // the registry and the installed products can be asked
+    // The machine's own run came to ask Windows Installer for the product: the package's
+    // installed version below is the machine's (else its chain ended before).
+    bool machineAskedInstalled = false;
     TextBuffer folder;
     bool setupIniIsUtf8 = false;  // Setup.ini is UTF-8 text, which Windows reads as ANSI
     // The longest path the setup opens or starts behind the folder and its backslash, and
@@ -38,6 +41,7 @@ struct Plan {
 
     // Where the run ends before the installer runs: the box it shows, or empty.
     TextBuffer endMessage;
+    bool endShowsPrerequisiteExitCode = false;  // a DEBUG prerequisite's box, here for exit code 0
     // Why the check ends where the program would go on, or empty.
     TextBuffer checkStopped;
     // The step at which it ends: nothing after it is shown.

@@ -102,6 +102,26 @@ void RecordingPlatform::Begin(const std::vector<std::uint8_t>& script, Joinable 
     lastPropertyName_.clear();
     productVersion_.clear();
     dialogItems_.clear();
+    machine_ = false;
+    pendingCheck_.clear();
+    machineAnswers_.clear();
+}
+
+void RecordingPlatform::BeginMachineRun()
+{
+    Begin({}, nullptr, nullptr, nullptr);
+    machine_ = true;
+}
+
+// The machine's check: the program runs the section's program, or goes on without it.
+void RecordingPlatform::NoteMachineCheck(bool ran)
+{
+    if (pendingCheck_.empty()) {
+        return;
+    }
+    const bool passes = ran == CheckRunsWhenPassed();
+    machineAnswers_.push_back(MachineAnswer{pendingCheck_, passes ? "passes" : "fails"});
+    pendingCheck_.clear();
 }
 
 // ---- Choice points and what is written down ----
@@ -169,6 +189,9 @@ void RecordingPlatform::NoteProfileRead(const WideChar* section, const WideChar*
 {
     if (section == nullptr || key == nullptr) {
         return;
+    }
+    if (!WideEquals(section, section_.name.c_str())) {
+        NoteMachineCheck(false);  // the next section: the checked program did not run
     }
     if (WideEquals(section, "Start")) {
         if (WideEquals(key, "SetupPath")) {
@@ -258,6 +281,7 @@ bool RecordingPlatform::CreateProcessA(const CreateProcessArgs& args, ProcessInf
     if (inspected_) {
         Reach(RunStage::installer);
     }
+    NoteMachineCheck(true);
     Record(WayEvent::Kind::start, args.commandLine, args.applicationName);
     if (info != nullptr) {
         info->process = kRecordedProcess;
@@ -287,11 +311,13 @@ bool RecordingPlatform::GetExitCodeProcess(Handle process, std::uint32_t* exitCo
             if (!Choose(section_.name + " exit code", ChoiceKind::exitCode, 2, answer)) {
                 return false;
             }
+            // Any other exit code ends the setup with it: one stands for all.
             code = answer == 0 ? expected : (expected == INT32_MAX ? expected - 1 : expected + 1);
             TextBuffer words;
-            words.Format("%d", static_cast<int>(code));
+            words.Format(answer == 0 ? "%d" : "any other than %d", static_cast<int>(expected));
             NoteChoice(words.Get());
         }
+        way_.endsWithPrerequisiteExitCode = debug || answer != 0;
     }
     if (exitCode != nullptr) {
         *exitCode = static_cast<std::uint32_t>(code);
@@ -312,7 +338,8 @@ bool RecordingPlatform::CloseHandle(Handle handle)
 std::int32_t RecordingPlatform::RegOpenKeyExA(std::uintptr_t rootKey, const char* subKey, std::uint32_t options,
                                               std::uint32_t access, Handle* key)
 {
-    if (machineKnown_ && !ended_) {
+    if (machine_ && !ended_) {
+        pendingCheck_ = section_.name + " check";
         return folder_.RegOpenKeyExA(rootKey, subKey, options, access, key);
     }
     if (key != nullptr) {
@@ -467,7 +494,7 @@ std::uint32_t RecordingPlatform::MsiGetProductInfoA(const char* product, const c
                                                     std::uint32_t* length)
 {
     inspected_ = true;
-    if (machineKnown_ && !ended_) {
+    if (machine_ && !ended_) {
         return folder_.MsiGetProductInfoA(product, property, buffer, length);
     }
     // An older version is only an answer of its own when the package's is newer than it.
@@ -476,18 +503,19 @@ std::uint32_t RecordingPlatform::MsiGetProductInfoA(const char* product, const c
     const bool hasOlder = ParseVersion(productVersion_.c_str(), packageParts) &&
                           ParseVersion(kOlderVersion, olderParts) && IsNewerVersion(packageParts, olderParts);
     std::uint8_t answer = 0;
-    if (ended_ || !Choose("installed product", ChoiceKind::installed, hasOlder ? 3 : 2, answer)) {
+    if (ended_ || !Choose(kInstalledProductPoint, ChoiceKind::installed, hasOlder ? 3 : 2, answer)) {
         return kErrorUnknownProduct;
     }
     if (answer == 0) {
-        NoteChoice("not installed");
+        NoteChoice(kNotInstalled);
         return kErrorUnknownProduct;
     }
+    // The program does the same for this version as for a newer one.
     if (answer == 1) {
-        NoteChoice("installed, this version");
+        NoteChoice(kInstalledNotOlder);
         return AnswerInstalledVersion(productVersion_.c_str(), buffer, length);
     }
-    NoteChoice("installed, an older version");
+    NoteChoice(kInstalledOlder);
     return AnswerInstalledVersion(kOlderVersion, buffer, length);
 }
 

@@ -15,12 +15,16 @@
 
 namespace boot {
 
+// The installed product's choice point and its answers.
+constexpr const char* kInstalledProductPoint = "installed product";
+constexpr const char* kNotInstalled = "not installed";
+constexpr const char* kInstalledNotOlder = "installed, not older than the package";
+constexpr const char* kInstalledOlder = "installed, older than the package";
+
 // NOLINTNEXTLINE(cppcoreguidelines-virtual-class-destructor)
 class RecordingPlatform final : public Platform {
 public:
-    // `machineKnown`: the folder's platform answers for the registry and the installed
-    // products itself (Windows), so they are no choice points.
-    RecordingPlatform(CheckerPlatform& folder, bool machineKnown) : folder_(folder), machineKnown_(machineKnown) {}
+    explicit RecordingPlatform(CheckerPlatform& folder) : folder_(folder) {}
 
     struct ChoicePoint {
         std::string point;
@@ -44,6 +48,17 @@ public:
     // the first (TakeProfileLog).
     using Joinable = bool (*)(void* context, const std::string& point, std::size_t& way, std::size_t& event);
     void Begin(const std::vector<std::uint8_t>& script, Joinable joinable, void* context, const ProfileLog* replay);
+    // The machine's run: each registry check is made on the machine itself (Windows), and
+    // Windows Installer there answers for the installed product; every other choice takes
+    // its first answer. The checks' answers are noted as the choices they stand for.
+    void BeginMachineRun();
+    struct MachineAnswer {
+        std::string point;
+        std::string answer;
+    };
+    const std::vector<MachineAnswer>& MachineAnswers() const { return machineAnswers_; }
+    // Whether the run asked Windows Installer for the installed product.
+    bool AskedInstalledProduct() const { return inspected_; }
     ProfileLog TakeProfileLog()
     {
         ProfileLog taken;
@@ -135,10 +150,13 @@ private:
     void Reach(RunStage stage);
     void NoteProfileRead(const WideChar* section, const WideChar* key, const WideChar* value);
     bool CheckRunsWhenPassed() const;
+    void NoteMachineCheck(bool ran);
     std::int32_t ExpectedExitCode(bool& debug) const;
 
     CheckerPlatform& folder_;
-    bool machineKnown_;
+    bool machine_ = false;       // the machine's run
+    std::string pendingCheck_;   // the machine's run: the check made, not yet known to run or skip
+    std::vector<MachineAnswer> machineAnswers_;
     std::vector<std::uint8_t> script_;
     Joinable joinable_ = nullptr;
     void* joinContext_ = nullptr;

@@ -107,6 +107,40 @@ void KeepIfFurthest(std::size_t index, const RunWay& way, const RecordingPlatfor
     CopyLanguages(state.language, plan.language);
 }
 
+// The installed product as the machine's run found it, in the words of the choice it
+// stands for.
+const char* InstalledAnswer(const PackageInfo& info)
+{
+    if (!info.isInstalled) {
+        return kNotInstalled;
+    }
+    return info.isNewer ? kInstalledOlder : kInstalledNotOlder;
+}
+
+// One more run, on the machine's own answers (Windows): the way they take among the
+// explored ones, and what Windows Installer there says of the product.
+void FollowTheMachine(RecordingPlatform& platform, Plan& plan)
+{
+    platform.BeginMachineRun();
+    RunState state(platform);
+    RunBootstrapper(platform, state);
+    ++plan.ways.runs;
+    std::vector<ChoiceAnswer> answers;
+    for (const RecordingPlatform::MachineAnswer& answer : platform.MachineAnswers()) {
+        answers.push_back(ChoiceAnswer{answer.point.c_str(), answer.answer.c_str()});
+    }
+    plan.machineAskedInstalled = platform.AskedInstalledProduct();
+    if (plan.machineAskedInstalled) {
+        answers.push_back(ChoiceAnswer{kInstalledProductPoint, InstalledAnswer(state.packageInfo)});
+        plan.package.installedVersion.Assign(state.packageInfo.installedVersion.Get());
+        plan.package.installedVersionParts = state.packageInfo.installedVersionParts;
+        plan.package.isInstalled = state.packageInfo.isInstalled;
+        plan.package.isNewer = state.packageInfo.isNewer;
+    }
+    plan.ways.machineWay = WayOfAnswers(plan.ways, answers);
+    plan.ways.hasMachineWay = true;
+}
+
 }  // namespace
 
 void ExploreRuns(CheckerPlatform& folder, Plan& plan, FurthestRun& furthest)
@@ -114,7 +148,7 @@ void ExploreRuns(CheckerPlatform& folder, Plan& plan, FurthestRun& furthest)
     RunWays& ways = plan.ways;
     ways.Clear();
     ReachedPoints reached;
-    RecordingPlatform platform(folder, plan.machineKnown);
+    RecordingPlatform platform(folder);
     struct Pending {
         std::vector<std::uint8_t> script;
         bool afterFirst;  // it branches from the first run, whose reads it repeats
@@ -149,6 +183,9 @@ void ExploreRuns(CheckerPlatform& folder, Plan& plan, FurthestRun& furthest)
                 pending.push_back(Pending{std::move(next), index == 0});
             }
         }
+    }
+    if (plan.machineKnown) {
+        FollowTheMachine(platform, plan);
     }
 }
 

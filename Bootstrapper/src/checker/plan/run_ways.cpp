@@ -1,5 +1,7 @@
 #include "checker/plan/run_ways.h"
 
+#include <cstring>
+
 namespace boot {
 
 WholeWay FollowWay(const RunWays& ways, std::size_t index)
@@ -40,6 +42,68 @@ const RunWay* FindWay(const RunWays& ways, const std::vector<ChoiceAnswer>& answ
     }
     whole = WholeWay();
     return nullptr;
+}
+
+namespace {
+
+const char* WantedAnswer(const std::vector<ChoiceAnswer>& answers, const std::string& point)
+{
+    for (const ChoiceAnswer& answer : answers) {
+        if (point == answer.point) {
+            return answer.answer;
+        }
+    }
+    return nullptr;
+}
+
+// The way that leaves another at `point` with `answer`; false when there is none.
+bool BranchWith(const RunWays& ways, const std::string& point, const char* answer, std::size_t& index)
+{
+    for (std::size_t k = 0; k < ways.ways.size(); ++k) {
+        const RunWay& way = ways.ways[k];
+        if (way.branches && way.events[way.branchEvent].point == point &&
+            std::strcmp(way.events[way.branchEvent].text.c_str(), answer) == 0) {
+            index = k;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+std::size_t WayOfAnswers(const RunWays& ways, const std::vector<ChoiceAnswer>& answers)
+{
+    std::size_t index = 0;
+    std::size_t from = 0;
+    // Each step goes on from a later event of the run, so this ends; the count only guards.
+    for (std::size_t steps = 0; !ways.ways.empty() && steps <= ways.ways.size() * 2; ++steps) {
+        const RunWay& way = ways.ways[index];
+        bool branched = false;
+        for (std::size_t i = from; i < way.events.size() && !branched; ++i) {
+            const WayEvent& event = way.events[i];
+            const char* wanted = event.kind == WayEvent::Kind::choice ? WantedAnswer(answers, event.point) : nullptr;
+            if (wanted == nullptr || event.text == wanted) {
+                continue;
+            }
+            std::size_t next = 0;
+            if (!BranchWith(ways, event.point, wanted, next)) {
+                return index;
+            }
+            index = next;
+            from = ways.ways[next].branchEvent + 1;
+            branched = true;
+        }
+        if (branched) {
+            continue;
+        }
+        if (!way.joins) {
+            return index;
+        }
+        index = way.joinedWay;
+        from = way.joinedEvent;
+    }
+    return index;
 }
 
 }  // namespace boot

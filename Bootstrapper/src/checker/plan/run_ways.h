@@ -35,6 +35,10 @@ struct RunWay {
     std::size_t joinedEvent = 0;    // and the choice there
     std::int32_t exitCode = 0;      // unless it joins
     bool endsWithInstaller = false; // the exit code is msiexec's
+    // The exit code is a prerequisite's own: any other than the one its section expects,
+    // or any at all in DEBUG mode, where the box shows it too. `exitCode` is then only
+    // the one the run was given.
+    bool endsWithPrerequisiteExitCode = false;
     RunStage endStage = RunStage::done;
 };
 
@@ -45,6 +49,10 @@ struct RunWays {
     // followed (their other answers end the run or rejoin it in the same way).
     std::size_t exploredPrerequisites = 0;
     bool prerequisitesBeyond = false;
+    // Where the machine the check runs on is known (Windows): the way its registry and its
+    // installed products take.
+    bool hasMachineWay = false;
+    std::size_t machineWay = 0;
 
     void Clear()
     {
@@ -52,6 +60,8 @@ struct RunWays {
         runs = 0;
         exploredPrerequisites = 0;
         prerequisitesBeyond = false;
+        hasMachineWay = false;
+        machineWay = 0;
     }
 };
 
@@ -70,5 +80,12 @@ struct ChoiceAnswer {
     const char* answer;
 };
 const RunWay* FindWay(const RunWays& ways, const std::vector<ChoiceAnswer>& answers, WholeWay& whole);
+
+// The way, as an index into `ways.ways`, that a run takes which answers each point named
+// in `answers` as given (a point it never comes to is passed over) and every other point
+// as the way it is on does: from the first way, into the way that branches with the given
+// answer, through the ways it joins. Where no way branches with an answer (a point that
+// is not explored), the way it is on.
+std::size_t WayOfAnswers(const RunWays& ways, const std::vector<ChoiceAnswer>& answers);
 
 }  // namespace boot

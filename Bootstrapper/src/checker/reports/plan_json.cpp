@@ -157,7 +157,7 @@ void WritePackage(PlanWriter& out, const Plan& plan)
         out.Text("productCode", info.productCode.Get());
         out.Text("productVersion", info.productVersion.Get());
         json.Field("productLanguage", info.productLanguage);
-        if (plan.machineKnown) {
+        if (plan.machineKnown && plan.machineAskedInstalled) {
             json.BoolField("installed", info.isInstalled);
             out.TextOrNull("installedVersion", info.installedVersion.Get());
             json.BoolField("newer", info.isNewer);
@@ -215,7 +215,8 @@ void WriteInstaller(PlanWriter& out, const Plan& plan)
     json.Key("installer");
     json.BeginObject();
     out.Text("msiexec", plan.msiexec.Get());
-    if (!plan.machineKnown || !info.isInstalled) {
+    const bool machineSays = plan.machineKnown && plan.machineAskedInstalled;
+    if (!machineSays || !info.isInstalled) {
         json.Key("newInstallation");
         json.BeginArray();
         for (int i = 0; i < 2; ++i) {
@@ -228,8 +229,8 @@ void WriteInstaller(PlanWriter& out, const Plan& plan)
         }
         json.EndArray();
     }
-    if (!plan.machineKnown || info.isInstalled) {
-        if (!plan.machineKnown || info.isNewer) {
+    if (!machineSays || info.isInstalled) {
+        if (!machineSays || info.isNewer) {
             out.Text("recache", plan.recache.Get());
         }
         out.Text("maintenance", plan.maintenance.Get());
@@ -288,11 +289,20 @@ void WriteWay(PlanWriter& out, const RunWays& ways, std::size_t index)
         json.Key("end");
         json.BeginObject();
         json.Field("stage", RunStageName(way.endStage));
+        // msiexec's or a prerequisite's own exit code is not the checker's to tell.
         json.Key("exitCode");
-        if (way.endsWithInstaller) {
-            json.Null();  // msiexec's
+        if (way.endsWithInstaller || way.endsWithPrerequisiteExitCode) {
+            json.Null();
         } else {
             json.Number(way.exitCode);
+        }
+        json.Key("exitCodeOf");
+        if (way.endsWithInstaller) {
+            json.String("msiexec");
+        } else if (way.endsWithPrerequisiteExitCode) {
+            json.String("prerequisite");
+        } else {
+            json.Null();
         }
         json.EndObject();
     }
@@ -306,6 +316,12 @@ void WriteWays(PlanWriter& out, const RunWays& ways)
     json.BeginObject();
     json.Field("runs", static_cast<std::int64_t>(ways.runs));
     json.Field("exploredPrerequisites", static_cast<std::int64_t>(ways.exploredPrerequisites));
+    json.Key("machineWay");
+    if (ways.hasMachineWay) {
+        json.Number(static_cast<std::int64_t>(ways.machineWay) + 1);
+    } else {
+        json.Null();
+    }
     json.Key("ways");
     json.BeginArray();
     for (std::size_t i = 0; i < ways.ways.size(); ++i) {

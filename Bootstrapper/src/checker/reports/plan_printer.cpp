@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <string>
+#include <vector>
 
 #include "checker/output/escaped_output.h"
 #include "checker/rules/prerequisite_notes.h"
@@ -43,13 +45,51 @@ private:
 
 bool EndsBefore(const Plan& plan, Plan::Stage stage) { return plan.endsAt <= stage; }
 
+// A box's text in its lines: a line break is CR, LF, or the two in either order.
+std::vector<std::string> BoxLines(const char* text)
+{
+    std::vector<std::string> lines(1);
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (*p != '\r' && *p != '\n') {
+            lines.back().push_back(*p);
+            continue;
+        }
+        if ((p[1] == '\r' || p[1] == '\n') && p[1] != *p) {
+            ++p;
+        }
+        lines.emplace_back();
+    }
+    return lines;
+}
+
+// `lead` "text" `tail`, or where the box shows several lines, `lead` and `tail`, then
+// each line of the box under them, indented by `indent`.
+void PrintMessage(Printer& out, const char* indent, const std::string& lead, const char* text,
+                  const std::string& tail)
+{
+    const std::vector<std::string> lines = BoxLines(text);
+    if (lines.size() == 1) {
+        out.Line("%s%s \"%s\"%s", indent, lead.c_str(), text, tail.c_str());
+        return;
+    }
+    out.Line("%s%s%s:", indent, lead.c_str(), tail.c_str());
+    for (const std::string& line : lines) {
+        out.Line("%s    %s", indent, line.c_str());
+    }
+}
+
 void PrintEnd(Printer& out, const Plan& plan)
 {
     if (!plan.checkStopped.IsEmpty()) {
         out.Line("    The check stops here: %s.", plan.checkStopped.Get());
         return;
     }
-    out.Line("    The setup ends here with the message \"%s\".", plan.endMessage.Get());
+    PrintMessage(out, "    ",
+                 plan.endShowsPrerequisiteExitCode
+                     ? "The setup ends here with a box that shows the prerequisite's exit code, and with that exit "
+                       "code; for exit code 0 the box reads"
+                     : "The setup ends here with the message",
+                 plan.endMessage.Get(), ".");
 }
 
 void PrintPreSetup(Printer& out, const Plan& plan)
@@ -168,6 +208,8 @@ void PrintPackage(Printer& out, const Plan& plan)
     if (!plan.machineKnown) {
         out.Line("    installed version: not known here (asked of Windows Installer on the machine that runs "
                  "the setup)");
+    } else if (!plan.machineAskedInstalled) {
+        out.Line("    on this machine: the setup ends before it asks Windows Installer (see the ways below)");
     } else if (!info.isInstalled) {
         out.Line("    on this machine: the product is not installed");
     } else {
@@ -206,10 +248,11 @@ void PrintInstallerRuns(Printer& out, const Plan& plan)
 {
     out.Line("5. Windows Installer (%s):", plan.msiexec.Get());
     const PackageInfo& info = plan.package;
-    const bool showNew = !plan.machineKnown || !info.isInstalled;
-    const bool showMaintenance = !plan.machineKnown || info.isInstalled;
+    const bool machineSays = plan.machineKnown && plan.machineAskedInstalled;
+    const bool showNew = !machineSays || !info.isInstalled;
+    const bool showMaintenance = !machineSays || info.isInstalled;
     if (showNew) {
-        out.Line("  %s", plan.machineKnown ? "new installation, after the language dialog (Cancel starts nothing):"
+        out.Line("  %s", machineSays ? "new installation, after the language dialog (Cancel starts nothing):"
                                            : "when the product is not installed: the language dialog (Cancel starts "
                                              "nothing), then:");
         for (int i = 0; i < 2; ++i) {
@@ -221,10 +264,10 @@ void PrintInstallerRuns(Printer& out, const Plan& plan)
         }
     }
     if (showMaintenance) {
-        out.Line("  %s", plan.machineKnown ? "maintenance:" : "when the product is installed:");
-        if (!plan.machineKnown && !plan.recache.IsEmpty()) {
+        out.Line("  %s", machineSays ? "maintenance:" : "when the product is installed:");
+        if (!machineSays && !plan.recache.IsEmpty()) {
             out.Line("    first, when the package's version is greater than the installed one: %s", plan.recache.Get());
-        } else if (plan.machineKnown && info.isNewer) {
+        } else if (machineSays && info.isNewer) {
             out.Line("    %s", plan.recache.Get());
         }
         out.Line("    %s", plan.maintenance.Get());
@@ -265,13 +308,21 @@ void PrintWayEnd(Printer& out, const RunWays& ways, std::size_t index)
     const auto last = std::find_if(way.events.rbegin(), way.events.rend(),
                                    [](const WayEvent& event) { return event.kind == WayEvent::Kind::box; });
     const WayEvent* box = last != way.events.rend() ? &*last : nullptr;
+    const std::string stage = StageWords(way.endStage);
     if (way.endsWithInstaller && box == nullptr) {
         out.Line("      the setup ends with msiexec's exit code");
+    } else if (box != nullptr && way.endsWithPrerequisiteExitCode) {
+        PrintMessage(out, "      ",
+                     "the setup ends " + stage + " with a box that shows the prerequisite's exit code, and with "
+                                                 "that exit code; for exit code 0 the box reads",
+                     box->text.c_str(), "");
     } else if (box != nullptr) {
-        out.Line("      the setup ends %s with the message \"%s\" (exit code %d)", StageWords(way.endStage),
-                 box->text.c_str(), static_cast<int>(way.exitCode));
+        PrintMessage(out, "      ", "the setup ends " + stage + " with the message", box->text.c_str(),
+                     " (exit code " + std::to_string(way.exitCode) + ")");
+    } else if (way.endsWithPrerequisiteExitCode) {
+        out.Line("      the setup ends %s with the prerequisite's exit code and no message", stage.c_str());
     } else {
-        out.Line("      the setup ends %s with exit code %d and no message", StageWords(way.endStage),
+        out.Line("      the setup ends %s with exit code %d and no message", stage.c_str(),
                  static_cast<int>(way.exitCode));
     }
 }
@@ -305,11 +356,14 @@ void PrintWays(Printer& out, const RunWays& ways)
              static_cast<unsigned>(ways.runs));
     for (std::size_t i = 0; i < ways.ways.size(); ++i) {
         const RunWay& way = ways.ways[i];
+        const char* machine = ways.hasMachineWay && ways.machineWay == i ? " (the way this machine's answers take)" : "";
         if (!way.branches) {
-            out.Line("  %u. every answer the one with which the setup goes on:", static_cast<unsigned>(i + 1));
+            out.Line("  %u. every answer the one with which the setup goes on%s:", static_cast<unsigned>(i + 1),
+                     machine);
         } else {
             const WayEvent& choice = way.events[way.branchEvent];
-            out.Line("  %u. %s: %s", static_cast<unsigned>(i + 1), choice.point.c_str(), choice.text.c_str());
+            out.Line("  %u. %s: %s%s", static_cast<unsigned>(i + 1), choice.point.c_str(), choice.text.c_str(),
+                     machine);
         }
         PrintWayStarts(out, way, way.branches ? way.branchEvent : 0);
         PrintWayEnd(out, ways, i);

@@ -120,10 +120,12 @@ void EndWhereTheRunEnds(const FurthestRun& furthest, Plan& plan)
 {
     plan.endsAt = static_cast<Plan::Stage>(furthest.endStage);
     plan.endMessage.Clear();
+    plan.endShowsPrerequisiteExitCode = false;
     if (plan.endsAt == Plan::Stage::done || plan.ways.ways.empty()) {
         return;
     }
     const WholeWay whole = FollowWay(plan.ways, furthest.way);
+    plan.endShowsPrerequisiteExitCode = whole.end->endsWithPrerequisiteExitCode;
     const auto box = std::find_if(whole.events.rbegin(), whole.events.rend(),
                                   [](const WayEvent* event) { return event->kind == WayEvent::Kind::box; });
     if (box != whole.events.rend()) {
