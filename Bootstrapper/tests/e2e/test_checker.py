@@ -241,6 +241,9 @@ MORE_CASES = {
                                 ("Setup.ini", 2, "warning", "malformed-line")),
     "zero-byte-in-a-section-name": ({"Setup.ini": INI.encode() + b"[Prereq0\0]\r\nExecute=x.exe\r\n"},
                                     ("Setup.ini", 3, "warning", "malformed-line")),
+    # Windows reads the section; Wine's reader, for one, reads none.
+    "section-header-without-bracket": ({"Setup.ini": INI + "[Prereq0\r\nExecute=x.exe\r\nDoExecuteIfCheckIs=TRUE\r\n",
+                                        "x.exe": b"MZ"}, ("Setup.ini", 3, "warning", "malformed-line")),
     "quotes-inside-a-setting": ({"Setup.ini": PREREQ + 'CheckKey=SOFTWARE\\X\r\nCheckContent="2.0" or "2.1"\r\n',
                                  "x.exe": b"MZ"}, ("Setup.ini", 4, "warning", "quotes-stripped")),
     "version-with-a-suffix": ({"Product.msi": edited_package(set_property("ProductVersion", "1.0.0-beta"))},
@@ -454,6 +457,26 @@ def test_on_windows_a_passing_registry_check_skips_its_prerequisite_and_nothing_
     assert not log.exists(), "the checker started a program"
 
 
+def test_on_windows_the_findings_do_not_depend_on_the_machine(wine, pkg):
+    # This machine's registry runs a DEBUG prerequisite, whose box ends its setup before the
+    # package: the package's fault is found all the same, and the plan marks this way.
+    key = r"SOFTWARE\BootstrapperE2E\CheckerDebug"
+    wine.reg_add(f"HKLM\\{key}", "Version", "2.0")
+    wine.write_setup_ini(pkg, {"Prereq0": {"Execute": "Runtime.exe", "CheckKey": key, "CheckValue": "Version",
+                                           "CheckContent": "2.0", "DoExecuteIfCheckIs": "TRUE",
+                                           "ExecuteOkIfResultIs": "DEBUG"}})
+    wine.place_recorder(pkg, "Runtime.exe")
+    wine.place_msi(pkg, product_code=new_product_code(), version="2.1")
+    exe = wine.session.build_dir / "BootstrapperCheck.exe"
+    result = wine.prefix.wine(str(exe), "--format=json", winehost.win_path(pkg), check=False)
+    assert result.returncode == 1, result.stdout + result.stderr
+    report = validate_check_report(json.loads(result.stdout))
+    assert "product-version" in {f["rule"] for f in report["findings"]}, result.stdout
+    ways = report["plan"]["ways"]
+    machine = ways["ways"][ways["machineWay"] - 1]
+    assert (machine["branch"], machine["end"]["exitCodeOf"]) == (None, "prerequisite"), ways
+
+
 def test_on_a_system_set_to_utf8_an_ansi_value_it_cannot_decode_is_an_error(wine, pkg, locales):
     # Only BootstrapperCheck.exe knows the ANSI code page of the system it runs on.
     wine.write_setup_ini(pkg, "[Prereq0]\r\nExecute=Werkzeuge\\Prüfung.exe\r\nDoExecuteIfCheckIs=TRUE\r\n")
@@ -476,7 +499,8 @@ def utf16(text: str) -> bytes:
 # finds what that reading leads to: name: (files, what it finds).
 WINE_READS_OTHERWISE = {
     "section-without-bracket": ({"Setup.ini": "[Start\r\nMsiPath=Product.msi\r\n"},
-                                {("Setup.ini", 2, "error", "reader-mismatch")}),
+                                {("Setup.ini", 1, "warning", "malformed-line"),
+                                 ("Setup.ini", 2, "error", "reader-mismatch")}),
     # A reader cuts a quoted value to its buffer before the quotes go: read with the
     # program's room, 1,024 characters stay 1,024, which the program refuses, never cut.
     "quoted-value-long": ({"Setup.ini": INI + '[Prereq0]\r\nExecute="' + long_value() + '"\r\n'
@@ -485,6 +509,7 @@ WINE_READS_OTHERWISE = {
     # Wine reads SetupPath in [Start], as "Łukasz.exe", which the code page cannot hold.
     "value-beyond-the-code-page": ({"Setup.ini": utf16(INI + "[Other\r\nSetupPath=Łukasz.exe\r\n")},
                                    {("Setup.ini", 3, "warning", "unknown-section"),
+                                    ("Setup.ini", 3, "warning", "malformed-line"),
                                     ("Setup.ini", None, "error", "unusable-characters"),
                                     ("Setup.ini", 1, "error", "reader-mismatch")}),
 }

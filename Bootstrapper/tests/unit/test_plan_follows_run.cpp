@@ -173,6 +173,9 @@ TEST_F(PlanFollowsRun, EveryWayStartsAndEndsAsTheProgram)
         {"no Setup.ini: every default", kNoSetupIni, true, false, 0, "", {}, ""},
         {"a folder's trailing dot: LanguagesDir=Languages.", "[Start]\r\nLanguagesDir=Languages.\r\n", true, false,
          0, "", {}, "Languages\\1031.mst"},
+        // Windows' reading of a key's name without "=" is not known: both are ways of the plan.
+        {"a key's name without \"=\" before the key", "[Prereq0]\r\nExecute\r\nExecute=Runtime\\Setup.exe /q\r\n", true,
+         false, 0, "", {{"Setup.ini line 2", "no key, so the Execute= below it counts"}}, ""},
         {"UTF-8 mark, package missing", "\xEF\xBB\xBF" + missing, false, false, 0, "", {}, ""},
         {"LanguagesDir too long, package missing",
          "[Start]\r\nMsiPath=Missing.msi\r\nLanguagesDir=" + std::string(1100, 'L') + "\r\n", false, false, 0, "", {}, ""},

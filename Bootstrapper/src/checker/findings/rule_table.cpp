@@ -66,6 +66,10 @@ const RuleInfo kRuleTable[] = {
      "Write ProductVersion as digits, major.minor.build, within 255.255.65535."},
     {"product-code-syntax", Severity::error, "ProductCode or UpgradeCode is not an upper-case GUID in braces.",
      "UpgradeCode `{6f1c...}` in lower case.", "Write the GUID in upper case, in braces."},
+    {"setup-ends", Severity::error, "The setup ends with an error box even where every unknown answer goes on.",
+     "`BootstrapperCheck.exe` in a folder whose listing Windows denies: every way ends with \"The setup folder "
+     "cannot be read!\".",
+     "Mend the cause the message names; the plan's ways show where the setup ends and why."},
     {"reader-mismatch", Severity::error, "Windows' profile reader reads a value otherwise than the checker.",
      "`BootstrapperCheck.exe` on a Windows whose profile reader reads `[Start` otherwise.",
      "The plan follows Windows; report the case, and write the line as the README shows."},

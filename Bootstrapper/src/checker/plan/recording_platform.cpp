@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "common/fixed_text.h"
 #include "package/version.h"
@@ -261,15 +262,40 @@ std::uint32_t RecordingPlatform::GetPrivateProfileStringW(const WideChar* sectio
         (*replay_)[read].text.size() < capacity) {
         const ProfileAnswer& answer = (*replay_)[read];
         std::copy(answer.text.c_str(), answer.text.c_str() + answer.text.size() + 1, buffer);
-        NoteProfileRead(section, key, buffer);
-        return answer.length;
+        return AnswerUnknownReading(section, key, fileName, buffer, capacity, answer.length);
     }
     const std::uint32_t length = folder_.GetPrivateProfileStringW(section, key, defaultText, buffer, capacity, fileName);
     const WideChar* value = buffer != nullptr && capacity > 0 ? buffer : nullptr;
     if (script_.empty()) {
         log_.push_back(ProfileAnswer{value != nullptr ? std::u16string(value) : std::u16string(), length});
     }
-    NoteProfileRead(section, key, value);
+    return AnswerUnknownReading(section, key, fileName, buffer, capacity, length);
+}
+
+// A key whose reading on Windows is not known is a choice: the value as read here, or
+// empty, as a line of its name without "=" before it may make it.
+std::uint32_t RecordingPlatform::AnswerUnknownReading(const WideChar* section, const WideChar* key,
+                                                      const WideChar* fileName, WideChar* buffer,
+                                                      std::uint32_t capacity, std::uint32_t length)
+{
+    std::uint32_t line = 0;
+    std::uint8_t answer = 0;
+    if (buffer != nullptr && capacity > 0 && folder_.HasUnknownReading(section, key, fileName, line)) {
+        const std::string point = "Setup.ini line " + std::to_string(line);
+        if (!Choose(point, ChoiceKind::reading, 2, answer)) {
+            buffer[0] = 0;  // joined: the run only ends
+            return 0;
+        }
+        const std::string name = Narrow(key);
+        NoteChoice((answer == 0 ? "no key, so the " + name + "= below it counts"
+                                : "the key " + name + ", empty, as Wine reads it")
+                       .c_str());
+        if (answer != 0) {
+            buffer[0] = 0;
+            length = 0;
+        }
+    }
+    NoteProfileRead(section, key, buffer != nullptr && capacity > 0 ? buffer : nullptr);
     return length;
 }
 

@@ -149,6 +149,8 @@ private:
     void Record(WayEvent::Kind kind, const char* text, const char* application);
     void Reach(RunStage stage);
     void NoteProfileRead(const WideChar* section, const WideChar* key, const WideChar* value);
+    std::uint32_t AnswerUnknownReading(const WideChar* section, const WideChar* key, const WideChar* fileName,
+                                       WideChar* buffer, std::uint32_t capacity, std::uint32_t length);
     bool CheckRunsWhenPassed() const;
     void NoteMachineCheck(bool ran);
     std::int32_t ExpectedExitCode(bool& debug) const;

@@ -15,7 +15,8 @@ namespace boot {
 // How far the run got: where it ends, shown by the plan step by step.
 enum class RunStage : std::uint8_t { start, preSetup, prerequisites, package, languages, installer, done };
 
-enum class ChoiceKind : std::uint8_t { check, exitCode, installed, language };
+// `reading`: a Setup.ini line whose reading on Windows is not known.
+enum class ChoiceKind : std::uint8_t { check, exitCode, installed, language, reading };
 
 struct WayEvent {
     enum class Kind : std::uint8_t { choice, start, box } kind = Kind::start;

@@ -15,6 +15,16 @@ public:
     CheckerPlatform(const CheckerPlatform&) = delete;
     CheckerPlatform& operator=(const CheckerPlatform&) = delete;
 
+    // Whether Windows' reading of the key is not known where this platform reads the file
+    // itself: a line of the key's name without "=" stands before it (profile_text.h). Its
+    // line number, then; the key may as well read empty. Where Windows' own reader answers,
+    // its reading is known.
+    virtual bool HasUnknownReading(const WideChar* /*section*/, const WideChar* /*key*/,
+                                   const WideChar* /*fileName*/, std::uint32_t& /*line*/)
+    {
+        return false;
+    }
+
 protected:
     CheckerPlatform() = default;
     ~CheckerPlatform() = default;

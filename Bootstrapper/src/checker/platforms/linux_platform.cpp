@@ -341,13 +341,8 @@ std::uint32_t LinuxPlatform::GetPrivateProfileStringW(const WideChar* section, c
     TextBuffer keyName;
     TextBuffer defaultValue;
     TextBuffer file;
-    auto narrow = [this](const WideChar* wide, TextBuffer& ansi) {
-        return wide == nullptr || WideCharToMultiByte(kCodePageAnsi, 0, wide, -1, ansi.Data(),
-                                                      static_cast<std::int32_t>(ansi.Capacity()), nullptr,
-                                                      nullptr) > 0;
-    };
-    if (section == nullptr || key == nullptr || fileName == nullptr || !narrow(section, sectionName) ||
-        !narrow(key, keyName) || !narrow(defaultText, defaultValue) || !narrow(fileName, file)) {
+    if (section == nullptr || key == nullptr || fileName == nullptr || !NarrowName(section, sectionName) ||
+        !NarrowName(key, keyName) || !NarrowName(defaultText, defaultValue) || !NarrowName(fileName, file)) {
         // Lists of names: the program always names the section and the key.
         buffer[0] = 0;
         return 0;
@@ -375,6 +370,32 @@ std::uint32_t LinuxPlatform::GetPrivateProfileStringW(const WideChar* section, c
     }
     buffer[copied] = 0;
     return static_cast<std::uint32_t>(copied);
+}
+
+bool LinuxPlatform::NarrowName(const WideChar* wide, TextBuffer& ansi)
+{
+    return wide == nullptr || WideCharToMultiByte(kCodePageAnsi, 0, wide, -1, ansi.Data(),
+                                                  static_cast<std::int32_t>(ansi.Capacity()), nullptr, nullptr) > 0;
+}
+
+bool LinuxPlatform::HasUnknownReading(const WideChar* section, const WideChar* key, const WideChar* fileName,
+                                      std::uint32_t& line)
+{
+    TextBuffer sectionName;
+    TextBuffer keyName;
+    TextBuffer file;
+    TextSpan value;
+    if (section == nullptr || key == nullptr || fileName == nullptr || !NarrowName(section, sectionName) ||
+        !NarrowName(key, keyName) || !NarrowName(fileName, file) ||
+        !FindProfileValue(sectionName.Get(), keyName.Get(), file.Get(), value)) {
+        return false;
+    }
+    const std::int32_t keyless = profile_.KeylessLineBefore(sectionName.Get(), keyName.Get());
+    if (keyless < 0) {
+        return false;
+    }
+    line = profile_.Line(static_cast<std::size_t>(keyless)).number;
+    return true;
 }
 
 bool LinuxPlatform::FindProfileValue(const char* section, const char* key, const char* fileName, TextSpan& value)

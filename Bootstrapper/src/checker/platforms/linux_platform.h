@@ -58,6 +58,8 @@ public:
     std::int32_t MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* text,
                                      std::int32_t length, WideChar* buffer, std::int32_t capacity) override;
     bool GetVersionExA(OsVersionInfo* info) override;
+    bool HasUnknownReading(const WideChar* section, const WideChar* key, const WideChar* fileName,
+                           std::uint32_t& line) override;
     std::uint32_t GetPrivateProfileStringW(const WideChar* section, const WideChar* key, const WideChar* defaultText,
                                            WideChar* buffer, std::uint32_t capacity, const WideChar* fileName) override;
     bool CreateProcessA(const CreateProcessArgs& args, ProcessInfo* info) override;
@@ -154,6 +156,8 @@ private:
     // The value of `key` in `section` of the profile file, as the checker's reader reads
     // it (the file is read once and kept); false when the file, section or key is missing.
     bool FindProfileValue(const char* section, const char* key, const char* fileName, TextSpan& value);
+    // A name the program passes, as the ANSI text the reading holds; true for none.
+    bool NarrowName(const WideChar* wide, TextBuffer& ansi);
     // The Linux path of the entry `windowsPath` names on drive Z:; false, with `linuxPath`
     // empty, when there is none.
     bool WindowsPathToLinux(const char* windowsPath, char* linuxPath, std::size_t capacity);

@@ -145,6 +145,7 @@ void ProfileText::Begin()
     lines_.clear();
     sections_.clear();
     keys_.clear();
+    keylessLines_.clear();
     doubtfulSections_.clear();
     pendingUnits_.clear();
     inexact_.clear();
@@ -314,6 +315,9 @@ void ProfileText::ReadLine(std::size_t begin, std::size_t end, std::uint32_t num
         if (rest < restEnd && text[rest] != ';') {
             line.doubt = LineDoubt::textAfterName;
         }
+        if (close == text + end) {
+            line.doubt = LineDoubt::noBracket;
+        }
     } else if (text[begin] == ';') {
         line.kind = ProfileLineKind::comment;
     } else {
@@ -380,11 +384,12 @@ void ProfileText::Index()
             doubtfulSections_.insert(sectionName);
         }
         doubtfulValues_ = doubtfulValues_ || (line.kind == ProfileLineKind::key && IsDoubtfulValue(line.value));
-        if (line.kind == ProfileLineKind::key && line.section >= 0 && counting) {
+        const bool keyless = line.kind == ProfileLineKind::other && line.doubt == LineDoubt::noEquals;
+        if ((line.kind == ProfileLineKind::key || keyless) && line.section >= 0 && counting) {
             std::string name = sectionName;
             name += kSectionKeySeparator;
             name += IndexName(line.name);
-            keys_.emplace(std::move(name), static_cast<std::int32_t>(i));
+            (keyless ? keylessLines_ : keys_).emplace(std::move(name), static_cast<std::int32_t>(i));
         }
     }
 }
@@ -450,6 +455,23 @@ std::int32_t ProfileText::FindKey(const char* section, const char* key) const
     name += LowerName(key);
     const auto found = keys_.find(name);
     return found == keys_.end() ? -1 : found->second;
+}
+
+std::int32_t ProfileText::KeylessLineBefore(const char* section, const char* key) const
+{
+    if (keylessLines_.empty()) {
+        return -1;
+    }
+    std::string name = LowerName(section);
+    name += kSectionKeySeparator;
+    name += LowerName(key);
+    const auto keyless = keylessLines_.find(name);
+    const std::int32_t found = FindKey(section, key);
+    if (keyless == keylessLines_.end() || found < 0 || keyless->second > found ||
+        ReadValue(section, key).length == 0) {
+        return -1;
+    }
+    return keyless->second;
 }
 
 TextSpan ProfileText::ReadValue(const char* section, const char* key) const

@@ -71,6 +71,7 @@ enum class LineDoubt : std::uint8_t {
     none,
     noEquals,       // an "other" line: no section, no comment, no "="
     textAfterName,  // a section header with text after its "]"
+    noBracket,      // a section header without "]": Windows reads the section, other readers none
     unknownBlank,   // a name or value begins or ends with a character of unknown blankness
     zeroByte,       // the line holds a zero byte
 };
@@ -136,6 +137,12 @@ public:
     // is long enough to be cut, or holds such characters.
     bool MayBeReadOtherwise(const char* section, const char* key) const;
 
+    // A line of the key's name without "=" that stands before the key in the section that
+    // counts, so that how Windows reads the key is not known: as the value below (the
+    // line is no key) or as an empty value (the line is the key, as Wine reads it). The
+    // line's index, or -1 where both would read the same.
+    std::int32_t KeylessLineBefore(const char* section, const char* key) const;
+
     // What GetPrivateProfileStringA hands back for the key: its value cut at a zero
     // byte, without a matching pair of outer quotes. Empty when section or key are
     // missing.
@@ -167,6 +174,8 @@ private:
     // Lower-case names: a section's to its counting header; "section\nkey" to the counting key.
     std::unordered_map<std::string, std::int32_t> sections_;
     std::unordered_map<std::string, std::int32_t> keys_;
+    // "section\nkey" to the first line of the key's name without "=" in the counting section.
+    std::unordered_map<std::string, std::int32_t> keylessLines_;
     std::unordered_set<std::string> doubtfulSections_;  // lower-case names of sections with a doubtful line
     bool oddHeaders_ = false;
     bool doubtfulValues_ = false;  // a value long enough to be cut, or with characters the code page lacks

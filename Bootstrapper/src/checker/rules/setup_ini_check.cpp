@@ -263,6 +263,12 @@ void CheckDoubtfulLine(const ProfileText& text, const ProfileLine& line, Finding
                         "that text on a line of its own",
                         shown.c_str());
         return;
+    case LineDoubt::noBracket:
+        findings.Report(kSetupIniFile, line.number, Severity::warning, "malformed-line",
+                        "this section header has no \"]\": Windows reads the section [%s] from it, other readers "
+                        "(Wine's among them) read no section; add the \"]\"",
+                        shown.c_str());
+        return;
     case LineDoubt::unknownBlank:
         findings.Report(kSetupIniFile, line.number, Severity::warning, "malformed-line",
                         "a name or value here begins or ends with a control character or a no-break space: "

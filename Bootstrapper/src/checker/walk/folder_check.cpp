@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "checker/plan/run_explorer.h"
@@ -143,6 +144,34 @@ void NamePackageFile(Walk& walk)
     AsFindingFile(inFolder ? path.Get() + prefix : path.Get(), walk.packageFile);
 }
 
+// The way on which every answer the folder cannot give goes on (the first) ends with an
+// error box: the setup fails wherever it runs. A finding that names the box says why; where
+// none does, this one says that it ends there.
+void FailWhereTheSetupEnds(Walk& walk)
+{
+    if (walk.plan.ways.ways.empty()) {
+        return;
+    }
+    const WholeWay whole = FollowWay(walk.plan.ways, 0);
+    const auto box = std::find_if(whole.events.rbegin(), whole.events.rend(),
+                                  [](const WayEvent* event) { return event->kind == WayEvent::Kind::box; });
+    // A DEBUG prerequisite's box only reports; its own rule says so.
+    if (box == whole.events.rend() || whole.end->endsWithPrerequisiteExitCode) {
+        return;
+    }
+    const std::string& text = (*box)->text;
+    for (std::size_t i = 0; i < walk.findings.Count(); ++i) {
+        const Finding finding = walk.findings.At(i);
+        if (finding.severity == Severity::error && std::strstr(finding.message, text.c_str()) != nullptr) {
+            return;
+        }
+    }
+    walk.findings.Report(kFolderFile, 0, Severity::error, "setup-ends",
+                         "wherever it runs, the setup ends with \"%s\" (exit code %d): no answer of the machine "
+                         "gets it further (see the plan's first way)",
+                         text.c_str(), static_cast<int>(whole.end->exitCode));
+}
+
 }  // namespace
 
 }  // namespace boot::folder_walk
@@ -174,6 +203,7 @@ void CheckFolder(CheckerPlatform& platform, ProfileText& text, Findings& finding
     }
     MeasurePathBudget(platform, walk.iniPath, walk.transforms, plan);
     CheckPathBudget(platform, plan, walk.endedAtFileLimit, findings);
+    FailWhereTheSetupEnds(walk);
 }
 
 }  // namespace boot
