@@ -135,6 +135,9 @@ private:
     void Reach(RunStage stage);
     void NoteProfileRead(const WideChar* section, const WideChar* key, const WideChar* value);
     bool CheckRunsWhenPassed() const;
+    // Whether the folder's platform refuses the product code as a parameter (no GUID in
+    // braces), as Windows Installer does before it looks anything up.
+    bool RefusesProductCode(const char* product, const char* property);
     std::int32_t ExpectedExitCode(bool& debug) const;
 
     CheckerPlatform& folder_;
