@@ -79,6 +79,10 @@ def set_property(name: str, value: str) -> str:
     return f"UPDATE `Property` SET `Value` = '{value}' WHERE `Property` = '{name}'"
 
 
+# The factory's package with its cabinet named as a file beside it (it stays embedded).
+EXTERNAL_CABINET = "UPDATE `Media` SET `Cabinet` = 'Product.cab' WHERE `DiskId` = 1"
+
+
 def second_package(msi, folder):
     (folder / "Other.msi").write_bytes(msi())
 
@@ -128,8 +132,12 @@ RULES = {
                         ("Product.msi", None, "error")),
     "product-version-range": ({"Product.msi": edited_package(set_property("ProductVersion", "2.256.0"))},
                               ("Product.msi", None, "error")),
-    "product-code-syntax": ({"Product.msi": edited_package(set_property("UpgradeCode", new_product_code().lower()))},
+    # Windows Installer refuses it before it looks anything up: the setup ends there (87).
+    "product-code-syntax": ({"Product.msi": edited_package(set_property("ProductCode", new_product_code()[1:-1]))},
                             ("Product.msi", None, "error")),
+    "product-code-case": ({"Product.msi": edited_package(set_property("UpgradeCode", new_product_code().lower()))},
+                          ("Product.msi", None, "warning")),
+    "missing-cabinet": ({"Product.msi": edited_package(EXTERNAL_CABINET)}, ("Product.msi", None, "error")),
     "no-languages": ({"Product.msi": lambda msi, folder: (folder / "Product.msi").write_bytes(msi(language=1036))},
                      ("Product.msi", None, "error")),
     "not-a-transform": ({"Setup.ini": INI + "LanguagesDir=Languages\r\n", "Languages/1031.mst/x": b""},
@@ -250,6 +258,8 @@ MORE_CASES = {
                               ("Product.msi", None, "error", "product-version-range")),
     "version-of-five-fields": ({"Product.msi": edited_package(set_property("ProductVersion", "1.0.0.0.0"))},
                                ("Product.msi", None, "error", "product-version-range")),
+    # Windows Installer finds a cabinet beside the package whatever the letters' case.
+    "cabinet-in-other-case": ({"Product.msi": edited_package(EXTERNAL_CABINET), "PRODUCT.CAB": b"MSCF"}, None),
     "programs-every-windows-has": ({"Setup.ini": INI + "SetupPath=msiexec.exe /qn /i Tools.msi\r\n"
                                                        "[Prereq0]\r\nExecute=cmd /c exit 0\r\nDoExecuteIfCheckIs=TRUE\r\n"},
                                    None),

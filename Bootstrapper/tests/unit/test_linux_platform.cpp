@@ -9,6 +9,7 @@
 
 #include "checker/platforms/linux_platform.h"
 #include "fake_platform.h"
+#include "msi_file/format/storage_class.h"
 
 namespace boot {
 namespace {
@@ -19,7 +20,7 @@ using testing::Utf16;
 using testing::Utf8;
 
 // A package folder: Setup.ini, a package built with wixl, a text file posing as one, a
-// nested file, and names that code page 1252 or UTF-8 lack.
+// patch, a nested file, and names that code page 1252 or UTF-8 lack.
 class LinuxPlatformTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -44,6 +45,8 @@ protected:
         const std::string wixl = "wixl -o '" + folder + "/Probe.msi' '" + folder + "/Probe.wxs'";
         ASSERT_EQ(std::system(wixl.c_str()), 0) << "wixl builds the test package";
         fs::remove(folder + "/Probe.wxs");
+        std::string error;
+        ASSERT_TRUE(msi::WriteCompoundFile(folder + "/Update.msp", msi::kPatchClassId, {{"x", "y"}}, error)) << error;
         windowsName = "Z:" + folder;
         for (char& c : windowsName) {
             c = c == '/' ? '\\' : c;
@@ -168,6 +171,11 @@ std::string Answer(LinuxPlatform& platform, const std::string& call, const std::
         EXPECT_EQ(n, std::u16string(wide).size());
         return Utf8(wide);
     }
+    if (call == "product") {
+        char version[16] = {};
+        std::uint32_t length = sizeof version;
+        return std::to_string(platform.MsiGetProductInfoA(argument.c_str(), "VersionString", version, &length));
+    }
     if (call == "msi" || call == "msi-short") {
         return ReadPackage(platform, argument, call == "msi-short");
     }
@@ -192,7 +200,7 @@ TEST_F(LinuxPlatformTest, AnswersLikeWindowsInThePackageFolder)
         {"ansi", "J\xC3\xBCrgen", "J\xC3\xBCrgen"},
         {"ansi", "\xC5\x81ukasz", "?ukasz inexact"},  // no best fit: the program must refuse it
         // NTFS's order: upper-cased UTF-16 units.
-        {"find", "*", "a.msi|Probe.msi|Setup.ini|Sub|\xC5\x81\xC3\xB3" "d\xC5\xBA.msi|\xEF\xBF\xBD.dat"},
+        {"find", "*", "a.msi|Probe.msi|Setup.ini|Sub|Update.msp|\xC5\x81\xC3\xB3" "d\xC5\xBA.msi|\xEF\xBF\xBD.dat"},
         {"find", "*.MSI", "a.msi|Probe.msi|\xC5\x81\xC3\xB3" "d\xC5\xBA.msi"},
         {"find", "\xC5\x81\xC3\x93" "D\xC5\xB9.MSI", "\xC5\x81\xC3\xB3" "d\xC5\xBA.msi"},
         {"find", "SUB\\dir\\FILE.TXT", "file.txt"},
@@ -213,6 +221,10 @@ TEST_F(LinuxPlatformTest, AnswersLikeWindowsInThePackageFolder)
         {"msi-short", "Probe.msi", "ProductVersion=2. 234 5"},
         {"msi", "a.msi", "1627"},
         {"msi", "missing.msi", "110"},
+        {"msi", "Update.msp", "110"},  // a patch opens only as a patch
+        // Windows checks a product code's form first: a GUID in braces, of any case.
+        {"product", "{12345678-1234-1234-1234-123456789abc}", "1605"},
+        {"product", "12345678-1234-1234-1234-123456789ABC", "87"},
     };
     auto platform = std::make_unique<LinuxPlatform>();
     TextBuffer reason;

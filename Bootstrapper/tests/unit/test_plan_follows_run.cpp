@@ -22,6 +22,7 @@
 #include "fake_platform.h"
 #include "launcher/run_sequence.h"
 #include "launcher/run_state.h"
+#include "msi_file/format/storage_class.h"
 
 namespace boot {
 namespace {
@@ -30,9 +31,15 @@ namespace fs = std::filesystem;
 using testing::FakePlatform;
 
 constexpr const char* kProductCode = "{2B7C2A11-9C41-4E0B-8B7E-5A3F0C6D1E22}";
+constexpr const char* kUnbracedCode = "2B7C2A11-9C41-4E0B-8B7E-5A3F0C6D1E22";
 constexpr const char* kSystemDirectory = "C:\\Windows\\system32";  // as the checker's Linux platform names it
 
+// What the folder holds as Product.msi.
+enum class Package { none, product, unbracedCode, patch };
+
 std::string g_package;  // a package built by wixl: version 2.1.0, English
+std::string g_unbracedPackage;  // the same, its ProductCode without braces
+std::string g_patch;            // a compound file of a patch's class
 
 class PlanFollowsRun : public ::testing::Test {
 protected:
@@ -50,6 +57,14 @@ protected:
         g_package = folder + "/Product.msi";
         const std::string wixl = "wixl -o '" + g_package + "' '" + folder + "/P.wxs'";
         ASSERT_EQ(std::system(wixl.c_str()), 0) << "wixl builds the test package";
+        g_unbracedPackage = folder + "/Unbraced.msi";
+        fs::copy_file(g_package, g_unbracedPackage);
+        const std::string msibuild = "msibuild '" + g_unbracedPackage + "' -q \"UPDATE Property SET Value = '" +
+                                     kUnbracedCode + "' WHERE Property = 'ProductCode'\"";
+        ASSERT_EQ(std::system(msibuild.c_str()), 0) << "msibuild edits the test package";
+        g_patch = folder + "/Update.msp";
+        std::string error;
+        ASSERT_TRUE(msi::WriteCompoundFile(g_patch, msi::kPatchClassId, {{"x", "y"}}, error)) << error;
     }
     static void TearDownTestSuite() { fs::remove_all(fs::path(g_package).parent_path()); }
 };
@@ -62,7 +77,7 @@ struct Folder {
     std::string linux;
     std::string windows;  // "Z:\..." as the checker's platform names it
 
-    explicit Folder(const std::string& ini, bool package)
+    explicit Folder(const std::string& ini, Package package)
     {
         char pattern[] = "/tmp/plan-folder-XXXXXX";
         linux = mkdtemp(pattern);
@@ -71,8 +86,9 @@ struct Folder {
         }
         fs::create_directories(linux + "/Runtime");
         std::ofstream(linux + "/Runtime/Setup.exe", std::ios::binary) << "MZ";
-        if (package) {
-            fs::copy_file(g_package, linux + "/Product.msi");
+        const std::string* sources[] = {nullptr, &g_package, &g_unbracedPackage, &g_patch};
+        if (package != Package::none) {
+            fs::copy_file(*sources[static_cast<int>(package)], linux + "/Product.msi");
         }
         windows = "Z:" + linux;
         for (char& c : windows) {
@@ -92,7 +108,7 @@ struct Outcome {
 
 // The program in the folder, on a machine scripted as the row says; in German, so that
 // the dialog's first row is the one it offers first.
-Outcome RunProgram(const Folder& folder, const std::string& ini, bool package, bool checkPasses,
+Outcome RunProgram(const Folder& folder, const std::string& ini, Package package, bool checkPasses,
                    std::uint32_t prerequisiteExit, const char* installed, const std::string& transform)
 {
     FakePlatform platform;
@@ -111,9 +127,12 @@ Outcome RunProgram(const Folder& folder, const std::string& ini, bool package, b
     if (checkPasses) {
         platform.SetRegistryString("SOFTWARE\\Vendor\\Runtime", "Version", "2.0");
     }
-    if (package) {
+    if (package != Package::none) {
         testing::FakeDatabase database;
-        database.rows = {{"ProductCode", kProductCode}, {"ProductVersion", "2.1.0"}, {"ProductLanguage", "1033"}};
+        database.rows = {{"ProductCode", package == Package::unbracedCode ? kUnbracedCode : kProductCode},
+                         {"ProductVersion", "2.1.0"},
+                         {"ProductLanguage", "1033"}};
+        database.openResult = package == Package::patch ? 110 : 0;  // Windows opens a patch only as a patch
         platform.AddDatabase(folder.windows + "\\Product.msi", database);
         platform.AddFile(folder.windows + "\\Product.msi");
     }
@@ -163,29 +182,31 @@ TEST_F(PlanFollowsRun, EveryWayStartsAndEndsAsTheProgram)
     struct Row {
         const char* name;
         std::string ini;
-        bool package;
+        Package package;
         bool checkPasses;
         std::uint32_t prerequisiteExit;
         const char* installed;
         std::vector<ChoiceAnswer> answers;
         std::string transform;  // a transform in the folder, Windows' path below it
     } rows[] = {
-        {"no Setup.ini: every default", kNoSetupIni, true, false, 0, "", {}, ""},
-        {"a folder's trailing dot: LanguagesDir=Languages.", "[Start]\r\nLanguagesDir=Languages.\r\n", true, false,
+        {"no Setup.ini: every default", kNoSetupIni, Package::product, false, 0, "", {}, ""},
+        {"a folder's trailing dot: LanguagesDir=Languages.", "[Start]\r\nLanguagesDir=Languages.\r\n", Package::product, false,
          0, "", {}, "Languages\\1031.mst"},
         // Windows' reading of a key's name without "=" is not known: both are ways of the plan.
-        {"a key's name without \"=\" before the key", "[Prereq0]\r\nExecute\r\nExecute=Runtime\\Setup.exe /q\r\n", true,
+        {"a key's name without \"=\" before the key", "[Prereq0]\r\nExecute\r\nExecute=Runtime\\Setup.exe /q\r\n", Package::product,
          false, 0, "", {{"Setup.ini line 2", "no key, so the Execute= below it counts"}}, ""},
-        {"UTF-8 mark, package missing", "\xEF\xBB\xBF" + missing, false, false, 0, "", {}, ""},
+        {"UTF-8 mark, package missing", "\xEF\xBB\xBF" + missing, Package::none, false, 0, "", {}, ""},
         {"LanguagesDir too long, package missing",
-         "[Start]\r\nMsiPath=Missing.msi\r\nLanguagesDir=" + std::string(1100, 'L') + "\r\n", false, false, 0, "", {}, ""},
-        {"check fails: the prerequisite runs", kGated, true, false, 0, "", {{"Prereq0 check", "fails"}}, ""},
-        {"check passes: it is skipped", kGated, true, true, 0, "", {{"Prereq0 check", "passes"}}, ""},
-        {"another exit code ends the setup", kGated, true, false, 5, "", {{"Prereq0 exit code", "any other than 0"}}, ""},
-        {"installed in an older version", kGated, true, false, 0, "1.0.0",
+         "[Start]\r\nMsiPath=Missing.msi\r\nLanguagesDir=" + std::string(1100, 'L') + "\r\n", Package::none, false, 0, "", {}, ""},
+        {"check fails: the prerequisite runs", kGated, Package::product, false, 0, "", {{"Prereq0 check", "fails"}}, ""},
+        {"check passes: it is skipped", kGated, Package::product, true, 0, "", {{"Prereq0 check", "passes"}}, ""},
+        {"another exit code ends the setup", kGated, Package::product, false, 5, "", {{"Prereq0 exit code", "any other than 0"}}, ""},
+        {"installed in an older version", kGated, Package::product, false, 0, "1.0.0",
          {{"installed product", "installed, older than the package"}}, ""},
-        {"installed in this version", kGated, true, false, 0, "2.1.0",
+        {"installed in this version", kGated, Package::product, false, 0, "2.1.0",
          {{"installed product", "installed, not older than the package"}}, ""},
+        // Windows Installer refuses the product code on any machine: no way installs.
+        {"ProductCode without braces", kGated, Package::unbracedCode, false, 0, "", {}, ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -231,26 +252,31 @@ TEST_F(PlanFollowsRun, PlanEndsWhereTheProgramEnds)
     struct Row {
         const char* name;
         std::string ini;
-        bool package;
+        Package package;
         std::string transformFolder;  // a German transform there, when set
         const char* end;
         const char* rule;
         const char* finding;
+        const char* notRule;  // the same end is not explained again under it
     } rows[] = {
         {"UTF-8 mark", "\xEF\xBB\xBF[Start]\r\nMsiPath=Missing.msi\r\n[Prereq0]\r\nExecute=Runtime\\Setup.exe\r\n",
-         false, "", "Setup.ini has a UTF-8 byte order mark!", "", ""},
+         Package::none, "", "Setup.ini has a UTF-8 byte order mark!", "", "", ""},
         {"LanguagesDir too long",
-         "[Start]\r\nMsiPath=Missing.msi\r\nLanguagesDir=" + std::string(1100, 'L') + "\r\n", false, "",
-         "Path too long!", "too-long", "LanguagesDir"},
+         "[Start]\r\nMsiPath=Missing.msi\r\nLanguagesDir=" + std::string(1100, 'L') + "\r\n", Package::none, "",
+         "Path too long!", "too-long", "LanguagesDir", ""},
         // The first way ends at the prerequisite's box; the way that skips it goes on.
         {"a DEBUG prerequisite, package missing",
          "[Start]\r\nMsiPath=Missing.msi\r\n[Prereq0]\r\nExecute=Runtime\\Setup.exe\r\nCheckKey=SOFTWARE\\V\r\n"
          "ExecuteOkIfResultIs=DEBUG\r\n",
-         false, "", "Could not open database!", "no-package", "MsiPath=Missing.msi"},
+         Package::none, "", "Could not open database!", "no-package", "MsiPath=Missing.msi", ""},
         {"a transform ten folders deep", "[Start]\r\nMsiPath=Product.msi\r\nLanguagesDir=" +
                                              std::string("A\\B\\C\\D\\E\\F\\G\\H\\I\\J\\") + std::string(206, 'x') +
                                              "\r\n",
-         true, deep + "/" + std::string(206, 'x'), "Path too long!", "too-long", "1031.mst"},
+         Package::product, deep + "/" + std::string(206, 'x'), "Path too long!", "too-long", "1031.mst", ""},
+        {"ProductCode without braces", kGated, Package::unbracedCode, "", "Installed product version!",
+         "product-code-syntax", "is not a GUID in braces", "package-unreadable"},
+        {"a patch as the package", kGated, Package::patch, "", "Could not open database!", "package-unreadable",
+         "a patch (.msp)", ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -271,6 +297,7 @@ TEST_F(PlanFollowsRun, PlanEndsWhereTheProgramEnds)
         if (row.rule[0] != '\0') {
             EXPECT_TRUE(HasFinding(findings, row.rule, row.finding));
         }
+        EXPECT_FALSE(HasFinding(findings, row.notRule, ""));
     }
 }
 

@@ -516,12 +516,24 @@ std::uint32_t RecordingPlatform::MsiRecordGetStringA(MsiHandle record, std::uint
     return result;
 }
 
+// Asked without room for an answer: a platform that knows no product still checks the
+// parameters.
+bool RecordingPlatform::RefusesProductCode(const char* product, const char* property)
+{
+    return folder_.MsiGetProductInfoA(product, property, nullptr, nullptr) == kErrorInvalidParameter;
+}
+
 std::uint32_t RecordingPlatform::MsiGetProductInfoA(const char* product, const char* property, char* buffer,
                                                     std::uint32_t* length)
 {
     inspected_ = true;
     if (machine_ && !ended_) {
         return folder_.MsiGetProductInfoA(product, property, buffer, length);
+    }
+    // A product code Windows Installer refuses as a parameter is refused on every machine,
+    // whatever is installed there: the folder's platform answers, and there is no choice.
+    if (RefusesProductCode(product, property)) {
+        return kErrorInvalidParameter;
     }
     // An older version is only an answer of its own when the package's is newer than it.
     VersionParts packageParts{};

@@ -153,6 +153,9 @@ private:
                                        WideChar* buffer, std::uint32_t capacity, std::uint32_t length);
     bool CheckRunsWhenPassed() const;
     void NoteMachineCheck(bool ran);
+    // Whether the folder's platform refuses the product code as a parameter (no GUID in
+    // braces), as Windows Installer does before it looks anything up.
+    bool RefusesProductCode(const char* product, const char* property);
     std::int32_t ExpectedExitCode(bool& debug) const;
 
     CheckerPlatform& folder_;

@@ -1,7 +1,7 @@
 #pragma once
-// What only the checker reads from Windows Installer files: the summary information of a
-// package (its Template: platform and languages), and what a transform is and does to the
-// package. The program reads the Property table through the Platform seam and nothing
+// What only the checker reads from Windows Installer files: what kind of file one is, the
+// summary information of a package (its Template: platform and languages), the cabinets
+// its Media table names, and what a transform is and does to the package. The program reads the Property table through the Platform seam and nothing
 // else, so none of this is linked into it.
 
 #include <array>
@@ -45,6 +45,15 @@ struct TransformReading {
     std::vector<std::string> rowsWritten;
 };
 
+// A file by the class id of its root storage, which is what tells Windows Installer a
+// package, a transform and a patch apart.
+enum class InstallerFileClass : std::uint8_t {
+    package,
+    transform,
+    patch,
+    other,  // no compound file, or one of another class
+};
+
 // The properties that make a product the one Windows Installer knows as installed.
 constexpr const char* kIdentityProperties[3] = {"ProductCode", "UpgradeCode", "ProductVersion"};
 
@@ -57,6 +66,14 @@ public:
     // (ANSI); empty when the file has none. False when the file cannot be read as a
     // Windows Installer file.
     virtual bool ReadSummaryText(const char* path, std::uint32_t property, std::string& value) = 0;
+
+    // What the file at the full Windows path (ANSI) is; `other` when it cannot be read.
+    virtual InstallerFileClass ClassOf(const char* path) = 0;
+
+    // The Cabinet field of each row of the Media table of the package at the full Windows
+    // path (ANSI), in the table's order; empty for a null field. True and none when the
+    // package has no Media table; false when the package cannot be read.
+    virtual bool ReadCabinets(const char* packagePath, std::vector<std::string>& cabinets) = 0;
 
     // Reads the transform at `transformPath` for the package at `packagePath`, whose
     // ProductLanguage is `packageLanguage` (full Windows paths, ANSI). Nothing is written

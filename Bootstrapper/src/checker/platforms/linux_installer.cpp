@@ -2,9 +2,11 @@
 // build's one reader of Windows Installer files (msi_file, over libmsi and libgsf), and
 // the handles the program sees are numbers for what it read.
 #include "checker/platforms/linux_platform.h"
+#include "checker/reading/guid_text.h"
 #include "checker/reading/unicode_text.h"
 #include "common/code_page_1252.h"
 #include "common/text_rules.h"
+#include "msi_file/format/storage_class.h"
 #include "msi_file/reading/transform_reader.h"
 
 #include <iterator>
@@ -17,22 +19,6 @@ constexpr std::uint32_t kErrorInvalidHandle = 6;
 constexpr std::uint32_t kErrorNotEnoughMemory = 8;
 constexpr std::uint32_t kErrorOpenFailed = 110;
 constexpr std::uint32_t kErrorFunctionFailed = 1627;
-
-bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-
-// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"; Windows refuses any other product code as a
-// parameter, before it looks anything up.
-bool IsBracedGuid(const char* text)
-{
-    constexpr char kForm[] = "{########-####-####-####-############}";
-    for (std::size_t i = 0; i + 1 < sizeof kForm; ++i) {
-        const bool fits = kForm[i] == '#' ? IsHexDigit(text[i]) : text[i] == kForm[i];
-        if (!fits) {
-            return false;
-        }
-    }
-    return text[sizeof kForm - 1] == '\0';
-}
 
 // A package's text is UTF-8 here; an ANSI call hands it over in code page 1252, "?" for a
 // character that has no byte there.
@@ -226,7 +212,9 @@ std::uint32_t LinuxPlatform::MsiRecordGetStringA(MsiHandle row, std::uint32_t fi
 std::uint32_t LinuxPlatform::MsiGetProductInfoA(const char* product, const char* property, char* /*buffer*/,
                                                 std::uint32_t* /*length*/)
 {
-    if (product == nullptr || property == nullptr || !IsBracedGuid(product)) {
+    // Windows refuses anything but a GUID in braces as a parameter, before it looks
+    // anything up; a GUID in lower case it takes.
+    if (product == nullptr || property == nullptr || BracedGuidForm(product) == GuidForm::none) {
         return kErrorInvalidParameter;
     }
     return kErrorUnknownProduct;  // nothing is installed here
@@ -255,6 +243,49 @@ bool LinuxPlatform::ReadSummaryText(const char* path, std::uint32_t property, st
         return false;
     }
     value = ToCodePage1252(summary.Text(property));
+    return true;
+}
+
+InstallerFileClass LinuxPlatform::ClassOf(const char* path)
+{
+    std::string linuxPath;
+    std::string error;
+    if (!LinuxPathOf(path, linuxPath) || KindOf(path) != EntryKind::file) {
+        return InstallerFileClass::other;
+    }
+    const auto file = msi::CompoundReader::Open(linuxPath, error);
+    if (file == nullptr) {
+        return InstallerFileClass::other;
+    }
+    const msi::ClassId classId = file->RootClassId();
+    return classId == msi::kPackageClassId     ? InstallerFileClass::package
+           : classId == msi::kTransformClassId ? InstallerFileClass::transform
+           : classId == msi::kPatchClassId     ? InstallerFileClass::patch
+                                               : InstallerFileClass::other;
+}
+
+bool LinuxPlatform::ReadCabinets(const char* packagePath, std::vector<std::string>& cabinets)
+{
+    cabinets.clear();
+    std::string linuxPath;
+    std::string error;
+    if (!LinuxPathOf(packagePath, linuxPath) || KindOf(packagePath) != EntryKind::file) {
+        return false;
+    }
+    const std::unique_ptr<msi::Package> package = msi::Package::Open(linuxPath, error);
+    if (package == nullptr) {
+        return false;
+    }
+    if (package->Columns().count("Media") == 0) {
+        return true;  // a package that installs no files
+    }
+    std::vector<msi::Row> rows;
+    if (!package->Select("SELECT `Cabinet` FROM `Media`", rows, error)) {
+        return false;
+    }
+    for (const msi::Row& row : rows) {
+        cabinets.push_back(FieldText(row, 1));
+    }
     return true;
 }
 

@@ -12,9 +12,11 @@
 // - Each folder is read once and kept, and so is Setup.ini, read by Windows' profile
 //   rules (ProfileText): nothing in a package folder changes while it is checked, and
 //   the program asks for the same folder and file again and again.
-// - The package is read with libmsi, a real Windows Installer database reader.
+// - The package is read with libmsi, a real Windows Installer database reader; a patch
+//   opens as no package (ERROR_OPEN_FAILED), as on Windows.
 // - The machine is unknown: no registry key exists, no product is installed
-//   (ERROR_UNKNOWN_PRODUCT), the thread locale is English (United States), the system
+//   (ERROR_UNKNOWN_PRODUCT; a product code that is no GUID in braces is refused first,
+//   ERROR_INVALID_PARAMETER, as Windows does), the thread locale is English (United States), the system
 //   directory is C:\Windows\system32.
 // - A program start, a box or the dialog is written down in `record` and answered as if
 //   the program could not be started (false), the box with OK, the dialog with Cancel.
@@ -111,6 +113,8 @@ public:
     EntryKind KindOf(const char* path) override;
     bool ListFolder(const std::u16string& path, std::vector<FolderEntry>& entries) override;
     bool ReadSummaryText(const char* path, std::uint32_t property, std::string& value) override;
+    InstallerFileClass ClassOf(const char* path) override;
+    bool ReadCabinets(const char* packagePath, std::vector<std::string>& cabinets) override;
     void ReadTransform(const char* transformPath, const char* packagePath, std::int32_t packageLanguage,
                        TransformReading& reading) override;
 

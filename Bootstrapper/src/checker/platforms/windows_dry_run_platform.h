@@ -93,6 +93,8 @@ public:
     EntryKind KindOf(const char* path) override;
     bool ListFolder(const std::u16string& path, std::vector<FolderEntry>& entries) override;
     bool ReadSummaryText(const char* path, std::uint32_t property, std::string& value) override;
+    InstallerFileClass ClassOf(const char* path) override;
+    bool ReadCabinets(const char* packagePath, std::vector<std::string>& cabinets) override;
     void ReadTransform(const char* transformPath, const char* packagePath, std::int32_t packageLanguage,
                        TransformReading& reading) override;
 

@@ -1,9 +1,11 @@
-// The dry-run platform's reading of a Windows Installer file's summary information, with
-// msi.dll's own functions, found in the msi.dll the program's steps loaded (by full path
-// from the system directory), so that the checker imports no DLL of its own either.
+// The dry-run platform's reading of Windows Installer files: their summary information,
+// tables and transforms with msi.dll's own functions, found in the msi.dll the program's
+// steps loaded (by full path from the system directory), so that the checker imports no
+// DLL of its own either; a file's class from its compound file header.
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "checker/platforms/windows_dry_run_platform.h"
 #include "common/text_rules.h"
 #include "common/transform_conditions.h"
+#include "msi_file/format/storage_class.h"
 
 namespace boot {
 
@@ -128,6 +131,53 @@ void ReadRowsWritten(Win32Platform& real, const char* packageCopy, const char* t
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
 }
 
+// A little-endian number of `size` bytes at `at`.
+std::uint32_t LittleEndian(const unsigned char* bytes, std::size_t at, std::size_t size)
+{
+    constexpr unsigned kBitsPerByte = 8;
+    std::uint32_t value = 0;
+    for (std::size_t i = size; i-- > 0;) {
+        value = (value << kBitsPerByte) | bytes[at + i];
+    }
+    return value;
+}
+
+// The class id of a compound file's root storage, where structured storage keeps it:
+// the header names the directory's first sector, whose first entry is the root's.
+bool ReadRootClassId(const char* path, msi::ClassId& classId)
+{
+    constexpr unsigned char kSignature[] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    constexpr std::size_t kHeaderSize = 512;
+    constexpr std::size_t kSectorShiftAt = 0x1E;
+    constexpr std::size_t kFirstDirectorySectorAt = 0x30;
+    constexpr std::size_t kClassIdAt = 0x50;  // in a directory entry
+    constexpr std::uint32_t kSmallSectorShift = 9;   // 512-byte sectors
+    constexpr std::uint32_t kLargeSectorShift = 12;  // 4096-byte sectors
+    constexpr std::uint32_t kLastSectorNumber = 0xFFFFFFF9;
+    HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    unsigned char header[kHeaderSize] = {};
+    DWORD read = 0;
+    bool found = ::ReadFile(file, header, sizeof header, &read, nullptr) != FALSE && read == sizeof header &&
+                 std::memcmp(header, kSignature, sizeof kSignature) == 0;
+    const std::uint32_t shift = LittleEndian(header, kSectorShiftAt, 2);
+    const std::uint32_t sector = LittleEndian(header, kFirstDirectorySectorAt, 4);
+    found = found && (shift == kSmallSectorShift || shift == kLargeSectorShift) && sector <= kLastSectorNumber;
+    unsigned char entry[kClassIdAt + msi::kClassIdBytes] = {};
+    LARGE_INTEGER offset = {};
+    offset.QuadPart = static_cast<LONGLONG>((std::uint64_t{sector} + 1) << shift);
+    found = found && ::SetFilePointerEx(file, offset, nullptr, FILE_BEGIN) != FALSE &&
+            ::ReadFile(file, entry, sizeof entry, &read, nullptr) != FALSE && read == sizeof entry;
+    ::CloseHandle(file);
+    if (found) {
+        std::copy(entry + kClassIdAt, entry + kClassIdAt + msi::kClassIdBytes, classId.begin());
+    }
+    return found;
+}
+
 }  // namespace
 
 bool DryRunPlatform::ReadSummaryText(const char* path, std::uint32_t property, std::string& value)
@@ -144,6 +194,42 @@ bool DryRunPlatform::ReadSummaryText(const char* path, std::uint32_t property, s
     std::int32_t number = 0;
     GetSummaryProperty(getProperty, summary, property, value, number);
     real_.MsiCloseHandle(summary);
+    return true;
+}
+
+InstallerFileClass DryRunPlatform::ClassOf(const char* path)
+{
+    msi::ClassId classId{};
+    if (KindOf(path) != EntryKind::file || !ReadRootClassId(path, classId)) {
+        return InstallerFileClass::other;
+    }
+    return classId == msi::kPackageClassId     ? InstallerFileClass::package
+           : classId == msi::kTransformClassId ? InstallerFileClass::transform
+           : classId == msi::kPatchClassId     ? InstallerFileClass::patch
+                                               : InstallerFileClass::other;
+}
+
+// A package without a Media table fails the query: it has no cabinets.
+bool DryRunPlatform::ReadCabinets(const char* packagePath, std::vector<std::string>& cabinets)
+{
+    cabinets.clear();
+    MsiHandle database = 0;
+    if (real_.MsiOpenDatabaseA(packagePath, nullptr, &database) != ERROR_SUCCESS) {
+        return false;
+    }
+    MsiHandle view = 0;
+    if (real_.MsiDatabaseOpenViewA(database, "SELECT `Cabinet` FROM `Media`", &view) == ERROR_SUCCESS &&
+        real_.MsiViewExecute(view, 0) == ERROR_SUCCESS) {
+        MsiHandle row = 0;
+        while (real_.MsiViewFetch(view, &row) == ERROR_SUCCESS) {
+            cabinets.push_back(RecordText(real_, row, 1));
+            real_.MsiCloseHandle(row);
+        }
+    }
+    if (view != 0) {
+        real_.MsiCloseHandle(view);
+    }
+    real_.MsiCloseHandle(database);
     return true;
 }
 

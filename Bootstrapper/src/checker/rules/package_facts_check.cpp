@@ -4,6 +4,7 @@
 #include <iterator>
 #include <string>
 
+#include "checker/reading/guid_text.h"
 #include "common/text_rules.h"
 #include "package/msi_handle_holder.h"
 #include "package/package_inspection.h"
@@ -58,20 +59,28 @@ bool IsVersionInRange(const char* version)
     return true;
 }
 
-bool IsUpperHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
-
-// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" with upper-case letters, as Windows Installer
-// requires of ProductCode and UpgradeCode.
-bool IsUpperCaseBracedGuid(const char* text)
+// ProductCode and UpgradeCode: Windows Installer refuses a text that is no GUID in braces
+// (the setup ends at a ProductCode of that kind before these rules run), and takes lower
+// case, which its documentation asks to avoid.
+void CheckGuid(const char* packageFile, const char* property, const TextBuffer& value, Findings& findings)
 {
-    constexpr char kForm[] = "{########-####-####-####-############}";
-    for (std::size_t i = 0; i + 1 < sizeof kForm; ++i) {
-        const bool fits = kForm[i] == '#' ? IsUpperHexDigit(text[i]) : text[i] == kForm[i];
-        if (!fits) {
-            return false;
-        }
+    switch (BracedGuidForm(value.Get())) {
+    case GuidForm::upperCase:
+        break;
+    case GuidForm::otherCase:
+        findings.Report(packageFile, 0, Severity::warning, "product-code-case",
+                        "%s %s has lower-case letters: Windows Installer takes it, but its documentation asks for "
+                        "upper case ({XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}), and tools that compare it as text "
+                        "may take it for another product",
+                        property, value.Get());
+        break;
+    case GuidForm::none:
+        findings.Report(packageFile, 0, Severity::error, "product-code-syntax",
+                        "%s %s is not a GUID in braces, as Windows Installer requires it "
+                        "({XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX})",
+                        property, value.Get());
+        break;
     }
-    return text[sizeof kForm - 1] == '\0';
 }
 
 // The UpgradeCode of the package's Property table; empty when it has none.
@@ -163,19 +172,11 @@ void CheckPackageFacts(CheckerPlatform& platform, const char* packageFile, Plan&
                         "version, upgrades)",
                         info.productVersion.Get());
     }
-    if (!IsUpperCaseBracedGuid(info.productCode.Get())) {
-        findings.Report(packageFile, 0, Severity::error, "product-code-syntax",
-                        "ProductCode %s is not a GUID of upper-case letters in braces, as Windows Installer "
-                        "requires it ({XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX})",
-                        info.productCode.Get());
-    }
+    CheckGuid(packageFile, "ProductCode", info.productCode, findings);
     TextBuffer& upgradeCode = plan.upgradeCode;
     ReadUpgradeCode(platform, plan.packagePath, upgradeCode);
-    if (!upgradeCode.IsEmpty() && !IsUpperCaseBracedGuid(upgradeCode.Get())) {
-        findings.Report(packageFile, 0, Severity::error, "product-code-syntax",
-                        "UpgradeCode %s is not a GUID of upper-case letters in braces, as Windows Installer "
-                        "requires it ({XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX})",
-                        upgradeCode.Get());
+    if (!upgradeCode.IsEmpty()) {
+        CheckGuid(packageFile, "UpgradeCode", upgradeCode, findings);
     }
     CheckTemplate(platform, packageFile, plan, findings);
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "checker/rules/cabinet_check.h"
 #include "checker/rules/package_facts_check.h"
 #include "checker/rules/package_folder_check.h"
 #include "checker/rules/transform_check.h"
@@ -133,6 +134,7 @@ void CheckThePackage(Walk& walk)
         return;  // the run never came to know the package's languages
     }
     CheckPackageFacts(walk.platform, walk.packageFile.Get(), plan, walk.findings);
+    CheckCabinets(walk.platform, walk.packageFile.Get(), plan, walk.findings);
     CheckUnusedTransforms(walk, setting);
     TakeInstallerCommands(plan);
     CheckTransformFiles(walk.platform, walk.transforms, setting, plan, walk.findings);

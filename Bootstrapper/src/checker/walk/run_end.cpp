@@ -105,6 +105,22 @@ bool ExplainLocationTooLong(Walk& walk)
     return true;
 }
 
+// A Windows Installer file of another kind given as the package, in words; null for
+// anything else.
+const char* OtherInstallerFile(InstallerFileClass kind)
+{
+    switch (kind) {
+    case InstallerFileClass::patch:
+        return "a patch (.msp), which msiexec applies to an installed product with /p";
+    case InstallerFileClass::transform:
+        return "a transform (.mst), which msiexec applies to a package with TRANSFORMS";
+    case InstallerFileClass::package:
+    case InstallerFileClass::other:
+        break;
+    }
+    return nullptr;
+}
+
 void ReportUnopenedPackage(Walk& walk, const std::string& message)
 {
     TextBuffer msiPath;
@@ -117,10 +133,41 @@ void ReportUnopenedPackage(Walk& walk, const std::string& message)
                              msiPath.Get(), message.c_str());
         return;
     }
+    const char* other = OtherInstallerFile(walk.platform.ClassOf(walk.plan.packagePath.Get()));
+    if (other != nullptr) {
+        walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "package-unreadable",
+                             "this is %s, not a package: Windows Installer does not open it as one (result %d), "
+                             "and the setup ends with \"%s\"",
+                             other, static_cast<int>(walk.furthest.exitCode), message.c_str());
+        return;
+    }
     walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "package-unreadable",
                          "this is no Windows Installer package, or its Property table cannot be read (result "
                          "%d): the setup ends with \"%s\"",
                          static_cast<int>(walk.furthest.exitCode), message.c_str());
+}
+
+// Windows Installer refuses a ProductCode that is no GUID in braces as a parameter (87),
+// before it looks anything up, on every machine; another result is the machine's.
+void ReportProductLookup(Walk& walk, const std::string& message)
+{
+    const PackageInfo& info = walk.plan.package;
+    if (walk.furthest.exitCode != static_cast<std::int32_t>(kErrorInvalidParameter)) {
+        walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "package-unreadable",
+                             "Windows Installer cannot look up ProductCode \"%s\" (result %d): the setup ends with "
+                             "\"%s\"",
+                             info.productCode.Get(), static_cast<int>(walk.furthest.exitCode), message.c_str());
+    } else if (info.productCode.IsEmpty()) {
+        walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "product-code-syntax",
+                             "the Property table has no ProductCode (or none of at most 1023 characters), which "
+                             "Windows Installer refuses to look up (result 87): the setup ends with \"%s\"",
+                             message.c_str());
+    } else {
+        walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "product-code-syntax",
+                             "ProductCode %s is not a GUID in braces ({XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}), "
+                             "which Windows Installer refuses to look up (result 87): the setup ends with \"%s\"",
+                             info.productCode.Get(), message.c_str());
+    }
 }
 
 bool ExplainPackageEnd(Walk& walk, const std::string& message)
@@ -144,10 +191,7 @@ bool ExplainPackageEnd(Walk& walk, const std::string& message)
                              "ProductVersion %s has fewer than three components: the setup ends with \"%s\"",
                              info.productVersion.Get(), message.c_str());
     } else if (message == kMessageInstalledVersion) {
-        walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "package-unreadable",
-                             "Windows Installer cannot look up ProductCode \"%s\" (result %d): the setup ends with "
-                             "\"%s\"",
-                             info.productCode.Get(), static_cast<int>(walk.furthest.exitCode), message.c_str());
+        ReportProductLookup(walk, message);
     } else if (message == kMessageOpenDatabase || message == kMessageOpenView || message == kMessageExecuteView) {
         ReportUnopenedPackage(walk, message);
     }

@@ -255,15 +255,19 @@ bool SurvivesReading(const std::string& path, const struct stat& info, std::stri
     return true;  // a failure the reading itself reports, below
 }
 
-// Windows Installer opens a transform or a patch as no package.
-bool IsPackageStorage(const std::string& path, std::string& error)
+// Windows Installer opens a transform or a patch as no package: a patch, which it opens
+// only when told it is one (MSIDBOPEN_PATCHFILE), with ERROR_OPEN_FAILED, as documented;
+// a transform as any other file that is no package.
+bool IsPackageStorage(const std::string& path, std::string& error, std::uint32_t* windowsResult)
 {
     std::string unused;
     const auto file = CompoundReader::Open(path, unused);
     if (file == nullptr || (file->RootClassId() != kTransformClassId && file->RootClassId() != kPatchClassId)) {
         return true;  // libmsi says what it is instead
     }
-    error = file->RootClassId() == kTransformClassId ? "not a package but a transform" : "not a package but a patch";
+    const bool patch = file->RootClassId() == kPatchClassId;
+    error = patch ? "not a package but a patch" : "not a package but a transform";
+    SetResult(windowsResult, patch ? kErrorOpenFailed : kErrorFunctionFailed);
     return false;
 }
 
@@ -294,8 +298,11 @@ std::unique_ptr<Package> Package::Open(const std::string& path, std::string& err
         SetResult(windowsResult, kErrorAccessDenied);
         return nullptr;
     }
-    if (!SurvivesReading(path, info, error) || !IsPackageStorage(path, error)) {
+    if (!SurvivesReading(path, info, error)) {
         SetResult(windowsResult, kErrorFunctionFailed);
+        return nullptr;
+    }
+    if (!IsPackageStorage(path, error, windowsResult)) {
         return nullptr;
     }
     QuietLibmsi();

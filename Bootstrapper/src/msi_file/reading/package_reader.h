@@ -15,8 +15,8 @@
 namespace boot::msi {
 
 // Failures come with the reason in words and, where asked for, the result Windows
-// Installer gives for them (110 for a path that is no file, 1627 for a file that is no
-// package, 1615 for a query it cannot parse, ...).
+// Installer gives for them (110 for a path that is no file or a patch, 1627 for another
+// file that is no package, 1615 for a query it cannot parse, ...).
 class Package {
 public:
     // Null, with the reason, for a path that is no package libmsi can open.
