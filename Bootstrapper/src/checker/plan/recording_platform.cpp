@@ -520,7 +520,11 @@ std::uint32_t RecordingPlatform::MsiRecordGetStringA(MsiHandle record, std::uint
 // parameters.
 bool RecordingPlatform::RefusesProductCode(const char* product, const char* property)
 {
-    return folder_.MsiGetProductInfoA(product, property, nullptr, nullptr) == kErrorInvalidParameter;
+    // Asked with room for no version: only whether the code is refused counts, and every
+    // platform is given a buffer and its size.
+    char value[1] = {};
+    std::uint32_t length = sizeof value;
+    return folder_.MsiGetProductInfoA(product, property, value, &length) == kErrorInvalidParameter;
 }
 
 std::uint32_t RecordingPlatform::MsiGetProductInfoA(const char* product, const char* property, char* buffer,
