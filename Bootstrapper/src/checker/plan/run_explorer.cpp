@@ -126,9 +126,10 @@ void FollowTheMachine(RecordingPlatform& platform, Plan& plan)
     RunBootstrapper(platform, state);
     ++plan.ways.runs;
     std::vector<ChoiceAnswer> answers;
-    for (const RecordingPlatform::MachineAnswer& answer : platform.MachineAnswers()) {
-        answers.push_back(ChoiceAnswer{answer.point.c_str(), answer.answer.c_str()});
-    }
+    std::transform(platform.MachineAnswers().begin(), platform.MachineAnswers().end(), std::back_inserter(answers),
+                   [](const RecordingPlatform::MachineAnswer& answer) {
+                       return ChoiceAnswer{answer.point.c_str(), answer.answer.c_str()};
+                   });
     plan.machineAskedInstalled = platform.AskedInstalledProduct();
     if (plan.machineAskedInstalled) {
         answers.push_back(ChoiceAnswer{kInstalledProductPoint, InstalledAnswer(state.packageInfo)});

@@ -1,5 +1,6 @@
 #include "checker/plan/run_ways.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace boot {
@@ -48,12 +49,9 @@ namespace {
 
 const char* WantedAnswer(const std::vector<ChoiceAnswer>& answers, const std::string& point)
 {
-    for (const ChoiceAnswer& answer : answers) {
-        if (point == answer.point) {
-            return answer.answer;
-        }
-    }
-    return nullptr;
+    const auto found = std::find_if(answers.begin(), answers.end(),
+                                    [&point](const ChoiceAnswer& answer) { return point == answer.point; });
+    return found != answers.end() ? found->answer : nullptr;
 }
 
 // The way that leaves another at `point` with `answer`; false when there is none.

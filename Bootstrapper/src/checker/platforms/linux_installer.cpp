@@ -2,14 +2,16 @@
 // build's one reader of Windows Installer files (msi_file, over libmsi and libgsf), and
 // the handles the program sees are numbers for what it read.
 #include "checker/platforms/linux_platform.h"
+
+#include <algorithm>
+#include <iterator>
+
 #include "checker/reading/guid_text.h"
 #include "checker/reading/unicode_text.h"
 #include "common/code_page_1252.h"
 #include "common/text_rules.h"
 #include "msi_file/format/storage_class.h"
 #include "msi_file/reading/transform_reader.h"
-
-#include <iterator>
 
 namespace boot {
 
@@ -283,9 +285,8 @@ bool LinuxPlatform::ReadCabinets(const char* packagePath, std::vector<std::strin
     if (!package->Select("SELECT `Cabinet` FROM `Media`", rows, error)) {
         return false;
     }
-    for (const msi::Row& row : rows) {
-        cabinets.push_back(FieldText(row, 1));
-    }
+    std::transform(rows.begin(), rows.end(), std::back_inserter(cabinets),
+                   [](const msi::Row& row) { return FieldText(row, 1); });
     return true;
 }
 

@@ -48,6 +48,17 @@ bool StartsWith(const std::uint8_t* bytes, std::size_t size, const std::uint8_t*
     return size >= markSize && std::equal(mark, mark + markSize, bytes);
 }
 
+// Moves `from` and `to` inward past the blanks at both ends of that piece of `text`.
+void TrimBlanks(const char* text, std::size_t& from, std::size_t& to)
+{
+    while (from < to && IsBlank(text[from])) {
+        ++from;
+    }
+    while (to > from && IsBlank(text[to - 1])) {
+        --to;
+    }
+}
+
 TextSpan MakeSpan(std::size_t begin, std::size_t end)
 {
     TextSpan span;
@@ -281,14 +292,7 @@ void ProfileText::Parse()
 void ProfileText::ReadLine(std::size_t begin, std::size_t end, std::uint32_t number, std::int32_t section)
 {
     const char* text = text_.data();
-    const auto trimmed = [text](std::size_t& from, std::size_t& to) {
-        while (from < to && IsBlank(text[from])) {
-            ++from;
-        }
-        while (to > from && IsBlank(text[to - 1])) {
-            --to;
-        }
-    };
+    const auto trimmed = [text](std::size_t& from, std::size_t& to) { TrimBlanks(text, from, to); };
     const auto doubtfulEdge = [text](std::size_t from, std::size_t to) {
         return from < to && (IsDoubtfulBlank(text[from]) || IsDoubtfulBlank(text[to - 1]));
     };
@@ -302,22 +306,7 @@ void ProfileText::ReadLine(std::size_t begin, std::size_t end, std::uint32_t num
     line.section = section;
     bool unknownBlank = doubtfulEdge(begin, end);
     if (text[begin] == '[') {
-        const char* close = std::find(text + begin + 1, text + end, ']');
-        std::size_t nameBegin = begin + 1;
-        auto nameEnd = static_cast<std::size_t>(close - text);
-        trimmed(nameBegin, nameEnd);
-        line.kind = ProfileLineKind::section;
-        line.name = MakeSpan(nameBegin, nameEnd);
-        unknownBlank = unknownBlank || doubtfulEdge(nameBegin, nameEnd);
-        std::size_t rest = close != text + end ? static_cast<std::size_t>(close - text) + 1 : end;
-        std::size_t restEnd = end;
-        trimmed(rest, restEnd);
-        if (rest < restEnd && text[rest] != ';') {
-            line.doubt = LineDoubt::textAfterName;
-        }
-        if (close == text + end) {
-            line.doubt = LineDoubt::noBracket;
-        }
+        unknownBlank = ReadSectionHeader(begin, end, line) || unknownBlank;
     } else if (text[begin] == ';') {
         line.kind = ProfileLineKind::comment;
     } else {
@@ -346,6 +335,30 @@ void ProfileText::ReadLine(std::size_t begin, std::size_t end, std::uint32_t num
         line.doubt = LineDoubt::zeroByte;
     }
     lines_.push_back(line);
+}
+
+// A line that begins with "[": the name runs to the first "]" or to the line's end. True
+// when the name begins or ends with a character of unknown blankness.
+bool ProfileText::ReadSectionHeader(std::size_t begin, std::size_t end, ProfileLine& line) const
+{
+    const char* text = text_.data();
+    const auto trimmed = [text](std::size_t& from, std::size_t& to) { TrimBlanks(text, from, to); };
+    const char* close = std::find(text + begin + 1, text + end, ']');
+    std::size_t nameBegin = begin + 1;
+    auto nameEnd = static_cast<std::size_t>(close - text);
+    trimmed(nameBegin, nameEnd);
+    line.kind = ProfileLineKind::section;
+    line.name = MakeSpan(nameBegin, nameEnd);
+    std::size_t rest = close != text + end ? static_cast<std::size_t>(close - text) + 1 : end;
+    std::size_t restEnd = end;
+    trimmed(rest, restEnd);
+    if (rest < restEnd && text[rest] != ';') {
+        line.doubt = LineDoubt::textAfterName;
+    }
+    if (close == text + end) {
+        line.doubt = LineDoubt::noBracket;
+    }
+    return nameBegin < nameEnd && (IsDoubtfulBlank(text[nameBegin]) || IsDoubtfulBlank(text[nameEnd - 1]));
 }
 
 std::string ProfileText::IndexName(TextSpan span) const

@@ -162,6 +162,7 @@ private:
     void NoteInexactCharacters(Platform& platform, const char* converted, std::size_t written, std::size_t count);
     void Parse();
     void ReadLine(std::size_t begin, std::size_t end, std::uint32_t number, std::int32_t section);
+    bool ReadSectionHeader(std::size_t begin, std::size_t end, ProfileLine& line) const;
     void Index();
     // A name as the index holds it: lower case; a name with a character the ANSI code
     // page holds no exact form of is marked, so that none of the program's names matches it.
