@@ -290,13 +290,22 @@ def test_an_empty_name_in_a_list_names_nothing(wine, tmp_path, option, same_as):
     assert (tmp_path / "0.mst").read_bytes() == (tmp_path / "1.mst").read_bytes()
 
 
-def test_summary_information_a_transform_cannot_carry_is_named(wine, tmp_path):
+@pytest.mark.parametrize("target_params, summary, named", [
+    ({"manufacturer": "Andere GmbH"}, (), "Author"),
+    # A 64-bit build: the transform would install its tables into the 32-bit package.
+    ({"language": 1031}, ("Transform Test", "E2E Tests", "x64;1031"),
+     "Template's platform (Intel in the base, x64 in the target)"),
+])
+def test_summary_information_a_transform_cannot_carry_is_named(wine, tmp_path, target_params, summary, named):
     code = new_product_code()
     base = package(wine, tmp_path, "base.msi", product_code=code)
-    target = package(wine, tmp_path, "target.msi", product_code=code, manufacturer="Andere GmbH")
+    target = package(wine, tmp_path, "target.msi", product_code=code, **target_params)
+    if summary:  # Subject, Author and Template as msibuild sets them
+        subprocess.run(["msibuild", str(target), "-s", *summary], check=True, timeout=60)
     result = make_transform(base, target, tmp_path / "out.mst")
     assert result.returncode == 0, result.stderr
-    assert "warning: the target's summary information differs in Author" in result.stderr
+    assert (f"warning: the target's summary information differs in {named}, which a transform does not carry"
+            in result.stderr), result.stderr
 
 
 # ------------------------------------------------------------------ installed for real
