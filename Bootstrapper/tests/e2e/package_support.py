@@ -11,6 +11,7 @@ from __future__ import annotations
 import hashlib
 import os
 import shutil
+import struct
 import subprocess
 import uuid
 from pathlib import Path
@@ -28,12 +29,45 @@ def new_product_code() -> str:
 
 
 def damaged_package() -> bytes:
-    """A small wixl-built package (a fuzzing seed) with one byte changed: a directory entry
-    of its compound file claims more bytes than the file holds, and libmsi's open reads
-    past its buffers."""
+    """A small wixl-built package (a fuzzing seed) with one byte changed: the mini stream's
+    sector table leads the summary information stream's chain outside the table, and
+    libmsi's open reads past its buffers."""
     seed = Path(__file__).resolve().parents[1] / "fuzz" / "corpus" / "package" / "wixl-package"
     data = bytearray(seed.read_bytes())
     data[1565] = 0x0C
+    return bytes(data)
+
+
+def sector_table_first(data: bytes) -> bytes:
+    """A package libgsf wrote (wixl, msibuild) laid out as Windows lays out a compound file:
+    its sector table in the first sector, the streams' sectors after it. libgsf writes the
+    table last, so its own file cut short loses the table before any stream."""
+    sector, table = 512, struct.unpack_from("<I", data, 76)[0]
+    if struct.unpack_from("<HI", data, 30)[0] != 9 or struct.unpack_from("<I", data, 44)[0] != 1:
+        raise HarnessError("a package of 512-byte sectors and one sector of its sector table expected")
+    data = bytearray(data)
+
+    def at(number: int) -> int:
+        return sector * (number + 1)
+
+    def swapped(number: int) -> int:
+        return {0: table, table: 0}.get(number, number)
+
+    chains = list(struct.unpack_from("<128I", data, at(table)))
+    chains[0], chains[table] = chains[table], chains[0]
+    first = data[at(0):at(1)]
+    data[at(0):at(1)] = struct.pack("<128I", *map(swapped, chains))
+    data[at(table):at(table + 1)] = first
+    for field in (48, 60, 76):  # the directory's, the mini sector table's and the table's first sectors
+        struct.pack_into("<I", data, field, swapped(struct.unpack_from("<I", data, field)[0]))
+    directory = struct.unpack_from("<I", data, 48)[0]
+    while directory < 0xFFFFFFFA:
+        for entry in range(at(directory), at(directory + 1), 128):
+            start, size = struct.unpack_from("<II", data, entry + 116)
+            # The root's sectors hold the mini stream; a stream of 4,096 bytes or more has its own.
+            if data[entry + 66] == 5 or (data[entry + 66] == 2 and size >= 4096):
+                struct.pack_into("<I", data, entry + 116, swapped(start))
+        directory = swapped(chains[directory])
     return bytes(data)
 
 

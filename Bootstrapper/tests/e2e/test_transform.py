@@ -18,7 +18,8 @@ from pathlib import Path
 import pytest
 
 import winehost
-from package_support import REAL_MSIEXEC, damaged_package, ensure_real_msiexec, new_product_code
+from package_support import (REAL_MSIEXEC, damaged_package, ensure_real_msiexec, new_product_code,
+                             sector_table_first)
 from winehost import win_path
 
 COMPONENT = "{6F1D7A52-93B8-4C0E-A1F4-2B5C8D9E0A13}"
@@ -185,8 +186,15 @@ def test_wrong_arguments_write_nothing(tmp_path, arguments, status, message):
     ("no package", 2, "text.msi: no Windows Installer package"),
     ("a folder", 2, "a folder"),
     ("a transform as the base", 2, "base.mst: not a package but a transform"),
-    # A stream entry that claims more than the file holds: libmsi reads past its buffers.
-    ("a damaged package", 2, "damaged.msi: a damaged Windows Installer package"),
+    # The mini stream's sector table leads a stream's chain outside it: libmsi reads past
+    # its buffers.
+    ("a damaged package", 2, "damaged.msi: a damaged Windows Installer package: its stream "),
+    # A size past the mini stream's cutoff: libgsf would read the stream from the file's
+    # own sectors instead.
+    ("a size field past the cutoff", 2,
+     r"base.msi: a damaged Windows Installer package: its stream \005SummaryInformation is damaged"),
+    ("a package cut short", 2, "base.msi: a truncated Windows Installer package, shorter than its header and "
+                               "directory say: its stream _StringData runs past the end of the file"),
     # Product Id="*": the German build got a ProductCode of its own.
     ("another ProductCode", 1, "the packages' ProductCode differs"),
     ("another UpgradeCode", 1, "the packages' UpgradeCode differs"),
@@ -209,6 +217,15 @@ def test_packages_no_transform_can_join_leave_no_file(wine, tmp_path, case, stat
     elif case == "a damaged package":
         base = tmp_path / "damaged.msi"
         base.write_bytes(damaged_package())
+    elif case == "a size field past the cutoff":
+        data = bytearray(base.read_bytes())
+        entry = data.find("\x05SummaryInformation".encode("utf-16-le"))
+        data[entry + 121] |= 0x10  # the size's second byte: 4,096 bytes more
+        base.write_bytes(data)
+    elif case == "a package cut short":
+        # Laid out as Windows writes packages, the end holds streams (the mini stream's first
+        # sector), not the sector table.
+        base.write_bytes(sector_table_first(base.read_bytes())[:-256])
     elif case.startswith("another"):
         other = {"another ProductCode": {"product_code": new_product_code()},
                  "another UpgradeCode": {"product_code": code, "upgrade_code": new_product_code()},
@@ -236,6 +253,7 @@ def test_packages_no_transform_can_join_leave_no_file(wine, tmp_path, case, stat
     else:
         result = make_transform(base, target, tmp_path / "out.mst")
     assert (result.returncode, message in result.stderr) == (status, True), result.stderr
+    assert "CRITICAL" not in result.stderr  # libgsf's own words on a damaged file
     assert sorted(p.name for p in tmp_path.iterdir() if p.name.startswith("out")) == []
 
 
@@ -272,13 +290,22 @@ def test_an_empty_name_in_a_list_names_nothing(wine, tmp_path, option, same_as):
     assert (tmp_path / "0.mst").read_bytes() == (tmp_path / "1.mst").read_bytes()
 
 
-def test_summary_information_a_transform_cannot_carry_is_named(wine, tmp_path):
+@pytest.mark.parametrize("target_params, summary, named", [
+    ({"manufacturer": "Andere GmbH"}, (), "Author"),
+    # A 64-bit build: the transform would install its tables into the 32-bit package.
+    ({"language": 1031}, ("Transform Test", "E2E Tests", "x64;1031"),
+     "Template's platform (Intel in the base, x64 in the target)"),
+])
+def test_summary_information_a_transform_cannot_carry_is_named(wine, tmp_path, target_params, summary, named):
     code = new_product_code()
     base = package(wine, tmp_path, "base.msi", product_code=code)
-    target = package(wine, tmp_path, "target.msi", product_code=code, manufacturer="Andere GmbH")
+    target = package(wine, tmp_path, "target.msi", product_code=code, **target_params)
+    if summary:  # Subject, Author and Template as msibuild sets them
+        subprocess.run(["msibuild", str(target), "-s", *summary], check=True, timeout=60)
     result = make_transform(base, target, tmp_path / "out.mst")
     assert result.returncode == 0, result.stderr
-    assert "warning: the target's summary information differs in Author" in result.stderr
+    assert (f"warning: the target's summary information differs in {named}, which a transform does not carry"
+            in result.stderr), result.stderr
 
 
 # ------------------------------------------------------------------ installed for real

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "msi_file/format/compound_file.h"
+#include "msi_file/format/compound_integrity.h"
 #include "msi_file/reading/package_reader.h"
 #include "msi_file/format/storage_class.h"
 #include "msi_file/format/stream_name.h"
@@ -348,6 +349,58 @@ TEST_F(TransformFileTest, OnlyACompoundFileOfTheTransformClassIsATransform)
     }
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"empty.mst", "folder.mst", "package.mst", "text.mst"}));
+}
+
+// A compound file whose directory contradicts its sectors, or that is shorter than they
+// say, is named for what it concerns: the stream whose entry is wrong, not the one it runs
+// into.
+TEST_F(TransformFileTest, CompoundFilesCutShortOrContradictingTheirDirectoryAreRefused)
+{
+    std::string error;
+    const std::string path = folder_ + "/package.msi";
+    ASSERT_TRUE(WriteCompoundFile(path, kPackageClassId,
+                                  {{kSummaryStreamName, std::string(300, 's')},
+                                   {"Big1", std::string(10000, '1')},
+                                   {"Big2", std::string(5000, '2')}},
+                                  error))
+        << error;
+    std::ifstream in(path, std::ios::binary);
+    const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(CheckCompoundFile(path).fault, CompoundFault::none) << CheckCompoundFile(path).what;
+    // A directory entry: its name in UTF-16, its first sector at 116, its size at 120.
+    const auto entry = [&whole](const std::string& name) {
+        std::string units;
+        for (const char c : name) {
+            units += {c, '\0'};
+        }
+        return whole.find(units);
+    };
+    constexpr std::size_t kStart = 116;
+    constexpr std::size_t kSizeSecondByte = 121;
+    struct Case {
+        const char* what;
+        std::string bytes;
+        CompoundFault fault;
+        const char* named;
+    };
+    Case cases[] = {
+        {"a size past the mini stream's cutoff", whole, CompoundFault::damaged,
+         "its stream \\005SummaryInformation is damaged"},
+        {"a file cut short", whole.substr(0, whole.size() - 100), CompoundFault::truncated,
+         "its sector table runs past the end of the file"},
+        {"a stream that begins inside another", whole, CompoundFault::damaged,
+         "its stream Big2 is damaged: it claims sectors of its stream Big1"},
+    };
+    char& size = cases[0].bytes[entry(kSummaryStreamName) + kSizeSecondByte];
+    size = static_cast<char>(size | 0x10);  // 4,096 bytes more
+    const std::size_t big2 = entry("Big2") + kStart;
+    cases[2].bytes.replace(big2, 1, 1, static_cast<char>(whole[entry("Big1") + kStart] + 1));
+    for (const Case& c : cases) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << c.bytes;
+        const CompoundCheck check = CheckCompoundFile(path);
+        EXPECT_EQ(check.fault, c.fault) << c.what << ": " << check.what;
+        EXPECT_NE(check.what.find(c.named), std::string::npos) << c.what << ": " << check.what;
+    }
 }
 
 }  // namespace

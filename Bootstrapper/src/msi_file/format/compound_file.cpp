@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -102,21 +103,42 @@ CompoundReader::~CompoundReader() { g_object_unref(infile_); }
 
 namespace {
 
-void DiscardMessage(const gchar* /*domain*/, GLogLevelFlags /*level*/, const gchar* /*message*/, gpointer /*data*/)
+std::atomic<std::size_t>& Complaints()
 {
+    static std::atomic<std::size_t> complaints{0};
+    return complaints;
 }
 
-// libgsf writes what it finds wrong in a compound file to stderr; the callers report a
-// file that cannot be read themselves.
+void DiscardMessage(const gchar* /*domain*/, GLogLevelFlags level, const gchar* /*message*/, gpointer /*data*/)
+{
+    if ((level & G_LOG_LEVEL_CRITICAL) != 0) {
+        ++Complaints();
+    }
+}
+
+// libgsf writes what it finds wrong in a compound file to stderr, an inconsistency as a
+// critical message after which it reads on; the callers report a file that cannot be
+// read, or that met one of those, themselves.
 void QuietLibgsf()
 {
-    constexpr int kChatter = G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG;
-    static const guint handler =
-        g_log_set_handler("libgsf:msole", static_cast<GLogLevelFlags>(kChatter), DiscardMessage, nullptr);
-    static_cast<void>(handler);
+    constexpr int kChatter = G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO |
+                             G_LOG_LEVEL_DEBUG;
+    static const bool quiet = [] {
+        for (const char* domain : {"libgsf:msole", "libgsf"}) {
+            static_cast<void>(g_log_set_handler(domain, static_cast<GLogLevelFlags>(kChatter), DiscardMessage, nullptr));
+        }
+        return true;
+    }();
+    static_cast<void>(quiet);
 }
 
 }  // namespace
+
+std::size_t CompoundFileComplaints()
+{
+    QuietLibgsf();
+    return Complaints();
+}
 
 std::unique_ptr<CompoundReader> CompoundReader::Open(const std::string& path, std::string& error)
 {

@@ -47,6 +47,11 @@ private:
     ClassId classId_{};
 };
 
+// How many inconsistencies libgsf has met in the compound files this process read so far
+// (it reports each as a critical message, kept off stderr here, and reads on): a reading
+// during which the count rose has read a damaged file leniently.
+std::size_t CompoundFileComplaints();
+
 // Writes the streams into a compound file whose root has `classId`. The file appears
 // only whole: it is written beside `path` under a temporary name and then renamed.
 // False, with the reason, when it cannot be written; nothing is left behind then.

@@ -17,6 +17,7 @@
 #include "msi_file/format/byte_order.h"
 #include "msi_file/format/code_page_text.h"
 #include "msi_file/format/compound_file.h"
+#include "msi_file/format/compound_integrity.h"
 #include "msi_file/reading/isolated_run.h"
 #include "msi_file/format/stream_name.h"
 #include "msi_file/format/storage_class.h"
@@ -255,6 +256,30 @@ bool SurvivesReading(const std::string& path, const struct stat& info, std::stri
     return true;  // a failure the reading itself reports, below
 }
 
+// libmsi and libgsf read a stream where its directory entry says and take what they find
+// there: a file cut short or a directory that contradicts its sectors is refused before
+// they read it, with the stream it concerns named.
+bool IsWholeCompoundFile(const std::string& path, std::string& error)
+{
+    const CompoundCheck check = CheckCompoundFile(path);
+    if (check.fault == CompoundFault::truncated) {
+        error = "a truncated Windows Installer package, shorter than its header and directory say: " + check.what;
+    } else if (check.fault == CompoundFault::damaged) {
+        error = "a damaged Windows Installer package: " + check.what;
+    }
+    return check.fault == CompoundFault::none;
+}
+
+// What libgsf found inconsistent while the package was read, and passed over.
+bool ReadConsistently(std::size_t complaintsBefore, std::string& error)
+{
+    if (CompoundFileComplaints() == complaintsBefore) {
+        return true;
+    }
+    error = "a damaged Windows Installer package: its compound file does not read as its directory says";
+    return false;
+}
+
 // Windows Installer opens a transform or a patch as no package: a patch, which it opens
 // only when told it is one (MSIDBOPEN_PATCHFILE), with ERROR_OPEN_FAILED, as documented;
 // a transform as any other file that is no package.
@@ -298,7 +323,8 @@ std::unique_ptr<Package> Package::Open(const std::string& path, std::string& err
         SetResult(windowsResult, kErrorAccessDenied);
         return nullptr;
     }
-    if (!SurvivesReading(path, info, error)) {
+    const std::size_t complaints = CompoundFileComplaints();
+    if (!IsWholeCompoundFile(path, error) || !SurvivesReading(path, info, error)) {
         SetResult(windowsResult, kErrorFunctionFailed);
         return nullptr;
     }
@@ -336,6 +362,10 @@ std::unique_ptr<Package> Package::Open(const std::string& path, std::string& err
         }
     }
     package->codePage_ = ReadCodePage(path);
+    if (!ReadConsistently(complaints, error)) {
+        SetResult(windowsResult, kErrorFunctionFailed);
+        return nullptr;
+    }
     return package;
 }
 
@@ -475,6 +505,7 @@ bool Package::ReadLooseStreams(std::vector<LooseStream>& streams, std::string& e
 bool ReadDatabase(const std::string& path, Database& database, std::string& error)
 {
     database = Database{};
+    const std::size_t complaints = CompoundFileComplaints();
     const auto package = Package::Open(path, error);
     std::vector<std::string> names;
     if (package == nullptr || !package->TableNames(names, error) || !package->ReadSummary(database.summary, error)) {
@@ -505,7 +536,7 @@ bool ReadDatabase(const std::string& path, Database& database, std::string& erro
             database.looseStreams.push_back(std::move(stream));
         }
     }
-    return ReadStorages(path, database.storages, error);
+    return ReadStorages(path, database.storages, error) && ReadConsistently(complaints, error);
 }
 
 }  // namespace boot::msi

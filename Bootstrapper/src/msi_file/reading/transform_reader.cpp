@@ -123,6 +123,7 @@ bool ReadTransform(const std::string& path, TransformContents& contents, std::st
                    const TableColumns* columns)
 {
     contents = TransformContents{};
+    const std::size_t complaints = CompoundFileComplaints();
     const auto file = CompoundReader::Open(path, error);
     if (file == nullptr) {
         return false;
@@ -143,9 +144,16 @@ bool ReadTransform(const std::string& path, TransformContents& contents, std::st
         error = "it has no string pool";
         return false;
     }
-    return DecodeStringPool(poolBytes, data, pool, error) &&
-           ReadPropertyChanges(*file, pool, contents.propertyChanges, error) &&
-           (columns == nullptr || ReadRowsWritten(*file, pool, *columns, contents.rowsWritten, error));
+    if (!DecodeStringPool(poolBytes, data, pool, error) ||
+        !ReadPropertyChanges(*file, pool, contents.propertyChanges, error) ||
+        (columns != nullptr && !ReadRowsWritten(*file, pool, *columns, contents.rowsWritten, error))) {
+        return false;
+    }
+    if (CompoundFileComplaints() != complaints) {
+        error = "its compound file does not read as its directory says";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace boot::msi

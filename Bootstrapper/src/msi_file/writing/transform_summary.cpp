@@ -61,7 +61,7 @@ std::string SummaryNotCarried(const Database& base, const Database& target)
 {
     // Revision Number (the package code), the times, Page Count and the creating
     // application differ between any two builds, and Template's language is what the
-    // transform's Last Saved By names.
+    // transform's Last Saved By names; its platform is the package's own.
     const struct {
         std::uint32_t pid;
         const char* name;
@@ -72,6 +72,12 @@ std::string SummaryNotCarried(const Database& base, const Database& target)
         if (!SameProperty(base.summary, target.summary, property.pid)) {
             names += (names.empty() ? "" : ", ") + std::string(property.name);
         }
+    }
+    const std::string basePlatform = PlatformOf(base);
+    const std::string targetPlatform = PlatformOf(target);
+    if (basePlatform != targetPlatform) {
+        names += (names.empty() ? "" : ", ") + std::string("Template's platform (") + basePlatform + " in the base, " +
+                 targetPlatform + " in the target)";
     }
     return names;
 }

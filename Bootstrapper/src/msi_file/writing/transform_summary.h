@@ -25,8 +25,9 @@ bool ComposeTransformSummary(const Database& base, const Database& target, std::
                              std::uint16_t suppress, SummaryInfo& summary, std::string& why);
 
 // The package properties of the summary information (Title, Subject, Author, Keywords,
-// Comments, Word Count) in which the target differs from the base, comma-separated: a
-// transform changes tables, so the installed package keeps the base's. Empty when none.
+// Comments, Word Count, and the platform in Template, with both values) in which the
+// target differs from the base, comma-separated: a transform changes tables, so the
+// installed package keeps the base's. Empty when none.
 std::string SummaryNotCarried(const Database& base, const Database& target);
 
 // "Intel;1033" as its platform and its languages.
