@@ -188,7 +188,8 @@ class _Generator:
         if form in ("default", "empty"):
             self.program("PSetup.exe")
         value = {"empty": "", "subfolder": r"Tools\Pre.exe", "arguments": "Pre.exe /log",
-                 "quoted": r'"My Tools\Pre.exe" /log', "SetupPath quoted whole: blanks left unquoted": r'"My Tools\Pre.exe"',
+                 "quoted": r'"My Tools\Pre.exe" /log',
+                 "SetupPath quoted whole: blanks left unquoted": r'"My Tools\Pre.exe"',
                  "SetupPath with unquoted blanks": r"My Tools\Pre.exe"}.get(form)
         if value:
             self.program({"subfolder": r"Tools\Pre.exe", "arguments": "Pre.exe"}.get(form, r"My Tools\Pre.exe"))

@@ -168,6 +168,10 @@ def program_of(command: str, programs: list[str]) -> tuple[str, str] | None:
     return None
 
 
+class NoWay(Exception):
+    """The plan has no way for an answer the run's world gives."""
+
+
 class Answers:
     """The answer at each choice point of the plan for one run in the folder's world."""
 
@@ -179,6 +183,8 @@ class Answers:
     def __call__(self, point: str, offered: list[str], last_start: str | None) -> str:
         section, _, what = point.partition(" ")
         if what == "check":
+            if section not in self.prerequisites:
+                raise NoWay(f"the plan lists no {section} for its check")
             return "passes" if registry_check_passes(self.prerequisites[section], self.folder.registry) else "fails"
         if what == "exit code":
             found = program_of(last_start or "", self.folder.programs)
@@ -199,10 +205,6 @@ class Answers:
 # --------------------------------------------------------------------------- following the plan
 
 
-class NoWay(Exception):
-    """The plan has no way for an answer the run's world gives."""
-
-
 def follow_plan(plan: dict, answers: Answers) -> Outcome:
     """The way the plan says the run takes with these answers."""
     ways = plan["ways"]["ways"]
@@ -219,7 +221,11 @@ def follow_plan(plan: dict, answers: Answers) -> Outcome:
     events: list[Event] = []
     taken: list[str] = []
     w, e = 0, 0
+    visited = set()
     while True:
+        if (w, e) in visited:
+            raise NoWay(f"the plan's ways go round at way {w + 1}")
+        visited.add((w, e))
         way = ways[w]
         for event in way["events"][e:]:
             if "point" not in event:
