@@ -174,7 +174,7 @@ WXS_TEMPLATE = """<?xml version="1.0" encoding="utf-8"?>
   <Product Id="{product_code}" Name="{name}" Language="{language}" Version="{version}"
            Manufacturer="{manufacturer}" UpgradeCode="{upgrade_code}">
     <Package InstallerVersion="200" Compressed="yes" Comments="end-to-end test package"/>
-    <Media Id="1" Cabinet="product.cab" EmbedCab="yes"/>
+    <Media Id="1" Cabinet="product.cab" EmbedCab="{embed_cab}"/>
 {properties}{binaries}
     <Directory Id="TARGETDIR" Name="SourceDir">
       <Directory Id="ProgramFilesFolder">
@@ -189,6 +189,24 @@ WXS_TEMPLATE = """<?xml version="1.0" encoding="utf-8"?>
   </Product>
 </Wix>
 """
+
+# A welcome page with Next and Cancel, as the tables of an authoring tool's wizard hold it
+# (.idt lines: columns, types, table and keys, rows).
+WIZARD_TABLES = {
+    "Dialog": ["Dialog\tHCentering\tVCentering\tWidth\tHeight\tAttributes\tTitle\tControl_First"
+               "\tControl_Default\tControl_Cancel",
+               "s72\ti2\ti2\ti2\ti2\ti4\tL128\ts50\tS50\tS50", "Dialog\tDialog",
+               "WelcomeDlg\t50\t50\t370\t270\t3\t[ProductName] Setup\tNext\tNext\tCancel"],
+    "Control": ["Dialog_\tControl\tType\tX\tY\tWidth\tHeight\tAttributes\tProperty\tText"
+                "\tControl_Next\tHelp",
+                "s72\ts50\ts20\ti2\ti2\ti2\ti2\ti4\tS72\tL0\tS50\tL50", "Control\tDialog_\tControl",
+                "WelcomeDlg\tNext\tPushButton\t236\t243\t56\t17\t3\t\tNext\tCancel\t",
+                "WelcomeDlg\tCancel\tPushButton\t304\t243\t56\t17\t3\t\tCancel\tNext\t"],
+    "ControlEvent": ["Dialog_\tControl_\tEvent\tArgument\tCondition\tOrdering",
+                     "s72\ts50\ts50\ts255\tS255\tI2", "ControlEvent\tDialog_\tControl_\tEvent\tArgument\tCondition",
+                     "WelcomeDlg\tNext\tEndDialog\tReturn\t1\t1",
+                     "WelcomeDlg\tCancel\tEndDialog\tExit\t1\t1"],
+}
 
 DEFAULT_PRODUCT_CODE = "{7A3E2C10-4B5D-4E6F-8A9B-0C1D2E3F4A5B}"
 DEFAULT_UPGRADE_CODE = "{5C4B3A29-1807-4F6E-9D8C-7B6A5F4E3D2C}"
@@ -211,14 +229,20 @@ class MsiFactory:
               name: str = "E2E Product", manufacturer: str = "E2E Tests",
               properties: Mapping[str, str] | None = None, folder: str | None = None,
               payload: str | None = None, binaries: Mapping[str, bytes] | None = None,
-              component_guid: str | None = None) -> Path:
+              component_guid: str | None = None, code_page: int = 0,
+              external_cabinet: bool = False, wizard: bool = False) -> Path:
         """folder: the installation folder (default: name). payload: the text of the one
         file installed (default: name and version); packages with the same payload embed
-        the same cabinet. binaries: rows of the Binary table."""
+        the same cabinet. binaries: rows of the Binary table.
+
+        As packages of the common authoring tools come: code_page (wixl writes 0, neutral),
+        external_cabinet (the cabinet lies beside the package: cabinet_of() names it),
+        wizard (dialogs that a full-UI msiexec run shows)."""
         props = dict(properties or {})
         blobs = dict(binaries or {})
         key = repr((product_code, version, language, upgrade_code, name, manufacturer,
-                    sorted(props.items()), folder, payload, sorted(blobs.items()), component_guid))
+                    sorted(props.items()), folder, payload, sorted(blobs.items()), component_guid,
+                    code_page, external_cabinet, wizard))
         digest = hashlib.sha1(key.encode()).hexdigest()[:16]
         out = self.cache_dir / f"{digest}.msi"
         if out.exists():
@@ -237,7 +261,7 @@ class MsiFactory:
             product_code=product_code, name=_xml(name), language=language,
             version=_xml(version), manufacturer=_xml(manufacturer),
             upgrade_code=upgrade_code, folder=_xml(folder if folder is not None else name),
-            component_guid=component_guid,
+            component_guid=component_guid, embed_cab="no" if external_cabinet else "yes",
             properties="\n".join(f'    <Property Id="{_xml(k)}" Value="{_xml(v)}"/>'
                                  for k, v in props.items()),
             binaries="".join(f'\n    <Binary Id="{_xml(b)}" SourceFile="{_xml(b)}.bin"/>' for b in blobs))
@@ -246,8 +270,41 @@ class MsiFactory:
                                 capture_output=True, text=True, timeout=60)
         if result.returncode != 0:
             raise HarnessError(f"wixl failed: {result.stderr}\n{wxs}")
+        self._finish_like_authoring_tools(Path(str(out) + ".part"), work, code_page, wizard)
+        if external_cabinet:
+            # wixl writes no external cabinet: the one it embeds for the same files is it.
+            embedded = self.build(product_code, version, language, upgrade_code, name, manufacturer,
+                                  props, folder, payload, blobs, component_guid)
+            extracted = subprocess.run(["msiinfo", "extract", str(embedded), "product.cab"],
+                                       capture_output=True, timeout=60, check=True).stdout
+            self.cabinet_of(out).write_bytes(extracted)
         os.replace(str(out) + ".part", out)
         return out
+
+    @staticmethod
+    def cabinet_of(package: Path) -> Path:
+        """Where the factory keeps the external cabinet of a package it built."""
+        return Path(package).with_suffix(".cab")
+
+    @staticmethod
+    def _finish_like_authoring_tools(package: Path, work: Path, code_page: int, wizard: bool) -> None:
+        """What wixl cannot express: a code page other than 0, and a wizard's tables."""
+        tables = {}
+        if code_page:
+            tables["_ForceCodepage"] = ["", "", f"{code_page}\t_ForceCodepage"]
+        if wizard:
+            tables.update(WIZARD_TABLES)
+        for table, lines in tables.items():
+            (work / f"{table}.idt").write_bytes(("\r\n".join(lines) + "\r\n").encode("ascii"))
+        args = [arg for table in tables for arg in ("-i", f"{table}.idt")]
+        if wizard:
+            args += ["-q", "INSERT INTO InstallUISequence (Action, Condition, Sequence) "
+                           "VALUES ('WelcomeDlg', 'NOT Installed', 1230)"]
+        if args:
+            result = subprocess.run(["msibuild", str(package), *args], cwd=work,
+                                    capture_output=True, text=True, timeout=60)
+            if result.returncode != 0:
+                raise HarnessError(f"msibuild failed: {result.stderr}")
 
 
 def _guid_from(hex_digest: str) -> str:
@@ -572,7 +629,10 @@ class WineTest:
     def place_msi(self, folder: Path, filename: str = "Product.msi", **params) -> Path:
         """Copies a cached package (see MsiFactory.build for params) into folder."""
         target = Path(folder) / filename
-        shutil.copyfile(self.session.msi.build(**params), target)
+        built = self.session.msi.build(**params)
+        shutil.copyfile(built, target)
+        if params.get("external_cabinet"):
+            shutil.copyfile(MsiFactory.cabinet_of(built), target.with_name("product.cab"))
         return target
 
     # ---- registry and Wine settings
