@@ -51,13 +51,26 @@ def checker() -> Path:
     return path
 
 
-def check_plan(folder: Path) -> dict:
-    """The checker's plan of the folder (bootstrapper-check --format=json)."""
+def check_report(folder: Path) -> dict:
+    """The checker's report of the folder (bootstrapper-check --format=json): findings and plan."""
     out = subprocess.run([str(checker()), "--format=json", "--exit-zero", str(folder)], capture_output=True,
                          timeout=120)
     if out.returncode != 0:
         raise HarnessError(f"bootstrapper-check failed ({out.returncode}): {out.stderr.decode(errors='replace')}")
-    return json.loads(out.stdout)["plan"]
+    return json.loads(out.stdout)
+
+
+def unexplained_end(report: dict) -> str | None:
+    """The error box the plan's first way (every answer the one that goes on) ends with
+    when no error finding names it: the check would pass a setup that fails wherever it
+    runs. None when there is none, or when an error names it."""
+    first = report["plan"]["ways"]["ways"][0]
+    boxes = [event["box"] for event in first["events"] if "box" in event]
+    if not boxes or first["end"]["exitCodeOf"] == "prerequisite":
+        return None
+    if any(f["severity"] == "error" and boxes[-1] in f["message"] for f in report["findings"]):
+        return None
+    return boxes[-1]
 
 
 @dataclass
@@ -149,7 +162,8 @@ def installed_answer(folder: Folder, plan: dict) -> str:
     mine, theirs = version_parts(package.get("productVersion", "")), version_parts(installed.version)
     if theirs is None:
         return "not installed"   # fewer than three parts count as not installed
-    return "installed, an older version" if mine is not None and mine > theirs else "installed, this version"
+    return "installed, older than the package" if mine is not None and mine > theirs \
+        else "installed, not older than the package"
 
 
 def program_of(command: str, programs: list[str]) -> tuple[str, str] | None:
@@ -178,7 +192,7 @@ class Answers:
     def __init__(self, folder: Folder, run: Run, plan: dict):
         self.folder, self.run, self.plan = folder, run, plan
         self.prerequisites = {p["section"]: p for p in plan.get("prerequisites", [])}
-        self.substitute: tuple[int, int] | None = None   # (the plan's other exit code, the real one)
+        self.substitute: int | None = None   # a prerequisite's exit code, other than the one it expects
 
     def __call__(self, point: str, offered: list[str], last_start: str | None) -> str:
         section, _, what = point.partition(" ")
@@ -191,8 +205,11 @@ class Answers:
             code = self.run.exit_codes.get(found[1], 0) if found else -1000
             if code == int(offered[0]):
                 return offered[0]
-            self.substitute = (int(offered[1]), code)   # the plan stands for any other code with one
+            self.substitute = code   # "any other than N": the setup ends with the program's own
             return offered[1]
+        if point.startswith("Setup.ini line "):
+            # Windows' reading of the line is not known: the plan has both, and this is Wine.
+            return next(a for a in offered if a.endswith("as Wine reads it"))
         if point == "installed product":
             return installed_answer(self.folder, self.plan)
         if point == "language dialog":
@@ -253,12 +270,12 @@ def planned_event(event: dict) -> Event:
 
 
 def end_code(end: dict, answers: Answers) -> int:
-    code = end["exitCode"]
-    if code is None:
+    if end["exitCodeOf"] == "msiexec":
         return answers.run.msiexec_exit & 0xFFFFFFFF
-    if answers.substitute and code == answers.substitute[0]:
-        code = answers.substitute[1]
-    return code & 0xFFFFFFFF
+    if end["exitCodeOf"] == "prerequisite":
+        # Another exit code than the expected one, or a DEBUG stand-in's, which exits with 0.
+        return (answers.substitute if answers.substitute is not None else 0) & 0xFFFFFFFF
+    return end["exitCode"] & 0xFFFFFFFF
 
 
 def seen_outcome(result: RunResult) -> Outcome:
@@ -363,7 +380,8 @@ class FolderPlans:
 
     def __init__(self, path: Path):
         self.path = path
-        self.plan = check_plan(path)
+        self.report = check_report(path)
+        self.plan = self.report["plan"]
 
     @functools.cached_property
     def as_wine_reads(self) -> tuple[dict, list[str]] | None:
@@ -382,7 +400,7 @@ class FolderPlans:
             return None
         ini.write_bytes(text.encode(encoding))
         try:
-            return check_plan(self.path), shown
+            return check_report(self.path)["plan"], shown
         finally:
             ini.write_bytes(original)
 
@@ -470,6 +488,10 @@ def mismatch_class(folder: Folder, stage: str) -> str:
 def judge(folder: Folder, plans: FolderPlans, run_index: int, result: RunResult) -> Verdict:
     """Whether the run took the way the plan gives for its answers, or Wine's way of it."""
     run = folder.runs[run_index]
+    box = unexplained_end(plans.report) if run_index == 0 else None
+    if box is not None:
+        return Verdict(folder, plans.path, run_index, Outcome([], 0, None, []), seen_outcome(result), "mismatch",
+                       name=f"no error names the box {box!r} the first way ends with")
     try:
         planned = follow_plan(plans.plan, Answers(folder, run, plans.plan))
     except NoWay as no_way:

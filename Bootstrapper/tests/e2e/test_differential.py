@@ -46,10 +46,6 @@ def run_folder(wine: WineTest, folder: Folder) -> list[Verdict]:
     return verdicts
 
 
-# The checker's faults that are open on this branch (being fixed elsewhere), by their
-# classes in the summary.
-@pytest.mark.xfail(reason="open checker faults: no Setup.ini; ProductCode not a GUID; LanguagesDir with a "
-                          "trailing dot; Execute line without '=' before Execute=; patch as package", strict=False)
 def test_checker_plan_is_what_the_program_does(wine):
     wine.reg_import({rf"{HKLM}\{REGISTRY_ROOT}": {"Seed": SEED}})  # the test's end removes all under it
     verdicts = []
