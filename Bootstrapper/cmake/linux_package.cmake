@@ -89,7 +89,8 @@ endif()
 set(BOOTSTRAPPER_TOOLS_SHARE ${CMAKE_INSTALL_DATADIR}/bootstrapper-tools)
 configure_file(tools/tool_support.py ${CMAKE_BINARY_DIR}/tools/tool_support.py @ONLY)
 install(PROGRAMS tools/bootstrapper-pack tools/bootstrapper-try DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${CMAKE_BINARY_DIR}/tools/tool_support.py tools/wine_session.py scripts/reproducible_zip.py
+install(FILES ${CMAKE_BINARY_DIR}/tools/tool_support.py tools/wine_session.py tools/wine_differences.py
+  scripts/reproducible_zip.py
   DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE})
 install(PROGRAMS scripts/sign.sh DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE})
 # sign.sh answers --help through the helper every script sources.

@@ -6,7 +6,7 @@ values as set, the exit codes the stand-ins return, the product as installed, th
 pressed in the dialog): that is the way the plan says the run takes. It is compared with
 the run: the programs started in order (command line, and the file when the plan names
 it), the message boxes (caption and text) and the exit code. A difference that the
-entries of WINE_DIFFERENCES explain exactly is counted apart; every other one is a
+differences of Wine (tools/wine_differences.py) explain exactly is counted apart; every other one is a
 mismatch, classed by what the generator varied in the folder at or before the step where
 the two part (folder_generator.Variation).
 """
@@ -27,6 +27,8 @@ from typing import Callable
 
 from folder_generator import HKLM, STAGES, Folder, Run
 from winehost import ERROR_CAPTION, RESULT_CAPTION, REPO_ROOT, HarnessError, RunResult, win_path
+from wine_differences import (OPEN_FAILS_OTHERWISE, PATCH_OPENS, QUOTED_PROGRAM_NAME,  # tools/, as winehost puts it
+                              SECTION_WITH_TWO_BRACKETS, SECTION_WITHOUT_BRACKET, WineDifference)
 
 DEBUG_RESULT = "\n\rreturned\n\r"
 MSIEXEC_PREFIX = "msiexec "
@@ -296,18 +298,6 @@ def seen_outcome(result: RunResult) -> Outcome:
 # --------------------------------------------------------------------------- Windows and Wine
 
 
-@dataclass(frozen=True)
-class WineDifference:
-    """Something Wine does otherwise than Windows, and the evidence for it. Either Setup.ini's
-    text as Wine's profile reader takes it (the folder is planned again with it), or what a
-    planned run becomes under Wine (None where the difference does not show); neither for
-    one that cannot show in these runs."""
-    name: str
-    evidence: str
-    ini_as_wine_reads: Callable[[str], str] | None = None
-    under_wine: Callable[[Outcome, Folder], Outcome | None] | None = None
-
-
 def ends_with_box(planned: Outcome, text: str, code: int) -> bool:
     return bool(planned.events) and planned.events[-1].text == text and planned.exit_code == code
 
@@ -335,43 +325,17 @@ def child_gets_quoted_name(planned: Outcome, folder: Folder) -> Outcome | None:
     return Outcome(events, planned.exit_code, planned.stage, planned.answers) if events != planned.events else None
 
 
-NOTES = "/work/shared/notes/wine-testing.md"
-WINE_DIFFERENCES = (
-    WineDifference(
-        "a section line without ] is no section",
-        f"Wine's profile reader takes no section from '[Prereq0' without ']' ({NOTES}, 'real-world packages and "
-        "generated folders'); Windows reads it as '[Prereq0]' (the public IniFileFormatReverseEngineering notes, "
-        "whose tests ran on Windows).",
-        ini_as_wine_reads=lambda text: re.sub(r"(?m)^([ \t]*\[[^\]\r\n]*\r?)$", r";\1", text)),
-    WineDifference(
-        "[Start]] names the section 'Start]'",
-        f"Wine's profile reader names the section of '[Start]]' 'Start]' ({NOTES}, 'real-world packages and "
-        "generated folders'); on Windows a section's name ends at its first ']' (README, Setup.ini).",
-        ini_as_wine_reads=lambda text: re.sub(r"(?mi)^([ \t]*)\[start\]\]", r"\1[Start_]", text)),
-    WineDifference(
-        "a package that cannot be opened ends with 1627, not 110",
-        f"MsiOpenDatabase of a missing file or a folder answers 1627 under Wine, 110 on Windows ({NOTES}, "
-        "'real-world packages and generated folders').",
-        under_wine=open_fails_otherwise),
-    WineDifference(
-        "a patch opens, and its Property query fails with 1615",
-        f"A patch (.msp) opens read-only under Wine and the later query fails with 1615; Windows answers 110 "
-        f"({NOTES}, 'real-world packages and generated folders').",
-        under_wine=patch_opens),
-    WineDifference(
-        "a program found by a blank-separated prefix gets its name quoted",
-        f"When CreateProcessA finds the program by blank-separated prefixes of an unquoted command line, Wine "
-        f"hands the child its name quoted; Windows does not ({NOTES}, 'Exit codes and command lines').",
-        under_wine=child_gets_quoted_name),
-    # Known, but unable to show in these runs:
-    WineDifference(
-        "a UTF-8 byte order mark is read",
-        f"Wine's profile reader accepts a UTF-8 byte order mark; Windows' does not ({NOTES}, 'More facts'). The "
-        "program refuses such a Setup.ini itself, before any value is read."),
-    WineDifference(
-        "msiexec /fpv PACKAGE answers 1605, and the /i after it 1638",
-        f"Wine's msiexec hands the package path of /f to MsiReinstallProduct, which answers 1605; Windows takes "
-        f"a package there ({NOTES}, 'third review'). msiexec is a stand-in in these runs."),
+# How each of Wine's differences (tools/wine_differences.py, with their evidence) shows in
+# these runs: Setup.ini's text as Wine's profile reader takes it, which the folder is planned
+# again with, or what a planned run becomes under Wine (None where it does not show).
+INI_AS_WINE_READS: tuple[tuple[WineDifference, Callable[[str], str]], ...] = (
+    (SECTION_WITHOUT_BRACKET, lambda text: re.sub(r"(?m)^([ \t]*\[[^\]\r\n]*\r?)$", r";\1", text)),
+    (SECTION_WITH_TWO_BRACKETS, lambda text: re.sub(r"(?mi)^([ \t]*)\[start\]\]", r"\1[Start_]", text)),
+)
+UNDER_WINE: tuple[tuple[WineDifference, Callable[[Outcome, Folder], Outcome | None]], ...] = (
+    (OPEN_FAILS_OTHERWISE, open_fails_otherwise),
+    (PATCH_OPENS, patch_opens),
+    (QUOTED_PROGRAM_NAME, child_gets_quoted_name),
 )
 
 
@@ -393,9 +357,9 @@ class FolderPlans:
         original = ini.read_bytes()
         encoding = "utf-16" if original.startswith(b"\xff\xfe") else "latin-1"
         text, shown = original.decode(encoding), []
-        for difference in WINE_DIFFERENCES:
-            if difference.ini_as_wine_reads and difference.ini_as_wine_reads(text) != text:
-                text, shown = difference.ini_as_wine_reads(text), shown + [difference.name]
+        for difference, as_wine_reads in INI_AS_WINE_READS:
+            if as_wine_reads(text) != text:
+                text, shown = as_wine_reads(text), shown + [difference.name]
         if not shown:
             return None
         ini.write_bytes(text.encode(encoding))
@@ -418,8 +382,8 @@ def under_wine(planned: Outcome, plans: FolderPlans, folder: Folder, run: Run) -
             replanned = follow_plan(plan, Answers(folder, run, plan))
             if not same_way(replanned, planned):
                 outcome, shown = replanned, list(names)
-    for difference in WINE_DIFFERENCES:
-        changed = difference.under_wine(outcome, folder) if difference.under_wine else None
+    for difference, make in UNDER_WINE:
+        changed = make(outcome, folder)
         if changed is not None:
             outcome, shown = changed, shown + [difference.name]
     return outcome, shown

@@ -141,6 +141,19 @@ def test_try_installs_an_update_over_the_previous_release(demo_prefix, release, 
     assert "Wine differs from Windows here" in report["reason"]
 
 
+def test_try_names_wines_answer_to_a_package_it_cannot_open(demo_prefix, release, tmp_path):
+    # Windows answers 110 there, and the checker plans 110: the 1627 is Wine's.
+    folder = tmp_path / "DemoProduct"
+    shutil.copytree(release["1.0.0"], folder)
+    (folder / "DemoProduct.msi").unlink()
+    (folder / "DemoProduct.msi").mkdir()
+    status, report = try_folder(demo_prefix, folder, tmp_path)
+    assert (status, report["run"]["exitCode"]) == (1, 1627)
+    assert [note.split(":")[0] for note in report["run"]["wineNotes"]] == [
+        "a package that cannot be opened ends with 1627, not 110"]
+    assert "Wine differs from Windows here" in report["reason"]
+
+
 def test_try_reports_a_failing_prerequisite_and_its_box(demo_prefix, release, tmp_path):
     folder = tmp_path / "DemoProduct"
     shutil.copytree(release["1.0.0"], folder)
