@@ -381,6 +381,9 @@ bool LinuxPlatform::NarrowName(const WideChar* wide, TextBuffer& ansi)
 bool LinuxPlatform::HasUnknownReading(const WideChar* section, const WideChar* key, const WideChar* fileName,
                                       std::uint32_t& line)
 {
+    if (profileRead_ && !profile_.HasKeylessLines()) {
+        return false;  // the usual file, answered for every read without a look-up
+    }
     TextBuffer sectionName;
     TextBuffer keyName;
     TextBuffer file;

@@ -142,6 +142,7 @@ public:
     // line is no key) or as an empty value (the line is the key, as Wine reads it). The
     // line's index, or -1 where both would read the same.
     std::int32_t KeylessLineBefore(const char* section, const char* key) const;
+    bool HasKeylessLines() const { return !keylessLines_.empty(); }
 
     // What GetPrivateProfileStringA hands back for the key: its value cut at a zero
     // byte, without a matching pair of outer quotes. Empty when section or key are
