@@ -426,11 +426,6 @@ bool ProfileText::MayBeReadOtherwise(const char* section, const char* key) const
     return found >= 0 && IsDoubtfulValue(lines_[static_cast<std::size_t>(found)].value);
 }
 
-bool ProfileText::NameIs(TextSpan span, const char* name) const
-{
-    return SameTextIgnoringCase(text_.data() + span.start, span.length, name);
-}
-
 std::int32_t ProfileText::FindSection(const char* section) const
 {
     const auto found = sections_.find(LowerName(section));

@@ -113,9 +113,6 @@ public:
     const char* Text() const { return text_.data(); }
     std::size_t TextLength() const { return text_.size(); }
 
-    // Whether `span` equals `name` without regard to ASCII letter case.
-    bool NameIs(TextSpan span, const char* name) const;
-
     // The index of the line of the section that counts for `section` (the first of that
     // name), or -1.
     std::int32_t FindSection(const char* section) const;

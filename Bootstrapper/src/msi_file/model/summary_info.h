@@ -38,7 +38,6 @@ struct SummaryProperty {
 struct SummaryInfo {
     std::map<std::uint32_t, SummaryProperty> properties;
 
-    bool Has(std::uint32_t pid) const { return properties.count(pid) != 0; }
     // The text of a string property; empty when it is absent or no string.
     std::string Text(std::uint32_t pid) const;
     // The number of an integer property; `fallback` when it is absent or no number.

@@ -29,12 +29,9 @@ struct Column {
     std::uint16_t type = 0;
 
     bool IsKey() const { return (type & kTypeKey) != 0; }
-    bool IsNullable() const { return (type & kTypeNullable) != 0; }
-    bool IsLocalizable() const { return (type & kTypeLocalizable) != 0; }
     // A stream column ("v0"): its values live in streams of their own, not in the table.
     bool IsBinary() const { return (type & ~(kTypeNullable | kTypeKey)) == (kTypeString | kTypeValid); }
     bool IsText() const { return (type & kTypeString) != 0 && !IsBinary(); }
-    bool IsInteger() const { return (type & kTypeString) == 0; }
     unsigned Size() const { return type & kTypeSizeMask; }
 };
 
