@@ -10,8 +10,10 @@ below. The checker's folders (src/checker/NAME) are layers of their own between 
 sequence and the front ends, bottom up: the reading of Setup.ini and names as Windows
 reads them; safe output; the platforms it runs on; the plan; the findings and the rule
 table; the rules; the walk through a folder; the reports; its command, the one front end
-among them. No front end includes another. The Linux library for Windows Installer files (msi_file) stands beside the program's
-layers: it includes common only, and only front ends include it. Its folders are layers
+among them. No front end includes another. The Linux library for Windows Installer files
+(msi_file) stands beside the program's layers: it includes common only, and only the front
+ends and the checker's platforms (the Linux one reads packages through it) include it. Its
+folders are layers
 too, bottom up: the tables and summary information in memory (model); the file format
 (format); reading packages and transforms (reading) and writing transforms (writing). A
 source directly in src/checker or src/msi_file has no layer. Prints one line per
