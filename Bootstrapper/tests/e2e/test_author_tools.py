@@ -177,6 +177,18 @@ def test_try_reports_a_failing_prerequisite_and_its_box(demo_prefix, release, tm
     assert "2147944003 (0x80070643)" in report["reason"]
 
 
+def test_try_says_why_a_reg_file_cannot_be_imported(tmp_path):
+    # Wine's reg.exe refuses a file without its header silently: try names the line at once.
+    reg = tmp_path / "preset.reg"
+    reg.write_bytes(b'[HKEY_LOCAL_MACHINE\\SOFTWARE\\BootstrapperDemo]\r\n"Version"="1.0"\r\n')
+    folder = tmp_path / "Product"
+    folder.mkdir()
+    shutil.copyfile(find_build_dir() / BOOTSTRAPPER, folder / BOOTSTRAPPER)
+    result = author_tool("bootstrapper-try", "--registry", reg, folder, timeout=60)
+    assert result.returncode == 2
+    assert "cannot be imported: its first line is '[HKEY_LOCAL_MACHINE" in result.stderr
+
+
 WIZARD_CODE = "{3D2C1B0A-5E4F-4A6B-8C7D-9E0F1A2B3C4D}"
 WIZARD_PAGES = ["Welcome to E2E Produkt", "E2E Produkt License Agreement",
                 "E2E Produkt is installed"]
