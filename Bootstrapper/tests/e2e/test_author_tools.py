@@ -117,6 +117,7 @@ def test_try_installs_the_german_product(demo_prefix, release, tmp_path):
         f'msiexec /i {win_path(folder)}\\DemoProduct.msi '
         f'TRANSFORMS="{win_path(folder)}\\Languages\\1031.mst"']
     assert (run["exitCode"], run["boxes"]) == (0, [])
+    assert [p["exitCode"] for p in run["programs"]] == [None, 0]
     product = run["product"]
     assert (product["name"], product["version"], product["language"]) == (GERMAN_NAME, "1.0.0", 1031)
     assert product["installLocation"] == "C:\\Program Files (x86)\\Bootstrapper Vorführung"
@@ -171,6 +172,7 @@ def test_try_reports_a_failing_prerequisite_and_its_box(demo_prefix, release, tm
     status, report = try_folder(demo_prefix, folder, tmp_path)
     run = report["run"]
     assert run["exitCode"] == 0x80070643
+    assert [p["exitCode"] for p in run["programs"]] == [0x80070643]
     assert run["boxes"] == [{"caption": RESULT_CAPTION, "text": "DemoRuntime.exe /quiet\n\rreturned\n\r"
                              "Dec: -2147023293\n\rHex: 80070643"}]
     assert (status, run["product"]) == (1, None)
