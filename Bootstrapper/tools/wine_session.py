@@ -173,8 +173,11 @@ class Window:
 
     def image(self) -> bytes | None:
         """The window's pixels as they are now, to tell whether it changes."""
-        result = subprocess.run(["import", "-display", self.display.name, "-window", str(self.id),
-                                 "rgb:-"], capture_output=True, timeout=30)
+        try:
+            result = subprocess.run(["import", "-display", self.display.name, "-window",
+                                     str(self.id), "rgb:-"], capture_output=True, timeout=30)
+        except (OSError, subprocess.TimeoutExpired):  # no imagemagick: no picture to compare
+            return None
         return result.stdout if result.returncode == 0 else None
 
     def focus(self) -> None:
