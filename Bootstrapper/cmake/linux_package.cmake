@@ -89,7 +89,7 @@ endif()
 set(BOOTSTRAPPER_TOOLS_SHARE ${CMAKE_INSTALL_DATADIR}/bootstrapper-tools)
 configure_file(tools/tool_support.py ${CMAKE_BINARY_DIR}/tools/tool_support.py @ONLY)
 install(PROGRAMS tools/bootstrapper-pack tools/bootstrapper-try DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${CMAKE_BINARY_DIR}/tools/tool_support.py tools/wine_session.py tools/wine_differences.py
+install(FILES ${CMAKE_BINARY_DIR}/tools/tool_support.py tools/wine_session.py tools/wine_differences.py tools/try_wizard.py
   scripts/reproducible_zip.py
   DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE})
 install(PROGRAMS scripts/sign.sh DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE})
@@ -109,7 +109,7 @@ bootstrapper_linux_tool(bootstrapper-pack "make a checked, signed release folder
 bootstrapper_linux_tool(bootstrapper-try "install a Bootstrapper.exe setup folder under Wine and report what happened"
   RUN python3 "${PROJECT_SOURCE_DIR}/tools/bootstrapper-try")
 
-install(FILES "${BOOTSTRAPPER_PACKAGING_DIR}/check-report.schema.json"
+install(FILES "${BOOTSTRAPPER_PACKAGING_DIR}/check-report.schema.json" "${BOOTSTRAPPER_PACKAGING_DIR}/try-report.schema.json"
   DESTINATION "${CMAKE_INSTALL_DATADIR}/${BOOTSTRAPPER_PACKAGE_NAME}")
 
 set(BOOTSTRAPPER_VERSION "" CACHE STRING

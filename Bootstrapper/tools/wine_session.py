@@ -166,9 +166,34 @@ class Window:
     def exists(self) -> bool:
         return self.id in self.display.search([self.name])
 
+    def pid(self) -> int | None:
+        """The Linux process id of the window's owner (Wine sets _NET_WM_PID)."""
+        out = self.display._xdotool("getwindowpid", str(self.id), check=False)
+        return int(out.stdout) if out.returncode == 0 and out.stdout.strip().isdigit() else None
+
+    def image(self) -> bytes | None:
+        """The window's pixels as they are now, to tell whether it changes."""
+        try:
+            result = subprocess.run(["import", "-display", self.display.name, "-window",
+                                     str(self.id), "rgb:-"], capture_output=True, timeout=30)
+        except (OSError, subprocess.TimeoutExpired):  # no imagemagick: no picture to compare
+            return None
+        return result.stdout if result.returncode == 0 else None
+
     def focus(self) -> None:
         # Without a window manager windowactivate fails; windowfocus works.
         self.display.xdotool("windowfocus", str(self.id))
+
+    def activate(self) -> None:
+        """Makes the window Wine's active one: a click on the middle of its caption, which
+        Wine draws itself without a window manager (its icon, left, opens the system menu;
+        its close button is on the right). X focus alone leaves another window active when
+        a program of the run (a console, say) took the activation."""
+        out = self.display.xdotool("getwindowgeometry", "--shell", str(self.id))
+        geometry = dict(line.split("=", 1) for line in out.split() if "=" in line)
+        x = int(geometry["X"]) + int(geometry["WIDTH"]) // 2
+        y = int(geometry["Y"]) + 8
+        self.display.xdotool("mousemove", str(x), str(y), "click", "1")
 
     def key(self, *keys: str) -> None:
         self.focus()
@@ -260,20 +285,22 @@ class WindowWatcher(threading.Thread):
     MAX_TRIES = 4
 
     def __init__(self, display: XDisplay, handlers: Mapping[str, WindowHandler],
-                 snapshot: Callable[[], list]):
+                 snapshot: Callable[[], list], other: WindowHandler | None = None):
+        """other: the handler of every other named window (it decides whose it is)."""
         super().__init__(daemon=True)
         self.display, self.handlers, self.snapshot = display, dict(handlers), snapshot
+        self.other = other
         self.seen: list[SeenWindow] = []
         self.errors: list[str] = []
         self._tries: dict[int, tuple[int, float]] = {}
         self._stop_event = threading.Event()
 
     def poll_once(self) -> None:
-        if not self.handlers:
+        if not self.handlers and self.other is None:
             return
-        for wid in self.display.search(self.handlers):
+        for wid in self.display.search(self.handlers if self.other is None else None):
             name = self.display.window_name(wid)
-            handler = self.handlers.get(name) if name is not None else None
+            handler = self.handlers.get(name, self.other) if name else None
             if handler is None:
                 continue
             tries, last = self._tries.get(wid, (0, 0.0))
@@ -450,6 +477,48 @@ class WinePrefix:
             os.unlink(f.name)
 
 
+def wine_version() -> str:
+    try:
+        out = subprocess.run(["wine", "--version"], capture_output=True, text=True, timeout=60)
+    except (OSError, subprocess.TimeoutExpired) as error:
+        raise WineError(f"wine --version failed: {error}") from None
+    return out.stdout.strip() or "unknown"
+
+
+def pristine_prefix(cache: Path, display: XDisplay) -> Path:
+    """A prefix as WinePrefix.create() makes it, made once per Wine version in cache (the
+    user's own folder) and then only copied: a try needs a fresh prefix, not a new boot.
+    Made beside its place and renamed into it whole, under a lock, so that two tries at
+    once neither make it twice nor copy half of it."""
+    import fcntl
+
+    version = re.sub(r"[^A-Za-z0-9._-]", "_", wine_version())
+    template = cache / f"prefix-{version}"
+    cache.mkdir(parents=True, exist_ok=True)
+    with open(cache / f"prefix-{version}.lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if not (template / "system.reg").exists():
+            part = cache / f"prefix-{version}.part"
+            if part.exists():
+                subprocess.run(["rm", "-rf", str(part)], check=True)
+            prefix = WinePrefix(part, display)
+            try:
+                prefix.create()
+            finally:
+                prefix.shutdown()
+            os.replace(part, template)
+    return template
+
+
+def copy_prefix(template: Path, root: Path) -> None:
+    """A copy of the pristine prefix at root (a missing or empty folder)."""
+    root.mkdir(parents=True, exist_ok=True)
+    result = subprocess.run(["cp", "-a", "--reflink=auto", f"{template}/.", str(root)],
+                            capture_output=True, text=True, timeout=600)
+    if result.returncode != 0:
+        raise WineError(f"the pristine prefix {template} cannot be copied: {result.stderr.strip()}")
+
+
 # --------------------------------------------------------------------------- runs
 
 
@@ -472,10 +541,15 @@ def read_exit_code(exit_file: Path) -> int | None:
 
 
 # "0124:trace:process:CreateProcessInternalW app L"C:\\x.exe" cmdline L"x.exe /q"" (app may be
-# NULL when the command line alone names the program).
+# NULL when the command line alone names the program); with +pid the line begins with the
+# creating process's id and thread id: "0150:0154:trace:...".
 _PROCESS_TRACE = re.compile(
-    r'^(?:[0-9.]+:)?(?:[0-9a-f]+:){1,2}trace:process:CreateProcessInternalW app '
+    r'^(?:[0-9]+\.[0-9]+:)?(?P<who>(?:[0-9a-f]+:){1,2})trace:process:CreateProcessInternalW app '
     r'(?:L"(?P<app>(?:[^"\\]|\\.)*)"|\S+) cmdline L"(?P<cmd>.*)$', re.M)
+# "0150:0154:trace:process:CreateProcessInternalW started process pid 0168 tid 016c"
+_STARTED_TRACE = re.compile(
+    r'^(?:[0-9]+\.[0-9]+:)?(?P<who>(?:[0-9a-f]+:){1,2})trace:process:CreateProcessInternalW started '
+    r'process pid (?P<pid>[0-9a-f]+)', re.M)
 # Wine's own helpers, started for every prefix: not what the setup started.
 _WINE_SERVICES = re.compile(r"winedevice|services\.exe|explorer\.exe|plugplay|rpcss|"
                             r"winemenubuilder|wineboot|svchost|conhost|start\.exe", re.I)
@@ -485,15 +559,48 @@ _WINE_SERVICES = re.compile(r"winedevice|services\.exe|explorer\.exe|plugplay|rp
 class StartedProgram:
     program: str
     command_line: str
+    parent: int | None = None  # the creating process's id (with WINEDEBUG +pid)
+    pid: int | None = None     # the started process's id, when Wine said it started
+
+
+def program_of(command_line: str) -> str:
+    """The program a command line names: its first argument, quoted or not."""
+    text = command_line.lstrip()
+    if text.startswith('"'):
+        return text[1:].split('"', 1)[0]
+    return text.split(None, 1)[0] if text else ""
+
+
+def _process_id(who: str) -> int | None:
+    parts = who.rstrip(":").split(":")
+    return int(parts[0], 16) if len(parts) == 2 else None
 
 
 def parse_started_programs(stderr: str) -> list[StartedProgram]:
-    """The programs a run started, from the trace+process channel, Wine's helpers left out."""
-    started = []
-    for m in _PROCESS_TRACE.finditer(stderr):
+    """The programs a run started, from the trace+process channel, in order, Wine's helpers
+    left out; with +pid each knows its parent and its own process id."""
+    started: list[StartedProgram] = []
+    pending: dict[str, StartedProgram] = {}
+    events = sorted([(m.start(), m) for m in _PROCESS_TRACE.finditer(stderr)] +
+                    [(m.start(), m) for m in _STARTED_TRACE.finditer(stderr)],
+                    key=lambda event: event[0])
+    for _, m in events:
+        if "pid" in m.groupdict():
+            program = pending.pop(m.group("who"), None)
+            if program is not None:
+                program.pid = int(m.group("pid"), 16)
+            continue
         command_line, _ = _unescape_wine(m.group("cmd"))
         program = _unescape_wine(m.group("app") + '"')[0] if m.group("app") is not None else ""
-        if _WINE_SERVICES.search(program or command_line.split(" ", 1)[0]):
+        if _WINE_SERVICES.search(program or program_of(command_line)):
             continue
-        started.append(StartedProgram(program, command_line))
+        entry = StartedProgram(program or program_of(command_line), command_line,
+                               _process_id(m.group("who")))
+        pending[m.group("who")] = entry
+        started.append(entry)
     return started
+
+
+def started_by(programs: list[StartedProgram], pid: int | None) -> list[StartedProgram]:
+    """The programs the process pid itself started, in order (not their children)."""
+    return [p for p in programs if pid is not None and p.parent == pid]

@@ -152,13 +152,18 @@ def pack_demo(english: Path, german: Path, folder: Path, *options, runtime: bool
                        "--setup-ini", DEMO / "Setup.ini", *files, *options, folder, env=env)
 
 
-def validate_check_report(report: dict) -> dict:
+def validate_check_report(report: dict, schema_name: str = "check-report.schema.json") -> dict:
     """The checker's JSON report, checked against the JSON Schema shipped with the tools,
     which documents every field: an undocumented or misshapen field fails."""
     import json
 
     import jsonschema
 
-    schema = Path(__file__).resolve().parents[2] / "packaging" / "check-report.schema.json"
+    schema = Path(__file__).resolve().parents[2] / "packaging" / schema_name
     jsonschema.Draft202012Validator(json.loads(schema.read_text(encoding="utf-8"))).validate(report)
     return report
+
+
+def validate_try_report(report: dict) -> dict:
+    """bootstrapper-try's JSON report against its schema, shipped with the tools."""
+    return validate_check_report(report, "try-report.schema.json")
