@@ -2,6 +2,7 @@
 
 import pytest
 
+from wine_session import copy_prefix, pristine_prefix
 from winehost import ERROR_CAPTION, _unescape_wine, parse_box_texts, win_path
 
 
@@ -89,3 +90,16 @@ def test_msiexec_recorder_stands_in_for_the_system_one_until_the_test_ends(wine,
     assert msiexec.win_path == r"C:\windows\syswow64\msiexec.exe"
     wine.cleanup()
     assert (wine.prefix.syswow64 / "msiexec.exe").read_bytes() == real
+
+
+def test_a_pristine_prefix_is_made_once_and_each_try_gets_a_copy(wine, tmp_path):
+    # bootstrapper-try's prefixes: made once per Wine version, then only copied.
+    cache = tmp_path / "cache"
+    template = pristine_prefix(cache, wine.display)
+    made = (template / "system.reg").stat().st_mtime_ns
+    assert pristine_prefix(cache, wine.display) == template
+    assert (template / "system.reg").stat().st_mtime_ns == made, "the pristine prefix was made again"
+    copy = tmp_path / "try"
+    copy_prefix(template, copy)
+    assert (copy / "system.reg").read_bytes() == (template / "system.reg").read_bytes()
+    assert not (copy / "system.reg").samefile(template / "system.reg")
