@@ -125,22 +125,30 @@ assert report["plan"]["package"]["productVersion"], report["plan"]
 EOF
 # The author's path with the installed tools alone: the demo's two builds (made here, as
 # wixl is the author's own tool) packed into a checked release folder with the
-# Bootstrapper.exe the package brings.
-if [ -f "$root/usr/share/bootstrapper-tools/windows/Bootstrapper.exe" ]; then
-  builds="$root/tmp/builds"
-  mkdir -p "$builds"
-  wixl -o "$builds/DemoProduct.msi" "$project/demo/DemoProduct.wxs"
-  wixl -D German=1 -o "$builds/DemoProduct-1031.msi" "$project/demo/DemoProduct.wxs"
-  demo=/usr/share/bootstrapper-tools/demo
-  chroot "$root" sh -c "cd /tmp && bootstrapper-pack --msi builds/DemoProduct.msi \
-    --language-build 1031=builds/DemoProduct-1031.msi --setup-ini $demo/Setup.ini \
-    --file DemoRuntime.exe=$demo/DemoRuntime.exe dist/DemoProduct" >"$work/pack.log" 2>&1 ||
-    { cat "$work/pack.log"; fail "bootstrapper-pack could not pack the demo with the installed tools"; }
-  for made in dist/DemoProduct/Languages/1031.mst dist/DemoProduct/Bootstrapper.exe dist/DemoProduct.zip; do
-    [ -f "$root/tmp/$made" ] || { cat "$work/pack.log"; fail "bootstrapper-pack made no $made"; }
-  done
-  chroot "$root" bash /usr/share/bootstrapper-tools/sign.sh --help >/dev/null ||
-    fail "the installed sign.sh, which bootstrapper-pack signs with, does not run"
-  echo "bootstrapper-pack packs the demo's two builds with the installed tools"
-fi
+# Bootstrapper.exe the package brings, and every Windows program bootstrapper-try runs
+# under Wine found where the installed tools look for it.
+builds="$root/tmp/builds"
+mkdir -p "$builds"
+wixl -o "$builds/DemoProduct.msi" "$project/demo/DemoProduct.wxs"
+wixl -D German=1 -o "$builds/DemoProduct-1031.msi" "$project/demo/DemoProduct.wxs"
+demo=/usr/share/bootstrapper-tools/demo
+chroot "$root" sh -c "cd /tmp && bootstrapper-pack --msi builds/DemoProduct.msi \
+  --language-build 1031=builds/DemoProduct-1031.msi --setup-ini $demo/Setup.ini \
+  --file DemoRuntime.exe=$demo/DemoRuntime.exe dist/DemoProduct" >"$work/pack.log" 2>&1 ||
+  { cat "$work/pack.log"; fail "bootstrapper-pack could not pack the demo with the installed tools"; }
+for made in dist/DemoProduct/Languages/1031.mst dist/DemoProduct/Bootstrapper.exe dist/DemoProduct.zip; do
+  [ -f "$root/tmp/$made" ] || { cat "$work/pack.log"; fail "bootstrapper-pack made no $made"; }
+done
+chroot "$root" bash /usr/share/bootstrapper-tools/sign.sh --help >/dev/null ||
+  fail "the installed sign.sh, which bootstrapper-pack signs with, does not run"
+echo "bootstrapper-pack packs the demo's two builds with the installed tools"
+chroot "$root" python3 - <<'EOF' || fail "bootstrapper-try does not find the Windows programs it runs"
+import sys
+
+sys.path.insert(0, "/usr/share/bootstrapper-tools")
+from tool_support import windows_program
+
+for name in ("Bootstrapper.exe", "launcher.exe", "product_info.exe"):
+    print(f"bootstrapper-try finds {windows_program(name)}")
+EOF
 echo "check-deb: ${deb##*/} installs on a fresh Debian 12, checks the demo folder and packs the demo ($((SECONDS - started)) s)"
