@@ -22,8 +22,10 @@ add_custom_target(linux-tools)
 
 find_program(BOOTSTRAPPER_HELP2MAN help2man)
 find_program(BOOTSTRAPPER_GZIP gzip)
-if(NOT BOOTSTRAPPER_HELP2MAN OR NOT BOOTSTRAPPER_GZIP)
-  message(WARNING "help2man or gzip is missing (scripts/setup.sh installs them): the tools get no manual pages")
+# The pages are tidied where help2man reads a help otherwise than a reader (man_page.py).
+find_program(BOOTSTRAPPER_PYTHON python3)
+if(NOT BOOTSTRAPPER_HELP2MAN OR NOT BOOTSTRAPPER_GZIP OR NOT BOOTSTRAPPER_PYTHON)
+  message(WARNING "help2man, gzip or python3 is missing (scripts/setup.sh installs them): the tools get no manual pages")
 endif()
 
 function(bootstrapper_linux_tool name description)
@@ -51,7 +53,7 @@ function(bootstrapper_linux_tool name description)
   endif()
   set_property(GLOBAL APPEND PROPERTY BOOTSTRAPPER_LINUX_TOOLS ${name})
 
-  if(BOOTSTRAPPER_HELP2MAN AND BOOTSTRAPPER_GZIP)
+  if(BOOTSTRAPPER_HELP2MAN AND BOOTSTRAPPER_GZIP AND BOOTSTRAPPER_PYTHON)
     # Dated by SOURCE_DATE_EPOCH when it is set (help2man reads it), and compressed without
     # a name or time in the gzip header: the same sources give the same bytes.
     set(page "${CMAKE_BINARY_DIR}/man/${name}.1")
@@ -59,8 +61,9 @@ function(bootstrapper_linux_tool name description)
       COMMAND "${CMAKE_COMMAND}" -E make_directory "${CMAKE_BINARY_DIR}/man"
       COMMAND "${BOOTSTRAPPER_HELP2MAN}" --no-info --section=1 "--name=${description}"
         "--output=${page}" "${run}"
+      COMMAND "${BOOTSTRAPPER_PYTHON}" "${BOOTSTRAPPER_PACKAGING_DIR}/man_page.py" "${page}"
       COMMAND "${BOOTSTRAPPER_GZIP}" -9nf "${page}"
-      DEPENDS ${depends}
+      DEPENDS ${depends} "${BOOTSTRAPPER_PACKAGING_DIR}/man_page.py"
       COMMENT "Manual page of ${name} from its --help"
       VERBATIM)
     add_custom_target(${name}-man ALL DEPENDS "${page}.gz")
@@ -165,7 +168,8 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${BOOTSTRAPPER_PACKAGE_NAME})
 set(CPACK_PACKAGE_CONTACT "${BOOTSTRAPPER_PACKAGE_CONTACT}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "tools for package authors of Bootstrapper.exe setups")
-# Lines of at most 80 characters, as Debian's control file wants them.
+# Lines of at most 80 characters, as Debian's control file wants them; an empty line
+# between paragraphs (" ." in the control file), so that no two run together.
 set(CPACK_PACKAGE_DESCRIPTION
   "bootstrapper-check reads a Windows setup folder (Setup.ini, the .msi package\n"
   "and its language transforms) the way Bootstrapper.exe will, and reports the\n"
@@ -173,11 +177,11 @@ set(CPACK_PACKAGE_DESCRIPTION
   "GitHub workflow commands.")
 if(TARGET bootstrapper-transform)
   list(APPEND CPACK_PACKAGE_DESCRIPTION
-    "\nbootstrapper-transform makes the language transform (.mst) that turns one\n"
+    "\n\nbootstrapper-transform makes the language transform (.mst) that turns one\n"
     "package into another.")
 endif()
 list(APPEND CPACK_PACKAGE_DESCRIPTION
-  "\nbootstrapper-pack makes a signed, checked release folder and its reproducible\n"
+  "\n\nbootstrapper-pack makes a signed, checked release folder and its reproducible\n"
   "zip from the author's builds; bootstrapper-try installs a package folder under\n"
   "Wine and reports what happened.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})

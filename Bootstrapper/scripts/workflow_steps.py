@@ -21,7 +21,6 @@ import sys
 import time
 from pathlib import Path
 
-import yaml
 
 EXPRESSION = re.compile(r"\$\{\{\s*(.*?)\s*\}\}")
 SECRET = re.compile(r"secrets\.([A-Za-z_][A-Za-z0-9_]*)$")
@@ -49,6 +48,7 @@ def environment(job: dict, step: dict, workspace: str, secrets: dict[str, str]) 
 
 
 def run_steps(workflow: Path, root: Path, workspace: str, secrets: dict[str, str]) -> int:
+    import yaml  # only here: --help needs no YAML reader
     jobs = yaml.safe_load(workflow.read_text(encoding="utf-8"))["jobs"]
     if len(jobs) != 1:
         raise SystemExit("workflow_steps: the workflow must have one job")

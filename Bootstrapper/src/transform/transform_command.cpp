@@ -66,6 +66,7 @@ std::string Usage()
            "  -h, --help       shows this text and ends\n"
            "  --version        shows the name and version and ends\n"
            "\n"
+           "An option's LIST may also follow it as the next argument (--validate LIST).\n"
            "OUT.mst appears only whole.\n"
            "\n"
            "Exit status:\n"
@@ -118,6 +119,15 @@ bool ParseArguments(int argc, const char* const* argv, TransformRequest& request
             options = false;
         } else if (options && (argument.rfind(kValidate, 0) == 0 || argument.rfind(kSuppress, 0) == 0)) {
             if (!ParseFlagOption(argument, request, error)) {
+                return false;
+            }
+        } else if (options && (argument + "=" == kValidate || argument + "=" == kSuppress)) {
+            // "--validate LIST" as every tool of the project takes an option's value.
+            if (i + 1 == argc) {
+                error = argument + " needs a LIST";
+                return false;
+            }
+            if (!ParseFlagOption(argument + "=" + argv[++i], request, error)) {
                 return false;
             }
         } else if (options && argument.size() > 1 && argument[0] == '-') {
