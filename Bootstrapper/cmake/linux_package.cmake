@@ -169,7 +169,8 @@ set(CPACK_PACKAGE_NAME ${BOOTSTRAPPER_PACKAGE_NAME})
 set(CPACK_PACKAGE_CONTACT "${BOOTSTRAPPER_PACKAGE_CONTACT}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "tools for package authors of Bootstrapper.exe setups")
 # Lines of at most 80 characters, as Debian's control file wants them; an empty line
-# between paragraphs (" ." in the control file), so that no two run together.
+# between paragraphs (" ." in the control file), so that no two run together. No ";" in
+# a text: CMake's lists split at it, and the JOIN below would drop it.
 set(CPACK_PACKAGE_DESCRIPTION
   "bootstrapper-check reads a Windows setup folder (Setup.ini, the .msi package\n"
   "and its language transforms) the way Bootstrapper.exe will, and reports the\n"
@@ -182,7 +183,7 @@ if(TARGET bootstrapper-transform)
 endif()
 list(APPEND CPACK_PACKAGE_DESCRIPTION
   "\n\nbootstrapper-pack makes a signed, checked release folder and its reproducible\n"
-  "zip from the author's builds; bootstrapper-try installs a package folder under\n"
+  "zip from the author's builds.\n\nbootstrapper-try installs a package folder under\n"
   "Wine and reports what happened.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 # Beside the libraries dpkg-shlibdeps finds: pack runs on Python and reads packages with

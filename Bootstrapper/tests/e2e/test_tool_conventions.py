@@ -40,7 +40,7 @@ TOOLS = [
     Tool("bootstrapper-transform", ("--validate=LIST", "--suppress=LIST"),
          completes=(("--sup", "--suppress="), ("--validate=product,upg", "product,upgrade-code"))),
     Tool("BootstrapperCheck.exe", CHECK_OPTIONS, report=True, windows=True),
-    Tool("bootstrapper-pack", ("--config FILE", "--dry-run", "--allow-warnings"),
+    Tool("bootstrapper-pack", ("--config FILE", "--dry-run", "--allow-warnings", "--keep-staging"),
          command=("python3", str(PROJECT / "tools" / "bootstrapper-pack"))),
     Tool("bootstrapper-try", ("--language", "--previous FOLDER", "--format", "--output FILE"),
          completes=(("--format=ju", "junit"), ("--language=De", "Deutsch")),
