@@ -105,12 +105,14 @@ def test_pack_stops_with_what_to_do(builds, tmp_path, case):
     else:
         # The findings name the author's Setup.ini, in every format, never the staged copy.
         result = pack_demo(english, german, tmp_path / "DemoProduct", "--sarif", tmp_path / "check.sarif",
-                           runtime=False)
+                           "--github", tmp_path / "check.txt", "--json", tmp_path / "check.json", runtime=False)
         expected = "the check of"
         setup_ini = os.path.relpath(DEMO / "Setup.ini")
         assert f"{setup_ini}:9: warning: DemoRuntime.exe is not in the folder" in result.stdout
         location = json.loads((tmp_path / "check.sarif").read_text())["runs"][0]["results"][0]["locations"][0]
         assert location["physicalLocation"]["artifactLocation"]["uri"] == setup_ini
+        assert f"::warning file={setup_ini},line=9," in (tmp_path / "check.txt").read_text()
+        assert json.loads((tmp_path / "check.json").read_text())["findings"][0]["file"] == setup_ini
     assert result.returncode == 1, result.stdout + result.stderr
     assert expected in result.stderr
     # Nothing of the release is left: no folder, no zip, no staging folder.
