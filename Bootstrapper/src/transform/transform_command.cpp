@@ -101,12 +101,30 @@ bool ParseFlagOption(const std::string& argument, TransformRequest& request, std
     return true;
 }
 
+// "--validate LIST" and "--suppress LIST" as "--validate=LIST": every tool of the project
+// takes an option's value either way. Moves i past the LIST; false when none follows.
+bool JoinSeparateList(int argc, const char* const* argv, int& i, std::string& argument, std::string& error)
+{
+    if (argument + "=" != kValidate && argument + "=" != kSuppress) {
+        return true;
+    }
+    if (i + 1 == argc) {
+        error = argument + " needs a LIST";
+        return false;
+    }
+    argument.append("=").append(argv[++i]);
+    return true;
+}
+
 // False, with the reason, for arguments that are no request.
 bool ParseArguments(int argc, const char* const* argv, TransformRequest& request, std::string& error)
 {
     bool options = true;
     for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
+        std::string argument = argv[i];
+        if (options && !JoinSeparateList(argc, argv, i, argument, error)) {
+            return false;
+        }
         if (options && (argument == "--help" || argument == "-h")) {
             request.help = true;
             return true;
@@ -119,15 +137,6 @@ bool ParseArguments(int argc, const char* const* argv, TransformRequest& request
             options = false;
         } else if (options && (argument.rfind(kValidate, 0) == 0 || argument.rfind(kSuppress, 0) == 0)) {
             if (!ParseFlagOption(argument, request, error)) {
-                return false;
-            }
-        } else if (options && (argument + "=" == kValidate || argument + "=" == kSuppress)) {
-            // "--validate LIST" as every tool of the project takes an option's value.
-            if (i + 1 == argc) {
-                error = argument + " needs a LIST";
-                return false;
-            }
-            if (!ParseFlagOption(argument + "=" + argv[++i], request, error)) {
                 return false;
             }
         } else if (options && argument.size() > 1 && argument[0] == '-') {
