@@ -127,6 +127,20 @@ def test_bash_completion_offers_what_help_lists(tool, tmp_path):
         assert result.stdout.split() == [expected], (word, result.stdout, result.stderr)
 
 
+@pytest.mark.parametrize("tool, line, under", [
+    ("bootstrapper-pack", "[pack]", None),                # the INI example line by line
+    ("bootstrapper-pack", "BOOTSTRAPPER_WIN_BUILD", None),  # each variable an entry of its own
+    ("bootstrapper-transform", "product", "--validate=LIST"),  # a LIST's names under their option
+])
+def test_manual_page_reads_as_the_help(tool, line, under):
+    page = subprocess.run(["man", "-l", str(host_build() / "man" / f"{tool}.1.gz")], capture_output=True,
+                          text=True, timeout=30, env={**os.environ, "MANWIDTH": "100", "MANPAGER": "cat"}).stdout
+    indents = {text.strip(): len(text) - len(text.lstrip()) for text in page.splitlines()}
+    assert line in indents, page
+    if under:
+        assert indents[line] > indents[under], page
+
+
 # The scripts one runs, by their interpreter (the helper the shell scripts source has no "#!").
 SCRIPTS = sorted(path for path in (PROJECT / "scripts").iterdir()
                  if path.suffix == ".py" or path.suffix == ".sh" and path.read_text().startswith("#!"))
