@@ -67,17 +67,23 @@ def test_pack_makes_the_release_folder_and_the_same_zip_again(builds, tmp_path):
         (tmp_path / "dist" / "DemoProduct.zip").read_bytes()
 
 
-def test_pack_lays_out_the_default_layout(builds, tmp_path):
-    # No LanguagesDir: the transforms lie in the folder itself, as the program looks there.
+@pytest.mark.parametrize("case", ["no LanguagesDir", "a folder as deep as the paths allow"])
+def test_pack_lays_out_every_layout(builds, tmp_path, case):
     english, german = builds["1.0.0"]
-    setup_ini = tmp_path / "Setup.ini"
-    setup_ini.write_text((DEMO / "Setup.ini").read_text().replace("LanguagesDir=Languages\n", ""))
-    result = author_tool("bootstrapper-pack", "--msi", english, "--language-build", f"1031={german}",
-                         "--setup-ini", setup_ini, "--file",
-                         f"DemoRuntime.exe={find_build_dir() / 'DemoRuntime.exe'}", "dist/DemoProduct",
-                         cwd=tmp_path)
+    setup_ini, folder, transform = DEMO / "Setup.ini", tmp_path / "dist" / "DemoProduct", "Languages/1031.mst"
+    if case == "no LanguagesDir":
+        # The transforms lie in the folder itself, as the program looks there.
+        setup_ini = tmp_path / "Setup.ini"
+        setup_ini.write_text((DEMO / "Setup.ini").read_text().replace("LanguagesDir=Languages\n", ""))
+        transform = "1031.mst"
+    else:
+        # Its longest path, \Languages\1031.mst, just within 259 characters: the check sees
+        # the release's own lengths, not the longer ones of a folder inside a staging folder.
+        depth = 259 - len("\\Languages\\1031.mst") - len(win_path(tmp_path / "DemoProduct")) - 1
+        folder = tmp_path / ("d" * depth) / "DemoProduct"
+    result = pack_demo(english, german, folder, setup_ini=setup_ini)
     assert result.returncode == 0, result.stdout + result.stderr
-    assert (tmp_path / "dist" / "DemoProduct" / "1031.mst").is_file()
+    assert (folder / transform).is_file()
 
 
 @pytest.mark.parametrize("place", ["Bootstrapper.exe", "setup.ini", "DemoProduct.msi", "Languages/1031.mst",
