@@ -22,8 +22,10 @@ add_custom_target(linux-tools)
 
 find_program(BOOTSTRAPPER_HELP2MAN help2man)
 find_program(BOOTSTRAPPER_GZIP gzip)
-if(NOT BOOTSTRAPPER_HELP2MAN OR NOT BOOTSTRAPPER_GZIP)
-  message(WARNING "help2man or gzip is missing (scripts/setup.sh installs them): the tools get no manual pages")
+# The pages are tidied where help2man reads a help otherwise than a reader (man_page.py).
+find_program(BOOTSTRAPPER_PYTHON python3)
+if(NOT BOOTSTRAPPER_HELP2MAN OR NOT BOOTSTRAPPER_GZIP OR NOT BOOTSTRAPPER_PYTHON)
+  message(WARNING "help2man, gzip or python3 is missing (scripts/setup.sh installs them): the tools get no manual pages")
 endif()
 
 function(bootstrapper_linux_tool name description)
@@ -51,7 +53,7 @@ function(bootstrapper_linux_tool name description)
   endif()
   set_property(GLOBAL APPEND PROPERTY BOOTSTRAPPER_LINUX_TOOLS ${name})
 
-  if(BOOTSTRAPPER_HELP2MAN AND BOOTSTRAPPER_GZIP)
+  if(BOOTSTRAPPER_HELP2MAN AND BOOTSTRAPPER_GZIP AND BOOTSTRAPPER_PYTHON)
     # Dated by SOURCE_DATE_EPOCH when it is set (help2man reads it), and compressed without
     # a name or time in the gzip header: the same sources give the same bytes.
     set(page "${CMAKE_BINARY_DIR}/man/${name}.1")
@@ -59,8 +61,9 @@ function(bootstrapper_linux_tool name description)
       COMMAND "${CMAKE_COMMAND}" -E make_directory "${CMAKE_BINARY_DIR}/man"
       COMMAND "${BOOTSTRAPPER_HELP2MAN}" --no-info --section=1 "--name=${description}"
         "--output=${page}" "${run}"
+      COMMAND "${BOOTSTRAPPER_PYTHON}" "${BOOTSTRAPPER_PACKAGING_DIR}/man_page.py" "${page}"
       COMMAND "${BOOTSTRAPPER_GZIP}" -9nf "${page}"
-      DEPENDS ${depends}
+      DEPENDS ${depends} "${BOOTSTRAPPER_PACKAGING_DIR}/man_page.py"
       COMMENT "Manual page of ${name} from its --help"
       VERBATIM)
     add_custom_target(${name}-man ALL DEPENDS "${page}.gz")
@@ -83,8 +86,8 @@ endif()
 # bootstrapper-pack and bootstrapper-try, in Python: the commands in <prefix>/bin, what they
 # run on in <prefix>/share/bootstrapper-tools (their shared module with the version written
 # in, the Wine module the end-to-end tests use too, the project's signing and zip scripts),
-# and, when BOOTSTRAPPER_WINDOWS_PROGRAMS names a Windows build, the Windows programs they
-# need: Bootstrapper.exe (pack's default), launcher.exe (a program's full exit code under
+# and the Windows programs they need, from BOOTSTRAPPER_WINDOWS_PROGRAMS or this build's
+# windows/: Bootstrapper.exe (pack's default), launcher.exe (a program's full exit code under
 # Wine) and product_info.exe (what Windows Installer registered).
 set(BOOTSTRAPPER_TOOLS_SHARE ${CMAKE_INSTALL_DATADIR}/bootstrapper-tools)
 configure_file(tools/tool_support.py ${CMAKE_BINARY_DIR}/tools/tool_support.py @ONLY)
@@ -96,12 +99,21 @@ install(PROGRAMS scripts/sign.sh DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE})
 # sign.sh answers --help through the helper every script sources.
 install(FILES scripts/script_help.sh DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE})
 set(BOOTSTRAPPER_WINDOWS_PROGRAMS "" CACHE PATH
-  "Windows build whose Bootstrapper.exe, launcher.exe and product_info.exe are installed with the tools")
-if(BOOTSTRAPPER_WINDOWS_PROGRAMS)
-  install(FILES ${BOOTSTRAPPER_WINDOWS_PROGRAMS}/Bootstrapper.exe ${BOOTSTRAPPER_WINDOWS_PROGRAMS}/launcher.exe
-    ${BOOTSTRAPPER_WINDOWS_PROGRAMS}/product_info.exe DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE}/windows)
-  install(FILES ${BOOTSTRAPPER_WINDOWS_PROGRAMS}/DemoRuntime.exe DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE}/demo)
+  "Windows build whose Bootstrapper.exe, launcher.exe, product_info.exe and DemoRuntime.exe are installed with the tools (default: windows/ of this build, which the target author-tools fills)")
+set(BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR "${BOOTSTRAPPER_WINDOWS_PROGRAMS}")
+if(NOT BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR)
+  set(BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR "${CMAKE_BINARY_DIR}/windows")
 endif()
+# pack and try cannot work without them: an install (and so the Debian package) without
+# them fails, saying where they come from.
+install(CODE "foreach(program Bootstrapper.exe launcher.exe product_info.exe DemoRuntime.exe)
+  if(NOT EXISTS \"${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}/\${program}\")
+    message(FATAL_ERROR \"\${program} is missing in ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}: bootstrapper-pack and bootstrapper-try need it. Build the target author-tools, or set BOOTSTRAPPER_WINDOWS_PROGRAMS to a Windows build (scripts/build-windows.sh)\")
+  endif()
+endforeach()")
+install(FILES ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}/Bootstrapper.exe ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}/launcher.exe
+  ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}/product_info.exe DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE}/windows)
+install(FILES ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}/DemoRuntime.exe DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE}/demo)
 # The demo product's source and Setup.ini, for a first pack and try (README).
 install(FILES demo/DemoProduct.wxs demo/Setup.ini demo/readme.txt DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE}/demo)
 bootstrapper_linux_tool(bootstrapper-pack "make a checked, signed release folder of a Bootstrapper.exe setup"
@@ -156,7 +168,9 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${BOOTSTRAPPER_PACKAGE_NAME})
 set(CPACK_PACKAGE_CONTACT "${BOOTSTRAPPER_PACKAGE_CONTACT}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "tools for package authors of Bootstrapper.exe setups")
-# Lines of at most 80 characters, as Debian's control file wants them.
+# Lines of at most 80 characters, as Debian's control file wants them; an empty line
+# between paragraphs (" ." in the control file), so that no two run together. No ";" in
+# a text: CMake's lists split at it, and the JOIN below would drop it.
 set(CPACK_PACKAGE_DESCRIPTION
   "bootstrapper-check reads a Windows setup folder (Setup.ini, the .msi package\n"
   "and its language transforms) the way Bootstrapper.exe will, and reports the\n"
@@ -164,12 +178,12 @@ set(CPACK_PACKAGE_DESCRIPTION
   "GitHub workflow commands.")
 if(TARGET bootstrapper-transform)
   list(APPEND CPACK_PACKAGE_DESCRIPTION
-    "\nbootstrapper-transform makes the language transform (.mst) that turns one\n"
+    "\n\nbootstrapper-transform makes the language transform (.mst) that turns one\n"
     "package into another.")
 endif()
 list(APPEND CPACK_PACKAGE_DESCRIPTION
-  "\nbootstrapper-pack makes a signed, checked release folder and its reproducible\n"
-  "zip from the author's builds; bootstrapper-try installs a package folder under\n"
+  "\n\nbootstrapper-pack makes a signed, checked release folder and its reproducible\n"
+  "zip from the author's builds.\n\nbootstrapper-try installs a package folder under\n"
   "Wine and reports what happened.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 # Beside the libraries dpkg-shlibdeps finds: pack runs on Python and reads packages with

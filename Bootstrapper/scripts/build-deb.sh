@@ -6,7 +6,9 @@
 # package there with CPack; prints the package's path last. VERSION becomes the build's
 # BOOTSTRAPPER_VERSION (default: the project's version). WINDOWS_BUILD names the Windows
 # build whose programs bootstrapper-pack and bootstrapper-try need (Bootstrapper.exe,
-# launcher.exe, product_info.exe and the demo's DemoRuntime.exe) to be packaged with them.
+# launcher.exe, product_info.exe and the demo's DemoRuntime.exe) to be packaged with them
+# (default: $BOOTSTRAPPER_BUILD_ROOT/win, which scripts/build-windows.sh makes); without
+# them no package is made.
 #
 # Every time in the package (its files' times, the changelog's date, the manual pages'
 # date) is SOURCE_DATE_EPOCH (default: the last commit's time), so the same sources give
@@ -23,7 +25,11 @@ fail() { echo "build-deb: $*" >&2; exit 1; }
 [ "$#" -ge 1 ] && [ "$#" -le 3 ] || { sed -n 2p "$0" >&2; exit 2; }
 host=$(realpath -m "$1")
 version=${2:-}
-windows=${3:+$(realpath "$3")}
+windows=$(realpath -m "${3:-${BOOTSTRAPPER_BUILD_ROOT:-$repo/build}/win}")
+for program in Bootstrapper.exe launcher.exe product_info.exe DemoRuntime.exe; do
+  [ -f "$windows/$program" ] ||
+    fail "$program is missing in $windows: bootstrapper-pack and bootstrapper-try need it; run scripts/build-windows.sh or name WINDOWS_BUILD"
+done
 epoch="${SOURCE_DATE_EPOCH:-$(git -C "$repo" log -1 --format=%ct 2>/dev/null || true)}"
 [[ "$epoch" =~ ^[0-9]+$ ]] || fail "no time for the package's files: set SOURCE_DATE_EPOCH (seconds since 1970)"
 export SOURCE_DATE_EPOCH="$epoch"

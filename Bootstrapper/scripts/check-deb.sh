@@ -7,10 +7,13 @@
 # the mirror this machine uses), installs man-db and the package into it with apt, which
 # must find every dependency the package declares, and runs each tool the package puts in
 # /usr/bin with --version and --help, shows its manual page with man, checks that it has
-# its bash completion, checks the demo's package folder with bootstrapper-check, and packs
-# the demo's two builds with bootstrapper-pack and the Bootstrapper.exe the package brings. As
-# root, with the network: it downloads a base system the first time (about 150 s; later
-# runs about 20 to 90 s).
+# its bash completion, checks the demo's package folder with bootstrapper-check, packs
+# the demo's two builds with bootstrapper-pack and the Bootstrapper.exe the package brings,
+# and checks that bootstrapper-try finds its Windows programs. Then it runs the run: steps
+# of Bootstrapper/examples/release-workflow.yml in order in a second fresh root, with only
+# what the workflow installs (workflow_steps.py). As root, with the network: it downloads a
+# base system the first time (about 150 s), and the workflow's packages (Wine among them)
+# each time.
 #
 # Without an argument it checks the package release.sh left in build/release. The root
 # stays in build/check-deb/root for a look until the next run; the base system's packages
@@ -55,10 +58,10 @@ fi
 
 work="$build/check-deb"
 root="$work/root"
-# Whatever is still mounted inside the root (its /proc, or what debootstrap left after a
-# failure), innermost first.
+# Whatever is still mounted inside the roots (their /proc and /dev, or what debootstrap
+# left after a failure), innermost first.
 unmount() {
-  awk -v root="$root" 'index($2, root "/") == 1 { print $2 }' /proc/mounts | sort -r |
+  awk -v work="$work" 'index($2, work "/") == 1 { print $2 }' /proc/mounts | sort -r |
     while read -r mount; do umount -l "$mount"; done
 }
 trap unmount EXIT
@@ -125,22 +128,81 @@ assert report["plan"]["package"]["productVersion"], report["plan"]
 EOF
 # The author's path with the installed tools alone: the demo's two builds (made here, as
 # wixl is the author's own tool) packed into a checked release folder with the
-# Bootstrapper.exe the package brings.
-if [ -f "$root/usr/share/bootstrapper-tools/windows/Bootstrapper.exe" ]; then
-  builds="$root/tmp/builds"
-  mkdir -p "$builds"
-  wixl -o "$builds/DemoProduct.msi" "$project/demo/DemoProduct.wxs"
-  wixl -D German=1 -o "$builds/DemoProduct-1031.msi" "$project/demo/DemoProduct.wxs"
-  demo=/usr/share/bootstrapper-tools/demo
-  chroot "$root" sh -c "cd /tmp && bootstrapper-pack --msi builds/DemoProduct.msi \
-    --language-build 1031=builds/DemoProduct-1031.msi --setup-ini $demo/Setup.ini \
-    --file DemoRuntime.exe=$demo/DemoRuntime.exe dist/DemoProduct" >"$work/pack.log" 2>&1 ||
-    { cat "$work/pack.log"; fail "bootstrapper-pack could not pack the demo with the installed tools"; }
-  for made in dist/DemoProduct/Languages/1031.mst dist/DemoProduct/Bootstrapper.exe dist/DemoProduct.zip; do
-    [ -f "$root/tmp/$made" ] || { cat "$work/pack.log"; fail "bootstrapper-pack made no $made"; }
-  done
-  chroot "$root" bash /usr/share/bootstrapper-tools/sign.sh --help >/dev/null ||
-    fail "the installed sign.sh, which bootstrapper-pack signs with, does not run"
-  echo "bootstrapper-pack packs the demo's two builds with the installed tools"
-fi
-echo "check-deb: ${deb##*/} installs on a fresh Debian 12, checks the demo folder and packs the demo ($((SECONDS - started)) s)"
+# Bootstrapper.exe the package brings, and every Windows program bootstrapper-try runs
+# under Wine found where the installed tools look for it.
+builds="$root/tmp/builds"
+mkdir -p "$builds"
+wixl -o "$builds/DemoProduct.msi" "$project/demo/DemoProduct.wxs"
+wixl -D German=1 -o "$builds/DemoProduct-1031.msi" "$project/demo/DemoProduct.wxs"
+demo=/usr/share/bootstrapper-tools/demo
+chroot "$root" sh -c "cd /tmp && bootstrapper-pack --msi builds/DemoProduct.msi \
+  --language-build 1031=builds/DemoProduct-1031.msi --setup-ini $demo/Setup.ini \
+  --file DemoRuntime.exe=$demo/DemoRuntime.exe dist/DemoProduct" >"$work/pack.log" 2>&1 ||
+  { cat "$work/pack.log"; fail "bootstrapper-pack could not pack the demo with the installed tools"; }
+for made in dist/DemoProduct/Languages/1031.mst dist/DemoProduct/Bootstrapper.exe dist/DemoProduct.zip; do
+  [ -f "$root/tmp/$made" ] || { cat "$work/pack.log"; fail "bootstrapper-pack made no $made"; }
+done
+chroot "$root" bash /usr/share/bootstrapper-tools/sign.sh --help >/dev/null ||
+  fail "the installed sign.sh, which bootstrapper-pack signs with, does not run"
+echo "bootstrapper-pack packs the demo's two builds with the installed tools"
+chroot "$root" python3 - <<'EOF' || fail "bootstrapper-try does not find the Windows programs it runs"
+import sys
+
+sys.path.insert(0, "/usr/share/bootstrapper-tools")
+from tool_support import windows_program
+
+for name in ("Bootstrapper.exe", "launcher.exe", "product_info.exe"):
+    print(f"bootstrapper-try finds {windows_program(name)}")
+EOF
+
+# The release workflow of Bootstrapper/examples as an author's CI runs it: its run: steps in
+# order, with its environment, in another fresh Debian 12 that has only what the workflow
+# installs. The author's repository is the demo product's (product.wxs, Setup.ini, its
+# prerequisite as redist/Runtime.exe), the example's pack.ini and this package where the
+# workflow takes the release's package from; the signing secrets are a throwaway
+# certificate whose authority the root trusts, as a runner trusts a real one.
+echo "== the release workflow's steps in a fresh Debian 12"
+workflow="$project/examples/release-workflow.yml"
+flow="$work/workflow-root"
+debootstrap --variant=minbase --unpack-tarball="$base" bookworm "$flow" "$mirror" >>"$work/debootstrap.log" 2>&1 ||
+  { tail -n 20 "$work/debootstrap.log"; fail "debootstrap failed (log: $work/debootstrap.log)"; }
+cp /etc/resolv.conf "$flow/etc/resolv.conf"
+mount -t proc proc "$flow/proc"
+mount --bind /dev "$flow/dev"
+workspace=/__w/product/product
+checkout="$flow$workspace"
+mkdir -p "$checkout/redist"
+cp "$project/demo/DemoProduct.wxs" "$checkout/product.wxs"
+cp "$project/demo/readme.txt" "$project/examples/pack.ini" "$checkout/"
+sed 's/DemoRuntime\.exe/Runtime.exe/' "$project/demo/Setup.ini" >"$checkout/Setup.ini"
+cp "$root/usr/share/bootstrapper-tools/demo/DemoRuntime.exe" "$checkout/redist/Runtime.exe"
+tools_deb=$(/usr/bin/python3 -c 'import sys, yaml; print(next(iter(yaml.safe_load(open(sys.argv[1]))["jobs"].values()))["env"]["TOOLS_DEB"])' "$workflow")
+mkdir -p "$(dirname "$checkout/$tools_deb")"
+cp "$deb" "$checkout/$tools_deb"
+signing="$work/signing"
+mkdir -p "$signing"
+SIGNING_PASSWORD=$(head -c 12 /dev/urandom | base64)
+export SIGNING_PASSWORD
+(
+  cd "$signing"
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Throwaway CA" -keyout ca.key -out ca.pem \
+    -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign
+  openssl req -newkey rsa:2048 -nodes -subj "/CN=Throwaway Signer" -keyout signer.key -out signer.csr
+  printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' >signer.ext
+  openssl x509 -req -in signer.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 -extfile signer.ext -out signer.pem
+  openssl pkcs12 -export -inkey signer.key -in signer.pem -certfile ca.pem -out signer.p12 -passout env:SIGNING_PASSWORD
+) >"$work/signing.log" 2>&1 || { cat "$work/signing.log"; fail "openssl could not make the throwaway certificate"; }
+mkdir -p "$flow/usr/local/share/ca-certificates"
+cp "$signing/ca.pem" "$flow/usr/local/share/ca-certificates/throwaway-ca.crt"
+SIGNING_PKCS12_BASE64=$(base64 -w0 "$signing/signer.p12")
+export SIGNING_PKCS12_BASE64
+status=0
+/usr/bin/python3 "$here/workflow_steps.py" "$workflow" "$flow" "$workspace" SIGNING_PKCS12_BASE64 SIGNING_PASSWORD \
+  2>&1 | tee "$work/workflow.log" || status=$?
+[ "$status" -eq 0 ] || fail "a step of the release workflow failed (log: $work/workflow.log)"
+for made in dist/Product.zip checker.sarif try.xml; do
+  [ -f "$checkout/$made" ] || fail "the release workflow made no $made"
+done
+grep -q 'failures="0"' "$checkout/try.xml" || { cat "$checkout/try.xml"; fail "the workflow's try failed"; }
+sha256sum "$checkout/dist/Product.zip"
+echo "check-deb: ${deb##*/} installs on a fresh Debian 12, checks the demo folder and packs the demo, and the release workflow runs as written ($((SECONDS - started)) s)"

@@ -62,14 +62,15 @@ cp "$build/win/Bootstrapper.exe" "$build/win/BootstrapperCheck.exe" "$project/pa
 for text in Setup.ini ReadMe.txt; do
   sed 's/\r*$/\r/' "$project/release/$text" >"$folder/$text"
 done
+epoch="${SOURCE_DATE_EPOCH:-$(git -C "$repo" log -1 --format=%ct 2>/dev/null || true)}"
+[[ "$epoch" =~ ^[0-9]+$ ]] || fail "no time for the zip's entries: set SOURCE_DATE_EPOCH (seconds since 1970)"
 if [ -n "${BOOTSTRAPPER_SIGN_PKCS12:-}" ]; then
-  bash "$here/sign.sh" "$folder/Bootstrapper.exe" "$folder/BootstrapperCheck.exe"
+  # Signed at the zip's time: the same sources give the same signed bytes.
+  bash "$here/sign.sh" --time "$epoch" "$folder/Bootstrapper.exe" "$folder/BootstrapperCheck.exe"
 fi
 (cd "$folder" && sha256sum Bootstrapper.exe BootstrapperCheck.exe ReadMe.txt Setup.ini check-report.schema.json \
   >SHA256SUMS)
 
-epoch="${SOURCE_DATE_EPOCH:-$(git -C "$repo" log -1 --format=%ct 2>/dev/null || true)}"
-[[ "$epoch" =~ ^[0-9]+$ ]] || fail "no time for the zip's entries: set SOURCE_DATE_EPOCH (seconds since 1970)"
 touch -d "@$epoch" "$folder" "$folder"/*
 python3 "$here/reproducible_zip.py" "$folder" "$archive" "$epoch"
 

@@ -1,10 +1,11 @@
-"""Usage: python3 Bootstrapper/scripts/reproducible_zip.py FOLDER ARCHIVE EPOCH
+"""Usage: python3 Bootstrapper/scripts/reproducible_zip.py FOLDER ARCHIVE EPOCH [NAME]
 
 Zips a folder so that the same files always give the same bytes.
 
-The entries are FOLDER's name and its files below it, in sorted order, each with the
-time EPOCH (seconds since 1970, UTC) and fixed permissions: nothing of the machine, the
-file system or the moment of the build gets into the archive.
+The entries are FOLDER's name (or NAME, for a folder zipped before it takes its name) and
+its files below it, in sorted order, each with the time EPOCH (seconds since 1970, UTC)
+and fixed permissions: nothing of the machine, the file system or the moment of the build
+gets into the archive.
 """
 
 from __future__ import annotations
@@ -28,13 +29,13 @@ def entry(name: str, date_time: tuple, mode: int, compress_type: int) -> zipfile
     return info
 
 
-def main(folder: Path, archive: Path, epoch: int) -> None:
+def main(folder: Path, archive: Path, epoch: int, root: str) -> None:
     date_time = max(EARLIEST, time.gmtime(epoch)[:6])
     files = sorted(p for p in folder.rglob("*") if p.is_file())
     with zipfile.ZipFile(archive, "w") as out:
-        out.writestr(entry(folder.name + "/", date_time, FOLDER_MODE, zipfile.ZIP_STORED), b"")
+        out.writestr(entry(root + "/", date_time, FOLDER_MODE, zipfile.ZIP_STORED), b"")
         for path in files:
-            name = f"{folder.name}/{path.relative_to(folder).as_posix()}"
+            name = f"{root}/{path.relative_to(folder).as_posix()}"
             out.writestr(entry(name, date_time, FILE_MODE, zipfile.ZIP_DEFLATED),
                          path.read_bytes(), compresslevel=9)
 
@@ -43,6 +44,7 @@ if __name__ == "__main__":
     if {"-h", "--help"} & set(sys.argv[1:]):
         print(__doc__, end="")
         sys.exit(0)
-    if len(sys.argv) != 4:
-        sys.exit("usage: reproducible_zip.py FOLDER ARCHIVE EPOCH")
-    main(Path(sys.argv[1]), Path(sys.argv[2]), int(sys.argv[3]))
+    if len(sys.argv) not in (4, 5):
+        sys.exit("usage: reproducible_zip.py FOLDER ARCHIVE EPOCH [NAME]")
+    main(Path(sys.argv[1]), Path(sys.argv[2]), int(sys.argv[3]),
+         sys.argv[4] if len(sys.argv) == 5 else Path(sys.argv[1]).name)

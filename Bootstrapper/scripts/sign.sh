@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Usage: bash Bootstrapper/scripts/sign.sh [--pkcs12 FILE] [--timestamp URL] [--description TEXT]
-#        [--url URL] [--msi PACKAGE] [FILE...]
+# Usage: bash Bootstrapper/scripts/sign.sh [--pkcs12 FILE] [--timestamp URL] [--time SECONDS]
+#        [--description TEXT] [--url URL] [--msi PACKAGE] [FILE...]
 #
 # Signs Bootstrapper.exe and BootstrapperCheck.exe (Authenticode, SHA-256) with
 # osslsigncode, and a package too when asked.
@@ -14,6 +14,11 @@
 #                  BOOTSTRAPPER_SIGN_PASSWORD       its password, or
 #                  BOOTSTRAPPER_SIGN_PASSWORD_FILE  a file holding it (first line)
 #   --timestamp    BOOTSTRAPPER_SIGN_TIMESTAMP_URL  RFC 3161 time-stamp server
+#   --time         BOOTSTRAPPER_SIGN_TIME           the signing time the signature holds, in
+#                                                   seconds since 1970 (default: now); the
+#                                                   same time gives the same signed bytes,
+#                                                   but a time-stamp server's answer is new
+#                                                   each time
 #   --description  BOOTSTRAPPER_SIGN_DESCRIPTION    text Windows shows for the signed file
 #   --url          BOOTSTRAPPER_SIGN_URL            web page Windows links to it
 # The password is never taken from the command line, where every user's `ps` shows it, and
@@ -29,24 +34,26 @@ osslsigncode="${OSSLSIGNCODE:-osslsigncode}"
 
 fail() { echo "sign: $*" >&2; exit 1; }
 usage() {
-  echo "usage: sign.sh [--pkcs12 FILE] [--timestamp URL] [--description TEXT] [--url URL] [--msi PACKAGE] [FILE...]" >&2
+  echo "usage: sign.sh [--pkcs12 FILE] [--timestamp URL] [--time SECONDS] [--description TEXT] [--url URL] [--msi PACKAGE] [FILE...]" >&2
   echo "(sign.sh --help tells more: the password comes from BOOTSTRAPPER_SIGN_PASSWORD or _FILE)" >&2
   exit 2
 }
 
 pkcs12="${BOOTSTRAPPER_SIGN_PKCS12:-}"
 timestamp="${BOOTSTRAPPER_SIGN_TIMESTAMP_URL:-}"
+signing_time="${BOOTSTRAPPER_SIGN_TIME:-}"
 description="${BOOTSTRAPPER_SIGN_DESCRIPTION:-}"
 url="${BOOTSTRAPPER_SIGN_URL:-}"
 files=()
 packages=()
 while [ "$#" -gt 0 ]; do
   case "$1" in
-    --pkcs12|--timestamp|--description|--url|--msi)
+    --pkcs12|--timestamp|--time|--description|--url|--msi)
       [ "$#" -ge 2 ] || usage
       case "$1" in
         --pkcs12) pkcs12=$2 ;;
         --timestamp) timestamp=$2 ;;
+        --time) signing_time=$2 ;;
         --description) description=$2 ;;
         --url) url=$2 ;;
         --msi) packages+=("$2") ;;
@@ -66,6 +73,8 @@ files+=("${packages[@]}")
 command -v "$osslsigncode" >/dev/null || fail "$osslsigncode is missing; run scripts/setup.sh first"
 [ -n "$pkcs12" ] || fail "no certificate: set BOOTSTRAPPER_SIGN_PKCS12 or give --pkcs12 FILE"
 [ -f "$pkcs12" ] && [ -r "$pkcs12" ] || fail "cannot read the PKCS#12 file $pkcs12"
+[ -z "$signing_time" ] || [[ "$signing_time" =~ ^[0-9]+$ ]] ||
+  fail "the signing time $signing_time is no number of seconds since 1970"
 for file in "${files[@]}"; do
   [ -f "$file" ] || fail "no file to sign at $file"
 done
@@ -87,6 +96,7 @@ options=(-pkcs12 "$pkcs12" -h sha256)
 [ -z "$description" ] || options+=(-n "$description")
 [ -z "$url" ] || options+=(-i "$url")
 [ -z "$timestamp" ] || options+=(-ts "$timestamp")
+[ -z "$signing_time" ] || options+=(-time "$signing_time")
 
 # osslsigncode writes only a file that does not exist yet: a fresh folder beside the
 # file (on the same file system, so that the signed copy is moved in at once).

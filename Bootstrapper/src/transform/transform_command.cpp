@@ -66,6 +66,7 @@ std::string Usage()
            "  -h, --help       shows this text and ends\n"
            "  --version        shows the name and version and ends\n"
            "\n"
+           "An option's LIST may also follow it as the next argument (--validate LIST).\n"
            "OUT.mst appears only whole.\n"
            "\n"
            "Exit status:\n"
@@ -100,12 +101,30 @@ bool ParseFlagOption(const std::string& argument, TransformRequest& request, std
     return true;
 }
 
+// "--validate LIST" and "--suppress LIST" as "--validate=LIST": every tool of the project
+// takes an option's value either way. Moves i past the LIST; false when none follows.
+bool JoinSeparateList(int argc, const char* const* argv, int& i, std::string& argument, std::string& error)
+{
+    if (argument + "=" != kValidate && argument + "=" != kSuppress) {
+        return true;
+    }
+    if (i + 1 == argc) {
+        error = argument + " needs a LIST";
+        return false;
+    }
+    argument.append("=").append(argv[++i]);
+    return true;
+}
+
 // False, with the reason, for arguments that are no request.
 bool ParseArguments(int argc, const char* const* argv, TransformRequest& request, std::string& error)
 {
     bool options = true;
     for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
+        std::string argument = argv[i];
+        if (options && !JoinSeparateList(argc, argv, i, argument, error)) {
+            return false;
+        }
         if (options && (argument == "--help" || argument == "-h")) {
             request.help = true;
             return true;

@@ -145,11 +145,11 @@ def author_tool(name: str, *args, cwd: Path | None = None, env: dict | None = No
 
 
 def pack_demo(english: Path, german: Path, folder: Path, *options, runtime: bool = True,
-              env: dict | None = None) -> subprocess.CompletedProcess:
+              env: dict | None = None, setup_ini: Path = DEMO / "Setup.ini") -> subprocess.CompletedProcess:
     """bootstrapper-pack on the demo's two builds, its Setup.ini and its prerequisite."""
     files = ["--file", f"DemoRuntime.exe={find_build_dir() / 'DemoRuntime.exe'}"] if runtime else []
     return author_tool("bootstrapper-pack", "--msi", english, "--language-build", f"1031={german}",
-                       "--setup-ini", DEMO / "Setup.ini", *files, *options, folder, env=env)
+                       "--setup-ini", setup_ini, *files, *options, folder, env=env)
 
 
 def validate_check_report(report: dict, schema_name: str = "check-report.schema.json") -> dict:

@@ -58,13 +58,43 @@ def test_pack_makes_the_release_folder_and_the_same_zip_again(builds, tmp_path):
         "SHA256SUMS", "Setup.ini"]
     assert subprocess.run(["sha256sum", "--quiet", "-c", "SHA256SUMS"], cwd=folder).returncode == 0
     assert json.loads((tmp_path / "check.sarif").read_text())["runs"][0]["results"] == []
-    # Every step is shown with its time and result.
-    assert "[5/5] zip: dist/DemoProduct.zip (" in first.stdout
+    # Every step is shown with its time and result; the release is put in place last.
+    assert "[6/6] release in place: dist/DemoProduct and dist/DemoProduct.zip (" in first.stdout
+    assert sorted(p.name for p in (tmp_path / "dist").iterdir()) == ["DemoProduct", "DemoProduct.zip"]
 
     again = pack_demo(english, german, tmp_path / "again" / "DemoProduct")
     assert again.returncode == 0, again.stdout + again.stderr
     assert (tmp_path / "again" / "DemoProduct.zip").read_bytes() == \
         (tmp_path / "dist" / "DemoProduct.zip").read_bytes()
+
+
+@pytest.mark.parametrize("case", ["no LanguagesDir", "a folder as deep as the paths allow"])
+def test_pack_lays_out_every_layout(builds, tmp_path, case):
+    english, german = builds["1.0.0"]
+    setup_ini, folder, transform = DEMO / "Setup.ini", tmp_path / "dist" / "DemoProduct", "Languages/1031.mst"
+    if case == "no LanguagesDir":
+        # The transforms lie in the folder itself, as the program looks there.
+        setup_ini = tmp_path / "Setup.ini"
+        setup_ini.write_text((DEMO / "Setup.ini").read_text().replace("LanguagesDir=Languages\n", ""))
+        transform = "1031.mst"
+    else:
+        # Its longest path, \Languages\1031.mst, just within 259 characters: the check sees
+        # the release's own lengths, not the longer ones of a folder inside a staging folder.
+        depth = 259 - len("\\Languages\\1031.mst") - len(win_path(tmp_path / "DemoProduct")) - 1
+        folder = tmp_path / ("d" * depth) / "DemoProduct"
+    result = pack_demo(english, german, folder, setup_ini=setup_ini)
+    assert result.returncode == 0, result.stdout + result.stderr
+    assert (folder / transform).is_file()
+
+
+@pytest.mark.parametrize("place", ["Bootstrapper.exe", "setup.ini", "DemoProduct.msi", "Languages/1031.mst",
+                                   "SHA256SUMS"])
+def test_pack_refuses_a_further_file_in_a_place_it_fills(builds, tmp_path, place):
+    english, german = builds["1.0.0"]
+    result = pack_demo(english, german, tmp_path / "DemoProduct", "--file", f"{place}={english}")
+    assert result.returncode == 2, result.stdout + result.stderr
+    assert f"--file {place}=... names" in result.stderr and "pack fills itself" in result.stderr
+    assert list(tmp_path.iterdir()) == []
 
 
 @pytest.mark.parametrize("case", ["build of another product", "check fails"])
@@ -80,12 +110,20 @@ def test_pack_stops_with_what_to_do(builds, tmp_path, case):
                     f"{{0F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0}}, the package {english} has "
                     f"{DEMO_PRODUCT_CODE}")
     else:
-        result = pack_demo(english, german, tmp_path / "DemoProduct", runtime=False)
+        # The findings name the author's Setup.ini, in every format, never the staged copy.
+        result = pack_demo(english, german, tmp_path / "DemoProduct", "--sarif", tmp_path / "check.sarif",
+                           "--github", tmp_path / "check.txt", "--json", tmp_path / "check.json", runtime=False)
         expected = "the check of"
-        assert "DemoRuntime.exe is not in the folder" in result.stdout
+        setup_ini = os.path.relpath(DEMO / "Setup.ini")
+        assert f"{setup_ini}:9: warning: DemoRuntime.exe is not in the folder" in result.stdout
+        location = json.loads((tmp_path / "check.sarif").read_text())["runs"][0]["results"][0]["locations"][0]
+        assert location["physicalLocation"]["artifactLocation"]["uri"] == setup_ini
+        assert f"::warning file={setup_ini},line=9," in (tmp_path / "check.txt").read_text()
+        assert json.loads((tmp_path / "check.json").read_text())["findings"][0]["file"] == setup_ini
     assert result.returncode == 1, result.stdout + result.stderr
     assert expected in result.stderr
-    assert not (tmp_path / "DemoProduct.zip").exists()
+    # Nothing of the release is left: no folder, no zip, no staging folder.
+    assert [p.name for p in tmp_path.iterdir() if "DemoProduct" in p.name] == []
 
 
 @pytest.fixture

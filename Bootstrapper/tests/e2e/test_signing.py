@@ -16,7 +16,7 @@ from types import SimpleNamespace
 import pytest
 
 import winehost
-from package_support import demo_builds, new_product_code, pack_demo
+from package_support import demo_builds, new_product_code, pack_demo, sha256
 from winehost import win_path
 
 SIGN_SCRIPT = winehost.REPO_ROOT / "Bootstrapper" / "scripts" / "sign.sh"
@@ -90,15 +90,49 @@ def test_signed_program_does_its_whole_job(wine, pkg, signed):
     assert (result.boxes, result.exit_code) == ([], 0), result.diagnostics()
 
 
+def pack_signed(signed, builds, folder: Path, *options, password: str = PASSWORD, runtime: bool = True):
+    return pack_demo(*builds, folder, "--pkcs12", signed.pkcs12, "--verify-ca", signed.ca, *options,
+                     runtime=runtime, env={"BOOTSTRAPPER_SIGN_PASSWORD": password})
+
+
 def test_pack_signs_the_release_and_every_signature_holds(signed, tmp_path):
-    english, german = demo_builds(tmp_path / "builds")
+    builds = demo_builds(tmp_path / "builds")
     folder = tmp_path / "DemoProduct"
-    result = pack_demo(english, german, folder, "--pkcs12", signed.pkcs12, "--verify-ca", signed.ca,
-                       env={"BOOTSTRAPPER_SIGN_PASSWORD": PASSWORD})
+    result = pack_signed(signed, builds, folder)
     assert result.returncode == 0, result.stdout + result.stderr
     # The signed package keeps its transform valid: the folder is checked again.
-    assert "[5/7] check of the signed folder: clean" in result.stdout
+    assert "[5/8] check of the signed folder: clean" in result.stdout
     for name in ("Bootstrapper.exe", "DemoProduct.msi", "DemoRuntime.exe"):
         checked = verify(folder / name, signed.ca)
         assert checked.returncode == 0, name + checked.stdout + checked.stderr
     assert subprocess.run(["sha256sum", "--quiet", "-c", "SHA256SUMS"], cwd=folder).returncode == 0
+    # The signatures hold the fixed signing time: a second pack gives the same bytes.
+    again = pack_signed(signed, builds, tmp_path / "again" / "DemoProduct")
+    assert again.returncode == 0, again.stdout + again.stderr
+    assert sha256(tmp_path / "again" / "DemoProduct.zip") == sha256(tmp_path / "DemoProduct.zip")
+
+
+def release_hashes(folder: Path) -> dict[str, str]:
+    files = [folder.with_name(folder.name + ".zip"), *folder.rglob("*")]
+    return {str(path.relative_to(folder.parent)): sha256(path) for path in files if path.is_file()}
+
+
+@pytest.mark.parametrize("failure", ["check", "signing", "verification", "dry run with a wrong password"])
+def test_a_failed_pack_leaves_the_signed_release_as_it_was(signed, tmp_path, failure):
+    builds = demo_builds(tmp_path / "builds")
+    folder = tmp_path / "DemoProduct"
+    assert pack_signed(signed, builds, folder).returncode == 0
+    before = release_hashes(folder)
+    if failure == "check":
+        result = pack_signed(signed, builds, folder, runtime=False)
+    elif failure == "signing":
+        result = pack_signed(signed, builds, folder, password="wrong password")
+    elif failure == "verification":
+        result = pack_demo(*builds, folder, "--pkcs12", signed.pkcs12,
+                           env={"BOOTSTRAPPER_SIGN_PASSWORD": PASSWORD})
+    else:
+        # The dry run opens the certificate as the real run would.
+        result = pack_signed(signed, builds, folder, "--dry-run", password="wrong password")
+    assert result.returncode == 1, result.stdout + result.stderr
+    assert release_hashes(folder) == before
+    assert sorted(path.name for path in tmp_path.iterdir()) == ["DemoProduct", "DemoProduct.zip", "builds"]

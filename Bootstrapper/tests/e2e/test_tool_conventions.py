@@ -40,9 +40,10 @@ TOOLS = [
     Tool("bootstrapper-transform", ("--validate=LIST", "--suppress=LIST"),
          completes=(("--sup", "--suppress="), ("--validate=product,upg", "product,upgrade-code"))),
     Tool("BootstrapperCheck.exe", CHECK_OPTIONS, report=True, windows=True),
-    Tool("bootstrapper-pack", ("--config FILE", "--dry-run", "--allow-warnings"),
+    Tool("bootstrapper-pack", ("--config FILE", "--dry-run", "--allow-warnings", "--keep-staging"),
          command=("python3", str(PROJECT / "tools" / "bootstrapper-pack"))),
     Tool("bootstrapper-try", ("--language", "--previous FOLDER", "--format", "--output FILE"),
+         completes=(("--format=ju", "junit"), ("--language=De", "Deutsch")),
          command=("python3", str(PROJECT / "tools" / "bootstrapper-try"))),
 ]
 
@@ -110,15 +111,34 @@ def test_output_is_written_whole_and_exit_zero_only_reports(tool, request, tmp_p
 
 
 @pytest.mark.parametrize("tool", [tool for tool in TOOLS if tool.completes], ids=lambda tool: tool.name)
-def test_bash_completion_offers_what_help_lists(tool):
+def test_bash_completion_offers_what_help_lists(tool, tmp_path):
     completion = host_build() / "bash-completion" / tool.name
+    program = host_build() / tool.name
+    if tool.command:  # a script: the command bash would find on PATH
+        program = tmp_path / tool.name
+        program.write_text(f'#!/bin/sh\nexec {" ".join(tool.command)} "$@"\n')
+        program.chmod(0o755)
     for word, expected in tool.completes:
         # As bash calls it, the word split at "=" as COMP_WORDBREAKS has it by default.
         script = (f'source "{completion}"; COMP_LINE="{tool.name} {word}"; COMP_POINT=${{#COMP_LINE}}; '
-                  f'COMP_WORDS=("{host_build() / tool.name}" {word.replace("=", " = ")}); '
+                  f'COMP_WORDS=("{program}" {word.replace("=", " = ")}); '
                   'COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _bootstrapper_tool; printf "%s\\n" "${COMPREPLY[@]}"')
         result = subprocess.run(["bash", "-c", script], capture_output=True, text=True, timeout=30)
         assert result.stdout.split() == [expected], (word, result.stdout, result.stderr)
+
+
+@pytest.mark.parametrize("tool, line, under", [
+    ("bootstrapper-pack", "[pack]", None),                # the INI example line by line
+    ("bootstrapper-pack", "BOOTSTRAPPER_WIN_BUILD", None),  # each variable an entry of its own
+    ("bootstrapper-transform", "product", "--validate=LIST"),  # a LIST's names under their option
+])
+def test_manual_page_reads_as_the_help(tool, line, under):
+    page = subprocess.run(["man", "-l", str(host_build() / "man" / f"{tool}.1.gz")], capture_output=True,
+                          text=True, timeout=30, env={**os.environ, "MANWIDTH": "100", "MANPAGER": "cat"}).stdout
+    indents = {text.strip(): len(text) - len(text.lstrip()) for text in page.splitlines()}
+    assert line in indents, page
+    if under:
+        assert indents[line] > indents[under], page
 
 
 # The scripts one runs, by their interpreter (the helper the shell scripts source has no "#!").

@@ -174,6 +174,7 @@ def test_summary_information_names_both_packages_and_the_conditions(wine, tmp_pa
     (["--validate=major,minor"], 2, "at most one of major, minor and update"),
     (["--suppress=everything"], 2, 'unknown condition "everything"'),
     (["--frobnicate"], 2, "unknown option --frobnicate"),
+    (["--validate", "version"], 2, 'unknown condition "version"'),
 ])
 def test_wrong_arguments_write_nothing(tmp_path, arguments, status, message):
     result = subprocess.run([str(tool()), *arguments, "a.msi", "b.msi", str(tmp_path / "out.mst")],
@@ -279,13 +280,15 @@ def test_a_transform_is_never_written_over_a_package(wine, tmp_path, out):
 
 
 @pytest.mark.parametrize("option, same_as", [("--validate=product,", "--validate=product"),
-                                             ("--validate=product,,language", "--validate=product,language")])
+                                             ("--validate=product,,language", "--validate=product,language"),
+                                             (("--validate", "product,language"), "--validate=product,language"),
+                                             (("--suppress", ""), "--suppress=")])
 def test_an_empty_name_in_a_list_names_nothing(wine, tmp_path, option, same_as):
     code = new_product_code()
     base = package(wine, tmp_path, "base.msi", product_code=code)
     target = package(wine, tmp_path, "target.msi", product_code=code, language=1031)
     for index, given in enumerate((option, same_as)):
-        result = make_transform(base, target, tmp_path / f"{index}.mst", given)
+        result = make_transform(base, target, tmp_path / f"{index}.mst", *([given] if isinstance(given, str) else given))
         assert result.returncode == 0, result.stderr
     assert (tmp_path / "0.mst").read_bytes() == (tmp_path / "1.mst").read_bytes()
 
