@@ -17,35 +17,38 @@ folders are layers
 too, bottom up: the tables and summary information in memory (model); the file format
 (format); reading packages and transforms (reading) and writing transforms (writing). A
 source directly in src/checker or src/msi_file has no layer. Prints one line per
-offending include and a summary."""
+offending include and a summary. The list below, ALLOWED, says what each folder may include."""
 import pathlib
 import re
 import sys
 
-LAYERS = {
-    "common": 0,
-    "platform": 1,
-    "services": 2,
-    "prereq": 3, "package": 3, "language": 3,
-    "launcher": 4,
-    "msi_file/model": 1, "msi_file/format": 1.1, "msi_file/reading": 1.2, "msi_file/writing": 1.2,
-    "checker/reading": 4.1,
-    "checker/output": 4.15,
-    "checker/platforms": 4.2,
-    "checker/plan": 4.3,
-    "checker/findings": 4.35,
-    "checker/rules": 4.4,
-    "checker/walk": 4.45,
-    "checker/reports": 4.5,
-    "program": 5, "checker/command": 5, "transform": 5,
+# What each folder of src may include besides itself, bottom up: its own layer and those
+# below, by name.
+PROGRAM = ["common", "platform", "services", "prereq", "package", "language", "launcher"]
+STEPS = {"prereq", "package", "language"}
+MSI_FILE = ["msi_file/model", "msi_file/format", "msi_file/reading", "msi_file/writing"]
+CHECKER = ["checker/reading", "checker/output", "checker/platforms", "checker/plan", "checker/findings",
+           "checker/rules", "checker/walk", "checker/reports"]
+FRONT_ENDS = ["program", "checker/command", "transform"]
+BELOW_FRONT_ENDS = set(PROGRAM) | set(MSI_FILE) | set(CHECKER)
+ALLOWED = {
+    "common": set(),
+    "platform": {"common"},
+    "services": {"common", "platform"},
+    **{step: {"common", "platform", "services"} | STEPS for step in STEPS},
+    "launcher": {"common", "platform", "services"} | STEPS,
+    # msi_file stands beside the program's layers: on common alone; reading and writing side by side.
+    "msi_file/model": {"common"},
+    "msi_file/format": {"common", "msi_file/model"},
+    "msi_file/reading": {"common", "msi_file/model", "msi_file/format", "msi_file/writing"},
+    "msi_file/writing": {"common", "msi_file/model", "msi_file/format", "msi_file/reading"},
+    # Each of the checker's folders on the program and the checker's folders before it; its
+    # platforms, the Linux one among them, read packages through msi_file.
+    **{layer: set(PROGRAM) | set(CHECKER[:index]) for index, layer in enumerate(CHECKER)},
+    "checker/platforms": set(PROGRAM) | set(CHECKER[:CHECKER.index("checker/platforms")]) | set(MSI_FILE),
+    # Front ends on everything but one another.
+    **{front: BELOW_FRONT_ENDS for front in FRONT_ENDS},
 }
-FRONT = LAYERS["program"]
-# Folders that may include no more than these, whatever their layer.
-ONLY = {"msi_file": {"common", "msi_file"}}
-MSI_FILE_LAYERS = {name for name in LAYERS if name.startswith("msi_file/")}
-# Below the front ends, only these include msi_file: the checker's Linux platform reads
-# packages and transforms through it.
-MSI_FILE_USERS = {"checker/platforms"}
 GROUND = {"resource.h"}  # resource ids: plain numbers, shared with the resource script
 
 if {"-h", "--help"} & set(sys.argv[1:]):
@@ -64,31 +67,20 @@ def folder_of(parts):
     return parts[0]
 
 
-def group_of(layer):
-    """msi_file's folders keep its rules together."""
-    return "msi_file" if layer in MSI_FILE_LAYERS else layer
-
-
 for path in files:
     own = folder_of(path.relative_to(src).parts)
-    if own not in LAYERS:
+    if own not in ALLOWED:
         faults.append(f"{path}: folder {own!r} has no layer")
         continue
     for name in include.findall(path.read_text(encoding="utf-8")):
         if name in GROUND:
             continue
         target = folder_of(name.split("/"))
-        if target not in LAYERS:
+        if target not in ALLOWED:
             faults.append(f"{path}: includes {name}, which is in no layer")
-        elif LAYERS[target] > LAYERS[own]:
-            faults.append(f"{path}: includes {name} from layer {target!r}, above its own {own!r}")
-        elif group_of(own) in ONLY and group_of(target) not in ONLY[group_of(own)]:
-            faults.append(f"{path}: includes {name}; {group_of(own)!r} includes only {sorted(ONLY[group_of(own)])}")
-        elif (group_of(target) in ONLY and LAYERS[own] < FRONT and group_of(own) != group_of(target)
-              and own not in MSI_FILE_USERS):
-            faults.append(f"{path}: includes {name}; only front ends include {group_of(target)!r}")
-        elif LAYERS[target] == FRONT and own != target:
-            faults.append(f"{path}: includes {name}; no front end includes another")
+        elif target != own and target not in ALLOWED[own]:
+            faults.append(f"{path}: includes {name} from {target!r}, which {own!r} may not include "
+                          f"(it may include {', '.join(sorted(ALLOWED[own])) or 'nothing'})")
 for fault in faults:
     print(fault)
 status = "ok     " if not faults else "FAILED "
