@@ -26,7 +26,19 @@ import pytest
 import winehost
 
 
+# The checker's cases that need no Wine: the unit tests' run (ctest) takes them with the
+# host build alone, before anything Wine-bound; the Wine run leaves them out.
+HOST_MODULES = {"test_checker"}
+
+
+def pytest_collection_modifyitems(config, items):
+    for item in items:
+        if item.module.__name__ in HOST_MODULES and "session" not in item.fixturenames:
+            item.add_marker(pytest.mark.host)
+
+
 def pytest_configure(config):
+    config.addinivalue_line("markers", "host: needs the host build alone, no Wine; run with the unit tests")
     # A run stopped with SIGTERM (timeout, CI) still ends its display, wineserver and
     # Wine programs: pytest tears fixtures down on KeyboardInterrupt.
     def stop(signum, frame):
