@@ -17,7 +17,6 @@ import contextlib
 import functools
 import json
 import ntpath
-import os
 import re
 import subprocess
 from collections import Counter
@@ -26,7 +25,7 @@ from pathlib import Path
 from typing import Callable
 
 from folder_generator import HKLM, STAGES, Folder, Run
-from winehost import ERROR_CAPTION, RESULT_CAPTION, REPO_ROOT, HarnessError, RunResult, win_path
+from winehost import ERROR_CAPTION, RESULT_CAPTION, HarnessError, RunResult, host_tool, win_path
 from wine_differences import (OPEN_FAILS_OTHERWISE, PATCH_OPENS, QUOTED_PROGRAM_NAME,  # tools/, as winehost puts it
                               SECTION_WITH_TWO_BRACKETS, SECTION_WITHOUT_BRACKET, WineDifference)
 
@@ -45,17 +44,9 @@ BOX_STAGES = {
 # --------------------------------------------------------------------------- the plan
 
 
-def checker() -> Path:
-    root = Path(os.environ.get("BOOTSTRAPPER_HOST_BUILD", REPO_ROOT / "build" / "host"))
-    path = root / "bootstrapper-check"
-    if not path.exists():
-        raise HarnessError(f"{path} is missing: build the host build first")
-    return path
-
-
 def check_report(folder: Path) -> dict:
     """The checker's report of the folder (bootstrapper-check --format=json): findings and plan."""
-    out = subprocess.run([str(checker()), "--format=json", "--exit-zero", str(folder)], capture_output=True,
+    out = subprocess.run([str(host_tool("bootstrapper-check")), "--format=json", "--exit-zero", str(folder)], capture_output=True,
                          timeout=120)
     if out.returncode != 0:
         raise HarnessError(f"bootstrapper-check failed ({out.returncode}): {out.stderr.decode(errors='replace')}")

@@ -7,7 +7,6 @@ too. Packages come from the session's wixl factory."""
 from __future__ import annotations
 
 import json
-import os
 import re
 import shutil
 import subprocess
@@ -25,12 +24,7 @@ DEMO = Path(__file__).resolve().parents[2] / "demo"
 
 
 def checker() -> Path:
-    root = Path(os.environ.get("BOOTSTRAPPER_HOST_BUILD",
-                               Path(__file__).resolve().parents[3] / "build" / "host"))
-    path = root / "bootstrapper-check"
-    if not path.exists():
-        raise winehost.HarnessError(f"{path} is missing: build the host build first")
-    return path
+    return winehost.host_tool("bootstrapper-check")
 
 
 def check(folder: Path, *options: str) -> subprocess.CompletedProcess:

@@ -28,12 +28,7 @@ GERMAN_CAPTION = "Wählen Sie eine Setup-Sprache aus"
 
 
 def tool() -> Path:
-    root = Path(os.environ.get("BOOTSTRAPPER_HOST_BUILD",
-                               Path(__file__).resolve().parents[3] / "build" / "host"))
-    path = root / "bootstrapper-transform"
-    if not path.exists():
-        raise winehost.HarnessError(f"{path} is missing: build the host build first")
-    return path
+    return winehost.host_tool("bootstrapper-transform")
 
 
 def make_transform(base: Path, target: Path, out: Path, *options: str) -> subprocess.CompletedProcess:

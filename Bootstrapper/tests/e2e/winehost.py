@@ -60,6 +60,14 @@ class RunTimeout(AssertionError):
 # --------------------------------------------------------------------------- build
 
 
+def host_tool(name: str) -> Path:
+    """A tool of the host build: BOOTSTRAPPER_HOST_BUILD, else <repo>/build/host."""
+    path = Path(os.environ.get("BOOTSTRAPPER_HOST_BUILD", REPO_ROOT / "build" / "host")) / name
+    if not path.exists():
+        raise HarnessError(f"{path} is missing: build the host build first")
+    return path
+
+
 def find_build_dir() -> Path:
     """Folder with Bootstrapper.exe, recorder.exe and launcher.exe.
 

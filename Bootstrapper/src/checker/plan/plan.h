@@ -32,6 +32,8 @@ struct Plan {
     // The machine's own run came to ask Windows Installer for the product: the package's
     // installed version below is the machine's (else its chain ended before).
     bool machineAskedInstalled = false;
+    // The installed product as this machine's Windows Installer answered for it.
+    bool MachineSaysInstalled() const { return machineKnown && machineAskedInstalled; }
     TextBuffer folder;
     bool setupIniIsUtf8 = false;  // Setup.ini is UTF-8 text, which Windows reads as ANSI
     // The longest path the setup opens or starts behind the folder and its backslash, and

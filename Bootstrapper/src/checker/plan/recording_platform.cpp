@@ -516,12 +516,10 @@ std::uint32_t RecordingPlatform::MsiRecordGetStringA(MsiHandle record, std::uint
     return result;
 }
 
-// Asked without room for an answer: a platform that knows no product still checks the
-// parameters.
+// Asked with room for no version: only whether the code is refused counts, and every
+// platform is given a buffer and its size.
 bool RecordingPlatform::RefusesProductCode(const char* product, const char* property)
 {
-    // Asked with room for no version: only whether the code is refused counts, and every
-    // platform is given a buffer and its size.
     char value[1] = {};
     std::uint32_t length = sizeof value;
     return folder_.MsiGetProductInfoA(product, property, value, &length) == kErrorInvalidParameter;

@@ -1,13 +1,16 @@
 #pragma once
 // What only the checker reads from Windows Installer files: what kind of file one is, the
 // summary information of a package (its Template: platform and languages), the cabinets
-// its Media table names, and what a transform is and does to the package. The program reads the Property table through the Platform seam and nothing
-// else, so none of this is linked into it.
+// its Media table names, and what a transform is and does to the package. The program
+// reads the Property table through the Platform seam and nothing else, so none of this is
+// linked into it.
 
 #include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "msi_file/format/storage_class.h"
 
 namespace boot {
 
@@ -53,6 +56,14 @@ enum class InstallerFileClass : std::uint8_t {
     patch,
     other,  // no compound file, or one of another class
 };
+
+inline InstallerFileClass ClassOfRootStorage(const msi::ClassId& classId)
+{
+    return classId == msi::kPackageClassId     ? InstallerFileClass::package
+           : classId == msi::kTransformClassId ? InstallerFileClass::transform
+           : classId == msi::kPatchClassId     ? InstallerFileClass::patch
+                                               : InstallerFileClass::other;
+}
 
 // The properties that make a product the one Windows Installer knows as installed.
 constexpr const char* kIdentityProperties[3] = {"ProductCode", "UpgradeCode", "ProductVersion"};

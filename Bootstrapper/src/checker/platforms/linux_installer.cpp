@@ -10,7 +10,6 @@
 #include "checker/reading/unicode_text.h"
 #include "common/code_page_1252.h"
 #include "common/text_rules.h"
-#include "msi_file/format/storage_class.h"
 #include "msi_file/reading/transform_reader.h"
 
 namespace boot {
@@ -259,11 +258,7 @@ InstallerFileClass LinuxPlatform::ClassOf(const char* path)
     if (file == nullptr) {
         return InstallerFileClass::other;
     }
-    const msi::ClassId classId = file->RootClassId();
-    return classId == msi::kPackageClassId     ? InstallerFileClass::package
-           : classId == msi::kTransformClassId ? InstallerFileClass::transform
-           : classId == msi::kPatchClassId     ? InstallerFileClass::patch
-                                               : InstallerFileClass::other;
+    return ClassOfRootStorage(file->RootClassId());
 }
 
 bool LinuxPlatform::ReadCabinets(const char* packagePath, std::vector<std::string>& cabinets)

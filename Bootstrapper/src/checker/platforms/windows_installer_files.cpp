@@ -13,7 +13,6 @@
 #include "checker/platforms/windows_dry_run_platform.h"
 #include "common/text_rules.h"
 #include "common/transform_conditions.h"
-#include "msi_file/format/storage_class.h"
 
 namespace boot {
 
@@ -203,10 +202,7 @@ InstallerFileClass DryRunPlatform::ClassOf(const char* path)
     if (KindOf(path) != EntryKind::file || !ReadRootClassId(path, classId)) {
         return InstallerFileClass::other;
     }
-    return classId == msi::kPackageClassId     ? InstallerFileClass::package
-           : classId == msi::kTransformClassId ? InstallerFileClass::transform
-           : classId == msi::kPatchClassId     ? InstallerFileClass::patch
-                                               : InstallerFileClass::other;
+    return ClassOfRootStorage(classId);
 }
 
 // A package without a Media table fails the query: it has no cabinets.

@@ -157,7 +157,7 @@ void WritePackage(PlanWriter& out, const Plan& plan)
         out.Text("productCode", info.productCode.Get());
         out.Text("productVersion", info.productVersion.Get());
         json.Field("productLanguage", info.productLanguage);
-        if (plan.machineKnown && plan.machineAskedInstalled) {
+        if (plan.MachineSaysInstalled()) {
             json.BoolField("installed", info.isInstalled);
             out.TextOrNull("installedVersion", info.installedVersion.Get());
             json.BoolField("newer", info.isNewer);
@@ -215,7 +215,7 @@ void WriteInstaller(PlanWriter& out, const Plan& plan)
     json.Key("installer");
     json.BeginObject();
     out.Text("msiexec", plan.msiexec.Get());
-    const bool machineSays = plan.machineKnown && plan.machineAskedInstalled;
+    const bool machineSays = plan.MachineSaysInstalled();
     if (!machineSays || !info.isInstalled) {
         json.Key("newInstallation");
         json.BeginArray();

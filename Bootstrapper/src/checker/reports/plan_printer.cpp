@@ -248,7 +248,7 @@ void PrintInstallerRuns(Printer& out, const Plan& plan)
 {
     out.Line("5. Windows Installer (%s):", plan.msiexec.Get());
     const PackageInfo& info = plan.package;
-    const bool machineSays = plan.machineKnown && plan.machineAskedInstalled;
+    const bool machineSays = plan.MachineSaysInstalled();
     const bool showNew = !machineSays || !info.isInstalled;
     const bool showMaintenance = !machineSays || info.isInstalled;
     if (showNew) {

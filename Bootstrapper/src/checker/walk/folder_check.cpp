@@ -115,6 +115,14 @@ bool CheckSetupIniFile(Walk& walk)
     return true;
 }
 
+// The last box a whole way shows, or null.
+const WayEvent* LastBox(const WholeWay& whole)
+{
+    const auto box = std::find_if(whole.events.rbegin(), whole.events.rend(),
+                                  [](const WayEvent* event) { return event->kind == WayEvent::Kind::box; });
+    return box != whole.events.rend() ? *box : nullptr;
+}
+
 // The plan ends where the furthest of the program's runs ends (the first of them), with
 // its box.
 void EndWhereTheRunEnds(const FurthestRun& furthest, Plan& plan)
@@ -127,10 +135,8 @@ void EndWhereTheRunEnds(const FurthestRun& furthest, Plan& plan)
     }
     const WholeWay whole = FollowWay(plan.ways, furthest.way);
     plan.endShowsPrerequisiteExitCode = whole.end->endsWithPrerequisiteExitCode;
-    const auto box = std::find_if(whole.events.rbegin(), whole.events.rend(),
-                                  [](const WayEvent* event) { return event->kind == WayEvent::Kind::box; });
-    if (box != whole.events.rend()) {
-        plan.endMessage.Assign((*box)->text.c_str());
+    if (const WayEvent* box = LastBox(whole)) {
+        plan.endMessage.Assign(box->text.c_str());
     }
 }
 
@@ -153,13 +159,12 @@ void FailWhereTheSetupEnds(Walk& walk)
         return;
     }
     const WholeWay whole = FollowWay(walk.plan.ways, 0);
-    const auto box = std::find_if(whole.events.rbegin(), whole.events.rend(),
-                                  [](const WayEvent* event) { return event->kind == WayEvent::Kind::box; });
+    const WayEvent* box = LastBox(whole);
     // A DEBUG prerequisite's box only reports; its own rule says so.
-    if (box == whole.events.rend() || whole.end->endsWithPrerequisiteExitCode) {
+    if (box == nullptr || whole.end->endsWithPrerequisiteExitCode) {
         return;
     }
-    const std::string& text = (*box)->text;
+    const std::string& text = box->text;
     for (std::size_t i = 0; i < walk.findings.Count(); ++i) {
         const Finding finding = walk.findings.At(i);
         if (finding.severity == Severity::error && std::strstr(finding.message, text.c_str()) != nullptr) {
