@@ -15,11 +15,8 @@
 # Nothing is compiled: the two CMake configure steps only write down how each file is
 # compiled. BOOTSTRAPPER_BUILD_ROOT sets the build root, as for test.sh.
 set -euo pipefail
-source "$(dirname "$0")/script_help.sh"
-here=$(cd "$(dirname "$0")" && pwd)
-project=$(dirname "$here")
-repo=$(dirname "$project")
-build="${BOOTSTRAPPER_BUILD_ROOT:-$repo/build}/analyze"
+source "$(dirname "$0")/preamble.sh"
+build="$build_root/analyze"
 jobs=$(nproc)
 clang_tidy="${CLANG_TIDY:-clang-tidy}"
 cppcheck="${CPPCHECK:-cppcheck}"
