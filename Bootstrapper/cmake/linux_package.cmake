@@ -114,7 +114,7 @@ endforeach()")
 install(FILES ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}/Bootstrapper.exe ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}/launcher.exe
   ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}/product_info.exe DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE}/windows)
 install(FILES ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}/DemoRuntime.exe DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE}/demo)
-# The demo product's source and Setup.ini, for a first pack and try (README).
+# The demo product's source and Setup.ini, for a first pack and try (docs/pack-and-try.md).
 install(FILES demo/DemoProduct.wxs demo/Setup.ini demo/readme.txt DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE}/demo)
 bootstrapper_linux_tool(bootstrapper-pack "make a checked, signed release folder of a Bootstrapper.exe setup"
   RUN python3 "${PROJECT_SOURCE_DIR}/tools/bootstrapper-pack")

@@ -13,7 +13,7 @@
 # Every time in the package (its files' times, the changelog's date, the manual pages'
 # date) is SOURCE_DATE_EPOCH (default: the last commit's time), so the same sources give
 # the same bytes in any folder; check-reproducible.sh shows it. The package's maintainer
-# and license are cache settings of the build (README, "Checking a package folder").
+# and license are cache settings of the build (docs/release.md, "The Debian package").
 set -euo pipefail
 source "$(dirname "$0")/preamble.sh"
 

@@ -39,7 +39,7 @@ fi
 
 echo "== lintian ${deb##*/}"
 # Every tag with its explanation; errors fail, the warnings the package keeps are shown
-# (the README says why each one stays).
+# (docs/release.md, "The Debian package", says why each one stays).
 lintian_status=0
 lintian --fail-on error --tag-display-limit 0 --display-info "$deb" || lintian_status=$?
 [ "$lintian_status" -eq 0 ] || fail "lintian finds errors in ${deb##*/}"
