@@ -43,8 +43,8 @@ win_sources=()
 # Linux and the generator of the checker's documented rule tables are built for the host only.
 host_only() {
   case "$1" in
-    "$project"/src/checker/*/*linux*.cpp | "$project"/src/msi_file/*/*.cpp | "$project"/src/transform/*.cpp |
-      "$project"/src/checker/command/rule_tables_main.cpp) return 0 ;;
+    "$project"/src/checker/*/*linux*.cpp | "$project"/src/msi_file/*/*.cpp | "$project"/src/transform/*.cpp) return 0 ;;
+    "$project"/src/checker/command/rule_tables_main.cpp) return 0 ;;
     *) return 1 ;;
   esac
 }
