@@ -96,8 +96,8 @@ install(FILES ${CMAKE_BINARY_DIR}/tools/tool_support.py tools/wine_session.py to
   scripts/reproducible_zip.py
   DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE})
 install(PROGRAMS scripts/sign.sh DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE})
-# sign.sh answers --help through the helper every script sources.
-install(FILES scripts/script_help.sh DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE})
+# sign.sh answers --help (and finds its way) through the preamble every script sources.
+install(FILES scripts/preamble.sh DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE})
 set(BOOTSTRAPPER_WINDOWS_PROGRAMS "" CACHE PATH
   "Windows build whose Bootstrapper.exe, launcher.exe, product_info.exe and DemoRuntime.exe are installed with the tools (default: windows/ of this build, which the target author-tools fills)")
 set(BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR "${BOOTSTRAPPER_WINDOWS_PROGRAMS}")
@@ -114,7 +114,7 @@ endforeach()")
 install(FILES ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}/Bootstrapper.exe ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}/launcher.exe
   ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}/product_info.exe DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE}/windows)
 install(FILES ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}/DemoRuntime.exe DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE}/demo)
-# The demo product's source and Setup.ini, for a first pack and try (README).
+# The demo product's source and Setup.ini, for a first pack and try (docs/pack-and-try.md).
 install(FILES demo/DemoProduct.wxs demo/Setup.ini demo/readme.txt DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE}/demo)
 bootstrapper_linux_tool(bootstrapper-pack "make a checked, signed release folder of a Bootstrapper.exe setup"
   RUN python3 "${PROJECT_SOURCE_DIR}/tools/bootstrapper-pack")

@@ -5,7 +5,8 @@
 # Bootstrapper/.clang-tidy, reads every file twice: the logic as the host build compiles
 # it, and every file of the program as the Windows build compiles it (clang for the
 # mingw-w64 target, with mingw-w64's own C++ library headers); the checker's Linux-only
-# files (src/checker/platforms/linux_*.cpp, command/main_linux.cpp), the Windows Installer file library (src/msi_file) and
+# files (src/checker/platforms/linux_*.cpp, command/main_linux.cpp) and its rule tables'
+# generator (command/rule_tables_main.cpp), the Windows Installer file library (src/msi_file) and
 # bootstrapper-transform (src/transform) only as the host builds them. cppcheck then reads the
 # logic for the host and everything as 32-bit ANSI Windows code, with
 # Bootstrapper/cppcheck-suppressions.txt, and check_layers.py that no file includes one of
@@ -15,11 +16,8 @@
 # Nothing is compiled: the two CMake configure steps only write down how each file is
 # compiled. BOOTSTRAPPER_BUILD_ROOT sets the build root, as for test.sh.
 set -euo pipefail
-source "$(dirname "$0")/script_help.sh"
-here=$(cd "$(dirname "$0")" && pwd)
-project=$(dirname "$here")
-repo=$(dirname "$project")
-build="${BOOTSTRAPPER_BUILD_ROOT:-$repo/build}/analyze"
+source "$(dirname "$0")/preamble.sh"
+build="$build_root/analyze"
 jobs=$(nproc)
 clang_tidy="${CLANG_TIDY:-clang-tidy}"
 cppcheck="${CPPCHECK:-cppcheck}"
@@ -41,11 +39,12 @@ mapfile -t host_listed < <(database_files "$build/host")
 mapfile -t win_listed < <(database_files "$build/win")
 host_sources=()
 win_sources=()
-# The checker's Linux-only files, which name Linux, and the tools for package authors on
-# Linux are built for the host only.
+# The checker's Linux-only files, which name Linux, the tools for package authors on
+# Linux and the generator of the checker's documented rule tables are built for the host only.
 host_only() {
   case "$1" in
     "$project"/src/checker/*/*linux*.cpp | "$project"/src/msi_file/*/*.cpp | "$project"/src/transform/*.cpp) return 0 ;;
+    "$project"/src/checker/command/rule_tables_main.cpp) return 0 ;;
     *) return 1 ;;
   esac
 }

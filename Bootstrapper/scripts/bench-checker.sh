@@ -19,16 +19,13 @@
 # fresh prefix with one persistent wineserver; it must take less than
 # BOOTSTRAPPER_CHECK_BENCH_WINE_LIMIT seconds (default 10).
 set -euo pipefail
-source "$(dirname "$0")/script_help.sh"
-here=$(cd "$(dirname "$0")" && pwd)
-project=$(dirname "$here")
-repo=$(dirname "$project")
-build="${BOOTSTRAPPER_BUILD_ROOT:-$repo/build}/bench-checker"
+source "$(dirname "$0")/preamble.sh"
+build="$build_root/bench-checker"
 count="${BOOTSTRAPPER_CHECK_BENCH_COUNT:-20000}"
 limit="${BOOTSTRAPPER_CHECK_BENCH_LIMIT:-5}"
 checker="$build/bootstrapper-check"
 wine_limit="${BOOTSTRAPPER_CHECK_BENCH_WINE_LIMIT:-10}"
-windows_checker="${BOOTSTRAPPER_WIN_BUILD:-${BOOTSTRAPPER_BUILD_ROOT:-$repo/build}/win}/BootstrapperCheck.exe"
+windows_checker="${BOOTSTRAPPER_WIN_BUILD:-$build_root/win}/BootstrapperCheck.exe"
 
 cmake -S "$project" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j 2 --target bootstrapper-check bootstrapper-transform >/dev/null

@@ -12,11 +12,8 @@
 #   BOOTSTRAPPER_BENCH_PAIRS   pairs of runs measured (default 15), after 2 warm-up pairs
 #   BOOTSTRAPPER_BUILD_ROOT    the build root, as for test.sh
 set -euo pipefail
-source "$(dirname "$0")/script_help.sh"
-here=$(cd "$(dirname "$0")" && pwd)
-project=$(dirname "$here")
-repo=$(dirname "$project")
-build="${BOOTSTRAPPER_BUILD_ROOT:-$repo/build}"
+source "$(dirname "$0")/preamble.sh"
+build="$build_root"
 pairs="${BOOTSTRAPPER_BENCH_PAIRS:-15}"
 warmup=2
 

@@ -13,19 +13,14 @@
 # Every time in the package (its files' times, the changelog's date, the manual pages'
 # date) is SOURCE_DATE_EPOCH (default: the last commit's time), so the same sources give
 # the same bytes in any folder; check-reproducible.sh shows it. The package's maintainer
-# and license are cache settings of the build (README, "Checking a package folder").
+# and license are cache settings of the build (docs/release.md, "The Debian package").
 set -euo pipefail
-source "$(dirname "$0")/script_help.sh"
-here=$(cd "$(dirname "$0")" && pwd)
-project=$(dirname "$here")
-repo=$(dirname "$project")
-
-fail() { echo "build-deb: $*" >&2; exit 1; }
+source "$(dirname "$0")/preamble.sh"
 
 [ "$#" -ge 1 ] && [ "$#" -le 3 ] || { sed -n 2p "$0" >&2; exit 2; }
 host=$(realpath -m "$1")
 version=${2:-}
-windows=$(realpath -m "${3:-${BOOTSTRAPPER_BUILD_ROOT:-$repo/build}/win}")
+windows=$(realpath -m "${3:-$build_root/win}")
 for program in Bootstrapper.exe launcher.exe product_info.exe DemoRuntime.exe; do
   [ -f "$windows/$program" ] ||
     fail "$program is missing in $windows: bootstrapper-pack and bootstrapper-try need it; run scripts/build-windows.sh or name WINDOWS_BUILD"

@@ -3,11 +3,8 @@
 #
 # Cross-builds Bootstrapper.exe (and the end-to-end test programs) with mingw-w64.
 set -euo pipefail
-source "$(dirname "$0")/script_help.sh"
-here=$(cd "$(dirname "$0")" && pwd)
-project=$(dirname "$here")
-repo=$(dirname "$project")
-build="${BOOTSTRAPPER_BUILD_ROOT:-$repo/build}"
+source "$(dirname "$0")/preamble.sh"
+build="$build_root"
 
 echo "== Windows build"
 cmake -S "$project" -B "$build/win" -DCMAKE_BUILD_TYPE=MinSizeRel \

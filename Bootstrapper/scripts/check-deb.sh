@@ -20,14 +20,9 @@
 # are kept in build/check-deb-cache, so that a second run downloads only what the package
 # needs.
 set -euo pipefail
-source "$(dirname "$0")/script_help.sh"
-here=$(cd "$(dirname "$0")" && pwd)
-project=$(dirname "$here")
-repo=$(dirname "$project")
-build="${BOOTSTRAPPER_BUILD_ROOT:-$repo/build}"
+source "$(dirname "$0")/preamble.sh"
+build="$build_root"
 started=$SECONDS
-
-fail() { echo "check-deb: $*" >&2; exit 1; }
 
 [ "$(id -u)" -eq 0 ] || fail "run it as root (debootstrap and chroot need it)"
 for tool in debootstrap lintian; do
@@ -44,7 +39,7 @@ fi
 
 echo "== lintian ${deb##*/}"
 # Every tag with its explanation; errors fail, the warnings the package keeps are shown
-# (the README says why each one stays).
+# (docs/release.md, "The Debian package", says why each one stays).
 lintian_status=0
 lintian --fail-on error --tag-display-limit 0 --display-info "$deb" || lintian_status=$?
 [ "$lintian_status" -eq 0 ] || fail "lintian finds errors in ${deb##*/}"

@@ -9,11 +9,8 @@
 # build-deb.sh with one SOURCE_DATE_EPOCH (default: the last commit's time).
 # BOOTSTRAPPER_BUILD_ROOT sets the build root, as for test.sh.
 set -euo pipefail
-source "$(dirname "$0")/script_help.sh"
-here=$(cd "$(dirname "$0")" && pwd)
-project=$(dirname "$here")
-repo=$(dirname "$project")
-build="${BOOTSTRAPPER_BUILD_ROOT:-$repo/build}/reproducible"
+source "$(dirname "$0")/preamble.sh"
+build="$build_root/reproducible"
 
 files=()
 deb=0

@@ -9,11 +9,8 @@
 # prefix: the language dialog, saved with its list open, answered with Deutsch, and the
 # German product registered.
 set -euo pipefail
-source "$(dirname "$0")/script_help.sh"
-here=$(cd "$(dirname "$0")" && pwd)
-project=$(dirname "$here")
-repo=$(dirname "$project")
-build="${BOOTSTRAPPER_BUILD_ROOT:-$repo/build}"
+source "$(dirname "$0")/preamble.sh"
+build="$build_root"
 
 bash "$here/setup.sh"
 bash "$here/build-windows.sh"

@@ -16,11 +16,8 @@
 # BOOTSTRAPPER_HOST_BUILD), as the end-to-end tests do. BOOTSTRAPPER_BUILD_ROOT names the
 # build root, as for test.sh.
 set -euo pipefail
-source "$(dirname "$0")/script_help.sh"
-here=$(cd "$(dirname "$0")" && pwd)
-project=$(dirname "$here")
-repo=$(dirname "$project")
-build="${BOOTSTRAPPER_BUILD_ROOT:-$repo/build}"
+source "$(dirname "$0")/preamble.sh"
+build="$build_root"
 
 folders=300
 unset seed

@@ -5,11 +5,8 @@
 # imports and, with --time-tests, how long the whole test command takes on this machine.
 # Fails when the program is larger than its limit of 24,576 bytes.
 set -euo pipefail
-source "$(dirname "$0")/script_help.sh"
-here=$(cd "$(dirname "$0")" && pwd)
-project=$(dirname "$here")
-repo=$(dirname "$project")
-build="${BOOTSTRAPPER_BUILD_ROOT:-$repo/build}"
+source "$(dirname "$0")/preamble.sh"
+build="$build_root"
 limit=24576
 
 bash "$here/build-windows.sh" >/dev/null

@@ -9,11 +9,8 @@
 # BOOTSTRAPPER_FUZZ_SECONDS sets the time of the runs (default 45); BOOTSTRAPPER_BUILD_ROOT
 # the build root, as for test.sh.
 set -euo pipefail
-source "$(dirname "$0")/script_help.sh"
-here=$(cd "$(dirname "$0")" && pwd)
-project=$(dirname "$here")
-repo=$(dirname "$project")
-build="${BOOTSTRAPPER_BUILD_ROOT:-$repo/build}/fuzz"
+source "$(dirname "$0")/preamble.sh"
+build="$build_root/fuzz"
 seconds="${BOOTSTRAPPER_FUZZ_SECONDS:-45}"
 targets=(versions numbers registry run transform package setup_ini)
 

@@ -14,13 +14,8 @@
 # (default: the last commit's).
 # With BOOTSTRAPPER_SIGN_PKCS12 set, both programs are signed first (see sign.sh).
 set -euo pipefail
-source "$(dirname "$0")/script_help.sh"
-here=$(cd "$(dirname "$0")" && pwd)
-project=$(dirname "$here")
-repo=$(dirname "$project")
-build="${BOOTSTRAPPER_BUILD_ROOT:-$repo/build}"
-
-fail() { echo "release: $*" >&2; exit 1; }
+source "$(dirname "$0")/preamble.sh"
+build="$build_root"
 
 bash "$here/build-windows.sh"
 

@@ -4,7 +4,7 @@
 # Makes a Debian 12 machine ready to build and test the bootstrapper, as root.
 # Safe to run again: it installs only what is missing.
 set -euo pipefail
-source "$(dirname "$0")/script_help.sh"
+source "$(dirname "$0")/preamble.sh"
 
 log() { printf '[setup] %s\n' "$*"; }
 

@@ -25,14 +25,10 @@
 # reaches osslsigncode through a file descriptor, not its arguments. OSSLSIGNCODE names
 # another osslsigncode. Only options of osslsigncode 2.5 (Debian 12) are used.
 set -euo pipefail
-source "$(dirname "$0")/script_help.sh"
-here=$(cd "$(dirname "$0")" && pwd)
-project=$(dirname "$here")
-repo=$(dirname "$project")
-build="${BOOTSTRAPPER_BUILD_ROOT:-$repo/build}"
+source "$(dirname "$0")/preamble.sh"
+build="$build_root"
 osslsigncode="${OSSLSIGNCODE:-osslsigncode}"
 
-fail() { echo "sign: $*" >&2; exit 1; }
 usage() {
   echo "usage: sign.sh [--pkcs12 FILE] [--timestamp URL] [--time SECONDS] [--description TEXT] [--url URL] [--msi PACKAGE] [FILE...]" >&2
   echo "(sign.sh --help tells more: the password comes from BOOTSTRAPPER_SIGN_PASSWORD or _FILE)" >&2

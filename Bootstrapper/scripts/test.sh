@@ -7,11 +7,8 @@
 # release folder, the Debian package of the Linux tools (installed into a fresh Debian 12
 # root) and the end-to-end tests under Wine.
 set -euo pipefail
-source "$(dirname "$0")/script_help.sh"
-here=$(cd "$(dirname "$0")" && pwd)
-project=$(dirname "$here")
-repo=$(dirname "$project")
-build="${BOOTSTRAPPER_BUILD_ROOT:-$repo/build}"
+source "$(dirname "$0")/preamble.sh"
+build="$build_root"
 jobs=$(nproc)
 
 bash "$here/setup.sh"

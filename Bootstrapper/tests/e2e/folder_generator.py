@@ -1,5 +1,5 @@
 """Package folders made from a seed for the differential test (test_differential.py):
-Setup.ini in the forms README describes (odd ones too), packages, transforms, registry
+Setup.ini in the forms docs/setup-ini.md describes (odd ones too), packages, transforms, registry
 values, an installed product and the answers of one or two runs.
 
 A folder is a description first (`generate`, no Wine needed, the same for the same seed

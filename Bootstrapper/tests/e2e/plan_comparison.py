@@ -118,7 +118,7 @@ def box_caption(text: str) -> str:
 
 
 def registry_check_passes(prerequisite: dict, registry: dict) -> bool:
-    """The check as README describes it: no CheckKey passes; otherwise the value (the key's
+    """The check as docs/setup-ini.md describes it: no CheckKey passes; otherwise the value (the key's
     default when CheckValue is empty) must exist and hold exactly CheckContent, a text
     value compared as text, any other type byte for byte with the content's ANSI bytes
     up to the data's first zero."""
