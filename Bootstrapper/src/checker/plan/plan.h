@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 
 #include "checker/plan/run_ways.h"
 #include "common/fixed_text.h"
@@ -13,9 +14,6 @@
 #include "prereq/prerequisite_chain.h"
 
 namespace boot {
-
-// The plan shows this many prerequisites; the count says how many more there are.
-constexpr std::size_t kPlannedPrerequisites = 100;
 
 enum class MachineCheck { unknown, passes, fails };
 
@@ -47,13 +45,13 @@ struct Plan {
     // Why the check ends where the program would go on, or empty.
     TextBuffer checkStopped;
     // The step at which it ends: nothing after it is shown.
-    enum class Stage { start, preSetup, prerequisites, package, languages, installer, done } endsAt = Stage::done;
+    RunStage endsAt = RunStage::done;
 
     bool preSetupRuns = false;  // the run starts a pre-setup program: this one
     PreSetupCommand preSetupCommand;
 
-    std::size_t prerequisiteCount = 0;  // all read, also those beyond the ones kept
-    PlannedPrerequisite prerequisites[kPlannedPrerequisites];
+    // Every one the run reads (a deque: a step's buffers are neither copied nor moved).
+    std::deque<PlannedPrerequisite> prerequisites;
 
     TextBuffer packagePath;
     std::uint32_t packagesFound = 0;  // without MsiPath: the packages the directory search finds

@@ -127,10 +127,10 @@ const WayEvent* LastBox(const WholeWay& whole)
 // its box.
 void EndWhereTheRunEnds(const FurthestRun& furthest, Plan& plan)
 {
-    plan.endsAt = static_cast<Plan::Stage>(furthest.endStage);
+    plan.endsAt = furthest.endStage;
     plan.endMessage.Clear();
     plan.endShowsPrerequisiteExitCode = false;
-    if (plan.endsAt == Plan::Stage::done || plan.ways.ways.empty()) {
+    if (plan.endsAt == RunStage::done || plan.ways.ways.empty()) {
         return;
     }
     const WholeWay whole = FollowWay(plan.ways, furthest.way);
@@ -196,7 +196,7 @@ void CheckFolder(CheckerPlatform& platform, ProfileText& text, Findings& finding
     WalkPackageFolder(platform, plan.folder, findings, walk.transforms);
     NamePackageFile(walk);
     if (!CheckSetupIniFile(walk)) {
-        plan.endsAt = Plan::Stage::start;  // the check stops before the first step
+        plan.endsAt = RunStage::start;  // the check stops before the first step
         plan.endMessage.Clear();
         return;
     }
