@@ -249,6 +249,8 @@ bool HasFinding(const Findings& findings, const char* rule, const char* text)
 TEST_F(PlanFollowsRun, PlanEndsWhereTheProgramEnds)
 {
     const std::string deep = "A/B/C/D/E/F/G/H/I/J";
+    const std::string longExecute = "Runtime\\" + std::string(1000, 'r') + ".exe";
+    const std::string longDebugBox = longExecute + "\n\rreturned\n\rDec: 0\n\rHex: 0";
     struct Row {
         const char* name;
         std::string ini;
@@ -269,6 +271,11 @@ TEST_F(PlanFollowsRun, PlanEndsWhereTheProgramEnds)
          "[Start]\r\nMsiPath=Missing.msi\r\n[Prereq0]\r\nExecute=Runtime\\Setup.exe\r\nCheckKey=SOFTWARE\\V\r\n"
          "ExecuteOkIfResultIs=DEBUG\r\n",
          Package::none, "", "Could not open database!", "no-package", "MsiPath=Missing.msi", ""},
+        // Its box is longer than the command line it shows: the plan keeps it whole.
+        {"a DEBUG prerequisite with a long command line",
+         "[Start]\r\nMsiPath=Missing.msi\r\n[Prereq0]\r\nExecute=" + longExecute +
+             "\r\nDoExecuteIfCheckIs=TRUE\r\nExecuteOkIfResultIs=DEBUG\r\n",
+         Package::none, "", longDebugBox.c_str(), "", "", ""},
         {"a transform ten folders deep", "[Start]\r\nMsiPath=Product.msi\r\nLanguagesDir=" +
                                              std::string("A\\B\\C\\D\\E\\F\\G\\H\\I\\J\\") + std::string(206, 'x') +
                                              "\r\n",
@@ -293,7 +300,7 @@ TEST_F(PlanFollowsRun, PlanEndsWhereTheProgramEnds)
         findings.Clear();
         const auto plan = std::make_unique<Plan>();
         CheckFolder(platform, text, findings, *plan);
-        EXPECT_STREQ(plan->endMessage.Get(), row.end);
+        EXPECT_STREQ(plan->endMessage.c_str(), row.end);
         if (row.rule[0] != '\0') {
             EXPECT_TRUE(HasFinding(findings, row.rule, row.finding));
         }

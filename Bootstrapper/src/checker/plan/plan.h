@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <string>
 
 #include "checker/plan/run_ways.h"
 #include "common/fixed_text.h"
@@ -40,10 +41,10 @@ struct Plan {
     std::size_t pathBudget = 0;
 
     // Where the run ends before the installer runs: the box it shows, or empty.
-    TextBuffer endMessage;
+    std::string endMessage;
     bool endShowsPrerequisiteExitCode = false;  // a DEBUG prerequisite's box, here for exit code 0
     // Why the check ends where the program would go on, or empty.
-    TextBuffer checkStopped;
+    std::string checkStopped;
     // The step at which it ends: nothing after it is shown.
     RunStage endsAt = RunStage::done;
 

@@ -189,8 +189,7 @@ PlanModel ModelOfPlan(const Plan& plan)
     model.deepestPath = plan.deepestPath.Get();
     model.pathBudget = plan.pathBudget;
     if (plan.endsAt != RunStage::done) {
-        model.end = PlanEndModel{plan.endsAt, plan.endMessage.Get(), plan.endShowsPrerequisiteExitCode,
-                                 plan.checkStopped.Get()};
+        model.end = PlanEndModel{plan.endsAt, plan.endMessage, plan.endShowsPrerequisiteExitCode, plan.checkStopped};
     }
     model.steps = StepsReached(plan.endsAt);
     if (plan.preSetupRuns) {

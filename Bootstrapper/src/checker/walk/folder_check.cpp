@@ -93,7 +93,7 @@ bool CheckSetupIniFile(Walk& walk)
                              "Setup.ini holds more than %u MiB of text, more than the checker reads: the check "
                              "stops here",
                              static_cast<unsigned>(kProfileTextLimit / kBytesPerMiB));
-        walk.plan.checkStopped.Assign("Setup.ini is too large to check");
+        walk.plan.checkStopped = "Setup.ini is too large to check";
         return false;
     }
     if (walk.text.Encoding() == ProfileEncoding::utf8WithMark) {
@@ -128,7 +128,7 @@ const WayEvent* LastBox(const WholeWay& whole)
 void EndWhereTheRunEnds(const FurthestRun& furthest, Plan& plan)
 {
     plan.endsAt = furthest.endStage;
-    plan.endMessage.Clear();
+    plan.endMessage.clear();
     plan.endShowsPrerequisiteExitCode = false;
     if (plan.endsAt == RunStage::done || plan.ways.ways.empty()) {
         return;
@@ -136,7 +136,7 @@ void EndWhereTheRunEnds(const FurthestRun& furthest, Plan& plan)
     const WholeWay whole = FollowWay(plan.ways, furthest.way);
     plan.endShowsPrerequisiteExitCode = whole.end->endsWithPrerequisiteExitCode;
     if (const WayEvent* box = LastBox(whole)) {
-        plan.endMessage.Assign(box->text.c_str());
+        plan.endMessage = box->text;
     }
 }
 
@@ -197,7 +197,7 @@ void CheckFolder(CheckerPlatform& platform, ProfileText& text, Findings& finding
     NamePackageFile(walk);
     if (!CheckSetupIniFile(walk)) {
         plan.endsAt = RunStage::start;  // the check stops before the first step
-        plan.endMessage.Clear();
+        plan.endMessage.clear();
         return;
     }
     ExplainTheEnds(walk);

@@ -244,10 +244,10 @@ void ExplainTheEnds(Walk& walk)
 {
     ExplainInstallerBoxes(walk);
     const Plan& plan = walk.plan;
-    if (plan.endMessage.IsEmpty() || plan.endsAt == RunStage::start) {
+    if (plan.endMessage.empty() || plan.endsAt == RunStage::start) {
         return;  // the folder's path and Setup.ini itself are the Setup.ini rules' to explain
     }
-    const std::string message = plan.endMessage.Get();
+    const std::string& message = plan.endMessage;
     bool explained = true;
     switch (plan.endsAt) {
     case RunStage::preSetup:
