@@ -18,6 +18,10 @@
 #include "checker/platforms/linux_platform.h"
 #include "checker/reading/profile_text.h"
 #include "checker/findings/findings.h"
+#include "checker/output/json_writer.h"
+#include "checker/reading/unicode_text.h"
+#include "checker/reports/plan_json.h"
+#include "checker/reports/plan_printer.h"
 #include "checker/walk/folder_check.h"
 #include "fake_platform.h"
 #include "launcher/run_sequence.h"
@@ -306,6 +310,44 @@ TEST_F(PlanFollowsRun, PlanEndsWhereTheProgramEnds)
         }
         EXPECT_FALSE(HasFinding(findings, row.notRule, ""));
     }
+}
+
+class StringOutput final : public TextOutput {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
+public:
+    void Write(const char* text) override { text_ += text; }
+    std::string text_;
+};
+
+// However many sections the chain reads, the plan in words and as data shows each one.
+TEST_F(PlanFollowsRun, PlanShowsEveryPrerequisite)
+{
+    std::string ini = "[Start]\r\nMsiPath=Missing.msi\r\n";
+    for (int i = 0; i < 150; ++i) {
+        ini += "[Prereq" + std::to_string(i) + "]\r\nExecute=Runtime\\Setup.exe /n " + std::to_string(i) + "\r\n";
+    }
+    const Folder folder(ini, Package::none);
+    LinuxPlatform platform;
+    TextBuffer reason;
+    ASSERT_TRUE(platform.UseFolder(folder.linux.c_str(), reason)) << reason.Get();
+    static ProfileText text;
+    static Findings findings;
+    findings.Clear();
+    const auto plan = std::make_unique<Plan>();
+    CheckFolder(platform, text, findings, *plan);
+    ReportSettings settings;
+    settings.toUtf8 = Utf8FromAnsi;
+    StringOutput words;
+    PrintPlan(*plan, settings, words);
+    EXPECT_NE(words.text_.find("[Prereq149] Runtime\\Setup.exe /n 149"), std::string::npos) << words.text_;
+    EXPECT_EQ(words.text_.find("more\n"), std::string::npos) << words.text_;
+    StringOutput data;
+    {
+        OutputBuffer out(data);
+        JsonWriter json(out);
+        WritePlanJson(*plan, settings, json);
+    }
+    EXPECT_NE(data.text_.find("\"prerequisiteCount\": 150"), std::string::npos);
+    EXPECT_NE(data.text_.find("\"section\": \"Prereq149\""), std::string::npos);
 }
 
 }  // namespace
