@@ -17,6 +17,12 @@ constexpr std::size_t kShownStarts = 3;
 
 // printf's `format` with `args`, however long.
 std::string Formatted(const char* format, std::va_list args)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 0)))
+#endif
+    ;
+
+std::string Formatted(const char* format, std::va_list args)
 {
     std::va_list measure{};
     va_copy(measure, args);
@@ -26,8 +32,8 @@ std::string Formatted(const char* format, std::va_list args)
         return std::string();
     }
     std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    std::vsnprintf(text.data(), text.size(), format, args);
-    text.resize(static_cast<std::size_t>(length));
+    const int written = std::vsnprintf(text.data(), text.size(), format, args);
+    text.resize(written == length ? static_cast<std::size_t>(length) : 0);
     return text;
 }
 
