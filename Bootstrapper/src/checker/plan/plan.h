@@ -24,8 +24,6 @@ struct PlannedPrerequisite {
     MachineCheck check = MachineCheck::unknown;  // the registry check on this machine
 };
 
-enum class PlannedLanguage { german, english };
-
 struct Plan {
     bool machineKnown = false;  // the registry and the installed products can be asked
     // The machine's own run came to ask Windows Installer for the product: the package's

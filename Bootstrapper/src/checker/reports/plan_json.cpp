@@ -51,15 +51,16 @@ public:
 
     // A text of the plan (in the ANSI code page) as a member.
     void Text(const char* name, const std::string& ansi) { json_.Field(name, ToUtf8(settings_, ansi).c_str()); }
-    // The same, null when there is none.
-    void TextOrNull(const char* name, const std::optional<std::string>& ansi)
+    // The same, null when empty or none.
+    void TextOrNull(const char* name, const std::string& ansi)
     {
-        if (ansi) {
-            Text(name, *ansi);
+        if (!ansi.empty()) {
+            Text(name, ansi);
         } else {
             Null(name);
         }
     }
+    void TextOrNull(const char* name, const std::optional<std::string>& ansi) { TextOrNull(name, ansi.value_or("")); }
     void Null(const char* name)
     {
         json_.Key(name);
@@ -149,8 +150,7 @@ void WriteInstalledProduct(PlanWriter& out, const std::optional<InstalledProduct
     }
     JsonWriter& json = out.Json();
     json.BoolField("installed", installed->installed);
-    out.TextOrNull("installedVersion",
-                   installed->version.empty() ? std::nullopt : std::optional<std::string>(installed->version));
+    out.TextOrNull("installedVersion", installed->version);
     json.BoolField("newer", installed->newer);
 }
 
@@ -213,7 +213,7 @@ void WriteInstaller(PlanWriter& out, const PlanModel& plan)
     json.EndObject();
 }
 
-void WriteEvent(PlanWriter& out, const WayEventModel& event)
+void WriteEvent(PlanWriter& out, const WayEvent& event)
 {
     JsonWriter& json = out.Json();
     json.BeginObject();
@@ -265,7 +265,7 @@ void WriteWay(PlanWriter& out, const WayModel& way)
     }
     json.Key("events");
     json.BeginArray();
-    for (const WayEventModel& event : way.events) {
+    for (const WayEvent& event : way.events) {
         WriteEvent(out, event);
     }
     json.EndArray();

@@ -12,11 +12,6 @@ namespace {
 constexpr const char* kLanguageNames[2] = {"German (Deutsch)", "English"};
 constexpr std::int32_t kLanguageIds[2] = {1031, 1033};
 
-std::optional<std::string> TextOrNone(const std::string& text)
-{
-    return text.empty() ? std::nullopt : std::optional<std::string>(text);
-}
-
 // Each step in run order comes after the stage named here: a run that ends at or before
 // it does not come to the step.
 constexpr RunStage kStepFollows[] = {RunStage::start, RunStage::preSetup, RunStage::prerequisites,
@@ -112,18 +107,6 @@ InstallerModel ModelOfInstaller(const Plan& plan)
     return model;
 }
 
-WayEventModel ModelOfEvent(const WayEvent& event)
-{
-    WayEventModel model;
-    model.kind = event.kind;
-    model.point = event.point;
-    model.text = event.text;
-    if (event.kind == WayEvent::Kind::start) {
-        model.application = TextOrNone(event.application);
-    }
-    return model;
-}
-
 WayEndModel ModelOfEnd(const RunWay& way)
 {
     WayEndModel end;
@@ -150,12 +133,10 @@ WayModel ModelOfWay(const RunWays& ways, std::size_t index)
     model.machineTakes = ways.hasMachineWay && ways.machineWay == index;
     std::size_t first = 0;
     if (way.branches) {
-        model.branch = ModelOfEvent(way.events[way.branchEvent]);
+        model.branch = way.events[way.branchEvent];
         first = way.branchEvent + 1;
     }
-    for (std::size_t i = first; i < way.events.size(); ++i) {
-        model.events.push_back(ModelOfEvent(way.events[i]));
-    }
+    model.events.assign(way.events.begin() + static_cast<std::ptrdiff_t>(first), way.events.end());
     if (way.joins) {
         model.joinsWay = way.joinedWay + 1;
         model.joinsAt = ways.ways[way.joinedWay].events[way.joinedEvent].point;
@@ -193,8 +174,7 @@ PlanModel ModelOfPlan(const Plan& plan)
     }
     model.steps = StepsReached(plan.endsAt);
     if (plan.preSetupRuns) {
-        model.preSetup = PlannedStart{plan.preSetupCommand.commandLine.Get(),
-                                      TextOrNone(plan.preSetupCommand.application.Get())};
+        model.preSetup = PlannedStart{plan.preSetupCommand.commandLine.Get(), plan.preSetupCommand.application.Get()};
     }
     model.preSetupPassed = plan.endsAt > RunStage::preSetup;
     for (const PlannedPrerequisite& planned : plan.prerequisites) {

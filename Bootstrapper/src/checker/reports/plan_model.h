@@ -17,10 +17,11 @@
 
 namespace boot {
 
-// A program the run starts: its command line, and the application name when one was given.
+// A program the run starts: its command line, and the application name (empty when none
+// was given).
 struct PlannedStart {
     std::string commandLine;
-    std::optional<std::string> application;
+    std::string application;
 };
 
 struct PrerequisiteModel {
@@ -77,13 +78,6 @@ struct InstallerModel {
 // Whose exit code a way ends with, where it is not one the checker can tell.
 enum class ExitCodeOf { run, msiexec, prerequisite };
 
-struct WayEventModel {
-    WayEvent::Kind kind = WayEvent::Kind::start;
-    std::string point;   // choice
-    std::string text;    // choice: the answer; start: the command line; box: its text
-    std::optional<std::string> application;  // start
-};
-
 struct WayEndModel {
     RunStage stage = RunStage::done;
     std::int32_t exitCode = 0;  // the run's; for msiexec's or a prerequisite's, only the one given
@@ -93,9 +87,9 @@ struct WayEndModel {
 
 struct WayModel {
     std::size_t number = 0;  // from 1
-    std::optional<WayEventModel> branch;  // the choice that makes this way; none for the first
-    bool machineTakes = false;            // the way this machine's answers take
-    std::vector<WayEventModel> events;    // after the branch
+    std::optional<WayEvent> branch;  // the choice that makes this way; none for the first
+    bool machineTakes = false;       // the way this machine's answers take
+    std::vector<WayEvent> events;    // after the branch
     std::size_t joinsWay = 0;             // the way it joins (its number), 0 when none
     std::string joinsAt;                  // and the choice point there
     std::optional<WayEndModel> end;       // unless it joins
@@ -124,8 +118,8 @@ struct PlanModel {
     std::string deepestPath;
     std::size_t pathBudget = 0;
     std::optional<PlanEndModel> end;
-    // The steps the run comes to, in run order: pre-setup, prerequisites, package,
-    // languages, installer; those it does not come to are left out.
+    // How many of the steps the run comes to, in run order: pre-setup, prerequisites,
+    // package, languages, installer.
     std::size_t steps = 0;
     std::optional<PlannedStart> preSetup;
     bool preSetupPassed = false;  // the run goes past the pre-setup step
@@ -137,8 +131,6 @@ struct PlanModel {
     InstallerModel installer;
     WaysModel ways;
 };
-
-enum PlanStep : std::size_t { kPreSetupStep = 1, kPrerequisitesStep, kPackageStep, kLanguagesStep, kInstallerStep };
 
 PlanModel ModelOfPlan(const Plan& plan);
 

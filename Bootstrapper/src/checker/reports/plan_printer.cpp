@@ -111,10 +111,10 @@ void PrintPreSetup(Printer& out, const PlanModel& plan)
     out.Line("1. Pre-setup program (its exit code is ignored):");
     if (plan.preSetup) {
         out.Line("    %s", plan.preSetup->commandLine.c_str());
-        if (!plan.preSetup->application) {
+        if (plan.preSetup->application.empty()) {
             out.Line("    (found by Windows' search for the first part of the command line)");
         } else {
-            out.Line("    (started as %s)", plan.preSetup->application->c_str());
+            out.Line("    (started as %s)", plan.preSetup->application.c_str());
         }
     } else if (plan.preSetupPassed) {
         out.Line("    none: there is no SetupPath, and no PSetup.exe beside Bootstrapper.exe or in the folder");
@@ -324,7 +324,7 @@ void PrintWayEnd(Printer& out, const WayEndModel& end)
 void PrintWayStarts(Printer& out, const WayModel& way)
 {
     std::size_t starts = 0;
-    for (const WayEventModel& event : way.events) {
+    for (const WayEvent& event : way.events) {
         if (event.kind == WayEvent::Kind::start && ++starts <= kShownStarts) {
             out.Line("      starts %s", event.text.c_str());
         }
