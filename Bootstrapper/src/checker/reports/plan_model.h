@@ -86,13 +86,13 @@ struct WayEndModel {
 };
 
 struct WayModel {
-    std::size_t number = 0;  // from 1
+    std::size_t number = 0;          // from 1
     std::optional<WayEvent> branch;  // the choice that makes this way; none for the first
     bool machineTakes = false;       // the way this machine's answers take
     std::vector<WayEvent> events;    // after the branch
-    std::size_t joinsWay = 0;             // the way it joins (its number), 0 when none
-    std::string joinsAt;                  // and the choice point there
-    std::optional<WayEndModel> end;       // unless it joins
+    std::size_t joinsWay = 0;        // the way it joins (its number), 0 when none
+    std::string joinsAt;             // and the choice point there
+    std::optional<WayEndModel> end;  // unless it joins
 };
 
 struct WaysModel {
