@@ -18,6 +18,10 @@
 #include "checker/platforms/linux_platform.h"
 #include "checker/reading/profile_text.h"
 #include "checker/findings/findings.h"
+#include "checker/output/json_writer.h"
+#include "checker/reading/unicode_text.h"
+#include "checker/reports/plan_json.h"
+#include "checker/reports/plan_printer.h"
 #include "checker/walk/folder_check.h"
 #include "fake_platform.h"
 #include "launcher/run_sequence.h"
@@ -249,6 +253,8 @@ bool HasFinding(const Findings& findings, const char* rule, const char* text)
 TEST_F(PlanFollowsRun, PlanEndsWhereTheProgramEnds)
 {
     const std::string deep = "A/B/C/D/E/F/G/H/I/J";
+    const std::string longExecute = "Runtime\\" + std::string(1000, 'r') + ".exe";
+    const std::string longDebugBox = longExecute + "\n\rreturned\n\rDec: 0\n\rHex: 0";
     struct Row {
         const char* name;
         std::string ini;
@@ -269,6 +275,11 @@ TEST_F(PlanFollowsRun, PlanEndsWhereTheProgramEnds)
          "[Start]\r\nMsiPath=Missing.msi\r\n[Prereq0]\r\nExecute=Runtime\\Setup.exe\r\nCheckKey=SOFTWARE\\V\r\n"
          "ExecuteOkIfResultIs=DEBUG\r\n",
          Package::none, "", "Could not open database!", "no-package", "MsiPath=Missing.msi", ""},
+        // Its box is longer than the command line it shows: the plan keeps it whole.
+        {"a DEBUG prerequisite with a long command line",
+         "[Start]\r\nMsiPath=Missing.msi\r\n[Prereq0]\r\nExecute=" + longExecute +
+             "\r\nDoExecuteIfCheckIs=TRUE\r\nExecuteOkIfResultIs=DEBUG\r\n",
+         Package::none, "", longDebugBox.c_str(), "", "", ""},
         {"a transform ten folders deep", "[Start]\r\nMsiPath=Product.msi\r\nLanguagesDir=" +
                                              std::string("A\\B\\C\\D\\E\\F\\G\\H\\I\\J\\") + std::string(206, 'x') +
                                              "\r\n",
@@ -293,12 +304,50 @@ TEST_F(PlanFollowsRun, PlanEndsWhereTheProgramEnds)
         findings.Clear();
         const auto plan = std::make_unique<Plan>();
         CheckFolder(platform, text, findings, *plan);
-        EXPECT_STREQ(plan->endMessage.Get(), row.end);
+        EXPECT_STREQ(plan->endMessage.c_str(), row.end);
         if (row.rule[0] != '\0') {
             EXPECT_TRUE(HasFinding(findings, row.rule, row.finding));
         }
         EXPECT_FALSE(HasFinding(findings, row.notRule, ""));
     }
+}
+
+class StringOutput final : public TextOutput {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
+public:
+    void Write(const char* text) override { text_ += text; }
+    std::string text_;
+};
+
+// However many sections the chain reads, the plan in words and as data shows each one.
+TEST_F(PlanFollowsRun, PlanShowsEveryPrerequisite)
+{
+    std::string ini = "[Start]\r\nMsiPath=Missing.msi\r\n";
+    for (int i = 0; i < 150; ++i) {
+        ini += "[Prereq" + std::to_string(i) + "]\r\nExecute=Runtime\\Setup.exe /n " + std::to_string(i) + "\r\n";
+    }
+    const Folder folder(ini, Package::none);
+    LinuxPlatform platform;
+    TextBuffer reason;
+    ASSERT_TRUE(platform.UseFolder(folder.linux.c_str(), reason)) << reason.Get();
+    static ProfileText text;
+    static Findings findings;
+    findings.Clear();
+    const auto plan = std::make_unique<Plan>();
+    CheckFolder(platform, text, findings, *plan);
+    ReportSettings settings;
+    settings.toUtf8 = Utf8FromAnsi;
+    StringOutput words;
+    PrintPlan(*plan, settings, words);
+    EXPECT_NE(words.text_.find("[Prereq149] Runtime\\Setup.exe /n 149"), std::string::npos) << words.text_;
+    EXPECT_EQ(words.text_.find("more\n"), std::string::npos) << words.text_;
+    StringOutput data;
+    {
+        OutputBuffer out(data);
+        JsonWriter json(out);
+        WritePlanJson(*plan, settings, json);
+    }
+    EXPECT_NE(data.text_.find("\"prerequisiteCount\": 150"), std::string::npos);
+    EXPECT_NE(data.text_.find("\"section\": \"Prereq149\""), std::string::npos);
 }
 
 }  // namespace

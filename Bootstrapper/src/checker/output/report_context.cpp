@@ -1,10 +1,13 @@
 #include "checker/output/report_context.h"
 
+#include <cstring>
+
 namespace boot {
 
 namespace {
 
 constexpr const char* kFolderItself = ".";
+constexpr const char* kUnshownText = "(a text that cannot be shown)";
 
 bool EndsWithSeparator(const char* path)
 {
@@ -43,9 +46,20 @@ void JoinPath(const char* folder, char separator, const char* file, Utf8Text& pa
 const char* ToUtf8(const ReportSettings& settings, const char* ansi, Utf8Text& utf8)
 {
     if (settings.toUtf8 == nullptr || !settings.toUtf8(ansi, utf8.Data(), utf8.Capacity())) {
-        utf8.Assign("(a text that cannot be shown)");
+        utf8.Assign(kUnshownText);
     }
     return utf8.Get();
+}
+
+std::string ToUtf8(const ReportSettings& settings, const std::string& ansi)
+{
+    constexpr std::size_t kMostUtf8BytesPerAnsiCharacter = 3;
+    std::string utf8(ansi.size() * kMostUtf8BytesPerAnsiCharacter + 1, '\0');
+    if (settings.toUtf8 == nullptr || !settings.toUtf8(ansi.c_str(), utf8.data(), utf8.size())) {
+        return kUnshownText;
+    }
+    utf8.resize(std::strlen(utf8.c_str()));
+    return utf8;
 }
 
 void ShownPath(const ReportSettings& settings, const char* file, Utf8Text& path)

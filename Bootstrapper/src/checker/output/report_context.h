@@ -9,6 +9,7 @@
 // which is where CI runs from: the checkout's root.
 
 #include <cstddef>
+#include <string>
 
 #include "common/fixed_text.h"
 
@@ -45,6 +46,8 @@ struct ReportSettings {
 
 // `ansi` in UTF-8, in `utf8`; a placeholder when it cannot be converted.
 const char* ToUtf8(const ReportSettings& settings, const char* ansi, Utf8Text& utf8);
+// The same for a text of any length.
+std::string ToUtf8(const ReportSettings& settings, const std::string& ansi);
 
 // A finding's file (`file` in UTF-8) as shown to a person, and relative to the current
 // directory ("/" between names).

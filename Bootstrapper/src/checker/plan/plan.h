@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <string>
 
 #include "checker/plan/run_ways.h"
 #include "common/fixed_text.h"
@@ -14,9 +16,6 @@
 
 namespace boot {
 
-// The plan shows this many prerequisites; the count says how many more there are.
-constexpr std::size_t kPlannedPrerequisites = 100;
-
 enum class MachineCheck { unknown, passes, fails };
 
 struct PlannedPrerequisite {
@@ -24,8 +23,6 @@ struct PlannedPrerequisite {
     PrerequisiteStep step;
     MachineCheck check = MachineCheck::unknown;  // the registry check on this machine
 };
-
-enum class PlannedLanguage { german, english };
 
 struct Plan {
     bool machineKnown = false;  // the registry and the installed products can be asked
@@ -42,18 +39,18 @@ struct Plan {
     std::size_t pathBudget = 0;
 
     // Where the run ends before the installer runs: the box it shows, or empty.
-    TextBuffer endMessage;
+    std::string endMessage;
     bool endShowsPrerequisiteExitCode = false;  // a DEBUG prerequisite's box, here for exit code 0
     // Why the check ends where the program would go on, or empty.
-    TextBuffer checkStopped;
+    std::string checkStopped;
     // The step at which it ends: nothing after it is shown.
-    enum class Stage { start, preSetup, prerequisites, package, languages, installer, done } endsAt = Stage::done;
+    RunStage endsAt = RunStage::done;
 
     bool preSetupRuns = false;  // the run starts a pre-setup program: this one
     PreSetupCommand preSetupCommand;
 
-    std::size_t prerequisiteCount = 0;  // all read, also those beyond the ones kept
-    PlannedPrerequisite prerequisites[kPlannedPrerequisites];
+    // Every one the run reads (a deque: a step's buffers are neither copied nor moved).
+    std::deque<PlannedPrerequisite> prerequisites;
 
     TextBuffer packagePath;
     std::uint32_t packagesFound = 0;  // without MsiPath: the packages the directory search finds

@@ -38,7 +38,7 @@ bool IsExplored(const RecordingPlatform::ChoicePoint& point, RunWays& ways)
     if (point.prerequisite < 0) {
         return true;
     }
-    if (static_cast<std::size_t>(point.prerequisite) < kPlannedPrerequisites) {
+    if (static_cast<std::size_t>(point.prerequisite) < kExploredPrerequisites) {
         if (static_cast<std::size_t>(point.prerequisite) + 1 > ways.exploredPrerequisites) {
             ways.exploredPrerequisites = static_cast<std::size_t>(point.prerequisite) + 1;
         }

@@ -26,7 +26,7 @@ struct FurthestRun {
 //
 // Runs: one, plus one for each other answer at a choice point: a prerequisite's check
 // (the other result) and its exit code (another than the expected) for the first
-// kPlannedPrerequisites prerequisites, the installed product (installed in this version,
+// kExploredPrerequisites prerequisites, the installed product (installed in this version,
 // and in an older one) and each other entry of the language dialog and Cancel. A way
 // that rejoins another stops at the choice point where it does.
 // Every call writes `furthest` anew.

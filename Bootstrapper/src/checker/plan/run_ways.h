@@ -12,6 +12,10 @@
 
 namespace boot {
 
+// The prerequisites whose every answer is explored; beyond them only the answers with
+// which the run goes on are followed, so that a long chain costs runs in proportion.
+constexpr std::size_t kExploredPrerequisites = 100;
+
 // How far the run got: where it ends, shown by the plan step by step.
 enum class RunStage : std::uint8_t { start, preSetup, prerequisites, package, languages, installer, done };
 

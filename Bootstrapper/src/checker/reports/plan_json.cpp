@@ -1,91 +1,30 @@
 #include "checker/reports/plan_json.h"
 
-#include "checker/rules/prerequisite_notes.h"
-#include "language/language_discovery.h"
+#include "checker/reports/plan_model.h"
 
 namespace boot {
 
 namespace {
 
-constexpr const char* kLanguageNames[2] = {"German (Deutsch)", "English"};
-constexpr std::int32_t kLanguageIds[2] = {1031, 1033};
-
-bool EndsBefore(const Plan& plan, Plan::Stage stage) { return plan.endsAt <= stage; }
-
-const char* StageName(Plan::Stage stage)
+const char* StageName(RunStage stage)
 {
     switch (stage) {
-    case Plan::Stage::start:
+    case RunStage::start:
         return "start";
-    case Plan::Stage::preSetup:
+    case RunStage::preSetup:
         return "preSetup";
-    case Plan::Stage::prerequisites:
+    case RunStage::prerequisites:
         return "prerequisites";
-    case Plan::Stage::package:
+    case RunStage::package:
         return "package";
-    case Plan::Stage::languages:
+    case RunStage::languages:
         return "languages";
-    case Plan::Stage::installer:
+    case RunStage::installer:
         return "installer";
-    case Plan::Stage::done:
+    case RunStage::done:
         break;
     }
     return "done";
-}
-
-class PlanWriter {
-public:
-    PlanWriter(const ReportSettings& settings, JsonWriter& json) : settings_(settings), json_(json) {}
-
-    // A text of the plan (in the ANSI code page) as a member.
-    void Text(const char* name, const char* ansi)
-    {
-        static Utf8Text utf8;
-        json_.Field(name, ToUtf8(settings_, ansi, utf8));
-    }
-    // The same, null when empty.
-    void TextOrNull(const char* name, const char* ansi)
-    {
-        if (ansi[0] == '\0') {
-            json_.Key(name);
-            json_.Null();
-        } else {
-            Text(name, ansi);
-        }
-    }
-    JsonWriter& Json() { return json_; }
-
-private:
-    const ReportSettings& settings_;
-    JsonWriter& json_;
-};
-
-void WriteEnd(PlanWriter& out, const Plan& plan)
-{
-    JsonWriter& json = out.Json();
-    json.Key("end");
-    if (plan.endsAt == Plan::Stage::done) {
-        json.Null();
-        return;
-    }
-    json.BeginObject();
-    json.Field("stage", StageName(plan.endsAt));
-    out.Text("message", plan.endMessage.Get());
-    json.EndObject();
-}
-
-void WritePreSetup(PlanWriter& out, const Plan& plan)
-{
-    JsonWriter& json = out.Json();
-    json.Key("preSetup");
-    if (!plan.preSetupRuns) {
-        json.Null();
-        return;
-    }
-    json.BeginObject();
-    out.Text("commandLine", plan.preSetupCommand.commandLine.Get());
-    out.TextOrNull("application", plan.preSetupCommand.application.Get());
-    json.EndObject();
 }
 
 const char* CheckName(MachineCheck check)
@@ -101,231 +40,265 @@ const char* CheckName(MachineCheck check)
     return "unknown";
 }
 
-void WritePrerequisite(PlanWriter& out, const PlannedPrerequisite& planned)
+const char* ExitCodeOfName(ExitCodeOf of)
 {
-    JsonWriter& json = out.Json();
-    const PrerequisiteStep& step = planned.step;
-    json.BeginObject();
-    TextBuffer section;
-    section.Format("Prereq%d", static_cast<int>(planned.number));
-    json.Field("section", section.Get());
-    out.Text("execute", step.execute.Get());
-    json.BoolField("doExecuteIfCheckIs", step.doExecuteIfCheckIs);
-    out.Text("checkKey", step.checkKey.Get());
-    out.Text("checkValue", step.checkValue.Get());
-    out.Text("checkContent", step.checkContent.Get());
-    json.BoolField("debug", step.debugMode);
-    json.Field("expectedExitCode", step.expectedExitCode);
-    json.Field("check", CheckName(planned.check));
-    json.Key("runs");
-    if (planned.check == MachineCheck::unknown) {
-        json.Null();
-    } else {
-        json.Bool((planned.check == MachineCheck::passes) == step.doExecuteIfCheckIs);
-    }
-    const char* notes[kMostPrerequisiteNotes] = {};
-    const std::size_t noteCount = PrerequisiteNotes(step, notes);
-    json.Key("notes");
-    json.BeginArray();
-    for (std::size_t n = 0; n < noteCount; ++n) {
-        json.String(notes[n]);
-    }
-    json.EndArray();
-    json.EndObject();
+    return of == ExitCodeOf::msiexec ? "msiexec" : "prerequisite";
 }
 
-void WritePrerequisites(PlanWriter& out, const Plan& plan)
-{
-    JsonWriter& json = out.Json();
-    json.Field("prerequisiteCount", static_cast<std::int64_t>(plan.prerequisiteCount));
-    json.Key("prerequisites");
-    json.BeginArray();
-    for (std::size_t i = 0; i < plan.prerequisiteCount && i < kPlannedPrerequisites; ++i) {
-        WritePrerequisite(out, plan.prerequisites[i]);
-    }
-    json.EndArray();
-}
+class PlanWriter {
+public:
+    PlanWriter(const ReportSettings& settings, JsonWriter& json) : settings_(settings), json_(json) {}
 
-void WritePackage(PlanWriter& out, const Plan& plan)
-{
-    JsonWriter& json = out.Json();
-    const PackageInfo& info = plan.package;
-    json.Key("package");
-    json.BeginObject();
-    out.Text("path", plan.packagePath.Get());
-    if (!EndsBefore(plan, Plan::Stage::package)) {
-        out.Text("productCode", info.productCode.Get());
-        out.Text("productVersion", info.productVersion.Get());
-        json.Field("productLanguage", info.productLanguage);
-        if (plan.MachineSaysInstalled()) {
-            json.BoolField("installed", info.isInstalled);
-            out.TextOrNull("installedVersion", info.installedVersion.Get());
-            json.BoolField("newer", info.isNewer);
+    // A text of the plan (in the ANSI code page) as a member.
+    void Text(const char* name, const std::string& ansi) { json_.Field(name, ToUtf8(settings_, ansi).c_str()); }
+    // The same, null when empty or none.
+    void TextOrNull(const char* name, const std::string& ansi)
+    {
+        if (!ansi.empty()) {
+            Text(name, ansi);
         } else {
-            json.Key("installed");
-            json.Null();
-            json.Key("installedVersion");
-            json.Null();
-            json.Key("newer");
-            json.Null();
+            Null(name);
         }
     }
+    void TextOrNull(const char* name, const std::optional<std::string>& ansi) { TextOrNull(name, ansi.value_or("")); }
+    void Null(const char* name)
+    {
+        json_.Key(name);
+        json_.Null();
+    }
+    JsonWriter& Json() { return json_; }
+
+private:
+    const ReportSettings& settings_;
+    JsonWriter& json_;
+};
+
+void WriteEnd(PlanWriter& out, const std::optional<PlanEndModel>& end)
+{
+    if (!end) {
+        out.Null("end");
+        return;
+    }
+    JsonWriter& json = out.Json();
+    json.Key("end");
+    json.BeginObject();
+    json.Field("stage", StageName(end->stage));
+    out.Text("message", end->message);
     json.EndObject();
 }
 
-void WriteLanguages(PlanWriter& out, const Plan& plan)
+void WritePreSetup(PlanWriter& out, const PlanModel& plan)
+{
+    if (!plan.preSetup) {
+        out.Null("preSetup");
+        return;
+    }
+    JsonWriter& json = out.Json();
+    json.Key("preSetup");
+    json.BeginObject();
+    out.Text("commandLine", plan.preSetup->commandLine);
+    out.TextOrNull("application", plan.preSetup->application);
+    json.EndObject();
+}
+
+void WritePrerequisite(PlanWriter& out, const PrerequisiteModel& prerequisite)
+{
+    JsonWriter& json = out.Json();
+    json.BeginObject();
+    json.Field("section", prerequisite.section.c_str());
+    out.Text("execute", prerequisite.execute);
+    json.BoolField("doExecuteIfCheckIs", prerequisite.doExecuteIfCheckIs);
+    out.Text("checkKey", prerequisite.checkKey);
+    out.Text("checkValue", prerequisite.checkValue);
+    out.Text("checkContent", prerequisite.checkContent);
+    json.BoolField("debug", prerequisite.debug);
+    json.Field("expectedExitCode", prerequisite.expectedExitCode);
+    json.Field("check", CheckName(prerequisite.check));
+    if (prerequisite.runsHere) {
+        json.BoolField("runs", *prerequisite.runsHere);
+    } else {
+        out.Null("runs");
+    }
+    json.Key("notes");
+    json.BeginArray();
+    for (const std::string& note : prerequisite.notes) {
+        json.String(note.c_str());
+    }
+    json.EndArray();
+    json.EndObject();
+}
+
+void WritePrerequisites(PlanWriter& out, const PlanModel& plan)
+{
+    JsonWriter& json = out.Json();
+    json.Field("prerequisiteCount", static_cast<std::int64_t>(plan.prerequisites.size()));
+    json.Key("prerequisites");
+    json.BeginArray();
+    for (const PrerequisiteModel& prerequisite : plan.prerequisites) {
+        WritePrerequisite(out, prerequisite);
+    }
+    json.EndArray();
+}
+
+void WriteInstalledProduct(PlanWriter& out, const std::optional<InstalledProduct>& installed)
+{
+    if (!installed) {
+        out.Null("installed");
+        out.Null("installedVersion");
+        out.Null("newer");
+        return;
+    }
+    JsonWriter& json = out.Json();
+    json.BoolField("installed", installed->installed);
+    out.TextOrNull("installedVersion", installed->version);
+    json.BoolField("newer", installed->newer);
+}
+
+void WritePackage(PlanWriter& out, const PlanModel& plan)
+{
+    JsonWriter& json = out.Json();
+    const PackageModel& package = plan.package;
+    json.Key("package");
+    json.BeginObject();
+    out.Text("path", package.path);
+    if (package.read) {
+        out.Text("productCode", package.productCode);
+        out.Text("productVersion", package.productVersion);
+        json.Field("productLanguage", package.productLanguage);
+        WriteInstalledProduct(out, package.installed);
+    }
+    json.EndObject();
+}
+
+void WriteLanguages(PlanWriter& out, const PlanModel& plan)
 {
     JsonWriter& json = out.Json();
     json.Key("languages");
     json.BeginArray();
-    for (int i = 0; i < 2; ++i) {
-        if (!plan.offered[i]) {
-            continue;
-        }
+    for (const LanguageModel& language : plan.languages) {
         json.BeginObject();
-        json.Field("id", kLanguageIds[i]);
-        json.Field("name", kLanguageNames[i]);
-        if (kLanguageIds[i] == plan.package.productLanguage) {
-            json.Key("transform");
-            json.Null();
-        } else {
-            TextBuffer transform;
-            transform.Format("%s\\%d%s", plan.languagesDirectory.Get(), static_cast<int>(kLanguageIds[i]),
-                             kTransformExtension);
-            out.Text("transform", transform.Get());
-        }
+        json.Field("id", language.id);
+        json.Field("name", language.name);
+        out.TextOrNull("transform", language.transform);
         json.EndObject();
     }
     json.EndArray();
-    if (plan.language.hasDocumentationTransform) {
-        TextBuffer documentation;
-        documentation.Format("%s\\%s%s", plan.languagesDirectory.Get(), kDocumentationTransformName,
-                             kTransformExtension);
-        out.Text("documentationTransform", documentation.Get());
-    } else {
-        json.Key("documentationTransform");
-        json.Null();
-    }
+    out.TextOrNull("documentationTransform", plan.documentationTransform);
 }
 
-void WriteInstaller(PlanWriter& out, const Plan& plan)
+void WriteInstaller(PlanWriter& out, const PlanModel& plan)
 {
     JsonWriter& json = out.Json();
-    const PackageInfo& info = plan.package;
+    const InstallerModel& installer = plan.installer;
     json.Key("installer");
     json.BeginObject();
-    out.Text("msiexec", plan.msiexec.Get());
-    const bool machineSays = plan.MachineSaysInstalled();
-    if (!machineSays || !info.isInstalled) {
+    out.Text("msiexec", installer.msiexec);
+    if (installer.newInstallation) {
         json.Key("newInstallation");
         json.BeginArray();
-        for (int i = 0; i < 2; ++i) {
-            if (plan.offered[i]) {
-                json.BeginObject();
-                json.Field("language", kLanguageIds[i]);
-                out.Text("commandLine", plan.install[i].Get());
-                json.EndObject();
-            }
+        for (const LanguageModel& language : plan.languages) {
+            json.BeginObject();
+            json.Field("language", language.id);
+            out.Text("commandLine", language.installCommand);
+            json.EndObject();
         }
         json.EndArray();
     }
-    if (!machineSays || info.isInstalled) {
-        if (!machineSays || info.isNewer) {
-            out.Text("recache", plan.recache.Get());
+    if (installer.maintenance) {
+        if (installer.recache) {
+            out.Text("recache", *installer.recache);
         }
-        out.Text("maintenance", plan.maintenance.Get());
+        out.Text("maintenance", installer.maintenanceCommand);
     }
     json.EndObject();
 }
 
-const char* RunStageName(RunStage stage) { return StageName(static_cast<Plan::Stage>(stage)); }
-
-void WriteWay(PlanWriter& out, const RunWays& ways, std::size_t index)
+void WriteEvent(PlanWriter& out, const WayEvent& event)
 {
     JsonWriter& json = out.Json();
-    const RunWay& way = ways.ways[index];
     json.BeginObject();
-    json.Key("branch");
-    if (way.branches) {
-        const WayEvent& choice = way.events[way.branchEvent];
+    switch (event.kind) {
+    case WayEvent::Kind::choice:
+        out.Text("point", event.point);
+        out.Text("answer", event.text);
+        break;
+    case WayEvent::Kind::start:
+        out.Text("start", event.text);
+        out.TextOrNull("application", event.application);
+        break;
+    case WayEvent::Kind::box:
+        out.Text("box", event.text);
+        break;
+    }
+    json.EndObject();
+}
+
+// msiexec's or a prerequisite's own exit code is not the checker's to tell.
+void WriteWayEnd(PlanWriter& out, const WayEndModel& end)
+{
+    JsonWriter& json = out.Json();
+    json.Key("end");
+    json.BeginObject();
+    json.Field("stage", StageName(end.stage));
+    if (end.exitCodeOf == ExitCodeOf::run) {
+        json.Field("exitCode", end.exitCode);
+        out.Null("exitCodeOf");
+    } else {
+        out.Null("exitCode");
+        json.Field("exitCodeOf", ExitCodeOfName(end.exitCodeOf));
+    }
+    json.EndObject();
+}
+
+void WriteWay(PlanWriter& out, const WayModel& way)
+{
+    JsonWriter& json = out.Json();
+    json.BeginObject();
+    if (way.branch) {
+        json.Key("branch");
         json.BeginObject();
-        out.Text("point", choice.point.c_str());
-        out.Text("answer", choice.text.c_str());
+        out.Text("point", way.branch->point);
+        out.Text("answer", way.branch->text);
         json.EndObject();
     } else {
-        json.Null();
+        out.Null("branch");
     }
     json.Key("events");
     json.BeginArray();
-    for (std::size_t i = way.branches ? way.branchEvent + 1 : 0; i < way.events.size(); ++i) {
-        const WayEvent& event = way.events[i];
-        json.BeginObject();
-        switch (event.kind) {
-        case WayEvent::Kind::choice:
-            out.Text("point", event.point.c_str());
-            out.Text("answer", event.text.c_str());
-            break;
-        case WayEvent::Kind::start:
-            out.Text("start", event.text.c_str());
-            out.TextOrNull("application", event.application.c_str());
-            break;
-        case WayEvent::Kind::box:
-            out.Text("box", event.text.c_str());
-            break;
-        }
-        json.EndObject();
+    for (const WayEvent& event : way.events) {
+        WriteEvent(out, event);
     }
     json.EndArray();
-    json.Key("joins");
-    if (way.joins) {
-        json.BeginObject();
-        json.Field("way", static_cast<std::int64_t>(way.joinedWay) + 1);
-        out.Text("at", ways.ways[way.joinedWay].events[way.joinedEvent].point.c_str());
-        json.EndObject();
-        json.Key("end");
-        json.Null();
+    if (way.end) {
+        out.Null("joins");
+        WriteWayEnd(out, *way.end);
     } else {
-        json.Null();
-        json.Key("end");
+        json.Key("joins");
         json.BeginObject();
-        json.Field("stage", RunStageName(way.endStage));
-        // msiexec's or a prerequisite's own exit code is not the checker's to tell.
-        json.Key("exitCode");
-        if (way.endsWithInstaller || way.endsWithPrerequisiteExitCode) {
-            json.Null();
-        } else {
-            json.Number(way.exitCode);
-        }
-        json.Key("exitCodeOf");
-        if (way.endsWithInstaller) {
-            json.String("msiexec");
-        } else if (way.endsWithPrerequisiteExitCode) {
-            json.String("prerequisite");
-        } else {
-            json.Null();
-        }
+        json.Field("way", static_cast<std::int64_t>(way.joinsWay));
+        out.Text("at", way.joinsAt);
         json.EndObject();
+        out.Null("end");
     }
     json.EndObject();
 }
 
-void WriteWays(PlanWriter& out, const RunWays& ways)
+void WriteWays(PlanWriter& out, const WaysModel& ways)
 {
     JsonWriter& json = out.Json();
     json.Key("ways");
     json.BeginObject();
     json.Field("runs", static_cast<std::int64_t>(ways.runs));
     json.Field("exploredPrerequisites", static_cast<std::int64_t>(ways.exploredPrerequisites));
-    json.Key("machineWay");
-    if (ways.hasMachineWay) {
-        json.Number(static_cast<std::int64_t>(ways.machineWay) + 1);
+    if (ways.machineWay != 0) {
+        json.Field("machineWay", static_cast<std::int64_t>(ways.machineWay));
     } else {
-        json.Null();
+        out.Null("machineWay");
     }
     json.Key("ways");
     json.BeginArray();
-    for (std::size_t i = 0; i < ways.ways.size(); ++i) {
-        WriteWay(out, ways, i);
+    for (const WayModel& way : ways.ways) {
+        WriteWay(out, way);
     }
     json.EndArray();
     json.EndObject();
@@ -335,27 +308,19 @@ void WriteWays(PlanWriter& out, const RunWays& ways)
 
 void WritePlanJson(const Plan& plan, const ReportSettings& settings, JsonWriter& json)
 {
+    const PlanModel model = ModelOfPlan(plan);
     PlanWriter out(settings, json);
     json.BeginObject();
-    out.Text("folder", plan.folder.Get());
-    json.BoolField("machineKnown", plan.machineKnown);
-    WriteEnd(out, plan);
-    // Each step in run order, and the stage after which the run would already have ended.
-    const struct {
-        Plan::Stage endsBefore;
-        void (*write)(PlanWriter&, const Plan&);
-    } steps[] = {
-        {Plan::Stage::start, WritePreSetup},        {Plan::Stage::preSetup, WritePrerequisites},
-        {Plan::Stage::prerequisites, WritePackage}, {Plan::Stage::languages, WriteLanguages},
-        {Plan::Stage::installer, WriteInstaller},
-    };
-    for (const auto& step : steps) {
-        if (EndsBefore(plan, step.endsBefore)) {
-            break;
-        }
-        step.write(out, plan);
+    out.Text("folder", model.folder);
+    json.BoolField("machineKnown", model.machineKnown);
+    WriteEnd(out, model.end);
+    // The steps in run order; the run ends before those after `model.steps`.
+    void (*const steps[])(PlanWriter&, const PlanModel&) = {WritePreSetup, WritePrerequisites, WritePackage,
+                                                             WriteLanguages, WriteInstaller};
+    for (std::size_t i = 0; i < model.steps; ++i) {
+        steps[i](out, model);
     }
-    WriteWays(out, plan.ways);
+    WriteWays(out, model.ways);
     json.EndObject();
 }
 

@@ -1,35 +1,44 @@
 #include "checker/reports/text_report.h"
 
+#include <memory>
+#include <string>
+
 #include "checker/output/escaped_output.h"
 #include "checker/reports/plan_printer.h"
 
 namespace boot {
 
+namespace {
+
+// A finding's file in UTF-8 and as shown (report_context.h): too large for the stack.
+struct ShownFile {
+    Utf8Text name;
+    Utf8Text path;
+};
+
+}  // namespace
+
 void WriteTextReport(const Findings& findings, const Plan* plan, const ReportSettings& settings, TextOutput& output)
 {
     OutputBuffer out(output);
-    static Utf8Text file;
-    static Utf8Text path;
-    static Utf8Text message;
-    static Utf8Text line;
+    const auto file = std::make_unique<ShownFile>();
     for (std::size_t i = 0; i < findings.Count(); ++i) {
         const Finding finding = findings.At(i);
-        ShownPath(settings, ToUtf8(settings, finding.file, file), path);
-        ToUtf8(settings, finding.message, message);
-        const char* kind = finding.severity == Severity::error ? "error" : "warning";
-        const bool composed = finding.line != 0
-                                  ? line.Format("%s:%u: %s: %s [%s]", path.Get(), static_cast<unsigned>(finding.line),
-                                                kind, message.Get(), finding.rule)
-                                  : line.Format("%s: %s: %s [%s]", path.Get(), kind, message.Get(), finding.rule);
-        if (composed) {
-            PutShownLine(out, line.Get());
-            out.Put("\n");
+        ShownPath(settings, ToUtf8(settings, finding.file, file->name), file->path);
+        std::string line = file->path.Get();
+        if (finding.line != 0) {
+            line += ":" + std::to_string(finding.line);
         }
+        line += std::string(": ") + (finding.severity == Severity::error ? "error" : "warning") + ": " +
+                ToUtf8(settings, std::string(finding.message)) + " [" + finding.rule + "]";
+        PutShownLine(out, line.c_str());
+        out.Put("\n");
     }
     if (findings.Unkept() != 0) {
-        line.Format("%s: %u more findings were found than can be kept and shown (at most %u)", settings.program,
-                    static_cast<unsigned>(findings.Unkept()), static_cast<unsigned>(kFindingCapacity));
-        PutShownLine(out, line.Get());
+        const std::string line = std::string(settings.program) + ": " + std::to_string(findings.Unkept()) +
+                                 " more findings were found than can be kept and shown (at most " +
+                                 std::to_string(kFindingCapacity) + ")";
+        PutShownLine(out, line.c_str());
         out.Put("\n");
     }
     out.Flush();

@@ -53,10 +53,8 @@ void CountPrograms(CheckerPlatform& platform, const TextBuffer& iniPath, Plan& p
     } else {
         CountProgram(platform, plan.folder, setupPath.Get(), plan);
     }
-    const std::size_t kept = plan.prerequisiteCount < kPlannedPrerequisites ? plan.prerequisiteCount
-                                                                              : kPlannedPrerequisites;
-    for (std::size_t i = 0; i < kept; ++i) {
-        CountProgram(platform, plan.folder, plan.prerequisites[i].step.execute.Get(), plan);
+    for (const PlannedPrerequisite& planned : plan.prerequisites) {
+        CountProgram(platform, plan.folder, planned.step.execute.Get(), plan);
     }
 }
 

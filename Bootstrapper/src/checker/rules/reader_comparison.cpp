@@ -88,22 +88,22 @@ void CompareValue(Platform& platform, const TextBuffer& iniPath, const ProfileTe
 void CompareReaders(Platform& platform, const TextBuffer& iniPath, const ProfileText& text, const Plan& plan,
                     Findings& findings)
 {
-    if (plan.endsAt > Plan::Stage::start) {
+    if (plan.endsAt > RunStage::start) {
         CompareValue(platform, iniPath, text, kStartSection, "SetupPath", findings);
     }
-    if (plan.endsAt > Plan::Stage::preSetup) {
+    if (plan.endsAt > RunStage::preSetup) {
         // The sections the chain read whole, and the Execute of the one it ended at.
-        for (std::size_t number = 0; number <= plan.prerequisiteCount; ++number) {
+        for (std::size_t number = 0; number <= plan.prerequisites.size(); ++number) {
             TextBuffer section;
             section.Format("%s%u", kPrerequisiteSectionPrefix, static_cast<unsigned>(number));
             for (const char* key : kPrerequisiteKeys) {
-                if (number < plan.prerequisiteCount || TextEquals(key, "Execute")) {
+                if (number < plan.prerequisites.size() || TextEquals(key, "Execute")) {
                     CompareValue(platform, iniPath, text, section.Get(), key, findings);
                 }
             }
         }
     }
-    if (plan.endsAt >= Plan::Stage::package) {
+    if (plan.endsAt >= RunStage::package) {
         CompareValue(platform, iniPath, text, kStartSection, "MsiPath", findings);
         CompareValue(platform, iniPath, text, kStartSection, "LanguagesDir", findings);
     }

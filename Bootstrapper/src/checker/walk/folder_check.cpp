@@ -93,7 +93,7 @@ bool CheckSetupIniFile(Walk& walk)
                              "Setup.ini holds more than %u MiB of text, more than the checker reads: the check "
                              "stops here",
                              static_cast<unsigned>(kProfileTextLimit / kBytesPerMiB));
-        walk.plan.checkStopped.Assign("Setup.ini is too large to check");
+        walk.plan.checkStopped = "Setup.ini is too large to check";
         return false;
     }
     if (walk.text.Encoding() == ProfileEncoding::utf8WithMark) {
@@ -127,16 +127,16 @@ const WayEvent* LastBox(const WholeWay& whole)
 // its box.
 void EndWhereTheRunEnds(const FurthestRun& furthest, Plan& plan)
 {
-    plan.endsAt = static_cast<Plan::Stage>(furthest.endStage);
-    plan.endMessage.Clear();
+    plan.endsAt = furthest.endStage;
+    plan.endMessage.clear();
     plan.endShowsPrerequisiteExitCode = false;
-    if (plan.endsAt == Plan::Stage::done || plan.ways.ways.empty()) {
+    if (plan.endsAt == RunStage::done || plan.ways.ways.empty()) {
         return;
     }
     const WholeWay whole = FollowWay(plan.ways, furthest.way);
     plan.endShowsPrerequisiteExitCode = whole.end->endsWithPrerequisiteExitCode;
     if (const WayEvent* box = LastBox(whole)) {
-        plan.endMessage.Assign(box->text.c_str());
+        plan.endMessage = box->text;
     }
 }
 
@@ -196,8 +196,8 @@ void CheckFolder(CheckerPlatform& platform, ProfileText& text, Findings& finding
     WalkPackageFolder(platform, plan.folder, findings, walk.transforms);
     NamePackageFile(walk);
     if (!CheckSetupIniFile(walk)) {
-        plan.endsAt = Plan::Stage::start;  // the check stops before the first step
-        plan.endMessage.Clear();
+        plan.endsAt = RunStage::start;  // the check stops before the first step
+        plan.endMessage.clear();
         return;
     }
     ExplainTheEnds(walk);

@@ -244,27 +244,27 @@ void ExplainTheEnds(Walk& walk)
 {
     ExplainInstallerBoxes(walk);
     const Plan& plan = walk.plan;
-    if (plan.endMessage.IsEmpty() || plan.endsAt == Plan::Stage::start) {
+    if (plan.endMessage.empty() || plan.endsAt == RunStage::start) {
         return;  // the folder's path and Setup.ini itself are the Setup.ini rules' to explain
     }
-    const std::string message = plan.endMessage.Get();
+    const std::string& message = plan.endMessage;
     bool explained = true;
     switch (plan.endsAt) {
-    case Plan::Stage::preSetup:
+    case RunStage::preSetup:
         explained = ExplainPreSetupEnd(walk, message);
         break;
-    case Plan::Stage::prerequisites:
+    case RunStage::prerequisites:
         explained = ExplainPrerequisiteEnd(walk, message);
         break;
-    case Plan::Stage::package:
+    case RunStage::package:
         explained = ExplainPackageEnd(walk, message);
         break;
-    case Plan::Stage::languages:
+    case RunStage::languages:
         explained = ExplainLanguagesEnd(walk, message);
         break;
-    case Plan::Stage::start:
-    case Plan::Stage::installer:
-    case Plan::Stage::done:
+    case RunStage::start:
+    case RunStage::installer:
+    case RunStage::done:
         break;
     }
     walk.endedAtFileLimit = walk.endedAtFileLimit || !explained;

@@ -165,22 +165,19 @@ void CheckPreSetup(Walk& walk)
 void KeepInPlan(Walk& walk, std::int32_t number, const PrerequisiteStep& step)
 {
     Plan& plan = walk.plan;
-    if (plan.prerequisiteCount < kPlannedPrerequisites) {
-        PlannedPrerequisite& planned = plan.prerequisites[plan.prerequisiteCount];
-        planned.number = number;
-        planned.step.execute.Assign(step.execute.Get());
-        planned.step.doExecuteIfCheckIs = step.doExecuteIfCheckIs;
-        planned.step.debugMode = step.debugMode;
-        planned.step.expectedExitCode = step.expectedExitCode;
-        planned.step.checkKey.Assign(step.checkKey.Get());
-        planned.step.checkValue.Assign(step.checkValue.Get());
-        planned.step.checkContent.Assign(step.checkContent.Get());
-        planned.check = MachineCheck::unknown;
-        if (plan.machineKnown) {
-            planned.check = EvaluateRegistryCheck(walk.platform, step) ? MachineCheck::passes : MachineCheck::fails;
-        }
+    PlannedPrerequisite& planned = plan.prerequisites.emplace_back();
+    planned.number = number;
+    planned.step.execute.Assign(step.execute.Get());
+    planned.step.doExecuteIfCheckIs = step.doExecuteIfCheckIs;
+    planned.step.debugMode = step.debugMode;
+    planned.step.expectedExitCode = step.expectedExitCode;
+    planned.step.checkKey.Assign(step.checkKey.Get());
+    planned.step.checkValue.Assign(step.checkValue.Get());
+    planned.step.checkContent.Assign(step.checkContent.Get());
+    planned.check = MachineCheck::unknown;
+    if (plan.machineKnown) {
+        planned.check = EvaluateRegistryCheck(walk.platform, step) ? MachineCheck::passes : MachineCheck::fails;
     }
-    ++plan.prerequisiteCount;
 }
 
 // The sections the furthest run read, up to the one that ends the chain or the run.
