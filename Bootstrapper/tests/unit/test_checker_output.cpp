@@ -121,12 +121,12 @@ TEST(FolderPaths, FolderRelativeToTheCurrentDirectory)
 TEST(Findings, SortedByFileThenLineInTheOrderFoundWithIgnoredRulesLeftOut)
 {
     auto findings = std::make_unique<Findings>();
-    findings->Ignore(static_cast<std::size_t>(RuleIndex("duplicate")));
-    findings->Report("Setup.ini", 9, Severity::warning, "unknown-key", "third");
-    findings->Report("Setup.ini", 2, Severity::warning, "duplicate", "ignored");
-    findings->Report("Product.msi", 0, Severity::error, "product-version", "first");
-    findings->Report("Setup.ini", 9, Severity::warning, "not-a-number", "fourth");
-    findings->Report("Setup.ini", 0, Severity::warning, "no-setup-ini", "second");
+    findings->Ignore(Rule::duplicate);
+    findings->Report(Rule::unknownKey, "Setup.ini", 9, "third");
+    findings->Report(Rule::duplicate, "Setup.ini", 2, "ignored");
+    findings->Report(Rule::productVersion, "Product.msi", 0, "first");
+    findings->Report(Rule::notANumber, "Setup.ini", 9, "fourth");
+    findings->Report(Rule::noSetupIni, "Setup.ini", 0, "second");
     findings->Sort();
     std::vector<std::string> order;
     for (std::size_t i = 0; i < findings->Count(); ++i) {
@@ -138,7 +138,7 @@ TEST(Findings, SortedByFileThenLineInTheOrderFoundWithIgnoredRulesLeftOut)
 
     findings->Clear();
     for (std::size_t i = 0; i <= kFindingCapacity; ++i) {
-        findings->Report("Setup.ini", 1, Severity::warning, "unknown-key", "%s", "more than are kept");
+        findings->Report(Rule::unknownKey, "Setup.ini", 1, "%s", "more than are kept");
     }
     EXPECT_EQ(findings->Count(), kFindingCapacity);
     EXPECT_EQ(findings->Unkept(), 1u);

@@ -156,9 +156,9 @@ int RunCheck(CheckerPlatform& platform, bool machineKnown, const CheckOptions& o
     static Findings findings;
     plan.machineKnown = machineKnown;
     findings.Clear();
-    for (std::size_t i = 0; i < kRuleCapacity; ++i) {
+    for (std::size_t i = 0; i < kRuleCount; ++i) {
         if (options.ignored[i]) {
-            findings.Ignore(i);
+            findings.Ignore(static_cast<Rule>(i));
         }
     }
     CheckFolder(platform, text, findings, plan);

@@ -30,12 +30,7 @@ void Findings::Clear()
     unkept_ = 0;
 }
 
-void Findings::Ignore(std::size_t ruleIndex)
-{
-    if (ruleIndex < kRuleCapacity) {
-        ignored_[ruleIndex] = true;
-    }
-}
+void Findings::Ignore(Rule rule) { ignored_[static_cast<std::size_t>(rule)] = true; }
 
 bool Findings::IsIgnored(int ruleIndex) const
 {
@@ -64,13 +59,13 @@ bool Findings::KeepFile(const char* file, std::uint32_t& offset)
     return KeepText(file, offset);
 }
 
-void Findings::Report(const char* file, std::uint32_t line, Severity severity, const char* rule, const char* format,
-                      ...)
+void Findings::Report(Rule rule, const char* file, std::uint32_t line, const char* format, ...)
 {
-    const int ruleIndex = RuleIndex(rule);
+    const int ruleIndex = static_cast<int>(rule);
     if (IsIgnored(ruleIndex)) {
         return;
     }
+    const Severity severity = RuleOf(rule).severity;
     if (severity == Severity::error) {
         ++errors_;
     } else {
@@ -87,7 +82,7 @@ void Findings::Report(const char* file, std::uint32_t line, Severity severity, c
 
     Kept kept{};
     const std::size_t textBefore = textUsed_;
-    if (count_ == kFindingCapacity || !KeepFile(file, kept.file) || !KeepText(rule, kept.rule) ||
+    if (count_ == kFindingCapacity || !KeepFile(file, kept.file) || !KeepText(RuleOf(rule).id, kept.rule) ||
         !KeepText(text.Get(), kept.message)) {
         textUsed_ = textBefore;
         ++unkept_;

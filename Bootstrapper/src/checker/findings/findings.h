@@ -7,23 +7,21 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace boot {
+#include "checker/findings/rule_table.h"
 
-enum class Severity { error, warning };
+namespace boot {
 
 // The most findings kept, and the room for all their texts. What does not fit is still
 // counted (the exit status stays right), and the output says how many were not kept.
 constexpr std::size_t kFindingCapacity = 65536;
 constexpr std::size_t kFindingTextCapacity = std::size_t{16} << 20;
-// The most rules the rule table may hold: a selection of rules is kept as flags.
-constexpr std::size_t kRuleCapacity = 64;
 
 struct Finding {
     const char* file = "";     // relative to the folder, "/" between names; "." for the folder itself
     std::uint32_t line = 0;    // 0: the finding is about the whole file
     Severity severity = Severity::error;
     const char* rule = "";     // as reported: "unknown-key"
-    int ruleIndex = -1;        // its row in the rule table, -1 for an id the table lacks
+    int ruleIndex = 0;         // its row in the rule table
     const char* message = "";
 };
 
@@ -38,13 +36,13 @@ public:
 
     // No findings, and no rule left out.
     void Clear();
-    // Findings of the rule in that row of the rule table are left out: neither kept nor counted.
-    void Ignore(std::size_t ruleIndex);
+    // Findings of the rule are left out: neither kept nor counted.
+    void Ignore(Rule rule);
 
-    // `line` 0: the finding is about the whole file.
-    void Report(const char* file, std::uint32_t line, Severity severity, const char* rule, const char* format, ...)
+    // A finding of `rule`, with the rule's severity. `line` 0: the finding is about the whole file.
+    void Report(Rule rule, const char* file, std::uint32_t line, const char* format, ...)
 #if defined(__GNUC__)
-        __attribute__((format(printf, 6, 7)))
+        __attribute__((format(printf, 5, 6)))
 #endif
         ;
 
@@ -81,7 +79,7 @@ private:
     char text_[kFindingTextCapacity] = {};
     std::size_t textUsed_ = 0;
     std::size_t count_ = 0;
-    bool ignored_[kRuleCapacity] = {};
+    bool ignored_[kRuleCount] = {};
     std::uint32_t errors_ = 0;
     std::uint32_t warnings_ = 0;
     std::uint32_t unkept_ = 0;

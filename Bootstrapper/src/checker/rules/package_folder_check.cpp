@@ -87,7 +87,7 @@ void ReadFolder(CheckerPlatform& platform, const PendingFolder& folder, Findings
         const std::u16string relative = Joined(folder.relative, entry.name);
         const auto named = firstOfName.emplace(UpperCaseName(entry.name), relative);
         if (!named.second) {
-            findings.Report(FindingFile(DisplayName(platform, relative)).c_str(), 0, Severity::warning, "case-clash",
+            findings.Report(Rule::caseClash, FindingFile(DisplayName(platform, relative)).c_str(), 0,
                             "%s and %s differ only in letter case: Windows holds only one of them in a folder, and "
                             "which one a copy to Windows keeps is not known",
                             DisplayName(platform, named.first->second).c_str(),
@@ -173,7 +173,7 @@ void CheckPackageChoice(Platform& platform, Plan& plan, Findings& findings)
     }
     const std::u16string first = *std::min_element(packages.begin(), packages.end(), ComesFirstOnNtfs);
     plan.ntfsFirstPackage.Assign(DisplayName(platform, first).c_str());
-    findings.Report(kFolderFile, 0, Severity::warning, "several-packages",
+    findings.Report(Rule::severalPackages, kFolderFile, 0,
                     "the folder holds %u packages and Setup.ini names none (MsiPath): the setup opens the first "
                     "that Windows' directory search returns, which depends on the file system (NTFS returns %s, "
                     "the first by name without regard to case); set MsiPath",
@@ -186,7 +186,7 @@ void CheckLanguagesFolder(CheckerPlatform& platform, const TextBuffer& setting, 
     if (setting.IsEmpty() || platform.KindOf(plan.languagesDirectory.Get()) == EntryKind::folder) {
         return;
     }
-    findings.Report(kSetupIniFile, line, Severity::warning, "no-languages-folder",
+    findings.Report(Rule::noLanguagesFolder, kSetupIniFile, line,
                     "LanguagesDir=%s names no folder in the package folder: the setup finds no transform and "
                     "offers only the package's own language",
                     setting.Get());
@@ -212,7 +212,7 @@ void CheckTransformPlaces(CheckerPlatform& platform, const std::vector<Transform
         if (!folder.empty() && SameTextIgnoringCase(folder.c_str(), languagesFolder.c_str())) {
             continue;
         }
-        findings.Report(transform.file.c_str(), 0, Severity::warning, "transform-elsewhere",
+        findings.Report(Rule::transformElsewhere, transform.file.c_str(), 0,
                         "%s lies outside the languages folder (%s), where the setup looks for transforms: it is "
                         "never applied; move it there, or set LanguagesDir to its folder",
                         transform.file.c_str(), where.c_str());

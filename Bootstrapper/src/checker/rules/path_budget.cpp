@@ -141,7 +141,7 @@ void CheckPathBudget(Platform& platform, const Plan& plan, bool endedAtFileLimit
     if (folder <= plan.pathBudget && !endedAtFileLimit) {
         return;
     }
-    findings.Report(kFolderFile, 0, Severity::error, "too-long",
+    findings.Report(Rule::tooLong, kFolderFile, 0,
                     "the folder's path has %u characters, and with \\%s it has %u, more than the %u Windows' file "
                     "functions take: %s. A package folder may have at most %u characters for this package",
                     static_cast<unsigned>(folder), plan.deepestPath.Get(),

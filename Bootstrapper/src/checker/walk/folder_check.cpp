@@ -30,19 +30,19 @@ bool LocateSetupIni(Walk& walk)
     case AnsiName::exact:
         break;
     case AnsiName::inexact:
-        walk.findings.Report(kFolderFile, 0, Severity::error, "unsupported-path",
+        walk.findings.Report(Rule::unsupportedPath, kFolderFile, 0,
                              "the folder's path has characters the ANSI code page cannot hold exactly: the setup "
                              "ends with \"%s\"",
                              kMessageUnsupportedPath);
         return false;
     case AnsiName::tooLong:
-        walk.findings.Report(kFolderFile, 0, Severity::error, "too-long",
+        walk.findings.Report(Rule::tooLong, kFolderFile, 0,
                              "the folder's path is longer than 1023 characters: the setup ends with \"%s\"",
                              kMessagePathTooLong);
         return false;
     }
     if (!walk.iniPath.Format("%s\\%s", walk.plan.folder.Get(), kSetupIniName)) {
-        walk.findings.Report(kFolderFile, 0, Severity::error, "too-long",
+        walk.findings.Report(Rule::tooLong, kFolderFile, 0,
                              "the folder's path and \\Setup.ini are longer than 1023 characters: the setup ends "
                              "with \"%s\"",
                              kMessagePathTooLong);
@@ -77,11 +77,11 @@ bool CheckSetupIniFile(Walk& walk)
     case ProfileLoad::notOpened: {
         const EntryKind kind = walk.platform.KindOf(walk.iniPath.Get());
         if (kind == EntryKind::missing) {
-            walk.findings.Report(kSetupIniFile, 0, Severity::warning, "no-setup-ini",
+            walk.findings.Report(Rule::noSetupIni, kSetupIniFile, 0,
                                  "there is no Setup.ini: every default applies (PSetup.exe if it is there, no "
                                  "prerequisites, the first *.msi, transforms beside it)");
         } else {
-            walk.findings.Report(kSetupIniFile, 0, Severity::error, "setup-ini-unreadable",
+            walk.findings.Report(Rule::setupIniUnreadable, kSetupIniFile, 0,
                                  "Setup.ini is %s: Windows' reader would read every value of it as empty, so the "
                                  "setup ends with \"%s\"",
                                  DescribeUnreadable(kind), kMessageSetupIniUnreadable);
@@ -89,7 +89,7 @@ bool CheckSetupIniFile(Walk& walk)
         return true;
     }
     case ProfileLoad::tooLarge:
-        walk.findings.Report(kSetupIniFile, 0, Severity::error, "setup-ini-unreadable",
+        walk.findings.Report(Rule::setupIniUnreadable, kSetupIniFile, 0,
                              "Setup.ini holds more than %u MiB of text, more than the checker reads: the check "
                              "stops here",
                              static_cast<unsigned>(kProfileTextLimit / kBytesPerMiB));
@@ -97,13 +97,13 @@ bool CheckSetupIniFile(Walk& walk)
         return false;
     }
     if (walk.text.Encoding() == ProfileEncoding::utf8WithMark) {
-        walk.findings.Report(kSetupIniFile, 1, Severity::error, "utf8-bom",
+        walk.findings.Report(Rule::utf8Bom, kSetupIniFile, 1,
                              "the file begins with a UTF-8 byte order mark: the setup refuses it (\"%s\"); save "
                              "it as ANSI, or as UTF-16 LE",
                              kMessageUtf8ByteOrderMark);
     }
     if (walk.text.Encoding() == ProfileEncoding::utf16BigEndian) {
-        walk.findings.Report(kSetupIniFile, 1, Severity::error, "utf16-big-endian",
+        walk.findings.Report(Rule::utf16BigEndian, kSetupIniFile, 1,
                              "the file begins with the UTF-16 big-endian byte order mark FE FF, which Windows' "
                              "reader does not know (it reads every value as empty): the setup refuses it (\"%s\"); "
                              "save it as ANSI, or as UTF-16 LE",
@@ -171,7 +171,7 @@ void FailWhereTheSetupEnds(Walk& walk)
             return;
         }
     }
-    walk.findings.Report(kFolderFile, 0, Severity::error, "setup-ends",
+    walk.findings.Report(Rule::setupEnds, kFolderFile, 0,
                          "wherever it runs, the setup ends with \"%s\" (exit code %d): no answer of the machine "
                          "gets it further (see the plan's first way)",
                          text.c_str(), static_cast<int>(whole.end->exitCode));

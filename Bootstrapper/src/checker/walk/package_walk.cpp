@@ -49,7 +49,7 @@ void CheckUnusedTransforms(Walk& walk, const TextBuffer& setting)
         }
         TextBuffer file;
         file.Format("%s%s", prefix.Get(), found.fileName);
-        walk.findings.Report(file.Get(), 0, Severity::warning, "unused-transform",
+        walk.findings.Report(Rule::unusedTransform, file.Get(), 0,
                              "the program never applies %s: it knows 1031.mst (German) and 1033.mst (English) for "
                              "a language other than the package's own (%d), and Documentation.mst",
                              found.fileName, static_cast<int>(walk.plan.package.productLanguage));

@@ -35,20 +35,20 @@ void CheckProgramPart(Walk& walk, const char* section, const char* key, const ch
         if (quotesLeft || (!part.quoted && part.holdsBlank)) {
             const std::string works =
                 quotesLeft ? '"' + written + '"' : std::string("\"\"") + commandLine + "\"\"";
-            walk.findings.Report(kSetupIniFile, line, Severity::warning, "quotes-stripped",
+            walk.findings.Report(Rule::quotesStripped, kSetupIniFile, line,
                                  "%s=%s is read without its outer quotes, as %s%s; write %s=%s",
                                  key, written.c_str(), commandLine,
                                  quotesLeft ? "" : ", whose program path holds a blank and is no longer quoted",
                                  key, works.c_str());
         }
     } else if (!part.quoted && part.holdsBlank) {
-        walk.findings.Report(kSetupIniFile, line, Severity::warning, "unquoted-blanks",
+        walk.findings.Report(Rule::unquotedBlanks, kSetupIniFile, line,
                              "the program %s holds a blank and is not quoted: Windows first tries the name up to "
                              "the first blank; write \"%s\"",
                              part.path.Get(), part.path.Get());
     }
     if (part.relative && !part.inFolder && !part.everyWindowsHas) {
-        walk.findings.Report(kSetupIniFile, line, Severity::warning, "missing-program",
+        walk.findings.Report(Rule::missingProgram, kSetupIniFile, line,
                              "%s is not in the folder: Windows will look for it on the system's search path; "
                              "if it is not there either, %s",
                              part.path.Get(), missing);
@@ -80,8 +80,7 @@ void CheckStepValues(Walk& walk, const char* section, const PrerequisiteStep& st
     TextBuffer upper;
     upper.Assign(keyword.Get());
     if (!keyword.IsEmpty() && !IsTrueKeyword(upper) && !TextEquals(upper.Get(), "FALSE")) {
-        walk.findings.Report(kSetupIniFile, walk.Line(section, "DoExecuteIfCheckIs"), Severity::warning,
-                             "not-a-keyword",
+        walk.findings.Report(Rule::notAKeyword, kSetupIniFile, walk.Line(section, "DoExecuteIfCheckIs"),
                              "DoExecuteIfCheckIs=%s is neither TRUE nor FALSE: it is read as false, so the program "
                              "runs when the check fails",
                              keyword.Get());
@@ -90,22 +89,22 @@ void CheckStepValues(Walk& walk, const char* section, const PrerequisiteStep& st
     ReadSetupValue(walk.platform, walk.iniPath, section, "ExecuteOkIfResultIs", result);
     const std::uint32_t resultLine = walk.Line(section, "ExecuteOkIfResultIs");
     if (step.debugMode) {
-        walk.findings.Report(kSetupIniFile, resultLine, Severity::warning, "debug-mode",
+        walk.findings.Report(Rule::debugMode, kSetupIniFile, resultLine,
                              "ExecuteOkIfResultIs=%s: whenever the program runs, the setup shows its exit code in a "
                              "box and ends after it",
                              result.Get());
     } else if (!result.IsEmpty() && !IsDecimalNumber(result.Get())) {
-        walk.findings.Report(kSetupIniFile, resultLine, Severity::warning, "not-a-number",
+        walk.findings.Report(Rule::notANumber, kSetupIniFile, resultLine,
                              "ExecuteOkIfResultIs=%s is neither a decimal number nor DEBUG: it is read as %d",
                              result.Get(), static_cast<int>(step.expectedExitCode));
     }
     if (step.checkKey.IsEmpty() && (!step.checkValue.IsEmpty() || !step.checkContent.IsEmpty())) {
         const char* key = step.checkValue.IsEmpty() ? "CheckContent" : "CheckValue";
-        walk.findings.Report(kSetupIniFile, walk.Line(section, key), Severity::warning, "check-without-key",
+        walk.findings.Report(Rule::checkWithoutKey, kSetupIniFile, walk.Line(section, key),
                              "%s without CheckKey: there is no registry check, it always passes", key);
     }
     if (step.checkKey.IsEmpty() && !step.doExecuteIfCheckIs) {
-        walk.findings.Report(kSetupIniFile, walk.Line(section, "Execute"), Severity::warning, "never-runs",
+        walk.findings.Report(Rule::neverRuns, kSetupIniFile, walk.Line(section, "Execute"),
                              "[%s] never runs: without CheckKey the check passes, and the program runs only when it "
                              "fails (DoExecuteIfCheckIs is not TRUE); add the CheckKey, or DoExecuteIfCheckIs=TRUE "
                              "to run it always",
@@ -130,8 +129,7 @@ void CheckChainEnd(Walk& walk, const char* section)
             continue;
         }
         if (line.kind == ProfileLineKind::key) {
-            walk.findings.Report(kSetupIniFile, walk.text.Line(static_cast<std::size_t>(header)).number,
-                                 Severity::error, "prereq-unreachable",
+            walk.findings.Report(Rule::prereqUnreachable, kSetupIniFile, walk.text.Line(static_cast<std::size_t>(header)).number,
                                  "[%s] has no Execute: the chain ends here, and its other keys are never read",
                                  section);
             return;
