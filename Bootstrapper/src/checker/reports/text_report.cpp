@@ -26,12 +26,6 @@ void WriteTextReport(const Findings& findings, const Plan* plan, const ReportSet
             out.Put("\n");
         }
     }
-    if (findings.Unkept() != 0) {
-        line.Format("%s: %u more findings were found than can be kept and shown (at most %u)", settings.program,
-                    static_cast<unsigned>(findings.Unkept()), static_cast<unsigned>(kFindingCapacity));
-        PutShownLine(out, line.Get());
-        out.Put("\n");
-    }
     out.Flush();
     if (plan != nullptr) {
         PrintPlan(*plan, settings, output);

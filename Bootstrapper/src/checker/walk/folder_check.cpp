@@ -186,7 +186,7 @@ namespace boot {
 void CheckFolder(CheckerPlatform& platform, ProfileText& text, Findings& findings, Plan& plan)
 {
     using namespace folder_walk;
-    static FurthestRun furthest;
+    FurthestRun furthest;
     ExploreRuns(platform, plan, furthest);
     EndWhereTheRunEnds(furthest, plan);
     Walk walk{platform, text, findings, plan, furthest, TextBuffer(), TextBuffer(), {}};

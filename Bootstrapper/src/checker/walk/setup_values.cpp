@@ -184,7 +184,7 @@ void KeepInPlan(Walk& walk, std::int32_t number, const PrerequisiteStep& step)
 // The sections the furthest run read, up to the one that ends the chain or the run.
 void CheckPrerequisites(Walk& walk)
 {
-    static PrerequisiteStep step;
+    PrerequisiteStep step;
     std::int64_t number = 0;
     for (; number <= walk.furthest.lastPrerequisite; ++number) {
         if (ReadPrerequisiteStep(walk.platform, walk.iniPath, static_cast<std::int32_t>(number), step) !=
