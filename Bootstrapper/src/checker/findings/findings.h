@@ -13,6 +13,9 @@
 
 namespace boot {
 
+// A finding's file when it is about the folder itself.
+constexpr const char* kFolderFile = ".";
+
 // A finding as the output formats read it; its texts belong to the Findings it came from.
 struct Finding {
     const char* file = "";     // relative to the folder, "/" between names; "." for the folder itself

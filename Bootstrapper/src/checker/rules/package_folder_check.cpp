@@ -16,7 +16,6 @@ namespace boot {
 
 namespace {
 
-constexpr const char* kFolderFile = ".";
 constexpr int kDeepestFolder = 8;
 constexpr std::int32_t kGerman = 1031;
 constexpr std::int32_t kEnglish = 1033;
@@ -114,6 +113,34 @@ void ReadFolder(CheckerPlatform& platform, const PendingFolder& folder, Findings
     }
 }
 
+// Transforms the program would apply that lie outside the languages folder.
+void CheckTransformsElsewhere(CheckerPlatform& platform, const std::vector<TransformFile>& transforms,
+                              const TextBuffer& setting, const Plan& plan, Findings& findings)
+{
+    const std::int32_t language = plan.package.productLanguage;
+    TextBuffer prefix;
+    if (!setting.IsEmpty() && !TextEquals(setting.Get(), kDefaultLanguagesDir)) {
+        AsFindingFile(setting.Get(), prefix);
+        prefix.Append("/");
+    }
+    const std::string languagesFolder = NormalizedFolder(platform, plan.languagesDirectory.Get());
+    const std::string where =
+        prefix.IsEmpty() ? std::string("the package folder") : std::string("LanguagesDir ") + setting.Get();
+    for (const TransformFile& transform : transforms) {
+        if (transform.kind != EntryKind::file || !IsAppliedTransform(transform.name.c_str(), language)) {
+            continue;
+        }
+        const std::string folder = NormalizedFolder(platform, transform.folderPath);
+        if (!folder.empty() && SameTextIgnoringCase(folder.c_str(), languagesFolder.c_str())) {
+            continue;
+        }
+        findings.Report(Rule::transformElsewhere, transform.file.c_str(), 0,
+                        "%s lies outside the languages folder (%s), where the setup looks for transforms: it is "
+                        "never applied; move it there, or set LanguagesDir to its folder",
+                        transform.file.c_str(), where.c_str());
+    }
+}
+
 }  // namespace
 
 std::string NormalizedFolder(Platform& platform, const std::string& path)
@@ -195,28 +222,35 @@ void CheckLanguagesFolder(CheckerPlatform& platform, const TextBuffer& setting, 
 void CheckTransformPlaces(CheckerPlatform& platform, const std::vector<TransformFile>& transforms,
                           const TextBuffer& setting, const Plan& plan, Findings& findings)
 {
-    const std::int32_t language = plan.package.productLanguage;
+    TextBuffer pattern;
+    if (!pattern.Format("%s\\*%s", plan.languagesDirectory.Get(), kTransformExtension)) {
+        return;
+    }
+    CheckTransformsElsewhere(platform, transforms, setting, plan, findings);
     TextBuffer prefix;
     if (!setting.IsEmpty() && !TextEquals(setting.Get(), kDefaultLanguagesDir)) {
         AsFindingFile(setting.Get(), prefix);
         prefix.Append("/");
     }
-    const std::string languagesFolder = NormalizedFolder(platform, plan.languagesDirectory.Get());
-    const std::string where =
-        prefix.IsEmpty() ? std::string("the package folder") : std::string("LanguagesDir ") + setting.Get();
-    for (const TransformFile& transform : transforms) {
-        if (transform.kind != EntryKind::file || !IsAppliedTransform(transform.name.c_str(), language)) {
-            continue;
-        }
-        const std::string folder = NormalizedFolder(platform, transform.folderPath);
-        if (!folder.empty() && SameTextIgnoringCase(folder.c_str(), languagesFolder.c_str())) {
-            continue;
-        }
-        findings.Report(Rule::transformElsewhere, transform.file.c_str(), 0,
-                        "%s lies outside the languages folder (%s), where the setup looks for transforms: it is "
-                        "never applied; move it there, or set LanguagesDir to its folder",
-                        transform.file.c_str(), where.c_str());
+    FindData found{};
+    const Handle search = platform.FindFirstFileA(pattern.Get(), &found);
+    if (search == kInvalidHandle) {
+        return;
     }
+    do {
+        // "*.mst" also matches 8.3 aliases: only names that really end in ".mst" count.
+        if (!NameEndsWithTransformExtension(found.fileName) ||
+            IsAppliedTransform(found.fileName, plan.package.productLanguage)) {
+            continue;
+        }
+        TextBuffer file;
+        file.Format("%s%s", prefix.Get(), found.fileName);
+        findings.Report(Rule::unusedTransform, file.Get(), 0,
+                        "the program never applies %s: it knows 1031.mst (German) and 1033.mst (English) for a "
+                        "language other than the package's own (%d), and Documentation.mst",
+                        found.fileName, static_cast<int>(plan.package.productLanguage));
+    } while (platform.FindNextFileA(search, &found));
+    platform.FindClose(search);
 }
 
 bool NameEndsWithTransformExtension(const char* name)

@@ -14,7 +14,6 @@ namespace boot {
 
 namespace {
 
-constexpr const char* kFolderFile = ".";
 constexpr std::int32_t kGermanLanguage = 1031;
 constexpr std::int32_t kEnglishLanguage = 1033;
 
