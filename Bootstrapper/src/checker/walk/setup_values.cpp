@@ -42,19 +42,22 @@ void CheckPreSetup(Walk& walk)
     }
 }
 
+// Where the next section is read to: the plan's next row, or `beyondPlan` when the plan
+// has no row left for it. A step cannot be copied, so it is read where it is kept.
+PrerequisiteStep& NextStep(Plan& plan, PrerequisiteStep& beyondPlan)
+{
+    return plan.prerequisiteCount < kPlannedPrerequisites ? plan.prerequisites[plan.prerequisiteCount].step
+                                                          : beyondPlan;
+}
+
+// The step read into NextStep() counts as the plan's next, with the machine's answer to
+// its check where the machine can be asked.
 void KeepInPlan(Walk& walk, std::int32_t number, const PrerequisiteStep& step)
 {
     Plan& plan = walk.plan;
     if (plan.prerequisiteCount < kPlannedPrerequisites) {
         PlannedPrerequisite& planned = plan.prerequisites[plan.prerequisiteCount];
         planned.number = number;
-        planned.step.execute.Assign(step.execute.Get());
-        planned.step.doExecuteIfCheckIs = step.doExecuteIfCheckIs;
-        planned.step.debugMode = step.debugMode;
-        planned.step.expectedExitCode = step.expectedExitCode;
-        planned.step.checkKey.Assign(step.checkKey.Get());
-        planned.step.checkValue.Assign(step.checkValue.Get());
-        planned.step.checkContent.Assign(step.checkContent.Get());
         planned.check = MachineCheck::unknown;
         if (plan.machineKnown) {
             planned.check = EvaluateRegistryCheck(walk.platform, step) ? MachineCheck::passes : MachineCheck::fails;
@@ -66,9 +69,10 @@ void KeepInPlan(Walk& walk, std::int32_t number, const PrerequisiteStep& step)
 // The sections the furthest run read, up to the one that ends the chain or the run.
 void CheckPrerequisites(Walk& walk)
 {
-    PrerequisiteStep step;
+    PrerequisiteStep beyondPlan;
     std::int64_t number = 0;
     for (; number <= walk.furthest.lastPrerequisite; ++number) {
+        PrerequisiteStep& step = NextStep(walk.plan, beyondPlan);
         if (ReadPrerequisiteStep(walk.platform, walk.iniPath, static_cast<std::int32_t>(number), step) !=
             PrerequisiteReading::kStepRead) {
             break;
