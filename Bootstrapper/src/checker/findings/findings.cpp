@@ -16,6 +16,9 @@ constexpr std::size_t kMostMessageRoom = std::size_t{1} << 20;
 
 // The program's own formatting (the rules name what it reads the way it shows it), into
 // as much room as the text takes.
+#if defined(__GNUC__)
+__attribute__((format(printf, 1, 0)))
+#endif
 std::string FormatMessage(const char* format, std::va_list args)
 {
     std::string text(kFirstMessageRoom, '\0');

@@ -24,8 +24,8 @@ constexpr std::size_t kRuleCount = static_cast<std::size_t>(Rule::templateLangua
 
 struct RuleInfo {
     Rule rule;             // the row's own enumerator: the table checks its order with it
-    const char* id;        // as printed in brackets: "unknown-key"
     Severity severity;     // of every finding of the rule
+    const char* id;        // as printed in brackets: "unknown-key"
     const char* summary;   // one sentence: what is wrong
     const char* example;   // a folder that breaks the rule, as the README shows it
     const char* help;      // what to do about it

@@ -42,15 +42,7 @@ void CheckPreSetup(Walk& walk)
     }
 }
 
-// Where the next section is read to: the plan's next row, or `beyondPlan` when the plan
-// has no row left for it. A step cannot be copied, so it is read where it is kept.
-PrerequisiteStep& NextStep(Plan& plan, PrerequisiteStep& beyondPlan)
-{
-    return plan.prerequisiteCount < kPlannedPrerequisites ? plan.prerequisites[plan.prerequisiteCount].step
-                                                          : beyondPlan;
-}
-
-// The step read into NextStep() counts as the plan's next, with the machine's answer to
+// The step just read counts as the plan's next, with the machine's answer to
 // its check where the machine can be asked.
 void KeepInPlan(Walk& walk, std::int32_t number, const PrerequisiteStep& step)
 {
@@ -69,10 +61,15 @@ void KeepInPlan(Walk& walk, std::int32_t number, const PrerequisiteStep& step)
 // The sections the furthest run read, up to the one that ends the chain or the run.
 void CheckPrerequisites(Walk& walk)
 {
+    Plan& plan = walk.plan;
+    // cppcheck-suppress unassignedVariable ; read into through `step`
     PrerequisiteStep beyondPlan;
     std::int64_t number = 0;
     for (; number <= walk.furthest.lastPrerequisite; ++number) {
-        PrerequisiteStep& step = NextStep(walk.plan, beyondPlan);
+        // A step cannot be copied: it is read into the plan's next row, while there is one.
+        PrerequisiteStep& step = plan.prerequisiteCount < kPlannedPrerequisites
+                                     ? plan.prerequisites[plan.prerequisiteCount].step
+                                     : beyondPlan;
         if (ReadPrerequisiteStep(walk.platform, walk.iniPath, static_cast<std::int32_t>(number), step) !=
             PrerequisiteReading::kStepRead) {
             break;
