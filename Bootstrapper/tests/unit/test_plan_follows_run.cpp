@@ -299,9 +299,8 @@ TEST_F(PlanFollowsRun, PlanEndsWhereTheProgramEnds)
         LinuxPlatform platform;
         TextBuffer reason;
         ASSERT_TRUE(platform.UseFolder(folder.linux.c_str(), reason)) << reason.Get();
-        static ProfileText text;
-        static Findings findings;
-        findings.Clear();
+        ProfileText text;
+        Findings findings;
         const auto plan = std::make_unique<Plan>();
         CheckFolder(platform, text, findings, *plan);
         EXPECT_STREQ(plan->endMessage.c_str(), row.end);
@@ -329,9 +328,8 @@ TEST_F(PlanFollowsRun, PlanShowsEveryPrerequisite)
     LinuxPlatform platform;
     TextBuffer reason;
     ASSERT_TRUE(platform.UseFolder(folder.linux.c_str(), reason)) << reason.Get();
-    static ProfileText text;
-    static Findings findings;
-    findings.Clear();
+    ProfileText text;
+    Findings findings;
     const auto plan = std::make_unique<Plan>();
     CheckFolder(platform, text, findings, *plan);
     ReportSettings settings;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <memory>
 
 #include "checker/reading/profile_text.h"
 #include "checker/reports/github_report.h"
@@ -150,15 +151,14 @@ int AnswerUnlessCheck(CheckArguments arguments, const char* program, const char*
 int RunCheck(CheckerPlatform& platform, bool machineKnown, const CheckOptions& options,
              const ReportSettings& settings, TextOutput& output, TextOutput* reportFile)
 {
-    // Large, and one of each per process: kept out of the stack.
-    static ProfileText text;
-    static Plan plan;
-    static Findings findings;
+    ProfileText text;
+    const auto planned = std::make_unique<Plan>();  // large: kept out of the stack
+    Plan& plan = *planned;
+    Findings findings;
     plan.machineKnown = machineKnown;
-    findings.Clear();
-    for (std::size_t i = 0; i < kRuleCapacity; ++i) {
+    for (std::size_t i = 0; i < kRuleCount; ++i) {
         if (options.ignored[i]) {
-            findings.Ignore(i);
+            findings.Ignore(static_cast<Rule>(i));
         }
     }
     CheckFolder(platform, text, findings, plan);

@@ -22,7 +22,7 @@ struct CheckOptions {
     bool strict = false;  // warnings fail the check
     bool exitZero = false;  // the check reports, and only arguments or the folder fail it
     ReportFormat format = ReportFormat::text;
-    bool ignored[kRuleCapacity] = {};  // by row of the rule table
+    bool ignored[kRuleCount] = {};  // by row of the rule table
 };
 
 template <typename Char>

@@ -44,12 +44,6 @@ void WriteGithubReport(const Findings& findings, const ReportSettings& settings,
     PutCommandData(out, settings.program);
     out.Put(": ");
     out.Put(counts.Get());
-    if (findings.Unkept() != 0) {
-        TextBuffer unkept;
-        unkept.Format(" (%u of them not shown: at most %u are kept)", static_cast<unsigned>(findings.Unkept()),
-                      static_cast<unsigned>(kFindingCapacity));
-        out.Put(unkept.Get());
-    }
     out.Put("\n");
 }
 

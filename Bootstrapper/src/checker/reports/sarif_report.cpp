@@ -23,8 +23,10 @@ constexpr unsigned kHexBase = 16;
 constexpr unsigned kHexDigitBits = 4;
 constexpr int kHashDigits = 16;
 
-// Results with the same fingerprint text are numbered, as GitHub numbers equal lines.
-constexpr std::size_t kOccurrenceSlots = 2 * kFindingCapacity;
+// Results with the same fingerprint text are numbered, as GitHub numbers equal lines: room
+// for twice the results a log holds.
+constexpr std::size_t kOccurrenceSlots = std::size_t{1} << 16;
+static_assert(kOccurrenceSlots >= 2 * kSarifResultLimit, "room for every result");
 static_assert((kOccurrenceSlots & (kOccurrenceSlots - 1)) == 0, "a power of two");
 
 std::uint64_t Hash(std::uint64_t hash, const char* text)
@@ -250,12 +252,11 @@ void WriteSourceRoot(JsonWriter& json, const ReportSettings& settings)
     json.EndObject();
 }
 
-// The findings the log leaves out: those beyond GitHub's limit of results in a run, and
-// those beyond the checker's capacity.
+// The findings the log leaves out: those beyond GitHub's limit of results in a run.
 void WriteLeftOut(JsonWriter& json, const Findings& findings)
 {
     const std::size_t beyondLimit = findings.Count() > kSarifResultLimit ? findings.Count() - kSarifResultLimit : 0;
-    if (beyondLimit == 0 && findings.Unkept() == 0) {
+    if (beyondLimit == 0) {
         return;
     }
     json.Key("invocations");
@@ -269,15 +270,8 @@ void WriteLeftOut(JsonWriter& json, const Findings& findings)
     json.Key("message");
     json.BeginObject();
     TextBuffer text;
-    if (findings.Unkept() == 0) {
-        text.Format("%u more findings are left out: GitHub code scanning takes at most %u results in a run",
-                    static_cast<unsigned>(beyondLimit), static_cast<unsigned>(kSarifResultLimit));
-    } else {
-        text.Format("%u more findings are left out: GitHub code scanning takes at most %u results in a run, and "
-                    "the checker keeps at most %u findings",
-                    static_cast<unsigned>(beyondLimit + findings.Unkept()), static_cast<unsigned>(kSarifResultLimit),
-                    static_cast<unsigned>(kFindingCapacity));
-    }
+    text.Format("%u more findings are left out: GitHub code scanning takes at most %u results in a run",
+                static_cast<unsigned>(beyondLimit), static_cast<unsigned>(kSarifResultLimit));
     json.Field("text", text.Get());
     json.EndObject();
     json.EndObject();

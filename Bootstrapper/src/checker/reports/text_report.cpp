@@ -34,13 +34,6 @@ void WriteTextReport(const Findings& findings, const Plan* plan, const ReportSet
         PutShownLine(out, line.c_str());
         out.Put("\n");
     }
-    if (findings.Unkept() != 0) {
-        const std::string line = std::string(settings.program) + ": " + std::to_string(findings.Unkept()) +
-                                 " more findings were found than can be kept and shown (at most " +
-                                 std::to_string(kFindingCapacity) + ")";
-        PutShownLine(out, line.c_str());
-        out.Put("\n");
-    }
     out.Flush();
     if (plan != nullptr) {
         PrintPlan(*plan, settings, output);

@@ -35,7 +35,7 @@ void CheckCabinets(CheckerPlatform& platform, const char* packageFile, const Pla
             !reported.insert(cabinet).second) {
             continue;
         }
-        findings.Report(packageFile, 0, Severity::error, "missing-cabinet",
+        findings.Report(Rule::missingCabinet, packageFile, 0,
                         "the Media table names the cabinet %s outside the package, and there is no such file "
                         "beside it: Windows Installer looks for it in the package's folder, and the installation "
                         "fails without it (1603)",

@@ -68,14 +68,14 @@ void CheckGuid(const char* packageFile, const char* property, const TextBuffer& 
     case GuidForm::upperCase:
         break;
     case GuidForm::otherCase:
-        findings.Report(packageFile, 0, Severity::warning, "product-code-case",
+        findings.Report(Rule::productCodeCase, packageFile, 0,
                         "%s %s has lower-case letters: Windows Installer takes it, but its documentation asks for "
                         "upper case ({XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}), and tools that compare it as text "
                         "may take it for another product",
                         property, value.Get());
         break;
     case GuidForm::none:
-        findings.Report(packageFile, 0, Severity::error, "product-code-syntax",
+        findings.Report(Rule::productCodeSyntax, packageFile, 0,
                         "%s %s is not a GUID in braces, as Windows Installer requires it "
                         "({XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX})",
                         property, value.Get());
@@ -147,7 +147,7 @@ void CheckTemplate(CheckerPlatform& platform, const char* packageFile, Plan& pla
         separator == std::string::npos ? std::string() : summaryTemplate.substr(separator + 1);
     plan.is64BitPackage = IsSixtyFourBitPlatform(platformName);
     if (!TemplateHoldsLanguage(languages, plan.package.productLanguage)) {
-        findings.Report(packageFile, 0, Severity::warning, "template-language",
+        findings.Report(Rule::templateLanguage, packageFile, 0,
                         "ProductLanguage %d is not among the languages of the package's summary information "
                         "(Template \"%s\"), where Windows Installer reads the languages a package supports; list "
                         "it there",
@@ -161,12 +161,12 @@ void CheckPackageFacts(CheckerPlatform& platform, const char* packageFile, Plan&
 {
     const PackageInfo& info = plan.package;
     if (!IsVersionForm(info.productVersion.Get())) {
-        findings.Report(packageFile, 0, Severity::error, "product-version-range",
+        findings.Report(Rule::productVersionRange, packageFile, 0,
                         "ProductVersion %s is not of Windows Installer's form, fields of digits separated by dots, "
                         "major.minor.build (a fourth field is ignored): it refuses the package",
                         info.productVersion.Get());
     } else if (!IsVersionInRange(info.productVersion.Get())) {
-        findings.Report(packageFile, 0, Severity::error, "product-version-range",
+        findings.Report(Rule::productVersionRange, packageFile, 0,
                         "ProductVersion %s is out of range: Windows Installer takes the major and minor version up "
                         "to 255 and the build up to 65535, and compares larger ones wrongly (the installed "
                         "version, upgrades)",

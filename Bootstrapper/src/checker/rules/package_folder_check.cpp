@@ -16,7 +16,6 @@ namespace boot {
 
 namespace {
 
-constexpr const char* kFolderFile = ".";
 constexpr int kDeepestFolder = 8;
 constexpr std::int32_t kGerman = 1031;
 constexpr std::int32_t kEnglish = 1033;
@@ -87,7 +86,7 @@ void ReadFolder(CheckerPlatform& platform, const PendingFolder& folder, Findings
         const std::u16string relative = Joined(folder.relative, entry.name);
         const auto named = firstOfName.emplace(UpperCaseName(entry.name), relative);
         if (!named.second) {
-            findings.Report(FindingFile(DisplayName(platform, relative)).c_str(), 0, Severity::warning, "case-clash",
+            findings.Report(Rule::caseClash, FindingFile(DisplayName(platform, relative)).c_str(), 0,
                             "%s and %s differ only in letter case: Windows holds only one of them in a folder, and "
                             "which one a copy to Windows keeps is not known",
                             DisplayName(platform, named.first->second).c_str(),
@@ -111,6 +110,34 @@ void ReadFolder(CheckerPlatform& platform, const PendingFolder& folder, Findings
             inner.depth = folder.depth + 1;
             pending.push_back(std::move(inner));
         }
+    }
+}
+
+// Transforms the program would apply that lie outside the languages folder.
+void CheckTransformsElsewhere(CheckerPlatform& platform, const std::vector<TransformFile>& transforms,
+                              const TextBuffer& setting, const Plan& plan, Findings& findings)
+{
+    const std::int32_t language = plan.package.productLanguage;
+    TextBuffer prefix;
+    if (!setting.IsEmpty() && !TextEquals(setting.Get(), kDefaultLanguagesDir)) {
+        AsFindingFile(setting.Get(), prefix);
+        prefix.Append("/");
+    }
+    const std::string languagesFolder = NormalizedFolder(platform, plan.languagesDirectory.Get());
+    const std::string where =
+        prefix.IsEmpty() ? std::string("the package folder") : std::string("LanguagesDir ") + setting.Get();
+    for (const TransformFile& transform : transforms) {
+        if (transform.kind != EntryKind::file || !IsAppliedTransform(transform.name.c_str(), language)) {
+            continue;
+        }
+        const std::string folder = NormalizedFolder(platform, transform.folderPath);
+        if (!folder.empty() && SameTextIgnoringCase(folder.c_str(), languagesFolder.c_str())) {
+            continue;
+        }
+        findings.Report(Rule::transformElsewhere, transform.file.c_str(), 0,
+                        "%s lies outside the languages folder (%s), where the setup looks for transforms: it is "
+                        "never applied; move it there, or set LanguagesDir to its folder",
+                        transform.file.c_str(), where.c_str());
     }
 }
 
@@ -173,7 +200,7 @@ void CheckPackageChoice(Platform& platform, Plan& plan, Findings& findings)
     }
     const std::u16string first = *std::min_element(packages.begin(), packages.end(), ComesFirstOnNtfs);
     plan.ntfsFirstPackage.Assign(DisplayName(platform, first).c_str());
-    findings.Report(kFolderFile, 0, Severity::warning, "several-packages",
+    findings.Report(Rule::severalPackages, kFolderFile, 0,
                     "the folder holds %u packages and Setup.ini names none (MsiPath): the setup opens the first "
                     "that Windows' directory search returns, which depends on the file system (NTFS returns %s, "
                     "the first by name without regard to case); set MsiPath",
@@ -186,7 +213,7 @@ void CheckLanguagesFolder(CheckerPlatform& platform, const TextBuffer& setting, 
     if (setting.IsEmpty() || platform.KindOf(plan.languagesDirectory.Get()) == EntryKind::folder) {
         return;
     }
-    findings.Report(kSetupIniFile, line, Severity::warning, "no-languages-folder",
+    findings.Report(Rule::noLanguagesFolder, kSetupIniFile, line,
                     "LanguagesDir=%s names no folder in the package folder: the setup finds no transform and "
                     "offers only the package's own language",
                     setting.Get());
@@ -195,28 +222,35 @@ void CheckLanguagesFolder(CheckerPlatform& platform, const TextBuffer& setting, 
 void CheckTransformPlaces(CheckerPlatform& platform, const std::vector<TransformFile>& transforms,
                           const TextBuffer& setting, const Plan& plan, Findings& findings)
 {
-    const std::int32_t language = plan.package.productLanguage;
+    TextBuffer pattern;
+    if (!pattern.Format("%s\\*%s", plan.languagesDirectory.Get(), kTransformExtension)) {
+        return;
+    }
+    CheckTransformsElsewhere(platform, transforms, setting, plan, findings);
     TextBuffer prefix;
     if (!setting.IsEmpty() && !TextEquals(setting.Get(), kDefaultLanguagesDir)) {
         AsFindingFile(setting.Get(), prefix);
         prefix.Append("/");
     }
-    const std::string languagesFolder = NormalizedFolder(platform, plan.languagesDirectory.Get());
-    const std::string where =
-        prefix.IsEmpty() ? std::string("the package folder") : std::string("LanguagesDir ") + setting.Get();
-    for (const TransformFile& transform : transforms) {
-        if (transform.kind != EntryKind::file || !IsAppliedTransform(transform.name.c_str(), language)) {
-            continue;
-        }
-        const std::string folder = NormalizedFolder(platform, transform.folderPath);
-        if (!folder.empty() && SameTextIgnoringCase(folder.c_str(), languagesFolder.c_str())) {
-            continue;
-        }
-        findings.Report(transform.file.c_str(), 0, Severity::warning, "transform-elsewhere",
-                        "%s lies outside the languages folder (%s), where the setup looks for transforms: it is "
-                        "never applied; move it there, or set LanguagesDir to its folder",
-                        transform.file.c_str(), where.c_str());
+    FindData found{};
+    const Handle search = platform.FindFirstFileA(pattern.Get(), &found);
+    if (search == kInvalidHandle) {
+        return;
     }
+    do {
+        // "*.mst" also matches 8.3 aliases: only names that really end in ".mst" count.
+        if (!NameEndsWithTransformExtension(found.fileName) ||
+            IsAppliedTransform(found.fileName, plan.package.productLanguage)) {
+            continue;
+        }
+        TextBuffer file;
+        file.Format("%s%s", prefix.Get(), found.fileName);
+        findings.Report(Rule::unusedTransform, file.Get(), 0,
+                        "the program never applies %s: it knows 1031.mst (German) and 1033.mst (English) for a "
+                        "language other than the package's own (%d), and Documentation.mst",
+                        found.fileName, static_cast<int>(plan.package.productLanguage));
+    } while (platform.FindNextFileA(search, &found));
+    platform.FindClose(search);
 }
 
 bool NameEndsWithTransformExtension(const char* name)

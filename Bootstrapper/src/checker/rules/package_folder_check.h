@@ -36,8 +36,9 @@ void CheckPackageChoice(Platform& platform, Plan& plan, Findings& findings);
 void CheckLanguagesFolder(CheckerPlatform& platform, const TextBuffer& setting, std::uint32_t line, const Plan& plan,
                           Findings& findings);
 
-// Transforms the program would apply that lie outside the languages folder
-// (transform-elsewhere).
+// The package folder's transforms against those the program applies: one it would apply
+// that lies outside the languages folder (transform-elsewhere), one in that folder that it
+// never applies (unused-transform). `setting`: LanguagesDir as read.
 void CheckTransformPlaces(CheckerPlatform& platform, const std::vector<TransformFile>& transforms,
                           const TextBuffer& setting, const Plan& plan, Findings& findings);
 

@@ -14,7 +14,6 @@ namespace boot {
 
 namespace {
 
-constexpr const char* kFolderFile = ".";
 constexpr std::int32_t kGermanLanguage = 1031;
 constexpr std::int32_t kEnglishLanguage = 1033;
 
@@ -139,7 +138,7 @@ void CheckPathBudget(Platform& platform, const Plan& plan, bool endedAtFileLimit
     if (folder <= plan.pathBudget && !endedAtFileLimit) {
         return;
     }
-    findings.Report(kFolderFile, 0, Severity::error, "too-long",
+    findings.Report(Rule::tooLong, kFolderFile, 0,
                     "the folder's path has %u characters, and with \\%s it has %u, more than the %u Windows' file "
                     "functions take: %s. A package folder may have at most %u characters for this package",
                     static_cast<unsigned>(folder), plan.deepestPath.Get(),

@@ -75,7 +75,7 @@ void CompareValue(Platform& platform, const TextBuffer& iniPath, const ProfileTe
     }
     std::uint32_t line = KeyLine(text, section, key);
     line = line != 0 ? line : SectionLine(text, section);
-    findings.Report(kSetupIniFile, line, Severity::error, "reader-mismatch",
+    findings.Report(Rule::readerMismatch, kSetupIniFile, line,
                     "this system's profile reader (GetPrivateProfileStringW) reads %s in [%s] as \"%s\" (%u "
                     "characters), the checker's reading of the text as \"%s\" (%u characters): the plan follows "
                     "the system, the checker's other findings may not (please report it)",

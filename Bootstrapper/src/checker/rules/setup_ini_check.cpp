@@ -98,20 +98,20 @@ void CheckSectionLine(const ProfileText& text, std::size_t index, Findings& find
         return;
     }
     if (!text.IsExact(line.name) && CopyName(text, line.name, name)) {
-        findings.Report(kSetupIniFile, line.number, Severity::warning, "unknown-section",
+        findings.Report(Rule::unknownSection, kSetupIniFile, line.number,
                         "the section name [%s] holds characters the ANSI code page cannot hold exactly (shown as "
                         "it reads them): the program never reads it",
                         name.Get());
         return;
     }
     if (!CopyName(text, line.name, name)) {
-        findings.Report(kSetupIniFile, line.number, Severity::warning, "unknown-section",
+        findings.Report(Rule::unknownSection, kSetupIniFile, line.number,
                         "a section name of %u characters: the program never reads it",
                         static_cast<unsigned>(line.name.length));
         return;
     }
     if (!text.IsCountingSection(index)) {
-        findings.Report(kSetupIniFile, line.number, Severity::warning, "duplicate",
+        findings.Report(Rule::duplicate, kSetupIniFile, line.number,
                         "[%s] is given again (first at line %u): the first one counts, nothing here is read",
                         name.Get(), static_cast<unsigned>(text.Line(text.CountingLineOf(index)).number));
         return;
@@ -122,7 +122,7 @@ void CheckSectionLine(const ProfileText& text, std::size_t index, Findings& find
     case SectionKind::prerequisite:
         return;
     case SectionKind::oddPrerequisite:
-        findings.Report(kSetupIniFile, line.number, Severity::error, "prereq-unreachable",
+        findings.Report(Rule::prereqUnreachable, kSetupIniFile, line.number,
                         "[%s] is never read: the chain names its sections Prereq0, Prereq1, ... without leading "
                         "zeros, up to Prereq2147483647",
                         name.Get());
@@ -133,10 +133,10 @@ void CheckSectionLine(const ProfileText& text, std::size_t index, Findings& find
     TextBuffer closest;
     ClosestSectionName(name.Get(), name.Length(), closest);
     if (closest.IsEmpty()) {
-        findings.Report(kSetupIniFile, line.number, Severity::warning, "unknown-section",
+        findings.Report(Rule::unknownSection, kSetupIniFile, line.number,
                         "the program never reads a section [%s]", name.Get());
     } else {
-        findings.Report(kSetupIniFile, line.number, Severity::warning, "unknown-section",
+        findings.Report(Rule::unknownSection, kSetupIniFile, line.number,
                         "the program never reads a section [%s]; did you mean [%s]?", name.Get(), closest.Get());
     }
 }
@@ -149,21 +149,21 @@ void ReportUnknownKey(SectionKind kind, const TextBuffer& section, const TextBuf
     TextBuffer closest;
     ClosestKeyName(kind, key.Get(), key.Length(), closest);
     if (!closest.IsEmpty()) {
-        findings.Report(kSetupIniFile, line, Severity::warning, "unknown-key",
+        findings.Report(Rule::unknownKey, kSetupIniFile, line,
                         "the program never reads %s in [%s], and %s keeps its default; did you mean %s?", key.Get(),
                         section.Get(), closest.Get(), closest.Get());
         return;
     }
     ClosestKeyName(other, key.Get(), key.Length(), closest);
     if (IsKnownKey(other, key.Get(), key.Length())) {
-        findings.Report(kSetupIniFile, line, Severity::warning, "unknown-key",
+        findings.Report(Rule::unknownKey, kSetupIniFile, line,
                         "the program never reads %s in [%s]: it belongs in %s", key.Get(), section.Get(), otherPlace);
     } else if (!closest.IsEmpty()) {
-        findings.Report(kSetupIniFile, line, Severity::warning, "unknown-key",
+        findings.Report(Rule::unknownKey, kSetupIniFile, line,
                         "the program never reads %s in [%s]; did you mean %s, in %s?", key.Get(), section.Get(),
                         closest.Get(), otherPlace);
     } else {
-        findings.Report(kSetupIniFile, line, Severity::warning, "unknown-key", "the program never reads %s in [%s]",
+        findings.Report(Rule::unknownKey, kSetupIniFile, line, "the program never reads %s in [%s]",
                         key.Get(), section.Get());
     }
 }
@@ -176,13 +176,13 @@ void CheckKnownValue(const ProfileText& text, const ProfileLine& line, const Tex
     if (IsQuoted(written) && !IsCommandKey(key.Get()) &&
         written.find(written.front(), 1) != written.size() - 1) {
         const std::string kept = written.front() + ShownText(written) + written.front();
-        findings.Report(kSetupIniFile, line.number, Severity::warning, "quotes-stripped",
+        findings.Report(Rule::quotesStripped, kSetupIniFile, line.number,
                         "%s=%s is read without its outer quotes, as %s; write %s=%s to keep them", key.Get(),
                         ShownText(written).c_str(), ShownText(written.substr(1, written.size() - 2)).c_str(), key.Get(),
                         kept.c_str());
     }
     if (IsInlineComment(written)) {
-        findings.Report(kSetupIniFile, line.number, Severity::warning, "inline-comment",
+        findings.Report(Rule::inlineComment, kSetupIniFile, line.number,
                         "%s is read as \"%s\", comment and all: Windows takes \";\" as a comment only at the "
                         "start of a line; put the comment on a line of its own",
                         key.Get(), ShownText(written).c_str());
@@ -202,7 +202,7 @@ void CheckKeyLine(const ProfileText& text, std::size_t index, Findings& findings
         if (text.Encoding() == ProfileEncoding::utf8WithMark) {
             return;
         }
-        findings.Report(kSetupIniFile, line.number, Severity::warning, "unknown-key",
+        findings.Report(Rule::unknownKey, kSetupIniFile, line.number,
                         "%s stands before any section: it is never read", keyFits ? key.Get() : "this key");
         return;
     }
@@ -217,7 +217,7 @@ void CheckKeyLine(const ProfileText& text, std::size_t index, Findings& findings
         return;
     }
     if (keyFits && !text.IsExact(line.name)) {
-        findings.Report(kSetupIniFile, line.number, Severity::warning, "unknown-key",
+        findings.Report(Rule::unknownKey, kSetupIniFile, line.number,
                         "the name %s in [%s] holds characters the ANSI code page cannot hold exactly (shown as it "
                         "reads them): the program never reads it",
                         key.Get(), section.Get());
@@ -229,7 +229,7 @@ void CheckKeyLine(const ProfileText& text, std::size_t index, Findings& findings
     }
     const std::size_t counting = text.CountingLineOf(index);
     if (counting != index) {
-        findings.Report(kSetupIniFile, line.number, Severity::warning, "duplicate",
+        findings.Report(Rule::duplicate, kSetupIniFile, line.number,
                         "%s is given again in [%s] (first at line %u): the first one counts", key.Get(),
                         section.Get(), static_cast<unsigned>(text.Line(counting).number));
         return;
@@ -251,31 +251,31 @@ void CheckDoubtfulLine(const ProfileText& text, const ProfileLine& line, Finding
     case LineDoubt::noEquals:
         // Before the first section every line is ignored alike.
         if (line.section >= 0) {
-            findings.Report(kSetupIniFile, line.number, Severity::warning, "malformed-line",
+            findings.Report(Rule::malformedLine, kSetupIniFile, line.number,
                             "\"%s\" has no \"=\": it is no key, and how Windows reads a key of that name after it "
                             "is not known; write Key=Value, or begin a comment with \";\"",
                             shown.c_str());
         }
         return;
     case LineDoubt::textAfterName:
-        findings.Report(kSetupIniFile, line.number, Severity::warning, "malformed-line",
+        findings.Report(Rule::malformedLine, kSetupIniFile, line.number,
                         "Windows reads the section [%s] from this line and ignores the text after its \"]\"; put "
                         "that text on a line of its own",
                         shown.c_str());
         return;
     case LineDoubt::noBracket:
-        findings.Report(kSetupIniFile, line.number, Severity::warning, "malformed-line",
+        findings.Report(Rule::malformedLine, kSetupIniFile, line.number,
                         "this section header has no \"]\": Windows reads the section [%s] from it, other readers "
                         "(Wine's among them) read no section; add the \"]\"",
                         shown.c_str());
         return;
     case LineDoubt::unknownBlank:
-        findings.Report(kSetupIniFile, line.number, Severity::warning, "malformed-line",
+        findings.Report(Rule::malformedLine, kSetupIniFile, line.number,
                         "a name or value here begins or ends with a control character or a no-break space: "
                         "whether Windows' reader takes it for a blank is not known; remove it");
         return;
     case LineDoubt::zeroByte:
-        findings.Report(kSetupIniFile, line.number, Severity::warning, "malformed-line",
+        findings.Report(Rule::malformedLine, kSetupIniFile, line.number,
                         "this line holds a zero byte: a value ends there, and how Windows reads the rest of the "
                         "line is not known; remove it");
         return;
@@ -288,7 +288,7 @@ void CheckUtf8Line(const ProfileText& text, const ProfileLine& line, Findings& f
     if (!HoldsBytesBeyondAscii(written)) {
         return;
     }
-    findings.Report(kSetupIniFile, line.number, Severity::warning, "utf8-text",
+    findings.Report(Rule::utf8Text, kSetupIniFile, line.number,
                     "this line is UTF-8 text, and Windows reads Setup.ini in its ANSI code page: \"%s\" is read "
                     "as \"%s\"; save the file as ANSI (Windows-1252)",
                     ShownText(AsWrittenInUtf8(written)).c_str(), ShownText(written).c_str());
@@ -337,7 +337,7 @@ void CheckUnreachableSections(const ProfileText& text, std::int32_t endNumber, F
         }
         TextBuffer end;
         end.Format("Prereq%d", static_cast<int>(endNumber));
-        findings.Report(kSetupIniFile, line.number, Severity::error, "prereq-unreachable",
+        findings.Report(Rule::prereqUnreachable, kSetupIniFile, line.number,
                         "[%s] is never read: the chain ends before it, at [%s], %s", name.Get(), end.Get(),
                         SectionLine(text, end.Get()) == 0 ? "which is missing" : "which has no Execute");
     }

@@ -239,7 +239,7 @@ void CheckIdentityKept(const Candidate& candidate, const TransformReading& readi
         if (!after.set || SameTextIgnoringCase(before.c_str(), after.value.c_str())) {
             continue;
         }
-        findings.Report(candidate.file.c_str(), 0, Severity::error, "transform-identity",
+        findings.Report(Rule::transformIdentity, candidate.file.c_str(), 0,
                         "%s changes %s from %s to %s: the product installed through it is another product, which "
                         "the next setup run does not find (it offers the languages again and installs a second "
                         "copy); make it from two builds with the same ProductCode, UpgradeCode and version",
@@ -262,7 +262,7 @@ void CheckMadeFromThisBuild(const Candidate& candidate, const TransformReading& 
     if (sameCode && sameVersion) {
         return;
     }
-    findings.Report(candidate.file.c_str(), 0, Severity::warning, "transform-stale",
+    findings.Report(Rule::transformStale, candidate.file.c_str(), 0,
                     "%s was made from the build %s %s, not from the package beside it (%s %s): it still applies, "
                     "and puts that build's rows on this one; make it again from the package as it ships",
                     candidate.name.c_str(), revision.baseCode.c_str(), revision.baseVersion.c_str(),
@@ -277,7 +277,7 @@ std::string CheckTransform(const Candidate& candidate, const TransformReading& r
     const char* name = candidate.name.c_str();
     if (reading.kind == TransformReading::Kind::folder || reading.kind == TransformReading::Kind::notTransform) {
         const std::string what = reading.kind == TransformReading::Kind::folder ? "a folder" : reading.problem;
-        findings.Report(file, 0, Severity::error, "not-a-transform",
+        findings.Report(Rule::notATransform, file, 0,
                         "%s is %s: Windows Installer refuses it, and msiexec ends with 1624 when it is given it "
                         "(Wine skips it and installs without it)",
                         name, what.c_str());
@@ -286,7 +286,7 @@ std::string CheckTransform(const Candidate& candidate, const TransformReading& r
     std::string verdict = "applies";
     const std::string failed = FailedConditions(reading, plan);
     if (!failed.empty()) {
-        findings.Report(file, 0, Severity::error, "transform-mismatch",
+        findings.Report(Rule::transformMismatch, file, 0,
                         "%s asks Windows Installer to check that it fits the package, and it does not: %s. Windows "
                         "Installer refuses it, and msiexec ends with 1624 (Wine checks nothing and applies it)",
                         name, failed.c_str());
@@ -304,13 +304,13 @@ std::string CheckTransform(const Candidate& candidate, const TransformReading& r
     }
     const std::int32_t after = LanguageOf(reading.lastSavedBy);
     if (after != language) {
-        findings.Report(file, 0, Severity::error, "transform-language",
+        findings.Report(Rule::transformLanguage, file, 0,
                         "%s names the language the setup offers with it, but its summary information says it makes "
                         "the package %s (Last Saved By \"%s\")",
                         name, after < 0 ? "no language" : std::to_string(after).c_str(), reading.lastSavedBy.c_str());
     }
     if (reading.languageKnown && reading.languageAfter == plan.package.productLanguage) {
-        findings.Report(file, 0, Severity::warning, "transform-keeps-language",
+        findings.Report(Rule::transformKeepsLanguage, file, 0,
                         "%s leaves ProductLanguage at %d: Windows Installer's own texts stay in the package's "
                         "language when %s is chosen",
                         name, static_cast<int>(plan.package.productLanguage),
@@ -351,7 +351,7 @@ void CheckSameRows(const Candidate& documentation, const std::vector<std::string
     if (both.size() > kNamed) {
         rows += "; and " + std::to_string(both.size() - kNamed) + " more";
     }
-    findings.Report(documentation.file.c_str(), 0, Severity::warning, "transform-overlap",
+    findings.Report(Rule::transformOverlap, documentation.file.c_str(), 0,
                     "%s and %s write the same rows (%s): msiexec applies %s last, so its values replace those of "
                     "%s there; make the documentation transform from the language build, or keep the two apart",
                     documentation.name.c_str(), language.name.c_str(), rows.c_str(), documentation.name.c_str(),

@@ -16,8 +16,6 @@
 
 namespace boot::folder_walk {
 
-constexpr const char* kFolderFile = ".";
-
 struct Walk {
     CheckerPlatform& platform;
     ProfileText& text;

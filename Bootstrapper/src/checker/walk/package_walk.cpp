@@ -9,11 +9,7 @@
 #include "checker/rules/package_folder_check.h"
 #include "checker/rules/transform_check.h"
 #include "checker/walk/folder_walk.h"
-#include "common/text_rules.h"
-#include "language/language_discovery.h"
 #include "language/language_table.h"
-#include "launcher/package_location.h"
-#include "services/messages.h"
 #include "services/setup_ini.h"
 
 namespace boot::folder_walk {
@@ -21,41 +17,6 @@ namespace boot::folder_walk {
 namespace {
 
 constexpr std::int32_t kLanguageIds[2] = {1031, 1033};  // German, English
-
-// Transforms the program never applies, and those kept where it does not look for them.
-// `setting`: LanguagesDir as read.
-void CheckUnusedTransforms(Walk& walk, const TextBuffer& setting)
-{
-    TextBuffer pattern;
-    if (!pattern.Format("%s\\*%s", walk.plan.languagesDirectory.Get(), kTransformExtension)) {
-        return;
-    }
-    CheckTransformPlaces(walk.platform, walk.transforms, setting, walk.plan, walk.findings);
-    TextBuffer prefix;
-    if (!setting.IsEmpty() && !TextEquals(setting.Get(), kDefaultLanguagesDir)) {
-        AsFindingFile(setting.Get(), prefix);
-        prefix.Append("/");
-    }
-    FindData found{};
-    const Handle search = walk.platform.FindFirstFileA(pattern.Get(), &found);
-    if (search == kInvalidHandle) {
-        return;
-    }
-    do {
-        // "*.mst" also matches 8.3 aliases: only names that really end in ".mst" count.
-        if (!NameEndsWithTransformExtension(found.fileName) ||
-            IsAppliedTransform(found.fileName, walk.plan.package.productLanguage)) {
-            continue;
-        }
-        TextBuffer file;
-        file.Format("%s%s", prefix.Get(), found.fileName);
-        walk.findings.Report(file.Get(), 0, Severity::warning, "unused-transform",
-                             "the program never applies %s: it knows 1031.mst (German) and 1033.mst (English) for "
-                             "a language other than the package's own (%d), and Documentation.mst",
-                             found.fileName, static_cast<int>(walk.plan.package.productLanguage));
-    } while (walk.platform.FindNextFileA(search, &found));
-    walk.platform.FindClose(search);
-}
 
 // The language dialog's entry for German (0) or English (1).
 const char* DialogEntry(int language)
@@ -135,7 +96,7 @@ void CheckThePackage(Walk& walk)
     }
     CheckPackageFacts(walk.platform, walk.packageFile.Get(), plan, walk.findings);
     CheckCabinets(walk.platform, walk.packageFile.Get(), plan, walk.findings);
-    CheckUnusedTransforms(walk, setting);
+    CheckTransformPlaces(walk.platform, walk.transforms, setting, plan, walk.findings);
     TakeInstallerCommands(plan);
     CheckTransformFiles(walk.platform, walk.transforms, setting, plan, walk.findings);
 }

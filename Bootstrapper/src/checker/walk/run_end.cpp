@@ -16,7 +16,7 @@ bool ReportTooLongValue(Walk& walk, const char* section, const char* key, const 
     if (ReadSetupValue(walk.platform, walk.iniPath, section, key, value) != SetupValue::tooLong) {
         return false;
     }
-    walk.findings.Report(kSetupIniFile, walk.Line(section, key), Severity::error, "too-long",
+    walk.findings.Report(Rule::tooLong, kSetupIniFile, walk.Line(section, key),
                          "%s is longer than 1023 characters: the setup ends with \"%s\"", key, message);
     return true;
 }
@@ -27,7 +27,7 @@ bool ReportUnusableValue(Walk& walk, const char* section, const char* key)
     if (ReadSetupValue(walk.platform, walk.iniPath, section, key, value) != SetupValue::unusableCharacters) {
         return false;
     }
-    walk.findings.Report(kSetupIniFile, walk.Line(section, key), Severity::error, "unusable-characters",
+    walk.findings.Report(Rule::unusableCharacters, kSetupIniFile, walk.Line(section, key),
                          "%s holds characters the ANSI code page cannot hold exactly (Windows would read them "
                          "as other characters), or bytes it cannot decode (an ANSI file on a system set to "
                          "UTF-8): the setup ends with \"%s\"",
@@ -53,7 +53,7 @@ bool ExplainPreSetupEnd(Walk& walk, const std::string& message)
 {
     if (message == kMessageCommandLineTooLong) {
         if (!ReportTooLongValue(walk, kStartSection, "SetupPath", kMessageCommandLineTooLong)) {
-            walk.findings.Report(kSetupIniFile, walk.Line(kStartSection, "SetupPath"), Severity::error, "too-long",
+            walk.findings.Report(Rule::tooLong, kSetupIniFile, walk.Line(kStartSection, "SetupPath"),
                                  "SetupPath and \" /uionlyifneeded\" are longer than 1023 characters: the setup "
                                  "ends with \"%s\"",
                                  kMessageCommandLineTooLong);
@@ -97,7 +97,7 @@ bool ExplainLocationTooLong(Walk& walk)
     }
     // The package was found: the languages folder was not.
     if (!ReportTooLongValue(walk, kStartSection, "LanguagesDir", kMessagePathTooLong)) {
-        walk.findings.Report(kSetupIniFile, walk.Line(kStartSection, "LanguagesDir"), Severity::error, "too-long",
+        walk.findings.Report(Rule::tooLong, kSetupIniFile, walk.Line(kStartSection, "LanguagesDir"),
                              "the folder's path and LanguagesDir are longer than 1023 characters: the setup ends "
                              "with \"%s\"",
                              kMessagePathTooLong);
@@ -127,7 +127,7 @@ void ReportUnopenedPackage(Walk& walk, const std::string& message)
     ReadSetupValue(walk.platform, walk.iniPath, kStartSection, "MsiPath", msiPath);
     if (message == kMessageOpenDatabase && !msiPath.IsEmpty() &&
         FindEntry(walk.platform, walk.plan.packagePath.Get()) != Entry::present) {
-        walk.findings.Report(kSetupIniFile, walk.Line(kStartSection, "MsiPath"), Severity::error, "no-package",
+        walk.findings.Report(Rule::noPackage, kSetupIniFile, walk.Line(kStartSection, "MsiPath"),
                              "MsiPath=%s names no file in the folder (it is always taken relative to it): the setup "
                              "ends with \"%s\"",
                              msiPath.Get(), message.c_str());
@@ -135,13 +135,13 @@ void ReportUnopenedPackage(Walk& walk, const std::string& message)
     }
     const char* other = OtherInstallerFile(walk.platform.ClassOf(walk.plan.packagePath.Get()));
     if (other != nullptr) {
-        walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "package-unreadable",
+        walk.findings.Report(Rule::packageUnreadable, walk.packageFile.Get(), 0,
                              "this is %s, not a package: Windows Installer does not open it as one (result %d), "
                              "and the setup ends with \"%s\"",
                              other, static_cast<int>(walk.furthest.exitCode), message.c_str());
         return;
     }
-    walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "package-unreadable",
+    walk.findings.Report(Rule::packageUnreadable, walk.packageFile.Get(), 0,
                          "this is no Windows Installer package, or its Property table cannot be read (result "
                          "%d): the setup ends with \"%s\"",
                          static_cast<int>(walk.furthest.exitCode), message.c_str());
@@ -153,17 +153,17 @@ void ReportProductLookup(Walk& walk, const std::string& message)
 {
     const PackageInfo& info = walk.plan.package;
     if (walk.furthest.exitCode != static_cast<std::int32_t>(kErrorInvalidParameter)) {
-        walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "package-unreadable",
+        walk.findings.Report(Rule::packageUnreadable, walk.packageFile.Get(), 0,
                              "Windows Installer cannot look up ProductCode \"%s\" (result %d): the setup ends with "
                              "\"%s\"",
                              info.productCode.Get(), static_cast<int>(walk.furthest.exitCode), message.c_str());
     } else if (info.productCode.IsEmpty()) {
-        walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "product-code-syntax",
+        walk.findings.Report(Rule::productCodeSyntax, walk.packageFile.Get(), 0,
                              "the Property table has no ProductCode (or none of at most 1023 characters), which "
                              "Windows Installer refuses to look up (result 87): the setup ends with \"%s\"",
                              message.c_str());
     } else {
-        walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "product-code-syntax",
+        walk.findings.Report(Rule::productCodeSyntax, walk.packageFile.Get(), 0,
                              "ProductCode %s is not a GUID in braces ({XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}), "
                              "which Windows Installer refuses to look up (result 87): the setup ends with \"%s\"",
                              info.productCode.Get(), message.c_str());
@@ -177,17 +177,17 @@ bool ExplainPackageEnd(Walk& walk, const std::string& message)
         return ExplainLocationTooLong(walk);
     }
     if (message == kMessageNoMsi) {
-        walk.findings.Report(kFolderFile, 0, Severity::error, "no-package",
+        walk.findings.Report(Rule::noPackage, kFolderFile, 0,
                              "there is no MsiPath, and the folder holds no file whose name ends in \".msi\": the "
                              "setup ends with \"%s\"",
                              kMessageNoMsi);
     } else if (message == kMessageUnusableSetting) {
         ReportUnusableValue(walk, kStartSection, walk.plan.packagePath.IsEmpty() ? "MsiPath" : "LanguagesDir");
     } else if (message == kMessageProductVersion && info.productVersion.IsEmpty()) {
-        walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "product-version",
+        walk.findings.Report(Rule::productVersion, walk.packageFile.Get(), 0,
                              "the Property table has no ProductVersion: the setup ends with \"%s\"", message.c_str());
     } else if (message == kMessageProductVersion) {
-        walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "product-version",
+        walk.findings.Report(Rule::productVersion, walk.packageFile.Get(), 0,
                              "ProductVersion %s has fewer than three components: the setup ends with \"%s\"",
                              info.productVersion.Get(), message.c_str());
     } else if (message == kMessageInstalledVersion) {
@@ -203,7 +203,7 @@ bool ExplainLanguagesEnd(Walk& walk, const std::string& message)
     if (message != kMessageNoLanguages) {
         return message != kMessagePathTooLong;  // a transform beyond the file functions
     }
-    walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "no-languages",
+    walk.findings.Report(Rule::noLanguages, walk.packageFile.Get(), 0,
                          "ProductLanguage is %d, neither German (1031) nor English (1033), and neither 1031.mst nor "
                          "1033.mst is in the languages folder: the setup ends with \"%s\"",
                          static_cast<int>(walk.plan.package.productLanguage), kMessageNoLanguages);
@@ -226,13 +226,13 @@ void ExplainInstallerBoxes(Walk& walk)
         }
     }
     if (splits) {
-        walk.findings.Report(kFolderFile, 0, Severity::error, "unsupported-path",
+        walk.findings.Report(Rule::unsupportedPath, kFolderFile, 0,
                              "the languages folder's path %s holds \";\", which separates the transforms msiexec "
                              "is given (TRANSFORMS): after the language is chosen, the setup ends with \"%s\"",
                              walk.plan.languagesDirectory.Get(), kMessageUnsupportedPath);
     }
     if (tooLong) {
-        walk.findings.Report(walk.packageFile.Get(), 0, Severity::error, "too-long",
+        walk.findings.Report(Rule::tooLong, walk.packageFile.Get(), 0,
                              "an msiexec command line would be longer than it may be: the setup ends with \"%s\"",
                              kMessageCommandLineTooLong);
     }

@@ -1,0 +1,17 @@
+#pragma once
+// The setup that fails wherever it runs: the way on which every answer the folder cannot
+// give goes on (the first) ends with an error box (setup-ends), and no other finding
+// names that box.
+
+#include "checker/findings/findings.h"
+#include "checker/plan/run_ways.h"
+
+namespace boot {
+
+// The last box a whole way shows, or null.
+const WayEvent* LastBox(const WholeWay& whole);
+
+// After every other rule: a finding that names the box says why the setup ends there.
+void CheckSetupEnds(const RunWays& ways, Findings& findings);
+
+}  // namespace boot

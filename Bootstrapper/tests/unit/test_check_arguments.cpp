@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "checker/command/check_command.h"
+#include "checker/findings/rule_table.h"
+
+namespace boot {
+namespace {
+
+TEST(CheckArguments, OptionsAndWhatIsWrongWithThem)
+{
+    struct Row {
+        std::vector<const char*> arguments;
+        CheckArguments result;
+        ReportFormat format;
+        bool strict;
+        const char* ignored;  // a rule left out, or null
+        const char* folder;
+        const char* problem;  // part of the message
+        const char* output = nullptr;
+        bool exitZero = false;
+    };
+    std::vector<Row> rows = {
+        {{"--format=sarif", "--strict", "dist/pkg"}, CheckArguments::check, ReportFormat::sarif, true, nullptr,
+         "dist/pkg", ""},
+        {{"--format", "json", "--ignore", "debug-mode,duplicate"}, CheckArguments::check, ReportFormat::json, false,
+         "duplicate", nullptr, ""},
+        {{"--", "--strict"}, CheckArguments::check, ReportFormat::text, false, nullptr, "--strict", ""},
+        {{"--format=xml"}, CheckArguments::wrong, ReportFormat::text, false, nullptr, nullptr,
+         "unknown format \"xml\""},
+        {{"--format"}, CheckArguments::wrong, ReportFormat::text, false, nullptr, nullptr, "--format needs a value"},
+        {{"--ignore=debug-mode,no-such-rule"}, CheckArguments::wrong, ReportFormat::text, false, nullptr, nullptr,
+         "\"no-such-rule\", which is no rule's id"},
+        {{"--ignore="}, CheckArguments::wrong, ReportFormat::text, false, nullptr, nullptr, "\"\", which is no rule"},
+        {{"a", "b\x1B"}, CheckArguments::wrong, ReportFormat::text, false, nullptr, nullptr, "\"b?\" is a second"},
+        {{"--bogus"}, CheckArguments::wrong, ReportFormat::text, false, nullptr, nullptr, "unknown option"},
+        {{"--quiet", "--help", "--bogus"}, CheckArguments::help, ReportFormat::text, false, nullptr, nullptr, ""},
+        {{"-q", "--version", "--bogus"}, CheckArguments::version, ReportFormat::text, false, nullptr, nullptr, ""},
+        {{"--output", "r.sarif", "--exit-zero", "pkg"}, CheckArguments::check, ReportFormat::text, false, nullptr, "pkg",
+         "", "r.sarif", true},
+        {{"--output=", "pkg"}, CheckArguments::wrong, ReportFormat::text, false, nullptr, nullptr,
+         "--output needs a file name"},
+        {{"--output"}, CheckArguments::wrong, ReportFormat::text, false, nullptr, nullptr, "--output needs a file name"},
+    };
+    // A list of rules too long to keep is refused, not cut after one of its commas.
+    std::string rules = "--ignore=duplicate";
+    while (rules.size() < kTextBufferSize + 20) {
+        rules += ",duplicate";
+    }
+    rows.push_back({{rules.c_str()}, CheckArguments::wrong, ReportFormat::text, false, nullptr, nullptr,
+                    "the value of --ignore is longer than 1023 characters"});
+    for (const Row& row : rows) {
+        std::vector<const char*> argv{"bootstrapper-check"};
+        argv.insert(argv.end(), row.arguments.begin(), row.arguments.end());
+        SCOPED_TRACE(argv.size() > 1 ? argv[1] : "");
+        auto request = std::make_unique<CheckRequest<char>>();
+        EXPECT_EQ(ParseCheckArguments(static_cast<int>(argv.size()), argv.data(), *request), row.result);
+        EXPECT_NE(std::string(request->problem.Get()).find(row.problem), std::string::npos) << request->problem.Get();
+        if (row.result != CheckArguments::check) {
+            continue;
+        }
+        EXPECT_EQ(request->options.format, row.format);
+        EXPECT_EQ(request->options.strict, row.strict);
+        EXPECT_STREQ(request->folder, row.folder);
+        EXPECT_STREQ(request->output, row.output);
+        EXPECT_EQ(request->options.exitZero, row.exitZero);
+        if (row.ignored != nullptr) {
+            EXPECT_TRUE(request->options.ignored[RuleIndex(row.ignored)]);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace boot

@@ -1,0 +1,45 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "checker/findings/findings.h"
+
+namespace boot {
+namespace {
+
+TEST(Findings, SortedByFileThenLineInTheOrderFoundWithIgnoredRulesLeftOut)
+{
+    auto findings = std::make_unique<Findings>();
+    findings->Ignore(Rule::duplicate);
+    findings->Report(Rule::unknownKey, "Setup.ini", 9, "third");
+    findings->Report(Rule::duplicate, "Setup.ini", 2, "ignored");
+    findings->Report(Rule::productVersion, "Product.msi", 0, "first");
+    findings->Report(Rule::notANumber, "Setup.ini", 9, "fourth");
+    findings->Report(Rule::noSetupIni, "Setup.ini", 0, "second");
+    findings->Sort();
+    std::vector<std::string> order;
+    for (std::size_t i = 0; i < findings->Count(); ++i) {
+        order.emplace_back(findings->At(i).message);
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"first", "second", "third", "fourth"}));
+    EXPECT_EQ(findings->Errors(), 1u);
+    EXPECT_EQ(findings->Warnings(), 3u);
+
+    // Every finding is kept and counted, however many there are.
+    Findings many;
+    constexpr std::size_t kMany = 65537;
+    for (std::size_t i = 0; i < kMany; ++i) {
+        many.Report(Rule::unknownKey, "Setup.ini", 1, "%s", "one of many");
+    }
+    EXPECT_EQ(many.Count(), kMany);
+    EXPECT_EQ(many.Warnings(), kMany);
+    // A message longer than the program's buffers is kept whole, not cut.
+    const std::string value(5000, 'v');
+    many.Report(Rule::unknownKey, "Setup.ini", 2, "value %s ends", value.c_str());
+    EXPECT_EQ(std::string(many.At(kMany).message), "value " + value + " ends");
+}
+
+}  // namespace
+}  // namespace boot
