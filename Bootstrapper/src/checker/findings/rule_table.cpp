@@ -78,7 +78,7 @@ constexpr RuleInfo kRuleTable[] = {
      "Mend the cause the message names; the plan's ways show where the setup ends and why."},
     {Rule::readerMismatch, Severity::error, "reader-mismatch", "Windows' profile reader reads a value otherwise than the checker.",
      "`BootstrapperCheck.exe` on a Windows whose profile reader reads `[Start` otherwise.",
-     "The plan follows Windows; report the case, and write the line as the README shows."},
+     "The plan follows Windows; report the case, and write the line as docs/setup-ini.md shows."},
     // Warnings: probably a mistake.
     {Rule::noSetupIni, Severity::warning, "no-setup-ini", "There is no Setup.ini: every default applies.",
      "No `Setup.ini`: every default applies.", "Add a Setup.ini if the defaults are not what you want."},

@@ -1,5 +1,5 @@
 #pragma once
-// Every rule the checker knows, with what the output formats and the README say of it:
+// Every rule the checker knows, with what the output formats and docs/checker.md say of it:
 // one table, so that a rule's id, severity and explanation cannot drift apart.
 
 #include <cstddef>
@@ -27,7 +27,7 @@ struct RuleInfo {
     Severity severity;     // of every finding of the rule
     const char* id;        // as printed in brackets: "unknown-key"
     const char* summary;   // one sentence: what is wrong
-    const char* example;   // a folder that breaks the rule, as the README shows it
+    const char* example;   // a folder that breaks the rule, as docs/checker.md shows it
     const char* help;      // what to do about it
 };
 
