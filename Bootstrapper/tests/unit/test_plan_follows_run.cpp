@@ -15,7 +15,7 @@
 
 #include "checker/plan/plan.h"
 #include "checker/plan/run_explorer.h"
-#include "checker/platforms/linux_platform.h"
+#include "checker/platforms/linux_folder_reader.h"
 #include "checker/reading/profile_text.h"
 #include "checker/findings/findings.h"
 #include "checker/walk/folder_check.h"
@@ -217,7 +217,7 @@ TEST_F(PlanFollowsRun, EveryWayStartsAndEndsAsTheProgram)
         }
         const Outcome program = RunProgram(folder, row.ini, row.package, row.checkPasses, row.prerequisiteExit,
                                            row.installed, row.transform);
-        LinuxPlatform platform;
+        LinuxFolderReader platform;
         TextBuffer reason;
         ASSERT_TRUE(platform.UseFolder(folder.linux.c_str(), reason)) << reason.Get();
         const auto plan = std::make_unique<Plan>();
@@ -285,7 +285,7 @@ TEST_F(PlanFollowsRun, PlanEndsWhereTheProgramEnds)
             fs::create_directories(folder.linux + "/" + row.transformFolder);
             std::ofstream(folder.linux + "/" + row.transformFolder + "/1031.mst") << "x";
         }
-        LinuxPlatform platform;
+        LinuxFolderReader platform;
         TextBuffer reason;
         ASSERT_TRUE(platform.UseFolder(folder.linux.c_str(), reason)) << reason.Get();
         static ProfileText text;

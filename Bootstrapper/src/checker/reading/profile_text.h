@@ -1,7 +1,7 @@
 #pragma once
 // Setup.ini's text as Windows' profile reader reads it, line by line and with line
 // numbers: what the checker needs to point at a line, find names given twice or never
-// read, and see a value as written. The Linux platform's profile reader answers from the
+// read, and see a value as written. The Linux folder reader's profile reader answers from the
 // same reading, so that checker and program read one file one way.
 //
 // Windows' rules, and what each rests on. "Documented": Microsoft's documentation of

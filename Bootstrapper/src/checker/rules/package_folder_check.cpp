@@ -73,7 +73,7 @@ struct PendingFolder {
 };
 
 // The entries of one folder: names that clash, and the transforms among them.
-void ReadFolder(CheckerPlatform& platform, const PendingFolder& folder, Findings& findings,
+void ReadFolder(FolderReader& platform, const PendingFolder& folder, Findings& findings,
                 std::vector<TransformFile>& transforms, std::vector<PendingFolder>& pending)
 {
     std::vector<FolderEntry> entries;
@@ -131,7 +131,7 @@ std::string NormalizedFolder(Platform& platform, const std::string& path)
     return folder;
 }
 
-void WalkPackageFolder(CheckerPlatform& platform, const TextBuffer& folder, Findings& findings,
+void WalkPackageFolder(FolderReader& platform, const TextBuffer& folder, Findings& findings,
                        std::vector<TransformFile>& transforms)
 {
     transforms.clear();
@@ -180,7 +180,7 @@ void CheckPackageChoice(Platform& platform, Plan& plan, Findings& findings)
                     static_cast<unsigned>(packages.size()), plan.ntfsFirstPackage.Get());
 }
 
-void CheckLanguagesFolder(CheckerPlatform& platform, const TextBuffer& setting, std::uint32_t line, const Plan& plan,
+void CheckLanguagesFolder(FolderReader& platform, const TextBuffer& setting, std::uint32_t line, const Plan& plan,
                           Findings& findings)
 {
     if (setting.IsEmpty() || platform.KindOf(plan.languagesDirectory.Get()) == EntryKind::folder) {
@@ -192,7 +192,7 @@ void CheckLanguagesFolder(CheckerPlatform& platform, const TextBuffer& setting, 
                     setting.Get());
 }
 
-void CheckTransformPlaces(CheckerPlatform& platform, const std::vector<TransformFile>& transforms,
+void CheckTransformPlaces(FolderReader& platform, const std::vector<TransformFile>& transforms,
                           const TextBuffer& setting, const Plan& plan, Findings& findings)
 {
     const std::int32_t language = plan.package.productLanguage;

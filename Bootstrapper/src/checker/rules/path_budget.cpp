@@ -44,7 +44,7 @@ void CountProgram(Platform& platform, const TextBuffer& folder, const char* comm
     }
 }
 
-void CountPrograms(CheckerPlatform& platform, const TextBuffer& iniPath, Plan& plan)
+void CountPrograms(FolderReader& platform, const TextBuffer& iniPath, Plan& plan)
 {
     TextBuffer setupPath;
     ReadSetupValue(platform, iniPath, kStartSection, "SetupPath", setupPath);
@@ -60,7 +60,7 @@ void CountPrograms(CheckerPlatform& platform, const TextBuffer& iniPath, Plan& p
     }
 }
 
-void CountPackage(CheckerPlatform& platform, const TextBuffer& iniPath, Plan& plan)
+void CountPackage(FolderReader& platform, const TextBuffer& iniPath, Plan& plan)
 {
     TextBuffer name;
     ReadSetupValue(platform, iniPath, kStartSection, "MsiPath", name);
@@ -70,7 +70,7 @@ void CountPackage(CheckerPlatform& platform, const TextBuffer& iniPath, Plan& pl
     Count(platform, name.Get(), plan);
 }
 
-void CountIfFile(CheckerPlatform& platform, Plan& plan, const TextBuffer& relative)
+void CountIfFile(FolderReader& platform, Plan& plan, const TextBuffer& relative)
 {
     TextBuffer full;
     if (full.Format("%s\\%s", plan.folder.Get(), relative.Get()) && platform.KindOf(full.Get()) == EntryKind::file) {
@@ -80,7 +80,7 @@ void CountIfFile(CheckerPlatform& platform, Plan& plan, const TextBuffer& relati
 
 // The transforms the program tests that are there: another language's, and the
 // documentation transform, composed as the program composes them ("." included).
-void CountTransforms(CheckerPlatform& platform, const TextBuffer& iniPath,
+void CountTransforms(FolderReader& platform, const TextBuffer& iniPath,
                      const std::vector<TransformFile>& transforms, Plan& plan)
 {
     TextBuffer setting;
@@ -123,7 +123,7 @@ void CountTransforms(CheckerPlatform& platform, const TextBuffer& iniPath,
 
 }  // namespace
 
-void MeasurePathBudget(CheckerPlatform& platform, const TextBuffer& iniPath,
+void MeasurePathBudget(FolderReader& platform, const TextBuffer& iniPath,
                        const std::vector<TransformFile>& transforms, Plan& plan)
 {
     plan.deepestPath.Assign(kSetupIniName);

@@ -191,7 +191,7 @@ private:
 
 // The offered languages' transforms and Documentation.mst first, then every other
 // transform in the languages folder.
-std::vector<Candidate> Candidates(CheckerPlatform& platform, const std::vector<TransformFile>& transforms,
+std::vector<Candidate> Candidates(FolderReader& platform, const std::vector<TransformFile>& transforms,
                                   const TextBuffer& setting, const Plan& plan)
 {
     TextBuffer prefix;
@@ -360,7 +360,7 @@ void CheckSameRows(const Candidate& documentation, const std::vector<std::string
 
 }  // namespace
 
-void CheckTransformFiles(CheckerPlatform& platform, const std::vector<TransformFile>& transforms,
+void CheckTransformFiles(FolderReader& platform, const std::vector<TransformFile>& transforms,
                          const TextBuffer& setting, Plan& plan, Findings& findings)
 {
     // The offered transforms that apply, with the rows they write.

@@ -183,7 +183,7 @@ void FailWhereTheSetupEnds(Walk& walk)
 
 namespace boot {
 
-void CheckFolder(CheckerPlatform& platform, ProfileText& text, Findings& findings, Plan& plan)
+void CheckFolder(FolderReader& platform, ProfileText& text, Findings& findings, Plan& plan)
 {
     using namespace folder_walk;
     static FurthestRun furthest;

@@ -1,5 +1,5 @@
 #pragma once
-// What the parts of LinuxPlatform share: its handles' numbers, the system it stands for,
+// What the parts of LinuxFolderReader share: its handles' numbers, the system it stands for,
 // and how it answers Windows' getters and looks at Linux entries.
 
 #include <sys/stat.h>
@@ -7,10 +7,11 @@
 #include <cstdint>
 
 #include "checker/platforms/folder_entries.h"
+#include "common/fixed_text.h"
 #include "common/text_rules.h"
 #include "platform/platform.h"
 
-namespace boot::linux_platform_parts {
+namespace boot::linux_folder_reader_parts {
 
 constexpr const char* kSystemDirectory = "C:\\Windows\\system32";
 constexpr std::uint32_t kEnglishUnitedStates = 1033;
@@ -52,4 +53,4 @@ inline EntryKind KindOfLinuxPath(const char* path)
     return S_ISDIR(info.st_mode) ? EntryKind::folder : EntryKind::other;
 }
 
-}  // namespace boot::linux_platform_parts
+}  // namespace boot::linux_folder_reader_parts
