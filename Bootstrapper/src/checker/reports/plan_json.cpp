@@ -1,5 +1,6 @@
 #include "checker/reports/plan_json.h"
 
+#include "checker/reading/setup_languages.h"
 #include "checker/rules/prerequisite_notes.h"
 #include "language/language_discovery.h"
 
@@ -8,7 +9,6 @@ namespace boot {
 namespace {
 
 constexpr const char* kLanguageNames[2] = {"German (Deutsch)", "English"};
-constexpr std::int32_t kLanguageIds[2] = {1031, 1033};
 
 bool EndsBefore(const Plan& plan, Plan::Stage stage) { return plan.endsAt <= stage; }
 

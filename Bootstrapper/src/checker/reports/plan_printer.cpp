@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "checker/output/escaped_output.h"
+#include "checker/reading/setup_languages.h"
 #include "checker/rules/prerequisite_notes.h"
 #include "language/language_discovery.h"
 #include "language/language_table.h"
@@ -15,7 +16,6 @@ namespace boot {
 namespace {
 
 constexpr const char* kLanguageNames[2] = {"German (Deutsch)", "English"};
-constexpr std::int32_t kLanguageIds[2] = {1031, 1033};
 // Two command lines of up to 4095 characters and the words around them.
 constexpr std::size_t kPlanLineSize = 9 * kTextBufferSize;
 

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "checker/reading/name_case.h"
+#include "checker/reading/setup_languages.h"
 #include "checker/rules/setup_ini_check.h"
 #include "common/text_rules.h"
 #include "language/language_discovery.h"
@@ -18,8 +19,6 @@ namespace {
 
 constexpr const char* kFolderFile = ".";
 constexpr int kDeepestFolder = 8;
-constexpr std::int32_t kGerman = 1031;
-constexpr std::int32_t kEnglish = 1033;
 constexpr std::size_t kExtensionLength = 4;
 
 // A name as the program's ANSI calls would show it, "?" for what the code page lacks.
@@ -234,7 +233,7 @@ bool IsAppliedTransform(const char* name, std::int32_t productLanguage)
     if (SameTextIgnoringCase(name, documentation.Get())) {
         return true;
     }
-    for (const std::int32_t language : {kGerman, kEnglish}) {
+    for (const std::int32_t language : kLanguageIds) {
         TextBuffer transform;
         transform.Format("%d%s", static_cast<int>(language), kTransformExtension);
         if (SameTextIgnoringCase(name, transform.Get())) {

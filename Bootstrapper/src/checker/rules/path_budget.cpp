@@ -1,6 +1,7 @@
 #include "checker/rules/path_budget.h"
 
 #include "checker/reading/program_part.h"
+#include "checker/reading/setup_languages.h"
 #include "common/text_rules.h"
 #include "language/language_discovery.h"
 #include "language/language_table.h"
@@ -15,8 +16,6 @@ namespace boot {
 namespace {
 
 constexpr const char* kFolderFile = ".";
-constexpr std::int32_t kGermanLanguage = 1031;
-constexpr std::int32_t kEnglishLanguage = 1033;
 
 // The characters of an ANSI text as Windows counts a path's: its UTF-16 units, which
 // are fewer than its bytes in a double-byte code page or UTF-8.
@@ -93,8 +92,7 @@ void CountTransforms(FolderReader& platform, const TextBuffer& iniPath,
         return;
     }
     // The names the program tests, however deep the languages folder lies.
-    const std::int32_t languages[] = {kGermanLanguage, kEnglishLanguage};
-    for (const std::int32_t language : languages) {
+    for (const std::int32_t language : kLanguageIds) {
         TextBuffer relative;
         if (language != plan.package.productLanguage &&
             relative.Format("%s\\%d%s", setting.Get(), static_cast<int>(language), kTransformExtension)) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "checker/reading/setup_languages.h"
 #include "checker/rules/cabinet_check.h"
 #include "checker/rules/package_facts_check.h"
 #include "checker/rules/package_folder_check.h"
@@ -20,7 +21,6 @@ namespace boot::folder_walk {
 
 namespace {
 
-constexpr std::int32_t kLanguageIds[2] = {1031, 1033};  // German, English
 
 // Transforms the program never applies, and those kept where it does not look for them.
 // `setting`: LanguagesDir as read.

@@ -13,7 +13,7 @@ namespace boot::folder_walk {
 
 namespace {
 
-constexpr std::int64_t kLastSectionNumber = 2147483647;
+constexpr std::int64_t kLastSectionNumber = kLastSectionIndex;
 constexpr std::uint64_t kDecimalBase = 10;
 constexpr std::uint64_t kLargestExitCode = 0xFFFFFFFFu;       // written unsigned
 constexpr std::uint64_t kLargestNegativeCode = 0x80000000u;    // written negative
