@@ -153,6 +153,7 @@ void WritePackage(PlanWriter& out, const Plan& plan)
     json.Key("package");
     json.BeginObject();
     out.Text("path", plan.packagePath.Get());
+    out.TextOrNull("languagesFolder", plan.languagesDirectory.Get());
     if (!EndsBefore(plan, Plan::Stage::package)) {
         out.Text("productCode", info.productCode.Get());
         out.Text("productVersion", info.productVersion.Get());
