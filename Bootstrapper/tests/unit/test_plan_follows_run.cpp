@@ -152,6 +152,29 @@ Outcome RunProgram(const Folder& folder, const std::string& ini, Package package
     return outcome;
 }
 
+// The whole way whose choices answer each point named in `answers` (point, answer) as
+// given and every other point with the first answer; null when there is none.
+const RunWay* FindWay(const RunWays& ways, const std::vector<ChoiceAnswer>& answers, WholeWay& whole)
+{
+    for (std::size_t i = 0; i < ways.ways.size(); ++i) {
+        whole = FollowWay(ways, i);
+        bool matches = true;
+        for (const ChoiceAnswer& wanted : answers) {
+            bool found = false;
+            for (const WayEvent* event : whole.events) {
+                found = found || (event->kind == WayEvent::Kind::choice && event->point == wanted.point &&
+                                  event->text == wanted.answer);
+            }
+            matches = matches && found;
+        }
+        if (matches) {
+            return &ways.ways[i];
+        }
+    }
+    whole = WholeWay();
+    return nullptr;
+}
+
 // The way of the checker's plan that answers as the row says.
 Outcome PlannedWay(const RunWays& ways, const std::vector<ChoiceAnswer>& answers)
 {

@@ -101,8 +101,6 @@ public:
     // Reads the file through the platform (CreateFileA, ReadFile, CloseHandle). Without
     // `read`, there are no lines.
     ProfileLoad Load(Platform& platform, const char* path);
-    // The same from bytes in memory (the platform converts UTF-16 text).
-    ProfileLoad LoadBytes(Platform& platform, const std::uint8_t* bytes, std::size_t size);
 
     ProfileEncoding Encoding() const { return encoding_; }
 
