@@ -13,9 +13,10 @@ namespace boot {
 // The transform language of the table's `n`th row that is no regional variant; 0 past them.
 constexpr std::int32_t MainRowLanguage(std::size_t n)
 {
-    for (const LanguageEntry& row : kLanguageTable) {
-        if (!row.isLocaleVariant && n-- == 0) {
-            return row.transformLanguage;
+    // An index loop: std::find_if is not constexpr before C++20.
+    for (std::size_t i = 0; i < static_cast<std::size_t>(kLanguageCount); ++i) {
+        if (!kLanguageTable[i].isLocaleVariant && n-- == 0) {
+            return kLanguageTable[i].transformLanguage;
         }
     }
     return 0;
