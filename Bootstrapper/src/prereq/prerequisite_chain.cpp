@@ -11,8 +11,6 @@ namespace boot {
 
 namespace {
 
-constexpr std::int32_t kLastSectionIndex = 2147483647;
-
 // The debug format's own 24 characters, "-2147483648" and "FFFFFFFF".
 constexpr std::size_t kDebugResultWidestRest = 43;
 static_assert(kDebugResultSize >= kTextBufferSize + kDebugResultWidestRest,

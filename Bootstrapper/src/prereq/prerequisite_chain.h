@@ -13,6 +13,7 @@
 namespace boot {
 
 constexpr const char* kPrerequisiteSectionPrefix = "Prereq";
+constexpr std::int32_t kLastSectionIndex = 2147483647;  // the chain reads no section past it
 // The debug text is the whole command line plus at most 43 characters of the format
 // ("-2147483648" and "FFFFFFFF" at their widest), so it is never cut.
 constexpr std::size_t kDebugResultSize = kTextBufferSize + 64;

@@ -11,13 +11,12 @@ namespace {
 constexpr std::uint8_t kUtf8ByteOrderMark[3] = {0xEF, 0xBB, 0xBF};
 constexpr std::uint8_t kUtf16BigEndianMark[2] = {0xFE, 0xFF};
 constexpr WideChar kReplacementCharacter = 0xFFFD;
-constexpr std::size_t kLongestName = 63;  // section and key names are the program's own, short and ASCII
 
 // The program's own names are ASCII: each character is its UTF-16 unit.
-void WidenName(const char* name, WideChar (&wide)[kLongestName + 1])
+void WidenName(const char* name, WideChar (&wide)[kLongestSetupIniName + 1])
 {
     std::size_t i = 0;
-    for (; i < kLongestName && name[i] != '\0'; ++i) {
+    for (; i < kLongestSetupIniName && name[i] != '\0'; ++i) {
         wide[i] = static_cast<WideChar>(static_cast<unsigned char>(name[i]));
     }
     wide[i] = 0;
@@ -41,8 +40,8 @@ SetupValue ReadSetupValue(Platform& platform, const TextBuffer& iniPath, const c
 {
     value.Clear();
     WideChar file[kTextBufferSize] = {};
-    WideChar sectionName[kLongestName + 1] = {};
-    WideChar keyName[kLongestName + 1] = {};
+    WideChar sectionName[kLongestSetupIniName + 1] = {};
+    WideChar keyName[kLongestSetupIniName + 1] = {};
     if (!ToWideText(platform, iniPath.Get(), file, kTextBufferSize)) {
         return SetupValue::unusableCharacters;
     }

@@ -8,6 +8,7 @@ namespace boot {
 
 constexpr const char* kSetupIniName = "Setup.ini";
 constexpr const char* kStartSection = "Start";
+constexpr std::size_t kLongestSetupIniName = 63;  // section and key names are the program's own, short and ASCII
 // The room a value is read with: Windows' reader cuts a value to its buffer before it takes
 // a matching pair of outer quotes away, so three units more than the longest value the
 // program keeps let every longer one, quoted or not, show that it is too long.

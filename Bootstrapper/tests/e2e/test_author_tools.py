@@ -97,6 +97,20 @@ def test_pack_refuses_a_further_file_in_a_place_it_fills(builds, tmp_path, place
     assert list(tmp_path.iterdir()) == []
 
 
+@pytest.mark.parametrize("key, value", [("MsiPath", "..\\DemoProduct.msi"),
+                                        ("LanguagesDir", "C:\\Languages")])
+def test_pack_refuses_a_place_outside_the_folder(builds, tmp_path, key, value):
+    english, german = builds["1.0.0"]
+    setup_ini = tmp_path / "Setup.ini"
+    lines = (DEMO / "Setup.ini").read_text().splitlines(keepends=True)
+    setup_ini.write_text("".join(f"{key}={value}\n" if line.startswith(f"{key}=") else line
+                                 for line in lines))
+    result = pack_demo(english, german, tmp_path / "dist" / "DemoProduct", setup_ini=setup_ini)
+    assert result.returncode == 2, result.stdout + result.stderr
+    assert f"{setup_ini}: {key} {value!r} is not inside the folder" in result.stderr
+    assert not (tmp_path / "dist").exists()
+
+
 @pytest.mark.parametrize("case", ["build of another product", "check fails"])
 def test_pack_stops_with_what_to_do(builds, tmp_path, case):
     english, german = builds["1.0.0"]

@@ -45,7 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static auto text = std::make_unique<ProfileText>();
     static auto findings = std::make_unique<Findings>();
     findings->Clear();
-    if (text->LoadBytes(platform, data, size) != ProfileLoad::read) {
+    // Read as the checker reads Setup.ini: a file, through the platform.
+    constexpr const char* kPath = "C:\\Setup\\Setup.ini";
+    platform.SetFileContent(kPath, std::string(reinterpret_cast<const char*>(data), size));
+    if (text->Load(platform, kPath) != ProfileLoad::read) {
         return 0;
     }
     CheckSetupIniText(*text, *findings);

@@ -129,7 +129,7 @@ public:
     // String table of the module.
     void SetString(std::uint32_t id, const std::string& text);
 
-    // The dialog: after WM_INITDIALOG the script acts like the user (SelectItem, Press).
+    // The dialog: after WM_INITDIALOG the script acts like the user (SelectComboItem, PressDialogButton).
     std::function<void(FakePlatform&)> dialogScript;
     bool dialogCannotBeCreated = false;
     void SelectComboItem(std::intptr_t index);

@@ -15,7 +15,7 @@
 
 #include "checker/plan/plan.h"
 #include "checker/plan/run_explorer.h"
-#include "checker/platforms/linux_platform.h"
+#include "checker/platforms/linux_folder_reader.h"
 #include "checker/reading/profile_text.h"
 #include "checker/findings/findings.h"
 #include "checker/output/json_writer.h"
@@ -156,6 +156,29 @@ Outcome RunProgram(const Folder& folder, const std::string& ini, Package package
     return outcome;
 }
 
+// The whole way whose choices answer each point named in `answers` (point, answer) as
+// given and every other point with the first answer; null when there is none.
+const RunWay* FindWay(const RunWays& ways, const std::vector<ChoiceAnswer>& answers, WholeWay& whole)
+{
+    for (std::size_t i = 0; i < ways.ways.size(); ++i) {
+        whole = FollowWay(ways, i);
+        bool matches = true;
+        for (const ChoiceAnswer& wanted : answers) {
+            bool found = false;
+            for (const WayEvent* event : whole.events) {
+                found = found || (event->kind == WayEvent::Kind::choice && event->point == wanted.point &&
+                                  event->text == wanted.answer);
+            }
+            matches = matches && found;
+        }
+        if (matches) {
+            return &ways.ways[i];
+        }
+    }
+    whole = WholeWay();
+    return nullptr;
+}
+
 // The way of the checker's plan that answers as the row says.
 Outcome PlannedWay(const RunWays& ways, const std::vector<ChoiceAnswer>& answers)
 {
@@ -221,7 +244,7 @@ TEST_F(PlanFollowsRun, EveryWayStartsAndEndsAsTheProgram)
         }
         const Outcome program = RunProgram(folder, row.ini, row.package, row.checkPasses, row.prerequisiteExit,
                                            row.installed, row.transform);
-        LinuxPlatform platform;
+        LinuxFolderReader platform;
         TextBuffer reason;
         ASSERT_TRUE(platform.UseFolder(folder.linux.c_str(), reason)) << reason.Get();
         const auto plan = std::make_unique<Plan>();
@@ -296,7 +319,7 @@ TEST_F(PlanFollowsRun, PlanEndsWhereTheProgramEnds)
             fs::create_directories(folder.linux + "/" + row.transformFolder);
             std::ofstream(folder.linux + "/" + row.transformFolder + "/1031.mst") << "x";
         }
-        LinuxPlatform platform;
+        LinuxFolderReader platform;
         TextBuffer reason;
         ASSERT_TRUE(platform.UseFolder(folder.linux.c_str(), reason)) << reason.Get();
         ProfileText text;
@@ -325,7 +348,7 @@ TEST_F(PlanFollowsRun, PlanShowsEveryPrerequisite)
         ini += "[Prereq" + std::to_string(i) + "]\r\nExecute=Runtime\\Setup.exe /n " + std::to_string(i) + "\r\n";
     }
     const Folder folder(ini, Package::none);
-    LinuxPlatform platform;
+    LinuxFolderReader platform;
     TextBuffer reason;
     ASSERT_TRUE(platform.UseFolder(folder.linux.c_str(), reason)) << reason.Get();
     ProfileText text;

@@ -20,7 +20,13 @@ std::string Utf16File(const std::u16string& text)
     return bytes;
 }
 
-const std::uint8_t* Bytes(const std::string& text) { return reinterpret_cast<const std::uint8_t*>(text.data()); }
+// The bytes as the checker reads them: a file, through the platform.
+ProfileLoad LoadFile(testing::FakePlatform& platform, ProfileText& text, const std::string& bytes)
+{
+    constexpr const char* kPath = "C:\\Setup\\Setup.ini";
+    platform.SetFileContent(kPath, bytes);
+    return text.Load(platform, kPath);
+}
 
 TEST(ProfileText, ReadsValuesByWindowsRules)
 {
@@ -65,7 +71,7 @@ TEST(ProfileText, ReadsValuesByWindowsRules)
     auto text = std::make_unique<ProfileText>();
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        text->LoadBytes(platform, Bytes(row.text), row.text.size());
+        LoadFile(platform, *text, row.text);
         const TextSpan value = text->ReadValue(row.section, row.key);
         EXPECT_EQ(std::string(text->Text() + value.start, value.length), row.value);
         const std::int32_t key = text->FindKey(row.section, row.key);
@@ -92,12 +98,12 @@ TEST(ProfileText, MarksLinesWhoseReadingOnWindowsIsUncertain)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.line);
         const std::string file = "[S]\n" + row.line;
-        text.LoadBytes(platform, Bytes(file), file.size());
+        LoadFile(platform, text, file);
         ASSERT_EQ(text.LineCount(), 2u);
         EXPECT_EQ(text.Line(1).doubt, row.doubt);
     }
     // A line of nothing but such characters means nothing, however Windows reads it.
-    text.LoadBytes(platform, Bytes("[S]\n\x1A"), 5);
+    LoadFile(platform, text, "[S]\n\x1A");
     EXPECT_EQ(text.LineCount(), 1u);
 }
 
@@ -107,10 +113,10 @@ TEST(ProfileText, ReadsAFileWholeOrNotAtAll)
     ProfileText text;
     std::string file = "[Start]\nA=1\n";
     file.resize(kProfileTextLimit, 'x');
-    EXPECT_EQ(text.LoadBytes(platform, Bytes(file), file.size()), ProfileLoad::read);
+    EXPECT_EQ(LoadFile(platform, text, file), ProfileLoad::read);
     EXPECT_EQ(text.FindKey("Start", "A"), 1);
     file += 'x';
-    EXPECT_EQ(text.LoadBytes(platform, Bytes(file), file.size()), ProfileLoad::tooLarge);
+    EXPECT_EQ(LoadFile(platform, text, file), ProfileLoad::tooLarge);
     EXPECT_EQ(text.LineCount(), 0u);
 }
 

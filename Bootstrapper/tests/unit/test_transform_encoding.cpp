@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "checker/reading/transform_revision.h"
 #include "msi_file/format/compound_file.h"
 #include "msi_file/format/compound_integrity.h"
 #include "msi_file/reading/package_reader.h"
@@ -274,8 +275,8 @@ TEST_F(TransformFileTest, ReaderFindsWhatTheWriterWrote)
     EXPECT_EQ(contents.summary.Text(kPidRevisionNumber),
               "{11111111-2222-3333-4444-555555555555}1.2.3;{11111111-2222-3333-4444-555555555555}1.2.3;"
               "{5C4B3A29-1807-4F6E-9D8C-7B6A5F4E3D2C}");
-    TransformRevision revision;
-    ASSERT_TRUE(ParseTransformRevision(contents.summary.Text(kPidRevisionNumber), revision));
+    // As the checker takes it apart.
+    const boot::TransformRevision revision = boot::ParseTransformRevision(contents.summary.Text(kPidRevisionNumber));
     EXPECT_EQ(revision.targetProductCode + revision.targetVersion + " " + revision.upgradeCode,
               "{11111111-2222-3333-4444-555555555555}1.2.3 {5C4B3A29-1807-4F6E-9D8C-7B6A5F4E3D2C}");
     std::string platform;

@@ -148,7 +148,7 @@ int AnswerUnlessCheck(CheckArguments arguments, const char* program, const char*
     return -1;
 }
 
-int RunCheck(CheckerPlatform& platform, bool machineKnown, const CheckOptions& options,
+int RunCheck(FolderReader& platform, bool machineKnown, const CheckOptions& options,
              const ReportSettings& settings, TextOutput& output, TextOutput* reportFile)
 {
     ProfileText text;

@@ -4,7 +4,7 @@
 
 #include <type_traits>
 
-#include "checker/platforms/checker_platform.h"
+#include "checker/platforms/folder_reader.h"
 #include "checker/output/report_context.h"
 #include "checker/output/text_output.h"
 #include "checker/findings/findings.h"
@@ -205,7 +205,7 @@ int AnswerUnlessCheck(CheckArguments arguments, const char* program, const char*
 // can answer for the machine it runs on (its registry, the installed products). With a
 // `reportFile` (--output) the report in the chosen format goes there, and `output`, the
 // console, gets the text report. Returns kCheckPassed or kCheckFailed.
-int RunCheck(CheckerPlatform& platform, bool machineKnown, const CheckOptions& options,
+int RunCheck(FolderReader& platform, bool machineKnown, const CheckOptions& options,
              const ReportSettings& settings, TextOutput& output, TextOutput* reportFile = nullptr);
 
 }  // namespace boot

@@ -1,5 +1,5 @@
 // bootstrapper-check: the checker on Linux, where packages are built. It wires the Linux
-// platform in; the registry and the installed products of the machine that will run the
+// folder reader in; the registry and the installed products of the machine that will run the
 // setup are unknown here.
 #include <cerrno>
 #include <climits>
@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "checker/command/check_command.h"
-#include "checker/platforms/linux_platform.h"
+#include "checker/platforms/linux_folder_reader.h"
 #include "checker/reading/unicode_text.h"
 #include "checker/output/escaped_output.h"
 #include "checker/reports/folder_paths.h"
@@ -159,7 +159,7 @@ int main(int argc, char** argv)
         return answered;
     }
     // Large (the package reader's tables): one for the process, outside the stack.
-    static boot::LinuxPlatform platform;
+    static boot::LinuxFolderReader platform;
     boot::TextBuffer reason;
     if (!platform.UseFolder(request.folder != nullptr ? request.folder : ".", reason)) {
         WriteProblem(reason.Get(), errors);
@@ -171,7 +171,7 @@ int main(int argc, char** argv)
     settings.program = kProgram;
     settings.version = BOOTSTRAPPER_CHECK_VERSION;
     settings.informationUri = BOOTSTRAPPER_CHECK_INFORMATION_URI;
-    // The Linux platform hands the program names in code page 1252.
+    // The Linux folder reader hands the program names in code page 1252.
     settings.toUtf8 = boot::Utf8FromAnsi;
     settings.shownFolder = paths.shown;
     settings.relativeFolder = paths.relative.Get();

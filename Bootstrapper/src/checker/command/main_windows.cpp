@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "checker/command/check_command.h"
-#include "checker/platforms/windows_dry_run_platform.h"
+#include "checker/platforms/windows_folder_reader.h"
 #include "checker/reports/folder_paths.h"
 #include "checker/output/windows_output.h"
 
@@ -206,7 +206,7 @@ int wmain(int argc, wchar_t** argv)
     static boot::Win32Platform real;
     CPINFO codePage{};
     const bool singleByte = ::GetCPInfo(CP_ACP, &codePage) != FALSE && codePage.MaxCharSize == 1;
-    static boot::DryRunPlatform platform(real, singleByte);
+    static boot::WindowsFolderReader platform(real, singleByte);
     if (request.output == nullptr) {
         return boot::RunCheck(platform, true, request.options, settings, out);
     }

@@ -19,6 +19,7 @@ constexpr Handle kRecordedKey = 0x9200;
 constexpr WindowHandle kRecordedDialog = 0x9300;
 constexpr WindowHandle kRecordedList = 0x9301;
 constexpr std::uint32_t kWaitObject0 = 0;
+constexpr std::uint32_t kWaitFailed = 0xFFFFFFFFu;
 constexpr const char* kOlderVersion = "0.0.0";
 constexpr WideChar kFirstNonAscii = 0x80;
 constexpr std::int64_t kDecimalBase = 10;
@@ -316,9 +317,9 @@ bool RecordingPlatform::CreateProcessA(const CreateProcessArgs& args, ProcessInf
     return true;
 }
 
-std::uint32_t RecordingPlatform::WaitForSingleObject(Handle handle, std::uint32_t milliseconds)
+std::uint32_t RecordingPlatform::WaitForSingleObject(Handle handle, std::uint32_t /*milliseconds*/)
 {
-    return handle == kRecordedProcess ? kWaitObject0 : folder_.WaitForSingleObject(handle, milliseconds);
+    return handle == kRecordedProcess ? kWaitObject0 : kWaitFailed;  // the program waits only for what it started
 }
 
 // The pre-setup program's exit code is ignored, and msiexec's is the program's own; a

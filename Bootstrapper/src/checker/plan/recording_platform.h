@@ -1,6 +1,6 @@
 #pragma once
 // The platform the program's own run sequence runs on inside the checker. What the folder
-// tells (files, Setup.ini, the package) comes from the checker's platform; a program
+// tells (files, Setup.ini, the package) comes from the folder reader; a program
 // start, a message box and the language dialog are written down instead of done; what
 // the folder cannot tell is a choice point, answered from the run's script (run_ways.h).
 // Each seam entry's answer is in one place below, so that a new entry gets its own.
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "checker/plan/run_ways.h"
-#include "checker/platforms/checker_platform.h"
+#include "checker/platforms/folder_reader.h"
 
 namespace boot {
 
@@ -24,7 +24,7 @@ constexpr const char* kInstalledOlder = "installed, older than the package";
 // NOLINTNEXTLINE(cppcoreguidelines-virtual-class-destructor)
 class RecordingPlatform final : public Platform {
 public:
-    explicit RecordingPlatform(CheckerPlatform& folder) : folder_(folder) {}
+    explicit RecordingPlatform(FolderReader& folder) : folder_(folder) {}
 
     struct ChoicePoint {
         std::string point;
@@ -158,7 +158,7 @@ private:
     bool RefusesProductCode(const char* product, const char* property);
     std::int32_t ExpectedExitCode(bool& debug) const;
 
-    CheckerPlatform& folder_;
+    FolderReader& folder_;
     bool machine_ = false;       // the machine's run
     std::string pendingCheck_;   // the machine's run: the check made, not yet known to run or skip
     std::vector<MachineAnswer> machineAnswers_;

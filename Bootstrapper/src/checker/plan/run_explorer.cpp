@@ -144,7 +144,7 @@ void FollowTheMachine(RecordingPlatform& platform, Plan& plan)
 
 }  // namespace
 
-void ExploreRuns(CheckerPlatform& folder, Plan& plan, FurthestRun& furthest)
+void ExploreRuns(FolderReader& folder, Plan& plan, FurthestRun& furthest)
 {
     RunWays& ways = plan.ways;
     ways.Clear();

@@ -6,7 +6,7 @@
 
 #include "checker/plan/plan.h"
 #include "checker/plan/run_ways.h"
-#include "checker/platforms/checker_platform.h"
+#include "checker/platforms/folder_reader.h"
 
 namespace boot {
 
@@ -30,6 +30,6 @@ struct FurthestRun {
 // and in an older one) and each other entry of the language dialog and Cancel. A way
 // that rejoins another stops at the choice point where it does.
 // Every call writes `furthest` anew.
-void ExploreRuns(CheckerPlatform& folder, Plan& plan, FurthestRun& furthest);
+void ExploreRuns(FolderReader& folder, Plan& plan, FurthestRun& furthest);
 
 }  // namespace boot

@@ -24,27 +24,6 @@ WholeWay FollowWay(const RunWays& ways, std::size_t index)
     }
 }
 
-const RunWay* FindWay(const RunWays& ways, const std::vector<ChoiceAnswer>& answers, WholeWay& whole)
-{
-    for (std::size_t i = 0; i < ways.ways.size(); ++i) {
-        whole = FollowWay(ways, i);
-        bool matches = true;
-        for (const ChoiceAnswer& wanted : answers) {
-            bool found = false;
-            for (const WayEvent* event : whole.events) {
-                found = found || (event->kind == WayEvent::Kind::choice && event->point == wanted.point &&
-                                  event->text == wanted.answer);
-            }
-            matches = matches && found;
-        }
-        if (matches) {
-            return &ways.ways[i];
-        }
-    }
-    whole = WholeWay();
-    return nullptr;
-}
-
 namespace {
 
 const char* WantedAnswer(const std::vector<ChoiceAnswer>& answers, const std::string& point)

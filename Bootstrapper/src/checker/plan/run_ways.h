@@ -78,13 +78,11 @@ struct WholeWay {
 };
 WholeWay FollowWay(const RunWays& ways, std::size_t index);
 
-// The whole way whose choices answer each point named in `answers` (point, answer) as
-// given and every other point with the first answer; null when there is none.
+// A choice point and the answer wanted there.
 struct ChoiceAnswer {
     const char* point;
     const char* answer;
 };
-const RunWay* FindWay(const RunWays& ways, const std::vector<ChoiceAnswer>& answers, WholeWay& whole);
 
 // The way, as an index into `ways.ways`, that a run takes which answers each point named
 // in `answers` as given (a point it never comes to is passed over) and every other point

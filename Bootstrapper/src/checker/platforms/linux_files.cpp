@@ -1,4 +1,4 @@
-#include "checker/platforms/linux_platform.h"
+#include "checker/platforms/linux_folder_reader.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "checker/platforms/linux_platform_parts.h"
+#include "checker/platforms/linux_folder_reader_parts.h"
 #include "checker/reading/name_case.h"
 #include "checker/reading/unicode_text.h"
 #include "checker/reading/windows_path.h"
@@ -16,9 +16,9 @@
 
 namespace boot {
 
-using namespace linux_platform_parts;
+using namespace linux_folder_reader_parts;
 
-Handle LinuxPlatform::StartSearch(const char* utf8Pattern, char* first, std::size_t capacity)
+Handle LinuxFolderReader::StartSearch(const char* utf8Pattern, char* first, std::size_t capacity)
 {
     // A search that finds nothing, also in a folder that is not there, finds nothing.
     lastError_ = kErrorFileNotFound;
@@ -69,7 +69,7 @@ Handle LinuxPlatform::StartSearch(const char* utf8Pattern, char* first, std::siz
     return kSearchHandleBase + slot;
 }
 
-bool LinuxPlatform::NextMatch(Search& search, char* name, std::size_t capacity)
+bool LinuxFolderReader::NextMatch(Search& search, char* name, std::size_t capacity)
 {
     if (search.next == search.names.size()) {
         return false;
@@ -77,7 +77,7 @@ bool LinuxPlatform::NextMatch(Search& search, char* name, std::size_t capacity)
     return FormatText(name, capacity, "%s", search.names[search.next++].c_str());
 }
 
-LinuxPlatform::Search* LinuxPlatform::FindSearch(Handle search)
+LinuxFolderReader::Search* LinuxFolderReader::FindSearch(Handle search)
 {
     const Handle slot = search - kSearchHandleBase;
     if (search < kSearchHandleBase || slot >= kSearchSlots || !searches_[slot].open) {
@@ -86,7 +86,7 @@ LinuxPlatform::Search* LinuxPlatform::FindSearch(Handle search)
     return &searches_[slot];
 }
 
-Handle LinuxPlatform::FindFirstFileA(const char* pattern, FindData* data)
+Handle LinuxFolderReader::FindFirstFileA(const char* pattern, FindData* data)
 {
     char utf8[kPathCapacity] = {};
     char name[kNameCapacity] = {};
@@ -100,7 +100,7 @@ Handle LinuxPlatform::FindFirstFileA(const char* pattern, FindData* data)
     return search;
 }
 
-Handle LinuxPlatform::FindFirstFileW(const WideChar* pattern, FindDataW* data)
+Handle LinuxFolderReader::FindFirstFileW(const WideChar* pattern, FindDataW* data)
 {
     char utf8[kPathCapacity] = {};
     char name[kNameCapacity] = {};
@@ -114,7 +114,7 @@ Handle LinuxPlatform::FindFirstFileW(const WideChar* pattern, FindDataW* data)
     return search;
 }
 
-bool LinuxPlatform::FindNextFileA(Handle search, FindData* data)
+bool LinuxFolderReader::FindNextFileA(Handle search, FindData* data)
 {
     Search* found = FindSearch(search);
     char name[kNameCapacity] = {};
@@ -125,7 +125,7 @@ bool LinuxPlatform::FindNextFileA(Handle search, FindData* data)
     return true;
 }
 
-bool LinuxPlatform::FindNextFileW(Handle search, FindDataW* data)
+bool LinuxFolderReader::FindNextFileW(Handle search, FindDataW* data)
 {
     Search* found = FindSearch(search);
     char name[kNameCapacity] = {};
@@ -136,7 +136,7 @@ bool LinuxPlatform::FindNextFileW(Handle search, FindDataW* data)
     return true;
 }
 
-bool LinuxPlatform::FindClose(Handle search)
+bool LinuxFolderReader::FindClose(Handle search)
 {
     Search* found = FindSearch(search);
     if (found == nullptr) {
@@ -146,7 +146,7 @@ bool LinuxPlatform::FindClose(Handle search)
     return true;
 }
 
-EntryKind LinuxPlatform::KindOf(const char* path)
+EntryKind LinuxFolderReader::KindOf(const char* path)
 {
     char utf8[kPathCapacity] = {};
     char linuxPath[kPathCapacity] = {};
@@ -157,7 +157,7 @@ EntryKind LinuxPlatform::KindOf(const char* path)
     return KindOfLinuxPath(linuxPath);
 }
 
-bool LinuxPlatform::ListFolder(const std::u16string& path, std::vector<FolderEntry>& entries)
+bool LinuxFolderReader::ListFolder(const std::u16string& path, std::vector<FolderEntry>& entries)
 {
     entries.clear();
     char linuxPath[kPathCapacity] = {};
@@ -177,8 +177,8 @@ bool LinuxPlatform::ListFolder(const std::u16string& path, std::vector<FolderEnt
     return true;
 }
 
-Handle LinuxPlatform::CreateFileA(const char* path, std::uint32_t access, std::uint32_t /*shareMode*/,
-                                  std::uint32_t creationDisposition, std::uint32_t /*flags*/)
+Handle LinuxFolderReader::CreateFileA(const char* path, std::uint32_t access, std::uint32_t /*shareMode*/,
+                                      std::uint32_t creationDisposition, std::uint32_t /*flags*/)
 {
     char utf8[kPathCapacity] = {};
     char linuxPath[kPathCapacity] = {};
@@ -203,7 +203,7 @@ Handle LinuxPlatform::CreateFileA(const char* path, std::uint32_t access, std::u
     return kFileHandleBase + slot;
 }
 
-bool LinuxPlatform::ReadFile(Handle file, void* buffer, std::uint32_t size, std::uint32_t* read)
+bool LinuxFolderReader::ReadFile(Handle file, void* buffer, std::uint32_t size, std::uint32_t* read)
 {
     const Handle slot = file - kFileHandleBase;
     if (read == nullptr || buffer == nullptr || file < kFileHandleBase || slot >= kFileSlots ||
@@ -226,7 +226,7 @@ bool LinuxPlatform::ReadFile(Handle file, void* buffer, std::uint32_t size, std:
     return true;
 }
 
-std::uint32_t LinuxPlatform::GetFullPathNameA(const char* path, std::uint32_t capacity, char* buffer)
+std::uint32_t LinuxFolderReader::GetFullPathNameA(const char* path, std::uint32_t capacity, char* buffer)
 {
     char utf8[kPathCapacity] = {};
     char full[kPathCapacity] = {};
@@ -238,9 +238,9 @@ std::uint32_t LinuxPlatform::GetFullPathNameA(const char* path, std::uint32_t ca
     return AnswerText(ansi, buffer, capacity);
 }
 
-std::uint32_t LinuxPlatform::GetThreadLocale() { return kEnglishUnitedStates; }
+std::uint32_t LinuxFolderReader::GetThreadLocale() { return kEnglishUnitedStates; }
 
-std::uint32_t LinuxPlatform::GetSystemDirectoryA(char* buffer, std::uint32_t capacity)
+std::uint32_t LinuxFolderReader::GetSystemDirectoryA(char* buffer, std::uint32_t capacity)
 {
     return AnswerText(kSystemDirectory, buffer, capacity);
 }

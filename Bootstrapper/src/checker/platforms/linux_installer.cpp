@@ -1,7 +1,7 @@
-// Windows Installer on the Linux platform: packages and transforms are read with the
+// Windows Installer in the Linux folder reader: packages and transforms are read with the
 // build's one reader of Windows Installer files (msi_file, over libmsi and libgsf), and
 // the handles the program sees are numbers for what it read.
-#include "checker/platforms/linux_platform.h"
+#include "checker/platforms/linux_folder_reader.h"
 
 #include <algorithm>
 #include <iterator>
@@ -72,7 +72,7 @@ const char* DescribeNoTransform(msi::TransformFileKind kind)
 
 }  // namespace
 
-bool LinuxPlatform::LinuxPathOf(const char* windowsPath, std::string& linuxPath)
+bool LinuxFolderReader::LinuxPathOf(const char* windowsPath, std::string& linuxPath)
 {
     char utf8[kPathCapacity] = {};
     char converted[kPathCapacity] = {};
@@ -84,7 +84,7 @@ bool LinuxPlatform::LinuxPathOf(const char* windowsPath, std::string& linuxPath)
     return true;
 }
 
-MsiHandle LinuxPlatform::AddMsiObject(MsiObject&& object)
+MsiHandle LinuxFolderReader::AddMsiObject(MsiObject&& object)
 {
     for (std::size_t i = 0; i < kMsiSlots; ++i) {
         if (msiObjects_[i].kind == MsiKind::none) {
@@ -95,7 +95,7 @@ MsiHandle LinuxPlatform::AddMsiObject(MsiObject&& object)
     return 0;
 }
 
-LinuxPlatform::MsiObject* LinuxPlatform::MsiObjectOf(MsiHandle handle, MsiKind kind)
+LinuxFolderReader::MsiObject* LinuxFolderReader::MsiObjectOf(MsiHandle handle, MsiKind kind)
 {
     if (handle == 0 || handle > kMsiSlots || msiObjects_[handle - 1].kind != kind) {
         return nullptr;
@@ -103,7 +103,7 @@ LinuxPlatform::MsiObject* LinuxPlatform::MsiObjectOf(MsiHandle handle, MsiKind k
     return &msiObjects_[handle - 1];
 }
 
-std::uint32_t LinuxPlatform::MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database)
+std::uint32_t LinuxFolderReader::MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database)
 {
     if (path == nullptr || database == nullptr) {
         return kErrorInvalidParameter;
@@ -131,7 +131,7 @@ std::uint32_t LinuxPlatform::MsiOpenDatabaseA(const char* path, const char* pers
 
 // The query runs when the view opens: a query it cannot run fails here, as Windows
 // Installer fails a view on a missing table.
-std::uint32_t LinuxPlatform::MsiDatabaseOpenViewA(MsiHandle database, const char* query, MsiHandle* view)
+std::uint32_t LinuxFolderReader::MsiDatabaseOpenViewA(MsiHandle database, const char* query, MsiHandle* view)
 {
     if (query == nullptr || view == nullptr) {
         return kErrorInvalidParameter;
@@ -156,7 +156,7 @@ std::uint32_t LinuxPlatform::MsiDatabaseOpenViewA(MsiHandle database, const char
     return *view != 0 ? kErrorSuccess : kErrorNotEnoughMemory;
 }
 
-std::uint32_t LinuxPlatform::MsiViewExecute(MsiHandle view, MsiHandle parameters)
+std::uint32_t LinuxFolderReader::MsiViewExecute(MsiHandle view, MsiHandle parameters)
 {
     MsiObject* rows = MsiObjectOf(view, MsiKind::view);
     if (rows == nullptr || parameters != 0) {
@@ -166,7 +166,7 @@ std::uint32_t LinuxPlatform::MsiViewExecute(MsiHandle view, MsiHandle parameters
     return kErrorSuccess;
 }
 
-std::uint32_t LinuxPlatform::MsiViewFetch(MsiHandle view, MsiHandle* fetched)
+std::uint32_t LinuxFolderReader::MsiViewFetch(MsiHandle view, MsiHandle* fetched)
 {
     if (fetched == nullptr) {
         return kErrorInvalidParameter;
@@ -188,8 +188,8 @@ std::uint32_t LinuxPlatform::MsiViewFetch(MsiHandle view, MsiHandle* fetched)
 
 // `length`: the capacity in, the text's length out; a text that does not fit is cut,
 // with ERROR_MORE_DATA.
-std::uint32_t LinuxPlatform::MsiRecordGetStringA(MsiHandle row, std::uint32_t field, char* buffer,
-                                                 std::uint32_t* length)
+std::uint32_t LinuxFolderReader::MsiRecordGetStringA(MsiHandle row, std::uint32_t field, char* buffer,
+                                                     std::uint32_t* length)
 {
     if (length == nullptr) {
         return kErrorInvalidParameter;
@@ -210,8 +210,8 @@ std::uint32_t LinuxPlatform::MsiRecordGetStringA(MsiHandle row, std::uint32_t fi
     return buffer != nullptr && count >= capacity ? kErrorMoreData : kErrorSuccess;
 }
 
-std::uint32_t LinuxPlatform::MsiGetProductInfoA(const char* product, const char* property, char* /*buffer*/,
-                                                std::uint32_t* /*length*/)
+std::uint32_t LinuxFolderReader::MsiGetProductInfoA(const char* product, const char* property, char* /*buffer*/,
+                                                    std::uint32_t* /*length*/)
 {
     // Windows refuses anything but a GUID in braces as a parameter, before it looks
     // anything up; a GUID in lower case it takes.
@@ -221,7 +221,7 @@ std::uint32_t LinuxPlatform::MsiGetProductInfoA(const char* product, const char*
     return kErrorUnknownProduct;  // nothing is installed here
 }
 
-std::uint32_t LinuxPlatform::MsiCloseHandle(MsiHandle handle)
+std::uint32_t LinuxFolderReader::MsiCloseHandle(MsiHandle handle)
 {
     if (handle == 0 || handle > kMsiSlots || msiObjects_[handle - 1].kind == MsiKind::none) {
         return kErrorInvalidHandle;
@@ -230,7 +230,7 @@ std::uint32_t LinuxPlatform::MsiCloseHandle(MsiHandle handle)
     return kErrorSuccess;
 }
 
-bool LinuxPlatform::ReadSummaryText(const char* path, std::uint32_t property, std::string& value)
+bool LinuxFolderReader::ReadSummaryText(const char* path, std::uint32_t property, std::string& value)
 {
     value.clear();
     std::string linuxPath;
@@ -247,7 +247,7 @@ bool LinuxPlatform::ReadSummaryText(const char* path, std::uint32_t property, st
     return true;
 }
 
-InstallerFileClass LinuxPlatform::ClassOf(const char* path)
+InstallerFileClass LinuxFolderReader::ClassOf(const char* path)
 {
     std::string linuxPath;
     std::string error;
@@ -261,7 +261,7 @@ InstallerFileClass LinuxPlatform::ClassOf(const char* path)
     return ClassOfRootStorage(file->RootClassId());
 }
 
-bool LinuxPlatform::ReadCabinets(const char* packagePath, std::vector<std::string>& cabinets)
+bool LinuxFolderReader::ReadCabinets(const char* packagePath, std::vector<std::string>& cabinets)
 {
     cabinets.clear();
     std::string linuxPath;
@@ -285,8 +285,8 @@ bool LinuxPlatform::ReadCabinets(const char* packagePath, std::vector<std::strin
     return true;
 }
 
-void LinuxPlatform::ReadTransform(const char* transformPath, const char* packagePath, std::int32_t packageLanguage,
-                                  TransformReading& reading)
+void LinuxFolderReader::ReadTransform(const char* transformPath, const char* packagePath, std::int32_t packageLanguage,
+                                      TransformReading& reading)
 {
     reading = TransformReading{};
     std::string linuxPath;

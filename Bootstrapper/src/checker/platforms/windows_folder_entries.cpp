@@ -1,8 +1,8 @@
-// The dry-run platform's answers about folder entries, from Windows' own directory
+// The Windows folder reader's answers about folder entries, from Windows' own directory
 // functions.
 #include <windows.h>
 
-#include "checker/platforms/windows_dry_run_platform.h"
+#include "checker/platforms/windows_folder_reader.h"
 
 namespace boot {
 
@@ -23,13 +23,13 @@ bool IsDotEntry(const WCHAR* name)
 
 }  // namespace
 
-EntryKind DryRunPlatform::KindOf(const char* path)
+EntryKind WindowsFolderReader::KindOf(const char* path)
 {
     const DWORD attributes = ::GetFileAttributesA(path);
     return attributes == INVALID_FILE_ATTRIBUTES ? EntryKind::missing : KindOfAttributes(attributes);
 }
 
-bool DryRunPlatform::ListFolder(const std::u16string& path, std::vector<FolderEntry>& entries)
+bool WindowsFolderReader::ListFolder(const std::u16string& path, std::vector<FolderEntry>& entries)
 {
     entries.clear();
     // WCHAR and char16_t are both UTF-16 code units.

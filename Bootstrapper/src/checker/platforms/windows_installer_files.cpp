@@ -1,4 +1,4 @@
-// The dry-run platform's reading of Windows Installer files: their summary information,
+// The Windows folder reader's reading of Windows Installer files: their summary information,
 // tables and transforms with msi.dll's own functions, found in the msi.dll the program's
 // steps loaded (by full path from the system directory), so that the checker imports no
 // DLL of its own either; a file's class from its compound file header.
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "checker/platforms/windows_dry_run_platform.h"
+#include "checker/platforms/windows_folder_reader.h"
 #include "common/text_rules.h"
 #include "common/transform_conditions.h"
 
@@ -179,7 +179,7 @@ bool ReadRootClassId(const char* path, msi::ClassId& classId)
 
 }  // namespace
 
-bool DryRunPlatform::ReadSummaryText(const char* path, std::uint32_t property, std::string& value)
+bool WindowsFolderReader::ReadSummaryText(const char* path, std::uint32_t property, std::string& value)
 {
     value.clear();
     GetSummaryInformation getSummaryInformation = nullptr;
@@ -196,7 +196,7 @@ bool DryRunPlatform::ReadSummaryText(const char* path, std::uint32_t property, s
     return true;
 }
 
-InstallerFileClass DryRunPlatform::ClassOf(const char* path)
+InstallerFileClass WindowsFolderReader::ClassOf(const char* path)
 {
     msi::ClassId classId{};
     if (KindOf(path) != EntryKind::file || !ReadRootClassId(path, classId)) {
@@ -206,7 +206,7 @@ InstallerFileClass DryRunPlatform::ClassOf(const char* path)
 }
 
 // A package without a Media table fails the query: it has no cabinets.
-bool DryRunPlatform::ReadCabinets(const char* packagePath, std::vector<std::string>& cabinets)
+bool WindowsFolderReader::ReadCabinets(const char* packagePath, std::vector<std::string>& cabinets)
 {
     cabinets.clear();
     MsiHandle database = 0;
@@ -232,8 +232,8 @@ bool DryRunPlatform::ReadCabinets(const char* packagePath, std::vector<std::stri
 // Windows Installer itself answers: the summary information as it reads it, and the
 // transform applied to a temporary copy of the package, opened read-only, as msiexec
 // applies it in memory. A file it cannot apply is no transform to it.
-void DryRunPlatform::ReadTransform(const char* transformPath, const char* packagePath, std::int32_t packageLanguage,
-                                   TransformReading& reading)
+void WindowsFolderReader::ReadTransform(const char* transformPath, const char* packagePath, std::int32_t packageLanguage,
+                                        TransformReading& reading)
 {
     reading = TransformReading{};
     switch (KindOf(transformPath)) {
@@ -291,7 +291,7 @@ void DryRunPlatform::ReadTransform(const char* transformPath, const char* packag
     }
 }
 
-const std::string& DryRunPlatform::PackageCopy(const char* packagePath)
+const std::string& WindowsFolderReader::PackageCopy(const char* packagePath)
 {
     if (packageCopiedFrom_ != packagePath) {
         if (!packageCopy_.empty()) {
@@ -303,14 +303,14 @@ const std::string& DryRunPlatform::PackageCopy(const char* packagePath)
     return packageCopy_;
 }
 
-DryRunPlatform::~DryRunPlatform()
+WindowsFolderReader::~WindowsFolderReader()
 {
     if (!packageCopy_.empty()) {
         ::DeleteFileA(packageCopy_.c_str());
     }
 }
 
-bool DryRunPlatform::ReadLanguage(MsiHandle database, std::int32_t fallback, std::int32_t& language)
+bool WindowsFolderReader::ReadLanguage(MsiHandle database, std::int32_t fallback, std::int32_t& language)
 {
     language = fallback;
     std::string value;
@@ -323,7 +323,7 @@ bool DryRunPlatform::ReadLanguage(MsiHandle database, std::int32_t fallback, std
     return true;
 }
 
-bool DryRunPlatform::ReadProperty(MsiHandle database, const char* name, std::string& value, bool& found)
+bool WindowsFolderReader::ReadProperty(MsiHandle database, const char* name, std::string& value, bool& found)
 {
     value.clear();
     found = false;

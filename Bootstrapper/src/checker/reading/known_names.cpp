@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string>
 
 #include "common/text_rules.h"
+#include "prereq/prerequisite_chain.h"
 
 namespace boot {
 
@@ -11,9 +13,8 @@ namespace {
 
 constexpr std::size_t kCloseDistance = 2;
 constexpr std::size_t kLongestName = 64;  // longer names are close to nothing known
-constexpr const char* kPrerequisitePrefix = "Prereq";
-constexpr std::size_t kPrerequisitePrefixLength = 6;
-constexpr std::int64_t kLargestSectionNumber = 2147483647;
+constexpr std::size_t kPrerequisitePrefixLength = std::char_traits<char>::length(kPrerequisiteSectionPrefix);
+constexpr std::int64_t kLargestSectionNumber = kLastSectionIndex;
 constexpr std::int64_t kDecimalBase = 10;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -67,7 +68,8 @@ SectionKind ClassifySection(const char* name, std::size_t length, std::int32_t& 
     if (SameTextIgnoringCase(name, length, "Start")) {
         return SectionKind::start;
     }
-    if (length <= kPrerequisitePrefixLength || !SameTextIgnoringCase(name, kPrerequisitePrefixLength, kPrerequisitePrefix)) {
+    if (length <= kPrerequisitePrefixLength ||
+        !SameTextIgnoringCase(name, kPrerequisitePrefixLength, kPrerequisiteSectionPrefix)) {
         return SectionKind::unknown;
     }
     std::int64_t value = 0;
@@ -114,7 +116,7 @@ void ClosestSectionName(const char* name, std::size_t length, TextBuffer& closes
         number[i] = name[digits + i];
     }
     FixedText<kLongestName> candidate;
-    candidate.Format("%s%s", kPrerequisitePrefix, numberLength == 0 ? "0" : number);
+    candidate.Format("%s%s", kPrerequisiteSectionPrefix, numberLength == 0 ? "0" : number);
     TakeIfCloser(name, length, candidate.Get(), best, closest);
 }
 

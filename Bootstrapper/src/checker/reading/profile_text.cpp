@@ -139,17 +139,6 @@ ProfileLoad ProfileText::Load(Platform& platform, const char* path)
     return ProfileLoad::read;
 }
 
-ProfileLoad ProfileText::LoadBytes(Platform& platform, const std::uint8_t* bytes, std::size_t size)
-{
-    Begin();
-    if (!Append(platform, bytes, size, true, true)) {
-        Begin();
-        return ProfileLoad::tooLarge;
-    }
-    Parse();
-    return ProfileLoad::read;
-}
-
 void ProfileText::Begin()
 {
     text_.clear();

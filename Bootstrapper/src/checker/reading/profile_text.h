@@ -1,7 +1,7 @@
 #pragma once
 // Setup.ini's text as Windows' profile reader reads it, line by line and with line
 // numbers: what the checker needs to point at a line, find names given twice or never
-// read, and see a value as written. The Linux platform's profile reader answers from the
+// read, and see a value as written. The Linux folder reader's profile reader answers from the
 // same reading, so that checker and program read one file one way.
 //
 // Windows' rules, and what each rests on. "Documented": Microsoft's documentation of
@@ -101,8 +101,6 @@ public:
     // Reads the file through the platform (CreateFileA, ReadFile, CloseHandle). Without
     // `read`, there are no lines.
     ProfileLoad Load(Platform& platform, const char* path);
-    // The same from bytes in memory (the platform converts UTF-16 text).
-    ProfileLoad LoadBytes(Platform& platform, const std::uint8_t* bytes, std::size_t size);
 
     ProfileEncoding Encoding() const { return encoding_; }
 

@@ -161,6 +161,7 @@ void WritePackage(PlanWriter& out, const PlanModel& plan)
     json.Key("package");
     json.BeginObject();
     out.Text("path", package.path);
+    out.TextOrNull("languagesFolder", package.languagesFolder);
     if (package.read) {
         out.Text("productCode", package.productCode);
         out.Text("productVersion", package.productVersion);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "checker/reading/setup_languages.h"
 #include "checker/rules/prerequisite_notes.h"
 #include "language/language_discovery.h"
 
@@ -10,7 +11,6 @@ namespace boot {
 namespace {
 
 constexpr const char* kLanguageNames[2] = {"German (Deutsch)", "English"};
-constexpr std::int32_t kLanguageIds[2] = {1031, 1033};
 
 // Each step in run order comes after the stage named here: a run that ends at or before
 // it does not come to the step.
@@ -49,6 +49,7 @@ PackageModel ModelOfPackage(const Plan& plan)
     const PackageInfo& info = plan.package;
     PackageModel model;
     model.path = plan.packagePath.Get();
+    model.languagesFolder = plan.languagesDirectory.Get();
     model.packagesFound = plan.packagesFound;
     model.ntfsFirstPackage = plan.ntfsFirstPackage.Get();
     model.read = plan.endsAt > RunStage::package;

@@ -47,6 +47,7 @@ struct InstalledProduct {
 
 struct PackageModel {
     std::string path;
+    std::string languagesFolder;  // where the setup looks for transforms; empty before it reads that
     std::uint32_t packagesFound = 0;  // the directory search's packages, when there are several
     std::string ntfsFirstPackage;
     bool read = false;  // the run comes past the package: what follows is the package's

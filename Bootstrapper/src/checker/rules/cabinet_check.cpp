@@ -22,7 +22,7 @@ std::string FolderOf(const char* packagePath)
 
 }  // namespace
 
-void CheckCabinets(CheckerPlatform& platform, const char* packageFile, const Plan& plan, Findings& findings)
+void CheckCabinets(FolderReader& platform, const char* packageFile, const Plan& plan, Findings& findings)
 {
     std::vector<std::string> cabinets;
     const std::string folder = FolderOf(plan.packagePath.Get());

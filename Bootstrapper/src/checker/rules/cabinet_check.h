@@ -6,12 +6,12 @@
 
 #include "checker/findings/findings.h"
 #include "checker/plan/plan.h"
-#include "checker/platforms/checker_platform.h"
+#include "checker/platforms/folder_reader.h"
 
 namespace boot {
 
 // Each external cabinet that is not a file beside the package (missing-cabinet);
 // `packageFile` names the package in findings.
-void CheckCabinets(CheckerPlatform& platform, const char* packageFile, const Plan& plan, Findings& findings);
+void CheckCabinets(FolderReader& platform, const char* packageFile, const Plan& plan, Findings& findings);
 
 }  // namespace boot

@@ -6,7 +6,7 @@
 
 namespace boot {
 
-bool CheckFolderPath(CheckerPlatform& platform, TextBuffer& folder, TextBuffer& iniPath, Findings& findings)
+bool CheckFolderPath(FolderReader& platform, TextBuffer& folder, TextBuffer& iniPath, Findings& findings)
 {
     switch (ReadCurrentDirectory(platform, folder)) {
     case AnsiName::exact:

@@ -4,13 +4,13 @@
 // with \Setup.ini (too-long).
 
 #include "checker/findings/findings.h"
-#include "checker/platforms/checker_platform.h"
+#include "checker/platforms/folder_reader.h"
 #include "common/fixed_text.h"
 
 namespace boot {
 
 // The folder's path as the program reads it, into `folder`, and Setup.ini's in it, into
 // `iniPath`; false, with the finding, where the program ends there.
-bool CheckFolderPath(CheckerPlatform& platform, TextBuffer& folder, TextBuffer& iniPath, Findings& findings);
+bool CheckFolderPath(FolderReader& platform, TextBuffer& folder, TextBuffer& iniPath, Findings& findings);
 
 }  // namespace boot

@@ -134,7 +134,7 @@ bool TemplateHoldsLanguage(const std::string& languages, std::int32_t language)
     return false;
 }
 
-void CheckTemplate(CheckerPlatform& platform, const char* packageFile, Plan& plan, Findings& findings)
+void CheckTemplate(FolderReader& platform, const char* packageFile, Plan& plan, Findings& findings)
 {
     std::string summaryTemplate;
     if (!platform.ReadSummaryText(plan.packagePath.Get(), kSummaryTemplate, summaryTemplate)) {
@@ -157,7 +157,7 @@ void CheckTemplate(CheckerPlatform& platform, const char* packageFile, Plan& pla
 
 }  // namespace
 
-void CheckPackageFacts(CheckerPlatform& platform, const char* packageFile, Plan& plan, Findings& findings)
+void CheckPackageFacts(FolderReader& platform, const char* packageFile, Plan& plan, Findings& findings)
 {
     const PackageInfo& info = plan.package;
     if (!IsVersionForm(info.productVersion.Get())) {

@@ -4,13 +4,13 @@
 // and UpgradeCode, and the summary information's Template (its platform and languages).
 
 #include "checker/plan/plan.h"
-#include "checker/platforms/checker_platform.h"
+#include "checker/platforms/folder_reader.h"
 #include "checker/findings/findings.h"
 
 namespace boot {
 
 // After the program's own package inspection succeeded; `packageFile` names the package
 // in findings. The plan learns the Template and whether the package is 64-bit.
-void CheckPackageFacts(CheckerPlatform& platform, const char* packageFile, Plan& plan, Findings& findings);
+void CheckPackageFacts(FolderReader& platform, const char* packageFile, Plan& plan, Findings& findings);
 
 }  // namespace boot

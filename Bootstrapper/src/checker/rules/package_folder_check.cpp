@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "checker/reading/name_case.h"
+#include "checker/reading/setup_languages.h"
 #include "checker/rules/setup_ini_check.h"
 #include "common/text_rules.h"
 #include "language/language_discovery.h"
@@ -17,8 +18,6 @@ namespace boot {
 namespace {
 
 constexpr int kDeepestFolder = 8;
-constexpr std::int32_t kGerman = 1031;
-constexpr std::int32_t kEnglish = 1033;
 constexpr std::size_t kExtensionLength = 4;
 
 // A name as the program's ANSI calls would show it, "?" for what the code page lacks.
@@ -72,7 +71,7 @@ struct PendingFolder {
 };
 
 // The entries of one folder: names that clash, and the transforms among them.
-void ReadFolder(CheckerPlatform& platform, const PendingFolder& folder, Findings& findings,
+void ReadFolder(FolderReader& platform, const PendingFolder& folder, Findings& findings,
                 std::vector<TransformFile>& transforms, std::vector<PendingFolder>& pending)
 {
     std::vector<FolderEntry> entries;
@@ -114,7 +113,7 @@ void ReadFolder(CheckerPlatform& platform, const PendingFolder& folder, Findings
 }
 
 // Transforms the program would apply that lie outside the languages folder.
-void CheckTransformsElsewhere(CheckerPlatform& platform, const std::vector<TransformFile>& transforms,
+void CheckTransformsElsewhere(FolderReader& platform, const std::vector<TransformFile>& transforms,
                               const TextBuffer& setting, const Plan& plan, Findings& findings)
 {
     const std::int32_t language = plan.package.productLanguage;
@@ -158,7 +157,7 @@ std::string NormalizedFolder(Platform& platform, const std::string& path)
     return folder;
 }
 
-void WalkPackageFolder(CheckerPlatform& platform, const TextBuffer& folder, Findings& findings,
+void WalkPackageFolder(FolderReader& platform, const TextBuffer& folder, Findings& findings,
                        std::vector<TransformFile>& transforms)
 {
     transforms.clear();
@@ -207,7 +206,7 @@ void CheckPackageChoice(Platform& platform, Plan& plan, Findings& findings)
                     static_cast<unsigned>(packages.size()), plan.ntfsFirstPackage.Get());
 }
 
-void CheckLanguagesFolder(CheckerPlatform& platform, const TextBuffer& setting, std::uint32_t line, const Plan& plan,
+void CheckLanguagesFolder(FolderReader& platform, const TextBuffer& setting, std::uint32_t line, const Plan& plan,
                           Findings& findings)
 {
     if (setting.IsEmpty() || platform.KindOf(plan.languagesDirectory.Get()) == EntryKind::folder) {
@@ -219,7 +218,7 @@ void CheckLanguagesFolder(CheckerPlatform& platform, const TextBuffer& setting, 
                     setting.Get());
 }
 
-void CheckTransformPlaces(CheckerPlatform& platform, const std::vector<TransformFile>& transforms,
+void CheckTransformPlaces(FolderReader& platform, const std::vector<TransformFile>& transforms,
                           const TextBuffer& setting, const Plan& plan, Findings& findings)
 {
     TextBuffer pattern;
@@ -268,7 +267,7 @@ bool IsAppliedTransform(const char* name, std::int32_t productLanguage)
     if (SameTextIgnoringCase(name, documentation.Get())) {
         return true;
     }
-    for (const std::int32_t language : {kGerman, kEnglish}) {
+    for (const std::int32_t language : kLanguageIds) {
         TextBuffer transform;
         transform.Format("%d%s", static_cast<int>(language), kTransformExtension);
         if (SameTextIgnoringCase(name, transform.Get())) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "checker/plan/plan.h"
-#include "checker/platforms/checker_platform.h"
+#include "checker/platforms/folder_reader.h"
 #include "checker/findings/findings.h"
 #include "common/fixed_text.h"
 
@@ -25,7 +25,7 @@ struct TransformFile {
 // Reads the package folder and its subfolders (eight deep at most, and not through
 // links), each once: names there that differ only in letter case are reported
 // (case-clash), and every "*.mst" is kept in `transforms`.
-void WalkPackageFolder(CheckerPlatform& platform, const TextBuffer& folder, Findings& findings,
+void WalkPackageFolder(FolderReader& platform, const TextBuffer& folder, Findings& findings,
                        std::vector<TransformFile>& transforms);
 
 // Without MsiPath, several packages leave the choice to the directory search
@@ -33,13 +33,13 @@ void WalkPackageFolder(CheckerPlatform& platform, const TextBuffer& folder, Find
 void CheckPackageChoice(Platform& platform, Plan& plan, Findings& findings);
 
 // LanguagesDir, `setting` as read, names no folder (no-languages-folder); `line` is its line.
-void CheckLanguagesFolder(CheckerPlatform& platform, const TextBuffer& setting, std::uint32_t line, const Plan& plan,
+void CheckLanguagesFolder(FolderReader& platform, const TextBuffer& setting, std::uint32_t line, const Plan& plan,
                           Findings& findings);
 
 // The package folder's transforms against those the program applies: one it would apply
 // that lies outside the languages folder (transform-elsewhere), one in that folder that it
 // never applies (unused-transform). `setting`: LanguagesDir as read.
-void CheckTransformPlaces(CheckerPlatform& platform, const std::vector<TransformFile>& transforms,
+void CheckTransformPlaces(FolderReader& platform, const std::vector<TransformFile>& transforms,
                           const TextBuffer& setting, const Plan& plan, Findings& findings);
 
 // Whether the name ends in ".mst" (a search for "*.mst" also matches 8.3 aliases).

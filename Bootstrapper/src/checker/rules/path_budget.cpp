@@ -1,6 +1,7 @@
 #include "checker/rules/path_budget.h"
 
 #include "checker/reading/program_part.h"
+#include "checker/reading/setup_languages.h"
 #include "common/text_rules.h"
 #include "language/language_discovery.h"
 #include "language/language_table.h"
@@ -14,8 +15,6 @@ namespace boot {
 
 namespace {
 
-constexpr std::int32_t kGermanLanguage = 1031;
-constexpr std::int32_t kEnglishLanguage = 1033;
 
 // The characters of an ANSI text as Windows counts a path's: its UTF-16 units, which
 // are fewer than its bytes in a double-byte code page or UTF-8.
@@ -43,7 +42,7 @@ void CountProgram(Platform& platform, const TextBuffer& folder, const char* comm
     }
 }
 
-void CountPrograms(CheckerPlatform& platform, const TextBuffer& iniPath, Plan& plan)
+void CountPrograms(FolderReader& platform, const TextBuffer& iniPath, Plan& plan)
 {
     TextBuffer setupPath;
     ReadSetupValue(platform, iniPath, kStartSection, "SetupPath", setupPath);
@@ -57,7 +56,7 @@ void CountPrograms(CheckerPlatform& platform, const TextBuffer& iniPath, Plan& p
     }
 }
 
-void CountPackage(CheckerPlatform& platform, const TextBuffer& iniPath, Plan& plan)
+void CountPackage(FolderReader& platform, const TextBuffer& iniPath, Plan& plan)
 {
     TextBuffer name;
     ReadSetupValue(platform, iniPath, kStartSection, "MsiPath", name);
@@ -67,7 +66,7 @@ void CountPackage(CheckerPlatform& platform, const TextBuffer& iniPath, Plan& pl
     Count(platform, name.Get(), plan);
 }
 
-void CountIfFile(CheckerPlatform& platform, Plan& plan, const TextBuffer& relative)
+void CountIfFile(FolderReader& platform, Plan& plan, const TextBuffer& relative)
 {
     TextBuffer full;
     if (full.Format("%s\\%s", plan.folder.Get(), relative.Get()) && platform.KindOf(full.Get()) == EntryKind::file) {
@@ -77,7 +76,7 @@ void CountIfFile(CheckerPlatform& platform, Plan& plan, const TextBuffer& relati
 
 // The transforms the program tests that are there: another language's, and the
 // documentation transform, composed as the program composes them ("." included).
-void CountTransforms(CheckerPlatform& platform, const TextBuffer& iniPath,
+void CountTransforms(FolderReader& platform, const TextBuffer& iniPath,
                      const std::vector<TransformFile>& transforms, Plan& plan)
 {
     TextBuffer setting;
@@ -90,8 +89,7 @@ void CountTransforms(CheckerPlatform& platform, const TextBuffer& iniPath,
         return;
     }
     // The names the program tests, however deep the languages folder lies.
-    const std::int32_t languages[] = {kGermanLanguage, kEnglishLanguage};
-    for (const std::int32_t language : languages) {
+    for (const std::int32_t language : kLanguageIds) {
         TextBuffer relative;
         if (language != plan.package.productLanguage &&
             relative.Format("%s\\%d%s", setting.Get(), static_cast<int>(language), kTransformExtension)) {
@@ -120,7 +118,7 @@ void CountTransforms(CheckerPlatform& platform, const TextBuffer& iniPath,
 
 }  // namespace
 
-void MeasurePathBudget(CheckerPlatform& platform, const TextBuffer& iniPath,
+void MeasurePathBudget(FolderReader& platform, const TextBuffer& iniPath,
                        const std::vector<TransformFile>& transforms, Plan& plan)
 {
     plan.deepestPath.Assign(kSetupIniName);

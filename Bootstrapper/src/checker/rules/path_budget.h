@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "checker/plan/plan.h"
-#include "checker/platforms/checker_platform.h"
+#include "checker/platforms/folder_reader.h"
 #include "checker/findings/findings.h"
 #include "checker/rules/package_folder_check.h"
 #include "common/fixed_text.h"
@@ -18,7 +18,7 @@ namespace boot {
 
 // Fills the plan's budget from the settings and the folder's transforms, whether or not
 // the program's run gets as far as each path.
-void MeasurePathBudget(CheckerPlatform& platform, const TextBuffer& iniPath,
+void MeasurePathBudget(FolderReader& platform, const TextBuffer& iniPath,
                        const std::vector<TransformFile>& transforms, Plan& plan);
 
 // One error when the folder's own path leaves no room for its longest path, or when the

@@ -13,7 +13,6 @@ namespace boot {
 
 namespace {
 
-constexpr std::size_t kLongestName = 63;  // the program's own section and key names, ASCII
 constexpr std::size_t kBytesPerUnit = 3;  // the most an ANSI code page (UTF-8) needs
 
 // The value as the platform's profile reader hands it to the program, in UTF-16, then
@@ -24,10 +23,10 @@ bool ReadAsThePlatform(Platform& platform, const TextBuffer& iniPath, const char
                        std::string& value, bool& full)
 {
     std::vector<WideChar> file(kTextBufferSize);
-    WideChar sectionName[kLongestName + 1] = {};
-    WideChar keyName[kLongestName + 1] = {};
-    if (!ToWideText(platform, iniPath.Get(), file.data(), file.size()) || TextLength(section) > kLongestName ||
-        TextLength(key) > kLongestName) {
+    WideChar sectionName[kLongestSetupIniName + 1] = {};
+    WideChar keyName[kLongestSetupIniName + 1] = {};
+    if (!ToWideText(platform, iniPath.Get(), file.data(), file.size()) || TextLength(section) > kLongestSetupIniName ||
+        TextLength(key) > kLongestSetupIniName) {
         return false;
     }
     for (std::size_t i = 0; section[i] != '\0'; ++i) {

@@ -23,7 +23,7 @@ const char* DescribeUnreadable(EntryKind kind)
     return "a file that cannot be opened for reading";
 }
 
-void ReportNotOpened(CheckerPlatform& platform, const char* iniPath, Findings& findings)
+void ReportNotOpened(FolderReader& platform, const char* iniPath, Findings& findings)
 {
     const EntryKind kind = platform.KindOf(iniPath);
     if (kind == EntryKind::missing) {
@@ -57,7 +57,7 @@ void CheckByteOrderMark(ProfileEncoding encoding, Findings& findings)
 
 }  // namespace
 
-bool CheckSetupIniFile(CheckerPlatform& platform, const char* iniPath, ProfileLoad load, const ProfileText& text,
+bool CheckSetupIniFile(FolderReader& platform, const char* iniPath, ProfileLoad load, const ProfileText& text,
                        Findings& findings)
 {
     switch (load) {

@@ -4,14 +4,14 @@
 // (utf8-bom, utf16-big-endian); and, once read, the rules over its text.
 
 #include "checker/findings/findings.h"
-#include "checker/platforms/checker_platform.h"
+#include "checker/platforms/folder_reader.h"
 #include "checker/reading/profile_text.h"
 
 namespace boot {
 
 // `load` is how `text` was loaded from `iniPath`. False when the check cannot go on: the
 // file holds more text than the checker reads.
-bool CheckSetupIniFile(CheckerPlatform& platform, const char* iniPath, ProfileLoad load, const ProfileText& text,
+bool CheckSetupIniFile(FolderReader& platform, const char* iniPath, ProfileLoad load, const ProfileText& text,
                        Findings& findings);
 
 }  // namespace boot

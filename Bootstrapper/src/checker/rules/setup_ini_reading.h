@@ -2,14 +2,14 @@
 // Setup.ini twice over, for the rules over the values the program read: as the program
 // reads it, through the platform's profile reader, and as it is written, with its lines.
 
-#include "checker/platforms/checker_platform.h"
+#include "checker/platforms/folder_reader.h"
 #include "checker/reading/profile_text.h"
 #include "common/fixed_text.h"
 
 namespace boot {
 
 struct SetupIniReading {
-    CheckerPlatform& platform;
+    FolderReader& platform;
     const TextBuffer& folder;   // the package folder's path
     const TextBuffer& iniPath;  // Setup.ini's path in it
     const ProfileText& text;

@@ -6,6 +6,8 @@
 #include <unordered_set>
 #include <utility>
 
+#include "checker/reading/setup_languages.h"
+#include "checker/reading/transform_revision.h"
 #include "common/text_rules.h"
 #include "common/transform_conditions.h"
 #include "language/language_discovery.h"
@@ -16,46 +18,12 @@ namespace boot {
 
 namespace {
 
-constexpr std::int32_t kLanguages[2] = {1031, 1033};  // German, English, as the plan lists them
 constexpr const char* kLanguageNames[2] = {"German", "English"};
-
-// The Revision Number of a transform: "{base ProductCode}base version;{target
-// ProductCode}target version;{UpgradeCode}".
-struct Revision {
-    std::string baseCode;
-    std::string baseVersion;
-    std::string upgradeCode;
-};
-
-std::string Part(const std::string& text, std::size_t index)
-{
-    std::size_t begin = 0;
-    for (std::size_t i = 0; i < index; ++i) {
-        begin = text.find(';', begin);
-        if (begin == std::string::npos) {
-            return std::string();
-        }
-        ++begin;
-    }
-    const std::size_t end = text.find(';', begin);
-    return text.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
-}
-
-Revision ParseRevision(const std::string& text)
-{
-    Revision revision;
-    const std::string base = Part(text, 0);
-    const std::size_t close = base.find('}');
-    revision.baseCode = close == std::string::npos ? base : base.substr(0, close + 1);
-    revision.baseVersion = close == std::string::npos ? std::string() : base.substr(close + 1);
-    revision.upgradeCode = Part(text, 2);
-    return revision;
-}
 
 // "Intel;1033": the language after the platform.
 std::int32_t LanguageOf(const std::string& platformAndLanguage)
 {
-    const std::string language = Part(platformAndLanguage, 1);
+    const std::string language = SemicolonPart(platformAndLanguage, 1);
     return language.empty() ? -1 : ParseDecimal(language.c_str());
 }
 
@@ -93,12 +61,13 @@ void Add(std::string& failed, const std::string& condition)
 std::string FailedConditions(const TransformReading& reading, const Plan& plan)
 {
     const std::uint32_t conditions = ValidationOf(reading.characterCount);
-    const Revision revision = ParseRevision(reading.revisionNumber);
+    const TransformRevision revision = ParseTransformRevision(reading.revisionNumber);
     const PackageInfo& package = plan.package;
     std::string failed;
-    if ((conditions & kValidateProduct) != 0 && !SameTextIgnoringCase(revision.baseCode.c_str(), package.productCode.Get())) {
+    if ((conditions & kValidateProduct) != 0 &&
+        !SameTextIgnoringCase(revision.baseProductCode.c_str(), package.productCode.Get())) {
         Add(failed, "ProductCode (the package's is " + std::string(package.productCode.Get()) +
-                        ", the transform was made for " + revision.baseCode + ")");
+                        ", the transform was made for " + revision.baseProductCode + ")");
     }
     if ((conditions & kValidateUpgradeCode) != 0 &&
         !SameTextIgnoringCase(revision.upgradeCode.c_str(), plan.upgradeCode.Get())) {
@@ -109,8 +78,8 @@ std::string FailedConditions(const TransformReading& reading, const Plan& plan)
         Add(failed, "the language (the package's is " + std::to_string(package.productLanguage) +
                         ", the transform's base is " + reading.templateText + ")");
     }
-    const std::string platform = Part(reading.templateText, 0);
-    const std::string packagePlatform = Part(plan.packageTemplate.Get(), 0);
+    const std::string platform = SemicolonPart(reading.templateText, 0);
+    const std::string packagePlatform = SemicolonPart(plan.packageTemplate.Get(), 0);
     if ((conditions & kValidatePlatform) != 0 && !plan.packageTemplate.IsEmpty() &&
         !SameTextIgnoringCase(platform.c_str(), packagePlatform.c_str())) {
         Add(failed, "the platform (the package's is " + packagePlatform + ", the transform's base " + platform + ")");
@@ -155,7 +124,7 @@ std::string FailedConditions(const TransformReading& reading, const Plan& plan)
 // 1031 for "1031.mst" (any letter case), and so for 1033; 0 for any other name.
 std::int32_t LanguageOfName(const std::string& name)
 {
-    for (const std::int32_t language : kLanguages) {
+    for (const std::int32_t language : kLanguageIds) {
         const std::string languageName = std::to_string(language) + kTransformExtension;
         if (SameTextIgnoringCase(name.c_str(), languageName.c_str())) {
             return language;
@@ -191,7 +160,7 @@ private:
 
 // The offered languages' transforms and Documentation.mst first, then every other
 // transform in the languages folder.
-std::vector<Candidate> Candidates(CheckerPlatform& platform, const std::vector<TransformFile>& transforms,
+std::vector<Candidate> Candidates(FolderReader& platform, const std::vector<TransformFile>& transforms,
                                   const TextBuffer& setting, const Plan& plan)
 {
     TextBuffer prefix;
@@ -201,8 +170,8 @@ std::vector<Candidate> Candidates(CheckerPlatform& platform, const std::vector<T
     }
     CandidateList candidates;
     for (int i = 0; i < 2; ++i) {
-        if (plan.offered[i] && kLanguages[i] != plan.package.productLanguage) {
-            const std::string name = std::to_string(kLanguages[i]) + kTransformExtension;
+        if (plan.offered[i] && kLanguageIds[i] != plan.package.productLanguage) {
+            const std::string name = std::to_string(kLanguageIds[i]) + kTransformExtension;
             candidates.Add(name, prefix.Get() + name, true);
         }
     }
@@ -253,11 +222,11 @@ void CheckIdentityKept(const Candidate& candidate, const TransformReading& readi
 void CheckMadeFromThisBuild(const Candidate& candidate, const TransformReading& reading, const Plan& plan,
                             Findings& findings)
 {
-    const Revision revision = ParseRevision(reading.revisionNumber);
-    if (revision.baseCode.empty()) {
+    const TransformRevision revision = ParseTransformRevision(reading.revisionNumber);
+    if (revision.baseProductCode.empty()) {
         return;  // no Revision Number to tell
     }
-    const bool sameCode = SameTextIgnoringCase(revision.baseCode.c_str(), plan.package.productCode.Get());
+    const bool sameCode = SameTextIgnoringCase(revision.baseProductCode.c_str(), plan.package.productCode.Get());
     const bool sameVersion = TextEquals(revision.baseVersion.c_str(), plan.package.productVersion.Get());
     if (sameCode && sameVersion) {
         return;
@@ -265,7 +234,7 @@ void CheckMadeFromThisBuild(const Candidate& candidate, const TransformReading& 
     findings.Report(Rule::transformStale, candidate.file.c_str(), 0,
                     "%s was made from the build %s %s, not from the package beside it (%s %s): it still applies, "
                     "and puts that build's rows on this one; make it again from the package as it ships",
-                    candidate.name.c_str(), revision.baseCode.c_str(), revision.baseVersion.c_str(),
+                    candidate.name.c_str(), revision.baseProductCode.c_str(), revision.baseVersion.c_str(),
                     plan.package.productCode.Get(), plan.package.productVersion.Get());
 }
 
@@ -314,7 +283,7 @@ std::string CheckTransform(const Candidate& candidate, const TransformReading& r
                         "%s leaves ProductLanguage at %d: Windows Installer's own texts stay in the package's "
                         "language when %s is chosen",
                         name, static_cast<int>(plan.package.productLanguage),
-                        kLanguageNames[language == kLanguages[0] ? 0 : 1]);
+                        kLanguageNames[language == kLanguageIds[0] ? 0 : 1]);
     }
     return verdict;
 }
@@ -360,7 +329,7 @@ void CheckSameRows(const Candidate& documentation, const std::vector<std::string
 
 }  // namespace
 
-void CheckTransformFiles(CheckerPlatform& platform, const std::vector<TransformFile>& transforms,
+void CheckTransformFiles(FolderReader& platform, const std::vector<TransformFile>& transforms,
                          const TextBuffer& setting, Plan& plan, Findings& findings)
 {
     // The offered transforms that apply, with the rows they write.
@@ -378,7 +347,7 @@ void CheckTransformFiles(CheckerPlatform& platform, const std::vector<TransformF
         const std::string verdict = CheckTransform(candidate, reading, plan, findings);
         const std::int32_t language = LanguageOfName(candidate.name);
         for (int i = 0; i < 2; ++i) {
-            if (language == kLanguages[i] && plan.offered[i]) {
+            if (language == kLanguageIds[i] && plan.offered[i]) {
                 plan.transformVerdict[i].Assign(verdict.c_str());
             }
         }

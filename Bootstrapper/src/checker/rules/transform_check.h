@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "checker/plan/plan.h"
-#include "checker/platforms/checker_platform.h"
+#include "checker/platforms/folder_reader.h"
 #include "checker/findings/findings.h"
 #include "checker/rules/package_folder_check.h"
 
@@ -19,7 +19,7 @@ namespace boot {
 // After the commands are composed (the plan knows the offered languages). `setting`:
 // LanguagesDir as read. The plan learns, for each offered language, whether its transform
 // applies.
-void CheckTransformFiles(CheckerPlatform& platform, const std::vector<TransformFile>& transforms,
+void CheckTransformFiles(FolderReader& platform, const std::vector<TransformFile>& transforms,
                          const TextBuffer& setting, Plan& plan, Findings& findings);
 
 }  // namespace boot

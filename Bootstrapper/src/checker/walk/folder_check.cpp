@@ -75,7 +75,7 @@ void NamePackageFile(Walk& walk)
 
 namespace boot {
 
-void CheckFolder(CheckerPlatform& platform, ProfileText& text, Findings& findings, Plan& plan)
+void CheckFolder(FolderReader& platform, ProfileText& text, Findings& findings, Plan& plan)
 {
     using namespace folder_walk;
     FurthestRun furthest;

@@ -4,7 +4,7 @@
 // the folder, its files and what those runs read, and the reasons for where they end.
 
 #include "checker/plan/plan.h"
-#include "checker/platforms/checker_platform.h"
+#include "checker/platforms/folder_reader.h"
 #include "checker/reading/profile_text.h"
 #include "checker/findings/findings.h"
 
@@ -12,6 +12,6 @@ namespace boot {
 
 // The folder is the platform's current directory. `plan.machineKnown` says whether the
 // platform can answer for the machine (its registry and installed products).
-void CheckFolder(CheckerPlatform& platform, ProfileText& text, Findings& findings, Plan& plan);
+void CheckFolder(FolderReader& platform, ProfileText& text, Findings& findings, Plan& plan);
 
 }  // namespace boot

@@ -8,7 +8,7 @@
 #include "checker/findings/findings.h"
 #include "checker/plan/plan.h"
 #include "checker/plan/run_explorer.h"
-#include "checker/platforms/checker_platform.h"
+#include "checker/platforms/folder_reader.h"
 #include "checker/reading/profile_text.h"
 #include "checker/rules/package_folder_check.h"
 #include "checker/rules/setup_ini_check.h"
@@ -17,7 +17,7 @@
 namespace boot::folder_walk {
 
 struct Walk {
-    CheckerPlatform& platform;
+    FolderReader& platform;
     ProfileText& text;
     Findings& findings;
     Plan& plan;

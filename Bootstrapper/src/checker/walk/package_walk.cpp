@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "checker/reading/setup_languages.h"
 #include "checker/rules/cabinet_check.h"
 #include "checker/rules/package_facts_check.h"
 #include "checker/rules/package_folder_check.h"
@@ -16,7 +17,6 @@ namespace boot::folder_walk {
 
 namespace {
 
-constexpr std::int32_t kLanguageIds[2] = {1031, 1033};  // German, English
 
 // The language dialog's entry for German (0) or English (1).
 const char* DialogEntry(int language)

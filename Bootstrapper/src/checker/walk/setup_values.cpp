@@ -11,7 +11,7 @@ namespace boot::folder_walk {
 
 namespace {
 
-constexpr std::int64_t kLastSectionNumber = 2147483647;
+constexpr std::int64_t kLastSectionNumber = kLastSectionIndex;
 
 SetupIniReading IniReading(const Walk& walk)
 {

@@ -125,30 +125,4 @@ void SplitTemplate(const std::string& text, std::string& platform, std::string& 
     languages = semicolon == std::string::npos ? std::string() : text.substr(semicolon + 1);
 }
 
-bool ParseTransformRevision(const std::string& text, TransformRevision& revision)
-{
-    revision = TransformRevision{};
-    // "{code}version", the code with its braces.
-    const auto split = [](const std::string& part, std::string& code, std::string& version) {
-        const std::size_t close = part.find('}');
-        if (part.empty() || part[0] != '{' || close == std::string::npos) {
-            return false;
-        }
-        code = part.substr(0, close + 1);
-        version = part.substr(close + 1);
-        return true;
-    };
-    const std::size_t first = text.find(';');
-    if (first == std::string::npos) {
-        return false;
-    }
-    const std::size_t second = text.find(';', first + 1);
-    const std::string target = text.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
-    if (second != std::string::npos) {
-        revision.upgradeCode = text.substr(second + 1);
-    }
-    return split(text.substr(0, first), revision.baseProductCode, revision.baseVersion) &&
-           split(target, revision.targetProductCode, revision.targetVersion);
-}
-
 }  // namespace boot::msi

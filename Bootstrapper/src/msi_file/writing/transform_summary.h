@@ -33,16 +33,4 @@ std::string SummaryNotCarried(const Database& base, const Database& target);
 // "Intel;1033" as its platform and its languages.
 void SplitTemplate(const std::string& text, std::string& platform, std::string& languages);
 
-// A transform's Revision Number in its parts.
-struct TransformRevision {
-    std::string baseProductCode;
-    std::string baseVersion;
-    std::string targetProductCode;
-    std::string targetVersion;
-    std::string upgradeCode;  // empty when the transform names none
-};
-
-// False when the text does not have that form.
-bool ParseTransformRevision(const std::string& text, TransformRevision& revision);
-
 }  // namespace boot::msi

@@ -1,7 +1,7 @@
 #pragma once
-// The platform of the checker on Linux, where the package is built: a package folder on
+// The checker's folder reader on Linux, where the package is built: a package folder on
 // the file system taken as the folder Bootstrapper.exe would run in, with Windows' rules
-// where the program's decisions depend on them. Nothing is started, shown or written.
+// where the program's decisions depend on them. Nothing is written.
 //
 // - The folder is the current directory and the folder of Bootstrapper.exe. Windows
 //   paths name it as Wine does: "Z:" and the absolute Linux path with backslashes. Names
@@ -18,8 +18,6 @@
 //   (ERROR_UNKNOWN_PRODUCT; a product code that is no GUID in braces is refused first,
 //   ERROR_INVALID_PARAMETER, as Windows does), the thread locale is English (United States), the system
 //   directory is C:\Windows\system32.
-// - A program start, a box or the dialog is written down in `record` and answered as if
-//   the program could not be started (false), the box with OK, the dialog with Cancel.
 
 #include <map>
 #include <memory>
@@ -27,30 +25,25 @@
 #include <unordered_map>
 #include <vector>
 
-#include "checker/platforms/checker_platform.h"
-#include "checker/platforms/dry_run.h"
+#include "checker/platforms/folder_reader.h"
 #include "checker/reading/profile_text.h"
+#include "common/fixed_text.h"
 #include "msi_file/reading/package_reader.h"
 
 namespace boot {
 
-class LinuxPlatform final : public CheckerPlatform {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
+class LinuxFolderReader final : public FolderReader {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:
-    LinuxPlatform() = default;
+    LinuxFolderReader() = default;
     // Closes what the program left open: files, searches, packages.
-    ~LinuxPlatform();
-    LinuxPlatform(const LinuxPlatform&) = delete;
-    LinuxPlatform& operator=(const LinuxPlatform&) = delete;
+    ~LinuxFolderReader();
+    LinuxFolderReader(const LinuxFolderReader&) = delete;
+    LinuxFolderReader& operator=(const LinuxFolderReader&) = delete;
     // `folder`: an existing directory (a Linux path, relative or absolute). False, with
     // the reason in `reason`, when it cannot be read.
     bool UseFolder(const char* folder, TextBuffer& reason);
 
-    // What the program would have started or shown; the checker reads and clears it.
-    // NOLINTNEXTLINE(misc-non-private-member-variables-in-classes,cppcoreguidelines-non-private-member-variables-in-classes)
-    DryRunRecord record;
-
-    // ---- Platform (each as the Win32 call of the same name would answer) ----
-    MutexResult CreateMutexA(bool initialOwner, const char* name) override;
+    // ---- The program's reads (each as the Win32 call of the same name would answer) ----
     std::uint32_t GetLastError() override { return lastError_; }
     std::uint32_t GetCurrentDirectoryW(std::uint32_t capacity, WideChar* buffer) override;
     std::uint32_t GetModuleFileNameW(ModuleHandle module, WideChar* buffer, std::uint32_t capacity) override;
@@ -64,9 +57,6 @@ public:
                            std::uint32_t& line) override;
     std::uint32_t GetPrivateProfileStringW(const WideChar* section, const WideChar* key, const WideChar* defaultText,
                                            WideChar* buffer, std::uint32_t capacity, const WideChar* fileName) override;
-    bool CreateProcessA(const CreateProcessArgs& args, ProcessInfo* info) override;
-    std::uint32_t WaitForSingleObject(Handle handle, std::uint32_t milliseconds) override;
-    bool GetExitCodeProcess(Handle process, std::uint32_t* exitCode) override;
     bool CloseHandle(Handle handle) override;
     Handle FindFirstFileA(const char* pattern, FindData* data) override;
     bool FindNextFileA(Handle search, FindData* data) override;
@@ -84,17 +74,7 @@ public:
     std::int32_t RegQueryValueExW(Handle key, const WideChar* valueName, std::uint32_t* type, std::uint8_t* data,
                                   std::uint32_t* dataSize) override;
     std::int32_t RegCloseKey(Handle key) override;
-    std::int32_t MessageBoxA(WindowHandle owner, const char* text, const char* caption,
-                             std::uint32_t style) override;
     std::int32_t LoadStringA(ModuleHandle instance, std::uint32_t id, char* buffer, std::int32_t capacity) override;
-    std::intptr_t DialogBoxParamA(ModuleHandle instance, std::uint32_t templateId, WindowHandle owner,
-                                  DialogProcedure procedure, void* context, std::intptr_t initParam) override;
-    bool SetWindowTextA(WindowHandle window, const char* text) override;
-    bool SetDlgItemTextA(WindowHandle dialog, std::int32_t itemId, const char* text) override;
-    WindowHandle GetDlgItem(WindowHandle dialog, std::int32_t itemId) override;
-    std::intptr_t SendMessageA(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
-                               std::intptr_t lParam) override;
-    bool EndDialog(WindowHandle dialog, std::intptr_t result) override;
     bool SetDefaultDllDirectories(std::uint32_t flags) override;
     bool SetDllDirectoryA(const char* path) override;
     ModuleHandle LoadLibraryExA(const char* path, std::uint32_t flags) override;

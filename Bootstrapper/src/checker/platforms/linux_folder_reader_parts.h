@@ -1,5 +1,5 @@
 #pragma once
-// What the parts of LinuxPlatform share: its handles' numbers, the system it stands for,
+// What the parts of LinuxFolderReader share: its handles' numbers, the system it stands for,
 // and how it answers Windows' getters and looks at Linux entries.
 
 #include <sys/stat.h>
@@ -7,13 +7,15 @@
 #include <cstdint>
 
 #include "checker/platforms/folder_entries.h"
+#include "common/fixed_text.h"
 #include "common/text_rules.h"
+#include "language/language_table.h"
 #include "platform/platform.h"
 
-namespace boot::linux_platform_parts {
+namespace boot::linux_folder_reader_parts {
 
 constexpr const char* kSystemDirectory = "C:\\Windows\\system32";
-constexpr std::uint32_t kEnglishUnitedStates = 1033;
+constexpr std::uint32_t kEnglishUnitedStates = kFallbackLocale;  // the thread locale answered
 constexpr std::int32_t kErrorInvalidHandle = 6;
 // Handles are numbers no other kind of handle uses; a slot's index is added to its base.
 constexpr Handle kSearchHandleBase = 0x5000;
@@ -52,4 +54,4 @@ inline EntryKind KindOfLinuxPath(const char* path)
     return S_ISDIR(info.st_mode) ? EntryKind::folder : EntryKind::other;
 }
 
-}  // namespace boot::linux_platform_parts
+}  // namespace boot::linux_folder_reader_parts

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "checker/platforms/linux_platform.h"
+#include "checker/platforms/linux_folder_reader.h"
 #include "fake_platform.h"
 #include "msi_file/format/storage_class.h"
 
@@ -21,7 +21,7 @@ using testing::Utf8;
 
 // A package folder: Setup.ini, a package built with wixl, a text file posing as one, a
 // patch, a nested file, and names that code page 1252 or UTF-8 lack.
-class LinuxPlatformTest : public ::testing::Test {
+class LinuxFolderReaderTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
@@ -64,10 +64,10 @@ protected:
     static std::string windowsName;  // "Z:\...", UTF-8
 };
 
-std::string LinuxPlatformTest::folder;
-std::string LinuxPlatformTest::windowsName;
+std::string LinuxFolderReaderTest::folder;
+std::string LinuxFolderReaderTest::windowsName;
 
-std::string ReadPackage(LinuxPlatform& platform, const std::string& path, bool shortBuffer)
+std::string ReadPackage(LinuxFolderReader& platform, const std::string& path, bool shortBuffer)
 {
     MsiHandle database = 0;
     MsiHandle view = 0;
@@ -104,7 +104,7 @@ std::string ReadPackage(LinuxPlatform& platform, const std::string& path, bool s
 }
 
 // What the platform answers to `call` with `argument`, as text.
-std::string Answer(LinuxPlatform& platform, const std::string& call, const std::string& argument)
+std::string Answer(LinuxFolderReader& platform, const std::string& call, const std::string& argument)
 {
     WideChar wide[kMaxPath] = {};
     char ansi[kMaxPath] = {};
@@ -183,7 +183,7 @@ std::string Answer(LinuxPlatform& platform, const std::string& call, const std::
     return "";
 }
 
-TEST_F(LinuxPlatformTest, AnswersLikeWindowsInThePackageFolder)
+TEST_F(LinuxFolderReaderTest, AnswersLikeWindowsInThePackageFolder)
 {
     struct Row {
         const char* call;
@@ -226,7 +226,7 @@ TEST_F(LinuxPlatformTest, AnswersLikeWindowsInThePackageFolder)
         {"product", "{12345678-1234-1234-1234-123456789abc}", "1605"},
         {"product", "12345678-1234-1234-1234-123456789ABC", "87"},
     };
-    auto platform = std::make_unique<LinuxPlatform>();
+    auto platform = std::make_unique<LinuxFolderReader>();
     TextBuffer reason;
     ASSERT_TRUE(platform->UseFolder(folder.c_str(), reason)) << reason.Get();
     const auto expand = [](std::string text) {

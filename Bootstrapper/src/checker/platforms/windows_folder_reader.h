@@ -1,7 +1,6 @@
 #pragma once
-// The platform of BootstrapperCheck.exe: the real Windows, asked for everything the
-// program reads (files, Setup.ini, the registry, Windows Installer), but nothing is
-// started, shown or created: each such call is written down in `record`. Setup.ini is
+// The folder reader of BootstrapperCheck.exe: the real Windows, asked for everything the
+// program reads (files, Setup.ini, the registry, Windows Installer). Setup.ini is
 // read once, by Windows' rules (ProfileText), and each value is taken from that reading
 // unless Windows' own reader may read it otherwise; only then is Windows' reader asked,
 // which reads the whole file again for every value. The folder
@@ -12,28 +11,25 @@
 #include <string>
 #include <unordered_map>
 
-#include "checker/platforms/checker_platform.h"
-#include "checker/platforms/dry_run.h"
+#include "checker/platforms/folder_reader.h"
 #include "checker/reading/profile_text.h"
+#include "common/fixed_text.h"
 #include "platform/win32_platform.h"
 
 namespace boot {
 
-class DryRunPlatform final : public CheckerPlatform {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
+class WindowsFolderReader final : public FolderReader {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:
     // `singleByteCodePage`: the ANSI code page has one byte a character, as the checker's
     // reading of Setup.ini takes it; in another one (where "[" or "]" can be the second
     // byte of a character) every value is read by Windows' reader.
-    DryRunPlatform(Win32Platform& real, bool singleByteCodePage) : real_(real), readsProfile_(singleByteCodePage) {}
+    WindowsFolderReader(Win32Platform& real, bool singleByteCodePage) : real_(real), readsProfile_(singleByteCodePage) {}
     // Removes the temporary copy of the package that transforms were applied to.
-    ~DryRunPlatform();
-    DryRunPlatform(const DryRunPlatform&) = delete;
-    DryRunPlatform& operator=(const DryRunPlatform&) = delete;
+    ~WindowsFolderReader();
+    WindowsFolderReader(const WindowsFolderReader&) = delete;
+    WindowsFolderReader& operator=(const WindowsFolderReader&) = delete;
 
-    // NOLINTNEXTLINE(misc-non-private-member-variables-in-classes,cppcoreguidelines-non-private-member-variables-in-classes)
-    DryRunRecord record;
-
-    MutexResult CreateMutexA(bool initialOwner, const char* name) override;
+    // ---- The program's reads ----
     std::uint32_t GetLastError() override;
     std::uint32_t GetCurrentDirectoryW(std::uint32_t capacity, WideChar* buffer) override;
     std::uint32_t GetModuleFileNameW(ModuleHandle module, WideChar* buffer, std::uint32_t capacity) override;
@@ -45,9 +41,6 @@ public:
     bool GetVersionExA(OsVersionInfo* info) override;
     std::uint32_t GetPrivateProfileStringW(const WideChar* section, const WideChar* key, const WideChar* defaultText,
                                            WideChar* buffer, std::uint32_t capacity, const WideChar* fileName) override;
-    bool CreateProcessA(const CreateProcessArgs& args, ProcessInfo* info) override;
-    std::uint32_t WaitForSingleObject(Handle handle, std::uint32_t milliseconds) override;
-    bool GetExitCodeProcess(Handle process, std::uint32_t* exitCode) override;
     bool CloseHandle(Handle handle) override;
     Handle FindFirstFileA(const char* pattern, FindData* data) override;
     bool FindNextFileA(Handle search, FindData* data) override;
@@ -65,16 +58,7 @@ public:
     std::int32_t RegQueryValueExW(Handle key, const WideChar* valueName, std::uint32_t* type, std::uint8_t* data,
                                   std::uint32_t* dataSize) override;
     std::int32_t RegCloseKey(Handle key) override;
-    std::int32_t MessageBoxA(WindowHandle owner, const char* text, const char* caption, std::uint32_t style) override;
     std::int32_t LoadStringA(ModuleHandle instance, std::uint32_t id, char* buffer, std::int32_t capacity) override;
-    std::intptr_t DialogBoxParamA(ModuleHandle instance, std::uint32_t templateId, WindowHandle owner,
-                                  DialogProcedure procedure, void* context, std::intptr_t initParam) override;
-    bool SetWindowTextA(WindowHandle window, const char* text) override;
-    bool SetDlgItemTextA(WindowHandle dialog, std::int32_t itemId, const char* text) override;
-    WindowHandle GetDlgItem(WindowHandle dialog, std::int32_t itemId) override;
-    std::intptr_t SendMessageA(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
-                               std::intptr_t lParam) override;
-    bool EndDialog(WindowHandle dialog, std::intptr_t result) override;
     bool SetDefaultDllDirectories(std::uint32_t flags) override;
     bool SetDllDirectoryA(const char* path) override;
     ModuleHandle LoadLibraryExA(const char* path, std::uint32_t flags) override;

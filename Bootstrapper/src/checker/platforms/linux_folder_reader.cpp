@@ -1,4 +1,4 @@
-#include "checker/platforms/linux_platform.h"
+#include "checker/platforms/linux_folder_reader.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,7 +12,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "checker/platforms/linux_platform_parts.h"
+#include "checker/platforms/linux_folder_reader_parts.h"
 #include "checker/reading/name_case.h"
 #include "checker/reading/unicode_text.h"
 #include "checker/reading/windows_path.h"
@@ -21,7 +21,7 @@
 
 namespace boot {
 
-using namespace linux_platform_parts;
+using namespace linux_folder_reader_parts;
 
 namespace {
 
@@ -30,9 +30,6 @@ constexpr std::uint32_t kWindows7Major = 6;
 constexpr std::uint32_t kWindows7Minor = 1;
 constexpr std::uint32_t kOsVersionInfoExSize = 156;  // sizeof(OSVERSIONINFOEXA)
 constexpr std::uint32_t kCodePageWestern = 1252;
-constexpr std::uint32_t kWaitFailed = 0xFFFFFFFFu;
-
-constexpr Handle kMutexHandle = 0x7000;
 
 std::size_t WideLength(const WideChar* text)
 {
@@ -56,9 +53,9 @@ bool IsDotEntry(const char* name)
 
 }  // namespace
 
-LinuxPlatform::~LinuxPlatform() { CloseEverything(); }
+LinuxFolderReader::~LinuxFolderReader() { CloseEverything(); }
 
-bool LinuxPlatform::UseFolder(const char* folder, TextBuffer& reason)
+bool LinuxFolderReader::UseFolder(const char* folder, TextBuffer& reason)
 {
     static_assert(PATH_MAX <= kPathCapacity && NAME_MAX < kNameCapacity, "a Linux path fits the platform's buffers");
     CloseEverything();
@@ -101,12 +98,12 @@ bool LinuxPlatform::UseFolder(const char* folder, TextBuffer& reason)
     return true;
 }
 
-bool LinuxPlatform::FullPath(const char* utf8Path, char* full, std::size_t capacity) const
+bool LinuxFolderReader::FullPath(const char* utf8Path, char* full, std::size_t capacity) const
 {
     return folderName_[0] != '\0' && FullWindowsPath(utf8Path, folderName_, full, capacity);
 }
 
-bool LinuxPlatform::WindowsPathToLinux(const char* windowsPath, char* linuxPath, std::size_t capacity)
+bool LinuxFolderReader::WindowsPathToLinux(const char* windowsPath, char* linuxPath, std::size_t capacity)
 {
     char full[kPathCapacity] = {};
     if (!FullPath(windowsPath, full, sizeof full) || (full[0] != 'Z' && full[0] != 'z') || full[2] != '\\') {
@@ -134,8 +131,8 @@ bool LinuxPlatform::WindowsPathToLinux(const char* windowsPath, char* linuxPath,
 // Appends "/" and the entry of the folder `path` (its first `used` bytes) that `component`
 // names: the entry of exactly that name, or else the first in NTFS's order that Windows
 // takes for the same name.
-bool LinuxPlatform::AppendComponent(char* path, std::size_t capacity, std::size_t& used, const char* component,
-                                    std::size_t length)
+bool LinuxFolderReader::AppendComponent(char* path, std::size_t capacity, std::size_t& used, const char* component,
+                                        std::size_t length)
 {
     const std::string name(component, length);
     if (length > NAME_MAX || !FormatText(path + used, capacity - used, "/%s", name.c_str())) {
@@ -163,7 +160,7 @@ bool LinuxPlatform::AppendComponent(char* path, std::size_t capacity, std::size_
 }
 
 // The folder read once: later questions about it are answered from what was read.
-const LinuxPlatform::Listing* LinuxPlatform::ListingOf(const std::string& linuxFolder)
+const LinuxFolderReader::Listing* LinuxFolderReader::ListingOf(const std::string& linuxFolder)
 {
     const auto known = listings_.find(linuxFolder);
     if (known != listings_.end()) {
@@ -197,7 +194,7 @@ const LinuxPlatform::Listing* LinuxPlatform::ListingOf(const std::string& linuxF
     return listings_.emplace(linuxFolder, std::move(listing)).first->second.get();
 }
 
-void LinuxPlatform::CloseEverything()
+void LinuxFolderReader::CloseEverything()
 {
     std::fill(std::begin(searches_), std::end(searches_), Search{});
     listings_.clear();
@@ -222,12 +219,7 @@ void LinuxPlatform::CloseEverything()
 
 // ---- Kernel ----
 
-MutexResult LinuxPlatform::CreateMutexA(bool /*initialOwner*/, const char* /*name*/)
-{
-    return MutexResult{kMutexHandle, kErrorSuccess};
-}
-
-std::uint32_t LinuxPlatform::GetCurrentDirectoryW(std::uint32_t capacity, WideChar* buffer)
+std::uint32_t LinuxFolderReader::GetCurrentDirectoryW(std::uint32_t capacity, WideChar* buffer)
 {
     WideChar wide[kPathCapacity] = {};
     if (folderName_[0] == '\0' || !WideFromUtf8(folderName_, wide, kPathCapacity)) {
@@ -243,7 +235,7 @@ std::uint32_t LinuxPlatform::GetCurrentDirectoryW(std::uint32_t capacity, WideCh
     return static_cast<std::uint32_t>(length);
 }
 
-std::uint32_t LinuxPlatform::GetModuleFileNameW(ModuleHandle module, WideChar* buffer, std::uint32_t capacity)
+std::uint32_t LinuxFolderReader::GetModuleFileNameW(ModuleHandle module, WideChar* buffer, std::uint32_t capacity)
 {
     char name[kPathCapacity] = {};
     WideChar wide[kPathCapacity] = {};
@@ -267,9 +259,10 @@ std::uint32_t LinuxPlatform::GetModuleFileNameW(ModuleHandle module, WideChar* b
 // unless WC_NO_BEST_FIT_CHARS is given; here every character without a byte of its own
 // becomes the default character, with the flag or without it, so the checker never takes
 // a name the program would refuse.
-std::int32_t LinuxPlatform::WideCharToMultiByte(std::uint32_t codePage, std::uint32_t /*flags*/, const WideChar* text,
-                                                std::int32_t length, char* buffer, std::int32_t capacity,
-                                                const char* defaultChar, bool* usedDefaultChar)
+std::int32_t LinuxFolderReader::WideCharToMultiByte(std::uint32_t codePage, std::uint32_t /*flags*/,
+                                                    const WideChar* text, std::int32_t length, char* buffer,
+                                                    std::int32_t capacity, const char* defaultChar,
+                                                    bool* usedDefaultChar)
 {
     if ((codePage != kCodePageAnsi && codePage != kCodePageWestern) || text == nullptr || length == 0 ||
         length < -1 || capacity < 0 || (capacity > 0 && buffer == nullptr)) {
@@ -300,7 +293,7 @@ std::int32_t LinuxPlatform::WideCharToMultiByte(std::uint32_t codePage, std::uin
     return static_cast<std::int32_t>(written);
 }
 
-bool LinuxPlatform::GetVersionExA(OsVersionInfo* info)
+bool LinuxFolderReader::GetVersionExA(OsVersionInfo* info)
 {
     if (info == nullptr ||
         (info->osVersionInfoSize != kOsVersionInfoSize && info->osVersionInfoSize != kOsVersionInfoExSize)) {
@@ -311,8 +304,8 @@ bool LinuxPlatform::GetVersionExA(OsVersionInfo* info)
     return true;
 }
 
-std::int32_t LinuxPlatform::MultiByteToWideChar(std::uint32_t codePage, std::uint32_t /*flags*/, const char* text,
-                                                std::int32_t length, WideChar* buffer, std::int32_t capacity)
+std::int32_t LinuxFolderReader::MultiByteToWideChar(std::uint32_t codePage, std::uint32_t /*flags*/, const char* text,
+                                                    std::int32_t length, WideChar* buffer, std::int32_t capacity)
 {
     if ((codePage != kCodePageAnsi && codePage != kCodePageWestern) || text == nullptr || length == 0 ||
         length < -1 || capacity < 0 || (capacity > 0 && buffer == nullptr)) {
@@ -329,9 +322,9 @@ std::int32_t LinuxPlatform::MultiByteToWideChar(std::uint32_t codePage, std::uin
     return static_cast<std::int32_t>(count);
 }
 
-std::uint32_t LinuxPlatform::GetPrivateProfileStringW(const WideChar* section, const WideChar* key,
-                                                      const WideChar* defaultText, WideChar* buffer,
-                                                      std::uint32_t capacity, const WideChar* fileName)
+std::uint32_t LinuxFolderReader::GetPrivateProfileStringW(const WideChar* section, const WideChar* key,
+                                                          const WideChar* defaultText, WideChar* buffer,
+                                                          std::uint32_t capacity, const WideChar* fileName)
 {
     if (buffer == nullptr || capacity == 0) {
         return 0;
@@ -372,14 +365,14 @@ std::uint32_t LinuxPlatform::GetPrivateProfileStringW(const WideChar* section, c
     return static_cast<std::uint32_t>(copied);
 }
 
-bool LinuxPlatform::NarrowName(const WideChar* wide, TextBuffer& ansi)
+bool LinuxFolderReader::NarrowName(const WideChar* wide, TextBuffer& ansi)
 {
     return wide == nullptr || WideCharToMultiByte(kCodePageAnsi, 0, wide, -1, ansi.Data(),
                                                   static_cast<std::int32_t>(ansi.Capacity()), nullptr, nullptr) > 0;
 }
 
-bool LinuxPlatform::HasUnknownReading(const WideChar* section, const WideChar* key, const WideChar* fileName,
-                                      std::uint32_t& line)
+bool LinuxFolderReader::HasUnknownReading(const WideChar* section, const WideChar* key, const WideChar* fileName,
+                                          std::uint32_t& line)
 {
     if (profileRead_ && !profile_.HasKeylessLines()) {
         return false;  // the usual file, answered for every read without a look-up
@@ -401,7 +394,7 @@ bool LinuxPlatform::HasUnknownReading(const WideChar* section, const WideChar* k
     return true;
 }
 
-bool LinuxPlatform::FindProfileValue(const char* section, const char* key, const char* fileName, TextSpan& value)
+bool LinuxFolderReader::FindProfileValue(const char* section, const char* key, const char* fileName, TextSpan& value)
 {
     // A name without a folder is looked for in the Windows directory, which is not here.
     const bool inFolder = std::strchr(fileName, '\\') != nullptr || std::strchr(fileName, '/') != nullptr;
@@ -419,29 +412,8 @@ bool LinuxPlatform::FindProfileValue(const char* section, const char* key, const
     return true;
 }
 
-bool LinuxPlatform::CreateProcessA(const CreateProcessArgs& args, ProcessInfo* /*info*/)
+bool LinuxFolderReader::CloseHandle(Handle handle)
 {
-    ++record.programs;
-    record.lastCommandLine.Assign(args.commandLine != nullptr ? args.commandLine : "");
-    record.lastApplication.Assign(args.applicationName != nullptr ? args.applicationName : "");
-    return false;
-}
-
-std::uint32_t LinuxPlatform::WaitForSingleObject(Handle /*handle*/, std::uint32_t /*milliseconds*/)
-{
-    return kWaitFailed;
-}
-
-bool LinuxPlatform::GetExitCodeProcess(Handle /*process*/, std::uint32_t* /*exitCode*/)
-{
-    return false;
-}
-
-bool LinuxPlatform::CloseHandle(Handle handle)
-{
-    if (handle == kMutexHandle) {
-        return true;
-    }
     const Handle slot = handle - kFileHandleBase;
     if (handle < kFileHandleBase || slot >= kFileSlots || files_[slot].descriptor < 0) {
         return false;
