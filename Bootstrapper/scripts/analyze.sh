@@ -5,7 +5,7 @@
 # Bootstrapper/.clang-tidy, reads every file twice: the logic as the host build compiles
 # it, and every file of the program as the Windows build compiles it (clang for the
 # mingw-w64 target, with mingw-w64's own C++ library headers); the checker's Linux-only
-# files (src/checker/platforms/linux_*.cpp, command/main_linux.cpp) and its rule tables'
+# files (src/checker/folder_readers/linux_*.cpp, command/main_linux.cpp) and its rule tables'
 # generator (command/rule_tables_main.cpp), the Windows Installer file library (src/msi_file) and
 # bootstrapper-transform (src/transform) only as the host builds them. cppcheck then reads the
 # logic for the host and everything as 32-bit ANSI Windows code, with

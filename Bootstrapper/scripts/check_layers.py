@@ -8,13 +8,14 @@ Layers, bottom up: common; the platform seam; the services several steps share; 
 steps; the run sequence; the front ends. A file may include its own layer and those
 below. The checker's folders (src/checker/NAME) are layers of their own between the run
 sequence and the front ends, bottom up: the reading of Setup.ini and names as Windows
-reads them; safe output; the platforms it runs on; the plan; the findings and the rule
-table; the rules; the walk through a folder; the reports; its command, the one front end
-among them. No front end includes another. The Linux library for Windows Installer files
-(msi_file) stands beside the program's layers: it includes common only, and only the front
-ends and the checker's platforms (the Linux one reads packages through it) include it. Its
-folders are layers
-too, bottom up: the tables and summary information in memory (model); the file format
+reads them; safe output; the folder readers (Linux and Windows); the program's run,
+recorded (the recording platform and the ways a run goes); the runs explored (the run
+explorer and the plan); the findings and the rule table; the rules; the walk through a
+folder; the reports; its command, the one front end among them. No front end includes
+another. The Linux library for Windows Installer files (msi_file) stands beside the
+program's layers: it includes common only, and only the front ends and the checker's folder
+readers (the Linux one reads packages through it) include it. Its folders are layers too,
+bottom up: the tables and summary information in memory (model); the file format
 (format); reading packages and transforms (reading) and writing transforms (writing). A
 source directly in src/checker or src/msi_file has no layer. Prints one line per
 offending include and a summary. The list below, ALLOWED, says what each folder may include."""
@@ -27,8 +28,8 @@ import sys
 PROGRAM = ["common", "platform", "services", "prereq", "package", "language", "launcher"]
 STEPS = {"prereq", "package", "language"}
 MSI_FILE = ["msi_file/model", "msi_file/format", "msi_file/reading", "msi_file/writing"]
-CHECKER = ["checker/reading", "checker/output", "checker/platforms", "checker/plan", "checker/findings",
-           "checker/rules", "checker/walk", "checker/reports"]
+CHECKER = ["checker/reading", "checker/output", "checker/folder_readers", "checker/recorded_run",
+           "checker/explored_runs", "checker/findings", "checker/rules", "checker/walk", "checker/reports"]
 FRONT_ENDS = ["program", "checker/command", "transform"]
 BELOW_FRONT_ENDS = set(PROGRAM) | set(MSI_FILE) | set(CHECKER)
 ALLOWED = {
@@ -43,9 +44,9 @@ ALLOWED = {
     "msi_file/reading": {"common", "msi_file/model", "msi_file/format", "msi_file/writing"},
     "msi_file/writing": {"common", "msi_file/model", "msi_file/format", "msi_file/reading"},
     # Each of the checker's folders on the program and the checker's folders before it; its
-    # platforms, the Linux one among them, read packages through msi_file.
+    # folder readers, the Linux one among them, read packages through msi_file.
     **{layer: set(PROGRAM) | set(CHECKER[:index]) for index, layer in enumerate(CHECKER)},
-    "checker/platforms": set(PROGRAM) | set(CHECKER[:CHECKER.index("checker/platforms")]) | set(MSI_FILE),
+    "checker/folder_readers": set(PROGRAM) | set(CHECKER[:CHECKER.index("checker/folder_readers")]) | set(MSI_FILE),
     # Front ends on everything but one another.
     **{front: BELOW_FRONT_ENDS for front in FRONT_ENDS},
 }

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "checker/platforms/linux_folder_reader.h"
+#include "checker/folder_readers/linux_folder_reader.h"
 #include "fake_platform.h"
 #include "msi_file/format/storage_class.h"
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "checker/plan/plan.h"
+#include "checker/explored_runs/plan.h"
 #include "checker/rules/path_budget.h"
 #include "fake_platform.h"
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "checker/plan/plan.h"
-#include "checker/plan/run_explorer.h"
-#include "checker/platforms/linux_folder_reader.h"
+#include "checker/explored_runs/plan.h"
+#include "checker/explored_runs/run_explorer.h"
+#include "checker/folder_readers/linux_folder_reader.h"
 #include "checker/reading/profile_text.h"
 #include "checker/findings/findings.h"
 #include "checker/output/json_writer.h"

@@ -4,7 +4,7 @@
 
 #include <type_traits>
 
-#include "checker/platforms/folder_reader.h"
+#include "checker/folder_readers/folder_reader.h"
 #include "checker/output/report_context.h"
 #include "checker/output/text_output.h"
 #include "checker/findings/findings.h"

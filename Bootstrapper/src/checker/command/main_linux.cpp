@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "checker/command/check_command.h"
-#include "checker/platforms/linux_folder_reader.h"
+#include "checker/folder_readers/linux_folder_reader.h"
 #include "checker/reading/unicode_text.h"
 #include "checker/output/escaped_output.h"
 #include "checker/reports/folder_paths.h"

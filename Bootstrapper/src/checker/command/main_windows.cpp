@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "checker/command/check_command.h"
-#include "checker/platforms/windows_folder_reader.h"
+#include "checker/folder_readers/windows_folder_reader.h"
 #include "checker/reports/folder_paths.h"
 #include "checker/output/windows_output.h"
 

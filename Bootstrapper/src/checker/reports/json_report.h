@@ -5,7 +5,7 @@
 //    "findings": [{"file", "line" (null: the whole file), "severity", "rule", "message"}],
 //    "plan": {...} (plan_json.h; absent with --quiet)}
 
-#include "checker/plan/plan.h"
+#include "checker/explored_runs/plan.h"
 #include "checker/output/report_context.h"
 #include "checker/output/text_output.h"
 #include "checker/findings/findings.h"

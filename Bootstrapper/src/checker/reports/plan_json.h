@@ -14,7 +14,7 @@
 //    "installer": {"msiexec", "newInstallation": [{"language", "commandLine"}],
 //        "recache", "maintenance"}}
 
-#include "checker/plan/plan.h"
+#include "checker/explored_runs/plan.h"
 #include "checker/output/json_writer.h"
 #include "checker/output/report_context.h"
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "checker/plan/plan.h"
+#include "checker/explored_runs/plan.h"
 
 namespace boot {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The plan in words, in run order.
 
-#include "checker/plan/plan.h"
+#include "checker/explored_runs/plan.h"
 #include "checker/output/report_context.h"
 #include "checker/output/text_output.h"
 

@@ -3,7 +3,7 @@
 // and CI problem matchers pick them up ("dist/pkg/Setup.ini:2: warning: TEXT [RULE]", or
 // without ":LINE" where no line applies), then the plan in words.
 
-#include "checker/plan/plan.h"
+#include "checker/explored_runs/plan.h"
 #include "checker/output/report_context.h"
 #include "checker/output/text_output.h"
 #include "checker/findings/findings.h"

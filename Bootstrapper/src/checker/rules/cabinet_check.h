@@ -5,8 +5,8 @@
 // (1603, or a prompt for the source with full UI) once msiexec is running.
 
 #include "checker/findings/findings.h"
-#include "checker/plan/plan.h"
-#include "checker/platforms/folder_reader.h"
+#include "checker/explored_runs/plan.h"
+#include "checker/folder_readers/folder_reader.h"
 
 namespace boot {
 

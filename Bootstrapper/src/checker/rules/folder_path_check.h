@@ -4,7 +4,7 @@
 // with \Setup.ini (too-long).
 
 #include "checker/findings/findings.h"
-#include "checker/platforms/folder_reader.h"
+#include "checker/folder_readers/folder_reader.h"
 #include "common/fixed_text.h"
 
 namespace boot {

@@ -3,8 +3,8 @@
 // Installer refuses or misreads: the range of ProductVersion, the form of ProductCode
 // and UpgradeCode, and the summary information's Template (its platform and languages).
 
-#include "checker/plan/plan.h"
-#include "checker/platforms/folder_reader.h"
+#include "checker/explored_runs/plan.h"
+#include "checker/folder_readers/folder_reader.h"
 #include "checker/findings/findings.h"
 
 namespace boot {

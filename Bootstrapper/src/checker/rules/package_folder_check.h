@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "checker/plan/plan.h"
-#include "checker/platforms/folder_reader.h"
+#include "checker/explored_runs/plan.h"
+#include "checker/folder_readers/folder_reader.h"
 #include "checker/findings/findings.h"
 #include "common/fixed_text.h"
 

@@ -5,7 +5,7 @@
 // differently is a rule of Windows' reader the checker does not know: it is reported
 // (reader-mismatch), and the plan follows Windows.
 
-#include "checker/plan/plan.h"
+#include "checker/explored_runs/plan.h"
 #include "checker/reading/profile_text.h"
 #include "checker/findings/findings.h"
 #include "common/fixed_text.h"

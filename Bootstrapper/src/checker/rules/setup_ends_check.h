@@ -4,7 +4,7 @@
 // names that box.
 
 #include "checker/findings/findings.h"
-#include "checker/plan/run_ways.h"
+#include "checker/recorded_run/run_ways.h"
 
 namespace boot {
 

@@ -4,7 +4,7 @@
 // (utf8-bom, utf16-big-endian); and, once read, the rules over its text.
 
 #include "checker/findings/findings.h"
-#include "checker/platforms/folder_reader.h"
+#include "checker/folder_readers/folder_reader.h"
 #include "checker/reading/profile_text.h"
 
 namespace boot {

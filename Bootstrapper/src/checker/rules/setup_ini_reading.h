@@ -2,7 +2,7 @@
 // Setup.ini twice over, for the rules over the values the program read: as the program
 // reads it, through the platform's profile reader, and as it is written, with its lines.
 
-#include "checker/platforms/folder_reader.h"
+#include "checker/folder_readers/folder_reader.h"
 #include "checker/reading/profile_text.h"
 #include "common/fixed_text.h"
 

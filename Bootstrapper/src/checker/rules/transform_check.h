@@ -9,8 +9,8 @@
 
 #include <vector>
 
-#include "checker/plan/plan.h"
-#include "checker/platforms/folder_reader.h"
+#include "checker/explored_runs/plan.h"
+#include "checker/folder_readers/folder_reader.h"
 #include "checker/findings/findings.h"
 #include "checker/rules/package_folder_check.h"
 

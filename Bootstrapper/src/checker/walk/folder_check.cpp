@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "checker/plan/run_explorer.h"
+#include "checker/explored_runs/run_explorer.h"
 #include "checker/reading/unicode_text.h"
 #include "checker/rules/folder_path_check.h"
 #include "checker/rules/path_budget.h"

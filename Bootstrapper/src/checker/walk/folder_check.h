@@ -3,8 +3,8 @@
 // run over the folder once per way it can go; the findings are the checker's rules over
 // the folder, its files and what those runs read, and the reasons for where they end.
 
-#include "checker/plan/plan.h"
-#include "checker/platforms/folder_reader.h"
+#include "checker/explored_runs/plan.h"
+#include "checker/folder_readers/folder_reader.h"
 #include "checker/reading/profile_text.h"
 #include "checker/findings/findings.h"
 

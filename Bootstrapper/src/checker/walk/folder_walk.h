@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "checker/findings/findings.h"
-#include "checker/plan/plan.h"
-#include "checker/plan/run_explorer.h"
-#include "checker/platforms/folder_reader.h"
+#include "checker/explored_runs/plan.h"
+#include "checker/explored_runs/run_explorer.h"
+#include "checker/folder_readers/folder_reader.h"
 #include "checker/reading/profile_text.h"
 #include "checker/rules/package_folder_check.h"
 #include "checker/rules/setup_ini_check.h"

@@ -1,4 +1,4 @@
-#include "checker/platforms/linux_folder_reader.h"
+#include "checker/folder_readers/linux_folder_reader.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,7 +12,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "checker/platforms/linux_folder_reader_parts.h"
+#include "checker/folder_readers/linux_folder_reader_parts.h"
 #include "checker/reading/name_case.h"
 #include "checker/reading/unicode_text.h"
 #include "checker/reading/windows_path.h"

@@ -25,7 +25,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "checker/platforms/folder_reader.h"
+#include "checker/folder_readers/folder_reader.h"
 #include "checker/reading/profile_text.h"
 #include "common/fixed_text.h"
 #include "msi_file/reading/package_reader.h"

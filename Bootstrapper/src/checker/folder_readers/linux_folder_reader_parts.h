@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "checker/platforms/folder_entries.h"
+#include "checker/folder_readers/folder_entries.h"
 #include "common/fixed_text.h"
 #include "common/text_rules.h"
 #include "language/language_table.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "checker/platforms/folder_reader.h"
+#include "checker/folder_readers/folder_reader.h"
 #include "checker/reading/profile_text.h"
 #include "common/fixed_text.h"
 #include "platform/win32_platform.h"

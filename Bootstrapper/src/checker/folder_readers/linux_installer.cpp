@@ -1,7 +1,7 @@
 // Windows Installer in the Linux folder reader: packages and transforms are read with the
 // build's one reader of Windows Installer files (msi_file, over libmsi and libgsf), and
 // the handles the program sees are numbers for what it read.
-#include "checker/platforms/linux_folder_reader.h"
+#include "checker/folder_readers/linux_folder_reader.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,4 +1,4 @@
-#include "checker/plan/run_ways.h"
+#include "checker/recorded_run/run_ways.h"
 
 #include <algorithm>
 #include <cstring>

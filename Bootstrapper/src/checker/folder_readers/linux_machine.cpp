@@ -1,6 +1,6 @@
-#include "checker/platforms/linux_folder_reader.h"
+#include "checker/folder_readers/linux_folder_reader.h"
 
-#include "checker/platforms/linux_folder_reader_parts.h"
+#include "checker/folder_readers/linux_folder_reader_parts.h"
 
 // What the folder cannot answer: the machine's registry, the program's strings and where DLLs
 // come from.

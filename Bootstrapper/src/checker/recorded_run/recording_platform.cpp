@@ -1,4 +1,4 @@
-#include "checker/plan/recording_platform.h"
+#include "checker/recorded_run/recording_platform.h"
 
 #include <algorithm>
 #include <cstring>

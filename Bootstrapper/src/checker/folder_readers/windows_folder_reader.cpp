@@ -1,4 +1,4 @@
-#include "checker/platforms/windows_folder_reader.h"
+#include "checker/folder_readers/windows_folder_reader.h"
 
 #include <algorithm>
 #include <cstring>

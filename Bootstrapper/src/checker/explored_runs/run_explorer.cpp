@@ -1,4 +1,4 @@
-#include "checker/plan/run_explorer.h"
+#include "checker/explored_runs/run_explorer.h"
 
 #include <algorithm>
 #include <deque>
@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "checker/plan/plan.h"
-#include "checker/plan/recording_platform.h"
+#include "checker/explored_runs/plan.h"
+#include "checker/recorded_run/recording_platform.h"
 #include "launcher/run_sequence.h"
 #include "launcher/run_state.h"
 

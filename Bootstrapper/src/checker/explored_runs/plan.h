@@ -6,7 +6,7 @@
 #include <deque>
 #include <string>
 
-#include "checker/plan/run_ways.h"
+#include "checker/recorded_run/run_ways.h"
 #include "common/fixed_text.h"
 #include "language/language_state.h"
 #include "launcher/pre_setup.h"

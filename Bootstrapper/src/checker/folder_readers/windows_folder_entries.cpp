@@ -2,7 +2,7 @@
 // functions.
 #include <windows.h>
 
-#include "checker/platforms/windows_folder_reader.h"
+#include "checker/folder_readers/windows_folder_reader.h"
 
 namespace boot {
 

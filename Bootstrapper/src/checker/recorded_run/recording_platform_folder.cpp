@@ -1,4 +1,4 @@
-#include "checker/plan/recording_platform.h"
+#include "checker/recorded_run/recording_platform.h"
 
 // What the folder answers, passed on as the folder's platform gives it; after a way joined
 // another, the files and the package read as missing, so that the run only ends.

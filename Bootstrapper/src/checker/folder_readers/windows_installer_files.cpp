@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "checker/platforms/windows_folder_reader.h"
+#include "checker/folder_readers/windows_folder_reader.h"
 #include "common/text_rules.h"
 #include "common/transform_conditions.h"
 

@@ -1,4 +1,4 @@
-#include "checker/platforms/folder_reader.h"
+#include "checker/folder_readers/folder_reader.h"
 
 // Each answer is Windows' answer to a call that fails: nothing is created, started or shown.
 

@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "checker/plan/plan.h"
-#include "checker/plan/run_ways.h"
-#include "checker/platforms/folder_reader.h"
+#include "checker/explored_runs/plan.h"
+#include "checker/recorded_run/run_ways.h"
+#include "checker/folder_readers/folder_reader.h"
 
 namespace boot {
 

@@ -6,8 +6,8 @@
 // the recording platform's (plan/recording_platform.h), which never passes them on: a
 // folder reader answers them once, here, as a system that starts and shows nothing.
 
-#include "checker/platforms/folder_entries.h"
-#include "checker/platforms/installer_files.h"
+#include "checker/folder_readers/folder_entries.h"
+#include "checker/folder_readers/installer_files.h"
 #include "platform/platform.h"
 
 namespace boot {

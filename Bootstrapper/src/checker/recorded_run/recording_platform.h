@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "checker/plan/run_ways.h"
-#include "checker/platforms/folder_reader.h"
+#include "checker/recorded_run/run_ways.h"
+#include "checker/folder_readers/folder_reader.h"
 
 namespace boot {
 
