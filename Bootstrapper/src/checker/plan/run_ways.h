@@ -10,10 +10,9 @@
 #include <string>
 #include <vector>
 
-namespace boot {
+#include "services/run_end.h"
 
-// How far the run got: where it ends, shown by the plan step by step.
-enum class RunStage : std::uint8_t { start, preSetup, prerequisites, package, languages, installer, done };
+namespace boot {
 
 // `reading`: a Setup.ini line whose reading on Windows is not known.
 enum class ChoiceKind : std::uint8_t { check, exitCode, installed, language, reading };
