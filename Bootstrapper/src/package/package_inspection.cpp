@@ -92,12 +92,13 @@ StepResult InspectPackage(Platform& platform, const TextBuffer& packagePath, Pac
                           PackageHandles& handles, RunEnd& end)
 {
     // Each check notes what its failure would mean before it is made: one store each.
-    end.cause = EndCause::packageUnreadable;
+    end.cause = EndCause::packageUnopened;
     const std::uint32_t opened =
         platform.MsiOpenDatabaseA(packagePath.Get(), kOpenReadOnly, handles.database.ResetForOutput());
     if (opened != kErrorSuccess) {
         return FailInspection(platform, handles, kMessageOpenDatabase, AsExitCode(opened));
     }
+    end.cause = EndCause::packageUnreadable;
     const std::uint32_t viewOpened =
         platform.MsiDatabaseOpenViewA(handles.database.Get(), kPropertyQuery, handles.view.ResetForOutput());
     if (viewOpened != kErrorSuccess) {

@@ -29,7 +29,8 @@ enum class EndCause : std::uint8_t {
     prerequisiteExitCode,   // another exit code than the section expects
     prerequisiteDebug,      // DEBUG: the exit code was shown and ends the run
     noWindowsInstaller,
-    packageUnreadable,      // the database, its view or the query failed
+    packageUnopened,        // Windows Installer did not open it as a database
+    packageUnreadable,      // its Property table's view or query failed
     productLookup,          // Windows Installer could not look up the ProductCode
     productVersion,         // fewer than three components
     noLanguages,

@@ -654,7 +654,7 @@ TEST(RunEnd, SaysWhereAndWhyTheRunEnded)
          EndCause::unusableCharacters, 1, kMsiPathKey},
         {"LanguagesDir", ini("Start", "LanguagesDir", tooLong), RunStage::package, EndCause::valueTooLong, 1,
          kLanguagesDirKey},
-        {"database", package(FakeDatabase{{}, 1627, 0, 0, -1, 0}), RunStage::package, EndCause::packageUnreadable, 1,
+        {"database", package(FakeDatabase{{}, 1627, 0, 0, -1, 0}), RunStage::package, EndCause::packageUnopened, 1,
          nullptr},
         {"product version", package(FakeDatabase{{{"ProductCode", kCode}, {"ProductVersion", "1.0"}}}),
          RunStage::package, EndCause::productVersion, 1, nullptr},

@@ -40,6 +40,7 @@ struct RunWay {
     // the one the run was given.
     bool endsWithPrerequisiteExitCode = false;
     RunStage endStage = RunStage::done;
+    RunEnd end;  // the program's own record of why it ended (unless the way joins)
 };
 
 struct RunWays {

@@ -188,7 +188,7 @@ void CheckPrerequisites(Walk& walk)
 {
     static PrerequisiteStep step;
     std::int64_t number = 0;
-    for (; number <= walk.furthest.lastPrerequisite; ++number) {
+    for (; number <= walk.furthest.end.prerequisite; ++number) {
         if (ReadPrerequisiteStep(walk.platform, walk.iniPath, static_cast<std::int32_t>(number), step) !=
             PrerequisiteReading::kStepRead) {
             break;

@@ -1,0 +1,286 @@
+#include "checker/rules/run_end_check.h"
+
+#include <string>
+
+#include "checker/rules/setup_ini_check.h"
+#include "services/file_search.h"
+#include "services/messages.h"
+#include "services/run_end.h"
+#include "services/setup_ini.h"
+
+namespace boot {
+
+namespace {
+
+constexpr const char* kFolderFile = ".";
+
+// The findings of one explanation: the facts, the record of the plan's run and its box.
+struct Explanation {
+    const RunEndFacts& facts;
+    Findings& findings;
+    const RunEnd& end;
+    const char* box;
+
+    std::uint32_t Line(const char* section, const char* key) const { return KeyLine(facts.text, section, key); }
+    std::int32_t ExitCode() const { return facts.furthest.exitCode; }
+};
+
+// The section of a key the record names: at the prerequisites stage the prerequisite's.
+struct SectionName {
+    TextBuffer name;
+    explicit SectionName(const RunEnd& end)
+    {
+        if (end.stage == RunStage::prerequisites) {
+            name.Format("%s%d", kPrerequisiteSectionPrefix, static_cast<int>(end.prerequisite));
+        } else {
+            name.Assign(kStartSection);
+        }
+    }
+};
+
+void ReportTooLongValue(const Explanation& why)
+{
+    const SectionName section(why.end);
+    why.findings.Report(kSetupIniFile, why.Line(section.name.Get(), why.end.key), Severity::error, "too-long",
+                        "%s is longer than 1023 characters: the setup ends with \"%s\"", why.end.key, why.box);
+}
+
+void ReportUnusableValue(const Explanation& why)
+{
+    const SectionName section(why.end);
+    why.findings.Report(kSetupIniFile, why.Line(section.name.Get(), why.end.key), Severity::error,
+                        "unusable-characters",
+                        "%s holds characters the ANSI code page cannot hold exactly (Windows would read them "
+                        "as other characters), or bytes it cannot decode (an ANSI file on a system set to "
+                        "UTF-8): the setup ends with \"%s\"",
+                        why.end.key, why.box);
+}
+
+// A setting the program refused as too long or as holding unusable characters; false for
+// any other end.
+bool ReportRefusedSetting(const Explanation& why)
+{
+    if (why.end.cause == EndCause::valueTooLong) {
+        ReportTooLongValue(why);
+        return true;
+    }
+    if (why.end.cause == EndCause::unusableCharacters) {
+        ReportUnusableValue(why);
+        return true;
+    }
+    return false;
+}
+
+// Each Explain...End reports why the run ends at its stage, and is false when only the
+// path budget can tell (a path beyond the file functions).
+bool ExplainPreSetupEnd(const Explanation& why)
+{
+    if (ReportRefusedSetting(why)) {
+        return true;
+    }
+    if (why.end.cause == EndCause::commandLineTooLong) {
+        why.findings.Report(kSetupIniFile, why.Line(kStartSection, kSetupPathKey), Severity::error, "too-long",
+                            "SetupPath and \" /uionlyifneeded\" are longer than 1023 characters: the setup ends "
+                            "with \"%s\"",
+                            why.box);
+    }
+    // The folder's own characters and a directory search that fails show in the plan.
+    return why.end.cause != EndCause::pathTooLong;
+}
+
+// "Path too long!" where the package is located: a setting too long for the buffer it is
+// read into, or a path the file functions cannot take (false: the path budget tells).
+bool ExplainLocationTooLong(const Explanation& why)
+{
+    if (ReportRefusedSetting(why)) {
+        return true;
+    }
+    if (why.end.key != kLanguagesDirKey) {
+        return false;
+    }
+    why.findings.Report(kSetupIniFile, why.Line(kStartSection, kLanguagesDirKey), Severity::error, "too-long",
+                        "the folder's path and LanguagesDir are longer than 1023 characters: the setup ends with "
+                        "\"%s\"",
+                        why.box);
+    return true;
+}
+
+// A Windows Installer file of another kind given as the package, in words; null for
+// anything else.
+const char* OtherInstallerFile(InstallerFileClass kind)
+{
+    switch (kind) {
+    case InstallerFileClass::patch:
+        return "a patch (.msp), which msiexec applies to an installed product with /p";
+    case InstallerFileClass::transform:
+        return "a transform (.mst), which msiexec applies to a package with TRANSFORMS";
+    case InstallerFileClass::package:
+    case InstallerFileClass::other:
+        break;
+    }
+    return nullptr;
+}
+
+void ReportUnopenedPackage(const Explanation& why)
+{
+    const RunEndFacts& facts = why.facts;
+    TextBuffer msiPath;
+    ReadSetupValue(facts.platform, facts.iniPath, kStartSection, kMsiPathKey, msiPath);  // only to show it
+    if (why.end.cause == EndCause::packageUnopened && !msiPath.IsEmpty() &&
+        FindEntry(facts.platform, facts.plan.packagePath.Get()) != Entry::present) {
+        why.findings.Report(kSetupIniFile, why.Line(kStartSection, kMsiPathKey), Severity::error, "no-package",
+                            "MsiPath=%s names no file in the folder (it is always taken relative to it): the setup "
+                            "ends with \"%s\"",
+                            msiPath.Get(), why.box);
+        return;
+    }
+    const char* other = OtherInstallerFile(facts.platform.ClassOf(facts.plan.packagePath.Get()));
+    if (other != nullptr) {
+        why.findings.Report(facts.packageFile, 0, Severity::error, "package-unreadable",
+                            "this is %s, not a package: Windows Installer does not open it as one (result %d), "
+                            "and the setup ends with \"%s\"",
+                            other, static_cast<int>(why.ExitCode()), why.box);
+        return;
+    }
+    why.findings.Report(facts.packageFile, 0, Severity::error, "package-unreadable",
+                        "this is no Windows Installer package, or its Property table cannot be read (result "
+                        "%d): the setup ends with \"%s\"",
+                        static_cast<int>(why.ExitCode()), why.box);
+}
+
+// Windows Installer refuses a ProductCode that is no GUID in braces as a parameter (87),
+// before it looks anything up, on every machine; another result is the machine's.
+void ReportProductLookup(const Explanation& why)
+{
+    const PackageInfo& info = why.facts.plan.package;
+    const char* file = why.facts.packageFile;
+    if (why.ExitCode() != static_cast<std::int32_t>(kErrorInvalidParameter)) {
+        why.findings.Report(file, 0, Severity::error, "package-unreadable",
+                            "Windows Installer cannot look up ProductCode \"%s\" (result %d): the setup ends with "
+                            "\"%s\"",
+                            info.productCode.Get(), static_cast<int>(why.ExitCode()), why.box);
+    } else if (info.productCode.IsEmpty()) {
+        why.findings.Report(file, 0, Severity::error, "product-code-syntax",
+                            "the Property table has no ProductCode (or none of at most 1023 characters), which "
+                            "Windows Installer refuses to look up (result 87): the setup ends with \"%s\"",
+                            why.box);
+    } else {
+        why.findings.Report(file, 0, Severity::error, "product-code-syntax",
+                            "ProductCode %s is not a GUID in braces ({XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}), "
+                            "which Windows Installer refuses to look up (result 87): the setup ends with \"%s\"",
+                            info.productCode.Get(), why.box);
+    }
+}
+
+void ReportProductVersion(const Explanation& why)
+{
+    const PackageInfo& info = why.facts.plan.package;
+    if (info.productVersion.IsEmpty()) {
+        why.findings.Report(why.facts.packageFile, 0, Severity::error, "product-version",
+                            "the Property table has no ProductVersion: the setup ends with \"%s\"", why.box);
+    } else {
+        why.findings.Report(why.facts.packageFile, 0, Severity::error, "product-version",
+                            "ProductVersion %s has fewer than three components: the setup ends with \"%s\"",
+                            info.productVersion.Get(), why.box);
+    }
+}
+
+bool ExplainPackageEnd(const Explanation& why)
+{
+    switch (why.end.cause) {
+    case EndCause::valueTooLong:
+    case EndCause::pathTooLong:
+        return ExplainLocationTooLong(why);
+    case EndCause::unusableCharacters:
+        ReportUnusableValue(why);
+        break;
+    case EndCause::noPackage:
+        why.findings.Report(kFolderFile, 0, Severity::error, "no-package",
+                            "there is no MsiPath, and the folder holds no file whose name ends in \".msi\": the "
+                            "setup ends with \"%s\"",
+                            why.box);
+        break;
+    case EndCause::productVersion:
+        ReportProductVersion(why);
+        break;
+    case EndCause::productLookup:
+        ReportProductLookup(why);
+        break;
+    case EndCause::packageUnopened:
+    case EndCause::packageUnreadable:
+        ReportUnopenedPackage(why);
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+bool ExplainLanguagesEnd(const Explanation& why)
+{
+    if (why.end.cause != EndCause::noLanguages) {
+        return why.end.cause != EndCause::pathTooLong;  // a transform beyond the file functions
+    }
+    why.findings.Report(why.facts.packageFile, 0, Severity::error, "no-languages",
+                        "ProductLanguage is %d, neither German (1031) nor English (1033), and neither 1031.mst nor "
+                        "1033.mst is in the languages folder: the setup ends with \"%s\"",
+                        static_cast<int>(why.facts.plan.package.productLanguage), why.box);
+    return true;
+}
+
+// The boxes a way shows once the languages are known, whichever way it is: an msiexec
+// command line that does not fit, or a languages folder whose ";" would split TRANSFORMS.
+// A way that joins another ends as that one does.
+void ExplainInstallerBoxes(const RunEndFacts& facts, Findings& findings)
+{
+    bool tooLong = false;
+    bool splits = false;
+    for (const RunWay& way : facts.plan.ways.ways) {
+        if (way.joins || way.end.stage != RunStage::installer) {
+            continue;
+        }
+        tooLong = tooLong || way.end.cause == EndCause::commandLineTooLong;
+        splits = splits || way.end.cause == EndCause::unsupportedPath;
+    }
+    if (splits) {
+        findings.Report(kFolderFile, 0, Severity::error, "unsupported-path",
+                        "the languages folder's path %s holds \";\", which separates the transforms msiexec "
+                        "is given (TRANSFORMS): after the language is chosen, the setup ends with \"%s\"",
+                        facts.plan.languagesDirectory.Get(), kMessageUnsupportedPath);
+    }
+    if (tooLong) {
+        findings.Report(facts.packageFile, 0, Severity::error, "too-long",
+                        "an msiexec command line would be longer than it may be: the setup ends with \"%s\"",
+                        kMessageCommandLineTooLong);
+    }
+}
+
+}  // namespace
+
+bool ExplainRunEnds(const RunEndFacts& facts, Findings& findings)
+{
+    ExplainInstallerBoxes(facts, findings);
+    const Plan& plan = facts.plan;
+    if (plan.endMessage.IsEmpty() || plan.endsAt == Plan::Stage::start) {
+        return true;  // the folder's path and Setup.ini itself are the Setup.ini rules' to explain
+    }
+    const Explanation why{facts, findings, facts.furthest.end, plan.endMessage.Get()};
+    switch (plan.endsAt) {
+    case Plan::Stage::preSetup:
+        return ExplainPreSetupEnd(why);
+    case Plan::Stage::prerequisites:
+        ReportRefusedSetting(why);
+        break;
+    case Plan::Stage::package:
+        return ExplainPackageEnd(why);
+    case Plan::Stage::languages:
+        return ExplainLanguagesEnd(why);
+    case Plan::Stage::start:
+    case Plan::Stage::installer:
+    case Plan::Stage::done:
+        break;
+    }
+    return true;
+}
+
+}  // namespace boot
