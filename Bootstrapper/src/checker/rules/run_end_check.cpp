@@ -1,7 +1,5 @@
 #include "checker/rules/run_end_check.h"
 
-#include <string>
-
 #include "checker/rules/setup_ini_check.h"
 #include "services/file_search.h"
 #include "services/messages.h"
@@ -14,58 +12,34 @@ namespace {
 
 constexpr const char* kFolderFile = ".";
 
-// The findings of one explanation: the facts, the record of the plan's run and its box.
+// The findings of one explanation: the facts, the record of the plan's run, the section
+// of the key it names and the box the run ends with.
 struct Explanation {
     const RunEndFacts& facts;
     Findings& findings;
     const RunEnd& end;
+    const char* section;
     const char* box;
 
-    std::uint32_t Line(const char* section, const char* key) const { return KeyLine(facts.text, section, key); }
+    std::uint32_t Line(const char* inSection, const char* key) const { return KeyLine(facts.text, inSection, key); }
     std::int32_t ExitCode() const { return facts.furthest.exitCode; }
 };
-
-// The section of a key the record names: at the prerequisites stage the prerequisite's.
-struct SectionName {
-    TextBuffer name;
-    explicit SectionName(const RunEnd& end)
-    {
-        if (end.stage == RunStage::prerequisites) {
-            name.Format("%s%d", kPrerequisiteSectionPrefix, static_cast<int>(end.prerequisite));
-        } else {
-            name.Assign(kStartSection);
-        }
-    }
-};
-
-void ReportTooLongValue(const Explanation& why)
-{
-    const SectionName section(why.end);
-    why.findings.Report(kSetupIniFile, why.Line(section.name.Get(), why.end.key), Severity::error, "too-long",
-                        "%s is longer than 1023 characters: the setup ends with \"%s\"", why.end.key, why.box);
-}
-
-void ReportUnusableValue(const Explanation& why)
-{
-    const SectionName section(why.end);
-    why.findings.Report(kSetupIniFile, why.Line(section.name.Get(), why.end.key), Severity::error,
-                        "unusable-characters",
-                        "%s holds characters the ANSI code page cannot hold exactly (Windows would read them "
-                        "as other characters), or bytes it cannot decode (an ANSI file on a system set to "
-                        "UTF-8): the setup ends with \"%s\"",
-                        why.end.key, why.box);
-}
 
 // A setting the program refused as too long or as holding unusable characters; false for
 // any other end.
 bool ReportRefusedSetting(const Explanation& why)
 {
     if (why.end.cause == EndCause::valueTooLong) {
-        ReportTooLongValue(why);
+        why.findings.Report(kSetupIniFile, why.Line(why.section, why.end.key), Severity::error, "too-long",
+                            "%s is longer than 1023 characters: the setup ends with \"%s\"", why.end.key, why.box);
         return true;
     }
     if (why.end.cause == EndCause::unusableCharacters) {
-        ReportUnusableValue(why);
+        why.findings.Report(kSetupIniFile, why.Line(why.section, why.end.key), Severity::error, "unusable-characters",
+                            "%s holds characters the ANSI code page cannot hold exactly (Windows would read them "
+                            "as other characters), or bytes it cannot decode (an ANSI file on a system set to "
+                            "UTF-8): the setup ends with \"%s\"",
+                            why.end.key, why.box);
         return true;
     }
     return false;
@@ -88,9 +62,9 @@ bool ExplainPreSetupEnd(const Explanation& why)
     return why.end.cause != EndCause::pathTooLong;
 }
 
-// "Path too long!" where the package is located: a setting too long for the buffer it is
-// read into, or a path the file functions cannot take (false: the path budget tells).
-bool ExplainLocationTooLong(const Explanation& why)
+// Where the package or the languages folder is located: a setting refused, or "Path too
+// long!" for a path the file functions cannot take (false: the path budget tells).
+bool ExplainLocationEnd(const Explanation& why)
 {
     if (ReportRefusedSetting(why)) {
         return true;
@@ -190,10 +164,8 @@ bool ExplainPackageEnd(const Explanation& why)
     switch (why.end.cause) {
     case EndCause::valueTooLong:
     case EndCause::pathTooLong:
-        return ExplainLocationTooLong(why);
     case EndCause::unusableCharacters:
-        ReportUnusableValue(why);
-        break;
+        return ExplainLocationEnd(why);
     case EndCause::noPackage:
         why.findings.Report(kFolderFile, 0, Severity::error, "no-package",
                             "there is no MsiPath, and the folder holds no file whose name ends in \".msi\": the "
@@ -264,7 +236,15 @@ bool ExplainRunEnds(const RunEndFacts& facts, Findings& findings)
     if (plan.endMessage.IsEmpty() || plan.endsAt == Plan::Stage::start) {
         return true;  // the folder's path and Setup.ini itself are the Setup.ini rules' to explain
     }
-    const Explanation why{facts, findings, facts.furthest.end, plan.endMessage.Get()};
+    // A key the record names is in the Start section, or at the prerequisites stage in the
+    // prerequisite's.
+    const RunEnd& end = facts.furthest.end;
+    TextBuffer section;
+    section.Assign(kStartSection);
+    if (end.stage == RunStage::prerequisites) {
+        section.Format("%s%d", kPrerequisiteSectionPrefix, static_cast<int>(end.prerequisite));
+    }
+    const Explanation why{facts, findings, end, section.Get(), plan.endMessage.Get()};
     switch (plan.endsAt) {
     case Plan::Stage::preSetup:
         return ExplainPreSetupEnd(why);
