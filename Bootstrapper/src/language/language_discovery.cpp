@@ -63,15 +63,15 @@ Transform FindTransform(Platform& platform, const TextBuffer& languagesDirectory
 }
 
 // Whether the transform named by `format` is there; `failure` is set, and the first one
-// stays, to the message that ends the run when one cannot be told.
-bool TransformPresent(Platform& platform, const TextBuffer& languagesDirectory, const char*& failure,
+// stays, to why the run ends when one cannot be told.
+bool TransformPresent(Platform& platform, const TextBuffer& languagesDirectory, EndCause& failure,
                       const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 4, 5)))
 #endif
     ;
 
-bool TransformPresent(Platform& platform, const TextBuffer& languagesDirectory, const char*& failure,
+bool TransformPresent(Platform& platform, const TextBuffer& languagesDirectory, EndCause& failure,
                       const char* format, ...)
 {
     TextBuffer name;
@@ -80,13 +80,21 @@ bool TransformPresent(Platform& platform, const TextBuffer& languagesDirectory, 
     FormatTextV(name.Data(), name.Capacity(), format, args);  // short names of the program's own
     va_end(args);
     const Transform transform = FindTransform(platform, languagesDirectory, name.Get());
-    if (failure == nullptr && transform == Transform::pathTooLong) {
-        failure = kMessagePathTooLong;
+    if (failure == EndCause::none && transform == Transform::pathTooLong) {
+        failure = EndCause::pathTooLong;
     }
-    if (failure == nullptr && transform == Transform::unreadable) {
-        failure = kMessageFolderUnreadable;
+    if (failure == EndCause::none && transform == Transform::unreadable) {
+        failure = EndCause::folderUnreadable;
     }
     return transform == Transform::present;
+}
+
+const char* MessageOf(EndCause cause)
+{
+    if (cause == EndCause::pathTooLong) {
+        return kMessagePathTooLong;
+    }
+    return cause == EndCause::folderUnreadable ? kMessageFolderUnreadable : kMessageNoLanguages;
 }
 
 }  // namespace
@@ -112,7 +120,7 @@ bool LoadUiStrings(Platform& platform, ModuleHandle instance, std::uint32_t loca
 }
 
 std::int32_t DiscoverLanguages(Platform& platform, ModuleHandle instance, std::int32_t productLanguage,
-                               const TextBuffer& languagesDirectory, LanguageState& state)
+                               const TextBuffer& languagesDirectory, LanguageState& state, RunEnd& end)
 {
     std::uint32_t locale = platform.GetThreadLocale();
     if (!LoadUiStrings(platform, instance, locale, state.uiStrings)) {
@@ -122,7 +130,7 @@ std::int32_t DiscoverLanguages(Platform& platform, ModuleHandle instance, std::i
 
     state.selectedLanguage = 0;
     std::int32_t count = 0;
-    const char* failure = nullptr;
+    EndCause failure = EndCause::none;
     for (int i = 0; i < kLanguageCount; ++i) {
         const LanguageEntry& row = kLanguageTable[i];
         if (row.localeId == locale) {
@@ -142,8 +150,12 @@ std::int32_t DiscoverLanguages(Platform& platform, ModuleHandle instance, std::i
         state.hasDocumentationTransform = TransformPresent(platform, languagesDirectory, failure, "%s",
                                                            kDocumentationTransformFile);
     }
-    if (failure != nullptr || count == 0) {
-        ShowErrorAndEnd(platform, failure != nullptr ? failure : kMessageNoLanguages, kExitFailure);
+    if (count == 0 && failure == EndCause::none) {
+        failure = EndCause::noLanguages;
+    }
+    if (failure != EndCause::none) {
+        end.cause = failure;
+        ShowErrorAndEnd(platform, MessageOf(failure), kExitFailure);
         return 0;
     }
     return count;

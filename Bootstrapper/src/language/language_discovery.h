@@ -5,6 +5,7 @@
 #include "common/fixed_text.h"
 #include "language/language_state.h"
 #include "platform/platform.h"
+#include "services/run_end.h"
 
 namespace boot {
 
@@ -23,8 +24,8 @@ bool LoadUiStrings(Platform& platform, ModuleHandle instance, std::uint32_t loca
 // holds it, and so does a search that fails for another reason than finding nothing.
 // Returns the number of available rows; with 0 the message ("No languages available!",
 // "Path too long!" or "The setup folder cannot be read!") has been shown and the run ends
-// with 6.
+// with 6; `end` says which.
 std::int32_t DiscoverLanguages(Platform& platform, ModuleHandle instance, std::int32_t productLanguage,
-                               const TextBuffer& languagesDirectory, LanguageState& state);
+                               const TextBuffer& languagesDirectory, LanguageState& state, RunEnd& end);
 
 }  // namespace boot

@@ -67,7 +67,7 @@ Location LocatePackage(Platform& platform, const TextBuffer& iniPath, const Text
 {
     packagePath.Clear();
     TextBuffer name;
-    const Location read = ReadLocationSetting(platform, iniPath, "MsiPath", name);
+    const Location read = ReadLocationSetting(platform, iniPath, kMsiPathKey, name);
     if (read != Location::located) {
         return read;
     }
@@ -94,7 +94,7 @@ Location LocateLanguagesDirectory(Platform& platform, const TextBuffer& iniPath,
 {
     languagesDirectory.Clear();
     TextBuffer setting;
-    const Location read = ReadLocationSetting(platform, iniPath, "LanguagesDir", setting);
+    const Location read = ReadLocationSetting(platform, iniPath, kLanguagesDirKey, setting);
     if (read != Location::located) {
         return read;
     }

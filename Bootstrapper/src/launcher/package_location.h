@@ -5,20 +5,27 @@
 #include "common/fixed_text.h"
 #include "platform/platform.h"
 #include "services/file_search.h"
+#include "services/run_end.h"
 
 namespace boot {
 
 constexpr const WideChar* kPackagePattern = u"*.msi";
 constexpr const char* kDefaultLanguagesDir = ".";
 
-enum class Location {
+// Each refusal has the value of the cause it ends the run with.
+enum class Location : std::uint8_t {
     located,
-    settingTooLong,   // the setting itself does not fit a TextBuffer
-    pathTooLong,      // the current directory, a backslash and the name do not fit (the
-                      // package: not in a path the file functions can open)
-    noPackage,        // no MsiPath, and no entry of the folder is a package
-    unusableSetting,  // the setting holds characters the ANSI code page cannot hold exactly
-    folderUnreadable,  // the search for a package failed: the folder cannot be read
+    // the setting itself does not fit a TextBuffer
+    settingTooLong = static_cast<std::uint8_t>(EndCause::valueTooLong),
+    // the current directory, a backslash and the name do not fit (the package: not in a path
+    // the file functions can open)
+    pathTooLong = static_cast<std::uint8_t>(EndCause::pathTooLong),
+    // no MsiPath, and no entry of the folder is a package
+    noPackage = static_cast<std::uint8_t>(EndCause::noPackage),
+    // the setting holds characters the ANSI code page cannot hold exactly
+    unusableSetting = static_cast<std::uint8_t>(EndCause::unusableCharacters),
+    // the search for a package failed: the folder cannot be read
+    folderUnreadable = static_cast<std::uint8_t>(EndCause::folderUnreadable),
 };
 
 // The first entry the directory search returns for "*.msi" whose long name really ends

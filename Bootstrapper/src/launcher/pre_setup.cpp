@@ -85,11 +85,11 @@ PreSetupPlan PlanPreSetup(Platform& platform, const TextBuffer& iniPath, const T
     command.commandLine.Clear();
     command.application.Clear();
     TextBuffer program;
-    switch (ReadSetupValue(platform, iniPath, kStartSection, "SetupPath", program)) {
+    switch (ReadSetupValue(platform, iniPath, kStartSection, kSetupPathKey, program)) {
     case SetupValue::read:
         break;
     case SetupValue::tooLong:
-        return PreSetupPlan::commandTooLong;
+        return PreSetupPlan::settingTooLong;
     case SetupValue::unusableCharacters:
         return PreSetupPlan::unusableSetting;
     }

@@ -3,21 +3,28 @@
 
 #include "common/fixed_text.h"
 #include "platform/platform.h"
+#include "services/run_end.h"
 
 namespace boot {
 
 constexpr const char* kDefaultSetupProgram = "PSetup.exe";
 constexpr const char* kSetupProgramSwitch = "/uionlyifneeded";
 
-enum class PreSetupPlan {
+// Each refusal has the value of the cause it ends the run with.
+enum class PreSetupPlan : std::uint8_t {
     run,              // start `commandLine`, with `application` when it is not empty
     nothingToRun,     // the default program is in neither folder: the run goes on
-    commandTooLong,   // SetupPath, or the command line, does not fit
-    pathTooLong,      // a place the default program is looked for is too long a path to test
-    unusableSetting,  // SetupPath holds characters the ANSI code page cannot hold exactly
-    unsupportedPath,  // the default program is beside the program, in a folder the ANSI code
-                      // page cannot name
-    folderUnreadable,  // a search for the default program failed: never taken as missing
+    settingTooLong = static_cast<std::uint8_t>(EndCause::valueTooLong),  // SetupPath itself does not fit
+    // SetupPath and the switch do not fit one command line
+    commandTooLong = static_cast<std::uint8_t>(EndCause::commandLineTooLong),
+    // a place the default program is looked for is too long a path to test
+    pathTooLong = static_cast<std::uint8_t>(EndCause::pathTooLong),
+    // SetupPath holds characters the ANSI code page cannot hold exactly
+    unusableSetting = static_cast<std::uint8_t>(EndCause::unusableCharacters),
+    // the default program is beside the program, in a folder the ANSI code page cannot name
+    unsupportedPath = static_cast<std::uint8_t>(EndCause::unsupportedPath),
+    // a search for the default program failed: never taken as missing
+    folderUnreadable = static_cast<std::uint8_t>(EndCause::folderUnreadable),
 };
 
 struct PreSetupCommand {

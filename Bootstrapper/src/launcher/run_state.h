@@ -6,12 +6,14 @@
 #include "package/msi_handle_holder.h"
 #include "package/package_info.h"
 #include "platform/platform.h"
+#include "services/run_end.h"
 
 namespace boot {
 
 struct RunState {
     explicit RunState(Platform& platform) : packageHandles(platform) {}
 
+    RunEnd end;  // where and why the run ended; first, where it is stored with the fewest bytes
     ModuleHandle instance = 0;
     Handle instanceMutex = kNullHandle;  // owned until the process ends, never closed
     TextBuffer currentDirectory;         // read once, exactly as the ANSI calls must name it

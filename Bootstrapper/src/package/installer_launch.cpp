@@ -31,28 +31,36 @@ bool ComposeWithPackage(const char* command, const TextBuffer& packagePath, Comm
     return commandLine.Format("%s %s", command, packagePath.Get());
 }
 
-std::int32_t RunMsiexec(Platform& platform, DllSearch dllSearch, CommandLineBuffer& commandLine)
+std::int32_t RunMsiexec(Platform& platform, DllSearch dllSearch, CommandLineBuffer& commandLine, RunEnd& end)
 {
     TextBuffer msiexec;
-    if (!ComposeMsiexecPath(platform, msiexec)) {
-        return kExitCannotStart;
-    }
-    return RunAndWait(platform, dllSearch, commandLine.Data(), msiexec.Get());
+    const std::int32_t exitCode = ComposeMsiexecPath(platform, msiexec)
+                                      ? RunAndWait(platform, dllSearch, commandLine.Data(), msiexec.Get())
+                                      : kExitCannotStart;
+    end.cause = exitCode == kExitCannotStart ? EndCause::installerNotStarted : EndCause::installerExitCode;
+    return exitCode;
 }
 
-std::int32_t RunMaintenance(Platform& platform, DllSearch dllSearch, const TextBuffer& packagePath, bool isNewer)
+std::int32_t EndWithError(Platform& platform, RunEnd& end, EndCause cause, const char* message)
+{
+    end.cause = cause;
+    return ShowErrorAndEnd(platform, message, kExitFailure);
+}
+
+std::int32_t RunMaintenance(Platform& platform, DllSearch dllSearch, const TextBuffer& packagePath, bool isNewer,
+                            RunEnd& end)
 {
     CommandLineBuffer commandLine;
     if (isNewer) {
         // A failed re-cache does not stop the maintenance run.
         if (ComposeRecacheCommand(packagePath, commandLine)) {
-            RunMsiexec(platform, dllSearch, commandLine);
+            RunMsiexec(platform, dllSearch, commandLine, end);
         }
     }
     if (!ComposeMaintenanceCommand(packagePath, commandLine)) {
-        return ShowErrorAndEnd(platform, kMessageCommandLineTooLong, kExitFailure);
+        return EndWithError(platform, end, EndCause::commandLineTooLong, kMessageCommandLineTooLong);
     }
-    return RunMsiexec(platform, dllSearch, commandLine);
+    return RunMsiexec(platform, dllSearch, commandLine, end);
 }
 
 bool HoldsListSeparator(const TextBuffer& path)
@@ -67,17 +75,18 @@ bool HoldsListSeparator(const TextBuffer& path)
 
 std::int32_t RunInstallation(Platform& platform, DllSearch dllSearch, ModuleHandle instance,
                              const TextBuffer& packagePath, const TextBuffer& languagesDirectory,
-                             std::int32_t productLanguage, LanguageState& language)
+                             std::int32_t productLanguage, LanguageState& language, RunEnd& end)
 {
     const std::intptr_t answer =
         platform.DialogBoxParamA(instance, kLanguageDialogId, kNoWindow, LanguageDialogProc, &language, 0);
     if (answer == kIdCancel) {
+        end.cause = EndCause::dialogCancelled;
         return kExitCompleted;  // cancelled: nothing runs
     }
     if (answer != kIdOk) {
         // -1, or 0 for an owner it refused: never read as a cancel, which a deployment
         // tool would take for success.
-        return ShowErrorAndEnd(platform, kMessageDialogNotShown, kExitFailure);
+        return EndWithError(platform, end, EndCause::dialogNotShown, kMessageDialogNotShown);
     }
     const std::int32_t chosenLanguage = kLanguageTable[language.selectedLanguage].transformLanguage;
     CommandLineBuffer commandLine;
@@ -86,11 +95,11 @@ std::int32_t RunInstallation(Platform& platform, DllSearch dllSearch, ModuleHand
     case InstallCommand::composed:
         break;
     case InstallCommand::tooLong:
-        return ShowErrorAndEnd(platform, kMessageCommandLineTooLong, kExitFailure);
+        return EndWithError(platform, end, EndCause::commandLineTooLong, kMessageCommandLineTooLong);
     case InstallCommand::splitTransforms:
-        return ShowErrorAndEnd(platform, kMessageUnsupportedPath, kExitFailure);
+        return EndWithError(platform, end, EndCause::unsupportedPath, kMessageUnsupportedPath);
     }
-    return RunMsiexec(platform, dllSearch, commandLine);
+    return RunMsiexec(platform, dllSearch, commandLine, end);
 }
 
 }  // namespace
@@ -153,15 +162,17 @@ InstallCommand ComposeInstallCommand(const TextBuffer& packagePath, const TextBu
 }
 
 std::int32_t LaunchInstaller(Platform& platform, DllSearch dllSearch, ModuleHandle instance, TextBuffer& packagePath,
-                             TextBuffer& languagesDirectory, const PackageInfo& info, LanguageState& language)
+                             TextBuffer& languagesDirectory, const PackageInfo& info, LanguageState& language,
+                             RunEnd& end)
 {
+    end.stage = RunStage::installer;
     MakeAbsolute(platform, packagePath);
     MakeAbsolute(platform, languagesDirectory);
     if (info.isInstalled) {
-        return RunMaintenance(platform, dllSearch, packagePath, info.isNewer);
+        return RunMaintenance(platform, dllSearch, packagePath, info.isNewer, end);
     }
     return RunInstallation(platform, dllSearch, instance, packagePath, languagesDirectory, info.productLanguage,
-                           language);
+                           language, end);
 }
 
 }  // namespace boot

@@ -9,6 +9,7 @@
 #include "package/package_info.h"
 #include "platform/platform.h"
 #include "services/library_loading.h"
+#include "services/run_end.h"
 
 namespace boot {
 
@@ -45,8 +46,9 @@ InstallCommand ComposeInstallCommand(const TextBuffer& packagePath, const TextBu
 // installed product the re-cache (when the package is newer) and the maintenance run;
 // for a new one the language dialog and the installation. Returns the exit code of the
 // last msiexec run (kExitCannotStart when it could not be started), or 0 when the
-// dialog was cancelled.
+// dialog was cancelled; `end` says which.
 std::int32_t LaunchInstaller(Platform& platform, DllSearch dllSearch, ModuleHandle instance, TextBuffer& packagePath,
-                             TextBuffer& languagesDirectory, const PackageInfo& info, LanguageState& language);
+                             TextBuffer& languagesDirectory, const PackageInfo& info, LanguageState& language,
+                             RunEnd& end);
 
 }  // namespace boot

@@ -89,13 +89,16 @@ bool IsAcceptedProductInfoResult(std::uint32_t result)
 }  // namespace
 
 StepResult InspectPackage(Platform& platform, const TextBuffer& packagePath, PackageInfo& info,
-                          PackageHandles& handles)
+                          PackageHandles& handles, RunEnd& end)
 {
+    // Each check notes what its failure would mean before it is made: one store each.
+    end.cause = EndCause::packageUnopened;
     const std::uint32_t opened =
         platform.MsiOpenDatabaseA(packagePath.Get(), kOpenReadOnly, handles.database.ResetForOutput());
     if (opened != kErrorSuccess) {
         return FailInspection(platform, handles, kMessageOpenDatabase, AsExitCode(opened));
     }
+    end.cause = EndCause::packageUnreadable;
     const std::uint32_t viewOpened =
         platform.MsiDatabaseOpenViewA(handles.database.Get(), kPropertyQuery, handles.view.ResetForOutput());
     if (viewOpened != kErrorSuccess) {
@@ -108,10 +111,12 @@ StepResult InspectPackage(Platform& platform, const TextBuffer& packagePath, Pac
 
     ScanProperties(platform, handles, info);
 
+    end.cause = EndCause::productLookup;
     const std::uint32_t queried = QueryInstalledVersion(platform, info);
     if (!IsAcceptedProductInfoResult(queried)) {
         return FailInspection(platform, handles, kMessageInstalledVersion, AsExitCode(queried));
     }
+    end.cause = EndCause::productVersion;
     if (!ParseVersion(info.productVersion.Get(), info.productVersionParts)) {
         return FailInspection(platform, handles, kMessageProductVersion, kExitFailure);
     }

@@ -93,8 +93,9 @@ bool ReadsQueriedValue(Platform& platform, Handle key, const PrerequisiteStep& s
 bool ShouldRun(bool checkPassed, bool doExecuteIfCheckIs) { return checkPassed == doExecuteIfCheckIs; }
 
 PrerequisiteReading ReadStepValue(Platform& platform, const TextBuffer& iniPath, const TextBuffer& section,
-                                  const char* key, TextBuffer& value)
+                                  const char* key, TextBuffer& value, PrerequisiteStep& step)
 {
+    step.lastKey = key;
     switch (ReadSetupValue(platform, iniPath, section.Get(), key, value)) {
     case SetupValue::read:
         return PrerequisiteReading::kStepRead;
@@ -116,7 +117,7 @@ std::int32_t ShowDebugResult(Platform& platform, const TextBuffer& commandLine, 
 }
 
 // Runs one step that has been read. Continue when the chain goes on.
-StepResult RunStep(Platform& platform, DllSearch dllSearch, PrerequisiteStep& step)
+StepResult RunStep(Platform& platform, DllSearch dllSearch, PrerequisiteStep& step, RunEnd& end)
 {
     if (!ShouldRun(EvaluateRegistryCheck(platform, step), step.doExecuteIfCheckIs)) {
         return StepResult::Continue();
@@ -127,12 +128,23 @@ StepResult RunStep(Platform& platform, DllSearch dllSearch, PrerequisiteStep& st
     commandLine.Assign(step.execute.Get());
     const std::int32_t exitCode = RunAndWait(platform, dllSearch, commandLine.Data());
     if (step.debugMode) {
+        end.cause = EndCause::prerequisiteDebug;
         return StepResult::EndWith(ShowDebugResult(platform, step.execute, exitCode));
     }
     if (exitCode != step.expectedExitCode) {
+        end.cause = exitCode == kExitCannotStart ? EndCause::programNotStarted : EndCause::prerequisiteExitCode;
         return StepResult::EndWith(exitCode);
     }
     return StepResult::Continue();
+}
+
+// Ends the run at a section whose keys could not all be read: the key read last says why.
+StepResult EndAtRefusedKey(Platform& platform, const PrerequisiteStep& step, EndCause cause, const char* message,
+                           RunEnd& end)
+{
+    end.key = step.lastKey;
+    end.cause = cause;
+    return StepResult::EndWith(ShowErrorAndEnd(platform, message, kExitFailure));
 }
 
 }  // namespace
@@ -170,7 +182,7 @@ PrerequisiteReading ReadPrerequisiteStep(Platform& platform, const TextBuffer& i
 
     TextBuffer section;
     ComposeSectionName(sectionIndex, section);  // "Prereq-2147483648" is 17 characters: always fits
-    PrerequisiteReading reading = ReadStepValue(platform, iniPath, section, "Execute", step.execute);
+    PrerequisiteReading reading = ReadStepValue(platform, iniPath, section, kExecuteKey, step.execute, step);
     if (reading != PrerequisiteReading::kStepRead) {
         // Execute is a command line: one that does not fit is told as such.
         return reading == PrerequisiteReading::kSettingTooLong ? PrerequisiteReading::kCommandLineTooLong : reading;
@@ -180,22 +192,22 @@ PrerequisiteReading ReadPrerequisiteStep(Platform& platform, const TextBuffer& i
     }
 
     TextBuffer keyword;
-    reading = ReadStepValue(platform, iniPath, section, "DoExecuteIfCheckIs", keyword);
+    reading = ReadStepValue(platform, iniPath, section, kDoExecuteIfCheckIsKey, keyword, step);
     if (reading != PrerequisiteReading::kStepRead) {
         return reading;
     }
     step.doExecuteIfCheckIs = IsTrueKeyword(keyword);
-    reading = ReadStepValue(platform, iniPath, section, "ExecuteOkIfResultIs", keyword);
+    reading = ReadStepValue(platform, iniPath, section, kExecuteOkIfResultIsKey, keyword, step);
     if (reading != PrerequisiteReading::kStepRead) {
         return reading;
     }
     ParseExpectedResult(keyword, step.debugMode, step.expectedExitCode);
-    reading = ReadStepValue(platform, iniPath, section, "CheckKey", step.checkKey);
+    reading = ReadStepValue(platform, iniPath, section, kCheckKeyKey, step.checkKey, step);
     if (reading == PrerequisiteReading::kStepRead) {
-        reading = ReadStepValue(platform, iniPath, section, "CheckValue", step.checkValue);
+        reading = ReadStepValue(platform, iniPath, section, kCheckValueKey, step.checkValue, step);
     }
     if (reading == PrerequisiteReading::kStepRead) {
-        reading = ReadStepValue(platform, iniPath, section, "CheckContent", step.checkContent);
+        reading = ReadStepValue(platform, iniPath, section, kCheckContentKey, step.checkContent, step);
     }
     return reading;
 }
@@ -215,23 +227,24 @@ bool EvaluateRegistryCheck(Platform& platform, const PrerequisiteStep& step)
 }
 
 StepResult RunPrerequisiteSections(Platform& platform, const TextBuffer& iniPath, DllSearch dllSearch,
-                                   std::int32_t firstIndex)
+                                   std::int32_t firstIndex, RunEnd& end)
 {
     PrerequisiteStep step;
     for (std::int32_t sectionIndex = firstIndex;; ++sectionIndex) {
+        end.prerequisite = sectionIndex;
         switch (ReadPrerequisiteStep(platform, iniPath, sectionIndex, step)) {
         case PrerequisiteReading::kChainCompleted:
             return StepResult::Continue();
         case PrerequisiteReading::kCommandLineTooLong:
-            return StepResult::EndWith(ShowErrorAndEnd(platform, kMessageCommandLineTooLong, kExitFailure));
+            return EndAtRefusedKey(platform, step, EndCause::valueTooLong, kMessageCommandLineTooLong, end);
         case PrerequisiteReading::kSettingTooLong:
-            return StepResult::EndWith(ShowErrorAndEnd(platform, kMessageSettingTooLong, kExitFailure));
+            return EndAtRefusedKey(platform, step, EndCause::valueTooLong, kMessageSettingTooLong, end);
         case PrerequisiteReading::kUnusableSetting:
-            return StepResult::EndWith(ShowErrorAndEnd(platform, kMessageUnusableSetting, kExitFailure));
+            return EndAtRefusedKey(platform, step, EndCause::unusableCharacters, kMessageUnusableSetting, end);
         case PrerequisiteReading::kStepRead:
             break;
         }
-        const StepResult result = RunStep(platform, dllSearch, step);
+        const StepResult result = RunStep(platform, dllSearch, step, end);
         if (result.endsRun) {
             return result;
         }
@@ -241,9 +254,9 @@ StepResult RunPrerequisiteSections(Platform& platform, const TextBuffer& iniPath
     }
 }
 
-StepResult RunPrerequisiteChain(Platform& platform, const TextBuffer& iniPath, DllSearch dllSearch)
+StepResult RunPrerequisiteChain(Platform& platform, const TextBuffer& iniPath, DllSearch dllSearch, RunEnd& end)
 {
-    return RunPrerequisiteSections(platform, iniPath, dllSearch, 0);
+    return RunPrerequisiteSections(platform, iniPath, dllSearch, 0, end);
 }
 
 }  // namespace boot

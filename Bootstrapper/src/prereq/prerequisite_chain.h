@@ -9,6 +9,7 @@
 #include "common/step_result.h"
 #include "platform/platform.h"
 #include "services/library_loading.h"
+#include "services/run_end.h"
 
 namespace boot {
 
@@ -28,6 +29,7 @@ struct PrerequisiteStep {
     TextBuffer checkKey;
     TextBuffer checkValue;
     TextBuffer checkContent;
+    const char* lastKey = nullptr;  // the key read last: the one refused when reading stops early
 };
 
 enum class PrerequisiteReading {
@@ -61,11 +63,12 @@ bool EvaluateRegistryCheck(Platform& platform, const PrerequisiteStep& step);
 // The chain from Prereq0. Continue when it has completed, or the exit code with which the
 // run ends: a prerequisite's unexpected exit code, the exit code of one run in debug mode,
 // or kExitFailure after an error box for a setting that does not fit or cannot be used.
-StepResult RunPrerequisiteChain(Platform& platform, const TextBuffer& iniPath, DllSearch dllSearch);
+// `end` says which section and key, or which exit code, ended it.
+StepResult RunPrerequisiteChain(Platform& platform, const TextBuffer& iniPath, DllSearch dllSearch, RunEnd& end);
 
 // The same, beginning at `firstIndex` (0 or more); the section numbered INT32_MAX is the
 // last one that can be read.
 StepResult RunPrerequisiteSections(Platform& platform, const TextBuffer& iniPath, DllSearch dllSearch,
-                                   std::int32_t firstIndex);
+                                   std::int32_t firstIndex, RunEnd& end);
 
 }  // namespace boot

@@ -6,6 +6,17 @@
 
 namespace boot {
 
+const char kStartSection[] = "Start";
+const char kSetupPathKey[] = "SetupPath";
+const char kMsiPathKey[] = "MsiPath";
+const char kLanguagesDirKey[] = "LanguagesDir";
+const char kExecuteKey[] = "Execute";
+const char kDoExecuteIfCheckIsKey[] = "DoExecuteIfCheckIs";
+const char kExecuteOkIfResultIsKey[] = "ExecuteOkIfResultIs";
+const char kCheckKeyKey[] = "CheckKey";
+const char kCheckValueKey[] = "CheckValue";
+const char kCheckContentKey[] = "CheckContent";
+
 namespace {
 
 constexpr std::uint8_t kUtf8ByteOrderMark[3] = {0xEF, 0xBB, 0xBF};

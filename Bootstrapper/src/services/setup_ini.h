@@ -7,7 +7,17 @@
 namespace boot {
 
 constexpr const char* kSetupIniName = "Setup.ini";
-constexpr const char* kStartSection = "Start";
+// The section and keys the program reads; one object each, so that a RunEnd names this one.
+extern const char kStartSection[];
+extern const char kSetupPathKey[];
+extern const char kMsiPathKey[];
+extern const char kLanguagesDirKey[];
+extern const char kExecuteKey[];
+extern const char kDoExecuteIfCheckIsKey[];
+extern const char kExecuteOkIfResultIsKey[];
+extern const char kCheckKeyKey[];
+extern const char kCheckValueKey[];
+extern const char kCheckContentKey[];
 constexpr std::size_t kLongestSetupIniName = 63;  // section and key names are the program's own, short and ASCII
 // The room a value is read with: Windows' reader cuts a value to its buffer before it takes
 // a matching pair of outer quotes away, so three units more than the longest value the

@@ -108,7 +108,8 @@ void CheckNumbering(std::int32_t first)
     TextBuffer iniPath;
     iniPath.Assign(kIniPath);
 
-    const StepResult result = RunPrerequisiteSections(platform, iniPath, DllSearch::systemDirectoryOnly, first);
+    RunEnd end;
+    const StepResult result = RunPrerequisiteSections(platform, iniPath, DllSearch::systemDirectoryOnly, first, end);
     std::vector<std::string> started;
     for (const auto& process : platform.processes) {
         started.push_back(process.commandLine);

@@ -189,7 +189,8 @@ void CheckInTheChain(const RegistryWorld& written, const FuzzFields& fields)
     TextBuffer iniPath;
     iniPath.Assign(kIniPath);
 
-    const StepResult result = RunPrerequisiteChain(platform, iniPath, DllSearch::systemDirectoryOnly);
+    RunEnd end;
+    const StepResult result = RunPrerequisiteChain(platform, iniPath, DllSearch::systemDirectoryOnly, end);
 
     FUZZ_CHECK(platform.OpenRegistryKeys() == 0 && platform.OpenKernelHandles() == 0, "a handle was left open");
     if (execute.empty()) {

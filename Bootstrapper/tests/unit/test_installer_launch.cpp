@@ -23,6 +23,7 @@ struct Launch {
     PackageInfo info;
     LanguageState language;
     std::int32_t exitCode = 0;
+    RunEnd end;
 
     Launch(const char* package = "C:\\Pkg\\Product.msi", const char* languages = "C:\\Pkg\\Languages")
     {
@@ -39,7 +40,7 @@ struct Launch {
         language.selectedLanguage = row;
         platform.dialogScript = [](FakePlatform& p) { p.PressDialogButton(1); };
     }
-    void Go() { exitCode = LaunchInstaller(platform, DllSearch::systemDirectoryOnly, 0, packagePath, languagesDirectory, info, language); }
+    void Go() { exitCode = LaunchInstaller(platform, DllSearch::systemDirectoryOnly, 0, packagePath, languagesDirectory, info, language, end); }
     std::vector<std::string> Started() const
     {
         std::vector<std::string> lines;

@@ -21,6 +21,7 @@ struct Discovery {
     LanguageState state;
     TextBuffer directory;
     std::int32_t count = -1;
+    RunEnd end;
 
     explicit Discovery(std::uint32_t locale, const char* languagesDirectory = "C:\\Pkg\\Languages")
     {
@@ -28,7 +29,7 @@ struct Discovery {
         platform.threadLocale = locale;
         directory.Assign(languagesDirectory);
     }
-    void Run(std::int32_t productLanguage) { count = DiscoverLanguages(platform, 0, productLanguage, directory, state); }
+    void Run(std::int32_t productLanguage) { count = DiscoverLanguages(platform, 0, productLanguage, directory, state, end); }
     std::string Available() const
     {
         std::string flags;

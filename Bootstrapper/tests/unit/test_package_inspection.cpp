@@ -30,6 +30,7 @@ struct Inspection {
     PackageInfo info;
     PackageHandles handles{platform};
     StepResult result{};
+    RunEnd end;
 
     explicit Inspection(const FakeDatabase& database)
     {
@@ -38,7 +39,7 @@ struct Inspection {
     }
     explicit Inspection(const Rows& rows) : Inspection(FakeDatabase{rows, 0, 0, 0, -1, 0}) {}
 
-    void Go() { result = InspectPackage(platform, packagePath, info, handles); }
+    void Go() { result = InspectPackage(platform, packagePath, info, handles, end); }
 };
 
 TEST(InspectPackage, ReadsThePropertyTableReadOnlyAndKeepsTheHandlesOpen)
@@ -151,7 +152,8 @@ TEST(InspectPackage, EachFailureShowsItsMessageReleasesAndEndsWithItsCode)
         packagePath.Assign(kPackage);
         PackageInfo info;
         PackageHandles handles(platform);
-        const StepResult result = InspectPackage(platform, packagePath, info, handles);
+        RunEnd end;
+        const StepResult result = InspectPackage(platform, packagePath, info, handles, end);
 
         EXPECT_TRUE(result.endsRun);
         EXPECT_EQ(result.exitCode, row.exitCode);

@@ -23,6 +23,8 @@ struct Chain {
     FakePlatform platform;
     TextBuffer iniPath;
 
+    RunEnd end;
+
     Chain() { iniPath.Assign(kIni); }
 
     void Set(int section, const std::string& key, const std::string& value)
@@ -36,7 +38,7 @@ struct Chain {
         Set(section, "DoExecuteIfCheckIs", "TRUE");
         platform.AddProgram(program, exitCode);
     }
-    StepResult Run() { return RunPrerequisiteChain(platform, iniPath, DllSearch::systemDirectoryOnly); }
+    StepResult Run() { return RunPrerequisiteChain(platform, iniPath, DllSearch::systemDirectoryOnly, end); }
 
     std::vector<std::string> Started() const
     {
@@ -475,7 +477,8 @@ TEST(PrerequisiteChain, SectionNumbersStopAtTheLargest32BitIndex)
     chain.AlwaysRun(2147483647, "last.exe", 0);
     chain.platform.SetIniValue(kIni, "Prereq-2147483648", "Execute", "wrapped.exe");
     chain.platform.AddProgram("wrapped.exe", 0);
-    ExpectContinues(RunPrerequisiteSections(chain.platform, chain.iniPath, DllSearch::systemDirectoryOnly, 2147483646));
+    ExpectContinues(
+        RunPrerequisiteSections(chain.platform, chain.iniPath, DllSearch::systemDirectoryOnly, 2147483646, chain.end));
     EXPECT_EQ(chain.Started(), (std::vector<std::string>{"before.exe /quiet", "last.exe /quiet"}));
     EXPECT_EQ(chain.IniReads().back(), "Prereq2147483647/CheckContent");
 }

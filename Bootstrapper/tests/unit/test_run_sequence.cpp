@@ -6,12 +6,15 @@
 
 #include "common/step_result.h"
 #include "fake_platform.h"
+#include "language_fixture.h"
 #include "launcher/run_sequence.h"
 #include "launcher/run_state.h"
+#include "services/setup_ini.h"
 
 namespace boot {
 namespace {
 
+using testing::FakeDatabase;
 using testing::FakePlatform;
 
 const char* const kIni = "C:\\Setup\\Setup.ini";
@@ -598,6 +601,88 @@ TEST(WindowsInstaller, UnavailableLibraryEndsTheRunAfterThePrerequisites)
     ExpectOnlyErrorBox(run, "Windows Installer is not available!");
     EXPECT_EQ(run.Started(), std::vector<std::string>{"PSetup.exe /uionlyifneeded"});
     EXPECT_EQ(run.platform.EventIndex("MsiOpenDatabaseA"), -1);
+}
+
+TEST(RunEnd, SaysWhereAndWhyTheRunEnded)
+{
+    // A folder whose run goes through: a prerequisite that runs, a package in English and
+    // msiexec; each row spoils one thing. The key is the program's own constant, not a copy;
+    // after the chain the section read last is the empty Prereq1.
+    using Setup = std::function<void(FakePlatform&)>;
+    auto ini = [](const char* section, const char* key, const std::string& value) -> Setup {
+        return [=](FakePlatform& p) { p.SetIniValue(kIni, section, key, value); };
+    };
+    auto unicode = [](const char* section, const char* key, const char* value) -> Setup {
+        return [=](FakePlatform& p) { p.SetUnicodeIniValue(kIni, section, key, value); };
+    };
+    auto package = [](const FakeDatabase& db) -> Setup {
+        return [db](FakePlatform& p) { p.AddDatabase("C:\\Setup\\p.msi", db); };
+    };
+    const char* const kCode = "{11111111-2222-3333-4444-555555555555}";
+    const FakeDatabase english{{{"ProductCode", kCode}, {"ProductVersion", "1.0.0"}, {"ProductLanguage", "1033"}}};
+    const std::string tooLong(1024, 'x');
+    struct Row {
+        const char* what;
+        Setup setUp;
+        RunStage stage;
+        EndCause cause;
+        std::int32_t prerequisite;
+        const char* key;
+    } rows[] = {
+        {"mutex", [](FakePlatform& p) { p.mutexCreationFails = true; }, RunStage::start, EndCause::mutexFailed, -1,
+         nullptr},
+        {"SetupPath", ini("Start", "SetupPath", tooLong), RunStage::preSetup, EndCause::valueTooLong, -1,
+         kSetupPathKey},
+        {"pre-setup command line", ini("Start", "SetupPath", std::string(1008, 's')), RunStage::preSetup,
+         EndCause::commandLineTooLong, -1, kSetupPathKey},
+        {"Execute", unicode("Prereq0", "Execute", "\xc5\x81.exe"), RunStage::prerequisites,
+         EndCause::unusableCharacters, 0, kExecuteKey},
+        {"second section's CheckValue",
+         [&tooLong](FakePlatform& p) {
+             p.SetIniValue(kIni, "Prereq1", "Execute", "pre.exe");
+             p.SetIniValue(kIni, "Prereq1", "CheckValue", tooLong);
+         },
+         RunStage::prerequisites, EndCause::valueTooLong, 1, kCheckValueKey},
+        {"exit code", ini("Prereq0", "ExecuteOkIfResultIs", "3"), RunStage::prerequisites,
+         EndCause::prerequisiteExitCode, 0, nullptr},
+        {"DEBUG", ini("Prereq0", "ExecuteOkIfResultIs", "debug"), RunStage::prerequisites,
+         EndCause::prerequisiteDebug, 0, nullptr},
+        {"program missing", ini("Prereq0", "Execute", "missing.exe"), RunStage::prerequisites,
+         EndCause::programNotStarted, 0, nullptr},
+        {"no package", ini("Start", "MsiPath", ""), RunStage::package, EndCause::noPackage, 1, kMsiPathKey},
+        {"MsiPath", unicode("Start", "MsiPath", "\xef\xbd\x90.msi"), RunStage::package,
+         EndCause::unusableCharacters, 1, kMsiPathKey},
+        {"LanguagesDir", ini("Start", "LanguagesDir", tooLong), RunStage::package, EndCause::valueTooLong, 1,
+         kLanguagesDirKey},
+        {"database", package(FakeDatabase{{}, 1627, 0, 0, -1, 0}), RunStage::package, EndCause::packageUnopened, 1,
+         nullptr},
+        {"product version", package(FakeDatabase{{{"ProductCode", kCode}, {"ProductVersion", "1.0"}}}),
+         RunStage::package, EndCause::productVersion, 1, nullptr},
+        {"no languages",
+         package(FakeDatabase{{{"ProductCode", kCode}, {"ProductVersion", "1.0.0"}, {"ProductLanguage", "1036"}}}),
+         RunStage::languages, EndCause::noLanguages, 1, nullptr},
+        {"cancelled", [](FakePlatform& p) { p.dialogScript = [](FakePlatform& d) { d.PressDialogButton(2); }; },
+         RunStage::installer, EndCause::dialogCancelled, 1, nullptr},
+        {"through", [](FakePlatform&) {}, RunStage::installer, EndCause::installerExitCode, 1, nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        SpineRun run;
+        testing::LoadProductStrings(run.platform);
+        run.platform.AddProgram("pre.exe", 0);
+        run.platform.AddProgram("C:\\WINDOWS\\system32\\msiexec.exe", 0);
+        run.platform.SetIniValue(kIni, "Prereq0", "Execute", "pre.exe");
+        run.platform.SetIniValue(kIni, "Prereq0", "DoExecuteIfCheckIs", "TRUE");
+        run.platform.SetIniValue(kIni, "Start", "MsiPath", "p.msi");
+        run.platform.AddDatabase("C:\\Setup\\p.msi", english);
+        run.platform.dialogScript = [](FakePlatform& p) { p.PressDialogButton(1); };
+        row.setUp(run.platform);
+        run.Go();
+        EXPECT_EQ(run.state.end.stage, row.stage);
+        EXPECT_EQ(run.state.end.cause, row.cause);
+        EXPECT_EQ(run.state.end.prerequisite, row.prerequisite);
+        EXPECT_EQ(run.state.end.key, row.key);  // a pointer: the program's own name
+    }
 }
 
 }  // namespace

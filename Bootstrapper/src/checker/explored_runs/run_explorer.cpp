@@ -91,8 +91,7 @@ void CopyLanguages(const LanguageState& from, LanguageState& to)
 
 // The first run, and each later one that gets further; a run that joins an earlier way
 // ends as that way does, unrecorded.
-void KeepIfFurthest(std::size_t index, const RunWay& way, const RecordingPlatform& platform, const RunState& state,
-                    Plan& plan, FurthestRun& furthest)
+void KeepIfFurthest(std::size_t index, const RunWay& way, const RunState& state, Plan& plan, FurthestRun& furthest)
 {
     if (way.joins || (index > 0 && way.endStage <= furthest.endStage)) {
         return;
@@ -100,7 +99,7 @@ void KeepIfFurthest(std::size_t index, const RunWay& way, const RecordingPlatfor
     furthest.way = index;
     furthest.endStage = way.endStage;
     furthest.exitCode = way.exitCode;
-    furthest.lastPrerequisite = platform.LastPrerequisite();
+    furthest.end = state.end;
     plan.packagePath.Assign(state.packagePath.Get());
     plan.languagesDirectory.Assign(state.languagesDirectory.Get());
     CopyPackageInfo(state.packageInfo, plan.package);
@@ -166,8 +165,9 @@ void ExploreRuns(FolderReader& folder, Plan& plan, FurthestRun& furthest)
         ++ways.runs;
         const std::size_t index = ways.ways.size();
         ways.ways.push_back(std::move(platform.Way()));
+        ways.ways.back().end = state.end;
         NoteEnd(ways.ways.back(), exitCode, platform.Reached());
-        KeepIfFurthest(index, ways.ways.back(), platform, state, plan, furthest);
+        KeepIfFurthest(index, ways.ways.back(), state, plan, furthest);
         if (index == 0) {
             firstReads = platform.TakeProfileLog();
         }

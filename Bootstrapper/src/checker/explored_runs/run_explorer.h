@@ -12,10 +12,10 @@ namespace boot {
 
 // The run that got furthest: the way the plan ends with.
 struct FurthestRun {
-    std::size_t way = 0;                 // its way in RunWays
+    std::size_t way = 0;  // its way in RunWays
     RunStage endStage = RunStage::start;
     std::int32_t exitCode = 0;
-    std::int32_t lastPrerequisite = -1;  // the number of the last [PrereqN] section it read
+    RunEnd end;  // the program's record; `end.prerequisite`: the last [PrereqN] section it read
 };
 
 // The folder is `folder`'s current directory. `plan.machineKnown`: the registry and the

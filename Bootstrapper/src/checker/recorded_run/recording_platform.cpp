@@ -99,7 +99,6 @@ void RecordingPlatform::Begin(const std::vector<std::uint8_t>& script, Joinable 
     stage_ = RunStage::start;
     inspected_ = false;
     section_ = Section();
-    lastPrerequisite_ = -1;
     checkPasses_ = false;
     lastPropertyName_.clear();
     productVersion_.clear();
@@ -211,7 +210,6 @@ void RecordingPlatform::NoteProfileRead(const WideChar* section, const WideChar*
     if (section_.number < 0) {
         return;
     }
-    lastPrerequisite_ = section_.number;
     Reach(RunStage::prerequisites);
     const std::u16string text = value != nullptr ? std::u16string(value) : std::u16string();
     if (WideEquals(key, "DoExecuteIfCheckIs")) {

@@ -69,8 +69,6 @@ public:
     RunWay& Way() { return way_; }
     const std::vector<ChoicePoint>& Points() const { return points_; }
     RunStage Reached() const { return stage_; }
-    // The number of the last [PrereqN] section the run read, or -1.
-    std::int32_t LastPrerequisite() const { return lastPrerequisite_; }
 
     MutexResult CreateMutexA(bool initialOwner, const char* name) override;
     std::uint32_t GetLastError() override;
@@ -174,7 +172,6 @@ private:
     RunStage stage_ = RunStage::start;
     bool inspected_ = false;  // the installed version was asked for: the languages come next
     Section section_;
-    std::int32_t lastPrerequisite_ = -1;
     bool checkPasses_ = false;
     std::string lastPropertyName_;
     std::string productVersion_;

@@ -10,14 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "services/run_end.h"
+
 namespace boot {
 
 // The prerequisites whose every answer is explored; beyond them only the answers with
 // which the run goes on are followed, so that a long chain costs runs in proportion.
 constexpr std::size_t kExploredPrerequisites = 100;
-
-// How far the run got: where it ends, shown by the plan step by step.
-enum class RunStage : std::uint8_t { start, preSetup, prerequisites, package, languages, installer, done };
 
 // `reading`: a Setup.ini line whose reading on Windows is not known.
 enum class ChoiceKind : std::uint8_t { check, exitCode, installed, language, reading };
@@ -45,6 +44,7 @@ struct RunWay {
     // the one the run was given.
     bool endsWithPrerequisiteExitCode = false;
     RunStage endStage = RunStage::done;
+    RunEnd end;  // the program's own record of why it ended (unless the way joins)
 };
 
 struct RunWays {

@@ -11,6 +11,7 @@
 #include "checker/folder_readers/folder_reader.h"
 #include "checker/reading/profile_text.h"
 #include "checker/rules/package_folder_check.h"
+#include "checker/rules/run_end_check.h"
 #include "checker/rules/setup_ini_check.h"
 #include "common/fixed_text.h"
 
@@ -30,16 +31,14 @@ struct Walk {
     std::uint32_t Line(const char* section, const char* key) const { return KeyLine(text, section, key); }
 };
 
-// Reports a value the program refuses because it is longer than 1023 characters.
-bool ReportTooLongValue(Walk& walk, const char* section, const char* key, const char* message);
-// Reports a value of a UTF-16 Setup.ini the program refuses because the ANSI code page
-// cannot hold it exactly.
-bool ReportUnusableValue(Walk& walk, const char* section, const char* key);
-
 // The finding that says why the furthest run ends where it ends, and those for the boxes
 // any way shows once the languages are known. Sets `endedAtFileLimit` when only the path
 // budget can tell.
-void ExplainTheEnds(Walk& walk);
+inline void ExplainTheEnds(Walk& walk)
+{
+    const RunEndFacts facts{walk.platform, walk.text, walk.plan, walk.furthest, walk.iniPath, walk.packageFile.Get()};
+    walk.endedAtFileLimit = !ExplainRunEnds(facts, walk.findings) || walk.endedAtFileLimit;
+}
 
 // The rules over what the furthest run read: the pre-setup program, each prerequisite
 // section, and the end of the chain.

@@ -60,7 +60,7 @@ void CheckPrerequisites(Walk& walk)
 {
     Plan& plan = walk.plan;
     std::int64_t number = 0;
-    for (; number <= walk.furthest.lastPrerequisite; ++number) {
+    for (; number <= walk.furthest.end.prerequisite; ++number) {
         // A step cannot be copied: it is read into the plan's next row, which goes when it is not read.
         PrerequisiteStep& step = plan.prerequisites.emplace_back().step;
         if (ReadPrerequisiteStep(walk.platform, walk.iniPath, static_cast<std::int32_t>(number), step) !=
