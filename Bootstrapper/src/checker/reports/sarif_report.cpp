@@ -89,6 +89,16 @@ void WithoutCodeMarks(const char* markdown, TextBuffer& text)
 
 const char* Level(Severity severity) { return severity == Severity::error ? "error" : "warning"; }
 
+// `"name": {"key": value}`, the shape most of SARIF's small objects have.
+template <typename Value>
+void OneMemberObject(JsonWriter& json, const char* name, const char* key, Value value)
+{
+    json.Key(name);
+    json.BeginObject();
+    json.Field(key, value);
+    json.EndObject();
+}
+
 void WriteRule(JsonWriter& json, const RuleInfo& rule)
 {
     TextBuffer example;
@@ -96,15 +106,9 @@ void WriteRule(JsonWriter& json, const RuleInfo& rule)
     static Utf8Text text;
     json.BeginObject();
     json.Field("id", rule.id);
-    json.Key("shortDescription");
-    json.BeginObject();
-    json.Field("text", rule.summary);
-    json.EndObject();
-    json.Key("fullDescription");
-    json.BeginObject();
+    OneMemberObject(json, "shortDescription", "text", rule.summary);
     text.Format("%s For example: %s", rule.summary, example.Get());
-    json.Field("text", text.Get());
-    json.EndObject();
+    OneMemberObject(json, "fullDescription", "text", text.Get());
     json.Key("help");
     json.BeginObject();
     text.Format("%s For example: %s %s", rule.summary, example.Get(), rule.help);
@@ -112,10 +116,7 @@ void WriteRule(JsonWriter& json, const RuleInfo& rule)
     text.Format("%s\n\nFor example: %s\n\n%s", rule.summary, rule.example, rule.help);
     json.Field("markdown", text.Get());
     json.EndObject();
-    json.Key("defaultConfiguration");
-    json.BeginObject();
-    json.Field("level", Level(rule.severity));
-    json.EndObject();
+    OneMemberObject(json, "defaultConfiguration", "level", Level(rule.severity));
     json.EndObject();
 }
 
@@ -195,10 +196,7 @@ void WriteLocation(JsonWriter& json, const Finding& finding, const ReportSetting
     }
     json.EndObject();
     // GitHub requires a start line; a finding about a whole file points at its first.
-    json.Key("region");
-    json.BeginObject();
-    json.Field("startLine", finding.line != 0 ? finding.line : 1);
-    json.EndObject();
+    OneMemberObject(json, "region", "startLine", std::int64_t{finding.line != 0 ? finding.line : 1});
     json.EndObject();
     json.EndObject();
     json.EndArray();
@@ -214,19 +212,13 @@ void WriteResult(JsonWriter& json, const Finding& finding, const ReportSettings&
         json.Field("ruleIndex", finding.ruleIndex);
     }
     json.Field("level", Level(finding.severity));
-    json.Key("message");
-    json.BeginObject();
-    json.Field("text", ToUtf8(settings, finding.message, message));
-    json.EndObject();
+    OneMemberObject(json, "message", "text", ToUtf8(settings, finding.message, message));
     WriteLocation(json, finding, settings);
     // GitHub matches results across runs by this one fingerprint, and computes it from
     // the file's lines when it is missing, which would tie it to the line.
     TextBuffer fingerprint;
     Fingerprint(finding, occurrences, fingerprint);
-    json.Key("partialFingerprints");
-    json.BeginObject();
-    json.Field("primaryLocationLineHash", fingerprint.Get());
-    json.EndObject();
+    OneMemberObject(json, "partialFingerprints", "primaryLocationLineHash", fingerprint.Get());
     json.EndObject();
 }
 
@@ -245,10 +237,7 @@ void WriteSourceRoot(JsonWriter& json, const ReportSettings& settings)
     }
     json.Key("originalUriBaseIds");
     json.BeginObject();
-    json.Key(kSourceRoot);
-    json.BeginObject();
-    json.Field("uri", uri.Get());
-    json.EndObject();
+    OneMemberObject(json, kSourceRoot, "uri", uri.Get());
     json.EndObject();
 }
 
@@ -267,13 +256,10 @@ void WriteLeftOut(JsonWriter& json, const Findings& findings)
     json.BeginArray();
     json.BeginObject();
     json.Field("level", "warning");
-    json.Key("message");
-    json.BeginObject();
     TextBuffer text;
     text.Format("%u more findings are left out: GitHub code scanning takes at most %u results in a run",
                 static_cast<unsigned>(beyondLimit), static_cast<unsigned>(kSarifResultLimit));
-    json.Field("text", text.Get());
-    json.EndObject();
+    OneMemberObject(json, "message", "text", text.Get());
     json.EndObject();
     json.EndArray();
     json.EndObject();

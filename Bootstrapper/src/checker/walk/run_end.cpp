@@ -4,6 +4,7 @@
 
 #include "checker/walk/folder_walk.h"
 #include "common/text_rules.h"
+#include "prereq/prerequisite_chain.h"
 #include "services/file_search.h"
 #include "services/messages.h"
 #include "services/setup_ini.h"
