@@ -1,5 +1,7 @@
 #include "checker/reports/plan_json.h"
 
+#include "checker/reports/json_members.h"
+
 namespace boot {
 
 namespace {
@@ -31,17 +33,6 @@ public:
         json_.Key(name);
         json_.Null();
     }
-    // A member that is an object or an array: its name, then its opening bracket.
-    void Object(const char* name)
-    {
-        json_.Key(name);
-        json_.BeginObject();
-    }
-    void Array(const char* name)
-    {
-        json_.Key(name);
-        json_.BeginArray();
-    }
     JsonWriter& Json() { return json_; }
 
 private:
@@ -55,7 +46,7 @@ void WriteEnd(PlanWriter& out, const Plan& plan)
         out.Null("end");
         return;
     }
-    out.Object("end");
+    BeginObjectMember(out.Json(), "end");
     out.Json().Field("stage", StageName(plan.endsAt));
     out.Text("message", plan.endMessage);
     out.Json().EndObject();
@@ -67,7 +58,7 @@ void WritePreSetup(PlanWriter& out, const Plan& plan)
         out.Null("preSetup");
         return;
     }
-    out.Object("preSetup");
+    BeginObjectMember(out.Json(), "preSetup");
     out.Text("commandLine", plan.preSetup->commandLine);
     out.TextOrNull("application", plan.preSetup->application);
     out.Json().EndObject();
@@ -91,7 +82,7 @@ void WritePrerequisite(PlanWriter& out, const PlannedPrerequisite& prerequisite)
     } else {
         out.Null("runs");
     }
-    out.Array("notes");
+    BeginArrayMember(out.Json(), "notes");
     for (const std::string& note : prerequisite.notes) {
         json.String(note.c_str());
     }
@@ -102,7 +93,7 @@ void WritePrerequisite(PlanWriter& out, const PlannedPrerequisite& prerequisite)
 void WritePrerequisites(PlanWriter& out, const Plan& plan)
 {
     out.Json().Field("prerequisiteCount", static_cast<std::int64_t>(plan.prerequisites.size()));
-    out.Array("prerequisites");
+    BeginArrayMember(out.Json(), "prerequisites");
     for (const PlannedPrerequisite& prerequisite : plan.prerequisites) {
         WritePrerequisite(out, prerequisite);
     }
@@ -126,7 +117,7 @@ void WriteInstalledProduct(PlanWriter& out, const Plan& plan)
 
 void WritePackage(PlanWriter& out, const Plan& plan)
 {
-    out.Object("package");
+    BeginObjectMember(out.Json(), "package");
     out.Text("path", plan.packagePath.Get());
     out.TextOrNull("languagesFolder", std::string(plan.languagesDirectory.Get()));
     if (plan.endsAt > RunStage::package) {
@@ -141,7 +132,7 @@ void WritePackage(PlanWriter& out, const Plan& plan)
 void WriteLanguages(PlanWriter& out, const Plan& plan)
 {
     JsonWriter& json = out.Json();
-    out.Array("languages");
+    BeginArrayMember(out.Json(), "languages");
     for (std::size_t i = 0; i < 2; ++i) {
         if (plan.offered[i]) {
             json.BeginObject();
@@ -158,7 +149,7 @@ void WriteLanguages(PlanWriter& out, const Plan& plan)
 void WriteNewInstallation(PlanWriter& out, const Plan& plan)
 {
     JsonWriter& json = out.Json();
-    out.Array("newInstallation");
+    BeginArrayMember(out.Json(), "newInstallation");
     for (std::size_t i = 0; i < 2; ++i) {
         if (plan.offered[i]) {
             json.BeginObject();
@@ -172,7 +163,7 @@ void WriteNewInstallation(PlanWriter& out, const Plan& plan)
 
 void WriteInstaller(PlanWriter& out, const Plan& plan)
 {
-    out.Object("installer");
+    BeginObjectMember(out.Json(), "installer");
     out.Text("msiexec", plan.msiexec);
     if (ShowsNewInstallation(plan)) {
         WriteNewInstallation(out, plan);
@@ -209,7 +200,7 @@ void WriteEvent(PlanWriter& out, const WayEvent& event)
 void WriteWayEnd(PlanWriter& out, const RunWay& way)
 {
     JsonWriter& json = out.Json();
-    out.Object("end");
+    BeginObjectMember(out.Json(), "end");
     json.Field("stage", StageName(way.endStage));
     if (!way.endsWithInstaller && !way.endsWithPrerequisiteExitCode) {
         json.Field("exitCode", way.exitCode);
@@ -228,7 +219,7 @@ void WriteBranch(PlanWriter& out, const RunWay& way)
         return;
     }
     const WayEvent& branch = way.events[way.branchEvent];
-    out.Object("branch");
+    BeginObjectMember(out.Json(), "branch");
     out.Text("point", branch.point);
     out.Text("answer", branch.text);
     out.Json().EndObject();
@@ -239,7 +230,7 @@ void WriteWay(PlanWriter& out, const RunWays& ways, const RunWay& way)
     JsonWriter& json = out.Json();
     json.BeginObject();
     WriteBranch(out, way);
-    out.Array("events");
+    BeginArrayMember(out.Json(), "events");
     for (std::size_t i = way.branches ? way.branchEvent + 1 : 0; i < way.events.size(); ++i) {
         WriteEvent(out, way.events[i]);
     }
@@ -248,7 +239,7 @@ void WriteWay(PlanWriter& out, const RunWays& ways, const RunWay& way)
         out.Null("joins");
         WriteWayEnd(out, way);
     } else {
-        out.Object("joins");
+        BeginObjectMember(out.Json(), "joins");
         json.Field("way", static_cast<std::int64_t>(way.joinedWay + 1));
         out.Text("at", ways.ways[way.joinedWay].events[way.joinedEvent].point);
         json.EndObject();
@@ -260,7 +251,7 @@ void WriteWay(PlanWriter& out, const RunWays& ways, const RunWay& way)
 void WriteWays(PlanWriter& out, const RunWays& ways)
 {
     JsonWriter& json = out.Json();
-    out.Object("ways");
+    BeginObjectMember(out.Json(), "ways");
     json.Field("runs", static_cast<std::int64_t>(ways.runs));
     json.Field("exploredPrerequisites", static_cast<std::int64_t>(ways.exploredPrerequisites));
     if (ways.hasMachineWay) {
@@ -268,7 +259,7 @@ void WriteWays(PlanWriter& out, const RunWays& ways)
     } else {
         out.Null("machineWay");
     }
-    out.Array("ways");
+    BeginArrayMember(out.Json(), "ways");
     for (const RunWay& way : ways.ways) {
         WriteWay(out, ways, way);
     }

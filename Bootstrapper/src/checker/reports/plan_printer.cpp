@@ -1,5 +1,6 @@
 #include "checker/reports/plan_printer.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <string>
@@ -14,29 +15,11 @@ namespace {
 // At most this many programs a way starts are named; the rest are counted.
 constexpr std::size_t kShownStarts = 3;
 
-// printf's `format` with `args`, however long.
-#if defined(__GNUC__)
-__attribute__((format(printf, 1, 0)))
-#endif
-std::string Formatted(const char* format, std::va_list args)
-{
-    std::va_list measure{};
-    va_copy(measure, args);
-    const int length = std::vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
-    if (length <= 0) {
-        return std::string();
-    }
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const int written = std::vsnprintf(text.data(), text.size(), format, args);
-    text.resize(written == length ? static_cast<std::size_t>(length) : 0);
-    return text;
-}
-
 class Printer {
 public:
     Printer(const ReportSettings& settings, TextOutput& output) : settings_(settings), out_(output) {}
 
+    // One line: printf's `format` with its arguments, however long.
     void Line(const char* format, ...)
 #if defined(__GNUC__)
         __attribute__((format(printf, 2, 3)))
@@ -44,8 +27,14 @@ public:
     {
         std::va_list args{};
         va_start(args, format);
-        const std::string text = Formatted(format, args);
+        std::va_list measure{};
+        va_copy(measure, args);
+        const int length = std::vsnprintf(nullptr, 0, format, measure);
+        va_end(measure);
+        std::string text(static_cast<std::size_t>(std::max(length, 0)) + 1, '\0');
+        const int written = std::vsnprintf(text.data(), text.size(), format, args);
         va_end(args);
+        text.resize(length > 0 && written == length ? static_cast<std::size_t>(length) : 0);
         PutShownLine(out_, ToUtf8(settings_, text).c_str());
         out_.Put("\n");
     }

@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string>
 
 #include "checker/output/escaped_output.h"
-#include "checker/output/json_writer.h"
 #include "checker/findings/rule_table.h"
+#include "checker/reports/json_members.h"
 
 namespace boot {
 
@@ -75,16 +76,10 @@ void Fingerprint(const Finding& finding, Occurrences& occurrences, TextBuffer& t
 }
 
 // The example's Markdown without its code marks, for the plain-text descriptions.
-void WithoutCodeMarks(const char* markdown, TextBuffer& text)
+std::string WithoutCodeMarks(std::string markdown)
 {
-    text.Clear();
-    std::size_t used = 0;
-    for (const char* p = markdown; *p != '\0' && used + 1 < text.Capacity(); ++p) {
-        if (*p != '`') {
-            text.Data()[used++] = *p;
-        }
-    }
-    text.Data()[used] = '\0';
+    markdown.erase(std::remove(markdown.begin(), markdown.end(), '`'), markdown.end());
+    return markdown;
 }
 
 const char* Level(Severity severity) { return severity == Severity::error ? "error" : "warning"; }
@@ -93,25 +88,22 @@ const char* Level(Severity severity) { return severity == Severity::error ? "err
 template <typename Value>
 void OneMemberObject(JsonWriter& json, const char* name, const char* key, Value value)
 {
-    json.Key(name);
-    json.BeginObject();
+    BeginObjectMember(json, name);
     json.Field(key, value);
     json.EndObject();
 }
 
 void WriteRule(JsonWriter& json, const RuleInfo& rule)
 {
-    TextBuffer example;
-    WithoutCodeMarks(rule.example, example);
+    const std::string example = WithoutCodeMarks(rule.example);
     static Utf8Text text;
     json.BeginObject();
     json.Field("id", rule.id);
     OneMemberObject(json, "shortDescription", "text", rule.summary);
-    text.Format("%s For example: %s", rule.summary, example.Get());
+    text.Format("%s For example: %s", rule.summary, example.c_str());
     OneMemberObject(json, "fullDescription", "text", text.Get());
-    json.Key("help");
-    json.BeginObject();
-    text.Format("%s For example: %s %s", rule.summary, example.Get(), rule.help);
+    BeginObjectMember(json, "help");
+    text.Format("%s For example: %s %s", rule.summary, example.c_str(), rule.help);
     json.Field("text", text.Get());
     text.Format("%s\n\nFor example: %s\n\n%s", rule.summary, rule.example, rule.help);
     json.Field("markdown", text.Get());
@@ -122,18 +114,15 @@ void WriteRule(JsonWriter& json, const RuleInfo& rule)
 
 void WriteTool(JsonWriter& json, const ReportSettings& settings)
 {
-    json.Key("tool");
-    json.BeginObject();
-    json.Key("driver");
-    json.BeginObject();
+    BeginObjectMember(json, "tool");
+    BeginObjectMember(json, "driver");
     json.Field("name", settings.program);
     json.Field("version", settings.version);
     json.Field("semanticVersion", settings.version);
     if (settings.informationUri[0] != '\0') {
         json.Field("informationUri", settings.informationUri);
     }
-    json.Key("rules");
-    json.BeginArray();
+    BeginArrayMember(json, "rules");
     for (std::size_t i = 0; i < RuleCount(); ++i) {
         WriteRule(json, RuleAt(i));
     }
@@ -183,13 +172,10 @@ void WriteLocation(JsonWriter& json, const Finding& finding, const ReportSetting
     if (!PathUri(path.Get(), uri)) {
         uri.Assign(".");
     }
-    json.Key("locations");
-    json.BeginArray();
+    BeginArrayMember(json, "locations");
     json.BeginObject();
-    json.Key("physicalLocation");
-    json.BeginObject();
-    json.Key("artifactLocation");
-    json.BeginObject();
+    BeginObjectMember(json, "physicalLocation");
+    BeginObjectMember(json, "artifactLocation");
     json.Field("uri", uri.Get());
     if (!IsAbsolutePath(path.Get()) && settings.currentDirectory[0] != '\0') {
         json.Field("uriBaseId", kSourceRoot);
@@ -235,8 +221,7 @@ void WriteSourceRoot(JsonWriter& json, const ReportSettings& settings)
     if (!PathUri(directory.Get(), uri)) {
         return;
     }
-    json.Key("originalUriBaseIds");
-    json.BeginObject();
+    BeginObjectMember(json, "originalUriBaseIds");
     OneMemberObject(json, kSourceRoot, "uri", uri.Get());
     json.EndObject();
 }
@@ -248,12 +233,10 @@ void WriteLeftOut(JsonWriter& json, const Findings& findings)
     if (beyondLimit == 0) {
         return;
     }
-    json.Key("invocations");
-    json.BeginArray();
+    BeginArrayMember(json, "invocations");
     json.BeginObject();
     json.BoolField("executionSuccessful", true);
-    json.Key("toolExecutionNotifications");
-    json.BeginArray();
+    BeginArrayMember(json, "toolExecutionNotifications");
     json.BeginObject();
     json.Field("level", "warning");
     TextBuffer text;
@@ -277,13 +260,11 @@ void WriteSarifReport(const Findings& findings, const ReportSettings& settings, 
     json.BeginObject();
     json.Field("$schema", kSchema);
     json.Field("version", "2.1.0");
-    json.Key("runs");
-    json.BeginArray();
+    BeginArrayMember(json, "runs");
     json.BeginObject();
     WriteTool(json, settings);
     WriteSourceRoot(json, settings);
-    json.Key("results");
-    json.BeginArray();
+    BeginArrayMember(json, "results");
     for (std::size_t i = 0; i < findings.Count() && i < kSarifResultLimit; ++i) {
         WriteResult(json, findings.At(i), settings, occurrences);
     }
