@@ -240,7 +240,7 @@ void WriteWay(PlanWriter& out, const RunWays& ways, const RunWay& way)
         WriteWayEnd(out, way);
     } else {
         BeginObjectMember(out.Json(), "joins");
-        json.Field("way", static_cast<std::int64_t>(way.joinedWay + 1));
+        json.Field("way", static_cast<std::int64_t>(way.joinedWay) + 1);
         out.Text("at", ways.ways[way.joinedWay].events[way.joinedEvent].point);
         json.EndObject();
         out.Null("end");
@@ -255,7 +255,7 @@ void WriteWays(PlanWriter& out, const RunWays& ways)
     json.Field("runs", static_cast<std::int64_t>(ways.runs));
     json.Field("exploredPrerequisites", static_cast<std::int64_t>(ways.exploredPrerequisites));
     if (ways.hasMachineWay) {
-        json.Field("machineWay", static_cast<std::int64_t>(ways.machineWay + 1));
+        json.Field("machineWay", static_cast<std::int64_t>(ways.machineWay) + 1);
     } else {
         out.Null("machineWay");
     }

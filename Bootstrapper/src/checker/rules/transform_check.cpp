@@ -79,7 +79,7 @@ std::string FailedConditions(const TransformReading& reading, const Plan& plan)
                         ", the transform's base is " + reading.templateText + ")");
     }
     const std::string platform = SemicolonPart(reading.templateText, 0);
-    const std::string packagePlatform = SemicolonPart(plan.packageTemplate.c_str(), 0);
+    const std::string packagePlatform = SemicolonPart(plan.packageTemplate, 0);
     if ((conditions & kValidatePlatform) != 0 && !plan.packageTemplate.empty() &&
         !SameTextIgnoringCase(platform.c_str(), packagePlatform.c_str())) {
         Add(failed, "the platform (the package's is " + packagePlatform + ", the transform's base " + platform + ")");
