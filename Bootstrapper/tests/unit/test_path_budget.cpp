@@ -22,7 +22,7 @@ TEST(PathBudget, CountsCharactersAsWindowsDoesNotBytes)
         folder += "\xe6\x97\xa5";
     }
     plan->folder.Assign(folder.c_str());
-    plan->deepestPath.Assign("Setup.ini");
+    plan->deepestPath = "Setup.ini";
     plan->pathBudget = 249;
     auto findings = std::make_unique<Findings>();
     CheckPathBudget(platform, *plan, false, *findings);

@@ -1,28 +1,58 @@
 #pragma once
-// What Bootstrapper.exe will do in a folder, in run order, as the checker found it.
+// What Bootstrapper.exe will do in a folder, in run order, as the checker found it: the
+// one model walk/ fills and the reports read.
+//
+// Texts are as the program reads them, in the ANSI code page: each report makes them
+// UTF-8 in its own pieces.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "checker/reading/setup_languages.h"
 #include "checker/recorded_run/run_ways.h"
 #include "common/fixed_text.h"
+#include "language/language_discovery.h"
 #include "language/language_state.h"
-#include "launcher/pre_setup.h"
-#include "package/installer_launch.h"
 #include "package/package_info.h"
-#include "prereq/prerequisite_chain.h"
 
 namespace boot {
 
 enum class MachineCheck { unknown, passes, fails };
 
-struct PlannedPrerequisite {
-    std::int32_t number = 0;
-    PrerequisiteStep step;
-    MachineCheck check = MachineCheck::unknown;  // the registry check on this machine
+// A program the run starts: its command line, and the application name (empty when none
+// was given).
+struct PlannedStart {
+    std::string commandLine;
+    std::string application;
 };
+
+struct PlannedPrerequisite {
+    std::string section;  // "Prereq0"
+    std::string execute;
+    std::string checkKey;
+    std::string checkValue;
+    std::string checkContent;
+    bool doExecuteIfCheckIs = false;
+    bool debug = false;
+    std::int32_t expectedExitCode = 0;
+    MachineCheck check = MachineCheck::unknown;  // the registry check on this machine
+    std::vector<std::string> notes;
+};
+
+// Whether it runs on this machine, where its check is known.
+inline std::optional<bool> RunsHere(const PlannedPrerequisite& prerequisite)
+{
+    if (prerequisite.check == MachineCheck::unknown) {
+        return std::nullopt;
+    }
+    return (prerequisite.check == MachineCheck::passes) == prerequisite.doExecuteIfCheckIs;
+}
+
+constexpr const char* kLanguageNames[2] = {"German (Deutsch)", "English"};
 
 struct Plan {
     bool machineKnown = false;  // the registry and the installed products can be asked
@@ -35,7 +65,7 @@ struct Plan {
     bool setupIniIsUtf8 = false;  // Setup.ini is UTF-8 text, which Windows reads as ANSI
     // The longest path the setup opens or starts behind the folder and its backslash, and
     // how long the folder's own path may be for it to fit the file functions.
-    TextBuffer deepestPath;
+    std::string deepestPath;
     std::size_t pathBudget = 0;
 
     // Where the run ends before the installer runs: the box it shows, or empty.
@@ -46,34 +76,85 @@ struct Plan {
     // The step at which it ends: nothing after it is shown.
     RunStage endsAt = RunStage::done;
 
-    bool preSetupRuns = false;  // the run starts a pre-setup program: this one
-    PreSetupCommand preSetupCommand;
-
-    // Every one the run reads (a deque: a step's buffers are neither copied nor moved).
-    std::deque<PlannedPrerequisite> prerequisites;
+    std::optional<PlannedStart> preSetup;  // the pre-setup program the run starts
+    std::vector<PlannedPrerequisite> prerequisites;  // every one the run reads
 
     TextBuffer packagePath;
     std::uint32_t packagesFound = 0;  // without MsiPath: the packages the directory search finds
-    TextBuffer ntfsFirstPackage;      // when there are several, the one NTFS returns first
+    std::string ntfsFirstPackage;     // when there are several, the one NTFS returns first
     TextBuffer languagesDirectory;
     PackageInfo package;
-    TextBuffer packageTemplate;       // the summary information's Template: "x64;1033"
+    std::string packageTemplate;  // the summary information's Template: "x64;1033"
     bool is64BitPackage = false;
-    TextBuffer upgradeCode;           // the Property table's UpgradeCode, or empty
+    TextBuffer upgradeCode;  // the Property table's UpgradeCode, or empty
     LanguageState language;
     bool offered[2] = {false, false};  // German, English
     // For an offered language that needs a transform: whether Windows Installer takes it,
     // in words ("applies", or why not).
-    TextBuffer transformVerdict[2];
+    std::string transformVerdict[2];
 
-    TextBuffer msiexec;  // its full path
-    CommandLineBuffer recache;
-    CommandLineBuffer maintenance;
-    CommandLineBuffer install[2];  // German, English
+    std::string msiexec;  // its full path
+    std::string recache;
+    std::string maintenance;
+    std::string install[2];  // German, English
 
     // Each way the program's own sequence went in the folder; the first decides where the
     // plan above ends.
     RunWays ways;
 };
+
+// How many of the steps the run comes to, in run order: pre-setup, prerequisites,
+// package, languages, installer. Each comes after the stage before it.
+inline std::size_t StepsReached(const Plan& plan)
+{
+    constexpr RunStage follows[] = {RunStage::start, RunStage::preSetup, RunStage::prerequisites,
+                                    RunStage::languages, RunStage::installer};
+    return static_cast<std::size_t>(std::count_if(std::begin(follows), std::end(follows),
+                                                  [&plan](RunStage stage) { return plan.endsAt > stage; }));
+}
+
+// The transform the setup applies for the offered language `index`: none for the
+// package's own language.
+inline std::optional<std::string> LanguageTransform(const Plan& plan, std::size_t index)
+{
+    if (kLanguageIds[index] == plan.package.productLanguage) {
+        return std::nullopt;
+    }
+    return std::string(plan.languagesDirectory.Get()) + "\\" + std::to_string(kLanguageIds[index]) +
+           kTransformExtension;
+}
+
+inline std::optional<std::string> DocumentationTransform(const Plan& plan)
+{
+    if (!plan.language.hasDocumentationTransform) {
+        return std::nullopt;
+    }
+    return std::string(plan.languagesDirectory.Get()) + "\\" + kDocumentationTransformName + kTransformExtension;
+}
+
+// Where the machine says whether the product is installed, only the run it takes is
+// shown; elsewhere both, and the recache before the maintenance run.
+inline bool ShowsNewInstallation(const Plan& plan)
+{
+    return !plan.MachineSaysInstalled() || !plan.package.isInstalled;
+}
+
+inline bool ShowsMaintenance(const Plan& plan)
+{
+    return !plan.MachineSaysInstalled() || plan.package.isInstalled;
+}
+
+inline bool ShowsRecache(const Plan& plan)
+{
+    return !plan.MachineSaysInstalled() || plan.package.isNewer;
+}
+
+// A way's own last box, or none.
+inline const WayEvent* LastBox(const RunWay& way)
+{
+    const auto last = std::find_if(way.events.rbegin(), way.events.rend(),
+                                   [](const WayEvent& event) { return event.kind == WayEvent::Kind::box; });
+    return last == way.events.rend() ? nullptr : &*last;
+}
 
 }  // namespace boot

@@ -1,5 +1,7 @@
 #include "checker/reports/github_report.h"
 
+#include <string>
+
 #include "checker/output/escaped_output.h"
 
 namespace boot {
@@ -7,9 +9,9 @@ namespace boot {
 namespace {
 
 // "1 error", "2 warnings".
-void Count(TextBuffer& text, std::uint32_t count, const char* what)
+std::string Count(std::uint32_t count, const char* what)
 {
-    text.AppendFormat("%u %s%s", static_cast<unsigned>(count), what, count == 1 ? "" : "s");
+    return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
 }
 
 }  // namespace
@@ -36,14 +38,11 @@ void WriteGithubReport(const Findings& findings, const ReportSettings& settings,
         PutCommandData(out, ToUtf8(settings, finding.message, message));
         out.Put("\n");
     }
-    TextBuffer counts;
-    Count(counts, findings.Errors(), "error");
-    counts.Append(", ");
-    Count(counts, findings.Warnings(), "warning");
+    const std::string counts = Count(findings.Errors(), "error") + ", " + Count(findings.Warnings(), "warning");
     out.Put("::notice::");
     PutCommandData(out, settings.program);
     out.Put(": ");
-    out.Put(counts.Get());
+    out.Put(counts.c_str());
     out.Put("\n");
 }
 

@@ -1,6 +1,6 @@
 #include "checker/reports/json_report.h"
 
-#include "checker/output/json_writer.h"
+#include "checker/reports/json_members.h"
 #include "checker/reports/plan_json.h"
 
 namespace boot {
@@ -12,8 +12,7 @@ void WriteJsonReport(const Findings& findings, const Plan* plan, const ReportSet
     static Utf8Text text;
     static Utf8Text path;
     json.BeginObject();
-    json.Key("tool");
-    json.BeginObject();
+    BeginObjectMember(json, "tool");
     json.Field("name", settings.program);
     json.Field("version", settings.version);
     json.EndObject();
@@ -21,8 +20,7 @@ void WriteJsonReport(const Findings& findings, const Plan* plan, const ReportSet
     json.Field("errors", findings.Errors());
     json.Field("warnings", findings.Warnings());
     json.Field("unkept", std::int64_t{0});  // the format's field from when findings were capped: all are kept
-    json.Key("findings");
-    json.BeginArray();
+    BeginArrayMember(json, "findings");
     for (std::size_t i = 0; i < findings.Count(); ++i) {
         const Finding finding = findings.At(i);
         json.BeginObject();

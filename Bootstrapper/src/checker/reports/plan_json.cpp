@@ -1,49 +1,16 @@
 #include "checker/reports/plan_json.h"
 
-#include "checker/reports/plan_model.h"
+#include "checker/reports/json_members.h"
 
 namespace boot {
 
 namespace {
 
-const char* StageName(RunStage stage)
-{
-    switch (stage) {
-    case RunStage::start:
-        return "start";
-    case RunStage::preSetup:
-        return "preSetup";
-    case RunStage::prerequisites:
-        return "prerequisites";
-    case RunStage::package:
-        return "package";
-    case RunStage::languages:
-        return "languages";
-    case RunStage::installer:
-        return "installer";
-    case RunStage::done:
-        break;
-    }
-    return "done";
-}
+// By RunStage and by MachineCheck, in their order.
+constexpr const char* kStageNames[] = {"start", "preSetup", "prerequisites", "package", "languages", "installer", "done"};
+constexpr const char* kCheckNames[] = {"unknown", "passes", "fails"};
 
-const char* CheckName(MachineCheck check)
-{
-    switch (check) {
-    case MachineCheck::passes:
-        return "passes";
-    case MachineCheck::fails:
-        return "fails";
-    case MachineCheck::unknown:
-        break;
-    }
-    return "unknown";
-}
-
-const char* ExitCodeOfName(ExitCodeOf of)
-{
-    return of == ExitCodeOf::msiexec ? "msiexec" : "prerequisite";
-}
+const char* StageName(RunStage stage) { return kStageNames[static_cast<std::size_t>(stage)]; }
 
 class PlanWriter {
 public:
@@ -73,35 +40,31 @@ private:
     JsonWriter& json_;
 };
 
-void WriteEnd(PlanWriter& out, const std::optional<PlanEndModel>& end)
+void WriteEnd(PlanWriter& out, const Plan& plan)
 {
-    if (!end) {
+    if (plan.endsAt == RunStage::done) {
         out.Null("end");
         return;
     }
-    JsonWriter& json = out.Json();
-    json.Key("end");
-    json.BeginObject();
-    json.Field("stage", StageName(end->stage));
-    out.Text("message", end->message);
-    json.EndObject();
+    BeginObjectMember(out.Json(), "end");
+    out.Json().Field("stage", StageName(plan.endsAt));
+    out.Text("message", plan.endMessage);
+    out.Json().EndObject();
 }
 
-void WritePreSetup(PlanWriter& out, const PlanModel& plan)
+void WritePreSetup(PlanWriter& out, const Plan& plan)
 {
     if (!plan.preSetup) {
         out.Null("preSetup");
         return;
     }
-    JsonWriter& json = out.Json();
-    json.Key("preSetup");
-    json.BeginObject();
+    BeginObjectMember(out.Json(), "preSetup");
     out.Text("commandLine", plan.preSetup->commandLine);
     out.TextOrNull("application", plan.preSetup->application);
-    json.EndObject();
+    out.Json().EndObject();
 }
 
-void WritePrerequisite(PlanWriter& out, const PrerequisiteModel& prerequisite)
+void WritePrerequisite(PlanWriter& out, const PlannedPrerequisite& prerequisite)
 {
     JsonWriter& json = out.Json();
     json.BeginObject();
@@ -113,14 +76,13 @@ void WritePrerequisite(PlanWriter& out, const PrerequisiteModel& prerequisite)
     out.Text("checkContent", prerequisite.checkContent);
     json.BoolField("debug", prerequisite.debug);
     json.Field("expectedExitCode", prerequisite.expectedExitCode);
-    json.Field("check", CheckName(prerequisite.check));
-    if (prerequisite.runsHere) {
-        json.BoolField("runs", *prerequisite.runsHere);
+    json.Field("check", kCheckNames[static_cast<std::size_t>(prerequisite.check)]);
+    if (const std::optional<bool> runs = RunsHere(prerequisite)) {
+        json.BoolField("runs", *runs);
     } else {
         out.Null("runs");
     }
-    json.Key("notes");
-    json.BeginArray();
+    BeginArrayMember(out.Json(), "notes");
     for (const std::string& note : prerequisite.notes) {
         json.String(note.c_str());
     }
@@ -128,96 +90,96 @@ void WritePrerequisite(PlanWriter& out, const PrerequisiteModel& prerequisite)
     json.EndObject();
 }
 
-void WritePrerequisites(PlanWriter& out, const PlanModel& plan)
+void WritePrerequisites(PlanWriter& out, const Plan& plan)
 {
-    JsonWriter& json = out.Json();
-    json.Field("prerequisiteCount", static_cast<std::int64_t>(plan.prerequisites.size()));
-    json.Key("prerequisites");
-    json.BeginArray();
-    for (const PrerequisiteModel& prerequisite : plan.prerequisites) {
+    out.Json().Field("prerequisiteCount", static_cast<std::int64_t>(plan.prerequisites.size()));
+    BeginArrayMember(out.Json(), "prerequisites");
+    for (const PlannedPrerequisite& prerequisite : plan.prerequisites) {
         WritePrerequisite(out, prerequisite);
     }
-    json.EndArray();
+    out.Json().EndArray();
 }
 
-void WriteInstalledProduct(PlanWriter& out, const std::optional<InstalledProduct>& installed)
+// How this machine's Windows Installer answered for the product, null where it was not asked.
+void WriteInstalledProduct(PlanWriter& out, const Plan& plan)
 {
-    if (!installed) {
-        out.Null("installed");
-        out.Null("installedVersion");
-        out.Null("newer");
+    const char* names[] = {"installed", "installedVersion", "newer"};
+    if (!plan.MachineSaysInstalled()) {
+        for (const char* name : names) {
+            out.Null(name);
+        }
         return;
     }
-    JsonWriter& json = out.Json();
-    json.BoolField("installed", installed->installed);
-    out.TextOrNull("installedVersion", installed->version);
-    json.BoolField("newer", installed->newer);
+    out.Json().BoolField(names[0], plan.package.isInstalled);
+    out.TextOrNull(names[1], std::string(plan.package.installedVersion.Get()));
+    out.Json().BoolField(names[2], plan.package.isNewer);
 }
 
-void WritePackage(PlanWriter& out, const PlanModel& plan)
+void WritePackage(PlanWriter& out, const Plan& plan)
 {
-    JsonWriter& json = out.Json();
-    const PackageModel& package = plan.package;
-    json.Key("package");
-    json.BeginObject();
-    out.Text("path", package.path);
-    out.TextOrNull("languagesFolder", package.languagesFolder);
-    if (package.read) {
-        out.Text("productCode", package.productCode);
-        out.Text("productVersion", package.productVersion);
-        json.Field("productLanguage", package.productLanguage);
-        WriteInstalledProduct(out, package.installed);
+    BeginObjectMember(out.Json(), "package");
+    out.Text("path", plan.packagePath.Get());
+    out.TextOrNull("languagesFolder", std::string(plan.languagesDirectory.Get()));
+    if (plan.endsAt > RunStage::package) {
+        out.Text("productCode", plan.package.productCode.Get());
+        out.Text("productVersion", plan.package.productVersion.Get());
+        out.Json().Field("productLanguage", plan.package.productLanguage);
+        WriteInstalledProduct(out, plan);
     }
-    json.EndObject();
+    out.Json().EndObject();
 }
 
-void WriteLanguages(PlanWriter& out, const PlanModel& plan)
+void WriteLanguages(PlanWriter& out, const Plan& plan)
 {
     JsonWriter& json = out.Json();
-    json.Key("languages");
-    json.BeginArray();
-    for (const LanguageModel& language : plan.languages) {
-        json.BeginObject();
-        json.Field("id", language.id);
-        json.Field("name", language.name);
-        out.TextOrNull("transform", language.transform);
-        json.EndObject();
-    }
-    json.EndArray();
-    out.TextOrNull("documentationTransform", plan.documentationTransform);
-}
-
-void WriteInstaller(PlanWriter& out, const PlanModel& plan)
-{
-    JsonWriter& json = out.Json();
-    const InstallerModel& installer = plan.installer;
-    json.Key("installer");
-    json.BeginObject();
-    out.Text("msiexec", installer.msiexec);
-    if (installer.newInstallation) {
-        json.Key("newInstallation");
-        json.BeginArray();
-        for (const LanguageModel& language : plan.languages) {
+    BeginArrayMember(out.Json(), "languages");
+    for (std::size_t i = 0; i < 2; ++i) {
+        if (plan.offered[i]) {
             json.BeginObject();
-            json.Field("language", language.id);
-            out.Text("commandLine", language.installCommand);
+            json.Field("id", kLanguageIds[i]);
+            json.Field("name", kLanguageNames[i]);
+            out.TextOrNull("transform", LanguageTransform(plan, i));
             json.EndObject();
         }
-        json.EndArray();
     }
-    if (installer.maintenance) {
-        if (installer.recache) {
-            out.Text("recache", *installer.recache);
+    json.EndArray();
+    out.TextOrNull("documentationTransform", DocumentationTransform(plan));
+}
+
+void WriteNewInstallation(PlanWriter& out, const Plan& plan)
+{
+    JsonWriter& json = out.Json();
+    BeginArrayMember(out.Json(), "newInstallation");
+    for (std::size_t i = 0; i < 2; ++i) {
+        if (plan.offered[i]) {
+            json.BeginObject();
+            json.Field("language", kLanguageIds[i]);
+            out.Text("commandLine", plan.install[i]);
+            json.EndObject();
         }
-        out.Text("maintenance", installer.maintenanceCommand);
     }
-    json.EndObject();
+    json.EndArray();
+}
+
+void WriteInstaller(PlanWriter& out, const Plan& plan)
+{
+    BeginObjectMember(out.Json(), "installer");
+    out.Text("msiexec", plan.msiexec);
+    if (ShowsNewInstallation(plan)) {
+        WriteNewInstallation(out, plan);
+    }
+    if (ShowsMaintenance(plan)) {
+        if (ShowsRecache(plan)) {
+            out.Text("recache", plan.recache);
+        }
+        out.Text("maintenance", plan.maintenance);
+    }
+    out.Json().EndObject();
 }
 
 void WriteEvent(PlanWriter& out, const WayEvent& event)
 {
-    JsonWriter& json = out.Json();
-    json.BeginObject();
+    out.Json().BeginObject();
     switch (event.kind) {
     case WayEvent::Kind::choice:
         out.Text("point", event.point);
@@ -231,75 +193,75 @@ void WriteEvent(PlanWriter& out, const WayEvent& event)
         out.Text("box", event.text);
         break;
     }
-    json.EndObject();
+    out.Json().EndObject();
 }
 
 // msiexec's or a prerequisite's own exit code is not the checker's to tell.
-void WriteWayEnd(PlanWriter& out, const WayEndModel& end)
+void WriteWayEnd(PlanWriter& out, const RunWay& way)
 {
     JsonWriter& json = out.Json();
-    json.Key("end");
-    json.BeginObject();
-    json.Field("stage", StageName(end.stage));
-    if (end.exitCodeOf == ExitCodeOf::run) {
-        json.Field("exitCode", end.exitCode);
+    BeginObjectMember(out.Json(), "end");
+    json.Field("stage", StageName(way.endStage));
+    if (!way.endsWithInstaller && !way.endsWithPrerequisiteExitCode) {
+        json.Field("exitCode", way.exitCode);
         out.Null("exitCodeOf");
     } else {
         out.Null("exitCode");
-        json.Field("exitCodeOf", ExitCodeOfName(end.exitCodeOf));
+        json.Field("exitCodeOf", way.endsWithInstaller ? "msiexec" : "prerequisite");
     }
     json.EndObject();
 }
 
-void WriteWay(PlanWriter& out, const WayModel& way)
+void WriteBranch(PlanWriter& out, const RunWay& way)
+{
+    if (!way.branches) {
+        out.Null("branch");
+        return;
+    }
+    const WayEvent& branch = way.events[way.branchEvent];
+    BeginObjectMember(out.Json(), "branch");
+    out.Text("point", branch.point);
+    out.Text("answer", branch.text);
+    out.Json().EndObject();
+}
+
+void WriteWay(PlanWriter& out, const RunWays& ways, const RunWay& way)
 {
     JsonWriter& json = out.Json();
     json.BeginObject();
-    if (way.branch) {
-        json.Key("branch");
-        json.BeginObject();
-        out.Text("point", way.branch->point);
-        out.Text("answer", way.branch->text);
-        json.EndObject();
-    } else {
-        out.Null("branch");
-    }
-    json.Key("events");
-    json.BeginArray();
-    for (const WayEvent& event : way.events) {
-        WriteEvent(out, event);
+    WriteBranch(out, way);
+    BeginArrayMember(out.Json(), "events");
+    for (std::size_t i = way.branches ? way.branchEvent + 1 : 0; i < way.events.size(); ++i) {
+        WriteEvent(out, way.events[i]);
     }
     json.EndArray();
-    if (way.end) {
+    if (!way.joins) {
         out.Null("joins");
-        WriteWayEnd(out, *way.end);
+        WriteWayEnd(out, way);
     } else {
-        json.Key("joins");
-        json.BeginObject();
-        json.Field("way", static_cast<std::int64_t>(way.joinsWay));
-        out.Text("at", way.joinsAt);
+        BeginObjectMember(out.Json(), "joins");
+        json.Field("way", static_cast<std::int64_t>(way.joinedWay) + 1);
+        out.Text("at", ways.ways[way.joinedWay].events[way.joinedEvent].point);
         json.EndObject();
         out.Null("end");
     }
     json.EndObject();
 }
 
-void WriteWays(PlanWriter& out, const WaysModel& ways)
+void WriteWays(PlanWriter& out, const RunWays& ways)
 {
     JsonWriter& json = out.Json();
-    json.Key("ways");
-    json.BeginObject();
+    BeginObjectMember(out.Json(), "ways");
     json.Field("runs", static_cast<std::int64_t>(ways.runs));
     json.Field("exploredPrerequisites", static_cast<std::int64_t>(ways.exploredPrerequisites));
-    if (ways.machineWay != 0) {
-        json.Field("machineWay", static_cast<std::int64_t>(ways.machineWay));
+    if (ways.hasMachineWay) {
+        json.Field("machineWay", static_cast<std::int64_t>(ways.machineWay) + 1);
     } else {
         out.Null("machineWay");
     }
-    json.Key("ways");
-    json.BeginArray();
-    for (const WayModel& way : ways.ways) {
-        WriteWay(out, way);
+    BeginArrayMember(out.Json(), "ways");
+    for (const RunWay& way : ways.ways) {
+        WriteWay(out, ways, way);
     }
     json.EndArray();
     json.EndObject();
@@ -309,19 +271,18 @@ void WriteWays(PlanWriter& out, const WaysModel& ways)
 
 void WritePlanJson(const Plan& plan, const ReportSettings& settings, JsonWriter& json)
 {
-    const PlanModel model = ModelOfPlan(plan);
     PlanWriter out(settings, json);
     json.BeginObject();
-    out.Text("folder", model.folder);
-    json.BoolField("machineKnown", model.machineKnown);
-    WriteEnd(out, model.end);
-    // The steps in run order; the run ends before those after `model.steps`.
-    void (*const steps[])(PlanWriter&, const PlanModel&) = {WritePreSetup, WritePrerequisites, WritePackage,
-                                                             WriteLanguages, WriteInstaller};
-    for (std::size_t i = 0; i < model.steps; ++i) {
-        steps[i](out, model);
+    out.Text("folder", plan.folder.Get());
+    json.BoolField("machineKnown", plan.machineKnown);
+    WriteEnd(out, plan);
+    // The steps in run order; the run ends before those after the ones it reaches.
+    void (*const steps[])(PlanWriter&, const Plan&) = {WritePreSetup, WritePrerequisites, WritePackage,
+                                                       WriteLanguages, WriteInstaller};
+    for (std::size_t i = 0; i < StepsReached(plan); ++i) {
+        steps[i](out, plan);
     }
-    WriteWays(out, model.ways);
+    WriteWays(out, plan.ways);
     json.EndObject();
 }
 

@@ -1,12 +1,12 @@
 #include "checker/reports/plan_printer.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "checker/output/escaped_output.h"
-#include "checker/reports/plan_model.h"
 
 namespace boot {
 
@@ -15,32 +15,11 @@ namespace {
 // At most this many programs a way starts are named; the rest are counted.
 constexpr std::size_t kShownStarts = 3;
 
-// printf's `format` with `args`, however long.
-std::string Formatted(const char* format, std::va_list args)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 1, 0)))
-#endif
-    ;
-
-std::string Formatted(const char* format, std::va_list args)
-{
-    std::va_list measure{};
-    va_copy(measure, args);
-    const int length = std::vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
-    if (length <= 0) {
-        return std::string();
-    }
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const int written = std::vsnprintf(text.data(), text.size(), format, args);
-    text.resize(written == length ? static_cast<std::size_t>(length) : 0);
-    return text;
-}
-
 class Printer {
 public:
     Printer(const ReportSettings& settings, TextOutput& output) : settings_(settings), out_(output) {}
 
+    // One line: printf's `format` with its arguments, however long.
     void Line(const char* format, ...)
 #if defined(__GNUC__)
         __attribute__((format(printf, 2, 3)))
@@ -48,8 +27,14 @@ public:
     {
         std::va_list args{};
         va_start(args, format);
-        const std::string text = Formatted(format, args);
+        std::va_list measure{};
+        va_copy(measure, args);
+        const int length = std::vsnprintf(nullptr, 0, format, measure);
+        va_end(measure);
+        std::string text(static_cast<std::size_t>(std::max(length, 0)) + 1, '\0');
+        const int written = std::vsnprintf(text.data(), text.size(), format, args);
         va_end(args);
+        text.resize(length > 0 && written == length ? static_cast<std::size_t>(length) : 0);
         PutShownLine(out_, ToUtf8(settings_, text).c_str());
         out_.Put("\n");
     }
@@ -92,21 +77,21 @@ void PrintMessage(Printer& out, const char* indent, const std::string& lead, con
     }
 }
 
-void PrintEnd(Printer& out, const PlanEndModel& end)
+void PrintEnd(Printer& out, const Plan& plan)
 {
-    if (!end.checkStopped.empty()) {
-        out.Line("    The check stops here: %s.", end.checkStopped.c_str());
+    if (!plan.checkStopped.empty()) {
+        out.Line("    The check stops here: %s.", plan.checkStopped.c_str());
         return;
     }
     PrintMessage(out, "    ",
-                 end.showsPrerequisiteExitCode
+                 plan.endShowsPrerequisiteExitCode
                      ? "The setup ends here with a box that shows the prerequisite's exit code, and with that exit "
                        "code; for exit code 0 the box reads"
                      : "The setup ends here with the message",
-                 end.message, ".");
+                 plan.endMessage, ".");
 }
 
-void PrintPreSetup(Printer& out, const PlanModel& plan)
+void PrintPreSetup(Printer& out, const Plan& plan)
 {
     out.Line("1. Pre-setup program (its exit code is ignored):");
     if (plan.preSetup) {
@@ -116,13 +101,13 @@ void PrintPreSetup(Printer& out, const PlanModel& plan)
         } else {
             out.Line("    (started as %s)", plan.preSetup->application.c_str());
         }
-    } else if (plan.preSetupPassed) {
+    } else if (plan.endsAt > RunStage::preSetup) {
         out.Line("    none: there is no SetupPath, and no PSetup.exe beside Bootstrapper.exe or in the folder");
     }
 }
 
 // "HKLM\<key> value <name> is exactly <content>" in words.
-std::string CheckInWords(const PrerequisiteModel& prerequisite)
+std::string CheckInWords(const PlannedPrerequisite& prerequisite)
 {
     const std::string value =
         prerequisite.checkValue.empty() ? "the default value" : "the value \"" + prerequisite.checkValue + "\"";
@@ -133,7 +118,7 @@ std::string CheckInWords(const PrerequisiteModel& prerequisite)
     return value + key + "is exactly \"" + prerequisite.checkContent + "\"";
 }
 
-void PrintCondition(Printer& out, const PrerequisiteModel& prerequisite)
+void PrintCondition(Printer& out, const PlannedPrerequisite& prerequisite)
 {
     if (prerequisite.checkKey.empty()) {
         out.Line(prerequisite.doExecuteIfCheckIs
@@ -145,7 +130,7 @@ void PrintCondition(Printer& out, const PrerequisiteModel& prerequisite)
              CheckInWords(prerequisite).c_str());
 }
 
-void PrintResultRule(Printer& out, const PrerequisiteModel& prerequisite)
+void PrintResultRule(Printer& out, const PlannedPrerequisite& prerequisite)
 {
     if (prerequisite.debug) {
         out.Line("    when it runs: its exit code is shown in a box, and the setup ends with it");
@@ -155,7 +140,7 @@ void PrintResultRule(Printer& out, const PrerequisiteModel& prerequisite)
     }
 }
 
-void PrintPrerequisite(Printer& out, const PrerequisiteModel& prerequisite)
+void PrintPrerequisite(Printer& out, const PlannedPrerequisite& prerequisite)
 {
     out.Line("  [%s] %s", prerequisite.section.c_str(), prerequisite.execute.c_str());
     PrintCondition(out, prerequisite);
@@ -163,8 +148,8 @@ void PrintPrerequisite(Printer& out, const PrerequisiteModel& prerequisite)
     for (const std::string& note : prerequisite.notes) {
         out.Line("    note: %s", note.c_str());
     }
-    if (prerequisite.runsHere) {
-        const bool runs = *prerequisite.runsHere;
+    if (const std::optional<bool> runsHere = RunsHere(prerequisite)) {
+        const bool runs = *runsHere;
         out.Line("    on this machine: the check %s, so it %s",
                  prerequisite.check == MachineCheck::passes ? "passes" : "fails", runs ? "runs" : "is skipped");
         if (runs && prerequisite.debug) {
@@ -173,13 +158,13 @@ void PrintPrerequisite(Printer& out, const PrerequisiteModel& prerequisite)
     }
 }
 
-void PrintPrerequisites(Printer& out, const PlanModel& plan)
+void PrintPrerequisites(Printer& out, const Plan& plan)
 {
     out.Line("2. Prerequisites:");
-    if (plan.prerequisites.empty() && plan.prerequisitesPassed) {
+    if (plan.prerequisites.empty() && plan.endsAt > RunStage::prerequisites) {
         out.Line("    none ([Prereq0] has no Execute)");
     }
-    for (const PrerequisiteModel& prerequisite : plan.prerequisites) {
+    for (const PlannedPrerequisite& prerequisite : plan.prerequisites) {
         PrintPrerequisite(out, prerequisite);
     }
     if (!plan.machineKnown && !plan.prerequisites.empty()) {
@@ -187,144 +172,140 @@ void PrintPrerequisites(Printer& out, const PlanModel& plan)
     }
 }
 
-void PrintInstalledProduct(Printer& out, const PlanModel& plan)
+void PrintInstalledProduct(Printer& out, const Plan& plan)
 {
-    const PackageModel& package = plan.package;
+    const PackageInfo& package = plan.package;
     if (!plan.machineKnown) {
         out.Line("    installed version: not known here (asked of Windows Installer on the machine that runs "
                  "the setup)");
-    } else if (!package.installed) {
+    } else if (!plan.MachineSaysInstalled()) {
         out.Line("    on this machine: the setup ends before it asks Windows Installer (see the ways below)");
-    } else if (!package.installed->installed) {
+    } else if (!package.isInstalled) {
         out.Line("    on this machine: the product is not installed");
     } else {
-        out.Line("    on this machine: version %s is installed; the package is %s", package.installed->version.c_str(),
-                 package.installed->newer ? "newer" : "not newer");
+        out.Line("    on this machine: version %s is installed; the package is %s", package.installedVersion.Get(),
+                 package.isNewer ? "newer" : "not newer");
     }
 }
 
-void PrintPackage(Printer& out, const PlanModel& plan)
+void PrintPackage(Printer& out, const Plan& plan)
 {
-    const PackageModel& package = plan.package;
-    out.Line("3. Package: %s", package.path.c_str());
-    if (package.packagesFound > 1) {
+    const PackageInfo& package = plan.package;
+    out.Line("3. Package: %s", plan.packagePath.Get());
+    if (plan.packagesFound > 1) {
         out.Line("    (the first of %u packages that the directory search returns here; on NTFS that is %s, the "
                  "first by name without regard to case; MsiPath settles it)",
-                 static_cast<unsigned>(package.packagesFound), package.ntfsFirstPackage.c_str());
+                 static_cast<unsigned>(plan.packagesFound), plan.ntfsFirstPackage.c_str());
     }
-    if (!package.read) {
+    if (plan.endsAt <= RunStage::package) {
         return;
     }
-    out.Line("    ProductCode %s, ProductVersion %s, ProductLanguage %d", package.productCode.c_str(),
-             package.productVersion.c_str(), static_cast<int>(package.productLanguage));
-    if (package.template64Bit) {
+    out.Line("    ProductCode %s, ProductVersion %s, ProductLanguage %d", package.productCode.Get(),
+             package.productVersion.Get(), static_cast<int>(package.productLanguage));
+    if (plan.is64BitPackage) {
         out.Line("    a 64-bit package (Template \"%s\"): it installs only on 64-bit Windows",
-                 package.template64Bit->c_str());
+                 plan.packageTemplate.c_str());
     }
     PrintInstalledProduct(out, plan);
 }
 
-void PrintLanguages(Printer& out, const PlanModel& plan)
+void PrintLanguage(Printer& out, const Plan& plan, std::size_t index)
+{
+    const std::optional<std::string> transform = LanguageTransform(plan, index);
+    if (!transform) {
+        out.Line("    %s: the package's own language", kLanguageNames[index]);
+        return;
+    }
+    out.Line("    %s: with %s", kLanguageNames[index], transform->c_str());
+    if (!plan.transformVerdict[index].empty()) {
+        out.Line("      (Windows Installer: the transform %s)", plan.transformVerdict[index].c_str());
+    }
+}
+
+void PrintLanguages(Printer& out, const Plan& plan)
 {
     out.Line("4. Languages offered in the dialog:");
-    for (const LanguageModel& language : plan.languages) {
-        if (!language.transform) {
-            out.Line("    %s: the package's own language", language.name);
-            continue;
-        }
-        out.Line("    %s: with %s", language.name, language.transform->c_str());
-        if (!language.transformVerdict.empty()) {
-            out.Line("      (Windows Installer: the transform %s)", language.transformVerdict.c_str());
+    for (std::size_t i = 0; i < 2; ++i) {
+        if (plan.offered[i]) {
+            PrintLanguage(out, plan, i);
         }
     }
     out.Line("    the user's own language is pre-selected (English for other locales)");
-    out.Line("    documentation transform: %s",
-             plan.documentationTransform ? plan.documentationTransform->c_str() : "none");
+    out.Line("    documentation transform: %s", DocumentationTransform(plan).value_or("none").c_str());
 }
 
-void PrintNewInstallation(Printer& out, const PlanModel& plan)
+void PrintNewInstallation(Printer& out, const Plan& plan)
 {
-    out.Line("  %s", plan.installer.machineAnswered
+    out.Line("  %s", plan.MachineSaysInstalled()
                          ? "new installation, after the language dialog (Cancel starts nothing):"
                          : "when the product is not installed: the language dialog (Cancel starts nothing), then:");
-    for (const LanguageModel& language : plan.languages) {
-        out.Line("    %s: %s", language.name,
-                 language.installCommand.empty() ? "msiexec is not started (see the ways below)"
-                                                 : language.installCommand.c_str());
+    for (std::size_t i = 0; i < 2; ++i) {
+        if (plan.offered[i]) {
+            out.Line("    %s: %s", kLanguageNames[i],
+                     plan.install[i].empty() ? "msiexec is not started (see the ways below)" : plan.install[i].c_str());
+        }
     }
 }
 
-void PrintMaintenance(Printer& out, const InstallerModel& installer)
+void PrintMaintenance(Printer& out, const Plan& plan)
 {
-    out.Line("  %s", installer.machineAnswered ? "maintenance:" : "when the product is installed:");
-    if (installer.recache && !installer.machineAnswered && !installer.recache->empty()) {
-        out.Line("    first, when the package's version is greater than the installed one: %s",
-                 installer.recache->c_str());
-    } else if (installer.recache && installer.machineAnswered) {
-        out.Line("    %s", installer.recache->c_str());
+    const bool answered = plan.MachineSaysInstalled();
+    out.Line("  %s", answered ? "maintenance:" : "when the product is installed:");
+    if (!answered && !plan.recache.empty()) {
+        out.Line("    first, when the package's version is greater than the installed one: %s", plan.recache.c_str());
+    } else if (answered && ShowsRecache(plan)) {
+        out.Line("    %s", plan.recache.c_str());
     }
-    out.Line("    %s", installer.maintenanceCommand.c_str());
+    out.Line("    %s", plan.maintenance.c_str());
 }
 
-void PrintInstallerRuns(Printer& out, const PlanModel& plan)
+void PrintInstallerRuns(Printer& out, const Plan& plan)
 {
-    out.Line("5. Windows Installer (%s):", plan.installer.msiexec.c_str());
-    if (plan.installer.newInstallation) {
+    out.Line("5. Windows Installer (%s):", plan.msiexec.c_str());
+    if (ShowsNewInstallation(plan)) {
         PrintNewInstallation(out, plan);
     }
-    if (plan.installer.maintenance) {
-        PrintMaintenance(out, plan.installer);
+    if (ShowsMaintenance(plan)) {
+        PrintMaintenance(out, plan);
     }
     out.Line("    The setup ends with the exit code of the last msiexec run.");
 }
 
-const char* StageWords(RunStage stage)
-{
-    switch (stage) {
-    case RunStage::start:
-        return "before anything runs";
-    case RunStage::preSetup:
-        return "at the pre-setup program";
-    case RunStage::prerequisites:
-        return "in the prerequisites";
-    case RunStage::package:
-        return "at the package";
-    case RunStage::languages:
-        return "at the languages";
-    case RunStage::installer:
-        return "at the installer";
-    case RunStage::done:
-        break;
-    }
-    return "after the installer";
-}
+// Where a way ends, by RunStage in its order.
+constexpr const char* kStageWords[] = {"before anything runs", "at the pre-setup program", "in the prerequisites",
+                                       "at the package",       "at the languages",         "at the installer",
+                                       "after the installer"};
 
 // How a way ends, by its own last box and whose exit code it ends with.
-void PrintWayEnd(Printer& out, const WayEndModel& end)
+void PrintWayEnd(Printer& out, const RunWay& way)
 {
-    const std::string stage = StageWords(end.stage);
-    if (end.exitCodeOf == ExitCodeOf::msiexec && !end.lastBox) {
+    const std::string stage = kStageWords[static_cast<std::size_t>(way.endStage)];
+    const WayEvent* lastBox = LastBox(way);
+    if (way.endsWithInstaller && lastBox == nullptr) {
         out.Line("      the setup ends with msiexec's exit code");
-    } else if (end.lastBox && end.exitCodeOf == ExitCodeOf::prerequisite) {
+    } else if (lastBox != nullptr && way.endsWithPrerequisiteExitCode && !way.endsWithInstaller) {
         PrintMessage(out, "      ",
                      "the setup ends " + stage + " with a box that shows the prerequisite's exit code, and with "
                                                  "that exit code; for exit code 0 the box reads",
-                     *end.lastBox, "");
-    } else if (end.lastBox) {
-        PrintMessage(out, "      ", "the setup ends " + stage + " with the message", *end.lastBox,
-                     " (exit code " + std::to_string(end.exitCode) + ")");
-    } else if (end.exitCodeOf == ExitCodeOf::prerequisite) {
+                     lastBox->text, "");
+    } else if (lastBox != nullptr) {
+        PrintMessage(out, "      ", "the setup ends " + stage + " with the message", lastBox->text,
+                     " (exit code " + std::to_string(way.exitCode) + ")");
+    } else if (way.endsWithPrerequisiteExitCode) {
         out.Line("      the setup ends %s with the prerequisite's exit code and no message", stage.c_str());
     } else {
         out.Line("      the setup ends %s with exit code %d and no message", stage.c_str(),
-                 static_cast<int>(end.exitCode));
+                 static_cast<int>(way.exitCode));
     }
 }
 
-void PrintWayStarts(Printer& out, const WayModel& way)
+// The programs a way starts after its branch.
+void PrintWayStarts(Printer& out, const RunWay& way)
 {
     std::size_t starts = 0;
-    for (const WayEvent& event : way.events) {
+    const std::size_t first = way.branches ? way.branchEvent + 1 : 0;
+    for (std::size_t i = first; i < way.events.size(); ++i) {
+        const WayEvent& event = way.events[i];
         if (event.kind == WayEvent::Kind::start && ++starts <= kShownStarts) {
             out.Line("      starts %s", event.text.c_str());
         }
@@ -334,25 +315,28 @@ void PrintWayStarts(Printer& out, const WayModel& way)
     }
 }
 
-void PrintWay(Printer& out, const WayModel& way)
+void PrintWay(Printer& out, const RunWays& ways, std::size_t index)
 {
-    const char* machine = way.machineTakes ? " (the way this machine's answers take)" : "";
-    if (!way.branch) {
-        out.Line("  %u. every answer the one with which the setup goes on%s:", static_cast<unsigned>(way.number),
-                 machine);
+    const RunWay& way = ways.ways[index];
+    const unsigned number = static_cast<unsigned>(index + 1);
+    const bool machineTakes = ways.hasMachineWay && ways.machineWay == index;
+    const char* machine = machineTakes ? " (the way this machine's answers take)" : "";
+    if (!way.branches) {
+        out.Line("  %u. every answer the one with which the setup goes on%s:", number, machine);
     } else {
-        out.Line("  %u. %s: %s%s", static_cast<unsigned>(way.number), way.branch->point.c_str(),
-                 way.branch->text.c_str(), machine);
+        const WayEvent& branch = way.events[way.branchEvent];
+        out.Line("  %u. %s: %s%s", number, branch.point.c_str(), branch.text.c_str(), machine);
     }
     PrintWayStarts(out, way);
-    if (way.end) {
-        PrintWayEnd(out, *way.end);
+    if (!way.joins) {
+        PrintWayEnd(out, way);
     } else {
-        out.Line("      then as way %u from %s", static_cast<unsigned>(way.joinsWay), way.joinsAt.c_str());
+        out.Line("      then as way %u from %s", static_cast<unsigned>(way.joinedWay + 1),
+                 ways.ways[way.joinedWay].events[way.joinedEvent].point.c_str());
     }
 }
 
-void PrintWays(Printer& out, const WaysModel& ways)
+void PrintWays(Printer& out, const RunWays& ways)
 {
     if (ways.ways.empty()) {
         return;
@@ -361,8 +345,8 @@ void PrintWays(Printer& out, const WaysModel& ways)
     out.Line("Ways the run can go (the program's own run sequence, run once more for each answer the folder "
              "cannot give that leads elsewhere; runs: %u):",
              static_cast<unsigned>(ways.runs));
-    for (const WayModel& way : ways.ways) {
-        PrintWay(out, way);
+    for (std::size_t i = 0; i < ways.ways.size(); ++i) {
+        PrintWay(out, ways, i);
     }
     if (ways.prerequisitesBeyond) {
         out.Line("  (the other answers are followed for the first %u prerequisites; beyond them each either skips "
@@ -371,16 +355,16 @@ void PrintWays(Printer& out, const WaysModel& ways)
     }
 }
 
-void PrintHeading(Printer& out, const PlanModel& plan)
+void PrintHeading(Printer& out, const Plan& plan)
 {
     out.Line("%s", "");
-    out.Line("What Bootstrapper.exe will do in %s:", plan.folder.empty() ? "this folder" : plan.folder.c_str());
+    out.Line("What Bootstrapper.exe will do in %s:", plan.folder.IsEmpty() ? "this folder" : plan.folder.Get());
     if (plan.setupIniIsUtf8) {
         out.Line("(Setup.ini is UTF-8 text: its values are shown as Windows reads them, in its ANSI code page)");
     }
     if (!plan.deepestPath.empty()) {
         out.Line("(a package folder may have at most %u characters, here %u: its longest path is \\%s)",
-                 static_cast<unsigned>(plan.pathBudget), static_cast<unsigned>(plan.folder.size()),
+                 static_cast<unsigned>(plan.pathBudget), static_cast<unsigned>(plan.folder.Length()),
                  plan.deepestPath.c_str());
     }
 }
@@ -389,19 +373,18 @@ void PrintHeading(Printer& out, const PlanModel& plan)
 
 void PrintPlan(const Plan& plan, const ReportSettings& settings, TextOutput& output)
 {
-    const PlanModel model = ModelOfPlan(plan);
     Printer out(settings, output);
-    PrintHeading(out, model);
-    // The steps in run order; the run ends before those after `model.steps`.
-    void (*const steps[])(Printer&, const PlanModel&) = {PrintPreSetup, PrintPrerequisites, PrintPackage,
-                                                          PrintLanguages, PrintInstallerRuns};
-    for (std::size_t i = 0; i < model.steps; ++i) {
-        steps[i](out, model);
+    PrintHeading(out, plan);
+    // The steps in run order; the run ends before those after the ones it reaches.
+    void (*const steps[])(Printer&, const Plan&) = {PrintPreSetup, PrintPrerequisites, PrintPackage, PrintLanguages,
+                                                     PrintInstallerRuns};
+    for (std::size_t i = 0; i < StepsReached(plan); ++i) {
+        steps[i](out, plan);
     }
-    if (model.end) {
-        PrintEnd(out, *model.end);
+    if (plan.endsAt != RunStage::done) {
+        PrintEnd(out, plan);
     }
-    PrintWays(out, model.ways);
+    PrintWays(out, plan.ways);
 }
 
 }  // namespace boot

@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string>
 
 #include "checker/output/escaped_output.h"
-#include "checker/output/json_writer.h"
 #include "checker/findings/rule_table.h"
+#include "checker/reports/json_members.h"
 
 namespace boot {
 
@@ -75,64 +76,53 @@ void Fingerprint(const Finding& finding, Occurrences& occurrences, TextBuffer& t
 }
 
 // The example's Markdown without its code marks, for the plain-text descriptions.
-void WithoutCodeMarks(const char* markdown, TextBuffer& text)
+std::string WithoutCodeMarks(std::string markdown)
 {
-    text.Clear();
-    std::size_t used = 0;
-    for (const char* p = markdown; *p != '\0' && used + 1 < text.Capacity(); ++p) {
-        if (*p != '`') {
-            text.Data()[used++] = *p;
-        }
-    }
-    text.Data()[used] = '\0';
+    markdown.erase(std::remove(markdown.begin(), markdown.end(), '`'), markdown.end());
+    return markdown;
 }
 
 const char* Level(Severity severity) { return severity == Severity::error ? "error" : "warning"; }
 
+// `"name": {"key": value}`, the shape most of SARIF's small objects have.
+template <typename Value>
+void OneMemberObject(JsonWriter& json, const char* name, const char* key, Value value)
+{
+    BeginObjectMember(json, name);
+    json.Field(key, value);
+    json.EndObject();
+}
+
 void WriteRule(JsonWriter& json, const RuleInfo& rule)
 {
-    TextBuffer example;
-    WithoutCodeMarks(rule.example, example);
+    const std::string example = WithoutCodeMarks(rule.example);
     static Utf8Text text;
     json.BeginObject();
     json.Field("id", rule.id);
-    json.Key("shortDescription");
-    json.BeginObject();
-    json.Field("text", rule.summary);
-    json.EndObject();
-    json.Key("fullDescription");
-    json.BeginObject();
-    text.Format("%s For example: %s", rule.summary, example.Get());
-    json.Field("text", text.Get());
-    json.EndObject();
-    json.Key("help");
-    json.BeginObject();
-    text.Format("%s For example: %s %s", rule.summary, example.Get(), rule.help);
+    OneMemberObject(json, "shortDescription", "text", rule.summary);
+    text.Format("%s For example: %s", rule.summary, example.c_str());
+    OneMemberObject(json, "fullDescription", "text", text.Get());
+    BeginObjectMember(json, "help");
+    text.Format("%s For example: %s %s", rule.summary, example.c_str(), rule.help);
     json.Field("text", text.Get());
     text.Format("%s\n\nFor example: %s\n\n%s", rule.summary, rule.example, rule.help);
     json.Field("markdown", text.Get());
     json.EndObject();
-    json.Key("defaultConfiguration");
-    json.BeginObject();
-    json.Field("level", Level(rule.severity));
-    json.EndObject();
+    OneMemberObject(json, "defaultConfiguration", "level", Level(rule.severity));
     json.EndObject();
 }
 
 void WriteTool(JsonWriter& json, const ReportSettings& settings)
 {
-    json.Key("tool");
-    json.BeginObject();
-    json.Key("driver");
-    json.BeginObject();
+    BeginObjectMember(json, "tool");
+    BeginObjectMember(json, "driver");
     json.Field("name", settings.program);
     json.Field("version", settings.version);
     json.Field("semanticVersion", settings.version);
     if (settings.informationUri[0] != '\0') {
         json.Field("informationUri", settings.informationUri);
     }
-    json.Key("rules");
-    json.BeginArray();
+    BeginArrayMember(json, "rules");
     for (std::size_t i = 0; i < RuleCount(); ++i) {
         WriteRule(json, RuleAt(i));
     }
@@ -182,23 +172,17 @@ void WriteLocation(JsonWriter& json, const Finding& finding, const ReportSetting
     if (!PathUri(path.Get(), uri)) {
         uri.Assign(".");
     }
-    json.Key("locations");
-    json.BeginArray();
+    BeginArrayMember(json, "locations");
     json.BeginObject();
-    json.Key("physicalLocation");
-    json.BeginObject();
-    json.Key("artifactLocation");
-    json.BeginObject();
+    BeginObjectMember(json, "physicalLocation");
+    BeginObjectMember(json, "artifactLocation");
     json.Field("uri", uri.Get());
     if (!IsAbsolutePath(path.Get()) && settings.currentDirectory[0] != '\0') {
         json.Field("uriBaseId", kSourceRoot);
     }
     json.EndObject();
     // GitHub requires a start line; a finding about a whole file points at its first.
-    json.Key("region");
-    json.BeginObject();
-    json.Field("startLine", finding.line != 0 ? finding.line : 1);
-    json.EndObject();
+    OneMemberObject(json, "region", "startLine", std::int64_t{finding.line != 0 ? finding.line : 1});
     json.EndObject();
     json.EndObject();
     json.EndArray();
@@ -214,19 +198,13 @@ void WriteResult(JsonWriter& json, const Finding& finding, const ReportSettings&
         json.Field("ruleIndex", finding.ruleIndex);
     }
     json.Field("level", Level(finding.severity));
-    json.Key("message");
-    json.BeginObject();
-    json.Field("text", ToUtf8(settings, finding.message, message));
-    json.EndObject();
+    OneMemberObject(json, "message", "text", ToUtf8(settings, finding.message, message));
     WriteLocation(json, finding, settings);
     // GitHub matches results across runs by this one fingerprint, and computes it from
     // the file's lines when it is missing, which would tie it to the line.
     TextBuffer fingerprint;
     Fingerprint(finding, occurrences, fingerprint);
-    json.Key("partialFingerprints");
-    json.BeginObject();
-    json.Field("primaryLocationLineHash", fingerprint.Get());
-    json.EndObject();
+    OneMemberObject(json, "partialFingerprints", "primaryLocationLineHash", fingerprint.Get());
     json.EndObject();
 }
 
@@ -243,12 +221,8 @@ void WriteSourceRoot(JsonWriter& json, const ReportSettings& settings)
     if (!PathUri(directory.Get(), uri)) {
         return;
     }
-    json.Key("originalUriBaseIds");
-    json.BeginObject();
-    json.Key(kSourceRoot);
-    json.BeginObject();
-    json.Field("uri", uri.Get());
-    json.EndObject();
+    BeginObjectMember(json, "originalUriBaseIds");
+    OneMemberObject(json, kSourceRoot, "uri", uri.Get());
     json.EndObject();
 }
 
@@ -259,21 +233,16 @@ void WriteLeftOut(JsonWriter& json, const Findings& findings)
     if (beyondLimit == 0) {
         return;
     }
-    json.Key("invocations");
-    json.BeginArray();
+    BeginArrayMember(json, "invocations");
     json.BeginObject();
     json.BoolField("executionSuccessful", true);
-    json.Key("toolExecutionNotifications");
-    json.BeginArray();
+    BeginArrayMember(json, "toolExecutionNotifications");
     json.BeginObject();
     json.Field("level", "warning");
-    json.Key("message");
-    json.BeginObject();
     TextBuffer text;
     text.Format("%u more findings are left out: GitHub code scanning takes at most %u results in a run",
                 static_cast<unsigned>(beyondLimit), static_cast<unsigned>(kSarifResultLimit));
-    json.Field("text", text.Get());
-    json.EndObject();
+    OneMemberObject(json, "message", "text", text.Get());
     json.EndObject();
     json.EndArray();
     json.EndObject();
@@ -291,13 +260,11 @@ void WriteSarifReport(const Findings& findings, const ReportSettings& settings, 
     json.BeginObject();
     json.Field("$schema", kSchema);
     json.Field("version", "2.1.0");
-    json.Key("runs");
-    json.BeginArray();
+    BeginArrayMember(json, "runs");
     json.BeginObject();
     WriteTool(json, settings);
     WriteSourceRoot(json, settings);
-    json.Key("results");
-    json.BeginArray();
+    BeginArrayMember(json, "results");
     for (std::size_t i = 0; i < findings.Count() && i < kSarifResultLimit; ++i) {
         WriteResult(json, findings.At(i), settings, occurrences);
     }

@@ -140,7 +140,7 @@ void CheckTemplate(FolderReader& platform, const char* packageFile, Plan& plan, 
     if (!platform.ReadSummaryText(plan.packagePath.Get(), kSummaryTemplate, summaryTemplate)) {
         return;
     }
-    plan.packageTemplate.Assign(summaryTemplate.c_str());
+    plan.packageTemplate = summaryTemplate;
     const std::size_t separator = summaryTemplate.find(';');
     const std::string platformName = summaryTemplate.substr(0, separator);
     const std::string languages =
@@ -151,7 +151,7 @@ void CheckTemplate(FolderReader& platform, const char* packageFile, Plan& plan, 
                         "ProductLanguage %d is not among the languages of the package's summary information "
                         "(Template \"%s\"), where Windows Installer reads the languages a package supports; list "
                         "it there",
-                        static_cast<int>(plan.package.productLanguage), plan.packageTemplate.Get());
+                        static_cast<int>(plan.package.productLanguage), plan.packageTemplate.c_str());
     }
 }
 

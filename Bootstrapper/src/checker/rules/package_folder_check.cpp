@@ -198,12 +198,12 @@ void CheckPackageChoice(Platform& platform, Plan& plan, Findings& findings)
         return;
     }
     const std::u16string first = *std::min_element(packages.begin(), packages.end(), ComesFirstOnNtfs);
-    plan.ntfsFirstPackage.Assign(DisplayName(platform, first).c_str());
+    plan.ntfsFirstPackage = DisplayName(platform, first);
     findings.Report(Rule::severalPackages, kFolderFile, 0,
                     "the folder holds %u packages and Setup.ini names none (MsiPath): the setup opens the first "
                     "that Windows' directory search returns, which depends on the file system (NTFS returns %s, "
                     "the first by name without regard to case); set MsiPath",
-                    static_cast<unsigned>(packages.size()), plan.ntfsFirstPackage.Get());
+                    static_cast<unsigned>(packages.size()), plan.ntfsFirstPackage.c_str());
 }
 
 void CheckLanguagesFolder(FolderReader& platform, const TextBuffer& setting, std::uint32_t line, const Plan& plan,

@@ -27,8 +27,8 @@ std::size_t CharacterCount(Platform& platform, const char* text)
 // Keeps `relative` (a path behind the folder and its backslash) when it is the longest yet.
 void Count(Platform& platform, const char* relative, Plan& plan)
 {
-    if (CharacterCount(platform, relative) > CharacterCount(platform, plan.deepestPath.Get())) {
-        plan.deepestPath.Assign(relative);
+    if (CharacterCount(platform, relative) > CharacterCount(platform, plan.deepestPath.c_str())) {
+        plan.deepestPath = relative;
     }
 }
 
@@ -52,7 +52,7 @@ void CountPrograms(FolderReader& platform, const TextBuffer& iniPath, Plan& plan
         CountProgram(platform, plan.folder, setupPath.Get(), plan);
     }
     for (const PlannedPrerequisite& planned : plan.prerequisites) {
-        CountProgram(platform, plan.folder, planned.step.execute.Get(), plan);
+        CountProgram(platform, plan.folder, planned.execute.c_str(), plan);
     }
 }
 
@@ -121,12 +121,12 @@ void CountTransforms(FolderReader& platform, const TextBuffer& iniPath,
 void MeasurePathBudget(FolderReader& platform, const TextBuffer& iniPath,
                        const std::vector<TransformFile>& transforms, Plan& plan)
 {
-    plan.deepestPath.Assign(kSetupIniName);
+    plan.deepestPath = kSetupIniName;
     CountPrograms(platform, iniPath, plan);
     CountPackage(platform, iniPath, plan);
     CountTransforms(platform, iniPath, transforms, plan);
     // The folder, a backslash and the deepest path make at most kLongestFilePath.
-    const std::size_t deepest = CharacterCount(platform, plan.deepestPath.Get()) + 1;
+    const std::size_t deepest = CharacterCount(platform, plan.deepestPath.c_str()) + 1;
     plan.pathBudget = deepest < kLongestFilePath ? kLongestFilePath - deepest : 0;
 }
 
@@ -139,8 +139,8 @@ void CheckPathBudget(Platform& platform, const Plan& plan, bool endedAtFileLimit
     findings.Report(Rule::tooLong, kFolderFile, 0,
                     "the folder's path has %u characters, and with \\%s it has %u, more than the %u Windows' file "
                     "functions take: %s. A package folder may have at most %u characters for this package",
-                    static_cast<unsigned>(folder), plan.deepestPath.Get(),
-                    static_cast<unsigned>(folder + 1 + CharacterCount(platform, plan.deepestPath.Get())),
+                    static_cast<unsigned>(folder), plan.deepestPath.c_str(),
+                    static_cast<unsigned>(folder + 1 + CharacterCount(platform, plan.deepestPath.c_str())),
                     static_cast<unsigned>(kLongestFilePath),
                     endedAtFileLimit ? "the setup ends with \"Path too long!\""
                                      : "Windows cannot open or start it from there",

@@ -79,8 +79,8 @@ std::string FailedConditions(const TransformReading& reading, const Plan& plan)
                         ", the transform's base is " + reading.templateText + ")");
     }
     const std::string platform = SemicolonPart(reading.templateText, 0);
-    const std::string packagePlatform = SemicolonPart(plan.packageTemplate.Get(), 0);
-    if ((conditions & kValidatePlatform) != 0 && !plan.packageTemplate.IsEmpty() &&
+    const std::string packagePlatform = SemicolonPart(plan.packageTemplate, 0);
+    if ((conditions & kValidatePlatform) != 0 && !plan.packageTemplate.empty() &&
         !SameTextIgnoringCase(platform.c_str(), packagePlatform.c_str())) {
         Add(failed, "the platform (the package's is " + packagePlatform + ", the transform's base " + platform + ")");
     }
@@ -348,7 +348,7 @@ void CheckTransformFiles(FolderReader& platform, const std::vector<TransformFile
         const std::int32_t language = LanguageOfName(candidate.name);
         for (int i = 0; i < 2; ++i) {
             if (language == kLanguageIds[i] && plan.offered[i]) {
-                plan.transformVerdict[i].Assign(verdict.c_str());
+                plan.transformVerdict[i] = verdict;
             }
         }
         if (candidate.offered && reading.kind == TransformReading::Kind::transform) {

@@ -46,16 +46,16 @@ void TakeInstallerCommands(Plan& plan)
         if (starts.empty()) {
             continue;
         }
-        plan.msiexec.Assign(starts.back()->application.c_str());
+        plan.msiexec = starts.back()->application;
         for (int k = 0; k < 2; ++k) {
             if (language == DialogEntry(k)) {
-                plan.install[k].Assign(starts.back()->text.c_str());
+                plan.install[k] = starts.back()->text;
             }
         }
         if (language.empty()) {
-            plan.maintenance.Assign(starts.back()->text.c_str());
+            plan.maintenance = starts.back()->text;
             if (starts.size() > 1) {
-                plan.recache.Assign(starts.front()->text.c_str());
+                plan.recache = starts.front()->text;
             }
         }
     }

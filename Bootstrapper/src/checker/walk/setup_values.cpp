@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "checker/rules/prerequisite_check.h"
+#include "checker/rules/prerequisite_notes.h"
 #include "checker/rules/program_path_check.h"
 #include "checker/walk/folder_walk.h"
 #include "prereq/prerequisite_chain.h"
@@ -30,9 +31,7 @@ void CheckPreSetup(Walk& walk)
         return event->kind == WayEvent::Kind::start && event->stage == RunStage::preSetup;
     });
     if (start != whole.events.end()) {
-        plan.preSetupRuns = true;
-        plan.preSetupCommand.commandLine.Assign((*start)->text.c_str());
-        plan.preSetupCommand.application.Assign((*start)->application.c_str());
+        plan.preSetup = PlannedStart{(*start)->text, (*start)->application};
     }
     TextBuffer setupPath;
     if (ReadSetupValue(walk.platform, walk.iniPath, kStartSection, "SetupPath", setupPath) == SetupValue::read &&
@@ -42,36 +41,41 @@ void CheckPreSetup(Walk& walk)
     }
 }
 
-// The step just read into the plan's last row counts as the plan's next, with the machine's answer to
-// its check where the machine can be asked.
-void KeepInPlan(Walk& walk, std::int32_t number, const PrerequisiteStep& step)
+// The step as the plan shows it, with the machine's answer to its check where the machine
+// can be asked.
+PlannedPrerequisite Planned(const Walk& walk, const char* section, const PrerequisiteStep& step)
 {
-    Plan& plan = walk.plan;
-    PlannedPrerequisite& planned = plan.prerequisites.back();
-    planned.number = number;
-    planned.check = MachineCheck::unknown;
-    if (plan.machineKnown) {
+    PlannedPrerequisite planned;
+    planned.section = section;
+    planned.execute = step.execute.Get();
+    planned.checkKey = step.checkKey.Get();
+    planned.checkValue = step.checkValue.Get();
+    planned.checkContent = step.checkContent.Get();
+    planned.doExecuteIfCheckIs = step.doExecuteIfCheckIs;
+    planned.debug = step.debugMode;
+    planned.expectedExitCode = step.expectedExitCode;
+    if (walk.plan.machineKnown) {
         planned.check = EvaluateRegistryCheck(walk.platform, step) ? MachineCheck::passes : MachineCheck::fails;
     }
+    const char* notes[kMostPrerequisiteNotes] = {};
+    planned.notes.assign(notes, notes + PrerequisiteNotes(step, notes));
+    return planned;
 }
 
 // The sections the furthest run read, up to the one that ends the chain or the run.
 void CheckPrerequisites(Walk& walk)
 {
-    Plan& plan = walk.plan;
     std::int64_t number = 0;
     for (; number <= walk.furthest.end.prerequisite; ++number) {
-        // A step cannot be copied: it is read into the plan's next row, which goes when it is not read.
-        PrerequisiteStep& step = plan.prerequisites.emplace_back().step;
+        PrerequisiteStep step;
         if (ReadPrerequisiteStep(walk.platform, walk.iniPath, static_cast<std::int32_t>(number), step) !=
             PrerequisiteReading::kStepRead) {
-            plan.prerequisites.pop_back();
             break;
         }
         TextBuffer section;
         section.Format("%s%d", kPrerequisiteSectionPrefix, static_cast<int>(number));
         CheckPrerequisiteValues(IniReading(walk), section.Get(), step, walk.findings);
-        KeepInPlan(walk, static_cast<std::int32_t>(number), step);
+        walk.plan.prerequisites.push_back(Planned(walk, section.Get(), step));
     }
     if (walk.furthest.endStage <= RunStage::prerequisites || number > kLastSectionNumber) {
         return;  // the chain has no end the run came to
