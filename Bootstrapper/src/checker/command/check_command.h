@@ -50,17 +50,25 @@ bool OptionText(const Char* argument, TextBuffer& text)
     return *p == 0;
 }
 
+// Whether `argument` begins with `option`'s characters.
+template <typename Char>
+bool StartsWithOption(const Char* argument, const char* option)
+{
+    std::size_t i = 0;
+    while (option[i] != '\0' && argument[i] == static_cast<Char>(option[i])) {
+        ++i;
+    }
+    return option[i] == '\0';
+}
+
 // The option of `name` ("--format") in `arguments[i]`: "--format=VALUE", or "--format"
 // with the value in the next argument, which it takes. `value` is null when it is missing.
 template <typename Char>
 bool IsValueOption(int argc, const Char* const* argv, int& i, const char* name, const Char*& value)
 {
     const Char* argument = argv[i];
-    std::size_t k = 0;
-    while (name[k] != '\0' && argument[k] == static_cast<Char>(name[k])) {
-        ++k;
-    }
-    if (name[k] != '\0') {
+    const std::size_t k = TextLength(name);
+    if (!StartsWithOption(argument, name)) {
         return false;
     }
     if (argument[k] == static_cast<Char>('=')) {
@@ -100,11 +108,7 @@ bool TakeOptionValue(const char* name, const Char* value, bool (*apply)(const ch
 template <typename Char>
 bool IsArgument(const Char* argument, const char* option)
 {
-    std::size_t i = 0;
-    while (option[i] != '\0' && argument[i] == static_cast<Char>(option[i])) {
-        ++i;
-    }
-    return option[i] == '\0' && argument[i] == 0;
+    return StartsWithOption(argument, option) && argument[TextLength(option)] == 0;
 }
 
 enum class OptionTaken { taken, help, version, wrong, lastOption };

@@ -30,6 +30,7 @@ bool Utf8FromAnsi(const char* ansi, char* utf8, std::size_t capacity);
 bool Utf8FromWide(const WideChar* wide, char* utf8, std::size_t capacity);
 bool WideFromUtf8(const char* utf8, WideChar* wide, std::size_t capacity);
 // A character code page 1252 lacks, or a malformed byte, becomes "?".
+char AnsiCharacter(std::uint32_t codePoint);
 bool AnsiFromUtf8(const char* utf8, char* ansi, std::size_t capacity);
 
 // The same without a bound, for the checker's own lists of names.

@@ -4,7 +4,6 @@
 
 #include "checker/reading/known_names.h"
 #include "checker/reading/unicode_text.h"
-#include "common/code_page_1252.h"
 #include "common/fixed_text.h"
 #include "common/text_rules.h"
 
@@ -56,11 +55,7 @@ std::string AsWrittenInUtf8(const std::string& utf8)
 {
     std::string text;
     for (std::size_t position = 0; position < utf8.size();) {
-        unsigned char byte = '?';
-        if (!EncodeCodePage1252(DecodeUtf8(utf8.c_str(), position), byte)) {
-            byte = '?';
-        }
-        text += static_cast<char>(byte);
+        text += AnsiCharacter(DecodeUtf8(utf8.c_str(), position));
     }
     return text;
 }
