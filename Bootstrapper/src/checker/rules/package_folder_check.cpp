@@ -118,10 +118,7 @@ void CheckTransformsElsewhere(FolderReader& platform, const std::vector<Transfor
 {
     const std::int32_t language = plan.package.productLanguage;
     TextBuffer prefix;
-    if (!setting.IsEmpty() && !TextEquals(setting.Get(), kDefaultLanguagesDir)) {
-        AsFindingFile(setting.Get(), prefix);
-        prefix.Append("/");
-    }
+    LanguagesFilePrefix(setting, prefix);
     const std::string languagesFolder = NormalizedFolder(platform, plan.languagesDirectory.Get());
     const std::string where =
         prefix.IsEmpty() ? std::string("the package folder") : std::string("LanguagesDir ") + setting.Get();
@@ -227,10 +224,7 @@ void CheckTransformPlaces(FolderReader& platform, const std::vector<TransformFil
     }
     CheckTransformsElsewhere(platform, transforms, setting, plan, findings);
     TextBuffer prefix;
-    if (!setting.IsEmpty() && !TextEquals(setting.Get(), kDefaultLanguagesDir)) {
-        AsFindingFile(setting.Get(), prefix);
-        prefix.Append("/");
-    }
+    LanguagesFilePrefix(setting, prefix);
     FindData found{};
     const Handle search = platform.FindFirstFileA(pattern.Get(), &found);
     if (search == kInvalidHandle) {
@@ -275,6 +269,15 @@ bool IsAppliedTransform(const char* name, std::int32_t productLanguage)
         }
     }
     return false;
+}
+
+void LanguagesFilePrefix(const TextBuffer& setting, TextBuffer& prefix)
+{
+    prefix.Clear();
+    if (!setting.IsEmpty() && !TextEquals(setting.Get(), kDefaultLanguagesDir)) {
+        AsFindingFile(setting.Get(), prefix);
+        prefix.Append("/");
+    }
 }
 
 void AsFindingFile(const char* path, TextBuffer& file)

@@ -55,5 +55,8 @@ std::string NormalizedFolder(Platform& platform, const std::string& path);
 
 // A relative Windows path as a finding's file: forward slashes.
 void AsFindingFile(const char* path, TextBuffer& file);
+// What a file of the languages folder (LanguagesDir `setting`) is named behind in
+// findings: the folder and "/", or nothing for the default folder.
+void LanguagesFilePrefix(const TextBuffer& setting, TextBuffer& prefix);
 
 }  // namespace boot

@@ -164,10 +164,7 @@ std::vector<Candidate> Candidates(FolderReader& platform, const std::vector<Tran
                                   const TextBuffer& setting, const Plan& plan)
 {
     TextBuffer prefix;
-    if (!setting.IsEmpty() && !TextEquals(setting.Get(), kDefaultLanguagesDir)) {
-        AsFindingFile(setting.Get(), prefix);
-        prefix.Append("/");
-    }
+    LanguagesFilePrefix(setting, prefix);
     CandidateList candidates;
     for (int i = 0; i < 2; ++i) {
         if (plan.offered[i] && kLanguageIds[i] != plan.package.productLanguage) {
