@@ -1,6 +1,7 @@
 #include "checker/reading/windows_path.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "checker/reading/name_case.h"
 #include "checker/reading/unicode_text.h"
@@ -206,15 +207,7 @@ bool FullWindowsPath(const char* path, const char* currentDirectory, char* full,
     return true;
 }
 
-bool HasWildcards(const char* name)
-{
-    for (const char* p = name; *p != '\0'; ++p) {
-        if (*p == '*' || *p == '?') {
-            return true;
-        }
-    }
-    return false;
-}
+bool HasWildcards(const char* name) { return std::strpbrk(name, "*?") != nullptr; }
 
 bool MatchesWildcards(const char* pattern, const char* name)
 {

@@ -29,9 +29,7 @@ bool CopyName(const ProfileText& text, TextSpan span, TextBuffer& name)
     if (span.length >= name.Capacity() || HoldsZeroByte(text, span)) {
         return false;
     }
-    for (std::uint32_t i = 0; i < span.length; ++i) {
-        name.Data()[i] = text.Text()[span.start + i];
-    }
+    std::copy_n(text.Text() + span.start, span.length, name.Data());
     name.Data()[span.length] = '\0';
     return true;
 }
