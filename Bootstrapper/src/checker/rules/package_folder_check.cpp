@@ -254,21 +254,19 @@ bool NameEndsWithTransformExtension(const char* name)
 
 bool IsAppliedTransform(const char* name, std::int32_t productLanguage)
 {
-    TextBuffer own;
-    own.Format("%d%s", static_cast<int>(productLanguage), kTransformExtension);
-    TextBuffer documentation;
-    documentation.Format("%s%s", kDocumentationTransformName, kTransformExtension);
-    if (SameTextIgnoringCase(name, documentation.Get())) {
-        return true;
-    }
+    const std::int32_t language = LanguageOfName(name);
+    return SameTextIgnoringCase(name, kDocumentationTransformFile) || (language != 0 && language != productLanguage);
+}
+
+std::int32_t LanguageOfName(const std::string& name)
+{
     for (const std::int32_t language : kLanguageIds) {
-        TextBuffer transform;
-        transform.Format("%d%s", static_cast<int>(language), kTransformExtension);
-        if (SameTextIgnoringCase(name, transform.Get())) {
-            return !SameTextIgnoringCase(name, own.Get());
+        const std::string languageName = std::to_string(language) + kTransformExtension;
+        if (SameTextIgnoringCase(name.c_str(), languageName.c_str())) {
+            return language;
         }
     }
-    return false;
+    return 0;
 }
 
 void LanguagesFilePrefix(const TextBuffer& setting, TextBuffer& prefix)

@@ -121,18 +121,6 @@ std::string FailedConditions(const TransformReading& reading, const Plan& plan)
     return failed;
 }
 
-// 1031 for "1031.mst" (any letter case), and so for 1033; 0 for any other name.
-std::int32_t LanguageOfName(const std::string& name)
-{
-    for (const std::int32_t language : kLanguageIds) {
-        const std::string languageName = std::to_string(language) + kTransformExtension;
-        if (SameTextIgnoringCase(name.c_str(), languageName.c_str())) {
-            return language;
-        }
-    }
-    return 0;
-}
-
 // A transform to look at: its name in the languages folder and its name in findings.
 struct Candidate {
     std::string name;
