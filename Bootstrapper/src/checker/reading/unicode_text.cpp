@@ -191,6 +191,14 @@ bool AnsiFromUtf8(const char* utf8, char* ansi, std::size_t capacity)
     return EndText(ansi, capacity, used, fits);
 }
 
+bool LeaveEmpty(char* text, std::size_t capacity)
+{
+    if (capacity > 0) {
+        text[0] = '\0';
+    }
+    return false;
+}
+
 std::u16string Utf16FromUtf8(const std::string& utf8)
 {
     std::u16string wide;
