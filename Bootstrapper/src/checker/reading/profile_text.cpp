@@ -281,13 +281,8 @@ void ProfileText::Parse()
         }
         ++number;
         // CR LF is one line break, and so is a CR or an LF alone.
-        begin = end;
-        if (begin < text_.size() && text_[begin] == '\r') {
-            ++begin;
-            if (begin < text_.size() && text_[begin] == '\n') {
-                ++begin;
-            }
-        } else if (begin < text_.size()) {
+        begin = end < text_.size() ? end + 1 : end;
+        if (text_[end] == '\r' && begin < text_.size() && text_[begin] == '\n') {
             ++begin;
         }
     }

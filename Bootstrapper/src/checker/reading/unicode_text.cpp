@@ -150,10 +150,7 @@ bool Utf8FromAnsi(const char* ansi, char* utf8, std::size_t capacity)
 
 bool Utf8FromWide(const WideChar* wide, char* utf8, std::size_t capacity)
 {
-    std::size_t length = 0;
-    while (wide[length] != 0) {
-        ++length;
-    }
+    const std::size_t length = std::char_traits<WideChar>::length(wide);
     std::size_t used = 0;
     bool fits = true;
     for (std::size_t position = 0; fits && position < length;) {
