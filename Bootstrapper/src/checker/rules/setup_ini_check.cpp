@@ -147,18 +147,16 @@ void ReportUnknownKey(SectionKind kind, const TextBuffer& section, const TextBuf
                         section.Get(), closest.Get(), closest.Get());
         return;
     }
+    // The key may belong in the other kind of section.
     ClosestKeyName(other, key.Get(), key.Length(), closest);
+    std::string advice;
     if (IsKnownKey(other, key.Get(), key.Length())) {
-        findings.Report(Rule::unknownKey, kSetupIniFile, line,
-                        "the program never reads %s in [%s]: it belongs in %s", key.Get(), section.Get(), otherPlace);
+        advice = std::string(": it belongs in ") + otherPlace;
     } else if (!closest.IsEmpty()) {
-        findings.Report(Rule::unknownKey, kSetupIniFile, line,
-                        "the program never reads %s in [%s]; did you mean %s, in %s?", key.Get(), section.Get(),
-                        closest.Get(), otherPlace);
-    } else {
-        findings.Report(Rule::unknownKey, kSetupIniFile, line, "the program never reads %s in [%s]",
-                        key.Get(), section.Get());
+        advice = std::string("; did you mean ") + closest.Get() + ", in " + otherPlace + "?";
     }
+    findings.Report(Rule::unknownKey, kSetupIniFile, line, "the program never reads %s in [%s]%s", key.Get(),
+                    section.Get(), advice.c_str());
 }
 
 // What a value the program reads is read as, where that differs from what it says.
