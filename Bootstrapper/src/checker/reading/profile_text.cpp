@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "checker/reading/unicode_text.h"
 #include "common/fixed_text.h"
 #include "common/text_rules.h"
 
@@ -17,9 +18,6 @@ constexpr std::uint8_t kUtf16Mark[2] = {0xFF, 0xFE};
 constexpr std::uint8_t kUtf16BigEndianMark[2] = {0xFE, 0xFF};
 constexpr std::uint8_t kUtf8Mark[3] = {0xEF, 0xBB, 0xBF};
 constexpr unsigned kBitsPerByte = 8;
-constexpr WideChar kHighSurrogateFirst = 0xD800;
-constexpr WideChar kLowSurrogateFirst = 0xDC00;
-constexpr WideChar kLowSurrogateLast = 0xDFFF;
 constexpr char kSectionKeySeparator = '\n';  // never part of a name
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v'; }
@@ -39,9 +37,6 @@ bool IsDoubtfulBlank(char c)
 }
 
 bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
-
-bool IsHighSurrogate(WideChar unit) { return unit >= kHighSurrogateFirst && unit < kLowSurrogateFirst; }
-bool IsLowSurrogate(WideChar unit) { return unit >= kLowSurrogateFirst && unit <= kLowSurrogateLast; }
 
 bool StartsWith(const std::uint8_t* bytes, std::size_t size, const std::uint8_t* mark, std::size_t markSize)
 {

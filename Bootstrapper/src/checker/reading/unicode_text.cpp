@@ -36,9 +36,6 @@ constexpr Utf8Lead kUtf8Leads[] = {
 
 bool IsContinuation(unsigned char byte) { return (byte & kContinuationTagMask) == kContinuationTag; }
 
-bool IsHighSurrogate(std::uint32_t unit) { return unit >= kHighSurrogateFirst && unit < kLowSurrogateFirst; }
-bool IsLowSurrogate(std::uint32_t unit) { return unit >= kLowSurrogateFirst && unit < kSurrogateEnd; }
-
 // Appends `codePoint` in UTF-8 behind `used` bytes, keeping room for the zero.
 bool PutUtf8(std::uint32_t codePoint, char* utf8, std::size_t capacity, std::size_t& used)
 {
@@ -78,6 +75,9 @@ std::size_t EncodeUtf16(std::uint32_t codePoint, WideChar (&units)[2])
 }
 
 }  // namespace
+
+bool IsHighSurrogate(std::uint32_t unit) { return unit >= kHighSurrogateFirst && unit < kLowSurrogateFirst; }
+bool IsLowSurrogate(std::uint32_t unit) { return unit >= kLowSurrogateFirst && unit < kSurrogateEnd; }
 
 std::size_t EncodeUtf8(std::uint32_t codePoint, char (&bytes)[kLongestUtf8])
 {

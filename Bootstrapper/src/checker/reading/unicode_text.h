@@ -20,6 +20,8 @@ std::uint32_t DecodeUtf8(const char* text, std::size_t& position);
 constexpr std::size_t kLongestUtf8 = 4;
 std::size_t EncodeUtf8(std::uint32_t codePoint, char (&bytes)[kLongestUtf8]);
 
+bool IsHighSurrogate(std::uint32_t unit);
+bool IsLowSurrogate(std::uint32_t unit);
 // The character at `text[position]` of `length` UTF-16 units; `position` moves past it.
 // A surrogate without its partner stands for U+FFFD.
 std::uint32_t DecodeUtf16(const WideChar* text, std::size_t length, std::size_t& position);
