@@ -62,6 +62,20 @@ TextSpan MakeSpan(std::size_t begin, std::size_t end)
     return span;
 }
 
+// The piece from `begin` to `end` without the blanks at its ends.
+TextSpan TrimmedSpan(const char* text, std::size_t begin, std::size_t end)
+{
+    TrimBlanks(text, begin, end);
+    return MakeSpan(begin, end);
+}
+
+// Whether the piece begins or ends with a character of unknown blankness.
+bool HasDoubtfulEdge(const char* text, TextSpan span)
+{
+    const std::uint32_t end = span.start + span.length;
+    return span.length > 0 && (IsDoubtfulBlank(text[span.start]) || IsDoubtfulBlank(text[end - 1]));
+}
+
 std::string LowerName(const char* text, std::size_t length)
 {
     std::string name(text, length);
@@ -287,9 +301,6 @@ void ProfileText::Parse()
 void ProfileText::ReadLine(std::size_t begin, std::size_t end, std::uint32_t number, std::int32_t section)
 {
     const char* text = text_.data();
-    const auto doubtfulEdge = [text](std::size_t from, std::size_t to) {
-        return from < to && (IsDoubtfulBlank(text[from]) || IsDoubtfulBlank(text[to - 1]));
-    };
     TrimBlanks(text, begin, end);
     // A line of nothing but such characters is ignored whichever way Windows reads them.
     if (std::all_of(text + begin, text + end, IsDoubtfulBlank)) {
@@ -298,7 +309,7 @@ void ProfileText::ReadLine(std::size_t begin, std::size_t end, std::uint32_t num
     ProfileLine line;
     line.number = number;
     line.section = section;
-    bool unknownBlank = doubtfulEdge(begin, end);
+    bool unknownBlank = HasDoubtfulEdge(text, MakeSpan(begin, end));
     if (text[begin] == '[') {
         unknownBlank = ReadSectionHeader(begin, end, line) || unknownBlank;
     } else if (text[begin] == ';') {
@@ -310,16 +321,11 @@ void ProfileText::ReadLine(std::size_t begin, std::size_t end, std::uint32_t num
             line.name = MakeSpan(begin, end);
             line.doubt = LineDoubt::noEquals;
         } else {
-            std::size_t nameBegin = begin;
-            auto nameEnd = static_cast<std::size_t>(equals - text);
-            std::size_t valueBegin = nameEnd + 1;
-            std::size_t valueEnd = end;
-            TrimBlanks(text, nameBegin, nameEnd);
-            TrimBlanks(text, valueBegin, valueEnd);
+            const auto at = static_cast<std::size_t>(equals - text);
             line.kind = ProfileLineKind::key;
-            line.name = MakeSpan(nameBegin, nameEnd);
-            line.value = MakeSpan(valueBegin, valueEnd);
-            unknownBlank = unknownBlank || doubtfulEdge(nameBegin, nameEnd) || doubtfulEdge(valueBegin, valueEnd);
+            line.name = TrimmedSpan(text, begin, at);
+            line.value = TrimmedSpan(text, at + 1, end);
+            unknownBlank = unknownBlank || HasDoubtfulEdge(text, line.name) || HasDoubtfulEdge(text, line.value);
         }
     }
     if (unknownBlank) {
@@ -337,21 +343,17 @@ bool ProfileText::ReadSectionHeader(std::size_t begin, std::size_t end, ProfileL
 {
     const char* text = text_.data();
     const char* close = std::find(text + begin + 1, text + end, ']');
-    std::size_t nameBegin = begin + 1;
-    auto nameEnd = static_cast<std::size_t>(close - text);
-    TrimBlanks(text, nameBegin, nameEnd);
+    const auto closeAt = static_cast<std::size_t>(close - text);
     line.kind = ProfileLineKind::section;
-    line.name = MakeSpan(nameBegin, nameEnd);
-    std::size_t rest = close != text + end ? static_cast<std::size_t>(close - text) + 1 : end;
-    std::size_t restEnd = end;
-    TrimBlanks(text, rest, restEnd);
-    if (rest < restEnd && text[rest] != ';') {
+    line.name = TrimmedSpan(text, begin + 1, closeAt);
+    const TextSpan rest = TrimmedSpan(text, close != text + end ? closeAt + 1 : end, end);
+    if (rest.length > 0 && text[rest.start] != ';') {
         line.doubt = LineDoubt::textAfterName;
     }
     if (close == text + end) {
         line.doubt = LineDoubt::noBracket;
     }
-    return nameBegin < nameEnd && (IsDoubtfulBlank(text[nameBegin]) || IsDoubtfulBlank(text[nameEnd - 1]));
+    return HasDoubtfulEdge(text, line.name);
 }
 
 std::string ProfileText::IndexName(TextSpan span) const

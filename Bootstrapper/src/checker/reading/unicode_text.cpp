@@ -218,11 +218,9 @@ char AnsiCharacter(std::uint32_t codePoint)
 std::string Utf8FromUtf16(const std::u16string& wide)
 {
     std::string utf8;
-    char bytes[kLongestUtf8 + 1] = {};
     for (std::size_t position = 0; position < wide.size();) {
-        std::size_t used = 0;
-        PutUtf8(DecodeUtf16(wide.data(), wide.size(), position), bytes, sizeof bytes, used);
-        utf8.append(bytes, used);
+        char bytes[kLongestUtf8] = {};
+        utf8.append(bytes, EncodeUtf8(DecodeUtf16(wide.data(), wide.size(), position), bytes));
     }
     return utf8;
 }
