@@ -50,24 +50,29 @@ bool OptionText(const Char* argument, TextBuffer& text)
     return *p == 0;
 }
 
+// What follows `option`'s characters in `argument`; null when it does not begin with them.
+template <typename Char>
+const Char* AfterOption(const Char* argument, const char* option)
+{
+    for (; *option != '\0'; ++option, ++argument) {
+        if (*argument != static_cast<Char>(*option)) {
+            return nullptr;
+        }
+    }
+    return argument;
+}
+
 // The option of `name` ("--format") in `arguments[i]`: "--format=VALUE", or "--format"
 // with the value in the next argument, which it takes. `value` is null when it is missing.
 template <typename Char>
 bool IsValueOption(int argc, const Char* const* argv, int& i, const char* name, const Char*& value)
 {
-    const Char* argument = argv[i];
-    std::size_t k = 0;
-    while (name[k] != '\0' && argument[k] == static_cast<Char>(name[k])) {
-        ++k;
-    }
-    if (name[k] != '\0') {
-        return false;
-    }
-    if (argument[k] == static_cast<Char>('=')) {
-        value = argument + k + 1;
+    const Char* rest = AfterOption(argv[i], name);
+    if (rest != nullptr && *rest == static_cast<Char>('=')) {
+        value = rest + 1;
         return true;
     }
-    if (argument[k] != 0) {
+    if (rest == nullptr || *rest != 0) {
         return false;
     }
     value = i + 1 < argc ? argv[++i] : nullptr;
@@ -100,11 +105,8 @@ bool TakeOptionValue(const char* name, const Char* value, bool (*apply)(const ch
 template <typename Char>
 bool IsArgument(const Char* argument, const char* option)
 {
-    std::size_t i = 0;
-    while (option[i] != '\0' && argument[i] == static_cast<Char>(option[i])) {
-        ++i;
-    }
-    return option[i] == '\0' && argument[i] == 0;
+    const Char* rest = AfterOption(argument, option);
+    return rest != nullptr && *rest == 0;
 }
 
 enum class OptionTaken { taken, help, version, wrong, lastOption };

@@ -1,5 +1,6 @@
 #include "checker/output/json_writer.h"
 
+#include <string>
 
 namespace boot {
 
@@ -71,19 +72,7 @@ void JsonWriter::String(const char* utf8)
 void JsonWriter::Number(std::int64_t value)
 {
     BeginItem();
-    constexpr std::uint64_t kDecimalBase = 10;
-    constexpr std::size_t kMostDigits = 20;  // of a 64-bit number
-    char text[kMostDigits + 2] = {};         // with the sign and the zero
-    std::size_t start = kMostDigits + 1;
-    std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    do {
-        text[--start] = static_cast<char>('0' + magnitude % kDecimalBase);
-        magnitude /= kDecimalBase;
-    } while (magnitude != 0);
-    if (value < 0) {
-        text[--start] = '-';
-    }
-    out_.Put(text + start);
+    out_.Put(std::to_string(value).c_str());
 }
 
 void JsonWriter::Bool(bool value)

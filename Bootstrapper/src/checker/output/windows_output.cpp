@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "checker/output/report_context.h"
+#include "checker/reading/unicode_text.h"
 #include "common/fixed_text.h"
 
 namespace boot {
@@ -14,14 +15,6 @@ namespace {
 // The UTF-16 form of a text no longer than the longest the checker writes as one piece.
 constexpr std::size_t kWideSize = kUtf8TextSize;
 
-bool Fail(char* text, std::size_t capacity)
-{
-    if (capacity > 0) {
-        text[0] = '\0';
-    }
-    return false;
-}
-
 int ToInt(std::size_t size) { return size > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(size); }
 
 }  // namespace
@@ -30,14 +23,14 @@ bool Utf8FromUtf16(const wchar_t* wide, char* utf8, std::size_t capacity)
 {
     // With the terminating zero: the answer counts it, and a text that does not fit fails.
     const int written = ::WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, ToInt(capacity), nullptr, nullptr);
-    return written > 0 || Fail(utf8, capacity);
+    return written > 0 || LeaveEmpty(utf8, capacity);
 }
 
 bool Utf8FromAnsiCodePage(const char* ansi, char* utf8, std::size_t capacity)
 {
     static wchar_t wide[kWideSize];
     if (::MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide, static_cast<int>(kWideSize)) <= 0) {
-        return Fail(utf8, capacity);
+        return LeaveEmpty(utf8, capacity);
     }
     return Utf8FromUtf16(wide, utf8, capacity);
 }

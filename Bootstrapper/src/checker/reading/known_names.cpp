@@ -36,14 +36,7 @@ std::size_t Distance(const char* a, std::size_t aLength, const char* b)
         for (std::size_t j = 1; j <= bLength; ++j) {
             const std::size_t above = row[j];
             const std::size_t cost = LowerAscii(a[i - 1]) == LowerAscii(b[j - 1]) ? 0 : 1;
-            std::size_t best = diagonal + cost;
-            if (above + 1 < best) {
-                best = above + 1;
-            }
-            if (row[j - 1] + 1 < best) {
-                best = row[j - 1] + 1;
-            }
-            row[j] = best;
+            row[j] = std::min({diagonal + cost, above + 1, row[j - 1] + 1});
             diagonal = above;
         }
     }
@@ -111,12 +104,9 @@ void ClosestSectionName(const char* name, std::size_t length, TextBuffer& closes
     if (numberLength + kPrerequisitePrefixLength >= kLongestName) {
         return;
     }
-    char number[kLongestName] = {};
-    for (std::size_t i = 0; i < numberLength; ++i) {
-        number[i] = name[digits + i];
-    }
+    const std::string number = numberLength == 0 ? "0" : std::string(name + digits, numberLength);
     FixedText<kLongestName> candidate;
-    candidate.Format("%s%s", kPrerequisiteSectionPrefix, numberLength == 0 ? "0" : number);
+    candidate.Format("%s%s", kPrerequisiteSectionPrefix, number.c_str());
     TakeIfCloser(name, length, candidate.Get(), best, closest);
 }
 

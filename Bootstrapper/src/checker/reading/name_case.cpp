@@ -56,6 +56,8 @@ WideChar UpperCaseLatinExtendedA(WideChar unit)
     return isLower ? static_cast<WideChar>(unit - 1) : unit;
 }
 
+bool SameUnitIgnoringCase(WideChar x, WideChar y) { return UpperCaseUnit(x) == UpperCaseUnit(y); }
+
 }  // namespace
 
 WideChar UpperCaseUnit(WideChar unit)
@@ -82,16 +84,12 @@ std::u16string UpperCaseName(const std::u16string& name)
 
 bool SameNameIgnoringCase(const std::u16string& a, const std::u16string& b)
 {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](WideChar x, WideChar y) {
-               return UpperCaseUnit(x) == UpperCaseUnit(y);
-           });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), SameUnitIgnoringCase);
 }
 
 bool ComesFirstOnNtfs(const std::u16string& a, const std::u16string& b)
 {
-    const auto differ = std::mismatch(a.begin(), a.end(), b.begin(), b.end(), [](WideChar x, WideChar y) {
-        return UpperCaseUnit(x) == UpperCaseUnit(y);
-    });
+    const auto differ = std::mismatch(a.begin(), a.end(), b.begin(), b.end(), SameUnitIgnoringCase);
     if (differ.first != a.end() && differ.second != b.end()) {
         return UpperCaseUnit(*differ.first) < UpperCaseUnit(*differ.second);
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "checker/reading/unicode_text.h"
 #include "common/fixed_text.h"
 #include "common/text_rules.h"
 
@@ -17,9 +18,6 @@ constexpr std::uint8_t kUtf16Mark[2] = {0xFF, 0xFE};
 constexpr std::uint8_t kUtf16BigEndianMark[2] = {0xFE, 0xFF};
 constexpr std::uint8_t kUtf8Mark[3] = {0xEF, 0xBB, 0xBF};
 constexpr unsigned kBitsPerByte = 8;
-constexpr WideChar kHighSurrogateFirst = 0xD800;
-constexpr WideChar kLowSurrogateFirst = 0xDC00;
-constexpr WideChar kLowSurrogateLast = 0xDFFF;
 constexpr char kSectionKeySeparator = '\n';  // never part of a name
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v'; }
@@ -39,9 +37,6 @@ bool IsDoubtfulBlank(char c)
 }
 
 bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
-
-bool IsHighSurrogate(WideChar unit) { return unit >= kHighSurrogateFirst && unit < kLowSurrogateFirst; }
-bool IsLowSurrogate(WideChar unit) { return unit >= kLowSurrogateFirst && unit <= kLowSurrogateLast; }
 
 bool StartsWith(const std::uint8_t* bytes, std::size_t size, const std::uint8_t* mark, std::size_t markSize)
 {
@@ -67,6 +62,20 @@ TextSpan MakeSpan(std::size_t begin, std::size_t end)
     return span;
 }
 
+// The piece from `begin` to `end` without the blanks at its ends.
+TextSpan TrimmedSpan(const char* text, std::size_t begin, std::size_t end)
+{
+    TrimBlanks(text, begin, end);
+    return MakeSpan(begin, end);
+}
+
+// Whether the piece begins or ends with a character of unknown blankness.
+bool HasDoubtfulEdge(const char* text, TextSpan span)
+{
+    const std::uint32_t end = span.start + span.length;
+    return span.length > 0 && (IsDoubtfulBlank(text[span.start]) || IsDoubtfulBlank(text[end - 1]));
+}
+
 std::string LowerName(const char* text, std::size_t length)
 {
     std::string name(text, length);
@@ -75,6 +84,22 @@ std::string LowerName(const char* text, std::size_t length)
 }
 
 std::string LowerName(const char* text) { return LowerName(text, std::strlen(text)); }
+
+// A key's index name: its section's, the separator, its own.
+std::string KeyName(std::string section, const std::string& key)
+{
+    section += kSectionKeySeparator;
+    section += key;
+    return section;
+}
+
+// The line an index holds for `name`, or -1.
+template <typename Index>
+std::int32_t LineOf(const Index& index, const std::string& name)
+{
+    const auto found = index.find(name);
+    return found == index.end() ? -1 : found->second;
+}
 
 // Fills `buffer` as far as the file goes; ReadFile may hand back less than asked.
 std::size_t ReadPiece(Platform& platform, Handle file, std::uint8_t* buffer, std::size_t size)
@@ -265,13 +290,8 @@ void ProfileText::Parse()
         }
         ++number;
         // CR LF is one line break, and so is a CR or an LF alone.
-        begin = end;
-        if (begin < text_.size() && text_[begin] == '\r') {
-            ++begin;
-            if (begin < text_.size() && text_[begin] == '\n') {
-                ++begin;
-            }
-        } else if (begin < text_.size()) {
+        begin = end < text_.size() ? end + 1 : end;
+        if (text_[end] == '\r' && begin < text_.size() && text_[begin] == '\n') {
             ++begin;
         }
     }
@@ -281,11 +301,7 @@ void ProfileText::Parse()
 void ProfileText::ReadLine(std::size_t begin, std::size_t end, std::uint32_t number, std::int32_t section)
 {
     const char* text = text_.data();
-    const auto trimmed = [text](std::size_t& from, std::size_t& to) { TrimBlanks(text, from, to); };
-    const auto doubtfulEdge = [text](std::size_t from, std::size_t to) {
-        return from < to && (IsDoubtfulBlank(text[from]) || IsDoubtfulBlank(text[to - 1]));
-    };
-    trimmed(begin, end);
+    TrimBlanks(text, begin, end);
     // A line of nothing but such characters is ignored whichever way Windows reads them.
     if (std::all_of(text + begin, text + end, IsDoubtfulBlank)) {
         return;
@@ -293,7 +309,7 @@ void ProfileText::ReadLine(std::size_t begin, std::size_t end, std::uint32_t num
     ProfileLine line;
     line.number = number;
     line.section = section;
-    bool unknownBlank = doubtfulEdge(begin, end);
+    bool unknownBlank = HasDoubtfulEdge(text, MakeSpan(begin, end));
     if (text[begin] == '[') {
         unknownBlank = ReadSectionHeader(begin, end, line) || unknownBlank;
     } else if (text[begin] == ';') {
@@ -305,16 +321,11 @@ void ProfileText::ReadLine(std::size_t begin, std::size_t end, std::uint32_t num
             line.name = MakeSpan(begin, end);
             line.doubt = LineDoubt::noEquals;
         } else {
-            std::size_t nameBegin = begin;
-            auto nameEnd = static_cast<std::size_t>(equals - text);
-            std::size_t valueBegin = nameEnd + 1;
-            std::size_t valueEnd = end;
-            trimmed(nameBegin, nameEnd);
-            trimmed(valueBegin, valueEnd);
+            const auto at = static_cast<std::size_t>(equals - text);
             line.kind = ProfileLineKind::key;
-            line.name = MakeSpan(nameBegin, nameEnd);
-            line.value = MakeSpan(valueBegin, valueEnd);
-            unknownBlank = unknownBlank || doubtfulEdge(nameBegin, nameEnd) || doubtfulEdge(valueBegin, valueEnd);
+            line.name = TrimmedSpan(text, begin, at);
+            line.value = TrimmedSpan(text, at + 1, end);
+            unknownBlank = unknownBlank || HasDoubtfulEdge(text, line.name) || HasDoubtfulEdge(text, line.value);
         }
     }
     if (unknownBlank) {
@@ -331,23 +342,18 @@ void ProfileText::ReadLine(std::size_t begin, std::size_t end, std::uint32_t num
 bool ProfileText::ReadSectionHeader(std::size_t begin, std::size_t end, ProfileLine& line) const
 {
     const char* text = text_.data();
-    const auto trimmed = [text](std::size_t& from, std::size_t& to) { TrimBlanks(text, from, to); };
     const char* close = std::find(text + begin + 1, text + end, ']');
-    std::size_t nameBegin = begin + 1;
-    auto nameEnd = static_cast<std::size_t>(close - text);
-    trimmed(nameBegin, nameEnd);
+    const auto closeAt = static_cast<std::size_t>(close - text);
     line.kind = ProfileLineKind::section;
-    line.name = MakeSpan(nameBegin, nameEnd);
-    std::size_t rest = close != text + end ? static_cast<std::size_t>(close - text) + 1 : end;
-    std::size_t restEnd = end;
-    trimmed(rest, restEnd);
-    if (rest < restEnd && text[rest] != ';') {
+    line.name = TrimmedSpan(text, begin + 1, closeAt);
+    const TextSpan rest = TrimmedSpan(text, close != text + end ? closeAt + 1 : end, end);
+    if (rest.length > 0 && text[rest.start] != ';') {
         line.doubt = LineDoubt::textAfterName;
     }
     if (close == text + end) {
         line.doubt = LineDoubt::noBracket;
     }
-    return nameBegin < nameEnd && (IsDoubtfulBlank(text[nameBegin]) || IsDoubtfulBlank(text[nameEnd - 1]));
+    return HasDoubtfulEdge(text, line.name);
 }
 
 std::string ProfileText::IndexName(TextSpan span) const
@@ -388,10 +394,8 @@ void ProfileText::Index()
         doubtfulValues_ = doubtfulValues_ || (line.kind == ProfileLineKind::key && IsDoubtfulValue(line.value));
         const bool keyless = line.kind == ProfileLineKind::other && line.doubt == LineDoubt::noEquals;
         if ((line.kind == ProfileLineKind::key || keyless) && line.section >= 0 && counting) {
-            std::string name = sectionName;
-            name += kSectionKeySeparator;
-            name += IndexName(line.name);
-            (keyless ? keylessLines_ : keys_).emplace(std::move(name), static_cast<std::int32_t>(i));
+            auto& index = keyless ? keylessLines_ : keys_;
+            index.emplace(KeyName(sectionName, IndexName(line.name)), static_cast<std::int32_t>(i));
         }
     }
 }
@@ -417,8 +421,7 @@ bool ProfileText::MayBeReadOtherwise(const char* section, const char* key) const
 
 std::int32_t ProfileText::FindSection(const char* section) const
 {
-    const auto found = sections_.find(LowerName(section));
-    return found == sections_.end() ? -1 : found->second;
+    return LineOf(sections_, LowerName(section));
 }
 
 bool ProfileText::IsCountingSection(std::size_t index) const
@@ -433,25 +436,16 @@ std::size_t ProfileText::CountingLineOf(std::size_t index) const
     const std::string name = IndexName(line.name);
     std::int32_t counting = -1;
     if (line.kind == ProfileLineKind::section) {
-        const auto found = sections_.find(name);
-        counting = found == sections_.end() ? -1 : found->second;
+        counting = LineOf(sections_, name);
     } else if (line.kind == ProfileLineKind::key && line.section >= 0) {
-        std::string key = IndexName(lines_[static_cast<std::size_t>(line.section)].name);
-        key += kSectionKeySeparator;
-        key += name;
-        const auto found = keys_.find(key);
-        counting = found == keys_.end() ? -1 : found->second;
+        counting = LineOf(keys_, KeyName(IndexName(lines_[static_cast<std::size_t>(line.section)].name), name));
     }
     return counting < 0 ? index : static_cast<std::size_t>(counting);
 }
 
 std::int32_t ProfileText::FindKey(const char* section, const char* key) const
 {
-    std::string name = LowerName(section);
-    name += kSectionKeySeparator;
-    name += LowerName(key);
-    const auto found = keys_.find(name);
-    return found == keys_.end() ? -1 : found->second;
+    return LineOf(keys_, KeyName(LowerName(section), LowerName(key)));
 }
 
 std::int32_t ProfileText::KeylessLineBefore(const char* section, const char* key) const
@@ -459,16 +453,12 @@ std::int32_t ProfileText::KeylessLineBefore(const char* section, const char* key
     if (keylessLines_.empty()) {
         return -1;
     }
-    std::string name = LowerName(section);
-    name += kSectionKeySeparator;
-    name += LowerName(key);
-    const auto keyless = keylessLines_.find(name);
+    const std::int32_t keyless = LineOf(keylessLines_, KeyName(LowerName(section), LowerName(key)));
     const std::int32_t found = FindKey(section, key);
-    if (keyless == keylessLines_.end() || found < 0 || keyless->second > found ||
-        ReadValue(section, key).length == 0) {
+    if (keyless < 0 || found < 0 || keyless > found || ReadValue(section, key).length == 0) {
         return -1;
     }
-    return keyless->second;
+    return keyless;
 }
 
 TextSpan ProfileText::ReadValue(const char* section, const char* key) const

@@ -69,10 +69,7 @@ void Describe(ProgramPart& part, bool exists)
     part.relative = IsRelative(part.path.Get());
     part.everyWindowsHas = IsProgramEveryWindowsHas(part.path.Get());
     part.inFolder = part.relative && exists;
-    part.holdsBlank = false;
-    for (const char* p = part.path.Get(); *p != '\0'; ++p) {
-        part.holdsBlank = part.holdsBlank || IsBlank(*p);
-    }
+    part.holdsBlank = std::any_of(part.path.Get(), part.path.Get() + part.path.Length(), IsBlank);
 }
 
 }  // namespace

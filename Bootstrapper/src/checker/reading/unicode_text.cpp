@@ -36,9 +36,6 @@ constexpr Utf8Lead kUtf8Leads[] = {
 
 bool IsContinuation(unsigned char byte) { return (byte & kContinuationTagMask) == kContinuationTag; }
 
-bool IsHighSurrogate(std::uint32_t unit) { return unit >= kHighSurrogateFirst && unit < kLowSurrogateFirst; }
-bool IsLowSurrogate(std::uint32_t unit) { return unit >= kLowSurrogateFirst && unit < kSurrogateEnd; }
-
 // Appends `codePoint` in UTF-8 behind `used` bytes, keeping room for the zero.
 bool PutUtf8(std::uint32_t codePoint, char* utf8, std::size_t capacity, std::size_t& used)
 {
@@ -53,15 +50,34 @@ bool PutUtf8(std::uint32_t codePoint, char* utf8, std::size_t capacity, std::siz
     return true;
 }
 
-bool Fail(char* text, std::size_t capacity)
+// Ends a converted text: its zero behind `used` units when it fits, else an empty text.
+template <typename Unit>
+bool EndText(Unit* text, std::size_t capacity, std::size_t used, bool fits)
 {
-    if (capacity > 0) {
-        text[0] = '\0';
+    if (capacity == 0) {
+        return false;
     }
-    return false;
+    text[fits ? used : 0] = 0;
+    return fits;
+}
+
+// `codePoint` in UTF-16: one unit, or a surrogate pair beyond U+FFFF. Returns the count.
+std::size_t EncodeUtf16(std::uint32_t codePoint, WideChar (&units)[2])
+{
+    if (codePoint < kFourByteLimit) {
+        units[0] = static_cast<WideChar>(codePoint);
+        return 1;
+    }
+    const std::uint32_t offset = codePoint - kFourByteLimit;
+    units[0] = static_cast<WideChar>(kHighSurrogateFirst + (offset >> kSurrogateBits));
+    units[1] = static_cast<WideChar>(kLowSurrogateFirst + (offset & kSurrogateMask));
+    return 2;
 }
 
 }  // namespace
+
+bool IsHighSurrogate(std::uint32_t unit) { return unit >= kHighSurrogateFirst && unit < kLowSurrogateFirst; }
+bool IsLowSurrogate(std::uint32_t unit) { return unit >= kLowSurrogateFirst && unit < kSurrogateEnd; }
 
 std::size_t EncodeUtf8(std::uint32_t codePoint, char (&bytes)[kLongestUtf8])
 {
@@ -125,108 +141,86 @@ std::uint32_t DecodeUtf16(const WideChar* text, std::size_t length, std::size_t&
 bool Utf8FromAnsi(const char* ansi, char* utf8, std::size_t capacity)
 {
     std::size_t used = 0;
-    for (std::size_t i = 0; ansi[i] != '\0'; ++i) {
-        if (!PutUtf8(DecodeCodePage1252(static_cast<unsigned char>(ansi[i])), utf8, capacity, used)) {
-            return Fail(utf8, capacity);
-        }
+    bool fits = true;
+    for (std::size_t i = 0; fits && ansi[i] != '\0'; ++i) {
+        fits = PutUtf8(DecodeCodePage1252(static_cast<unsigned char>(ansi[i])), utf8, capacity, used);
     }
-    if (capacity == 0) {
-        return false;
-    }
-    utf8[used] = '\0';
-    return true;
+    return EndText(utf8, capacity, used, fits);
 }
 
 bool Utf8FromWide(const WideChar* wide, char* utf8, std::size_t capacity)
 {
-    std::size_t length = 0;
-    while (wide[length] != 0) {
-        ++length;
-    }
+    const std::size_t length = std::char_traits<WideChar>::length(wide);
     std::size_t used = 0;
-    for (std::size_t position = 0; position < length;) {
-        if (!PutUtf8(DecodeUtf16(wide, length, position), utf8, capacity, used)) {
-            return Fail(utf8, capacity);
-        }
+    bool fits = true;
+    for (std::size_t position = 0; fits && position < length;) {
+        fits = PutUtf8(DecodeUtf16(wide, length, position), utf8, capacity, used);
     }
-    if (capacity == 0) {
-        return false;
-    }
-    utf8[used] = '\0';
-    return true;
+    return EndText(utf8, capacity, used, fits);
 }
 
 bool WideFromUtf8(const char* utf8, WideChar* wide, std::size_t capacity)
 {
     std::size_t used = 0;
-    for (std::size_t position = 0; utf8[position] != '\0';) {
-        const std::uint32_t codePoint = DecodeUtf8(utf8, position);
-        const std::size_t units = codePoint >= kFourByteLimit ? 2 : 1;
-        if (used + units >= capacity) {
-            if (capacity > 0) {
-                wide[0] = 0;
-            }
-            return false;
-        }
-        if (units == 2) {
-            const std::uint32_t offset = codePoint - kFourByteLimit;
-            wide[used++] = static_cast<WideChar>(kHighSurrogateFirst + (offset >> kSurrogateBits));
-            wide[used++] = static_cast<WideChar>(kLowSurrogateFirst + (offset & kSurrogateMask));
-        } else {
-            wide[used++] = static_cast<WideChar>(codePoint);
+    bool fits = true;
+    for (std::size_t position = 0; fits && utf8[position] != '\0';) {
+        WideChar units[2] = {};
+        const std::size_t count = EncodeUtf16(DecodeUtf8(utf8, position), units);
+        fits = used + count < capacity;
+        for (std::size_t k = 0; fits && k < count; ++k) {
+            wide[used++] = units[k];
         }
     }
-    if (capacity == 0) {
-        return false;
-    }
-    wide[used] = 0;
-    return true;
+    return EndText(wide, capacity, used, fits);
 }
 
 bool AnsiFromUtf8(const char* utf8, char* ansi, std::size_t capacity)
 {
     std::size_t used = 0;
-    for (std::size_t position = 0; utf8[position] != '\0';) {
-        unsigned char byte = '?';
-        if (!EncodeCodePage1252(DecodeUtf8(utf8, position), byte)) {
-            byte = '?';
+    bool fits = true;
+    for (std::size_t position = 0; fits && utf8[position] != '\0';) {
+        const char byte = AnsiCharacter(DecodeUtf8(utf8, position));
+        fits = used + 1 < capacity;
+        if (fits) {
+            ansi[used++] = byte;
         }
-        if (used + 1 >= capacity) {
-            return Fail(ansi, capacity);
-        }
-        ansi[used++] = static_cast<char>(byte);
     }
-    if (capacity == 0) {
-        return false;
+    return EndText(ansi, capacity, used, fits);
+}
+
+bool LeaveEmpty(char* text, std::size_t capacity)
+{
+    if (capacity > 0) {
+        text[0] = '\0';
     }
-    ansi[used] = '\0';
-    return true;
+    return false;
 }
 
 std::u16string Utf16FromUtf8(const std::string& utf8)
 {
     std::u16string wide;
     for (std::size_t position = 0; position < utf8.size();) {
-        const std::uint32_t codePoint = DecodeUtf8(utf8.c_str(), position);
-        if (codePoint >= kFourByteLimit) {
-            const std::uint32_t offset = codePoint - kFourByteLimit;
-            wide += static_cast<char16_t>(kHighSurrogateFirst + (offset >> kSurrogateBits));
-            wide += static_cast<char16_t>(kLowSurrogateFirst + (offset & kSurrogateMask));
-        } else {
-            wide += static_cast<char16_t>(codePoint);
-        }
+        WideChar units[2] = {};
+        wide.append(units, EncodeUtf16(DecodeUtf8(utf8.c_str(), position), units));
     }
     return wide;
+}
+
+char AnsiCharacter(std::uint32_t codePoint)
+{
+    unsigned char byte = '?';
+    if (!EncodeCodePage1252(codePoint, byte)) {
+        byte = '?';
+    }
+    return static_cast<char>(byte);
 }
 
 std::string Utf8FromUtf16(const std::u16string& wide)
 {
     std::string utf8;
-    char bytes[kLongestUtf8 + 1] = {};
     for (std::size_t position = 0; position < wide.size();) {
-        std::size_t used = 0;
-        PutUtf8(DecodeUtf16(wide.data(), wide.size(), position), bytes, sizeof bytes, used);
-        utf8.append(bytes, used);
+        char bytes[kLongestUtf8] = {};
+        utf8.append(bytes, EncodeUtf8(DecodeUtf16(wide.data(), wide.size(), position), bytes));
     }
     return utf8;
 }

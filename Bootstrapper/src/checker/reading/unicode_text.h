@@ -20,6 +20,8 @@ std::uint32_t DecodeUtf8(const char* text, std::size_t& position);
 constexpr std::size_t kLongestUtf8 = 4;
 std::size_t EncodeUtf8(std::uint32_t codePoint, char (&bytes)[kLongestUtf8]);
 
+bool IsHighSurrogate(std::uint32_t unit);
+bool IsLowSurrogate(std::uint32_t unit);
 // The character at `text[position]` of `length` UTF-16 units; `position` moves past it.
 // A surrogate without its partner stands for U+FFFD.
 std::uint32_t DecodeUtf16(const WideChar* text, std::size_t length, std::size_t& position);
@@ -29,7 +31,10 @@ std::uint32_t DecodeUtf16(const WideChar* text, std::size_t length, std::size_t&
 bool Utf8FromAnsi(const char* ansi, char* utf8, std::size_t capacity);
 bool Utf8FromWide(const WideChar* wide, char* utf8, std::size_t capacity);
 bool WideFromUtf8(const char* utf8, WideChar* wide, std::size_t capacity);
+// For a text that does not fit: empty where it has room at all; answers false.
+bool LeaveEmpty(char* text, std::size_t capacity);
 // A character code page 1252 lacks, or a malformed byte, becomes "?".
+char AnsiCharacter(std::uint32_t codePoint);
 bool AnsiFromUtf8(const char* utf8, char* ansi, std::size_t capacity);
 
 // The same without a bound, for the checker's own lists of names.

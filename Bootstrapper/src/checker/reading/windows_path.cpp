@@ -1,6 +1,7 @@
 #include "checker/reading/windows_path.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "checker/reading/name_case.h"
 #include "checker/reading/unicode_text.h"
@@ -169,14 +170,6 @@ bool SameCharacter(const char* a, const char* b)
     return UpperCaseUnit(static_cast<WideChar>(x)) == UpperCaseUnit(static_cast<WideChar>(y));
 }
 
-bool Fail(char* text, std::size_t capacity)
-{
-    if (capacity > 0) {
-        text[0] = '\0';
-    }
-    return false;
-}
-
 }  // namespace
 
 bool FullWindowsPath(const char* path, const char* currentDirectory, char* full, std::size_t capacity)
@@ -185,7 +178,7 @@ bool FullWindowsPath(const char* path, const char* currentDirectory, char* full,
     const char* base = nullptr;
     const char* rest = nullptr;
     if (path[0] == '\0' || !StartPath(out, path, currentDirectory, base, rest)) {
-        return Fail(full, capacity);
+        return LeaveEmpty(full, capacity);
     }
     bool lastWasName = false;
     if (base != nullptr) {
@@ -200,21 +193,13 @@ bool FullWindowsPath(const char* path, const char* currentDirectory, char* full,
         out.Put('\\');
     }
     if (!out.fits) {
-        return Fail(full, capacity);
+        return LeaveEmpty(full, capacity);
     }
     full[out.used] = '\0';
     return true;
 }
 
-bool HasWildcards(const char* name)
-{
-    for (const char* p = name; *p != '\0'; ++p) {
-        if (*p == '*' || *p == '?') {
-            return true;
-        }
-    }
-    return false;
-}
+bool HasWildcards(const char* name) { return std::strpbrk(name, "*?") != nullptr; }
 
 bool MatchesWildcards(const char* pattern, const char* name)
 {

@@ -118,10 +118,7 @@ void CheckTransformsElsewhere(FolderReader& platform, const std::vector<Transfor
 {
     const std::int32_t language = plan.package.productLanguage;
     TextBuffer prefix;
-    if (!setting.IsEmpty() && !TextEquals(setting.Get(), kDefaultLanguagesDir)) {
-        AsFindingFile(setting.Get(), prefix);
-        prefix.Append("/");
-    }
+    LanguagesFilePrefix(setting, prefix);
     const std::string languagesFolder = NormalizedFolder(platform, plan.languagesDirectory.Get());
     const std::string where =
         prefix.IsEmpty() ? std::string("the package folder") : std::string("LanguagesDir ") + setting.Get();
@@ -227,10 +224,7 @@ void CheckTransformPlaces(FolderReader& platform, const std::vector<TransformFil
     }
     CheckTransformsElsewhere(platform, transforms, setting, plan, findings);
     TextBuffer prefix;
-    if (!setting.IsEmpty() && !TextEquals(setting.Get(), kDefaultLanguagesDir)) {
-        AsFindingFile(setting.Get(), prefix);
-        prefix.Append("/");
-    }
+    LanguagesFilePrefix(setting, prefix);
     FindData found{};
     const Handle search = platform.FindFirstFileA(pattern.Get(), &found);
     if (search == kInvalidHandle) {
@@ -260,21 +254,28 @@ bool NameEndsWithTransformExtension(const char* name)
 
 bool IsAppliedTransform(const char* name, std::int32_t productLanguage)
 {
-    TextBuffer own;
-    own.Format("%d%s", static_cast<int>(productLanguage), kTransformExtension);
-    TextBuffer documentation;
-    documentation.Format("%s%s", kDocumentationTransformName, kTransformExtension);
-    if (SameTextIgnoringCase(name, documentation.Get())) {
-        return true;
-    }
+    const std::int32_t language = LanguageOfName(name);
+    return SameTextIgnoringCase(name, kDocumentationTransformFile) || (language != 0 && language != productLanguage);
+}
+
+std::int32_t LanguageOfName(const std::string& name)
+{
     for (const std::int32_t language : kLanguageIds) {
-        TextBuffer transform;
-        transform.Format("%d%s", static_cast<int>(language), kTransformExtension);
-        if (SameTextIgnoringCase(name, transform.Get())) {
-            return !SameTextIgnoringCase(name, own.Get());
+        const std::string languageName = std::to_string(language) + kTransformExtension;
+        if (SameTextIgnoringCase(name.c_str(), languageName.c_str())) {
+            return language;
         }
     }
-    return false;
+    return 0;
+}
+
+void LanguagesFilePrefix(const TextBuffer& setting, TextBuffer& prefix)
+{
+    prefix.Clear();
+    if (!setting.IsEmpty() && !TextEquals(setting.Get(), kDefaultLanguagesDir)) {
+        AsFindingFile(setting.Get(), prefix);
+        prefix.Append("/");
+    }
 }
 
 void AsFindingFile(const char* path, TextBuffer& file)

@@ -48,6 +48,8 @@ bool NameEndsWithTransformExtension(const char* name);
 // A transform the program applies for a package of `productLanguage`: the other
 // language's, and the documentation transform.
 bool IsAppliedTransform(const char* name, std::int32_t productLanguage);
+// 1031 for "1031.mst" (any letter case), and so for 1033; 0 for any other name.
+std::int32_t LanguageOfName(const std::string& name);
 
 // A folder's full path as the platform names it, without a trailing backslash; empty when
 // it cannot be had.
@@ -55,5 +57,8 @@ std::string NormalizedFolder(Platform& platform, const std::string& path);
 
 // A relative Windows path as a finding's file: forward slashes.
 void AsFindingFile(const char* path, TextBuffer& file);
+// What a file of the languages folder (LanguagesDir `setting`) is named behind in
+// findings: the folder and "/", or nothing for the default folder.
+void LanguagesFilePrefix(const TextBuffer& setting, TextBuffer& prefix);
 
 }  // namespace boot

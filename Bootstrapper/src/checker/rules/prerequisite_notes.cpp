@@ -1,5 +1,7 @@
 #include "checker/rules/prerequisite_notes.h"
 
+#include <cstring>
+
 #include "common/text_rules.h"
 
 namespace boot {
@@ -29,28 +31,12 @@ bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 
 bool StartsInSystem32(const char* commandLine)
 {
     const char* program = commandLine[0] == '"' ? commandLine + 1 : commandLine;
-    if (!IsAsciiLetter(program[0])) {
-        return false;
-    }
-    for (std::size_t i = 1; i < kSystemFolderLength; ++i) {
-        if (program[i] == '\0' || LowerAscii(program[i]) != LowerAscii(kSystemFolder[i - 1])) {
-            return false;
-        }
-    }
-    return true;
+    return IsAsciiLetter(program[0]) && SameTextIgnoringCase(program + 1, kSystemFolderLength - 1, kSystemFolder);
 }
 
 bool IsDigitsOnly(const char* text)
 {
-    if (*text == '\0') {
-        return false;
-    }
-    for (; *text != '\0'; ++text) {
-        if (*text < '0' || *text > '9') {
-            return false;
-        }
-    }
-    return true;
+    return *text != '\0' && std::strspn(text, "0123456789") == std::strlen(text);
 }
 
 }  // namespace

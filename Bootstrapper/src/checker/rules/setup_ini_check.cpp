@@ -4,7 +4,6 @@
 
 #include "checker/reading/known_names.h"
 #include "checker/reading/unicode_text.h"
-#include "common/code_page_1252.h"
 #include "common/fixed_text.h"
 #include "common/text_rules.h"
 
@@ -30,9 +29,7 @@ bool CopyName(const ProfileText& text, TextSpan span, TextBuffer& name)
     if (span.length >= name.Capacity() || HoldsZeroByte(text, span)) {
         return false;
     }
-    for (std::uint32_t i = 0; i < span.length; ++i) {
-        name.Data()[i] = text.Text()[span.start + i];
-    }
+    std::copy_n(text.Text() + span.start, span.length, name.Data());
     name.Data()[span.length] = '\0';
     return true;
 }
@@ -56,11 +53,7 @@ std::string AsWrittenInUtf8(const std::string& utf8)
 {
     std::string text;
     for (std::size_t position = 0; position < utf8.size();) {
-        unsigned char byte = '?';
-        if (!EncodeCodePage1252(DecodeUtf8(utf8.c_str(), position), byte)) {
-            byte = '?';
-        }
-        text += static_cast<char>(byte);
+        text += AnsiCharacter(DecodeUtf8(utf8.c_str(), position));
     }
     return text;
 }
@@ -154,18 +147,16 @@ void ReportUnknownKey(SectionKind kind, const TextBuffer& section, const TextBuf
                         section.Get(), closest.Get(), closest.Get());
         return;
     }
+    // The key may belong in the other kind of section.
     ClosestKeyName(other, key.Get(), key.Length(), closest);
+    std::string advice;
     if (IsKnownKey(other, key.Get(), key.Length())) {
-        findings.Report(Rule::unknownKey, kSetupIniFile, line,
-                        "the program never reads %s in [%s]: it belongs in %s", key.Get(), section.Get(), otherPlace);
+        advice = std::string(": it belongs in ") + otherPlace;
     } else if (!closest.IsEmpty()) {
-        findings.Report(Rule::unknownKey, kSetupIniFile, line,
-                        "the program never reads %s in [%s]; did you mean %s, in %s?", key.Get(), section.Get(),
-                        closest.Get(), otherPlace);
-    } else {
-        findings.Report(Rule::unknownKey, kSetupIniFile, line, "the program never reads %s in [%s]",
-                        key.Get(), section.Get());
+        advice = std::string("; did you mean ") + closest.Get() + ", in " + otherPlace + "?";
     }
+    findings.Report(Rule::unknownKey, kSetupIniFile, line, "the program never reads %s in [%s]%s", key.Get(),
+                    section.Get(), advice.c_str());
 }
 
 // What a value the program reads is read as, where that differs from what it says.

@@ -121,41 +121,11 @@ std::string FailedConditions(const TransformReading& reading, const Plan& plan)
     return failed;
 }
 
-// 1031 for "1031.mst" (any letter case), and so for 1033; 0 for any other name.
-std::int32_t LanguageOfName(const std::string& name)
-{
-    for (const std::int32_t language : kLanguageIds) {
-        const std::string languageName = std::to_string(language) + kTransformExtension;
-        if (SameTextIgnoringCase(name.c_str(), languageName.c_str())) {
-            return language;
-        }
-    }
-    return 0;
-}
-
 // A transform to look at: its name in the languages folder and its name in findings.
 struct Candidate {
     std::string name;
     std::string file;
     bool offered = false;  // the setup hands it to msiexec
-};
-
-// The candidates, each name once whatever its letter case: the first one counts.
-class CandidateList {
-public:
-    void Add(const std::string& name, const std::string& file, bool offered = false)
-    {
-        std::string key = name;
-        std::transform(key.begin(), key.end(), key.begin(), LowerAscii);
-        if (names_.insert(std::move(key)).second) {
-            candidates_.push_back(Candidate{name, file, offered});
-        }
-    }
-    std::vector<Candidate> Take() { return std::move(candidates_); }
-
-private:
-    std::vector<Candidate> candidates_;
-    std::unordered_set<std::string> names_;
 };
 
 // The offered languages' transforms and Documentation.mst first, then every other
@@ -164,28 +134,34 @@ std::vector<Candidate> Candidates(FolderReader& platform, const std::vector<Tran
                                   const TextBuffer& setting, const Plan& plan)
 {
     TextBuffer prefix;
-    if (!setting.IsEmpty() && !TextEquals(setting.Get(), kDefaultLanguagesDir)) {
-        AsFindingFile(setting.Get(), prefix);
-        prefix.Append("/");
-    }
-    CandidateList candidates;
+    LanguagesFilePrefix(setting, prefix);
+    // Each name once whatever its letter case: the first one counts.
+    std::vector<Candidate> candidates;
+    std::unordered_set<std::string> names;
+    const auto add = [&candidates, &names](const std::string& name, const std::string& file, bool offered) {
+        std::string key = name;
+        std::transform(key.begin(), key.end(), key.begin(), LowerAscii);
+        if (names.insert(std::move(key)).second) {
+            candidates.push_back(Candidate{name, file, offered});
+        }
+    };
     for (int i = 0; i < 2; ++i) {
         if (plan.offered[i] && kLanguageIds[i] != plan.package.productLanguage) {
             const std::string name = std::to_string(kLanguageIds[i]) + kTransformExtension;
-            candidates.Add(name, prefix.Get() + name, true);
+            add(name, prefix.Get() + name, true);
         }
     }
     if (plan.language.hasDocumentationTransform) {
-        candidates.Add(kDocumentationTransformFile, prefix.Get() + std::string(kDocumentationTransformFile), true);
+        add(kDocumentationTransformFile, prefix.Get() + std::string(kDocumentationTransformFile), true);
     }
     const std::string languagesFolder = NormalizedFolder(platform, plan.languagesDirectory.Get());
     for (const TransformFile& transform : transforms) {
         if (!languagesFolder.empty() && NameEndsWithTransformExtension(transform.name.c_str()) &&
             SameTextIgnoringCase(NormalizedFolder(platform, transform.folderPath).c_str(), languagesFolder.c_str())) {
-            candidates.Add(transform.name, transform.file);
+            add(transform.name, transform.file, false);
         }
     }
-    return candidates.Take();
+    return candidates;
 }
 
 // The package's own ProductCode, UpgradeCode and ProductVersion, as kIdentityProperties
