@@ -238,8 +238,6 @@ std::uint32_t LinuxFolderReader::GetFullPathNameA(const char* path, std::uint32_
     return AnswerText(ansi, buffer, capacity);
 }
 
-std::uint32_t LinuxFolderReader::GetThreadLocale() { return kEnglishUnitedStates; }
-
 std::uint32_t LinuxFolderReader::GetSystemDirectoryA(char* buffer, std::uint32_t capacity)
 {
     return AnswerText(kSystemDirectory, buffer, capacity);

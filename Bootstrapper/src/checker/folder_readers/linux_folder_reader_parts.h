@@ -9,18 +9,14 @@
 #include "checker/folder_readers/folder_entries.h"
 #include "common/fixed_text.h"
 #include "common/text_rules.h"
-#include "language/language_table.h"
 #include "platform/platform.h"
 
 namespace boot::linux_folder_reader_parts {
 
 constexpr const char* kSystemDirectory = "C:\\Windows\\system32";
-constexpr std::uint32_t kEnglishUnitedStates = kFallbackLocale;  // the thread locale answered
-constexpr std::int32_t kErrorInvalidHandle = 6;
 // Handles are numbers no other kind of handle uses; a slot's index is added to its base.
 constexpr Handle kSearchHandleBase = 0x5000;
 constexpr Handle kFileHandleBase = 0x6000;
-constexpr ModuleHandle kInstallerModule = 0x10000000u;
 
 // Windows' getters: the length without the zero, or, when the text and its zero do not
 // fit, the size they need with the buffer left alone.

@@ -16,7 +16,6 @@ namespace boot {
 
 namespace {
 
-constexpr std::uint32_t kErrorInvalidHandle = 6;
 constexpr std::uint32_t kErrorNotEnoughMemory = 8;
 constexpr std::uint32_t kErrorOpenFailed = 110;
 constexpr std::uint32_t kErrorFunctionFailed = 1627;
