@@ -173,10 +173,19 @@ private:
     Handle StartSearch(const char* utf8Pattern, char* first, std::size_t capacity);
     static bool NextMatch(Search& search, char* name, std::size_t capacity);
     Search* FindSearch(Handle search);
-    MsiHandle AddMsiObject(MsiObject&& object);
+    // The program's searches, in ANSI or in UTF-16 characters.
+    template <typename Char, typename Data>
+    Handle FirstFile(const Char* pattern, Data* data);
+    template <typename Data>
+    bool NextFile(Handle search, Data* data);
+    // Keeps `object` under a new handle: ERROR_SUCCESS, or ERROR_NOT_ENOUGH_MEMORY when no
+    // handle is free.
+    std::uint32_t AddMsiObject(MsiObject&& object, MsiHandle* handle);
     MsiObject* MsiObjectOf(MsiHandle handle, MsiKind kind);
     // The Linux path of a full Windows path (ANSI); false when it has none.
     bool LinuxPathOf(const char* windowsPath, std::string& linuxPath);
+    // The same, of a file: false for a folder or nothing.
+    bool LinuxFileOf(const char* windowsPath, std::string& linuxPath);
     void CloseEverything();
 
     std::uint32_t lastError_ = kErrorSuccess;  // of the last file open or search that failed
