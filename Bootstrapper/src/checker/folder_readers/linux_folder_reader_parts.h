@@ -8,7 +8,6 @@
 
 #include "checker/folder_readers/folder_entries.h"
 #include "common/fixed_text.h"
-#include "common/text_rules.h"
 #include "platform/platform.h"
 
 namespace boot::linux_folder_reader_parts {
@@ -20,9 +19,13 @@ constexpr Handle kFileHandleBase = 0x6000;
 
 // Windows' getters: the length without the zero, or, when the text and its zero do not
 // fit, the size they need with the buffer left alone.
-inline std::uint32_t AnswerText(const char* text, char* buffer, std::uint32_t capacity)
+template <typename Char>
+std::uint32_t AnswerText(const Char* text, Char* buffer, std::uint32_t capacity)
 {
-    const std::size_t length = TextLength(text);
+    std::size_t length = 0;
+    while (text[length] != 0) {
+        ++length;
+    }
     if (buffer == nullptr || length + 1 > capacity) {
         return static_cast<std::uint32_t>(length + 1);
     }
