@@ -18,6 +18,26 @@ namespace boot {
 
 using namespace linux_folder_reader_parts;
 
+namespace {
+
+// A search's pattern, in UTF-8 as Linux names are.
+bool Utf8Pattern(const char* pattern, char* utf8, std::size_t capacity)
+{
+    return Utf8FromAnsi(pattern, utf8, capacity);
+}
+
+bool Utf8Pattern(const WideChar* pattern, char* utf8, std::size_t capacity)
+{
+    return Utf8FromWide(pattern, utf8, capacity);
+}
+
+// A name found, in the search's own characters.
+void HandOver(const char* utf8, FindData& data) { AnsiFromUtf8(utf8, data.fileName, kMaxPath); }
+
+void HandOver(const char* utf8, FindDataW& data) { WideFromUtf8(utf8, data.fileName, kMaxPath); }
+
+}  // namespace
+
 Handle LinuxFolderReader::StartSearch(const char* utf8Pattern, char* first, std::size_t capacity)
 {
     // A search that finds nothing, also in a folder that is not there, finds nothing.
@@ -86,55 +106,40 @@ LinuxFolderReader::Search* LinuxFolderReader::FindSearch(Handle search)
     return &searches_[slot];
 }
 
-Handle LinuxFolderReader::FindFirstFileA(const char* pattern, FindData* data)
+template <typename Char, typename Data>
+Handle LinuxFolderReader::FirstFile(const Char* pattern, Data* data)
 {
     char utf8[kPathCapacity] = {};
     char name[kNameCapacity] = {};
-    if (pattern == nullptr || data == nullptr || !Utf8FromAnsi(pattern, utf8, sizeof utf8)) {
+    if (pattern == nullptr || data == nullptr || !Utf8Pattern(pattern, utf8, sizeof utf8)) {
         return kInvalidHandle;
     }
     const Handle search = StartSearch(utf8, name, sizeof name);
     if (search != kInvalidHandle) {
-        AnsiFromUtf8(name, data->fileName, kMaxPath);
+        HandOver(name, *data);
     }
     return search;
 }
 
-Handle LinuxFolderReader::FindFirstFileW(const WideChar* pattern, FindDataW* data)
-{
-    char utf8[kPathCapacity] = {};
-    char name[kNameCapacity] = {};
-    if (pattern == nullptr || data == nullptr || !Utf8FromWide(pattern, utf8, sizeof utf8)) {
-        return kInvalidHandle;
-    }
-    const Handle search = StartSearch(utf8, name, sizeof name);
-    if (search != kInvalidHandle) {
-        WideFromUtf8(name, data->fileName, kMaxPath);
-    }
-    return search;
-}
-
-bool LinuxFolderReader::FindNextFileA(Handle search, FindData* data)
+template <typename Data>
+bool LinuxFolderReader::NextFile(Handle search, Data* data)
 {
     Search* found = FindSearch(search);
     char name[kNameCapacity] = {};
     if (found == nullptr || data == nullptr || !NextMatch(*found, name, sizeof name)) {
         return false;
     }
-    AnsiFromUtf8(name, data->fileName, kMaxPath);
+    HandOver(name, *data);
     return true;
 }
 
-bool LinuxFolderReader::FindNextFileW(Handle search, FindDataW* data)
-{
-    Search* found = FindSearch(search);
-    char name[kNameCapacity] = {};
-    if (found == nullptr || data == nullptr || !NextMatch(*found, name, sizeof name)) {
-        return false;
-    }
-    WideFromUtf8(name, data->fileName, kMaxPath);
-    return true;
-}
+Handle LinuxFolderReader::FindFirstFileA(const char* pattern, FindData* data) { return FirstFile(pattern, data); }
+
+Handle LinuxFolderReader::FindFirstFileW(const WideChar* pattern, FindDataW* data) { return FirstFile(pattern, data); }
+
+bool LinuxFolderReader::FindNextFileA(Handle search, FindData* data) { return NextFile(search, data); }
+
+bool LinuxFolderReader::FindNextFileW(Handle search, FindDataW* data) { return NextFile(search, data); }
 
 bool LinuxFolderReader::FindClose(Handle search)
 {
@@ -237,8 +242,6 @@ std::uint32_t LinuxFolderReader::GetFullPathNameA(const char* path, std::uint32_
     }
     return AnswerText(ansi, buffer, capacity);
 }
-
-std::uint32_t LinuxFolderReader::GetThreadLocale() { return kEnglishUnitedStates; }
 
 std::uint32_t LinuxFolderReader::GetSystemDirectoryA(char* buffer, std::uint32_t capacity)
 {

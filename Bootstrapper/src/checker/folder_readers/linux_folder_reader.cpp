@@ -225,14 +225,7 @@ std::uint32_t LinuxFolderReader::GetCurrentDirectoryW(std::uint32_t capacity, Wi
     if (folderName_[0] == '\0' || !WideFromUtf8(folderName_, wide, kPathCapacity)) {
         return 0;
     }
-    const std::size_t length = WideLength(wide);
-    if (buffer == nullptr || length + 1 > capacity) {
-        return static_cast<std::uint32_t>(length + 1);
-    }
-    for (std::size_t i = 0; i <= length; ++i) {
-        buffer[i] = wide[i];
-    }
-    return static_cast<std::uint32_t>(length);
+    return AnswerText<WideChar>(wide, buffer, capacity);
 }
 
 std::uint32_t LinuxFolderReader::GetModuleFileNameW(ModuleHandle module, WideChar* buffer, std::uint32_t capacity)

@@ -28,6 +28,7 @@
 #include "checker/folder_readers/folder_reader.h"
 #include "checker/reading/profile_text.h"
 #include "common/fixed_text.h"
+#include "language/language_table.h"
 #include "msi_file/reading/package_reader.h"
 
 namespace boot {
@@ -67,18 +68,7 @@ public:
                        std::uint32_t creationDisposition, std::uint32_t flags) override;
     bool ReadFile(Handle file, void* buffer, std::uint32_t size, std::uint32_t* read) override;
     std::uint32_t GetFullPathNameA(const char* path, std::uint32_t capacity, char* buffer) override;
-    std::uint32_t GetThreadLocale() override;
     std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t capacity) override;
-    std::int32_t RegOpenKeyExA(std::uintptr_t rootKey, const char* subKey, std::uint32_t options,
-                               std::uint32_t access, Handle* key) override;
-    std::int32_t RegQueryValueExW(Handle key, const WideChar* valueName, std::uint32_t* type, std::uint8_t* data,
-                                  std::uint32_t* dataSize) override;
-    std::int32_t RegCloseKey(Handle key) override;
-    std::int32_t LoadStringA(ModuleHandle instance, std::uint32_t id, char* buffer, std::int32_t capacity) override;
-    bool SetDefaultDllDirectories(std::uint32_t flags) override;
-    bool SetDllDirectoryA(const char* path) override;
-    ModuleHandle LoadLibraryExA(const char* path, std::uint32_t flags) override;
-    bool UseWindowsInstaller(ModuleHandle library) override;
     std::uint32_t MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database) override;
     std::uint32_t MsiDatabaseOpenViewA(MsiHandle database, const char* query, MsiHandle* view) override;
     std::uint32_t MsiViewExecute(MsiHandle view, MsiHandle parameters) override;
@@ -88,6 +78,35 @@ public:
     std::uint32_t MsiGetProductInfoA(const char* product, const char* property, char* buffer,
                                      std::uint32_t* length) override;
     std::uint32_t MsiCloseHandle(MsiHandle handle) override;
+
+    // ---- The machine, which the folder cannot tell; the program has no strings, loads nothing ----
+    std::uint32_t GetThreadLocale() override { return kFallbackLocale; }
+    std::int32_t RegOpenKeyExA(std::uintptr_t /*rootKey*/, const char* /*subKey*/, std::uint32_t /*options*/,
+                               std::uint32_t /*access*/, Handle* key) override
+    {
+        if (key != nullptr) {
+            *key = kNullHandle;
+        }
+        return static_cast<std::int32_t>(kErrorFileNotFound);
+    }
+    std::int32_t RegQueryValueExW(Handle /*key*/, const WideChar* /*valueName*/, std::uint32_t* /*type*/,
+                                  std::uint8_t* /*data*/, std::uint32_t* /*dataSize*/) override
+    {
+        return kErrorInvalidHandle;
+    }
+    std::int32_t RegCloseKey(Handle /*key*/) override { return kErrorInvalidHandle; }
+    std::int32_t LoadStringA(ModuleHandle /*instance*/, std::uint32_t /*id*/, char* buffer,
+                             std::int32_t capacity) override
+    {
+        if (buffer != nullptr && capacity > 0) {
+            buffer[0] = '\0';
+        }
+        return 0;
+    }
+    bool SetDefaultDllDirectories(std::uint32_t /*flags*/) override { return true; }
+    bool SetDllDirectoryA(const char* /*path*/) override { return true; }
+    ModuleHandle LoadLibraryExA(const char* /*path*/, std::uint32_t /*flags*/) override { return kInstallerModule; }
+    bool UseWindowsInstaller(ModuleHandle /*library*/) override { return true; }
 
     // ---- FolderEntries, InstallerFiles ----
     EntryKind KindOf(const char* path) override;
@@ -99,6 +118,8 @@ public:
                        TransformReading& reading) override;
 
 private:
+    static constexpr std::int32_t kErrorInvalidHandle = 6;
+    static constexpr ModuleHandle kInstallerModule = 0x10000000u;  // a number no other handle uses
     static constexpr std::size_t kPathCapacity = 4096;  // PATH_MAX: a Linux path, or a Windows one in UTF-8
     static constexpr std::size_t kNameCapacity = 256;   // NAME_MAX and its zero
     static constexpr std::size_t kSearchSlots = 8;
@@ -152,10 +173,19 @@ private:
     Handle StartSearch(const char* utf8Pattern, char* first, std::size_t capacity);
     static bool NextMatch(Search& search, char* name, std::size_t capacity);
     Search* FindSearch(Handle search);
-    MsiHandle AddMsiObject(MsiObject&& object);
+    // The program's searches, in ANSI or in UTF-16 characters.
+    template <typename Char, typename Data>
+    Handle FirstFile(const Char* pattern, Data* data);
+    template <typename Data>
+    bool NextFile(Handle search, Data* data);
+    // Keeps `object` under a new handle: ERROR_SUCCESS, or ERROR_NOT_ENOUGH_MEMORY when no
+    // handle is free.
+    std::uint32_t AddMsiObject(MsiObject&& object, MsiHandle* handle);
     MsiObject* MsiObjectOf(MsiHandle handle, MsiKind kind);
     // The Linux path of a full Windows path (ANSI); false when it has none.
     bool LinuxPathOf(const char* windowsPath, std::string& linuxPath);
+    // The same, of a file: false for a folder or nothing.
+    bool LinuxFileOf(const char* windowsPath, std::string& linuxPath);
     void CloseEverything();
 
     std::uint32_t lastError_ = kErrorSuccess;  // of the last file open or search that failed

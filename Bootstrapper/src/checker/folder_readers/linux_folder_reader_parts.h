@@ -8,25 +8,24 @@
 
 #include "checker/folder_readers/folder_entries.h"
 #include "common/fixed_text.h"
-#include "common/text_rules.h"
-#include "language/language_table.h"
 #include "platform/platform.h"
 
 namespace boot::linux_folder_reader_parts {
 
 constexpr const char* kSystemDirectory = "C:\\Windows\\system32";
-constexpr std::uint32_t kEnglishUnitedStates = kFallbackLocale;  // the thread locale answered
-constexpr std::int32_t kErrorInvalidHandle = 6;
 // Handles are numbers no other kind of handle uses; a slot's index is added to its base.
 constexpr Handle kSearchHandleBase = 0x5000;
 constexpr Handle kFileHandleBase = 0x6000;
-constexpr ModuleHandle kInstallerModule = 0x10000000u;
 
 // Windows' getters: the length without the zero, or, when the text and its zero do not
 // fit, the size they need with the buffer left alone.
-inline std::uint32_t AnswerText(const char* text, char* buffer, std::uint32_t capacity)
+template <typename Char>
+std::uint32_t AnswerText(const Char* text, Char* buffer, std::uint32_t capacity)
 {
-    const std::size_t length = TextLength(text);
+    std::size_t length = 0;
+    while (text[length] != 0) {
+        ++length;
+    }
     if (buffer == nullptr || length + 1 > capacity) {
         return static_cast<std::uint32_t>(length + 1);
     }

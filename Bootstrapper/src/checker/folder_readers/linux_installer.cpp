@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "checker/folder_readers/linux_folder_reader_parts.h"
 #include "checker/reading/guid_text.h"
 #include "checker/reading/unicode_text.h"
 #include "common/code_page_1252.h"
@@ -14,9 +15,10 @@
 
 namespace boot {
 
+using namespace linux_folder_reader_parts;
+
 namespace {
 
-constexpr std::uint32_t kErrorInvalidHandle = 6;
 constexpr std::uint32_t kErrorNotEnoughMemory = 8;
 constexpr std::uint32_t kErrorOpenFailed = 110;
 constexpr std::uint32_t kErrorFunctionFailed = 1627;
@@ -84,15 +86,21 @@ bool LinuxFolderReader::LinuxPathOf(const char* windowsPath, std::string& linuxP
     return true;
 }
 
-MsiHandle LinuxFolderReader::AddMsiObject(MsiObject&& object)
+bool LinuxFolderReader::LinuxFileOf(const char* windowsPath, std::string& linuxPath)
+{
+    return LinuxPathOf(windowsPath, linuxPath) && KindOfLinuxPath(linuxPath.c_str()) == EntryKind::file;
+}
+
+std::uint32_t LinuxFolderReader::AddMsiObject(MsiObject&& object, MsiHandle* handle)
 {
     for (std::size_t i = 0; i < kMsiSlots; ++i) {
         if (msiObjects_[i].kind == MsiKind::none) {
             msiObjects_[i] = std::move(object);
-            return static_cast<MsiHandle>(i + 1);
+            *handle = static_cast<MsiHandle>(i + 1);
+            return kErrorSuccess;
         }
     }
-    return 0;
+    return kErrorNotEnoughMemory;
 }
 
 LinuxFolderReader::MsiObject* LinuxFolderReader::MsiObjectOf(MsiHandle handle, MsiKind kind)
@@ -114,7 +122,7 @@ std::uint32_t LinuxFolderReader::MsiOpenDatabaseA(const char* path, const char* 
         return kErrorInvalidParameter;
     }
     std::string linuxPath;
-    if (!LinuxPathOf(path, linuxPath) || KindOf(path) != EntryKind::file) {
+    if (!LinuxFileOf(path, linuxPath)) {
         return kErrorOpenFailed;
     }
     MsiObject object;
@@ -125,8 +133,7 @@ std::uint32_t LinuxFolderReader::MsiOpenDatabaseA(const char* path, const char* 
         return result;
     }
     object.kind = MsiKind::database;
-    *database = AddMsiObject(std::move(object));
-    return *database != 0 ? kErrorSuccess : kErrorNotEnoughMemory;
+    return AddMsiObject(std::move(object), database);
 }
 
 // The query runs when the view opens: a query it cannot run fails here, as Windows
@@ -152,8 +159,7 @@ std::uint32_t LinuxFolderReader::MsiDatabaseOpenViewA(MsiHandle database, const 
         return result;
     }
     object.kind = MsiKind::view;
-    *view = AddMsiObject(std::move(object));
-    return *view != 0 ? kErrorSuccess : kErrorNotEnoughMemory;
+    return AddMsiObject(std::move(object), view);
 }
 
 std::uint32_t LinuxFolderReader::MsiViewExecute(MsiHandle view, MsiHandle parameters)
@@ -182,8 +188,7 @@ std::uint32_t LinuxFolderReader::MsiViewFetch(MsiHandle view, MsiHandle* fetched
     MsiObject fields;
     fields.kind = MsiKind::record;
     fields.row = rows->rows[rows->next++];
-    *fetched = AddMsiObject(std::move(fields));
-    return *fetched != 0 ? kErrorSuccess : kErrorNotEnoughMemory;
+    return AddMsiObject(std::move(fields), fetched);
 }
 
 // `length`: the capacity in, the text's length out; a text that does not fit is cut,
@@ -235,7 +240,7 @@ bool LinuxFolderReader::ReadSummaryText(const char* path, std::uint32_t property
     value.clear();
     std::string linuxPath;
     std::string error;
-    if (!LinuxPathOf(path, linuxPath) || KindOf(path) != EntryKind::file) {
+    if (!LinuxFileOf(path, linuxPath)) {
         return false;
     }
     const std::unique_ptr<msi::Package> package = msi::Package::Open(linuxPath, error);
@@ -251,7 +256,7 @@ InstallerFileClass LinuxFolderReader::ClassOf(const char* path)
 {
     std::string linuxPath;
     std::string error;
-    if (!LinuxPathOf(path, linuxPath) || KindOf(path) != EntryKind::file) {
+    if (!LinuxFileOf(path, linuxPath)) {
         return InstallerFileClass::other;
     }
     const auto file = msi::CompoundReader::Open(linuxPath, error);
@@ -266,7 +271,7 @@ bool LinuxFolderReader::ReadCabinets(const char* packagePath, std::vector<std::s
     cabinets.clear();
     std::string linuxPath;
     std::string error;
-    if (!LinuxPathOf(packagePath, linuxPath) || KindOf(packagePath) != EntryKind::file) {
+    if (!LinuxFileOf(packagePath, linuxPath)) {
         return false;
     }
     const std::unique_ptr<msi::Package> package = msi::Package::Open(linuxPath, error);

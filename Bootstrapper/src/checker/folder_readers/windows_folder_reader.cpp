@@ -13,8 +13,6 @@ constexpr unsigned kFirstBeyondAscii = 0x80;
 
 }  // namespace
 
-std::uint32_t WindowsFolderReader::GetLastError() { return real_.GetLastError(); }
-
 std::uint32_t WindowsFolderReader::GetModuleFileNameW(ModuleHandle module, WideChar* buffer, std::uint32_t capacity)
 {
     if (module != 0) {
@@ -35,29 +33,6 @@ std::uint32_t WindowsFolderReader::GetModuleFileNameW(ModuleHandle module, WideC
     }
     buffer[end] = 0;
     return end;
-}
-
-std::uint32_t WindowsFolderReader::GetCurrentDirectoryW(std::uint32_t capacity, WideChar* buffer)
-{
-    return real_.GetCurrentDirectoryW(capacity, buffer);
-}
-
-std::int32_t WindowsFolderReader::WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const WideChar* text,
-                                                      std::int32_t length, char* buffer, std::int32_t capacity,
-                                                      const char* defaultChar, bool* usedDefaultChar)
-{
-    return real_.WideCharToMultiByte(codePage, flags, text, length, buffer, capacity, defaultChar, usedDefaultChar);
-}
-
-bool WindowsFolderReader::GetVersionExA(OsVersionInfo* info)
-{
-    return real_.GetVersionExA(info);
-}
-
-std::int32_t WindowsFolderReader::MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* text,
-                                                      std::int32_t length, WideChar* buffer, std::int32_t capacity)
-{
-    return real_.MultiByteToWideChar(codePage, flags, text, length, buffer, capacity);
 }
 
 std::uint32_t WindowsFolderReader::GetPrivateProfileStringW(const WideChar* section, const WideChar* key,
@@ -112,11 +87,6 @@ bool WindowsFolderReader::ReadProfile(const WideChar* fileName)
     return profileRead_;
 }
 
-bool WindowsFolderReader::CloseHandle(Handle handle)
-{
-    return real_.CloseHandle(handle);
-}
-
 Handle WindowsFolderReader::FindFirstFileA(const char* pattern, FindData* data)
 {
     if (std::strpbrk(pattern, "*?") != nullptr) {
@@ -144,83 +114,9 @@ bool WindowsFolderReader::FindNextFileA(Handle search, FindData* data)
     return search != kAnsweredSearch && real_.FindNextFileA(search, data);
 }
 
-Handle WindowsFolderReader::FindFirstFileW(const WideChar* pattern, FindDataW* data)
-{
-    return real_.FindFirstFileW(pattern, data);
-}
-
-bool WindowsFolderReader::FindNextFileW(Handle search, FindDataW* data)
-{
-    return real_.FindNextFileW(search, data);
-}
-
 bool WindowsFolderReader::FindClose(Handle search)
 {
     return search == kAnsweredSearch || real_.FindClose(search);
-}
-
-Handle WindowsFolderReader::CreateFileA(const char* path, std::uint32_t access, std::uint32_t shareMode,
-                                        std::uint32_t creationDisposition, std::uint32_t flags)
-{
-    return real_.CreateFileA(path, access, shareMode, creationDisposition, flags);
-}
-
-bool WindowsFolderReader::ReadFile(Handle file, void* buffer, std::uint32_t size, std::uint32_t* read)
-{
-    return real_.ReadFile(file, buffer, size, read);
-}
-
-std::uint32_t WindowsFolderReader::GetFullPathNameA(const char* path, std::uint32_t capacity, char* buffer)
-{
-    return real_.GetFullPathNameA(path, capacity, buffer);
-}
-
-std::uint32_t WindowsFolderReader::GetThreadLocale()
-{
-    return real_.GetThreadLocale();
-}
-
-std::uint32_t WindowsFolderReader::GetSystemDirectoryA(char* buffer, std::uint32_t capacity)
-{
-    return real_.GetSystemDirectoryA(buffer, capacity);
-}
-
-std::int32_t WindowsFolderReader::RegOpenKeyExA(std::uintptr_t rootKey, const char* subKey, std::uint32_t options,
-                                                std::uint32_t access, Handle* key)
-{
-    return real_.RegOpenKeyExA(rootKey, subKey, options, access, key);
-}
-
-std::int32_t WindowsFolderReader::RegQueryValueExW(Handle key, const WideChar* valueName, std::uint32_t* type,
-                                                   std::uint8_t* data, std::uint32_t* dataSize)
-{
-    return real_.RegQueryValueExW(key, valueName, type, data, dataSize);
-}
-
-std::int32_t WindowsFolderReader::RegCloseKey(Handle key)
-{
-    return real_.RegCloseKey(key);
-}
-
-std::int32_t WindowsFolderReader::LoadStringA(ModuleHandle instance, std::uint32_t id, char* buffer,
-                                              std::int32_t capacity)
-{
-    return real_.LoadStringA(instance, id, buffer, capacity);
-}
-
-bool WindowsFolderReader::SetDefaultDllDirectories(std::uint32_t flags)
-{
-    return real_.SetDefaultDllDirectories(flags);
-}
-
-bool WindowsFolderReader::SetDllDirectoryA(const char* path)
-{
-    return real_.SetDllDirectoryA(path);
-}
-
-ModuleHandle WindowsFolderReader::LoadLibraryExA(const char* path, std::uint32_t flags)
-{
-    return real_.LoadLibraryExA(path, flags);
 }
 
 bool WindowsFolderReader::UseWindowsInstaller(ModuleHandle library)
@@ -228,43 +124,6 @@ bool WindowsFolderReader::UseWindowsInstaller(ModuleHandle library)
     const bool usable = real_.UseWindowsInstaller(library);
     installerLibrary_ = usable ? library : 0;
     return usable;
-}
-
-std::uint32_t WindowsFolderReader::MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database)
-{
-    return real_.MsiOpenDatabaseA(path, persist, database);
-}
-
-std::uint32_t WindowsFolderReader::MsiDatabaseOpenViewA(MsiHandle database, const char* query, MsiHandle* view)
-{
-    return real_.MsiDatabaseOpenViewA(database, query, view);
-}
-
-std::uint32_t WindowsFolderReader::MsiViewExecute(MsiHandle view, MsiHandle parameters)
-{
-    return real_.MsiViewExecute(view, parameters);
-}
-
-std::uint32_t WindowsFolderReader::MsiViewFetch(MsiHandle view, MsiHandle* row)
-{
-    return real_.MsiViewFetch(view, row);
-}
-
-std::uint32_t WindowsFolderReader::MsiRecordGetStringA(MsiHandle row, std::uint32_t field, char* buffer,
-                                                       std::uint32_t* length)
-{
-    return real_.MsiRecordGetStringA(row, field, buffer, length);
-}
-
-std::uint32_t WindowsFolderReader::MsiGetProductInfoA(const char* product, const char* property, char* buffer,
-                                                      std::uint32_t* length)
-{
-    return real_.MsiGetProductInfoA(product, property, buffer, length);
-}
-
-std::uint32_t WindowsFolderReader::MsiCloseHandle(MsiHandle handle)
-{
-    return real_.MsiCloseHandle(handle);
 }
 
 }  // namespace boot

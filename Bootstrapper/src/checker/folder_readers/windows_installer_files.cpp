@@ -97,6 +97,25 @@ std::string RecordText(Win32Platform& real, MsiHandle row, std::uint32_t field)
     return result == ERROR_SUCCESS ? std::string(text.data(), length) : std::string();
 }
 
+// Runs `query` on an open database and hands each row it selects to `take`, which may not
+// keep the row's handle; false when the query cannot run.
+template <typename Take>
+bool ForEachRow(Win32Platform& real, MsiHandle database, const char* query, Take take)
+{
+    MsiHandle view = 0;
+    const bool runs = real.MsiDatabaseOpenViewA(database, query, &view) == ERROR_SUCCESS &&
+                      real.MsiViewExecute(view, 0) == ERROR_SUCCESS;
+    MsiHandle row = 0;
+    while (runs && real.MsiViewFetch(view, &row) == ERROR_SUCCESS) {
+        take(row);
+        real.MsiCloseHandle(row);
+    }
+    if (view != 0) {
+        real.MsiCloseHandle(view);
+    }
+    return runs;
+}
+
 // Windows Installer shows what a transform does in the table _TransformView when it is
 // applied with MSITRANSFORM_ERROR_VIEWTRANSFORM: a row of it for each column it sets,
 // each row it inserts or deletes, with the row's keys separated by tabs.
@@ -108,22 +127,14 @@ void ReadRowsWritten(Win32Platform& real, const char* packageCopy, const char* t
     if (real.MsiOpenDatabaseA(packageCopy, nullptr, &database) != ERROR_SUCCESS) {
         return;
     }
-    MsiHandle view = 0;
-    if (apply(database, transformPath, kViewTransform) == ERROR_SUCCESS &&
-        real.MsiDatabaseOpenViewA(database, "SELECT `Table`,`Row` FROM `_TransformView`", &view) == ERROR_SUCCESS &&
-        real.MsiViewExecute(view, 0) == ERROR_SUCCESS) {
-        MsiHandle row = 0;
-        while (real.MsiViewFetch(view, &row) == ERROR_SUCCESS) {
+    if (apply(database, transformPath, kViewTransform) == ERROR_SUCCESS) {
+        ForEachRow(real, database, "SELECT `Table`,`Row` FROM `_TransformView`", [&](MsiHandle row) {
             std::string written = RecordText(real, row, 1);
             const std::string keys = RecordText(real, row, 2);
-            real.MsiCloseHandle(row);
             if (!keys.empty()) {  // a whole table created or dropped names no row
                 rows.push_back(written.append("\t").append(keys));
             }
-        }
-    }
-    if (view != 0) {
-        real.MsiCloseHandle(view);
+        });
     }
     real.MsiCloseHandle(database);
     std::sort(rows.begin(), rows.end());
@@ -213,18 +224,8 @@ bool WindowsFolderReader::ReadCabinets(const char* packagePath, std::vector<std:
     if (real_.MsiOpenDatabaseA(packagePath, nullptr, &database) != ERROR_SUCCESS) {
         return false;
     }
-    MsiHandle view = 0;
-    if (real_.MsiDatabaseOpenViewA(database, "SELECT `Cabinet` FROM `Media`", &view) == ERROR_SUCCESS &&
-        real_.MsiViewExecute(view, 0) == ERROR_SUCCESS) {
-        MsiHandle row = 0;
-        while (real_.MsiViewFetch(view, &row) == ERROR_SUCCESS) {
-            cabinets.push_back(RecordText(real_, row, 1));
-            real_.MsiCloseHandle(row);
-        }
-    }
-    if (view != 0) {
-        real_.MsiCloseHandle(view);
-    }
+    ForEachRow(real_, database, "SELECT `Cabinet` FROM `Media`",
+               [&](MsiHandle row) { cabinets.push_back(RecordText(real_, row, 1)); });
     real_.MsiCloseHandle(database);
     return true;
 }
@@ -328,26 +329,15 @@ bool WindowsFolderReader::ReadProperty(MsiHandle database, const char* name, std
     value.clear();
     found = false;
     const std::string query = std::string("SELECT `Value` FROM `Property` WHERE `Property` = '") + name + "'";
-    MsiHandle view = 0;
-    MsiHandle row = 0;
-    bool read = false;
-    if (real_.MsiDatabaseOpenViewA(database, query.c_str(), &view) == ERROR_SUCCESS &&
-        real_.MsiViewExecute(view, 0) == ERROR_SUCCESS) {
-        read = true;
-        if (real_.MsiViewFetch(view, &row) == ERROR_SUCCESS) {
-            char text[kFirstGuess] = {};
-            std::uint32_t length = sizeof text;
-            found = true;
-            if (real_.MsiRecordGetStringA(row, 1, text, &length) == ERROR_SUCCESS) {
-                value = text;
-            }
-            real_.MsiCloseHandle(row);
+    // The Property table's key is the name: one row at most.
+    return ForEachRow(real_, database, query.c_str(), [&](MsiHandle row) {
+        char text[kFirstGuess] = {};
+        std::uint32_t length = sizeof text;
+        found = true;
+        if (real_.MsiRecordGetStringA(row, 1, text, &length) == ERROR_SUCCESS) {
+            value = text;
         }
-    }
-    if (view != 0) {
-        real_.MsiCloseHandle(view);
-    }
-    return read;
+    });
 }
 
 }  // namespace boot
