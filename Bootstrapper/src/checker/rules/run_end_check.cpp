@@ -1,6 +1,7 @@
 #include "checker/rules/run_end_check.h"
 
 #include "checker/rules/setup_ini_check.h"
+#include "prereq/prerequisite_chain.h"
 #include "services/file_search.h"
 #include "services/messages.h"
 #include "services/run_end.h"
