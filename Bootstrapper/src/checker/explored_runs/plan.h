@@ -71,13 +71,13 @@ struct PlannedLanguages {
 constexpr const char* kLanguageNames[2] = {"German (Deutsch)", "English"};
 
 struct Plan {
+    std::string folder;
     bool machineKnown = false;  // the registry and the installed products can be asked
     // The machine's own run came to ask Windows Installer for the product: the package's
     // installed version below is the machine's (else its chain ended before).
     bool machineAskedInstalled = false;
     // The installed product as this machine's Windows Installer answered for it.
     bool MachineSaysInstalled() const { return machineKnown && machineAskedInstalled; }
-    std::string folder;
     bool setupIniIsUtf8 = false;  // Setup.ini is UTF-8 text, which Windows reads as ANSI
     // The longest path the setup opens or starts behind the folder and its backslash, and
     // how long the folder's own path may be for it to fit the file functions.
@@ -87,10 +87,10 @@ struct Plan {
     // Where the run ends before the installer runs: the box it shows, or empty.
     std::string endMessage;
     bool endShowsPrerequisiteExitCode = false;  // a DEBUG prerequisite's box, here for exit code 0
-    // Why the check ends where the program would go on, or empty.
-    std::string checkStopped;
     // The step at which it ends: nothing after it is shown.
     RunStage endsAt = RunStage::done;
+    // Why the check ends where the program would go on, or empty.
+    std::string checkStopped;
 
     std::optional<PlannedStart> preSetup;  // the pre-setup program the run starts
     std::vector<PlannedPrerequisite> prerequisites;  // every one the run reads
@@ -101,8 +101,8 @@ struct Plan {
     std::string languagesDirectory;
     PlannedPackage package;
     std::string packageTemplate;  // the summary information's Template: "x64;1033"
-    bool is64BitPackage = false;
     std::string upgradeCode;  // the Property table's UpgradeCode, or empty
+    bool is64BitPackage = false;
     PlannedLanguages language;
     bool offered[2] = {false, false};  // German, English
     // For an offered language that needs a transform: whether Windows Installer takes it,

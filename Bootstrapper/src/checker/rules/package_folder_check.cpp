@@ -119,7 +119,7 @@ void CheckTransformsElsewhere(FolderReader& platform, const std::vector<Transfor
     const std::int32_t language = plan.package.productLanguage;
     TextBuffer prefix;
     LanguagesFilePrefix(setting, prefix);
-    const std::string languagesFolder = NormalizedFolder(platform, plan.languagesDirectory.c_str());
+    const std::string languagesFolder = NormalizedFolder(platform, plan.languagesDirectory);
     const std::string where =
         prefix.IsEmpty() ? std::string("the package folder") : std::string("LanguagesDir ") + setting.Get();
     for (const TransformFile& transform : transforms) {

@@ -97,7 +97,7 @@ std::string FailedConditions(const TransformReading& reading, const Plan& plan)
                   {kValidateUpdate, 3, "the update version"}};
     for (const auto& field : fields) {
         if ((conditions & field.flag) != 0 && CompareVersions(ours, base, field.parts) != 0) {
-            Add(failed, std::string(field.name) + " (the package's ProductVersion is " + package.productVersion.c_str() +
+            Add(failed, std::string(field.name) + " (the package's ProductVersion is " + package.productVersion +
                             ", the transform's base " + revision.baseVersion + ")");
         }
     }
@@ -114,7 +114,7 @@ std::string FailedConditions(const TransformReading& reading, const Plan& plan)
     for (const auto& relation : relations) {
         if ((conditions & relation.flag) != 0 && !relation.holds) {
             Add(failed, std::string("the version relation (the package's ProductVersion ") +
-                            package.productVersion.c_str() + " must be " + relation.relation + " the transform's base " +
+                            package.productVersion + " must be " + relation.relation + " the transform's base " +
                             revision.baseVersion + ")");
         }
     }
@@ -154,7 +154,7 @@ std::vector<Candidate> Candidates(FolderReader& platform, const std::vector<Tran
     if (plan.language.hasDocumentationTransform) {
         add(kDocumentationTransformFile, prefix.Get() + std::string(kDocumentationTransformFile), true);
     }
-    const std::string languagesFolder = NormalizedFolder(platform, plan.languagesDirectory.c_str());
+    const std::string languagesFolder = NormalizedFolder(platform, plan.languagesDirectory);
     for (const TransformFile& transform : transforms) {
         if (!languagesFolder.empty() && NameEndsWithTransformExtension(transform.name.c_str()) &&
             SameTextIgnoringCase(NormalizedFolder(platform, transform.folderPath).c_str(), languagesFolder.c_str())) {
