@@ -5,9 +5,17 @@
 #include <vector>
 
 #include "checker/findings/findings.h"
+#include "checker/reading/unicode_text.h"
+#include "checker/reports/github_report.h"
 
 namespace boot {
 namespace {
+
+class StringOutput final : public TextOutput {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
+public:
+    void Write(const char* text) override { text_ += text; }
+    std::string text_;
+};
 
 TEST(Findings, SortedByFileThenLineInTheOrderFoundWithIgnoredRulesLeftOut)
 {
@@ -39,6 +47,15 @@ TEST(Findings, SortedByFileThenLineInTheOrderFoundWithIgnoredRulesLeftOut)
     const std::string value(5000, 'v');
     many.Report(Rule::unknownKey, "Setup.ini", 2, "value %s ends", value.c_str());
     EXPECT_EQ(std::string(many.At(kMany).message), "value " + value + " ends");
+    // And a report shows it whole, even beyond 32 KiB.
+    const std::string huge(40000, 'h');
+    Findings one;
+    one.Report(Rule::unknownKey, "Setup.ini", 3, "huge %s ends", huge.c_str());
+    ReportSettings settings;
+    settings.toUtf8 = Utf8FromAnsi;
+    StringOutput report;
+    WriteGithubReport(one, settings, report);
+    EXPECT_NE(report.text_.find("::huge " + huge + " ends\n"), std::string::npos);
 }
 
 }  // namespace

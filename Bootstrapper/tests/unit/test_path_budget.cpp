@@ -21,7 +21,7 @@ TEST(PathBudget, CountsCharactersAsWindowsDoesNotBytes)
     for (int i = 3; i < 150; ++i) {
         folder += "\xe6\x97\xa5";
     }
-    plan->folder.Assign(folder.c_str());
+    plan->folder = folder;
     plan->deepestPath = "Setup.ini";
     plan->pathBudget = 249;
     auto findings = std::make_unique<Findings>();

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -152,40 +153,40 @@ int main(int argc, char** argv)
 {
     boot::StdioOutput out(stdout);
     boot::StdioOutput errors(stderr);
-    static boot::CheckRequest<char> request;
-    const boot::CheckArguments arguments = boot::ParseCheckArguments(argc, argv, request);
-    const int answered = boot::AnswerUnlessCheck(arguments, kProgram, request.problem.Get(), out, errors);
+    const auto request = std::make_unique<boot::CheckRequest<char>>();
+    const boot::CheckArguments arguments = boot::ParseCheckArguments(argc, argv, *request);
+    const int answered = boot::AnswerUnlessCheck(arguments, kProgram, request->problem.Get(), out, errors);
     if (answered >= 0) {
         return answered;
     }
-    // Large (the package reader's tables): one for the process, outside the stack.
-    static boot::LinuxFolderReader platform;
+    // Large (the package reader's tables): outside the stack.
+    const auto platform = std::make_unique<boot::LinuxFolderReader>();
     boot::TextBuffer reason;
-    if (!platform.UseFolder(request.folder != nullptr ? request.folder : ".", reason)) {
+    if (!platform->UseFolder(request->folder != nullptr ? request->folder : ".", reason)) {
         WriteProblem(reason.Get(), errors);
         return boot::kCheckUnusable;
     }
-    static FolderPaths paths;
-    FindFolderPaths(request.folder, paths);
+    const auto paths = std::make_unique<FolderPaths>();
+    FindFolderPaths(request->folder, *paths);
     boot::ReportSettings settings;
     settings.program = kProgram;
     settings.version = BOOTSTRAPPER_CHECK_VERSION;
     settings.informationUri = BOOTSTRAPPER_CHECK_INFORMATION_URI;
     // The Linux folder reader hands the program names in code page 1252.
     settings.toUtf8 = boot::Utf8FromAnsi;
-    settings.shownFolder = paths.shown;
-    settings.relativeFolder = paths.relative.Get();
-    settings.currentDirectory = paths.current;
-    if (request.output == nullptr) {
-        return boot::RunCheck(platform, false, request.options, settings, out);
+    settings.shownFolder = paths->shown;
+    settings.relativeFolder = paths->relative.Get();
+    settings.currentDirectory = paths->current;
+    if (request->output == nullptr) {
+        return boot::RunCheck(*platform, false, request->options, settings, out);
     }
-    static ReportFile report;
-    if (!report.Open(request.output, reason)) {
+    const auto report = std::make_unique<ReportFile>();
+    if (!report->Open(request->output, reason)) {
         WriteProblem(reason.Get(), errors);
         return boot::kCheckUnusable;
     }
-    const int status = boot::RunCheck(platform, false, request.options, settings, out, &report);
-    if (!report.Commit(reason)) {
+    const int status = boot::RunCheck(*platform, false, request->options, settings, out, report.get());
+    if (!report->Commit(reason)) {
         WriteProblem(reason.Get(), errors);
         return boot::kCheckUnusable;
     }

@@ -3,6 +3,9 @@
 // plan shows the one path the program would take; nothing is started, shown or written.
 #include <windows.h>
 
+#include <memory>
+#include <vector>
+
 #include "checker/command/check_command.h"
 #include "checker/folder_readers/windows_folder_reader.h"
 #include "checker/reports/folder_paths.h"
@@ -25,10 +28,10 @@ struct FolderPaths {
 // `path` in UTF-8 with "/" between names; false when Windows cannot name it.
 bool AbsoluteUtf8(const wchar_t* path, boot::Utf8Text& utf8)
 {
-    static wchar_t wide[kWidePathSize];
-    const DWORD length = path == nullptr ? ::GetCurrentDirectoryW(kWidePathSize, wide)
-                                         : ::GetFullPathNameW(path, kWidePathSize, wide, nullptr);
-    if (length == 0 || length >= kWidePathSize || !boot::Utf8FromUtf16(wide, utf8.Data(), utf8.Capacity())) {
+    std::vector<wchar_t> wide(kWidePathSize, L'\0');
+    const DWORD length = path == nullptr ? ::GetCurrentDirectoryW(kWidePathSize, wide.data())
+                                         : ::GetFullPathNameW(path, kWidePathSize, wide.data(), nullptr);
+    if (length == 0 || length >= kWidePathSize || !boot::Utf8FromUtf16(wide.data(), utf8.Data(), utf8.Capacity())) {
         return false;
     }
     boot::UseForwardSlashes(utf8.Data());
@@ -179,19 +182,20 @@ int wmain(int argc, wchar_t** argv)
 {
     boot::ConsoleOutput out(stdout, STD_OUTPUT_HANDLE);
     boot::ConsoleOutput errors(stderr, STD_ERROR_HANDLE);
-    static boot::CheckRequest<wchar_t> request;
-    const boot::CheckArguments arguments = boot::ParseCheckArguments<wchar_t>(argc, argv, request);
-    const int answered = boot::AnswerUnlessCheck(arguments, kProgram, request.problem.Get(), out, errors);
+    const auto request = std::make_unique<boot::CheckRequest<wchar_t>>();
+    const boot::CheckArguments arguments = boot::ParseCheckArguments<wchar_t>(argc, argv, *request);
+    const int answered = boot::AnswerUnlessCheck(arguments, kProgram, request->problem.Get(), out, errors);
     if (answered >= 0) {
         return answered;
     }
-    static FolderPaths paths;
-    FindFolderPaths(request.folder, paths);
-    static ReportFile report;
-    if (request.output != nullptr && !report.Open(request.output, errors)) {
+    // The paths and the report's file names are large: outside the stack.
+    const auto paths = std::make_unique<FolderPaths>();
+    FindFolderPaths(request->folder, *paths);
+    const auto report = std::make_unique<ReportFile>();
+    if (request->output != nullptr && !report->Open(request->output, errors)) {
         return boot::kCheckUnusable;
     }
-    if (!EnterFolder(request.folder, errors)) {
+    if (!EnterFolder(request->folder, errors)) {
         return boot::kCheckUnusable;
     }
     boot::ReportSettings settings;
@@ -199,17 +203,17 @@ int wmain(int argc, wchar_t** argv)
     settings.version = BOOTSTRAPPER_CHECK_VERSION;
     settings.informationUri = BOOTSTRAPPER_CHECK_INFORMATION_URI;
     settings.toUtf8 = boot::Utf8FromAnsiCodePage;
-    settings.shownFolder = paths.shown.Get();
+    settings.shownFolder = paths->shown.Get();
     settings.separator = '\\';
-    settings.relativeFolder = paths.relative.Get();
-    settings.currentDirectory = paths.current.Get();
-    static boot::Win32Platform real;
+    settings.relativeFolder = paths->relative.Get();
+    settings.currentDirectory = paths->current.Get();
+    boot::Win32Platform real;  // holds no state: as the program's own, a local
     CPINFO codePage{};
     const bool singleByte = ::GetCPInfo(CP_ACP, &codePage) != FALSE && codePage.MaxCharSize == 1;
-    static boot::WindowsFolderReader platform(real, singleByte);
-    if (request.output == nullptr) {
-        return boot::RunCheck(platform, true, request.options, settings, out);
+    const auto platform = std::make_unique<boot::WindowsFolderReader>(real, singleByte);
+    if (request->output == nullptr) {
+        return boot::RunCheck(*platform, true, request->options, settings, out);
     }
-    const int status = boot::RunCheck(platform, true, request.options, settings, out, &report);
-    return report.Commit(errors) ? status : boot::kCheckUnusable;
+    const int status = boot::RunCheck(*platform, true, request->options, settings, out, report.get());
+    return report->Commit(errors) ? status : boot::kCheckUnusable;
 }

@@ -14,10 +14,8 @@
 
 #include "checker/reading/setup_languages.h"
 #include "checker/recorded_run/run_ways.h"
-#include "common/fixed_text.h"
 #include "language/language_discovery.h"
 #include "language/language_state.h"
-#include "package/package_info.h"
 
 namespace boot {
 
@@ -52,16 +50,34 @@ inline std::optional<bool> RunsHere(const PlannedPrerequisite& prerequisite)
     return (prerequisite.check == MachineCheck::passes) == prerequisite.doExecuteIfCheckIs;
 }
 
+// The package as the furthest run read it, and the installed product as Windows Installer
+// answered for it.
+struct PlannedPackage {
+    std::string productCode;
+    std::string productVersion;
+    std::int32_t productLanguage = 0;
+    std::string installedVersion;  // empty when the product is not installed
+    bool isInstalled = false;      // the installed version has at least three components
+    bool isNewer = false;          // the package's version is the greater one; false when not installed
+};
+
+// The languages the furthest run found in the languages folder: a row of the language
+// table each.
+struct PlannedLanguages {
+    bool available[kLanguageCount] = {};
+    bool hasDocumentationTransform = false;
+};
+
 constexpr const char* kLanguageNames[2] = {"German (Deutsch)", "English"};
 
 struct Plan {
+    std::string folder;
     bool machineKnown = false;  // the registry and the installed products can be asked
     // The machine's own run came to ask Windows Installer for the product: the package's
     // installed version below is the machine's (else its chain ended before).
     bool machineAskedInstalled = false;
     // The installed product as this machine's Windows Installer answered for it.
     bool MachineSaysInstalled() const { return machineKnown && machineAskedInstalled; }
-    TextBuffer folder;
     bool setupIniIsUtf8 = false;  // Setup.ini is UTF-8 text, which Windows reads as ANSI
     // The longest path the setup opens or starts behind the folder and its backslash, and
     // how long the folder's own path may be for it to fit the file functions.
@@ -71,23 +87,23 @@ struct Plan {
     // Where the run ends before the installer runs: the box it shows, or empty.
     std::string endMessage;
     bool endShowsPrerequisiteExitCode = false;  // a DEBUG prerequisite's box, here for exit code 0
-    // Why the check ends where the program would go on, or empty.
-    std::string checkStopped;
     // The step at which it ends: nothing after it is shown.
     RunStage endsAt = RunStage::done;
+    // Why the check ends where the program would go on, or empty.
+    std::string checkStopped;
 
     std::optional<PlannedStart> preSetup;  // the pre-setup program the run starts
     std::vector<PlannedPrerequisite> prerequisites;  // every one the run reads
 
-    TextBuffer packagePath;
+    std::string packagePath;
     std::uint32_t packagesFound = 0;  // without MsiPath: the packages the directory search finds
     std::string ntfsFirstPackage;     // when there are several, the one NTFS returns first
-    TextBuffer languagesDirectory;
-    PackageInfo package;
+    std::string languagesDirectory;
+    PlannedPackage package;
     std::string packageTemplate;  // the summary information's Template: "x64;1033"
+    std::string upgradeCode;  // the Property table's UpgradeCode, or empty
     bool is64BitPackage = false;
-    TextBuffer upgradeCode;  // the Property table's UpgradeCode, or empty
-    LanguageState language;
+    PlannedLanguages language;
     bool offered[2] = {false, false};  // German, English
     // For an offered language that needs a transform: whether Windows Installer takes it,
     // in words ("applies", or why not).
@@ -120,7 +136,7 @@ inline std::optional<std::string> LanguageTransform(const Plan& plan, std::size_
     if (kLanguageIds[index] == plan.package.productLanguage) {
         return std::nullopt;
     }
-    return std::string(plan.languagesDirectory.Get()) + "\\" + std::to_string(kLanguageIds[index]) +
+    return plan.languagesDirectory + "\\" + std::to_string(kLanguageIds[index]) +
            kTransformExtension;
 }
 
@@ -129,7 +145,7 @@ inline std::optional<std::string> DocumentationTransform(const Plan& plan)
     if (!plan.language.hasDocumentationTransform) {
         return std::nullopt;
     }
-    return std::string(plan.languagesDirectory.Get()) + "\\" + kDocumentationTransformName + kTransformExtension;
+    return plan.languagesDirectory + "\\" + kDocumentationTransformName + kTransformExtension;
 }
 
 // Where the machine says whether the product is installed, only the run it takes is

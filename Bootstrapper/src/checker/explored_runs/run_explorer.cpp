@@ -12,6 +12,8 @@
 #include "checker/recorded_run/recording_platform.h"
 #include "launcher/run_sequence.h"
 #include "launcher/run_state.h"
+#include "language/language_state.h"
+#include "package/package_info.h"
 
 namespace boot {
 
@@ -68,25 +70,32 @@ void NoteEnd(RunWay& way, std::int32_t exitCode, RunStage reached)
     }
 }
 
-// Fixed texts are not copied by assignment.
-void CopyPackageInfo(const PackageInfo& from, PackageInfo& to)
+// The installed product as the run's Windows Installer answered for it.
+void TakeInstalledProduct(const PackageInfo& from, PlannedPackage& to)
 {
-    to.productCode.Assign(from.productCode.Get());
-    to.productVersion.Assign(from.productVersion.Get());
-    to.productLanguage = from.productLanguage;
-    to.installedVersion.Assign(from.installedVersion.Get());
-    to.productVersionParts = from.productVersionParts;
-    to.installedVersionParts = from.installedVersionParts;
+    to.installedVersion = from.installedVersion.Get();
     to.isInstalled = from.isInstalled;
     to.isNewer = from.isNewer;
 }
 
-// The dialog's own texts are not shown in the plan.
-void CopyLanguages(const LanguageState& from, LanguageState& to)
+// The package as the run read it: the program's fixed texts become the plan's own.
+PlannedPackage PlannedPackageOf(const PackageInfo& info)
 {
-    std::copy(std::begin(from.available), std::end(from.available), std::begin(to.available));
-    to.selectedLanguage = from.selectedLanguage;
-    to.hasDocumentationTransform = from.hasDocumentationTransform;
+    PlannedPackage package;
+    package.productCode = info.productCode.Get();
+    package.productVersion = info.productVersion.Get();
+    package.productLanguage = info.productLanguage;
+    TakeInstalledProduct(info, package);
+    return package;
+}
+
+// The dialog's own texts and its choice are not shown in the plan.
+PlannedLanguages PlannedLanguagesOf(const LanguageState& state)
+{
+    PlannedLanguages languages;
+    std::copy(std::begin(state.available), std::end(state.available), std::begin(languages.available));
+    languages.hasDocumentationTransform = state.hasDocumentationTransform;
+    return languages;
 }
 
 // The first run, and each later one that gets further; a run that joins an earlier way
@@ -100,10 +109,10 @@ void KeepIfFurthest(std::size_t index, const RunWay& way, const RunState& state,
     furthest.endStage = way.endStage;
     furthest.exitCode = way.exitCode;
     furthest.end = state.end;
-    plan.packagePath.Assign(state.packagePath.Get());
-    plan.languagesDirectory.Assign(state.languagesDirectory.Get());
-    CopyPackageInfo(state.packageInfo, plan.package);
-    CopyLanguages(state.language, plan.language);
+    plan.packagePath = state.packagePath.Get();
+    plan.languagesDirectory = state.languagesDirectory.Get();
+    plan.package = PlannedPackageOf(state.packageInfo);
+    plan.language = PlannedLanguagesOf(state.language);
 }
 
 // The installed product as the machine's run found it, in the words of the choice it
@@ -132,10 +141,7 @@ void FollowTheMachine(RecordingPlatform& platform, Plan& plan)
     plan.machineAskedInstalled = platform.AskedInstalledProduct();
     if (plan.machineAskedInstalled) {
         answers.push_back(ChoiceAnswer{kInstalledProductPoint, InstalledAnswer(state.packageInfo)});
-        plan.package.installedVersion.Assign(state.packageInfo.installedVersion.Get());
-        plan.package.installedVersionParts = state.packageInfo.installedVersionParts;
-        plan.package.isInstalled = state.packageInfo.isInstalled;
-        plan.package.isNewer = state.packageInfo.isNewer;
+        TakeInstalledProduct(state.packageInfo, plan.package);
     }
     plan.ways.machineWay = WayOfAnswers(plan.ways, answers);
     plan.ways.hasMachineWay = true;

@@ -16,40 +16,22 @@ bool EndsWithSeparator(const char* path)
 }
 
 // `folder`, its separator and `file`, whose "/" become `separator`.
-void JoinPath(const char* folder, char separator, const char* file, Utf8Text& path)
+std::string JoinPath(const char* folder, char separator, const std::string& file)
 {
-    if (TextEquals(file, kFolderItself)) {
-        path.Assign(folder[0] != '\0' ? folder : kFolderItself);
-        return;
+    if (file == kFolderItself) {
+        return folder[0] != '\0' ? folder : kFolderItself;
     }
-    path.Clear();
-    if (folder[0] != '\0') {
-        const char between[2] = {EndsWithSeparator(folder) ? '\0' : separator, '\0'};
-        if (!path.Format("%s%s", folder, between)) {
-            return;
-        }
+    std::string path = folder;
+    if (!path.empty() && !EndsWithSeparator(folder)) {
+        path += separator;
     }
-    const std::size_t start = path.Length();
-    if (!path.Append(file)) {
-        path.Clear();
-        return;
+    for (const char c : file) {
+        path += c == '/' ? separator : c;
     }
-    for (char* p = path.Data() + start; *p != '\0'; ++p) {
-        if (*p == '/') {
-            *p = separator;
-        }
-    }
+    return path;
 }
 
 }  // namespace
-
-const char* ToUtf8(const ReportSettings& settings, const char* ansi, Utf8Text& utf8)
-{
-    if (settings.toUtf8 == nullptr || !settings.toUtf8(ansi, utf8.Data(), utf8.Capacity())) {
-        utf8.Assign(kUnshownText);
-    }
-    return utf8.Get();
-}
 
 std::string ToUtf8(const ReportSettings& settings, const std::string& ansi)
 {
@@ -62,14 +44,14 @@ std::string ToUtf8(const ReportSettings& settings, const std::string& ansi)
     return utf8;
 }
 
-void ShownPath(const ReportSettings& settings, const char* file, Utf8Text& path)
+std::string ShownPath(const ReportSettings& settings, const std::string& file)
 {
-    JoinPath(settings.shownFolder, settings.separator, file, path);
+    return JoinPath(settings.shownFolder, settings.separator, file);
 }
 
-void RelativePath(const ReportSettings& settings, const char* file, Utf8Text& path)
+std::string RelativePath(const ReportSettings& settings, const std::string& file)
 {
-    JoinPath(settings.relativeFolder, '/', file, path);
+    return JoinPath(settings.relativeFolder, '/', file);
 }
 
 bool IsAbsolutePath(const char* path)

@@ -44,15 +44,13 @@ struct ReportSettings {
     const char* currentDirectory = "";
 };
 
-// `ansi` in UTF-8, in `utf8`; a placeholder when it cannot be converted.
-const char* ToUtf8(const ReportSettings& settings, const char* ansi, Utf8Text& utf8);
-// The same for a text of any length.
+// `ansi` in UTF-8; a placeholder when it cannot be converted.
 std::string ToUtf8(const ReportSettings& settings, const std::string& ansi);
 
 // A finding's file (`file` in UTF-8) as shown to a person, and relative to the current
 // directory ("/" between names).
-void ShownPath(const ReportSettings& settings, const char* file, Utf8Text& path);
-void RelativePath(const ReportSettings& settings, const char* file, Utf8Text& path);
+std::string ShownPath(const ReportSettings& settings, const std::string& file);
+std::string RelativePath(const ReportSettings& settings, const std::string& file);
 // Whether a relative path of RelativePath is absolute after all: "/...", "//..." or "C:/...".
 bool IsAbsolutePath(const char* path);
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <climits>
+#include <string>
 
 #include "checker/output/report_context.h"
 #include "checker/reading/unicode_text.h"
@@ -12,10 +13,22 @@ namespace boot {
 
 namespace {
 
-// The UTF-16 form of a text no longer than the longest the checker writes as one piece.
-constexpr std::size_t kWideSize = kUtf8TextSize;
-
 int ToInt(std::size_t size) { return size > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(size); }
+
+// `text` of code page `codePage` in UTF-16, whole; empty when it cannot be converted.
+std::wstring Utf16From(unsigned codePage, const char* text)
+{
+    const int units = ::MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
+    if (units <= 0) {
+        return std::wstring();
+    }
+    std::wstring wide(static_cast<std::size_t>(units), L'\0');
+    if (::MultiByteToWideChar(codePage, 0, text, -1, wide.data(), units) != units) {
+        return std::wstring();
+    }
+    wide.pop_back();  // the terminating zero, which the string keeps itself
+    return wide;
+}
 
 }  // namespace
 
@@ -28,11 +41,14 @@ bool Utf8FromUtf16(const wchar_t* wide, char* utf8, std::size_t capacity)
 
 bool Utf8FromAnsiCodePage(const char* ansi, char* utf8, std::size_t capacity)
 {
-    static wchar_t wide[kWideSize];
-    if (::MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide, static_cast<int>(kWideSize)) <= 0) {
+    if (ansi[0] == '\0') {
+        return Utf8FromUtf16(L"", utf8, capacity);
+    }
+    const std::wstring wide = Utf16From(CP_ACP, ansi);
+    if (wide.empty()) {
         return LeaveEmpty(utf8, capacity);
     }
-    return Utf8FromUtf16(wide, utf8, capacity);
+    return Utf8FromUtf16(wide.c_str(), utf8, capacity);
 }
 
 ConsoleOutput::ConsoleOutput(std::FILE* stream, unsigned long standardHandle) : stream_(stream)
@@ -47,14 +63,14 @@ ConsoleOutput::ConsoleOutput(std::FILE* stream, unsigned long standardHandle) : 
 void ConsoleOutput::Write(const char* text)
 {
     if (console_ != nullptr) {
-        static wchar_t wide[kWideSize];
-        const int units = ::MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, static_cast<int>(kWideSize));
-        DWORD written = 0;
-        // Without its terminating zero. A text too long to convert at once goes as bytes.
-        if (units > 1 && ::WriteConsoleW(console_, wide, static_cast<DWORD>(units - 1), &written, nullptr) != FALSE) {
+        if (text[0] == '\0') {
             return;
         }
-        if (units == 1) {
+        const std::wstring wide = Utf16From(CP_UTF8, text);
+        DWORD written = 0;
+        // A text that cannot be converted, or written to the console, goes as bytes.
+        if (!wide.empty() &&
+            ::WriteConsoleW(console_, wide.c_str(), static_cast<DWORD>(wide.size()), &written, nullptr) != FALSE) {
             return;
         }
     }

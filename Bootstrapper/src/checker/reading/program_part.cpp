@@ -40,11 +40,11 @@ bool IsProgramExtension(const char* extension)
 }
 
 // Whether the file Windows would look for exists: relative to the folder, or as given.
-bool ProgramExists(Platform& platform, const TextBuffer& folder, const char* candidate)
+bool ProgramExists(Platform& platform, const char* folder, const char* candidate)
 {
     TextBuffer path;
     const char* added = Extension(candidate) == nullptr ? ".exe" : "";
-    const bool composed = IsRelative(candidate) ? path.Format("%s\\%s%s", folder.Get(), candidate, added)
+    const bool composed = IsRelative(candidate) ? path.Format("%s\\%s%s", folder, candidate, added)
                                                 : path.Format("%s%s", candidate, added);
     return composed && FindEntry(platform, path.Get()) == Entry::present;
 }
@@ -74,7 +74,7 @@ void Describe(ProgramPart& part, bool exists)
 
 }  // namespace
 
-void FindProgramPart(Platform& platform, const TextBuffer& folder, const char* commandLine, ProgramPart& part)
+void FindProgramPart(Platform& platform, const char* folder, const char* commandLine, ProgramPart& part)
 {
     part.path.Clear();
     part.quoted = commandLine[0] == '"';

@@ -19,6 +19,6 @@ struct ProgramPart {
 };
 
 // `folder`: the folder Bootstrapper.exe runs in (its own and the current one).
-void FindProgramPart(Platform& platform, const TextBuffer& folder, const char* commandLine, ProgramPart& part);
+void FindProgramPart(Platform& platform, const char* folder, const char* commandLine, ProgramPart& part);
 
 }  // namespace boot

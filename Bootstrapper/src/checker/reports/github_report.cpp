@@ -19,14 +19,11 @@ std::string Count(std::uint32_t count, const char* what)
 void WriteGithubReport(const Findings& findings, const ReportSettings& settings, TextOutput& output)
 {
     OutputBuffer out(output);
-    static Utf8Text file;
-    static Utf8Text path;
-    static Utf8Text message;
     for (std::size_t i = 0; i < findings.Count(); ++i) {
         const Finding finding = findings.At(i);
-        RelativePath(settings, ToUtf8(settings, finding.file, file), path);
+        const std::string path = RelativePath(settings, ToUtf8(settings, finding.file));
         out.Put(finding.severity == Severity::error ? "::error file=" : "::warning file=");
-        PutCommandProperty(out, path.Get());
+        PutCommandProperty(out, path.c_str());
         if (finding.line != 0) {
             TextBuffer line;
             line.Format(",line=%u", static_cast<unsigned>(finding.line));
@@ -35,7 +32,7 @@ void WriteGithubReport(const Findings& findings, const ReportSettings& settings,
         out.Put(",title=");
         PutCommandProperty(out, finding.rule);
         out.Put("::");
-        PutCommandData(out, ToUtf8(settings, finding.message, message));
+        PutCommandData(out, ToUtf8(settings, finding.message).c_str());
         out.Put("\n");
     }
     const std::string counts = Count(findings.Errors(), "error") + ", " + Count(findings.Warnings(), "warning");

@@ -9,8 +9,6 @@ void WriteJsonReport(const Findings& findings, const Plan* plan, const ReportSet
 {
     OutputBuffer out(output);
     JsonWriter json(out);
-    static Utf8Text text;
-    static Utf8Text path;
     json.BeginObject();
     BeginObjectMember(json, "tool");
     json.Field("name", settings.program);
@@ -24,8 +22,7 @@ void WriteJsonReport(const Findings& findings, const Plan* plan, const ReportSet
     for (std::size_t i = 0; i < findings.Count(); ++i) {
         const Finding finding = findings.At(i);
         json.BeginObject();
-        ShownPath(settings, ToUtf8(settings, finding.file, text), path);
-        json.Field("file", path.Get());
+        json.Field("file", ShownPath(settings, ToUtf8(settings, finding.file)).c_str());
         json.Key("line");
         if (finding.line != 0) {
             json.Number(finding.line);
@@ -34,7 +31,7 @@ void WriteJsonReport(const Findings& findings, const Plan* plan, const ReportSet
         }
         json.Field("severity", finding.severity == Severity::error ? "error" : "warning");
         json.Field("rule", finding.rule);
-        json.Field("message", ToUtf8(settings, finding.message, text));
+        json.Field("message", ToUtf8(settings, finding.message).c_str());
         json.EndObject();
     }
     json.EndArray();

@@ -111,18 +111,18 @@ void WriteInstalledProduct(PlanWriter& out, const Plan& plan)
         return;
     }
     out.Json().BoolField(names[0], plan.package.isInstalled);
-    out.TextOrNull(names[1], std::string(plan.package.installedVersion.Get()));
+    out.TextOrNull(names[1], plan.package.installedVersion);
     out.Json().BoolField(names[2], plan.package.isNewer);
 }
 
 void WritePackage(PlanWriter& out, const Plan& plan)
 {
     BeginObjectMember(out.Json(), "package");
-    out.Text("path", plan.packagePath.Get());
-    out.TextOrNull("languagesFolder", std::string(plan.languagesDirectory.Get()));
+    out.Text("path", plan.packagePath);
+    out.TextOrNull("languagesFolder", plan.languagesDirectory);
     if (plan.endsAt > RunStage::package) {
-        out.Text("productCode", plan.package.productCode.Get());
-        out.Text("productVersion", plan.package.productVersion.Get());
+        out.Text("productCode", plan.package.productCode);
+        out.Text("productVersion", plan.package.productVersion);
         out.Json().Field("productLanguage", plan.package.productLanguage);
         WriteInstalledProduct(out, plan);
     }
@@ -273,7 +273,7 @@ void WritePlanJson(const Plan& plan, const ReportSettings& settings, JsonWriter&
 {
     PlanWriter out(settings, json);
     json.BeginObject();
-    out.Text("folder", plan.folder.Get());
+    out.Text("folder", plan.folder);
     json.BoolField("machineKnown", plan.machineKnown);
     WriteEnd(out, plan);
     // The steps in run order; the run ends before those after the ones it reaches.

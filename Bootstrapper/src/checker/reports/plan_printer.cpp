@@ -174,7 +174,7 @@ void PrintPrerequisites(Printer& out, const Plan& plan)
 
 void PrintInstalledProduct(Printer& out, const Plan& plan)
 {
-    const PackageInfo& package = plan.package;
+    const PlannedPackage& package = plan.package;
     if (!plan.machineKnown) {
         out.Line("    installed version: not known here (asked of Windows Installer on the machine that runs "
                  "the setup)");
@@ -183,15 +183,15 @@ void PrintInstalledProduct(Printer& out, const Plan& plan)
     } else if (!package.isInstalled) {
         out.Line("    on this machine: the product is not installed");
     } else {
-        out.Line("    on this machine: version %s is installed; the package is %s", package.installedVersion.Get(),
+        out.Line("    on this machine: version %s is installed; the package is %s", package.installedVersion.c_str(),
                  package.isNewer ? "newer" : "not newer");
     }
 }
 
 void PrintPackage(Printer& out, const Plan& plan)
 {
-    const PackageInfo& package = plan.package;
-    out.Line("3. Package: %s", plan.packagePath.Get());
+    const PlannedPackage& package = plan.package;
+    out.Line("3. Package: %s", plan.packagePath.c_str());
     if (plan.packagesFound > 1) {
         out.Line("    (the first of %u packages that the directory search returns here; on NTFS that is %s, the "
                  "first by name without regard to case; MsiPath settles it)",
@@ -200,8 +200,8 @@ void PrintPackage(Printer& out, const Plan& plan)
     if (plan.endsAt <= RunStage::package) {
         return;
     }
-    out.Line("    ProductCode %s, ProductVersion %s, ProductLanguage %d", package.productCode.Get(),
-             package.productVersion.Get(), static_cast<int>(package.productLanguage));
+    out.Line("    ProductCode %s, ProductVersion %s, ProductLanguage %d", package.productCode.c_str(),
+             package.productVersion.c_str(), static_cast<int>(package.productLanguage));
     if (plan.is64BitPackage) {
         out.Line("    a 64-bit package (Template \"%s\"): it installs only on 64-bit Windows",
                  plan.packageTemplate.c_str());
@@ -358,13 +358,13 @@ void PrintWays(Printer& out, const RunWays& ways)
 void PrintHeading(Printer& out, const Plan& plan)
 {
     out.Line("%s", "");
-    out.Line("What Bootstrapper.exe will do in %s:", plan.folder.IsEmpty() ? "this folder" : plan.folder.Get());
+    out.Line("What Bootstrapper.exe will do in %s:", plan.folder.empty() ? "this folder" : plan.folder.c_str());
     if (plan.setupIniIsUtf8) {
         out.Line("(Setup.ini is UTF-8 text: its values are shown as Windows reads them, in its ANSI code page)");
     }
     if (!plan.deepestPath.empty()) {
         out.Line("(a package folder may have at most %u characters, here %u: its longest path is \\%s)",
-                 static_cast<unsigned>(plan.pathBudget), static_cast<unsigned>(plan.folder.Length()),
+                 static_cast<unsigned>(plan.pathBudget), static_cast<unsigned>(plan.folder.size()),
                  plan.deepestPath.c_str());
     }
 }

@@ -1,8 +1,8 @@
 #include "checker/reports/sarif_report.h"
 
 #include <algorithm>
-#include <iterator>
 #include <string>
+#include <unordered_map>
 
 #include "checker/output/escaped_output.h"
 #include "checker/findings/rule_table.h"
@@ -24,12 +24,6 @@ constexpr unsigned kHexBase = 16;
 constexpr unsigned kHexDigitBits = 4;
 constexpr int kHashDigits = 16;
 
-// Results with the same fingerprint text are numbered, as GitHub numbers equal lines: room
-// for twice the results a log holds.
-constexpr std::size_t kOccurrenceSlots = std::size_t{1} << 16;
-static_assert(kOccurrenceSlots >= 2 * kSarifResultLimit, "room for every result");
-static_assert((kOccurrenceSlots & (kOccurrenceSlots - 1)) == 0, "a power of two");
-
 std::uint64_t Hash(std::uint64_t hash, const char* text)
 {
     for (const char* p = text;; ++p) {
@@ -40,27 +34,9 @@ std::uint64_t Hash(std::uint64_t hash, const char* text)
     }
 }
 
-// The how-many-th result with this hash: 1 for the first.
-class Occurrences {
-public:
-    void Clear() { std::fill(std::begin(slots_), std::end(slots_), Slot{}); }
-    std::uint32_t Next(std::uint64_t hash)
-    {
-        std::size_t index = static_cast<std::size_t>(hash) & (kOccurrenceSlots - 1);
-        while (slots_[index].count != 0 && slots_[index].hash != hash) {
-            index = (index + 1) & (kOccurrenceSlots - 1);
-        }
-        slots_[index].hash = hash;
-        return ++slots_[index].count;
-    }
-
-private:
-    struct Slot {
-        std::uint64_t hash = 0;
-        std::uint32_t count = 0;
-    };
-    Slot slots_[kOccurrenceSlots] = {};
-};
+// Results with the same fingerprint text are numbered, as GitHub numbers equal lines: how
+// many results with each hash the log has so far.
+using Occurrences = std::unordered_map<std::uint64_t, std::uint32_t>;
 
 // "0123456789ABCDEF:1": the hash of what the finding says, not of where it says it.
 void Fingerprint(const Finding& finding, Occurrences& occurrences, TextBuffer& text)
@@ -72,7 +48,7 @@ void Fingerprint(const Finding& finding, Occurrences& occurrences, TextBuffer& t
         digits[i] = "0123456789abcdef"[rest % kHexBase];
         rest >>= kHexDigitBits;
     }
-    text.Format("%s:%u", digits, static_cast<unsigned>(occurrences.Next(hash)));
+    text.Format("%s:%u", digits, static_cast<unsigned>(++occurrences[hash]));
 }
 
 // The example's Markdown without its code marks, for the plain-text descriptions.
@@ -96,17 +72,14 @@ void OneMemberObject(JsonWriter& json, const char* name, const char* key, Value 
 void WriteRule(JsonWriter& json, const RuleInfo& rule)
 {
     const std::string example = WithoutCodeMarks(rule.example);
-    static Utf8Text text;
+    const std::string summary = rule.summary;
     json.BeginObject();
     json.Field("id", rule.id);
     OneMemberObject(json, "shortDescription", "text", rule.summary);
-    text.Format("%s For example: %s", rule.summary, example.c_str());
-    OneMemberObject(json, "fullDescription", "text", text.Get());
+    OneMemberObject(json, "fullDescription", "text", (summary + " For example: " + example).c_str());
     BeginObjectMember(json, "help");
-    text.Format("%s For example: %s %s", rule.summary, example.c_str(), rule.help);
-    json.Field("text", text.Get());
-    text.Format("%s\n\nFor example: %s\n\n%s", rule.summary, rule.example, rule.help);
-    json.Field("markdown", text.Get());
+    json.Field("text", (summary + " For example: " + example + " " + rule.help).c_str());
+    json.Field("markdown", (summary + "\n\nFor example: " + rule.example + "\n\n" + rule.help).c_str());
     json.EndObject();
     OneMemberObject(json, "defaultConfiguration", "level", Level(rule.severity));
     json.EndObject();
@@ -134,20 +107,18 @@ void WriteTool(JsonWriter& json, const ReportSettings& settings)
 // Output gathered in a text, for a value composed by the escaping writers.
 class Gathered final : public TextOutput {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:
-    explicit Gathered(Utf8Text& text) : text_(text) { text_.Clear(); }
-    void Write(const char* text) override { fits_ = text_.Append(text) && fits_; }
-    bool Fits() const { return fits_; }
+    void Write(const char* text) override { text_ += text; }
+    const std::string& Text() const { return text_; }
 
 private:
-    Utf8Text& text_;
-    bool fits_ = true;
+    std::string text_;
 };
 
 // The URI reference of a path: relative ("Setup.ini", "../pkg/Setup.ini"), or a "file:"
 // URI for an absolute one ("file:///C:/x", "file:///home/x", "file://server/share/x").
-bool PathUri(const char* path, Utf8Text& uri)
+std::string PathUri(const char* path)
 {
-    Gathered gathered(uri);
+    Gathered gathered;
     {
         OutputBuffer out(gathered);
         if (IsAbsolutePath(path)) {
@@ -160,24 +131,18 @@ bool PathUri(const char* path, Utf8Text& uri)
         }
         PutUriPath(out, path);
     }
-    return gathered.Fits();
+    return gathered.Text();
 }
 
 void WriteLocation(JsonWriter& json, const Finding& finding, const ReportSettings& settings)
 {
-    static Utf8Text file;
-    static Utf8Text path;
-    static Utf8Text uri;
-    RelativePath(settings, ToUtf8(settings, finding.file, file), path);
-    if (!PathUri(path.Get(), uri)) {
-        uri.Assign(".");
-    }
+    const std::string path = RelativePath(settings, ToUtf8(settings, finding.file));
     BeginArrayMember(json, "locations");
     json.BeginObject();
     BeginObjectMember(json, "physicalLocation");
     BeginObjectMember(json, "artifactLocation");
-    json.Field("uri", uri.Get());
-    if (!IsAbsolutePath(path.Get()) && settings.currentDirectory[0] != '\0') {
+    json.Field("uri", PathUri(path.c_str()).c_str());
+    if (!IsAbsolutePath(path.c_str()) && settings.currentDirectory[0] != '\0') {
         json.Field("uriBaseId", kSourceRoot);
     }
     json.EndObject();
@@ -191,14 +156,13 @@ void WriteLocation(JsonWriter& json, const Finding& finding, const ReportSetting
 void WriteResult(JsonWriter& json, const Finding& finding, const ReportSettings& settings,
                  Occurrences& occurrences)
 {
-    static Utf8Text message;
     json.BeginObject();
     json.Field("ruleId", finding.rule);
     if (finding.ruleIndex >= 0) {
         json.Field("ruleIndex", finding.ruleIndex);
     }
     json.Field("level", Level(finding.severity));
-    OneMemberObject(json, "message", "text", ToUtf8(settings, finding.message, message));
+    OneMemberObject(json, "message", "text", ToUtf8(settings, finding.message).c_str());
     WriteLocation(json, finding, settings);
     // GitHub matches results across runs by this one fingerprint, and computes it from
     // the file's lines when it is missing, which would tie it to the line.
@@ -214,15 +178,12 @@ void WriteSourceRoot(JsonWriter& json, const ReportSettings& settings)
     if (settings.currentDirectory[0] == '\0') {
         return;
     }
-    static Utf8Text directory;
-    static Utf8Text uri;
-    const std::size_t length = TextLength(settings.currentDirectory);
-    directory.Format(settings.currentDirectory[length - 1] == '/' ? "%s" : "%s/", settings.currentDirectory);
-    if (!PathUri(directory.Get(), uri)) {
-        return;
+    std::string directory = settings.currentDirectory;
+    if (directory.back() != '/') {
+        directory += '/';
     }
     BeginObjectMember(json, "originalUriBaseIds");
-    OneMemberObject(json, kSourceRoot, "uri", uri.Get());
+    OneMemberObject(json, kSourceRoot, "uri", PathUri(directory.c_str()).c_str());
     json.EndObject();
 }
 
@@ -255,8 +216,7 @@ void WriteSarifReport(const Findings& findings, const ReportSettings& settings, 
 {
     OutputBuffer out(output);
     JsonWriter json(out);
-    static Occurrences occurrences;
-    occurrences.Clear();
+    Occurrences occurrences;
     json.BeginObject();
     json.Field("$schema", kSchema);
     json.Field("version", "2.1.0");

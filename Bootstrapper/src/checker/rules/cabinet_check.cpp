@@ -25,8 +25,8 @@ std::string FolderOf(const char* packagePath)
 void CheckCabinets(FolderReader& platform, const char* packageFile, const Plan& plan, Findings& findings)
 {
     std::vector<std::string> cabinets;
-    const std::string folder = FolderOf(plan.packagePath.Get());
-    if (folder.empty() || !platform.ReadCabinets(plan.packagePath.Get(), cabinets)) {
+    const std::string folder = FolderOf(plan.packagePath.c_str());
+    if (folder.empty() || !platform.ReadCabinets(plan.packagePath.c_str(), cabinets)) {
         return;
     }
     std::set<std::string> reported;  // several disks may name one cabinet

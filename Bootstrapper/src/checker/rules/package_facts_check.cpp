@@ -62,9 +62,9 @@ bool IsVersionInRange(const char* version)
 // ProductCode and UpgradeCode: Windows Installer refuses a text that is no GUID in braces
 // (the setup ends at a ProductCode of that kind before these rules run), and takes lower
 // case, which its documentation asks to avoid.
-void CheckGuid(const char* packageFile, const char* property, const TextBuffer& value, Findings& findings)
+void CheckGuid(const char* packageFile, const char* property, const std::string& value, Findings& findings)
 {
-    switch (BracedGuidForm(value.Get())) {
+    switch (BracedGuidForm(value.c_str())) {
     case GuidForm::upperCase:
         break;
     case GuidForm::otherCase:
@@ -72,25 +72,25 @@ void CheckGuid(const char* packageFile, const char* property, const TextBuffer& 
                         "%s %s has lower-case letters: Windows Installer takes it, but its documentation asks for "
                         "upper case ({XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}), and tools that compare it as text "
                         "may take it for another product",
-                        property, value.Get());
+                        property, value.c_str());
         break;
     case GuidForm::none:
         findings.Report(Rule::productCodeSyntax, packageFile, 0,
                         "%s %s is not a GUID in braces, as Windows Installer requires it "
                         "({XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX})",
-                        property, value.Get());
+                        property, value.c_str());
         break;
     }
 }
 
 // The UpgradeCode of the package's Property table; empty when it has none.
-void ReadUpgradeCode(Platform& platform, const TextBuffer& package, TextBuffer& upgradeCode)
+void ReadUpgradeCode(Platform& platform, const char* package, TextBuffer& upgradeCode)
 {
     upgradeCode.Clear();
     MsiHandleHolder database(platform);
     MsiHandleHolder view(platform);
     MsiHandleHolder record(platform);
-    if (platform.MsiOpenDatabaseA(package.Get(), nullptr, database.ResetForOutput()) != kErrorSuccess ||
+    if (platform.MsiOpenDatabaseA(package, nullptr, database.ResetForOutput()) != kErrorSuccess ||
         platform.MsiDatabaseOpenViewA(database.Get(), kPropertyQuery, view.ResetForOutput()) != kErrorSuccess ||
         platform.MsiViewExecute(view.Get(), 0) != kErrorSuccess) {
         return;
@@ -137,7 +137,7 @@ bool TemplateHoldsLanguage(const std::string& languages, std::int32_t language)
 void CheckTemplate(FolderReader& platform, const char* packageFile, Plan& plan, Findings& findings)
 {
     std::string summaryTemplate;
-    if (!platform.ReadSummaryText(plan.packagePath.Get(), kSummaryTemplate, summaryTemplate)) {
+    if (!platform.ReadSummaryText(plan.packagePath.c_str(), kSummaryTemplate, summaryTemplate)) {
         return;
     }
     plan.packageTemplate = summaryTemplate;
@@ -159,24 +159,25 @@ void CheckTemplate(FolderReader& platform, const char* packageFile, Plan& plan, 
 
 void CheckPackageFacts(FolderReader& platform, const char* packageFile, Plan& plan, Findings& findings)
 {
-    const PackageInfo& info = plan.package;
-    if (!IsVersionForm(info.productVersion.Get())) {
+    const PlannedPackage& info = plan.package;
+    if (!IsVersionForm(info.productVersion.c_str())) {
         findings.Report(Rule::productVersionRange, packageFile, 0,
                         "ProductVersion %s is not of Windows Installer's form, fields of digits separated by dots, "
                         "major.minor.build (a fourth field is ignored): it refuses the package",
-                        info.productVersion.Get());
-    } else if (!IsVersionInRange(info.productVersion.Get())) {
+                        info.productVersion.c_str());
+    } else if (!IsVersionInRange(info.productVersion.c_str())) {
         findings.Report(Rule::productVersionRange, packageFile, 0,
                         "ProductVersion %s is out of range: Windows Installer takes the major and minor version up "
                         "to 255 and the build up to 65535, and compares larger ones wrongly (the installed "
                         "version, upgrades)",
-                        info.productVersion.Get());
+                        info.productVersion.c_str());
     }
     CheckGuid(packageFile, "ProductCode", info.productCode, findings);
-    TextBuffer& upgradeCode = plan.upgradeCode;
-    ReadUpgradeCode(platform, plan.packagePath, upgradeCode);
-    if (!upgradeCode.IsEmpty()) {
-        CheckGuid(packageFile, "UpgradeCode", upgradeCode, findings);
+    TextBuffer upgradeCode;
+    ReadUpgradeCode(platform, plan.packagePath.c_str(), upgradeCode);
+    plan.upgradeCode = upgradeCode.Get();
+    if (!plan.upgradeCode.empty()) {
+        CheckGuid(packageFile, "UpgradeCode", plan.upgradeCode, findings);
     }
     CheckTemplate(platform, packageFile, plan, findings);
 }

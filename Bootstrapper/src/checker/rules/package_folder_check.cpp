@@ -119,7 +119,7 @@ void CheckTransformsElsewhere(FolderReader& platform, const std::vector<Transfor
     const std::int32_t language = plan.package.productLanguage;
     TextBuffer prefix;
     LanguagesFilePrefix(setting, prefix);
-    const std::string languagesFolder = NormalizedFolder(platform, plan.languagesDirectory.Get());
+    const std::string languagesFolder = NormalizedFolder(platform, plan.languagesDirectory);
     const std::string where =
         prefix.IsEmpty() ? std::string("the package folder") : std::string("LanguagesDir ") + setting.Get();
     for (const TransformFile& transform : transforms) {
@@ -154,7 +154,7 @@ std::string NormalizedFolder(Platform& platform, const std::string& path)
     return folder;
 }
 
-void WalkPackageFolder(FolderReader& platform, const TextBuffer& folder, Findings& findings,
+void WalkPackageFolder(FolderReader& platform, const char* folder, Findings& findings,
                        std::vector<TransformFile>& transforms)
 {
     transforms.clear();
@@ -165,7 +165,7 @@ void WalkPackageFolder(FolderReader& platform, const TextBuffer& folder, Finding
     }
     std::vector<PendingFolder> pending(1);
     pending.front().path.assign(wide, length);
-    pending.front().ansiPath = folder.Get();
+    pending.front().ansiPath = folder;
     while (!pending.empty()) {
         const PendingFolder current = std::move(pending.back());
         pending.pop_back();
@@ -206,7 +206,7 @@ void CheckPackageChoice(Platform& platform, Plan& plan, Findings& findings)
 void CheckLanguagesFolder(FolderReader& platform, const TextBuffer& setting, std::uint32_t line, const Plan& plan,
                           Findings& findings)
 {
-    if (setting.IsEmpty() || platform.KindOf(plan.languagesDirectory.Get()) == EntryKind::folder) {
+    if (setting.IsEmpty() || platform.KindOf(plan.languagesDirectory.c_str()) == EntryKind::folder) {
         return;
     }
     findings.Report(Rule::noLanguagesFolder, kSetupIniFile, line,
@@ -219,7 +219,7 @@ void CheckTransformPlaces(FolderReader& platform, const std::vector<TransformFil
                           const TextBuffer& setting, const Plan& plan, Findings& findings)
 {
     TextBuffer pattern;
-    if (!pattern.Format("%s\\*%s", plan.languagesDirectory.Get(), kTransformExtension)) {
+    if (!pattern.Format("%s\\*%s", plan.languagesDirectory.c_str(), kTransformExtension)) {
         return;
     }
     CheckTransformsElsewhere(platform, transforms, setting, plan, findings);

@@ -25,7 +25,7 @@ struct TransformFile {
 // Reads the package folder and its subfolders (eight deep at most, and not through
 // links), each once: names there that differ only in letter case are reported
 // (case-clash), and every "*.mst" is kept in `transforms`.
-void WalkPackageFolder(FolderReader& platform, const TextBuffer& folder, Findings& findings,
+void WalkPackageFolder(FolderReader& platform, const char* folder, Findings& findings,
                        std::vector<TransformFile>& transforms);
 
 // Without MsiPath, several packages leave the choice to the directory search

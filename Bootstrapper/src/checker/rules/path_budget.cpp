@@ -33,7 +33,7 @@ void Count(Platform& platform, const char* relative, Plan& plan)
 }
 
 // A program Windows' search finds in the folder by its relative name.
-void CountProgram(Platform& platform, const TextBuffer& folder, const char* commandLine, Plan& plan)
+void CountProgram(Platform& platform, const char* folder, const char* commandLine, Plan& plan)
 {
     ProgramPart part;
     FindProgramPart(platform, folder, commandLine, part);
@@ -49,10 +49,10 @@ void CountPrograms(FolderReader& platform, const TextBuffer& iniPath, Plan& plan
     if (setupPath.IsEmpty()) {
         Count(platform, kDefaultSetupProgram, plan);  // tested in the folder, found or not
     } else {
-        CountProgram(platform, plan.folder, setupPath.Get(), plan);
+        CountProgram(platform, plan.folder.c_str(), setupPath.Get(), plan);
     }
     for (const PlannedPrerequisite& planned : plan.prerequisites) {
-        CountProgram(platform, plan.folder, planned.execute.c_str(), plan);
+        CountProgram(platform, plan.folder.c_str(), planned.execute.c_str(), plan);
     }
 }
 
@@ -69,7 +69,7 @@ void CountPackage(FolderReader& platform, const TextBuffer& iniPath, Plan& plan)
 void CountIfFile(FolderReader& platform, Plan& plan, const TextBuffer& relative)
 {
     TextBuffer full;
-    if (full.Format("%s\\%s", plan.folder.Get(), relative.Get()) && platform.KindOf(full.Get()) == EntryKind::file) {
+    if (full.Format("%s\\%s", plan.folder.c_str(), relative.Get()) && platform.KindOf(full.Get()) == EntryKind::file) {
         Count(platform, relative.Get(), plan);
     }
 }
@@ -85,7 +85,7 @@ void CountTransforms(FolderReader& platform, const TextBuffer& iniPath,
         setting.Assign(kDefaultLanguagesDir);
     }
     TextBuffer composed;
-    if (!composed.Format("%s\\%s", plan.folder.Get(), setting.Get())) {
+    if (!composed.Format("%s\\%s", plan.folder.c_str(), setting.Get())) {
         return;
     }
     // The names the program tests, however deep the languages folder lies.
@@ -132,7 +132,7 @@ void MeasurePathBudget(FolderReader& platform, const TextBuffer& iniPath,
 
 void CheckPathBudget(Platform& platform, const Plan& plan, bool endedAtFileLimit, Findings& findings)
 {
-    const std::size_t folder = CharacterCount(platform, plan.folder.Get());
+    const std::size_t folder = CharacterCount(platform, plan.folder.c_str());
     if (folder <= plan.pathBudget && !endedAtFileLimit) {
         return;
     }

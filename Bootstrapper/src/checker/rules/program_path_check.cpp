@@ -12,7 +12,7 @@ void CheckProgramPath(const SetupIniReading& ini, const char* section, const cha
                       const char* missing, Findings& findings)
 {
     ProgramPart part;
-    FindProgramPart(ini.platform, ini.folder, commandLine, part);
+    FindProgramPart(ini.platform, ini.folder.c_str(), commandLine, part);
     const std::uint32_t line = KeyLine(ini.text, section, key);
     const std::string written = WrittenValue(ini.text, section, key);
     if (IsQuoted(written)) {

@@ -100,14 +100,14 @@ void ReportUnopenedPackage(const Explanation& why)
     TextBuffer msiPath;
     ReadSetupValue(facts.platform, facts.iniPath, kStartSection, kMsiPathKey, msiPath);  // only to show it
     if (why.end.cause == EndCause::packageUnopened && !msiPath.IsEmpty() &&
-        FindEntry(facts.platform, facts.plan.packagePath.Get()) != Entry::present) {
+        FindEntry(facts.platform, facts.plan.packagePath.c_str()) != Entry::present) {
         why.findings.Report(Rule::noPackage, kSetupIniFile, why.Line(kStartSection, kMsiPathKey),
                             "MsiPath=%s names no file in the folder (it is always taken relative to it): the setup "
                             "ends with \"%s\"",
                             msiPath.Get(), why.box);
         return;
     }
-    const char* other = OtherInstallerFile(facts.platform.ClassOf(facts.plan.packagePath.Get()));
+    const char* other = OtherInstallerFile(facts.platform.ClassOf(facts.plan.packagePath.c_str()));
     if (other != nullptr) {
         why.findings.Report(Rule::packageUnreadable, facts.packageFile, 0,
                             "this is %s, not a package: Windows Installer does not open it as one (result %d), "
@@ -125,14 +125,14 @@ void ReportUnopenedPackage(const Explanation& why)
 // before it looks anything up, on every machine; another result is the machine's.
 void ReportProductLookup(const Explanation& why)
 {
-    const PackageInfo& info = why.facts.plan.package;
+    const PlannedPackage& info = why.facts.plan.package;
     const char* file = why.facts.packageFile;
     if (why.ExitCode() != static_cast<std::int32_t>(kErrorInvalidParameter)) {
         why.findings.Report(Rule::packageUnreadable, file, 0,
                             "Windows Installer cannot look up ProductCode \"%s\" (result %d): the setup ends with "
                             "\"%s\"",
-                            info.productCode.Get(), static_cast<int>(why.ExitCode()), why.box);
-    } else if (info.productCode.IsEmpty()) {
+                            info.productCode.c_str(), static_cast<int>(why.ExitCode()), why.box);
+    } else if (info.productCode.empty()) {
         why.findings.Report(Rule::productCodeSyntax, file, 0,
                             "the Property table has no ProductCode (or none of at most 1023 characters), which "
                             "Windows Installer refuses to look up (result 87): the setup ends with \"%s\"",
@@ -141,20 +141,20 @@ void ReportProductLookup(const Explanation& why)
         why.findings.Report(Rule::productCodeSyntax, file, 0,
                             "ProductCode %s is not a GUID in braces ({XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}), "
                             "which Windows Installer refuses to look up (result 87): the setup ends with \"%s\"",
-                            info.productCode.Get(), why.box);
+                            info.productCode.c_str(), why.box);
     }
 }
 
 void ReportProductVersion(const Explanation& why)
 {
-    const PackageInfo& info = why.facts.plan.package;
-    if (info.productVersion.IsEmpty()) {
+    const PlannedPackage& info = why.facts.plan.package;
+    if (info.productVersion.empty()) {
         why.findings.Report(Rule::productVersion, why.facts.packageFile, 0,
                             "the Property table has no ProductVersion: the setup ends with \"%s\"", why.box);
     } else {
         why.findings.Report(Rule::productVersion, why.facts.packageFile, 0,
                             "ProductVersion %s has fewer than three components: the setup ends with \"%s\"",
-                            info.productVersion.Get(), why.box);
+                            info.productVersion.c_str(), why.box);
     }
 }
 
@@ -217,7 +217,7 @@ void ExplainInstallerBoxes(const RunEndFacts& facts, Findings& findings)
         findings.Report(Rule::unsupportedPath, kFolderFile, 0,
                         "the languages folder's path %s holds \";\", which separates the transforms msiexec "
                         "is given (TRANSFORMS): after the language is chosen, the setup ends with \"%s\"",
-                        facts.plan.languagesDirectory.Get(), kMessageUnsupportedPath);
+                        facts.plan.languagesDirectory.c_str(), kMessageUnsupportedPath);
     }
     if (tooLong) {
         findings.Report(Rule::tooLong, facts.packageFile, 0,

@@ -62,16 +62,16 @@ std::string FailedConditions(const TransformReading& reading, const Plan& plan)
 {
     const std::uint32_t conditions = ValidationOf(reading.characterCount);
     const TransformRevision revision = ParseTransformRevision(reading.revisionNumber);
-    const PackageInfo& package = plan.package;
+    const PlannedPackage& package = plan.package;
     std::string failed;
     if ((conditions & kValidateProduct) != 0 &&
-        !SameTextIgnoringCase(revision.baseProductCode.c_str(), package.productCode.Get())) {
-        Add(failed, "ProductCode (the package's is " + std::string(package.productCode.Get()) +
+        !SameTextIgnoringCase(revision.baseProductCode.c_str(), package.productCode.c_str())) {
+        Add(failed, "ProductCode (the package's is " + package.productCode +
                         ", the transform was made for " + revision.baseProductCode + ")");
     }
     if ((conditions & kValidateUpgradeCode) != 0 &&
-        !SameTextIgnoringCase(revision.upgradeCode.c_str(), plan.upgradeCode.Get())) {
-        Add(failed, "UpgradeCode (the package's is " + std::string(plan.upgradeCode.Get()) + ", the transform's " +
+        !SameTextIgnoringCase(revision.upgradeCode.c_str(), plan.upgradeCode.c_str())) {
+        Add(failed, "UpgradeCode (the package's is " + plan.upgradeCode + ", the transform's " +
                         revision.upgradeCode + ")");
     }
     if ((conditions & kValidateLanguage) != 0 && LanguageOf(reading.templateText) != package.productLanguage) {
@@ -86,7 +86,7 @@ std::string FailedConditions(const TransformReading& reading, const Plan& plan)
     }
     VersionParts ours;
     VersionParts base;
-    ParseVersion(package.productVersion.Get(), ours);
+    ParseVersion(package.productVersion.c_str(), ours);
     ParseVersion(revision.baseVersion.c_str(), base);
     const struct {
         std::uint32_t flag;
@@ -97,7 +97,7 @@ std::string FailedConditions(const TransformReading& reading, const Plan& plan)
                   {kValidateUpdate, 3, "the update version"}};
     for (const auto& field : fields) {
         if ((conditions & field.flag) != 0 && CompareVersions(ours, base, field.parts) != 0) {
-            Add(failed, std::string(field.name) + " (the package's ProductVersion is " + package.productVersion.Get() +
+            Add(failed, std::string(field.name) + " (the package's ProductVersion is " + package.productVersion +
                             ", the transform's base " + revision.baseVersion + ")");
         }
     }
@@ -114,7 +114,7 @@ std::string FailedConditions(const TransformReading& reading, const Plan& plan)
     for (const auto& relation : relations) {
         if ((conditions & relation.flag) != 0 && !relation.holds) {
             Add(failed, std::string("the version relation (the package's ProductVersion ") +
-                            package.productVersion.Get() + " must be " + relation.relation + " the transform's base " +
+                            package.productVersion + " must be " + relation.relation + " the transform's base " +
                             revision.baseVersion + ")");
         }
     }
@@ -154,7 +154,7 @@ std::vector<Candidate> Candidates(FolderReader& platform, const std::vector<Tran
     if (plan.language.hasDocumentationTransform) {
         add(kDocumentationTransformFile, prefix.Get() + std::string(kDocumentationTransformFile), true);
     }
-    const std::string languagesFolder = NormalizedFolder(platform, plan.languagesDirectory.Get());
+    const std::string languagesFolder = NormalizedFolder(platform, plan.languagesDirectory);
     for (const TransformFile& transform : transforms) {
         if (!languagesFolder.empty() && NameEndsWithTransformExtension(transform.name.c_str()) &&
             SameTextIgnoringCase(NormalizedFolder(platform, transform.folderPath).c_str(), languagesFolder.c_str())) {
@@ -168,8 +168,8 @@ std::vector<Candidate> Candidates(FolderReader& platform, const std::vector<Tran
 // names them.
 std::string PackageIdentity(const Plan& plan, std::size_t index)
 {
-    const TextBuffer* values[3] = {&plan.package.productCode, &plan.upgradeCode, &plan.package.productVersion};
-    return values[index]->Get();
+    const std::string* values[3] = {&plan.package.productCode, &plan.upgradeCode, &plan.package.productVersion};
+    return *values[index];
 }
 
 // A transform the setup applies that makes the product another one: installed through it,
@@ -202,8 +202,8 @@ void CheckMadeFromThisBuild(const Candidate& candidate, const TransformReading& 
     if (revision.baseProductCode.empty()) {
         return;  // no Revision Number to tell
     }
-    const bool sameCode = SameTextIgnoringCase(revision.baseProductCode.c_str(), plan.package.productCode.Get());
-    const bool sameVersion = TextEquals(revision.baseVersion.c_str(), plan.package.productVersion.Get());
+    const bool sameCode = SameTextIgnoringCase(revision.baseProductCode.c_str(), plan.package.productCode.c_str());
+    const bool sameVersion = TextEquals(revision.baseVersion.c_str(), plan.package.productVersion.c_str());
     if (sameCode && sameVersion) {
         return;
     }
@@ -211,7 +211,7 @@ void CheckMadeFromThisBuild(const Candidate& candidate, const TransformReading& 
                     "%s was made from the build %s %s, not from the package beside it (%s %s): it still applies, "
                     "and puts that build's rows on this one; make it again from the package as it ships",
                     candidate.name.c_str(), revision.baseProductCode.c_str(), revision.baseVersion.c_str(),
-                    plan.package.productCode.Get(), plan.package.productVersion.Get());
+                    plan.package.productCode.c_str(), plan.package.productVersion.c_str());
 }
 
 // Findings about one transform; its verdict, in words, for the plan.
@@ -312,11 +312,11 @@ void CheckTransformFiles(FolderReader& platform, const std::vector<TransformFile
     std::vector<std::pair<Candidate, std::vector<std::string>>> applied;
     for (const Candidate& candidate : Candidates(platform, transforms, setting, plan)) {
         TextBuffer path;
-        if (!path.Format("%s\\%s", plan.languagesDirectory.Get(), candidate.name.c_str())) {
+        if (!path.Format("%s\\%s", plan.languagesDirectory.c_str(), candidate.name.c_str())) {
             continue;
         }
         TransformReading reading;
-        platform.ReadTransform(path.Get(), plan.packagePath.Get(), plan.package.productLanguage, reading);
+        platform.ReadTransform(path.Get(), plan.packagePath.c_str(), plan.package.productLanguage, reading);
         if (reading.kind == TransformReading::Kind::missing) {
             continue;
         }

@@ -1,6 +1,6 @@
 #include "checker/walk/folder_check.h"
 
-#include <cstring>
+#include <string>
 
 #include "checker/explored_runs/run_explorer.h"
 #include "checker/reading/unicode_text.h"
@@ -20,7 +20,10 @@ namespace {
 // false when the folder cannot even be named.
 bool LocateSetupIni(Walk& walk)
 {
-    if (!CheckFolderPath(walk.platform, walk.plan.folder, walk.iniPath, walk.findings)) {
+    TextBuffer folder;
+    const bool located = CheckFolderPath(walk.platform, folder, walk.iniPath, walk.findings);
+    walk.plan.folder = folder.Get();  // named in the plan even where the path does not serve
+    if (!located) {
         return false;
     }
     // The program ends here; the file's text is still worth checking for the folder the
@@ -62,11 +65,11 @@ void EndWhereTheRunEnds(const FurthestRun& furthest, Plan& plan)
 // The package as findings name it: what follows the folder and its backslash.
 void NamePackageFile(Walk& walk)
 {
-    const TextBuffer& path = walk.plan.packagePath;
-    const std::size_t prefix = walk.plan.folder.Length() + 1;
-    const bool inFolder = path.Length() > prefix && std::strncmp(path.Get(), walk.plan.folder.Get(), prefix - 1) == 0 &&
-                          path.Get()[prefix - 1] == '\\';
-    AsFindingFile(inFolder ? path.Get() + prefix : path.Get(), walk.packageFile);
+    const std::string& path = walk.plan.packagePath;
+    const std::string& folder = walk.plan.folder;
+    const bool inFolder = path.size() > folder.size() + 1 && path.compare(0, folder.size(), folder) == 0 &&
+                          path[folder.size()] == '\\';
+    AsFindingFile(inFolder ? path.c_str() + folder.size() + 1 : path.c_str(), walk.packageFile);
 }
 
 }  // namespace
@@ -85,7 +88,7 @@ void CheckFolder(FolderReader& platform, ProfileText& text, Findings& findings, 
     if (!LocateSetupIni(walk)) {
         return;
     }
-    WalkPackageFolder(platform, plan.folder, findings, walk.transforms);
+    WalkPackageFolder(platform, plan.folder.c_str(), findings, walk.transforms);
     NamePackageFile(walk);
     if (!ReadSetupIni(walk)) {
         plan.endsAt = RunStage::start;  // the check stops before the first step

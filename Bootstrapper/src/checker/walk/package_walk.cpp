@@ -76,7 +76,7 @@ void MarkOfferedLanguages(Plan& plan)
 void CheckThePackage(Walk& walk)
 {
     Plan& plan = walk.plan;
-    if (walk.plan.packagePath.IsEmpty()) {
+    if (walk.plan.packagePath.empty()) {
         return;
     }
     TextBuffer msiPath;
@@ -84,7 +84,7 @@ void CheckThePackage(Walk& walk)
     if (msiPath.IsEmpty()) {
         CheckPackageChoice(walk.platform, plan, walk.findings);
     }
-    if (walk.plan.languagesDirectory.IsEmpty()) {
+    if (walk.plan.languagesDirectory.empty()) {
         return;
     }
     TextBuffer setting;
