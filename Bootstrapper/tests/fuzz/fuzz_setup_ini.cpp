@@ -9,7 +9,7 @@
 #include "checker/findings/findings.h"
 #include "checker/reading/known_names.h"
 #include "checker/reading/profile_text.h"
-#include "checker/rules/setup_ini_check.h"
+#include "checker/rules/setup_ini/setup_ini_check.h"
 #include "fake_platform.h"
 #include "fuzz_input.h"
 #include "services/setup_ini.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "checker/explored_runs/plan.h"
-#include "checker/rules/path_budget.h"
+#include "checker/rules/paths/path_budget.h"
 #include "fake_platform.h"
 
 namespace boot {

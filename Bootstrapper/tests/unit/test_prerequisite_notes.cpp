@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "checker/rules/prerequisite_notes.h"
+#include "checker/rules/setup_ini/prerequisite_notes.h"
 
 namespace boot {
 namespace {

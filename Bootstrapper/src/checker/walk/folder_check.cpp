@@ -4,11 +4,11 @@
 
 #include "checker/explored_runs/run_explorer.h"
 #include "checker/reading/unicode_text.h"
-#include "checker/rules/folder_path_check.h"
-#include "checker/rules/path_budget.h"
-#include "checker/rules/reader_comparison.h"
-#include "checker/rules/setup_ends_check.h"
-#include "checker/rules/setup_ini_file_check.h"
+#include "checker/rules/paths/folder_path_check.h"
+#include "checker/rules/paths/path_budget.h"
+#include "checker/rules/setup_ini/reader_comparison.h"
+#include "checker/rules/run_ends/setup_ends_check.h"
+#include "checker/rules/setup_ini/setup_ini_file_check.h"
 #include "checker/walk/folder_walk.h"
 #include "services/file_search.h"
 

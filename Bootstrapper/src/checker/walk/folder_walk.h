@@ -10,9 +10,9 @@
 #include "checker/explored_runs/run_explorer.h"
 #include "checker/folder_readers/folder_reader.h"
 #include "checker/reading/profile_text.h"
-#include "checker/rules/package_folder_check.h"
-#include "checker/rules/run_end_check.h"
-#include "checker/rules/setup_ini_check.h"
+#include "checker/rules/package/package_folder_check.h"
+#include "checker/rules/run_ends/run_end_check.h"
+#include "checker/rules/setup_ini/setup_ini_check.h"
 #include "common/fixed_text.h"
 
 namespace boot::folder_walk {

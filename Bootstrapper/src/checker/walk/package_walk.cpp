@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "checker/reading/setup_languages.h"
-#include "checker/rules/cabinet_check.h"
-#include "checker/rules/package_facts_check.h"
-#include "checker/rules/package_folder_check.h"
-#include "checker/rules/transform_check.h"
+#include "checker/rules/package/cabinet_check.h"
+#include "checker/rules/package/package_facts_check.h"
+#include "checker/rules/package/package_folder_check.h"
+#include "checker/rules/package/transform_check.h"
 #include "checker/walk/folder_walk.h"
 #include "language/language_table.h"
 #include "services/setup_ini.h"

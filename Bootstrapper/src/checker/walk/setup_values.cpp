@@ -1,9 +1,9 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "checker/rules/prerequisite_check.h"
-#include "checker/rules/prerequisite_notes.h"
-#include "checker/rules/program_path_check.h"
+#include "checker/rules/setup_ini/prerequisite_check.h"
+#include "checker/rules/setup_ini/prerequisite_notes.h"
+#include "checker/rules/setup_ini/program_path_check.h"
 #include "checker/walk/folder_walk.h"
 #include "prereq/prerequisite_chain.h"
 #include "services/setup_ini.h"

@@ -1,4 +1,4 @@
-#include "checker/rules/package_facts_check.h"
+#include "checker/rules/package/package_facts_check.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,4 +1,4 @@
-#include "checker/rules/prerequisite_notes.h"
+#include "checker/rules/setup_ini/prerequisite_notes.h"
 
 #include <cstring>
 

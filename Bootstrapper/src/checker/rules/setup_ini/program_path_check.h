@@ -5,7 +5,7 @@
 // not in the folder (missing-program).
 
 #include "checker/findings/findings.h"
-#include "checker/rules/setup_ini_reading.h"
+#include "checker/rules/setup_ini/setup_ini_reading.h"
 
 namespace boot {
 

@@ -1,4 +1,4 @@
-#include "checker/rules/package_folder_check.h"
+#include "checker/rules/package/package_folder_check.h"
 
 #include <algorithm>
 #include <initializer_list>
@@ -6,7 +6,7 @@
 
 #include "checker/reading/name_case.h"
 #include "checker/reading/setup_languages.h"
-#include "checker/rules/setup_ini_check.h"
+#include "checker/rules/setup_ini/setup_ini_check.h"
 #include "common/text_rules.h"
 #include "language/language_discovery.h"
 #include "launcher/package_location.h"

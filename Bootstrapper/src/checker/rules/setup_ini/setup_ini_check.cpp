@@ -1,4 +1,4 @@
-#include "checker/rules/setup_ini_check.h"
+#include "checker/rules/setup_ini/setup_ini_check.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "checker/rules/run_end_check.h"
+#include "checker/rules/run_ends/run_end_check.h"
 
-#include "checker/rules/setup_ini_check.h"
+#include "checker/rules/setup_ini/setup_ini_check.h"
 #include "prereq/prerequisite_chain.h"
 #include "services/file_search.h"
 #include "services/messages.h"

@@ -1,4 +1,4 @@
-#include "checker/rules/folder_path_check.h"
+#include "checker/rules/paths/folder_path_check.h"
 
 #include "services/ansi_names.h"
 #include "services/messages.h"

@@ -1,4 +1,4 @@
-#include "checker/rules/cabinet_check.h"
+#include "checker/rules/package/cabinet_check.h"
 
 #include <set>
 #include <string>

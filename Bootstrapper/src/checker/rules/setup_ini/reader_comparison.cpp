@@ -1,10 +1,10 @@
-#include "checker/rules/reader_comparison.h"
+#include "checker/rules/setup_ini/reader_comparison.h"
 
 #include <string>
 #include <vector>
 
 #include "checker/reading/known_names.h"
-#include "checker/rules/setup_ini_check.h"
+#include "checker/rules/setup_ini/setup_ini_check.h"
 #include "prereq/prerequisite_chain.h"
 #include "services/ansi_names.h"
 #include "services/setup_ini.h"

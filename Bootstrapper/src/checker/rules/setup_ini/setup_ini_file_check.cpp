@@ -1,6 +1,6 @@
-#include "checker/rules/setup_ini_file_check.h"
+#include "checker/rules/setup_ini/setup_ini_file_check.h"
 
-#include "checker/rules/setup_ini_check.h"
+#include "checker/rules/setup_ini/setup_ini_check.h"
 #include "services/messages.h"
 
 namespace boot {

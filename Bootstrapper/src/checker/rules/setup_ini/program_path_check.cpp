@@ -1,10 +1,10 @@
-#include "checker/rules/program_path_check.h"
+#include "checker/rules/setup_ini/program_path_check.h"
 
 #include <cstdint>
 #include <string>
 
 #include "checker/reading/program_part.h"
-#include "checker/rules/setup_ini_check.h"
+#include "checker/rules/setup_ini/setup_ini_check.h"
 
 namespace boot {
 

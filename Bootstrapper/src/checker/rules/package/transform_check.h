@@ -12,7 +12,7 @@
 #include "checker/explored_runs/plan.h"
 #include "checker/folder_readers/folder_reader.h"
 #include "checker/findings/findings.h"
-#include "checker/rules/package_folder_check.h"
+#include "checker/rules/package/package_folder_check.h"
 
 namespace boot {
 

@@ -1,9 +1,9 @@
-#include "checker/rules/prerequisite_check.h"
+#include "checker/rules/setup_ini/prerequisite_check.h"
 
 #include <cstdint>
 
-#include "checker/rules/program_path_check.h"
-#include "checker/rules/setup_ini_check.h"
+#include "checker/rules/setup_ini/program_path_check.h"
+#include "checker/rules/setup_ini/setup_ini_check.h"
 #include "common/text_rules.h"
 #include "services/setup_ini.h"
 

@@ -6,7 +6,7 @@
 // chain while it holds keys that are never read (prereq-unreachable).
 
 #include "checker/findings/findings.h"
-#include "checker/rules/setup_ini_reading.h"
+#include "checker/rules/setup_ini/setup_ini_reading.h"
 #include "prereq/prerequisite_chain.h"
 
 namespace boot {

@@ -1,4 +1,4 @@
-#include "checker/rules/transform_check.h"
+#include "checker/rules/package/transform_check.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,4 +1,4 @@
-#include "checker/rules/setup_ends_check.h"
+#include "checker/rules/run_ends/setup_ends_check.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "checker/rules/path_budget.h"
+#include "checker/rules/paths/path_budget.h"
 
 #include "checker/reading/program_part.h"
 #include "checker/reading/setup_languages.h"
