@@ -43,17 +43,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace boot::fuzzing;
     static testing::FakePlatform platform;
     static auto text = std::make_unique<ProfileText>();
-    static auto findings = std::make_unique<Findings>();
-    findings->Clear();
+    Findings findings;
     // Read as the checker reads Setup.ini: a file, through the platform.
     constexpr const char* kPath = "C:\\Setup\\Setup.ini";
     platform.SetFileContent(kPath, std::string(reinterpret_cast<const char*>(data), size));
     if (text->Load(platform, kPath) != ProfileLoad::read) {
         return 0;
     }
-    CheckSetupIniText(*text, *findings);
+    CheckSetupIniText(*text, findings);
     for (std::int32_t end = -1; end <= kSectionsAsked; ++end) {
-        CheckUnreachableSections(*text, end, *findings);
+        CheckUnreachableSections(*text, end, findings);
     }
     for (const char* key : kStartKeys) {
         CheckLinesAsked(*text, kStartSection, key);
@@ -65,8 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     const std::uint32_t last = LastLineNumber(*text);
-    for (std::size_t i = 0; i < findings->Count(); ++i) {
-        const Finding finding = findings->At(i);
+    for (std::size_t i = 0; i < findings.Count(); ++i) {
+        const Finding finding = findings.At(i);
         FUZZ_CHECK(finding.ruleIndex >= 0, finding.rule);
         FUZZ_CHECK(finding.line <= last, finding.rule << " at line " << finding.line << " of " << last);
     }
