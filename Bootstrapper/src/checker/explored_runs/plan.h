@@ -165,12 +165,4 @@ inline bool ShowsRecache(const Plan& plan)
     return !plan.MachineSaysInstalled() || plan.package.isNewer;
 }
 
-// A way's own last box, or none.
-inline const WayEvent* LastBox(const RunWay& way)
-{
-    const auto last = std::find_if(way.events.rbegin(), way.events.rend(),
-                                   [](const WayEvent& event) { return event.kind == WayEvent::Kind::box; });
-    return last == way.events.rend() ? nullptr : &*last;
-}
-
 }  // namespace boot

@@ -83,4 +83,18 @@ std::size_t WayOfAnswers(const RunWays& ways, const std::vector<ChoiceAnswer>& a
     return index;
 }
 
+const WayEvent* LastBox(const RunWay& way)
+{
+    const auto last = std::find_if(way.events.rbegin(), way.events.rend(),
+                                   [](const WayEvent& event) { return event.kind == WayEvent::Kind::box; });
+    return last == way.events.rend() ? nullptr : &*last;
+}
+
+const WayEvent* LastBox(const WholeWay& whole)
+{
+    const auto last = std::find_if(whole.events.rbegin(), whole.events.rend(),
+                                   [](const WayEvent* event) { return event->kind == WayEvent::Kind::box; });
+    return last == whole.events.rend() ? nullptr : *last;
+}
+
 }  // namespace boot

@@ -78,6 +78,10 @@ struct WholeWay {
 };
 WholeWay FollowWay(const RunWays& ways, std::size_t index);
 
+// The last box a way shows of its own, or that a whole way shows; null for none.
+const WayEvent* LastBox(const RunWay& way);
+const WayEvent* LastBox(const WholeWay& whole);
+
 // A choice point and the answer wanted there.
 struct ChoiceAnswer {
     const char* point;

@@ -1,6 +1,5 @@
 #include "checker/rules/run_ends/setup_ends_check.h"
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -20,13 +19,6 @@ bool IsNamedByAnError(const Findings& findings, const std::string& box)
 }
 
 }  // namespace
-
-const WayEvent* LastBox(const WholeWay& whole)
-{
-    const auto box = std::find_if(whole.events.rbegin(), whole.events.rend(),
-                                  [](const WayEvent* event) { return event->kind == WayEvent::Kind::box; });
-    return box != whole.events.rend() ? *box : nullptr;
-}
 
 void CheckSetupEnds(const RunWays& ways, Findings& findings)
 {

@@ -8,9 +8,6 @@
 
 namespace boot {
 
-// The last box a whole way shows, or null.
-const WayEvent* LastBox(const WholeWay& whole);
-
 // After every other rule: a finding that names the box says why the setup ends there.
 void CheckSetupEnds(const RunWays& ways, Findings& findings);
 
