@@ -7,6 +7,7 @@
 #include "checker/folder_readers/folder_reader.h"
 #include "checker/output/report_context.h"
 #include "checker/output/text_output.h"
+#include "common/fixed_text.h"
 #include "checker/findings/findings.h"
 
 namespace boot {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,22 +25,34 @@ constexpr const char* kProgram = "bootstrapper-check";
 // The folder's paths for the report. Links are resolved, as GitHub needs paths to the
 // files themselves; where a path cannot be resolved, the folder is named as given.
 struct FolderPaths {
-    char shown[PATH_MAX] = {};
-    char current[PATH_MAX] = {};
-    boot::Utf8Text relative;
+    std::string shown;
+    std::string current;
+    std::string relative;
 };
+
+// `path` with its links resolved; false when it cannot be.
+bool Resolve(const char* path, std::string& resolved)
+{
+    char* full = ::realpath(path, nullptr);
+    if (full == nullptr) {
+        return false;
+    }
+    resolved = full;
+    std::free(full);  // NOLINT(cppcoreguidelines-no-malloc): realpath's own buffer
+    return true;
+}
 
 void FindFolderPaths(const char* folder, FolderPaths& paths)
 {
-    if (folder != nullptr && boot::FormatText(paths.shown, sizeof paths.shown, "%s", folder)) {
+    if (folder != nullptr) {
+        paths.shown = folder;
         boot::TrimFolderSeparators(paths.shown, false);
     }
-    char resolved[PATH_MAX] = {};
-    if (::realpath(".", paths.current) == nullptr ||
-        ::realpath(folder != nullptr ? folder : ".", resolved) == nullptr ||
+    std::string resolved;
+    if (!Resolve(".", paths.current) || !Resolve(folder != nullptr ? folder : ".", resolved) ||
         !boot::RelativeFolder(resolved, paths.current, false, paths.relative)) {
-        paths.current[0] = '\0';
-        paths.relative.Assign(paths.shown);
+        paths.current.clear();
+        paths.relative = paths.shown;
     }
 }
 
@@ -166,17 +179,17 @@ int main(int argc, char** argv)
         WriteProblem(reason.Get(), errors);
         return boot::kCheckUnusable;
     }
-    const auto paths = std::make_unique<FolderPaths>();
-    FindFolderPaths(request->folder, *paths);
+    FolderPaths paths;
+    FindFolderPaths(request->folder, paths);
     boot::ReportSettings settings;
     settings.program = kProgram;
     settings.version = BOOTSTRAPPER_CHECK_VERSION;
     settings.informationUri = BOOTSTRAPPER_CHECK_INFORMATION_URI;
     // The Linux folder reader hands the program names in code page 1252.
     settings.toUtf8 = boot::Utf8FromAnsi;
-    settings.shownFolder = paths->shown;
-    settings.relativeFolder = paths->relative.Get();
-    settings.currentDirectory = paths->current;
+    settings.shownFolder = paths.shown.c_str();
+    settings.relativeFolder = paths.relative.c_str();
+    settings.currentDirectory = paths.current.c_str();
     if (request->output == nullptr) {
         return boot::RunCheck(*platform, false, request->options, settings, out);
     }

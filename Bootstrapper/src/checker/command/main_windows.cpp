@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "checker/command/check_command.h"
@@ -19,46 +20,43 @@ constexpr DWORD kWidePathSize = 32768;
 
 // The folder's paths for the report, worked out before the checker enters the folder.
 struct FolderPaths {
-    boot::Utf8Text shown;
-    boot::Utf8Text current;
-    boot::Utf8Text full;
-    boot::Utf8Text relative;
+    std::string shown;
+    std::string current;
+    std::string full;
+    std::string relative;
 };
 
 // `path` in UTF-8 with "/" between names; false when Windows cannot name it.
-bool AbsoluteUtf8(const wchar_t* path, boot::Utf8Text& utf8)
+bool AbsoluteUtf8(const wchar_t* path, std::string& utf8)
 {
     std::vector<wchar_t> wide(kWidePathSize, L'\0');
     const DWORD length = path == nullptr ? ::GetCurrentDirectoryW(kWidePathSize, wide.data())
                                          : ::GetFullPathNameW(path, kWidePathSize, wide.data(), nullptr);
-    if (length == 0 || length >= kWidePathSize || !boot::Utf8FromUtf16(wide.data(), utf8.Data(), utf8.Capacity())) {
+    if (length == 0 || length >= kWidePathSize || !boot::Utf8FromUtf16(wide.data(), utf8)) {
+        utf8.clear();
         return false;
     }
-    boot::UseForwardSlashes(utf8.Data());
-    boot::TrimFolderSeparators(utf8.Data(), false);
+    boot::UseForwardSlashes(utf8);
+    boot::TrimFolderSeparators(utf8, false);
     return true;
 }
 
 void FindFolderPaths(const wchar_t* folder, FolderPaths& paths)
 {
-    if (folder != nullptr && boot::Utf8FromUtf16(folder, paths.shown.Data(), paths.shown.Capacity())) {
-        boot::TrimFolderSeparators(paths.shown.Data(), true);
+    if (folder != nullptr && boot::Utf8FromUtf16(folder, paths.shown)) {
+        boot::TrimFolderSeparators(paths.shown, true);
     }
     const bool knowsCurrent = AbsoluteUtf8(nullptr, paths.current);
-    if (!knowsCurrent) {
-        paths.current.Clear();
-    }
     if (folder == nullptr) {
         return;
     }
     const bool knowsFull = AbsoluteUtf8(folder, paths.full);
-    if (knowsCurrent && knowsFull &&
-        boot::RelativeFolder(paths.full.Get(), paths.current.Get(), true, paths.relative)) {
+    if (knowsCurrent && knowsFull && boot::RelativeFolder(paths.full, paths.current, true, paths.relative)) {
         return;
     }
     // On another drive than the current directory the folder has no relative path.
-    paths.relative.Assign(knowsFull ? paths.full.Get() : paths.shown.Get());
-    boot::UseForwardSlashes(paths.relative.Data());
+    paths.relative = knowsFull ? paths.full : paths.shown;
+    boot::UseForwardSlashes(paths.relative);
 }
 
 // The folder becomes the checker's own current directory, as it would be the program's.
@@ -99,8 +97,8 @@ public:
 
     bool Open(const wchar_t* path, boot::TextOutput& errors)
     {
-        if (!boot::Utf8FromUtf16(path, shown_.Data(), shown_.Capacity())) {
-            shown_.Assign("the --output file");
+        if (!boot::Utf8FromUtf16(path, shown_)) {
+            shown_ = "the --output file";
         }
         const DWORD length = ::GetFullPathNameW(path, kWidePathSize, path_, nullptr);
         constexpr DWORD kSuffixLength = 10;  // ".~" and eight hexadecimal digits
@@ -150,10 +148,9 @@ public:
 private:
     bool Failed(DWORD error, boot::TextOutput& errors)
     {
-        boot::TextBuffer reason;
-        reason.Format("%s: cannot write the report to %s (Windows error %u)\n", kProgram, shown_.Get(),
-                      static_cast<unsigned>(error));
-        errors.Write(reason.Get());
+        const std::string reason = std::string(kProgram) + ": cannot write the report to " + shown_ +
+                                   " (Windows error " + std::to_string(error) + ")\n";
+        errors.Write(reason.c_str());
         Discard();
         return false;
     }
@@ -169,7 +166,7 @@ private:
         }
     }
 
-    boot::Utf8Text shown_;
+    std::string shown_;
     wchar_t path_[kWidePathSize] = {};
     wchar_t temporary_[kWidePathSize] = {};
     HANDLE file_ = INVALID_HANDLE_VALUE;
@@ -188,9 +185,9 @@ int wmain(int argc, wchar_t** argv)
     if (answered >= 0) {
         return answered;
     }
-    // The paths and the report's file names are large: outside the stack.
-    const auto paths = std::make_unique<FolderPaths>();
-    FindFolderPaths(request->folder, *paths);
+    FolderPaths paths;
+    FindFolderPaths(request->folder, paths);
+    // The report's file names are large: outside the stack.
     const auto report = std::make_unique<ReportFile>();
     if (request->output != nullptr && !report->Open(request->output, errors)) {
         return boot::kCheckUnusable;
@@ -203,10 +200,10 @@ int wmain(int argc, wchar_t** argv)
     settings.version = BOOTSTRAPPER_CHECK_VERSION;
     settings.informationUri = BOOTSTRAPPER_CHECK_INFORMATION_URI;
     settings.toUtf8 = boot::Utf8FromAnsiCodePage;
-    settings.shownFolder = paths->shown.Get();
+    settings.shownFolder = paths.shown.c_str();
     settings.separator = '\\';
-    settings.relativeFolder = paths->relative.Get();
-    settings.currentDirectory = paths->current.Get();
+    settings.relativeFolder = paths.relative.c_str();
+    settings.currentDirectory = paths.current.c_str();
     boot::Win32Platform real;  // holds no state: as the program's own, a local
     CPINFO codePage{};
     const bool singleByte = ::GetCPInfo(CP_ACP, &codePage) != FALSE && codePage.MaxCharSize == 1;

@@ -11,7 +11,7 @@ constexpr const char* kUnshownText = "(a text that cannot be shown)";
 
 bool EndsWithSeparator(const char* path)
 {
-    const std::size_t length = TextLength(path);
+    const std::size_t length = std::strlen(path);
     return length > 0 && (path[length - 1] == '/' || path[length - 1] == '\\');
 }
 

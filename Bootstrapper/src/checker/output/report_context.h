@@ -11,8 +11,6 @@
 #include <cstddef>
 #include <string>
 
-#include "common/fixed_text.h"
-
 namespace boot {
 
 enum class ReportFormat { text, json, sarif, github };
@@ -20,11 +18,6 @@ enum class ReportFormat { text, json, sarif, github };
 // The checker's texts are in the ANSI code page (names, values, the package's data, as
 // the program reads them); the output is UTF-8. False when it does not fit.
 using AnsiToUtf8 = bool (*)(const char* ansi, char* utf8, std::size_t capacity);
-
-// Room for the UTF-8 form of the longest text the checker writes as one piece (a line of
-// the plan with two command lines); an ANSI character takes at most three bytes.
-constexpr std::size_t kUtf8TextSize = 32 * kTextBufferSize;
-using Utf8Text = FixedText<kUtf8TextSize>;
 
 struct ReportSettings {
     const char* program = "";         // the checker's own name: "bootstrapper-check"

@@ -39,6 +39,23 @@ bool Utf8FromUtf16(const wchar_t* wide, char* utf8, std::size_t capacity)
     return written > 0 || LeaveEmpty(utf8, capacity);
 }
 
+bool Utf8FromUtf16(const wchar_t* wide, std::string& utf8)
+{
+    utf8.clear();
+    // The answer counts the terminating zero, which the string holds beyond its size.
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) {
+        return false;
+    }
+    utf8.resize(static_cast<std::size_t>(size));
+    if (::WideCharToMultiByte(CP_UTF8, 0, wide, -1, &utf8[0], size, nullptr, nullptr) != size) {
+        utf8.clear();
+        return false;
+    }
+    utf8.pop_back();
+    return true;
+}
+
 bool Utf8FromAnsiCodePage(const char* ansi, char* utf8, std::size_t capacity)
 {
     if (ansi[0] == '\0') {

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 #include "checker/output/text_output.h"
 
@@ -21,6 +22,7 @@ namespace boot {
 bool Utf8FromAnsiCodePage(const char* ansi, char* utf8, std::size_t capacity);
 // A UTF-16 text (a command-line argument, a path) in UTF-8.
 bool Utf8FromUtf16(const wchar_t* wide, char* utf8, std::size_t capacity);
+bool Utf8FromUtf16(const wchar_t* wide, std::string& utf8);
 
 class ConsoleOutput final : public TextOutput {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:

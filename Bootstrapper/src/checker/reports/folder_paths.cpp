@@ -1,5 +1,7 @@
 #include "checker/reports/folder_paths.h"
 
+#include <algorithm>
+
 #include "common/text_rules.h"
 
 namespace boot {
@@ -34,7 +36,7 @@ bool SameByte(char a, char b, bool ignoreCase)
     return ignoreCase ? LowerAscii(a) == LowerAscii(b) : a == b;
 }
 
-// Whether `path` begins with `prefix` as a whole name: followed by "/" or its end.
+// The length of the names `folder` and `base` both begin with, whole names only.
 std::size_t CommonNames(const char* folder, const char* base, bool ignoreCase)
 {
     std::size_t common = 0;  // the length of the names both share
@@ -56,28 +58,23 @@ std::size_t CommonNames(const char* folder, const char* base, bool ignoreCase)
 
 }  // namespace
 
-void TrimFolderSeparators(char* path, bool backslash)
+void TrimFolderSeparators(std::string& path, bool backslash)
 {
-    std::size_t length = TextLength(path);
     // "C:\" and "/" keep the separator that makes them a root.
-    const std::size_t keep = path[0] != '\0' && path[1] == ':' ? 3 : 1;
-    while (length > keep && IsSeparator(path[length - 1], backslash)) {
-        path[--length] = '\0';
+    const std::size_t keep = path.size() > 1 && path[1] == ':' ? 3 : 1;
+    while (path.size() > keep && IsSeparator(path.back(), backslash)) {
+        path.pop_back();
     }
 }
 
-void UseForwardSlashes(char* path)
-{
-    for (char* p = path; *p != '\0'; ++p) {
-        if (*p == '\\') {
-            *p = '/';
-        }
-    }
-}
+void UseForwardSlashes(std::string& path) { std::replace(path.begin(), path.end(), '\\', '/'); }
 
-bool RelativeFolder(const char* folder, const char* base, bool ignoreCase, Utf8Text& relative)
+bool RelativeFolder(const std::string& folderPath, const std::string& basePath, bool ignoreCase,
+                    std::string& relative)
 {
-    relative.Clear();
+    relative.clear();
+    const char* folder = folderPath.c_str();
+    const char* base = basePath.c_str();
     const std::size_t root = RootLength(folder);
     if (root == 0 || root != RootLength(base)) {
         return false;
@@ -93,9 +90,8 @@ bool RelativeFolder(const char* folder, const char* base, bool ignoreCase, Utf8T
     }
     // One ".." for each name of the base beyond the common part, then the folder's own.
     for (const char* p = base + common; *p != '\0'; ++p) {
-        const bool startsName = *p != '/' && (p == base + common || p[-1] == '/');
-        if (startsName && !relative.Append(relative.IsEmpty() ? ".." : "/..")) {
-            return false;
+        if (*p != '/' && (p == base + common || p[-1] == '/')) {
+            relative += relative.empty() ? ".." : "/..";
         }
     }
     const char* rest = folder + common;
@@ -103,7 +99,8 @@ bool RelativeFolder(const char* folder, const char* base, bool ignoreCase, Utf8T
         ++rest;
     }
     if (*rest != '\0') {
-        return relative.AppendFormat("%s%s", relative.IsEmpty() ? "" : "/", rest);
+        relative += (relative.empty() ? "" : "/");
+        relative += rest;
     }
     return true;
 }

@@ -25,9 +25,7 @@ void WriteGithubReport(const Findings& findings, const ReportSettings& settings,
         out.Put(finding.severity == Severity::error ? "::error file=" : "::warning file=");
         PutCommandProperty(out, path.c_str());
         if (finding.line != 0) {
-            TextBuffer line;
-            line.Format(",line=%u", static_cast<unsigned>(finding.line));
-            out.Put(line.Get());
+            out.Put((",line=" + std::to_string(finding.line)).c_str());
         }
         out.Put(",title=");
         PutCommandProperty(out, finding.rule);

@@ -39,7 +39,7 @@ std::uint64_t Hash(std::uint64_t hash, const char* text)
 using Occurrences = std::unordered_map<std::uint64_t, std::uint32_t>;
 
 // "0123456789ABCDEF:1": the hash of what the finding says, not of where it says it.
-void Fingerprint(const Finding& finding, Occurrences& occurrences, TextBuffer& text)
+std::string Fingerprint(const Finding& finding, Occurrences& occurrences)
 {
     const std::uint64_t hash = Hash(Hash(Hash(kFnvOffset, finding.rule), finding.file), finding.message);
     char digits[kHashDigits + 1] = {};
@@ -48,7 +48,7 @@ void Fingerprint(const Finding& finding, Occurrences& occurrences, TextBuffer& t
         digits[i] = "0123456789abcdef"[rest % kHexBase];
         rest >>= kHexDigitBits;
     }
-    text.Format("%s:%u", digits, static_cast<unsigned>(++occurrences[hash]));
+    return std::string(digits) + ":" + std::to_string(++occurrences[hash]);
 }
 
 // The example's Markdown without its code marks, for the plain-text descriptions.
@@ -166,9 +166,8 @@ void WriteResult(JsonWriter& json, const Finding& finding, const ReportSettings&
     WriteLocation(json, finding, settings);
     // GitHub matches results across runs by this one fingerprint, and computes it from
     // the file's lines when it is missing, which would tie it to the line.
-    TextBuffer fingerprint;
-    Fingerprint(finding, occurrences, fingerprint);
-    OneMemberObject(json, "partialFingerprints", "primaryLocationLineHash", fingerprint.Get());
+    OneMemberObject(json, "partialFingerprints", "primaryLocationLineHash",
+                    Fingerprint(finding, occurrences).c_str());
     json.EndObject();
 }
 
@@ -200,10 +199,10 @@ void WriteLeftOut(JsonWriter& json, const Findings& findings)
     BeginArrayMember(json, "toolExecutionNotifications");
     json.BeginObject();
     json.Field("level", "warning");
-    TextBuffer text;
-    text.Format("%u more findings are left out: GitHub code scanning takes at most %u results in a run",
-                static_cast<unsigned>(beyondLimit), static_cast<unsigned>(kSarifResultLimit));
-    OneMemberObject(json, "message", "text", text.Get());
+    const std::string text = std::to_string(beyondLimit) +
+                             " more findings are left out: GitHub code scanning takes at most " +
+                             std::to_string(kSarifResultLimit) + " results in a run";
+    OneMemberObject(json, "message", "text", text.c_str());
     json.EndObject();
     json.EndArray();
     json.EndObject();
