@@ -37,6 +37,11 @@ database_files() { sed -n 's/^ *"file": *"\(.*\)",\{0,1\}$/\1/p' "$1/compile_com
 mapfile -t sources < <(find "$project/src" -name '*.cpp' | sort)
 mapfile -t host_listed < <(database_files "$build/host")
 mapfile -t win_listed < <(database_files "$build/win")
+# As sets: a lookup through "printf | grep -q" fails now and then under pipefail, when grep
+# has its answer and leaves before printf has written all.
+declare -A in_host=() in_win=()
+for file in "${host_listed[@]}"; do in_host[$file]=1; done
+for file in "${win_listed[@]}"; do in_win[$file]=1; done
 host_sources=()
 win_sources=()
 # The checker's Linux-only files, which name Linux, the tools for package authors on
@@ -49,7 +54,7 @@ host_only() {
   esac
 }
 for file in "${sources[@]}"; do
-  if printf '%s\n' "${host_listed[@]}" | grep -qxF "$file"; then
+  if [ -n "${in_host[$file]:-}" ]; then
     host_sources+=("$file")
   elif host_only "$file"; then
     echo "analyze: the host build does not compile ${file#"$repo"/}" >&2
@@ -59,7 +64,7 @@ for file in "${sources[@]}"; do
   # build must compile each one: a file it does not know would go unread.
   if host_only "$file"; then
     continue
-  elif printf '%s\n' "${win_listed[@]}" | grep -qxF "$file"; then
+  elif [ -n "${in_win[$file]:-}" ]; then
     win_sources+=("$file")
   else
     echo "analyze: the Windows build does not compile ${file#"$repo"/}" >&2
@@ -69,7 +74,7 @@ done
 
 # clang does not find the C++ library of Debian's mingw-w64 by itself; the cross compiler
 # names its folders.
-win_cxx=$(sed -n 's/^ *"command": *"\([^ ]*\) .*/\1/p' "$build/win/compile_commands.json" | head -n1)
+win_cxx=$(sed -n '/^ *"command"/{s/^ *"command": *"\([^ ]*\) .*/\1/p;q}' "$build/win/compile_commands.json")
 win_target=$("$win_cxx" -dumpmachine)
 mapfile -t win_cxx_includes < <("$win_cxx" -std=c++17 -x c++ -E -v - </dev/null 2>&1 |
   sed -n '/<...> search starts here:/,/End of search list/p' | grep '/include/c++' | xargs -r -n1 realpath)

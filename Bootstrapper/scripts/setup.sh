@@ -36,7 +36,7 @@ fi
 wanted_locales=(de_DE de_CH de_AT de_LI de_LU fr_FR en_US)
 regen=0
 for l in "${wanted_locales[@]}"; do
-  if ! locale -a 2>/dev/null | grep -qi "^${l}\.utf-\?8$"; then
+  if ! grep -qi "^${l}\.utf-\?8$" <<<"$(locale -a 2>/dev/null)"; then
     grep -q "^${l}.UTF-8 UTF-8" /etc/locale.gen || echo "${l}.UTF-8 UTF-8" >> /etc/locale.gen
     regen=1
   fi
