@@ -33,12 +33,11 @@ struct FolderPaths {
 // `path` with its links resolved; false when it cannot be.
 bool Resolve(const char* path, std::string& resolved)
 {
-    char* full = ::realpath(path, nullptr);
+    const std::unique_ptr<char, decltype(&std::free)> full(::realpath(path, nullptr), &std::free);
     if (full == nullptr) {
         return false;
     }
-    resolved = full;
-    std::free(full);  // NOLINT(cppcoreguidelines-no-malloc): realpath's own buffer
+    resolved = full.get();
     return true;
 }
 

@@ -48,7 +48,7 @@ bool Utf8FromUtf16(const wchar_t* wide, std::string& utf8)
         return false;
     }
     utf8.resize(static_cast<std::size_t>(size));
-    if (::WideCharToMultiByte(CP_UTF8, 0, wide, -1, &utf8[0], size, nullptr, nullptr) != size) {
+    if (::WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8.data(), size, nullptr, nullptr) != size) {
         utf8.clear();
         return false;
     }
