@@ -68,7 +68,7 @@ struct PlannedLanguages {
     bool hasDocumentationTransform = false;
 };
 
-constexpr const char* kLanguageNames[2] = {"German (Deutsch)", "English"};
+constexpr const char* kLanguageNames[kOfferedLanguageCount] = {"German (Deutsch)", "English"};
 
 struct Plan {
     std::string folder;
@@ -104,15 +104,15 @@ struct Plan {
     std::string upgradeCode;  // the Property table's UpgradeCode, or empty
     bool is64BitPackage = false;
     PlannedLanguages language;
-    bool offered[2] = {false, false};  // German, English
+    bool offered[kOfferedLanguageCount] = {false, false};  // German, English
     // For an offered language that needs a transform: whether Windows Installer takes it,
     // in words ("applies", or why not).
-    std::string transformVerdict[2];
+    std::string transformVerdict[kOfferedLanguageCount];
 
     std::string msiexec;  // its full path
     std::string recache;
     std::string maintenance;
-    std::string install[2];  // German, English
+    std::string install[kOfferedLanguageCount];  // German, English
 
     // Each way the program's own sequence went in the folder; the first decides where the
     // plan above ends.

@@ -3,36 +3,9 @@
 #include <algorithm>
 #include <cstdarg>
 
-#include "common/fixed_text.h"
+#include "checker/output/formatted_text.h"
 
 namespace boot {
-
-namespace {
-
-constexpr std::size_t kFirstMessageRoom = 4 * kTextBufferSize;
-// Values are at most 1023 characters: a text beyond this is a format the program's
-// formatting does not know.
-constexpr std::size_t kMostMessageRoom = std::size_t{1} << 20;
-
-// The program's own formatting (the rules name what it reads the way it shows it), into
-// as much room as the text takes.
-#if defined(__GNUC__)
-__attribute__((format(printf, 1, 0)))
-#endif
-std::string FormatMessage(const char* format, std::va_list args)
-{
-    std::string text(kFirstMessageRoom, '\0');
-    while (!FormatTextV(text.data(), text.size(), format, args)) {
-        if (text.size() >= kMostMessageRoom) {
-            return "(the text of this finding is too long to show)";
-        }
-        text.resize(2 * text.size());
-    }
-    text.resize(TextLength(text.c_str()));
-    return text;
-}
-
-}  // namespace
 
 void Findings::Ignore(Rule rule) { ignored_[static_cast<std::size_t>(rule)] = true; }
 
@@ -48,8 +21,12 @@ void Findings::Report(Rule rule, const char* file, std::uint32_t line, const cha
     }
     std::va_list args{};
     va_start(args, format);
-    kept_.push_back(Kept{file, line, rule, FormatMessage(format, args)});
+    std::string message;
+    if (!FormatString(message, format, args)) {
+        message = "(the text of this finding is too long to show)";
+    }
     va_end(args);
+    kept_.push_back(Kept{file, line, rule, message});
 }
 
 void Findings::Sort()

@@ -22,7 +22,9 @@ constexpr std::int32_t MainRowLanguage(std::size_t n)
     return 0;
 }
 
-constexpr std::int32_t kLanguageIds[2] = {MainRowLanguage(0), MainRowLanguage(1)};  // German, English
-static_assert(MainRowLanguage(2) == 0, "the plan keeps two languages");
+// German, English.
+constexpr std::size_t kOfferedLanguageCount = 2;
+constexpr std::int32_t kLanguageIds[kOfferedLanguageCount] = {MainRowLanguage(0), MainRowLanguage(1)};
+static_assert(MainRowLanguage(kOfferedLanguageCount) == 0, "the plan keeps two languages");
 
 }  // namespace boot

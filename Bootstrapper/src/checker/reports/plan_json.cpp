@@ -133,7 +133,7 @@ void WriteLanguages(PlanWriter& out, const Plan& plan)
 {
     JsonWriter& json = out.Json();
     BeginArrayMember(out.Json(), "languages");
-    for (std::size_t i = 0; i < 2; ++i) {
+    for (std::size_t i = 0; i < kOfferedLanguageCount; ++i) {
         if (plan.offered[i]) {
             json.BeginObject();
             json.Field("id", kLanguageIds[i]);

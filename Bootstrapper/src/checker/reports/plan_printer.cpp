@@ -1,12 +1,11 @@
 #include "checker/reports/plan_printer.h"
 
-#include <algorithm>
 #include <cstdarg>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "checker/output/escaped_output.h"
+#include "checker/output/formatted_text.h"
 
 namespace boot {
 
@@ -19,7 +18,8 @@ class Printer {
 public:
     Printer(const ReportSettings& settings, TextOutput& output) : settings_(settings), out_(output) {}
 
-    // One line: printf's `format` with its arguments, however long.
+    // One line: printf's `format` with its arguments, through the program's formatting
+    // (every format here is one it knows; the plan's values make no line near 1 MiB).
     void Line(const char* format, ...)
 #if defined(__GNUC__)
         __attribute__((format(printf, 2, 3)))
@@ -27,14 +27,9 @@ public:
     {
         std::va_list args{};
         va_start(args, format);
-        std::va_list measure{};
-        va_copy(measure, args);
-        const int length = std::vsnprintf(nullptr, 0, format, measure);
-        va_end(measure);
-        std::string text(static_cast<std::size_t>(std::max(length, 0)) + 1, '\0');
-        const int written = std::vsnprintf(text.data(), text.size(), format, args);
+        std::string text;
+        static_cast<void>(FormatString(text, format, args));
         va_end(args);
-        text.resize(length > 0 && written == length ? static_cast<std::size_t>(length) : 0);
         PutShownLine(out_, ToUtf8(settings_, text).c_str());
         out_.Put("\n");
     }
@@ -225,7 +220,7 @@ void PrintLanguage(Printer& out, const Plan& plan, std::size_t index)
 void PrintLanguages(Printer& out, const Plan& plan)
 {
     out.Line("4. Languages offered in the dialog:");
-    for (std::size_t i = 0; i < 2; ++i) {
+    for (std::size_t i = 0; i < kOfferedLanguageCount; ++i) {
         if (plan.offered[i]) {
             PrintLanguage(out, plan, i);
         }
@@ -239,7 +234,7 @@ void PrintNewInstallation(Printer& out, const Plan& plan)
     out.Line("  %s", plan.MachineSaysInstalled()
                          ? "new installation, after the language dialog (Cancel starts nothing):"
                          : "when the product is not installed: the language dialog (Cancel starts nothing), then:");
-    for (std::size_t i = 0; i < 2; ++i) {
+    for (std::size_t i = 0; i < kOfferedLanguageCount; ++i) {
         if (plan.offered[i]) {
             out.Line("    %s: %s", kLanguageNames[i],
                      plan.install[i].empty() ? "msiexec is not started (see the ways below)" : plan.install[i].c_str());

@@ -17,9 +17,8 @@ namespace boot::folder_walk {
 
 namespace {
 
-
 // The language dialog's entry for German (0) or English (1).
-const char* DialogEntry(int language)
+const char* DialogEntry(std::size_t language)
 {
     const auto* entry = std::find_if(std::begin(kLanguageTable), std::end(kLanguageTable),
                                      [language](const LanguageEntry& row) {
@@ -47,7 +46,7 @@ void TakeInstallerCommands(Plan& plan)
             continue;
         }
         plan.msiexec = starts.back()->application;
-        for (int k = 0; k < 2; ++k) {
+        for (std::size_t k = 0; k < kOfferedLanguageCount; ++k) {
             if (language == DialogEntry(k)) {
                 plan.install[k] = starts.back()->text;
             }
@@ -63,7 +62,7 @@ void TakeInstallerCommands(Plan& plan)
 
 void MarkOfferedLanguages(Plan& plan)
 {
-    for (int i = 0; i < 2; ++i) {
+    for (std::size_t i = 0; i < kOfferedLanguageCount; ++i) {
         for (int row = 0; row < kLanguageCount; ++row) {
             plan.offered[i] = plan.offered[i] ||
                               (plan.language.available[row] && kLanguageTable[row].transformLanguage == kLanguageIds[i]);

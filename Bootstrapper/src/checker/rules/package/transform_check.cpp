@@ -18,7 +18,7 @@ namespace boot {
 
 namespace {
 
-constexpr const char* kLanguageNames[2] = {"German", "English"};
+constexpr const char* kLanguageNames[kOfferedLanguageCount] = {"German", "English"};
 
 // "Intel;1033": the language after the platform.
 std::int32_t LanguageOf(const std::string& platformAndLanguage)
@@ -145,7 +145,7 @@ std::vector<Candidate> Candidates(FolderReader& platform, const std::vector<Tran
             candidates.push_back(Candidate{name, file, offered});
         }
     };
-    for (int i = 0; i < 2; ++i) {
+    for (std::size_t i = 0; i < kOfferedLanguageCount; ++i) {
         if (plan.offered[i] && kLanguageIds[i] != plan.package.productLanguage) {
             const std::string name = std::to_string(kLanguageIds[i]) + kTransformExtension;
             add(name, prefix.Get() + name, true);
@@ -322,7 +322,7 @@ void CheckTransformFiles(FolderReader& platform, const std::vector<TransformFile
         }
         const std::string verdict = CheckTransform(candidate, reading, plan, findings);
         const std::int32_t language = LanguageOfName(candidate.name);
-        for (int i = 0; i < 2; ++i) {
+        for (std::size_t i = 0; i < kOfferedLanguageCount; ++i) {
             if (language == kLanguageIds[i] && plan.offered[i]) {
                 plan.transformVerdict[i] = verdict;
             }
