@@ -28,8 +28,19 @@ done
 if [ "${#missing[@]}" -gt 0 ]; then
   log "installing: ${missing[*]}"
   dpkg --add-architecture i386
-  apt-get update -q
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+  # A mirror in the middle of a sync can serve an index that does not match its Release
+  # file; apt then leaves that index out and says so.
+  indexes=complete
+  apt-get update -q || indexes=incomplete
+  install=(apt-get install -y -q --no-install-recommends)
+  if ! DEBIAN_FRONTEND=noninteractive "${install[@]}" "${missing[@]}"; then
+    [ "$indexes" = incomplete ] || exit 1
+    # Without one architecture's index of a suite (bookworm-security's i386 one, say),
+    # the 32-bit libraries cannot match the versions of the 64-bit ones from that suite:
+    # Debian 12's own suite, whole for both architectures, then gives every package.
+    log "an index was missing: installing from Debian 12's release suite"
+    DEBIAN_FRONTEND=noninteractive "${install[@]}" -o APT::Default-Release=bookworm "${missing[@]}"
+  fi
 fi
 
 # Locales the tests switch between (LC_ALL=de_CH.UTF-8 gives the thread locale 2055, ...).
