@@ -21,6 +21,20 @@ packages=(
   dpkg-dev file debootstrap lintian help2man python3-jsonschema
 )
 
+# A mirror in the middle of a sync can serve an index that does not match its Release
+# file: apt leaves that index out and fails. Tried three times, then named.
+update_indexes() {
+  local attempt output failed
+  for attempt in 1 2 3; do
+    output=$(apt-get update -q 2>&1) && return 0
+    failed=$(sed -n 's/^E: Failed to fetch \([^ ]*\).*/\1/p' <<<"$output")
+    log "apt-get update, try $attempt of 3: ${failed:-an index} failed to download"
+    [ "$attempt" = 3 ] || sleep $((attempt * 10))
+  done
+  printf '%s\n' "$output" | grep '^[EW]:' >&2 || true
+  return 1
+}
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -28,17 +42,16 @@ done
 if [ "${#missing[@]}" -gt 0 ]; then
   log "installing: ${missing[*]}"
   dpkg --add-architecture i386
-  # A mirror in the middle of a sync can serve an index that does not match its Release
-  # file; apt then leaves that index out and says so.
   indexes=complete
-  apt-get update -q || indexes=incomplete
+  update_indexes || indexes=incomplete
   install=(apt-get install -y -q --no-install-recommends)
   if ! DEBIAN_FRONTEND=noninteractive "${install[@]}" "${missing[@]}"; then
     [ "$indexes" = incomplete ] || exit 1
     # Without one architecture's index of a suite (bookworm-security's i386 one, say),
     # the 32-bit libraries cannot match the versions of the 64-bit ones from that suite:
-    # Debian 12's own suite, whole for both architectures, then gives every package.
-    log "an index was missing: installing from Debian 12's release suite"
+    # Debian 12's own suite, whole for both architectures, then gives every package. What
+    # is installed already keeps its version: apt never goes back to an older one here.
+    log "without that index the packages come from Debian 12's release suite: run setup.sh again once the mirror is whole, and apt-get upgrade then takes their security updates"
     DEBIAN_FRONTEND=noninteractive "${install[@]}" -o APT::Default-Release=bookworm "${missing[@]}"
   fi
 fi
