@@ -6,8 +6,9 @@
 # it, and every file of the program as the Windows build compiles it (clang for the
 # mingw-w64 target, with mingw-w64's own C++ library headers); the checker's Linux-only
 # files (src/checker/folder_readers/linux_*.cpp, command/main_linux.cpp) and its rule tables'
-# generator (command/rule_tables_main.cpp), the Windows Installer file library (src/msi_file) and
-# bootstrapper-transform (src/transform) only as the host builds them. cppcheck then reads the
+# generator (command/rule_tables_main.cpp), the Windows Installer file library (src/msi_file), the
+# Linux tools' file output (src/file_output) and bootstrapper-transform (src/transform) only as
+# the host builds them. cppcheck then reads the
 # logic for the host and everything as 32-bit ANSI Windows code, with
 # Bootstrapper/cppcheck-suppressions.txt, and check_layers.py that no file includes one of
 # a layer above its own. Fails on any finding, lists the findings and
@@ -49,6 +50,7 @@ win_sources=()
 host_only() {
   case "$1" in
     "$project"/src/checker/*/*linux*.cpp | "$project"/src/msi_file/*/*.cpp | "$project"/src/transform/*.cpp) return 0 ;;
+    "$project"/src/file_output/*.cpp) return 0 ;;
     "$project"/src/checker/command/rule_tables_main.cpp) return 0 ;;
     *) return 1 ;;
   esac

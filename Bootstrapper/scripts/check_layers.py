@@ -16,8 +16,11 @@ another. The Linux library for Windows Installer files (msi_file) stands beside 
 program's layers: it includes common only, and only the front ends and the checker's folder
 readers (the Linux one reads packages through it) include it. Its folders are layers too,
 bottom up: the tables and summary information in memory (model); the file format
-(format); reading packages and transforms (reading) and writing transforms (writing). A
-source directly in src/checker or src/msi_file has no layer. Prints one line per
+(format); reading packages and transforms (reading) and writing transforms (writing). The
+Linux tools' file output (file_output: where an output may land, and the file written
+whole) stands beside them too, on nothing of the project; the checker's command and the
+transform's front end write through it. A source directly in src/checker or src/msi_file
+has no layer. Prints one line per
 offending include and a summary. The list below, ALLOWED, says what each folder may include."""
 import pathlib
 import re
@@ -31,7 +34,8 @@ MSI_FILE = ["msi_file/model", "msi_file/format", "msi_file/reading", "msi_file/w
 CHECKER = ["checker/reading", "checker/output", "checker/folder_readers", "checker/recorded_run",
            "checker/explored_runs", "checker/findings", "checker/rules", "checker/walk", "checker/reports"]
 FRONT_ENDS = ["program", "checker/command", "transform"]
-BELOW_FRONT_ENDS = set(PROGRAM) | set(MSI_FILE) | set(CHECKER)
+FILE_OUTPUT = "file_output"
+BELOW_FRONT_ENDS = set(PROGRAM) | set(MSI_FILE) | set(CHECKER) | {FILE_OUTPUT}
 ALLOWED = {
     "common": set(),
     "platform": {"common"},
@@ -43,6 +47,9 @@ ALLOWED = {
     "msi_file/format": {"common", "msi_file/model"},
     "msi_file/reading": {"common", "msi_file/model", "msi_file/format", "msi_file/writing"},
     "msi_file/writing": {"common", "msi_file/model", "msi_file/format", "msi_file/reading"},
+    # The Linux tools' file output stands beside the program's layers and msi_file, on nothing:
+    # msi_file composes a transform's bytes, and the front ends write them.
+    FILE_OUTPUT: set(),
     # Each of the checker's folders on the program and the checker's folders before it; its
     # folder readers, the Linux one among them, read packages through msi_file.
     **{layer: set(PROGRAM) | set(CHECKER[:index]) for index, layer in enumerate(CHECKER)},

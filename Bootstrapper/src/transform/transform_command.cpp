@@ -1,10 +1,10 @@
 #include "transform/transform_command.h"
 
-#include <sys/stat.h>
-
 #include <string>
 #include <vector>
 
+#include "file_output/output_place.h"
+#include "file_output/replaced_file.h"
 #include "msi_file/reading/package_reader.h"
 #include "msi_file/writing/transform_builder.h"
 #include "msi_file/writing/transform_flags.h"
@@ -153,25 +153,18 @@ bool ParseArguments(int argc, const char* const* argv, TransformRequest& request
     return true;
 }
 
-// OUT.mst is written over whatever it names: never over one of the packages, also not
-// through a link.
-bool DistinctOutput(const std::string& out, const std::vector<std::string>& inputs, std::string& error)
+// Where OUT.mst goes: never over one of the packages (by any name, also through a link),
+// nor onto a FIFO, a device or a folder. Resolved once the packages are read (what is wrong
+// with them is told first), before anything is written.
+bool FindOutPlace(const std::string& out, const std::vector<std::string>& inputs, file_output::OutputPlace& place,
+                  std::string& error)
 {
-    struct stat written {};
-    if (stat(out.c_str(), &written) != 0) {
-        return true;  // a new file
+    std::string why;
+    if (file_output::FindOutputPlace(out, {inputs, {}, {}}, place, why)) {
+        return true;
     }
-    for (const std::string& input : inputs) {
-        struct stat read {};
-        if (stat(input.c_str(), &read) == 0 && read.st_dev == written.st_dev && read.st_ino == written.st_ino) {
-            error = out;
-            error.append(" names the same file as ")
-                .append(input)
-                .append(": the transform would be written over a package it is made from");
-            return false;
-        }
-    }
-    return true;
+    error = "cannot write " + file_output::ShownName(out) + ": " + why;
+    return false;
 }
 
 }  // namespace
@@ -195,10 +188,6 @@ int RunTransformCommand(int argc, const char* const* argv, std::FILE* out, std::
     const std::string& basePath = request.files[0];
     const std::string& targetPath = request.files[1];
     const std::string& outPath = request.files[2];
-    if (!DistinctOutput(outPath, {basePath, targetPath}, error)) {
-        Write(errors, std::string(kProgram) + ": " + error + "\n");
-        return kTransformUnusable;
-    }
     msi::Database base;
     msi::Database target;
     for (const auto& [path, database] : {std::pair{&basePath, &base}, std::pair{&targetPath, &target}}) {
@@ -207,14 +196,21 @@ int RunTransformCommand(int argc, const char* const* argv, std::FILE* out, std::
             return kTransformUnusable;
         }
     }
+    file_output::OutputPlace outPlace;
+    if (!FindOutPlace(outPath, {basePath, targetPath}, outPlace, error)) {
+        Write(errors, std::string(kProgram) + ": " + error + "\n");
+        return kTransformUnusable;
+    }
     std::vector<msi::CompoundStream> streams;
     if (!msi::BuildTransform(base, target, request.options, streams, error)) {
         Write(errors, std::string(kProgram) + ": no transform turns " + basePath + " into " + targetPath + ": " +
                           error + "\n");
         return kTransformInexpressible;
     }
-    if (!msi::WriteTransformFile(outPath, streams, error)) {
-        Write(errors, std::string(kProgram) + ": cannot write " + error + "\n");
+    std::string bytes;
+    if (!msi::ComposeTransformFile(streams, bytes, error) || !file_output::WriteWholeFile(outPlace, bytes, error)) {
+        Write(errors,
+              std::string(kProgram) + ": cannot write " + file_output::ShownName(outPath) + ": " + error + "\n");
         return kTransformUnusable;
     }
     const std::string lost = msi::SummaryNotCarried(base, target);

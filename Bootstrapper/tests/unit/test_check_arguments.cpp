@@ -52,6 +52,16 @@ TEST(CheckArguments, OptionsAndWhatIsWrongWithThem)
     }
     rows.push_back({{rules.c_str()}, CheckArguments::wrong, ReportFormat::text, false, nullptr, nullptr,
                     "the value of --ignore is longer than 1023 characters"});
+    // An argument of any length is named in a message that still says what is wrong.
+    const std::string option = "--" + std::string(5000, 'x');
+    const std::string format = "--format=" + std::string(1010, 'x');
+    const std::string rule = "--ignore=" + std::string(1010, 'x');
+    const std::string folder(5000, 'f');
+    for (const auto& [argument, problem] : {std::pair{&option, "unknown option \"--xxx"}, {&format, "unknown format"},
+                                            {&rule, "which is no rule's id"}, {&folder, "...\" is a second one"}}) {
+        rows.push_back({{"pkg", argument->c_str()}, CheckArguments::wrong, ReportFormat::text, false, nullptr, nullptr,
+                        problem});
+    }
     for (const Row& row : rows) {
         std::vector<const char*> argv{"bootstrapper-check"};
         argv.insert(argv.end(), row.arguments.begin(), row.arguments.end());

@@ -23,9 +23,11 @@
 #include "checker/reports/plan_json.h"
 #include "checker/reports/plan_printer.h"
 #include "checker/walk/folder_check.h"
+#include "compound_file_fixture.h"
 #include "fake_platform.h"
 #include "launcher/run_sequence.h"
 #include "launcher/run_state.h"
+#include "msi_file/format/byte_order.h"
 #include "msi_file/format/storage_class.h"
 
 namespace boot {
@@ -39,11 +41,13 @@ constexpr const char* kUnbracedCode = "2B7C2A11-9C41-4E0B-8B7E-5A3F0C6D1E22";
 constexpr const char* kSystemDirectory = "C:\\Windows\\system32";  // as the checker's Linux platform names it
 
 // What the folder holds as Product.msi.
-enum class Package { none, product, unbracedCode, patch };
+enum class Package { none, product, unbracedCode, patch, damagedPool, damagedColumns };
 
 std::string g_package;  // a package built by wixl: version 2.1.0, English
 std::string g_unbracedPackage;  // the same, its ProductCode without braces
 std::string g_patch;            // a compound file of a patch's class
+std::string g_damagedPool;      // the package, its string pool claiming more than its strings' data holds
+std::string g_damagedColumns;   // the package, its columns of types libmsi reads only in part
 
 class PlanFollowsRun : public ::testing::Test {
 protected:
@@ -69,6 +73,28 @@ protected:
         g_patch = folder + "/Update.msp";
         std::string error;
         ASSERT_TRUE(msi::WriteCompoundFile(g_patch, msi::kPatchClassId, {{"x", "y"}}, error)) << error;
+        // The first string one byte longer than written: libmsi reads on with a pool whose
+        // strings no longer add up to its data.
+        g_damagedPool = folder + "/DamagedPool.msi";
+        ASSERT_TRUE(msi::CopyWithTableStream(g_package, g_damagedPool, "_StringPool",
+                                             [](std::string& pool) { ++pool[4]; }, error))
+            << error;
+        // _Columns holds its rows column by column: the table's string id, the number, the
+        // name's string id and the type, 2 bytes each. The first column of Property without
+        // its type's high byte has a type libmsi does not know, and it reads the table on
+        // with what it makes of it.
+        const std::uint32_t property = msi::StringIdOf(g_package, "Property");
+        ASSERT_NE(property, 0u);
+        g_damagedColumns = folder + "/DamagedColumns.msi";
+        const auto breakFirstType = [property](std::string& columns) {
+            const std::size_t rows = columns.size() / 8;
+            std::size_t row = 0;
+            while (row + 1 < rows && msi::ReadLittleEndian(columns, 2 * row, 2) != property) {
+                ++row;
+            }
+            columns[6 * rows + 2 * row + 1] = '\0';
+        };
+        ASSERT_TRUE(msi::CopyWithTableStream(g_package, g_damagedColumns, "_Columns", breakFirstType, error)) << error;
     }
     static void TearDownTestSuite() { fs::remove_all(fs::path(g_package).parent_path()); }
 };
@@ -90,7 +116,8 @@ struct Folder {
         }
         fs::create_directories(linux + "/Runtime");
         std::ofstream(linux + "/Runtime/Setup.exe", std::ios::binary) << "MZ";
-        const std::string* sources[] = {nullptr, &g_package, &g_unbracedPackage, &g_patch};
+        const std::string* sources[] = {nullptr,  &g_package,     &g_unbracedPackage,
+                                        &g_patch, &g_damagedPool, &g_damagedColumns};
         if (package != Package::none) {
             fs::copy_file(*sources[static_cast<int>(package)], linux + "/Product.msi");
         }
@@ -311,6 +338,10 @@ TEST_F(PlanFollowsRun, PlanEndsWhereTheProgramEnds)
          "product-code-syntax", "is not a GUID in braces", "package-unreadable"},
         {"a patch as the package", kGated, Package::patch, "", "Could not open database!", "package-unreadable",
          "a patch (.msp)", ""},
+        {"a string pool that does not add up", kGated, Package::damagedPool, "", "Could not open database!",
+         "package-unreadable", "no Windows Installer package", ""},
+        {"columns libmsi reads only in part", kGated, Package::damagedColumns, "", "Could not open view!",
+         "package-unreadable", "its Property table cannot be read", "product-code-syntax"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -2,6 +2,7 @@
 // record masks and integer fields, the differences no transform can express, and a
 // transform read back by the reader the checker uses.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "checker/reading/transform_revision.h"
+#include "compound_file_fixture.h"
 #include "msi_file/format/compound_file.h"
 #include "msi_file/format/compound_integrity.h"
 #include "msi_file/reading/package_reader.h"
@@ -171,6 +173,35 @@ TEST(StringPool, HoldsTextItsCodePageCanHoldAndUnderSixtyFourKilobytes)
             ASSERT_TRUE(DecodeStringPool(poolBytes, data, decoded, error)) << error;
             EXPECT_EQ(decoded.strings.at(1), c.text);
         }
+    }
+}
+
+// A package's pool as libmsi would read it past its ends is refused before libmsi reads it.
+TEST(StringPool, APackagesPoolMustAgreeWithItsData)
+{
+    // The code page's entry, then one entry for each string: its length and references.
+    const std::string codePage = Bytes({0xE4, 0x04, 0, 0});
+    struct Case {
+        const char* what;
+        std::string pool;
+        std::string data;
+        const char* wrong;  // null: whole
+    };
+    const Case cases[] = {
+        {"two strings and an unused id", codePage + Bytes({3, 0, 1, 0, 0, 0, 0, 0, 2, 0, 1, 0}), "abcde", nullptr},
+        {"a string of 64 KB in two entries", codePage + Bytes({0, 0, 1, 0, 0, 0, 2, 0}),
+         std::string(0x10000, 'x'), nullptr},
+        {"a long string's second entry missing", codePage + Bytes({0, 0, 1, 0}), "x", "ends inside the entries"},
+        {"a length past the data", codePage + Bytes({6, 0, 1, 0}), "abcde", "claims more text"},
+        {"data past the lengths", codePage + Bytes({4, 0, 1, 0}), "abcde", "holds more than"},
+        {"a string that begins with a zero byte", codePage + Bytes({2, 0, 1, 0}), std::string("\0a", 2),
+         "begins with a zero byte"},
+        {"a pool cut inside an entry", codePage + Bytes({5, 0}), "abcde", "ends inside an entry"},
+    };
+    for (const Case& c : cases) {
+        std::string what;
+        EXPECT_EQ(IsWholeStringPool(c.pool, c.data, what), c.wrong == nullptr) << c.what;
+        EXPECT_NE(what.find(c.wrong != nullptr ? c.wrong : ""), std::string::npos) << c.what << ": " << what;
     }
 }
 
@@ -337,12 +368,24 @@ TEST_F(TransformFileTest, OnlyACompoundFileOfTheTransformClassIsATransform)
     EXPECT_EQ(ClassifyTransformFile(folder_ + "/package.mst"), TransformFileKind::otherClass);
     TransformContents contents;
     EXPECT_FALSE(ReadTransform(folder_ + "/package.mst", contents, error));
-    // Nor is any of them a package, as Windows Installer answers for each.
-    for (const auto& [name, result] : {std::pair{"missing.mst", 110u}, {"folder.mst", 110u}, {"text.mst", 1627u}}) {
+    // Nor is any of them a package, as Windows Installer answers for each, and the reason
+    // says what it is. A FIFO is never opened: the reading would wait for a writer.
+    ASSERT_EQ(mkfifo((folder_ + "/fifo.msi").c_str(), S_IRUSR | S_IWUSR), 0);
+    struct Case {
+        const char* name;
+        std::uint32_t result;
+        const char* why;
+    };
+    for (const Case& c : {Case{"missing.mst", 110u, "no such file"}, Case{"folder.mst", 110u, "a folder, no package"},
+                          Case{"fifo.msi", 110u, "a FIFO, no package"}, Case{"text.mst", 1627u, "no Windows Installer"},
+                          Case{"missing/x.msi", 110u, "no such file"}}) {
         std::uint32_t windowsResult = 0;
-        EXPECT_EQ(Package::Open(folder_ + "/" + name, error, &windowsResult), nullptr);
-        EXPECT_EQ(windowsResult, result) << name;
+        error.clear();
+        EXPECT_EQ(Package::Open(folder_ + "/" + c.name, error, &windowsResult), nullptr);
+        EXPECT_EQ(windowsResult, c.result) << c.name;
+        EXPECT_EQ(error.rfind(c.why, 0), 0u) << c.name << ": " << error;
     }
+    fs::remove(folder_ + "/fifo.msi");
     // The writer leaves no temporary file behind.
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder_)) {

@@ -39,7 +39,9 @@ bool ChooseFormat(const char* name, CheckOptions& options, TextBuffer& problem)
         options.format = known->format;
         return true;
     }
-    problem.Format("unknown format \"%s\": --format takes text, json, sarif or github", name);
+    ShownArgument shown;
+    ShowArgument(name, shown);
+    problem.Format("unknown format \"%s\": --format takes text, json, sarif or github", shown.Get());
     return false;
 }
 
@@ -57,7 +59,9 @@ bool IgnoreRules(const char* list, CheckOptions& options, TextBuffer& problem)
         }
         const int index = RuleIndex(rule.Get());
         if (index < 0) {
-            problem.Format("--ignore names \"%s\", which is no rule's id (--help lists them)", rule.Get());
+            ShownArgument shown;
+            ShowArgument(rule.Get(), shown);
+            problem.Format("--ignore names \"%s\", which is no rule's id (--help lists them)", shown.Get());
             return false;
         }
         options.ignored[index] = true;
@@ -124,8 +128,12 @@ void WriteCheckVersion(const char* program, TextOutput& output)
 
 void WriteArgumentProblem(const char* program, const char* problem, TextOutput& output)
 {
+    // In pieces: a problem as long as its buffer still leaves room for the rest.
     TextBuffer text;
-    text.Format("%s: %s\nUsage: %s [OPTION]... [--] [FOLDER]; --help tells more\n", program, problem, program);
+    text.Format("%s: ", program);
+    output.Write(text.Get());
+    output.Write(problem);
+    text.Format("\nUsage: %s [OPTION]... [--] [FOLDER]; --help tells more\n", program);
     output.Write(text.Get());
 }
 

@@ -51,6 +51,24 @@ bool OptionText(const Char* argument, TextBuffer& text)
     return *p == 0;
 }
 
+// An argument as a message shows it: at most 80 characters, as OptionText has them, and
+// "..." where it goes on, so that the message around it always fits.
+constexpr std::size_t kShownArgumentLength = 80;
+using ShownArgument = FixedText<kShownArgumentLength + sizeof "...">;
+
+template <typename Char>
+void ShowArgument(const Char* argument, ShownArgument& shown)
+{
+    TextBuffer text;
+    OptionText(argument, text);
+    if (text.Length() <= kShownArgumentLength) {
+        shown.Assign(text.Get());
+        return;
+    }
+    text.Data()[kShownArgumentLength] = '\0';
+    shown.Format("%s...", text.Get());
+}
+
 // What follows `option`'s characters in `argument`; null when it does not begin with them.
 template <typename Char>
 const Char* AfterOption(const Char* argument, const char* option)
@@ -144,9 +162,9 @@ OptionTaken TakeOption(int argc, const Char* const* argv, int& i, CheckRequest<C
     } else if (IsValueOption(argc, argv, i, "--ignore", value)) {
         return TakeOptionValue("--ignore", value, IgnoreRules, request) ? OptionTaken::taken : OptionTaken::wrong;
     } else {
-        TextBuffer text;
-        OptionText(argument, text);
-        request.problem.Format("unknown option \"%s\"", text.Get());
+        ShownArgument shown;
+        ShowArgument(argument, shown);
+        request.problem.Format("unknown option \"%s\"", shown.Get());
         return OptionTaken::wrong;
     }
     return OptionTaken::taken;
@@ -179,9 +197,9 @@ CheckArguments ParseCheckArguments(int argc, const Char* const* argv, CheckReque
                 break;
             }
         } else if (request.folder != nullptr) {
-            TextBuffer text;
-            OptionText(argument, text);
-            request.problem.Format("one FOLDER only, and \"%s\" is a second one", text.Get());
+            ShownArgument shown;
+            ShowArgument(argument, shown);
+            request.problem.Format("one FOLDER only, and \"%s\" is a second one", shown.Get());
             return CheckArguments::wrong;
         } else {
             request.folder = argument;

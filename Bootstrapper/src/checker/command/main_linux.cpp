@@ -1,15 +1,10 @@
 // bootstrapper-check: the checker on Linux, where packages are built. It wires the Linux
 // folder reader in; the registry and the installed products of the machine that will run the
 // setup are unknown here.
-#include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "checker/command/check_command.h"
 #include "checker/folder_readers/linux_folder_reader.h"
@@ -17,6 +12,8 @@
 #include "checker/output/escaped_output.h"
 #include "checker/reports/folder_paths.h"
 #include "checker/output/stdio_output.h"
+#include "file_output/output_place.h"
+#include "file_output/replaced_file.h"
 
 namespace {
 
@@ -64,99 +61,48 @@ void WriteProblem(const char* problem, boot::TextOutput& errors)
     out.Put("\n");
 }
 
-// The report of --output: written into a new file beside FILE, which then takes FILE's
-// place in one rename, so that no reader ever sees half a report and a check that cannot
-// write it leaves FILE as it was.
+// The report of --output, written whole beside its place and renamed over it, so that no
+// reader ever sees half a report and a check that cannot write it leaves the place as it was.
 class ReportFile final : public boot::TextOutput {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:
     ReportFile() = default;
     ReportFile(const ReportFile&) = delete;
     ReportFile& operator=(const ReportFile&) = delete;
-    ~ReportFile() { Discard(); }
+    ~ReportFile() = default;
 
-    void Write(const char* text) override
-    {
-        std::size_t left = std::strlen(text);
-        while (left > 0 && !failed_) {
-            const ssize_t written = ::write(file_, text, left);
-            if (written < 0 && errno == EINTR) {
-                continue;
-            }
-            if (written <= 0) {
-                failed_ = true;
-                error_ = errno;
-                break;
-            }
-            text += written;
-            left -= static_cast<std::size_t>(written);
-        }
-    }
+    void Write(const char* text) override { file_.Write(text, std::strlen(text)); }
 
-    bool Open(const char* path, boot::TextBuffer& reason)
+    // The report's place is never the folder checked nor anything in it: the report would
+    // replace what is checked, or become part of the folder, whose check would then see
+    // the report's temporary file. Nor is it a FIFO, a device or a folder.
+    bool Open(const char* given, const char* folder, std::string& problem)
     {
-        path_ = path;
-        if (!boot::FormatText(temporary_, sizeof temporary_, "%s.XXXXXX", path)) {
-            return Failed("the name is too long", reason);
+        given_ = given;
+        const boot::file_output::OutputGuard guard{{}, folder, "the folder being checked"};
+        boot::file_output::OutputPlace place;
+        std::string why;
+        if (!boot::file_output::FindOutputPlace(given_, guard, place, why) || !file_.Open(place, why)) {
+            return Failed(why, problem);
         }
-        file_ = ::mkstemp(temporary_);
-        if (file_ < 0) {
-            temporary_[0] = '\0';
-            return Failed(std::strerror(errno), reason);
-        }
-        // As any new file: readable by whom the umask lets read it (mkstemp makes it private).
-        constexpr mode_t kNewFileMode = 0666;
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        static_cast<void>(::fchmod(file_, kNewFileMode & ~mask));
         return true;
     }
 
-    // FILE becomes the report; false, with the reason, when it cannot.
-    bool Commit(boot::TextBuffer& reason)
+    // The place becomes the report; false, with the problem, when it cannot.
+    bool Commit(std::string& problem)
     {
-        if (!failed_ && ::fsync(file_) != 0) {
-            failed_ = true;
-            error_ = errno;
-        }
-        if (::close(file_) != 0 && !failed_) {
-            failed_ = true;
-            error_ = errno;
-        }
-        file_ = -1;
-        if (failed_) {
-            return Failed(std::strerror(error_), reason);
-        }
-        if (std::rename(temporary_, path_) != 0) {
-            return Failed(std::strerror(errno), reason);
-        }
-        temporary_[0] = '\0';
-        return true;
+        std::string why;
+        return file_.Commit(why) || Failed(why, problem);
     }
 
 private:
-    bool Failed(const char* why, boot::TextBuffer& reason)
+    bool Failed(const std::string& why, std::string& problem) const
     {
-        reason.Format("cannot write the report to %s: %s", path_, why);
-        Discard();
+        problem = "cannot write the report to " + boot::file_output::ShownName(given_) + ": " + why;
         return false;
     }
-    void Discard()
-    {
-        if (file_ >= 0) {
-            static_cast<void>(::close(file_));
-            file_ = -1;
-        }
-        if (temporary_[0] != '\0') {
-            static_cast<void>(::unlink(temporary_));
-            temporary_[0] = '\0';
-        }
-    }
 
-    const char* path_ = "";
-    char temporary_[PATH_MAX] = {};
-    int file_ = -1;
-    bool failed_ = false;
-    int error_ = 0;
+    std::string given_;
+    boot::file_output::ReplacedFile file_;
 };
 
 }  // namespace
@@ -192,14 +138,15 @@ int main(int argc, char** argv)
     if (request->output == nullptr) {
         return boot::RunCheck(*platform, false, request->options, settings, out);
     }
-    const auto report = std::make_unique<ReportFile>();
-    if (!report->Open(request->output, reason)) {
-        WriteProblem(reason.Get(), errors);
+    ReportFile report;
+    std::string problem;
+    if (!report.Open(request->output, request->folder != nullptr ? request->folder : ".", problem)) {
+        WriteProblem(problem.c_str(), errors);
         return boot::kCheckUnusable;
     }
-    const int status = boot::RunCheck(*platform, false, request->options, settings, out, report.get());
-    if (!report->Commit(reason)) {
-        WriteProblem(reason.Get(), errors);
+    const int status = boot::RunCheck(*platform, false, request->options, settings, out, &report);
+    if (!report.Commit(problem)) {
+        WriteProblem(problem.c_str(), errors);
         return boot::kCheckUnusable;
     }
     return status;

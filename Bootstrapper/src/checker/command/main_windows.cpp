@@ -72,10 +72,81 @@ bool EnterFolder(const wchar_t* folder, boot::TextOutput& errors)
     return false;
 }
 
+// What a file or folder is, by a handle that reads nothing of it: its kind and where it
+// is stored. False when it cannot be opened (a name that names nothing yet).
+bool Identify(const std::wstring& path, DWORD& type, BY_HANDLE_FILE_INFORMATION& info)
+{
+    HANDLE handle = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    type = ::GetFileType(handle);
+    info = BY_HANDLE_FILE_INFORMATION{};
+    const bool known = ::GetFileInformationByHandle(handle, &info) != FALSE;
+    ::CloseHandle(handle);
+    if (!known) {
+        info.dwVolumeSerialNumber = 0;
+        info.nFileIndexHigh = 0;
+        info.nFileIndexLow = 0;
+    }
+    return true;
+}
+
+bool IsSameEntry(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b)
+{
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+           a.nFileIndexLow == b.nFileIndexLow && (a.nFileIndexHigh != 0 || a.nFileIndexLow != 0);
+}
+
+// The folder that holds `full`, a full path (C:\Reports\check.json, C:\check.json); false
+// for a root, and for a path that ends in a separator.
+bool ToParent(std::wstring& full)
+{
+    const std::size_t last = full.find_last_of(L"\\/");
+    if (last == std::wstring::npos || last + 1 == full.size()) {
+        return false;
+    }
+    const bool inRoot = full.find_first_of(L"\\/") == last;
+    full.resize(inRoot ? last + 1 : last);
+    return true;
+}
+
+// Why the report must not go to `full`: a device (NUL, CON, a pipe), a folder, or a place
+// inside the folder being checked, which would replace what is checked or become part of
+// it; null when it may.
+const char* Refusal(const std::wstring& full, const wchar_t* checked)
+{
+    DWORD type = 0;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (Identify(full, type, info)) {
+        if (type != FILE_TYPE_DISK) {
+            return "it is a device, not a file";
+        }
+        if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            return "it is a folder, not a file";
+        }
+    }
+    BY_HANDLE_FILE_INFORMATION folder{};
+    if (!Identify(checked != nullptr ? checked : L".", type, folder)) {
+        return nullptr;
+    }
+    // Compared on the way up by volume and file index, so that no other name of the
+    // folder (its short name, a junction) hides it.
+    for (std::wstring parent = full; ToParent(parent);) {
+        if (Identify(parent, type, info) && IsSameEntry(info, folder)) {
+            return "it lies inside the folder being checked: name a file outside it";
+        }
+    }
+    return nullptr;
+}
+
 // The report of --output: written into a new file beside FILE, which then takes FILE's
 // place in one move, so that no reader ever sees half a report and a check that cannot
 // write it leaves FILE as it was. FILE is named by its full path, taken before the checker
-// enters the folder: a relative name is relative to where the checker was started.
+// enters the folder: a relative name is relative to where the checker was started. The
+// new file's name is short (".part-" and the process id), so that a FILE whose name is as
+// long as a name may be still has one beside it.
 class ReportFile final : public boot::TextOutput {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:
     ReportFile() = default;
@@ -95,34 +166,43 @@ public:
         }
     }
 
-    bool Open(const wchar_t* path, boot::TextOutput& errors)
+    bool Open(const wchar_t* path, const wchar_t* checked, boot::TextOutput& errors)
     {
         if (!boot::Utf8FromUtf16(path, shown_)) {
             shown_ = "the --output file";
         }
-        const DWORD length = ::GetFullPathNameW(path, kWidePathSize, path_, nullptr);
-        constexpr DWORD kSuffixLength = 10;  // ".~" and eight hexadecimal digits
-        if (length == 0 || length + kSuffixLength >= kWidePathSize) {
+        std::vector<wchar_t> full(kWidePathSize, L'\0');
+        const DWORD length = ::GetFullPathNameW(path, kWidePathSize, full.data(), nullptr);
+        if (length == 0 || length >= kWidePathSize) {
             return Failed(::GetLastError(), errors);
+        }
+        path_.assign(full.data(), length);
+        const char* refusal = Refusal(path_, checked);
+        if (refusal != nullptr) {
+            return Refused(refusal, errors);
+        }
+        std::wstring folder = path_;
+        if (!ToParent(folder)) {
+            return Refused("it names a folder, not a file", errors);
+        }
+        if (folder.back() != L'\\' && folder.back() != L'/') {
+            folder += L'\\';
         }
         // The process id makes the name unique among the checkers running now.
         const wchar_t* digits = L"0123456789ABCDEF";
-        DWORD id = ::GetCurrentProcessId();
-        DWORD end = length + kSuffixLength;
-        for (DWORD i = 0; i < length; ++i) {
-            temporary_[i] = path_[i];
-        }
-        temporary_[end] = L'\0';
+        constexpr std::size_t kDigits = 8;  // a DWORD in hexadecimal
+        std::wstring id(kDigits, L'0');
         constexpr unsigned kDigitBits = 4;
         constexpr DWORD kDigitMask = (DWORD{1} << kDigitBits) - 1;
-        for (DWORD i = end; i > length + 2; id >>= kDigitBits) {
-            temporary_[--i] = digits[id & kDigitMask];
+        DWORD process = ::GetCurrentProcessId();
+        for (std::size_t i = id.size(); i > 0; process >>= kDigitBits) {
+            id[--i] = digits[process & kDigitMask];
         }
-        temporary_[length] = L'.';
-        temporary_[length + 1] = L'~';
-        file_ = ::CreateFileW(temporary_, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        temporary_ = folder + L".part-" + id;
+        file_ = ::CreateFileW(temporary_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
         if (file_ == INVALID_HANDLE_VALUE) {
-            temporary_[0] = L'\0';
+            temporary_.clear();
             return Failed(::GetLastError(), errors);
         }
         return true;
@@ -138,14 +218,23 @@ public:
         if (!written) {
             return Failed(error == ERROR_SUCCESS ? ERROR_WRITE_FAULT : error, errors);
         }
-        if (::MoveFileExW(temporary_, path_, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == FALSE) {
+        if (::MoveFileExW(temporary_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ==
+            FALSE) {
             return Failed(::GetLastError(), errors);
         }
-        temporary_[0] = L'\0';
+        temporary_.clear();
         return true;
     }
 
 private:
+    bool Refused(const char* why, boot::TextOutput& errors)
+    {
+        const std::string reason =
+            std::string(kProgram) + ": cannot write the report to " + shown_ + ": " + why + "\n";
+        errors.Write(reason.c_str());
+        Discard();
+        return false;
+    }
     bool Failed(DWORD error, boot::TextOutput& errors)
     {
         const std::string reason = std::string(kProgram) + ": cannot write the report to " + shown_ +
@@ -160,15 +249,15 @@ private:
             ::CloseHandle(file_);
             file_ = INVALID_HANDLE_VALUE;
         }
-        if (temporary_[0] != L'\0') {
-            ::DeleteFileW(temporary_);
-            temporary_[0] = L'\0';
+        if (!temporary_.empty()) {
+            ::DeleteFileW(temporary_.c_str());
+            temporary_.clear();
         }
     }
 
     std::string shown_;
-    wchar_t path_[kWidePathSize] = {};
-    wchar_t temporary_[kWidePathSize] = {};
+    std::wstring path_;
+    std::wstring temporary_;
     HANDLE file_ = INVALID_HANDLE_VALUE;
     bool failed_ = false;
 };
@@ -189,7 +278,7 @@ int wmain(int argc, wchar_t** argv)
     FindFolderPaths(request->folder, paths);
     // The report's file names are large: outside the stack.
     const auto report = std::make_unique<ReportFile>();
-    if (request->output != nullptr && !report->Open(request->output, errors)) {
+    if (request->output != nullptr && !report->Open(request->output, request->folder, errors)) {
         return boot::kCheckUnusable;
     }
     if (!EnterFolder(request->folder, errors)) {

@@ -24,7 +24,7 @@ constexpr RuleInfo kRuleTable[] = {
      "`MsiPath=Setup\\Product.msi` where there is no such file, or no `*.msi` at all.",
      "Put the package in the folder, or set MsiPath to its name relative to the folder."},
     {Rule::packageUnreadable, Severity::error, "package-unreadable", "The package cannot be read as Windows Installer reads it.",
-     "`Product.msi` is a text file, or a patch (`.msp`).",
+     "`Product.msi` is a text file, a patch (`.msp`), or damaged: cut short, or its string pool does not add up.",
      "Ship a valid Windows Installer package; apply a patch to the installed product with msiexec /p."},
     {Rule::productVersion, Severity::error, "product-version", "The package's ProductVersion is not one the setup accepts.",
      "ProductVersion `2.1`: fewer than three components.",

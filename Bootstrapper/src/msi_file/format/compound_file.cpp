@@ -1,13 +1,6 @@
 #include "msi_file/format/compound_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <atomic>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
@@ -17,6 +10,8 @@
 #include <gsf/gsf-outfile.h>
 #include <gsf/gsf-output-memory.h>
 #include <gsf/gsf-output.h>
+
+#include "msi_file/format/path_kind.h"
 
 namespace boot::msi {
 
@@ -42,54 +37,6 @@ std::string Reason(GError*& error, const char* fallback)
     std::string reason = error != nullptr && error->message != nullptr ? error->message : fallback;
     g_clear_error(&error);
     return reason;
-}
-
-bool WriteAll(int fd, const std::string& bytes)
-{
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
-// The compound file's bytes, built in memory.
-bool BuildCompoundFile(const ClassId& classId, const std::vector<CompoundStream>& streams, std::string& bytes,
-                       std::string& error)
-{
-    GsfOutput* memory = gsf_output_memory_new();
-    GsfOutfile* outfile = gsf_outfile_msole_new(memory);
-    bool ok = gsf_outfile_msole_set_class_id(Upcast<GsfOutfileMSOle>(outfile), classId.data()) != FALSE;
-    for (const CompoundStream& stream : streams) {
-        if (!ok) {
-            break;
-        }
-        GsfOutput* child = gsf_outfile_new_child(outfile, stream.name.c_str(), FALSE);
-        ok = child != nullptr &&
-             gsf_output_write(child, stream.bytes.size(), Upcast<const guint8>(stream.bytes.data())) != FALSE;
-        if (child != nullptr) {
-            ok = gsf_output_close(child) != FALSE && ok;
-            g_object_unref(child);
-        }
-    }
-    ok = gsf_output_close(Upcast<GsfOutput>(outfile)) != FALSE && ok;
-    g_object_unref(outfile);
-    if (ok) {
-        GsfOutputMemory* output = Upcast<GsfOutputMemory>(memory);
-        bytes.assign(Upcast<const char>(gsf_output_memory_get_bytes(output)),
-                     static_cast<std::size_t>(gsf_output_size(memory)));
-    } else {
-        error = "libgsf could not compose the compound file";
-    }
-    g_object_unref(memory);
-    return ok;
 }
 
 }  // namespace
@@ -143,13 +90,9 @@ std::size_t CompoundFileComplaints()
 std::unique_ptr<CompoundReader> CompoundReader::Open(const std::string& path, std::string& error)
 {
     QuietLibgsf();
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0) {
-        error = std::strerror(errno);
-        return nullptr;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        error = S_ISDIR(info.st_mode) ? "a folder" : "no regular file";
+    const PathKind kind = KindOfPath(path);
+    if (!kind.regular) {
+        error = kind.what;
         return nullptr;
     }
     GError* failure = nullptr;
@@ -279,33 +222,34 @@ bool CompoundReader::ReadStream(const std::string& name, std::string& bytes) con
     return ok;
 }
 
-bool WriteCompoundFile(const std::string& path, const ClassId& classId, const std::vector<CompoundStream>& streams,
-                       std::string& error)
+bool ComposeCompoundFile(const ClassId& classId, const std::vector<CompoundStream>& streams, std::string& bytes,
+                         std::string& error)
 {
-    std::string bytes;
-    if (!BuildCompoundFile(classId, streams, bytes, error)) {
-        return false;
+    GsfOutput* memory = gsf_output_memory_new();
+    GsfOutfile* outfile = gsf_outfile_msole_new(memory);
+    bool ok = gsf_outfile_msole_set_class_id(Upcast<GsfOutfileMSOle>(outfile), classId.data()) != FALSE;
+    for (const CompoundStream& stream : streams) {
+        if (!ok) {
+            break;
+        }
+        GsfOutput* child = gsf_outfile_new_child(outfile, stream.name.c_str(), FALSE);
+        ok = child != nullptr &&
+             gsf_output_write(child, stream.bytes.size(), Upcast<const guint8>(stream.bytes.data())) != FALSE;
+        if (child != nullptr) {
+            ok = gsf_output_close(child) != FALSE && ok;
+            g_object_unref(child);
+        }
     }
-    std::string temporary = path + ".XXXXXX";
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0) {
-        error = path + ": " + std::strerror(errno);
-        return false;
+    ok = gsf_output_close(Upcast<GsfOutput>(outfile)) != FALSE && ok;
+    g_object_unref(outfile);
+    if (ok) {
+        GsfOutputMemory* output = Upcast<GsfOutputMemory>(memory);
+        bytes.assign(Upcast<const char>(gsf_output_memory_get_bytes(output)),
+                     static_cast<std::size_t>(gsf_output_size(memory)));
+    } else {
+        error = "libgsf could not compose the compound file";
     }
-    // As any new file of the user's would be: mkstemp's 0600 would hide it from others.
-    const mode_t mask = umask(0);
-    umask(mask);
-    constexpr mode_t kNewFileMode = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
-    bool ok = fchmod(fd, kNewFileMode & ~mask) == 0 && WriteAll(fd, bytes) && fsync(fd) == 0;
-    const int writeError = errno;
-    ok = close(fd) == 0 && ok;
-    if (ok && std::rename(temporary.c_str(), path.c_str()) != 0) {
-        ok = false;
-    }
-    if (!ok) {
-        error = path + ": " + std::strerror(writeError != 0 ? writeError : errno);
-        static_cast<void>(std::remove(temporary.c_str()));
-    }
+    g_object_unref(memory);
     return ok;
 }
 

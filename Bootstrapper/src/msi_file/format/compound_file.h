@@ -1,5 +1,5 @@
 #pragma once
-// OLE compound files, the container of packages and transforms, read and written with
+// OLE compound files, the container of packages and transforms, read and composed with
 // libgsf. A package or a transform keeps its streams in the root storage; a package's
 // storages below it (embedded packages or transforms) are read whole, for comparison.
 
@@ -52,10 +52,9 @@ private:
 // during which the count rose has read a damaged file leniently.
 std::size_t CompoundFileComplaints();
 
-// Writes the streams into a compound file whose root has `classId`. The file appears
-// only whole: it is written beside `path` under a temporary name and then renamed.
-// False, with the reason, when it cannot be written; nothing is left behind then.
-bool WriteCompoundFile(const std::string& path, const ClassId& classId, const std::vector<CompoundStream>& streams,
-                       std::string& error);
+// The bytes of a compound file whose root has `classId` and holds the streams. False,
+// with the reason, when libgsf cannot compose it. The tools' front ends write the bytes.
+bool ComposeCompoundFile(const ClassId& classId, const std::vector<CompoundStream>& streams, std::string& bytes,
+                         std::string& error);
 
 }  // namespace boot::msi

@@ -535,7 +535,8 @@ CompoundCheck CompoundFile::Check()
 
 CompoundCheck CheckCompoundFile(const std::string& path)
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: a FIFO named for a package must not hold the reader.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return {};  // the readers say why it cannot be read
     }

@@ -105,4 +105,45 @@ bool DecodeStringPool(const std::string& pool, const std::string& data, StringPo
     return true;
 }
 
+bool IsWholeStringPool(const std::string& pool, const std::string& data, std::string& what)
+{
+    constexpr std::size_t kEntryBytes = 4;
+    constexpr unsigned kHighLengthShift = 16;
+    if (pool.size() % kEntryBytes != 0) {
+        what = "its string pool ends inside an entry";
+        return false;
+    }
+    std::size_t offset = 0;
+    for (std::size_t entry = kEntryBytes; entry < pool.size(); entry += kEntryBytes) {
+        std::size_t length = ReadLittleEndian(pool, entry, 2);
+        const std::uint32_t references = ReadLittleEndian(pool, entry + 2, 2);
+        if (length == 0 && references == 0) {
+            continue;  // an id no string has
+        }
+        if (length == 0) {
+            // The high half of a long string's length, its low half in the next entry.
+            entry += kEntryBytes;
+            if (entry >= pool.size()) {
+                what = "its string pool ends inside the entries of a long string";
+                return false;
+            }
+            length = (static_cast<std::size_t>(references) << kHighLengthShift) | ReadLittleEndian(pool, entry, 2);
+        }
+        if (!HasBytes(data, offset, length)) {
+            what = "its string pool claims more text than its strings' data holds";
+            return false;
+        }
+        if (data[offset] == '\0') {
+            what = "a string of its string pool begins with a zero byte";
+            return false;
+        }
+        offset += length;
+    }
+    if (offset != data.size()) {
+        what = "its strings' data holds more than its string pool claims";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace boot::msi

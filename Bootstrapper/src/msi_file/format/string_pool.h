@@ -50,4 +50,12 @@ struct StringPool {
 // False, with the reason, for a pool that is damaged or holds a string of 64 KB or more.
 bool DecodeStringPool(const std::string& pool, const std::string& data, StringPool& decoded, std::string& error);
 
+// Whether a package's pool and data agree, read as Windows Installer reads them: each
+// entry's length (a string of 64 KB or more takes two entries) lies within the data, the
+// lengths add up to the data, and no string begins with a zero byte. libmsi does not
+// check it: it reads past the pool's end for a long string's second entry and past the
+// data for a length too large, and goes on with what it found there. False, with what
+// is wrong, for a pool that does not agree.
+bool IsWholeStringPool(const std::string& pool, const std::string& data, std::string& what);
+
 }  // namespace boot::msi

@@ -17,8 +17,9 @@
 #include "msi_file/format/byte_order.h"
 #include "msi_file/format/code_page_text.h"
 #include "msi_file/format/compound_file.h"
-#include "msi_file/format/compound_integrity.h"
 #include "msi_file/reading/isolated_run.h"
+#include "msi_file/reading/package_damage.h"
+#include "msi_file/format/path_kind.h"
 #include "msi_file/format/stream_name.h"
 #include "msi_file/format/storage_class.h"
 #include "msi_file/format/string_pool.h"
@@ -26,20 +27,6 @@
 namespace boot::msi {
 
 namespace {
-
-void DiscardMessage(const gchar* /*domain*/, GLogLevelFlags /*level*/, const gchar* /*message*/, gpointer /*data*/)
-{
-}
-
-// libmsi writes what it could not read to stderr, as glib warnings of the default domain;
-// the callers report the results themselves.
-void QuietLibmsi()
-{
-    constexpr int kChatter = G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG;
-    static const guint handler =
-        g_log_set_handler(nullptr, static_cast<GLogLevelFlags>(kChatter), DiscardMessage, nullptr);
-    static_cast<void>(handler);
-}
 
 constexpr std::uint32_t kErrorOpenFailed = 110;
 constexpr std::uint32_t kErrorAccessDenied = 5;
@@ -218,68 +205,6 @@ bool ReadStorages(const std::string& path, std::vector<LooseStream>& storages, s
     return true;
 }
 
-bool ReadsWhole(const std::string& path)
-{
-    Database database;
-    std::string error;
-    return ReadDatabase(path, database, error);
-}
-
-// libmsi trusts the compound file's directory: a stream entry that claims more bytes than
-// the file holds makes it read past its buffers. The whole reading is tried in a child
-// process first, so that such a package is an error, never the tool's crash.
-bool SurvivesReading(const std::string& path, const struct stat& info, std::string& error)
-{
-    if (InIsolatedChild()) {
-        return true;
-    }
-    // A file read safely once is not tried again while it stays as it was (the checker
-    // opens its package several times).
-    static std::set<std::string> survived;
-    const std::string version = path + '\n' + std::to_string(info.st_dev) + ':' + std::to_string(info.st_ino) + ':' +
-                                std::to_string(info.st_size) + ':' + std::to_string(info.st_mtim.tv_sec) + '.' +
-                                std::to_string(info.st_mtim.tv_nsec);
-    if (survived.count(version) != 0) {
-        return true;
-    }
-    constexpr unsigned kSecondsAllowed = 120;
-    std::string what;
-    const IsolatedOutcome outcome = RunIsolated(ReadsWhole, path, kSecondsAllowed, what);
-    if (outcome == IsolatedOutcome::succeeded) {
-        survived.insert(version);
-    }
-    if (outcome == IsolatedOutcome::crashed || outcome == IsolatedOutcome::hung) {
-        error = "a damaged Windows Installer package: reading it ends in " +
-                (outcome == IsolatedOutcome::crashed ? what : "no result (" + what + ")");
-        return false;
-    }
-    return true;  // a failure the reading itself reports, below
-}
-
-// libmsi and libgsf read a stream where its directory entry says and take what they find
-// there: a file cut short or a directory that contradicts its sectors is refused before
-// they read it, with the stream it concerns named.
-bool IsWholeCompoundFile(const std::string& path, std::string& error)
-{
-    const CompoundCheck check = CheckCompoundFile(path);
-    if (check.fault == CompoundFault::truncated) {
-        error = "a truncated Windows Installer package, shorter than its header and directory say: " + check.what;
-    } else if (check.fault == CompoundFault::damaged) {
-        error = "a damaged Windows Installer package: " + check.what;
-    }
-    return check.fault == CompoundFault::none;
-}
-
-// What libgsf found inconsistent while the package was read, and passed over.
-bool ReadConsistently(std::size_t complaintsBefore, std::string& error)
-{
-    if (CompoundFileComplaints() == complaintsBefore) {
-        return true;
-    }
-    error = "a damaged Windows Installer package: its compound file does not read as its directory says";
-    return false;
-}
-
 // Windows Installer opens a transform or a patch as no package: a patch, which it opens
 // only when told it is one (MSIDBOPEN_PATCHFILE), with ERROR_OPEN_FAILED, as documented;
 // a transform as any other file that is no package.
@@ -301,7 +226,21 @@ bool IsPackageStorage(const std::string& path, std::string& error, std::uint32_t
 struct Package::State {
     Owned<LibmsiDatabase> database;
     std::map<std::string, std::vector<Column>> columns;  // of each persistent table
+    std::string path;
+    std::string version;  // FileVersion when opened
+    // The whole reading ran to its end in a child on this version: what it asks, while it
+    // reads through this package (`readingWhole`), needs no child of its own.
+    bool readWhole = false;
+    bool readingWhole = false;
 };
+
+bool Package::Survives(const std::string& what, std::string& error) const
+{
+    if (InIsolatedChild() || (state_->readWhole && state_->readingWhole)) {
+        return true;
+    }
+    return SurvivesReadingAlone(state_->path, state_->version, what, error);
+}
 
 Package::Package(std::unique_ptr<State> state) : state_(std::move(state)) {}
 
@@ -311,10 +250,10 @@ const std::map<std::string, std::vector<Column>>& Package::Columns() const { ret
 
 std::unique_ptr<Package> Package::Open(const std::string& path, std::string& error, std::uint32_t* windowsResult)
 {
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        const bool missing = errno == ENOENT || errno == ENOTDIR;
-        error = S_ISDIR(info.st_mode) ? "a folder, no package" : missing ? "no such file" : std::strerror(errno);
+    const PathKind kind = KindOfPath(path);
+    if (!kind.regular) {
+        // Never opened: a FIFO would hold the reader until something writes into it.
+        error = kind.other ? kind.what + ", no package" : kind.what;
         SetResult(windowsResult, kErrorOpenFailed);
         return nullptr;
     }
@@ -323,17 +262,25 @@ std::unique_ptr<Package> Package::Open(const std::string& path, std::string& err
         SetResult(windowsResult, kErrorAccessDenied);
         return nullptr;
     }
-    const std::size_t complaints = CompoundFileComplaints();
-    if (!IsWholeCompoundFile(path, error) || !SurvivesReading(path, info, error)) {
+    const Complaints complaints = ComplaintsSoFar();
+    auto state = std::make_unique<State>();
+    state->path = path;
+    state->version = FileVersion(path, kind.info);
+    const auto damaged = DamagedVersions().find(state->version);
+    if (damaged != DamagedVersions().end()) {
+        error = damaged->second;
+        SetResult(windowsResult, kErrorFunctionFailed);
+        return nullptr;
+    }
+    if (!IsWholeCompoundFile(path, error) || !HasWholeStringPool(path, error) ||
+        !SurvivesReading(path, state->version, state->readWhole, error)) {
         SetResult(windowsResult, kErrorFunctionFailed);
         return nullptr;
     }
     if (!IsPackageStorage(path, error, windowsResult)) {
         return nullptr;
     }
-    QuietLibmsi();
     GError* failure = nullptr;
-    auto state = std::make_unique<State>();
     state->database.reset(libmsi_database_new(path.c_str(), LIBMSI_DB_FLAGS_READONLY, nullptr, &failure));
     if (state->database == nullptr) {
         // Any file there that is no package, as Windows Installer answers for it.
@@ -342,11 +289,14 @@ std::unique_ptr<Package> Package::Open(const std::string& path, std::string& err
         return nullptr;
     }
     g_clear_error(&failure);
+    // Opening is where the whole reading begins: its query of the columns was made there.
+    state->readingWhole = true;
     std::unique_ptr<Package> package(new Package(std::move(state)));
     std::vector<Row> rows;
     if (!package->Select("SELECT `Table`,`Number`,`Name`,`Type` FROM `_Columns`", rows, error, windowsResult)) {
         return nullptr;
     }
+    package->state_->readingWhole = false;
     std::map<std::string, std::map<std::int32_t, Column>> numbered;
     for (const Row& row : rows) {
         if (row.size() != 4 || row[1].kind != Value::Kind::integer || row[3].kind != Value::Kind::integer) {
@@ -363,6 +313,7 @@ std::unique_ptr<Package> Package::Open(const std::string& path, std::string& err
     }
     package->codePage_ = ReadCodePage(path);
     if (!ReadConsistently(complaints, error)) {
+        DamagedVersions().emplace(package->state_->version, error);
         SetResult(windowsResult, kErrorFunctionFailed);
         return nullptr;
     }
@@ -373,6 +324,11 @@ bool Package::Select(const std::string& query, std::vector<Row>& rows, std::stri
                      std::uint32_t* windowsResult) const
 {
     rows.clear();
+    if (!Survives(kQueryReading + query, error)) {
+        SetResult(windowsResult, kErrorFunctionFailed);
+        return false;
+    }
+    const Complaints complaints = ComplaintsSoFar();
     GError* failure = nullptr;
     const auto failed = [&](const char* what) {
         SetResult(windowsResult, WindowsResultOf(failure));
@@ -401,6 +357,10 @@ bool Package::Select(const std::string& query, std::vector<Row>& rows, std::stri
                 return failed("fetching a row of ");
             }
             g_clear_error(&failure);
+            if (!ReadConsistently(complaints, error)) {
+                SetResult(windowsResult, kErrorFunctionFailed);
+                return false;
+            }
             return true;
         }
         g_clear_error(&failure);
@@ -452,6 +412,10 @@ bool Package::ReadTable(const std::string& name, Table& table, std::string& erro
 bool Package::ReadSummary(SummaryInfo& summary, std::string& error) const
 {
     summary = SummaryInfo{};
+    if (!Survives(kSummaryReading, error)) {
+        return false;
+    }
+    const Complaints complaints = ComplaintsSoFar();
     GError* failure = nullptr;
     Owned<LibmsiSummaryInfo> info(libmsi_summary_info_new(state_->database.get(), 0, &failure));
     if (info == nullptr) {
@@ -482,7 +446,7 @@ bool Package::ReadSummary(SummaryInfo& summary, std::string& error) const
     if (ids != nullptr) {
         g_array_unref(ids);
     }
-    return true;
+    return ReadConsistently(complaints, error);
 }
 
 bool Package::ReadLooseStreams(std::vector<LooseStream>& streams, std::string& error) const
@@ -505,10 +469,14 @@ bool Package::ReadLooseStreams(std::vector<LooseStream>& streams, std::string& e
 bool ReadDatabase(const std::string& path, Database& database, std::string& error)
 {
     database = Database{};
-    const std::size_t complaints = CompoundFileComplaints();
+    const Complaints complaints = ComplaintsSoFar();
     const auto package = Package::Open(path, error);
+    if (package == nullptr) {
+        return false;
+    }
+    package->state_->readingWhole = true;
     std::vector<std::string> names;
-    if (package == nullptr || !package->TableNames(names, error) || !package->ReadSummary(database.summary, error)) {
+    if (!package->TableNames(names, error) || !package->ReadSummary(database.summary, error)) {
         return false;
     }
     database.codePage = package->CodePage();

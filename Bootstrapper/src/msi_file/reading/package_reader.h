@@ -1,7 +1,9 @@
 #pragma once
 // Windows Installer packages read with libmsi, read-only: the tables with their columns
 // and rows, any query, the summary information and the database's code page. Every
-// reading of a package on Linux goes through here.
+// reading of a package on Linux goes through here, and every call of libmsi on a package
+// is made in a child process first (isolated_run.h): a damaged package is an error of
+// the reading, never the tool's crash. So is a package libmsi reads only in part.
 
 #include <cstdint>
 #include <map>
@@ -45,6 +47,12 @@ public:
 private:
     struct State;
     explicit Package(std::unique_ptr<State> state);
+    // Whether the reading `what` is safe in this process: made by the whole reading a child
+    // ran to its end, or tried alone in a child first. False, with the reason, when it
+    // crashed or hung there.
+    bool Survives(const std::string& what, std::string& error) const;
+    friend bool ReadDatabase(const std::string& path, Database& database, std::string& error);
+
     std::unique_ptr<State> state_;
     std::uint32_t codePage_ = 0;
 };

@@ -236,9 +236,9 @@ bool BuildTransform(const Database& base, const Database& target, const Transfor
     return true;
 }
 
-bool WriteTransformFile(const std::string& path, const std::vector<CompoundStream>& streams, std::string& error)
+bool ComposeTransformFile(const std::vector<CompoundStream>& streams, std::string& bytes, std::string& error)
 {
-    return WriteCompoundFile(path, kTransformClassId, streams, error);
+    return ComposeCompoundFile(kTransformClassId, streams, bytes, error);
 }
 
 }  // namespace boot::msi

@@ -26,7 +26,7 @@ struct TransformOptions {
 bool BuildTransform(const Database& base, const Database& target, const TransformOptions& options,
                     std::vector<CompoundStream>& streams, std::string& why);
 
-// Writes the streams as a transform storage; the file appears only whole.
-bool WriteTransformFile(const std::string& path, const std::vector<CompoundStream>& streams, std::string& error);
+// The bytes of a transform storage holding the streams.
+bool ComposeTransformFile(const std::vector<CompoundStream>& streams, std::string& bytes, std::string& error);
 
 }  // namespace boot::msi
