@@ -92,7 +92,10 @@ endif()
 set(BOOTSTRAPPER_TOOLS_SHARE ${CMAKE_INSTALL_DATADIR}/bootstrapper-tools)
 configure_file(tools/tool_support.py ${CMAKE_BINARY_DIR}/tools/tool_support.py @ONLY)
 install(PROGRAMS tools/bootstrapper-pack tools/bootstrapper-try DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${CMAKE_BINARY_DIR}/tools/tool_support.py tools/wine_session.py tools/wine_differences.py tools/try_wizard.py
+# Every module of the tools' folder, so that a new one is never left out of the package.
+file(GLOB BOOTSTRAPPER_TOOL_MODULES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tools/*.py)
+list(FILTER BOOTSTRAPPER_TOOL_MODULES EXCLUDE REGEX "/tool_support\\.py$")
+install(FILES ${CMAKE_BINARY_DIR}/tools/tool_support.py ${BOOTSTRAPPER_TOOL_MODULES}
   scripts/reproducible_zip.py
   DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE})
 install(PROGRAMS scripts/sign.sh DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE})

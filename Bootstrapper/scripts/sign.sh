@@ -22,9 +22,14 @@
 #   --description  BOOTSTRAPPER_SIGN_DESCRIPTION    text Windows shows for the signed file
 #   --url          BOOTSTRAPPER_SIGN_URL            web page Windows links to it
 # The password is never taken from the command line, where every user's `ps` shows it, and
-# reaches osslsigncode through a file descriptor, not its arguments. OSSLSIGNCODE names
-# another osslsigncode. Only options of osslsigncode 2.5 (Debian 12) are used.
+# reaches osslsigncode through a file descriptor, not its arguments or its environment;
+# the password file may be a pipe (/dev/fd/N), read once. OSSLSIGNCODE names another
+# osslsigncode. Only options of osslsigncode 2.5 (Debian 12) are used.
 set -euo pipefail
+# Taken out of the environment before this script starts any program, so that none of
+# them inherits it: the password stays in this shell alone.
+password="${BOOTSTRAPPER_SIGN_PASSWORD:-}"
+unset BOOTSTRAPPER_SIGN_PASSWORD
 source "$(dirname "$0")/preamble.sh"
 build="$build_root"
 osslsigncode="${OSSLSIGNCODE:-osslsigncode}"
@@ -75,15 +80,14 @@ for file in "${files[@]}"; do
   [ -f "$file" ] || fail "no file to sign at $file"
 done
 
-# osslsigncode reads the password from a file: the password file itself, or a pipe fed
-# by the shell's built-in printf, which no process list shows. The password stays in
-# this shell only: no program it starts inherits it in its environment.
-password="${BOOTSTRAPPER_SIGN_PASSWORD:-}"
-unset BOOTSTRAPPER_SIGN_PASSWORD
+# osslsigncode reads the password from a pipe fed by the shell's built-in printf, which no
+# process list shows; a password file's first line is read by the shell's built-in read.
 password_file="${BOOTSTRAPPER_SIGN_PASSWORD_FILE:-}"
 if [ -n "$password_file" ]; then
-  [ -f "$password_file" ] && [ -r "$password_file" ] || fail "cannot read the password file $password_file"
-  [ -s "$password_file" ] || fail "the password file $password_file is empty"
+  [ -r "$password_file" ] && [ ! -d "$password_file" ] || fail "cannot read the password file $password_file"
+  password=
+  IFS= read -r password < "$password_file" || true
+  [ -n "$password" ] || fail "the password file $password_file is empty"
 elif [ -z "$password" ]; then
   fail "no password: set BOOTSTRAPPER_SIGN_PASSWORD or BOOTSTRAPPER_SIGN_PASSWORD_FILE"
 fi
@@ -103,13 +107,8 @@ sign_one() {
   local file=$1 signed output status=0
   temporary=$(mktemp -d "$(dirname "$file")/.signing.XXXXXX")
   signed="$temporary/$(basename "$file")"
-  if [ -n "$password_file" ]; then
-    output=$("$osslsigncode" sign "${options[@]}" -readpass "$password_file" \
-      -in "$file" -out "$signed" 2>&1) || status=$?
-  else
-    output=$("$osslsigncode" sign "${options[@]}" -readpass <(printf '%s' "$password") \
-      -in "$file" -out "$signed" 2>&1) || status=$?
-  fi
+  output=$("$osslsigncode" sign "${options[@]}" -readpass <(printf '%s' "$password") \
+    -in "$file" -out "$signed" 2>&1) || status=$?
   if [ "$status" -ne 0 ]; then
     if grep -qiE 'wrong password|mac verify failure' <<<"$output"; then
       fail "cannot open $pkcs12: wrong password"

@@ -9,9 +9,11 @@ and the build folders) and installed (<prefix>/bin for the commands,
 from __future__ import annotations
 
 import argparse
+import contextlib
 import os
 import re
 import shutil
+import signal
 import sys
 import time
 from pathlib import Path
@@ -34,6 +36,51 @@ class Failure(Exception):
 
 class UsageError(Exception):
     """Wrong arguments or a missing tool: the tool ends with 2."""
+
+
+class Interrupted(BaseException):
+    """SIGINT, SIGTERM or SIGHUP arrived: the tool undoes what it made and ends with 128
+    and the signal's number. A BaseException, so that no handler of errors takes it."""
+
+    def __init__(self, number: int):
+        super().__init__(signal.Signals(number).name)
+        self.number = number
+
+    @property
+    def status(self) -> int:
+        return 128 + self.number
+
+
+STOPPING_SIGNALS = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
+
+
+def stop_on_signals() -> None:
+    """From now on a stopping signal raises Interrupted where the tool is."""
+    def stop(number, _frame):
+        raise Interrupted(number)
+    for number in STOPPING_SIGNALS:
+        signal.signal(number, stop)
+
+
+@contextlib.contextmanager
+def signals_deferred(stopping: bool = False):
+    """Stopping signals that arrive in the block wait until it has ended, then raise
+    Interrupted; when the block ends with an exception (the Interrupted whose clean-up it
+    is, say), or the tool is `stopping` already, they are dropped. A handler of its own
+    rather than a blocked mask: the programs the block starts (wineserver -k) get their
+    signals as usual. The block gets the list of the signals noted so far, to undo what it
+    did before it ends. Blocks do not nest: an inner one would raise inside the outer."""
+    noted: list[int] = []
+    before = {number: signal.getsignal(number) for number in STOPPING_SIGNALS}
+    for number in STOPPING_SIGNALS:
+        signal.signal(number, lambda number, _frame: noted.append(number))
+    try:
+        yield noted
+    finally:
+        for number, handler in before.items():
+            signal.signal(number, handler)
+    if noted and not stopping:
+        raise Interrupted(noted[0])
 
 
 def version() -> str:

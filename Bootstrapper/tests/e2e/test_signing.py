@@ -136,3 +136,30 @@ def test_a_failed_pack_leaves_the_signed_release_as_it_was(signed, tmp_path, fai
     assert result.returncode == 1, result.stdout + result.stderr
     assert release_hashes(folder) == before
     assert sorted(path.name for path in tmp_path.iterdir()) == ["DemoProduct", "DemoProduct.zip", "builds"]
+
+
+SPIED = ("bash", "dirname", "mktemp", "osslsigncode", "msiinfo", "bootstrapper-check", "bootstrapper-transform")
+
+
+def test_the_password_reaches_the_signer_alone(signed, tmp_path):
+    """No program pack or sign.sh starts has the password in its environment or its
+    arguments: each is a stand-in that looks, then runs the real program."""
+    spies, seen = tmp_path / "spies", tmp_path / "seen"
+    spies.mkdir()
+    host = Path(os.environ.get("BOOTSTRAPPER_HOST_BUILD", winehost.REPO_ROOT / "build" / "host"))
+    for name in SPIED:
+        real = host / name if name.startswith("bootstrapper-") else shutil.which(name)
+        script = spies / name
+        script.write_text(f"#!/bin/bash\n"
+                          f"{{ tr '\\0' '\\n' < /proc/$$/environ; printf '%s\\n' \"$@\"; }} | "
+                          f"grep -qF '{PASSWORD}' && echo 'leak {name}' >> '{seen}'\n"
+                          f"echo '{name}' >> '{seen}'\nexec '{real}' \"$@\"\n")
+        script.chmod(0o755)
+    builds = demo_builds(tmp_path / "builds")
+    result = pack_demo(*builds, tmp_path / "DemoProduct", "--pkcs12", signed.pkcs12, "--verify-ca", signed.ca,
+                       env={"BOOTSTRAPPER_SIGN_PASSWORD": PASSWORD, "BOOTSTRAPPER_HOST_BUILD": str(spies),
+                            "PATH": f"{spies}:{os.environ['PATH']}"})
+    assert result.returncode == 0, result.stdout + result.stderr
+    started = seen.read_text().splitlines()
+    assert set(SPIED) <= set(started)
+    assert [line for line in started if line.startswith("leak")] == []
