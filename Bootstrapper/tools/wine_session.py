@@ -15,6 +15,8 @@ from __future__ import annotations
 import contextlib
 import os
 import re
+import select
+import shutil
 import signal
 import subprocess
 import tempfile
@@ -57,8 +59,11 @@ def run_to_files(argv: Sequence[str], env: Mapping[str, str],
     """subprocess.run with output through files: Wine's background processes inherit
     the output handles, so pipes would never reach their end."""
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-        proc = subprocess.run(list(argv), env=dict(env), stdin=subprocess.DEVNULL,
-                              stdout=out, stderr=err, timeout=timeout)
+        try:
+            proc = subprocess.run(list(argv), env=dict(env), stdin=subprocess.DEVNULL,
+                                  stdout=out, stderr=err, timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise WineError(f"{' '.join(argv[:3])} did not end within {timeout:.0f} s") from None
         out.seek(0)
         err.seek(0)
         return subprocess.CompletedProcess(
@@ -97,21 +102,50 @@ class XDisplay:
         return f":{self.number}"
 
     def start(self, timeout: float = 20.0) -> "XDisplay":
-        first = self.number if self.number is not None else 100 + os.getpid() % 800
-        for number in range(first, first + 50):
-            if Path(f"/tmp/.X{number}-lock").exists() or Path(f"/tmp/.X11-unix/X{number}").exists():
-                continue
-            proc = subprocess.Popen(
-                ["Xvfb", f":{number}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
-            self.number, self.proc = number, proc
-            deadline = time.monotonic() + timeout
-            while time.monotonic() < deadline and proc.poll() is None:
-                if self._xdotool("getdisplaygeometry", check=False).returncode == 0:
-                    return self
-                time.sleep(POLL)
+        """Starts Xvfb on the given number, or on a free one Xvfb picks itself (-displayfd):
+        no other program can take the number between the choice and the start, and the
+        server probed is the one started here, never another's on the same number."""
+        deadline = time.monotonic() + timeout
+        read, write = os.pipe()
+        try:
+            with tempfile.TemporaryFile() as errors:
+                try:
+                    self.proc = subprocess.Popen(
+                        ["Xvfb", *([self.name] if self.number is not None else []),
+                         "-displayfd", str(write), "-screen", "0", "1024x768x24",
+                         "-nolisten", "tcp"],
+                        pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=errors,
+                        start_new_session=True)
+                except OSError as error:
+                    raise WineError(f"Xvfb cannot be started: {error.strerror}") from None
+                os.close(write)
+                write = -1
+                number = _display_number(read, deadline)
+                if number is not None:
+                    self.number = number
+                if number is None or not self._answers(deadline):
+                    self.stop()
+                    errors.seek(0)
+                    why = [line.replace("(EE)", "").strip() for line in
+                           errors.read().decode(errors="replace").splitlines()]
+                    why = [line for line in why if line]
+                    raise WineError("could not start Xvfb" + (f": {why[-1]}" if why else ""))
+                return self
+        except BaseException:
             self.stop()
-        raise WineError("could not start Xvfb")
+            raise
+        finally:
+            os.close(read)
+            if write >= 0:
+                os.close(write)
+
+    def _answers(self, deadline: float) -> bool:
+        """Whether the server started here answers before the deadline (while it runs)."""
+        while time.monotonic() < deadline and self.proc is not None and self.proc.poll() is None:
+            if self._xdotool("getdisplaygeometry", check=False).returncode == 0:
+                return self.proc.poll() is None
+            time.sleep(POLL)
+        return False
 
     def stop(self) -> None:
         if self.proc and self.proc.poll() is None:
@@ -120,12 +154,20 @@ class XDisplay:
                 self.proc.wait(5)
             except subprocess.TimeoutExpired:
                 self.proc.kill()
+                self.proc.wait()
         self.proc = None
 
     def _xdotool(self, *args: str, check: bool = True) -> subprocess.CompletedProcess:
+        """check: a non-zero exit status is an error (without it, an answer such as "no
+        window found"); no answer at all, or no xdotool, is always one."""
         env = dict(os.environ, DISPLAY=self.name)
-        result = subprocess.run(["xdotool", *args], env=env, capture_output=True, text=True,
-                                timeout=10)
+        try:
+            result = subprocess.run(["xdotool", *args], env=env, capture_output=True, text=True,
+                                    errors="replace", timeout=10)
+        except subprocess.TimeoutExpired:
+            raise WineError(f"xdotool {' '.join(args)} did not answer within 10 s") from None
+        except OSError as error:
+            raise WineError(f"xdotool cannot be started: {error.strerror}") from None
         if check and result.returncode != 0:
             raise WineError(f"xdotool {' '.join(args)} failed: {result.stderr.strip()}")
         return result
@@ -147,10 +189,24 @@ class XDisplay:
     def visible_windows(self) -> list[tuple[int, str | None]]:
         return [(w, self.window_name(w)) for w in self.search(None)]
 
-    def screenshot(self, path: os.PathLike | str, window: int | None = None) -> Path:
+    def picture(self, window: int | None = None, form: str = "png") -> bytes:
+        """The screen's (or a window's) pixels now, in ImageMagick's form ("png", "rgb")."""
         target = "root" if window is None else str(window)
-        subprocess.run(["import", "-display", self.name, "-window", target, str(path)],
-                       check=True, capture_output=True, timeout=30)
+        try:
+            result = subprocess.run(["import", "-display", self.name, "-window", target,
+                                     f"{form}:-"], capture_output=True, timeout=30)
+        except subprocess.TimeoutExpired:
+            raise WineError("imagemagick's import did not answer within 30 s") from None
+        except OSError as error:
+            raise WineError(f"imagemagick's import cannot be started: {error.strerror}") from None
+        if result.returncode != 0 or not result.stdout:
+            why = result.stderr.decode(errors="replace").strip().splitlines()
+            raise WineError("imagemagick's import took no picture"
+                            + (f": {why[0]}" if why else f" (exit status {result.returncode})"))
+        return result.stdout
+
+    def screenshot(self, path: os.PathLike | str, window: int | None = None) -> Path:
+        Path(path).write_bytes(self.picture(window))
         return Path(path)
 
 
@@ -171,14 +227,10 @@ class Window:
         out = self.display._xdotool("getwindowpid", str(self.id), check=False)
         return int(out.stdout) if out.returncode == 0 and out.stdout.strip().isdigit() else None
 
-    def image(self) -> bytes | None:
-        """The window's pixels as they are now, to tell whether it changes."""
-        try:
-            result = subprocess.run(["import", "-display", self.display.name, "-window",
-                                     str(self.id), "rgb:-"], capture_output=True, timeout=30)
-        except (OSError, subprocess.TimeoutExpired):  # no imagemagick: no picture to compare
-            return None
-        return result.stdout if result.returncode == 0 else None
+    def image(self) -> bytes:
+        """The window's pixels as they are now, to tell whether it changes (WineError: no
+        picture could be taken, which says nothing of whether it changed)."""
+        return self.display.picture(self.id, "rgb")
 
     def focus(self) -> None:
         # Without a window manager windowactivate fails; windowfocus works.
@@ -191,8 +243,11 @@ class Window:
         a program of the run (a console, say) took the activation."""
         out = self.display.xdotool("getwindowgeometry", "--shell", str(self.id))
         geometry = dict(line.split("=", 1) for line in out.split() if "=" in line)
-        x = int(geometry["X"]) + int(geometry["WIDTH"]) // 2
-        y = int(geometry["Y"]) + 8
+        try:
+            x = int(geometry["X"]) + int(geometry["WIDTH"]) // 2
+            y = int(geometry["Y"]) + 8
+        except (KeyError, ValueError):
+            raise WineError(f"xdotool gave no geometry of window {self.id}: {out.strip()!r}") from None
         self.display.xdotool("mousemove", str(x), str(y), "click", "1")
 
     def key(self, *keys: str) -> None:
@@ -217,6 +272,29 @@ class Window:
 
 def press_return(window: Window) -> None:
     window.key("Return")
+
+
+def _display_number(pipe: int, deadline: float) -> int | None:
+    """The display number Xvfb writes on its -displayfd once it accepts connections; None
+    when it ends or stays silent until the deadline."""
+    text = b""
+    while b"\n" not in text:
+        ready, _, _ = select.select([pipe], [], [], max(0.0, deadline - time.monotonic()))
+        if not ready:
+            return None
+        chunk = os.read(pipe, 32)
+        if not chunk:
+            return None
+        text += chunk
+    number = text.strip()
+    return int(number) if number.isdigit() else None
+
+
+def _still_there(window: Window) -> bool:
+    try:
+        return window.exists()
+    except WineError:
+        return True  # no answer: say what failed
 
 
 WindowHandler = Callable[[Window], None]
@@ -296,10 +374,19 @@ class WindowWatcher(threading.Thread):
         self._stop_event = threading.Event()
 
     def poll_once(self) -> None:
+        """One look at the windows; an xdotool that does not answer makes it no look."""
         if not self.handlers and self.other is None:
             return
-        for wid in self.display.search(self.handlers if self.other is None else None):
-            name = self.display.window_name(wid)
+        try:
+            windows = self.display.search(self.handlers if self.other is None else None)
+        except WineError as error:
+            self.errors.append(str(error))
+            return
+        for wid in windows:
+            try:
+                name = self.display.window_name(wid)
+            except WineError:
+                continue
             handler = self.handlers.get(name, self.other) if name else None
             if handler is None:
                 continue
@@ -318,17 +405,21 @@ class WindowWatcher(threading.Thread):
                 handler(window)
             except Exception as exc:  # keep watching; the run's timeout still applies
                 # A window that closed under the handler's hands is no fault.
-                if window.exists():
+                if _still_there(window):
                     self.errors.append(f"handler for {name!r} ({wid}): {exc!r}")
 
     def run(self) -> None:
         while not self._stop_event.is_set():
-            self.poll_once()
+            try:
+                self.poll_once()
+            except Exception as exc:  # a look that fails is no end of watching
+                self.errors.append(f"watching: {exc!r}")
             self._stop_event.wait(POLL)
 
     def stop(self) -> None:
         self._stop_event.set()
-        self.join(10)
+        if self.ident is not None:  # started
+            self.join(10)
         # X reuses window ids once a client has gone: a later run's window may carry
         # the id of one handled here.
         with _claimed_lock:
@@ -409,7 +500,8 @@ class WinePrefix:
         return self
 
     def stop_server(self) -> None:
-        run_to_files(["wineserver", "-k"], self.env(), 60)
+        with contextlib.suppress(WineError):  # a server that does not answer is killed below
+            run_to_files(["wineserver", "-k"], self.env(), 60)
         deadline = time.monotonic() + 10
         while time.monotonic() < deadline and processes_with_env("WINEPREFIX", str(self.root)):
             time.sleep(0.1)
@@ -421,6 +513,17 @@ class WinePrefix:
         if self.server_started:
             self.stop_server()
             self.server_started = False
+
+    def server_folders(self) -> list[Path]:
+        """Where Wine's servers for this prefix keep their socket and lock, left behind
+        when they end: server-DEVICE-INODE in the user's wine-* folder of TMPDIR (Debian's
+        Wine) or in /tmp/.wine-UID (Wine's own)."""
+        try:
+            info = self.root.stat()
+        except OSError:
+            return []
+        name = f"server-{info.st_dev:x}-{info.st_ino:x}"
+        return [folder / name for folder in wine_server_roots() if (folder / name).is_dir()]
 
     # ---- registry
 
@@ -477,6 +580,13 @@ class WinePrefix:
             os.unlink(f.name)
 
 
+def wine_server_roots() -> set[Path]:
+    """The folders that hold the servers' folders of this user's prefixes."""
+    temporary = Path(os.environ.get("TMPDIR") or "/tmp")
+    return {folder for folder in (*temporary.glob("wine-*"), Path(f"/tmp/.wine-{os.getuid()}"))
+            if folder.is_dir()}
+
+
 def wine_version() -> str:
     try:
         out = subprocess.run(["wine", "--version"], capture_output=True, text=True, timeout=60)
@@ -499,8 +609,8 @@ def pristine_prefix(cache: Path, display: XDisplay) -> Path:
         fcntl.flock(lock, fcntl.LOCK_EX)
         if not (template / "system.reg").exists():
             part = cache / f"prefix-{version}.part"
-            if part.exists():
-                subprocess.run(["rm", "-rf", str(part)], check=True)
+            if part.exists():  # left by a try that was ended while it made it
+                shutil.rmtree(part)
             prefix = WinePrefix(part, display)
             try:
                 prefix.create()
@@ -513,8 +623,11 @@ def pristine_prefix(cache: Path, display: XDisplay) -> Path:
 def copy_prefix(template: Path, root: Path) -> None:
     """A copy of the pristine prefix at root (a missing or empty folder)."""
     root.mkdir(parents=True, exist_ok=True)
-    result = subprocess.run(["cp", "-a", "--reflink=auto", f"{template}/.", str(root)],
-                            capture_output=True, text=True, timeout=600)
+    try:
+        result = subprocess.run(["cp", "-a", "--reflink=auto", f"{template}/.", str(root)],
+                                capture_output=True, text=True, errors="replace", timeout=600)
+    except subprocess.TimeoutExpired:
+        raise WineError(f"the pristine prefix {template} was not copied within 600 s") from None
     if result.returncode != 0:
         raise WineError(f"the pristine prefix {template} cannot be copied: {result.stderr.strip()}")
 

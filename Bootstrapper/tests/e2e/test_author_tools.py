@@ -10,15 +10,20 @@ from __future__ import annotations
 
 import json
 import os
+import re
 import shutil
+import signal
 import subprocess
+import tempfile
+import time
 from pathlib import Path
 
 import pytest
 
-from package_support import (DEMO, DEMO_PRODUCT_CODE, REPO_ROOT, author_tool, demo_builds,
+from package_support import (DEMO, DEMO_PRODUCT_CODE, REPO_ROOT, TOOLS, author_tool, demo_builds,
                              edit_package, ensure_real_msiexec, pack_demo, validate_try_report)
-from winehost import BOOTSTRAPPER, RESULT_CAPTION, find_build_dir, win_path
+from wine_session import WineError, XDisplay, processes_with_env
+from winehost import BOOTSTRAPPER, RESULT_CAPTION, find_build_dir, parse_records, win_path
 from wizard_package import add_wizard
 
 RUNTIME_KEY = r"HKLM\SOFTWARE\BootstrapperDemo"
@@ -54,8 +59,8 @@ def test_pack_makes_the_release_folder_and_the_same_zip_again(builds, tmp_path):
     assert first.returncode == 0, first.stdout + first.stderr
     folder = tmp_path / "dist" / "DemoProduct"
     assert sorted(p.relative_to(folder).as_posix() for p in folder.rglob("*") if p.is_file()) == [
-        "Bootstrapper.exe", "DemoProduct.msi", "DemoRuntime.exe", "Languages/1031.mst",
-        "SHA256SUMS", "Setup.ini"]
+        ".bootstrapper-pack", "Bootstrapper.exe", "DemoProduct.msi", "DemoRuntime.exe",
+        "Languages/1031.mst", "SHA256SUMS", "Setup.ini"]
     assert subprocess.run(["sha256sum", "--quiet", "-c", "SHA256SUMS"], cwd=folder).returncode == 0
     assert json.loads((tmp_path / "check.sarif").read_text())["runs"][0]["results"] == []
     # Every step is shown with its time and result; the release is put in place last.
@@ -149,12 +154,13 @@ def demo_prefix(wine):
     wine.prefix.reg_delete(RUNTIME_KEY)
 
 
-def try_folder(wine, folder: Path, tmp_path: Path, *options) -> tuple[int, dict]:
+def try_folder(wine, folder: Path, tmp_path: Path, *options, env: dict | None = None) -> tuple[int, dict]:
     report = tmp_path / "try.json"
     result = author_tool("bootstrapper-try", "--prefix", wine.prefix.root, "--format=json",
                          "--output", report, *options, folder,
-                         env={"DISPLAY": wine.display.name})
+                         env={"DISPLAY": wine.display.name, **(env or {})})
     assert result.returncode in (0, 1), result.stdout + result.stderr
+    assert "Traceback" not in result.stderr, result.stderr
     return result.returncode, validate_try_report(json.loads(report.read_text()))
 
 def test_try_installs_the_german_product(demo_prefix, release, tmp_path):
@@ -269,12 +275,47 @@ def wizard_folder(demo_prefix, tmp_path):
     demo_prefix.prefix.wine("msiexec", "/x", WIZARD_CODE, "/qn", check=False, timeout=300)
 
 
-@pytest.mark.parametrize("case", ["licence accepted", "licence not accepted", "timed out"])
+# Programs the try calls, put before the real ones on its PATH.
+STAND_INS = {
+    # Another hand passes the licence page (its box ticked, Next pressed) just before the
+    # try's second look at the page's geometry: the page is gone under the try's hands.
+    "licence page closed under the try's hands": ("xdotool", """#!/bin/sh
+if [ "$1" = getwindowgeometry ] && [ "$(/usr/bin/xdotool getwindowname "$3")" = "$PAGE" ]; then
+  count=$(( $(cat "$COUNT" 2>/dev/null || echo 0) + 1 )); echo $count > "$COUNT"
+  if [ $count = 2 ]; then
+    /usr/bin/xdotool windowfocus "$3" key --delay 30 alt+a
+    /usr/bin/xdotool windowfocus "$3" key Return
+    for i in $(seq 100); do /usr/bin/xdotool getwindowname "$3" >/dev/null 2>&1 || break; sleep 0.1; done
+  fi
+fi
+exec /usr/bin/xdotool "$@"
+"""),
+    # ImageMagick there, but no picture of a window can be taken.
+    "no picture of a page": ("import", "#!/bin/sh\necho 'import: unable to read X window image' >&2\nexit 1\n"),
+}
+
+
+def stand_in_path(tmp_path: Path, case: str) -> dict:
+    if case not in STAND_INS:
+        return {}
+    name, script = STAND_INS[case]
+    program = tmp_path / "bin" / name
+    program.parent.mkdir()
+    program.write_text(script)
+    program.chmod(0o755)
+    return {"PATH": f"{program.parent}:{os.environ['PATH']}", "PAGE": WIZARD_PAGES[1],
+            "COUNT": str(tmp_path / "count")}
+
+
+@pytest.mark.parametrize("case", ["licence accepted", "licence not accepted", "timed out",
+                                  "licence page closed under the try's hands", "no picture of a page"])
 def test_try_takes_the_package_through_its_wizard(wizard_folder, demo_prefix, tmp_path, case):
     options = {"licence accepted": ["--accept-license", "--screenshots", tmp_path / "pages"],
-               "licence not accepted": [], "timed out": ["--timeout=4"]}[case]
+               "licence not accepted": [], "timed out": ["--timeout=4"],
+               "licence page closed under the try's hands": ["--accept-license"],
+               "no picture of a page": ["--timeout=25"]}[case]
     status, report = try_folder(demo_prefix, wizard_folder, tmp_path, "--language=Deutsch",
-                                *options)
+                                *options, env=stand_in_path(tmp_path, case))
     run = report["run"]
     assert report["name"] == "Wizard (Deutsch)"
     # The ProductCode is the package's own: there is no Setup.ini to plan from.
@@ -296,6 +337,20 @@ def test_try_takes_the_package_through_its_wizard(wizard_folder, demo_prefix, tm
         assert titles == WIZARD_PAGES[:2]
         assert "the wizard page 'E2E Produkt License Agreement' cannot be passed" in report["reason"]
         assert (status, run["exitCode"], run["product"]) == (1, None, None)
+    elif case == "licence page closed under the try's hands":
+        # A window that went away is passed, not the try's end.
+        assert (tmp_path / "count").read_text().strip() == "2"
+        assert titles == WIZARD_PAGES
+        assert [(page["licenseAccepted"], page["passed"]) for page in run["wizard"]
+                if page["title"] == WIZARD_PAGES[1]] == [(False, True)]
+        assert (status, report["passed"], run["product"]["language"]) == (0, True, 1031)
+    elif case == "no picture of a page":
+        # Never taken for a page that stays: waited for, and the reason says why.
+        assert titles == WIZARD_PAGES[:2]
+        assert ("did not end within 25 s; no picture of the wizard page 'E2E Produkt License "
+                "Agreement' could be taken: imagemagick's import took no picture: import: unable "
+                "to read X window image") in report["reason"]
+        assert (status, run["exitCode"]) == (1, None)
     else:
         assert "did not end within 4 s" in report["reason"]
         junit = tmp_path / "try.xml"
@@ -305,3 +360,155 @@ def test_try_takes_the_package_through_its_wizard(wizard_folder, demo_prefix, tm
         assert '<testcase classname="bootstrapper-try" name="Wizard (default language)"' in \
             junit.read_text()
         assert "did not end within 4 s" in junit.read_text()
+
+
+def start_try(*args, env: dict) -> subprocess.Popen:
+    """bootstrapper-try of this checkout as author_tool runs it, without waiting for it; on
+    a display of its own unless env names one."""
+    environment = {name: value for name, value in os.environ.items() if name != "DISPLAY"}
+    environment.update(BOOTSTRAPPER_WIN_BUILD=str(find_build_dir()), **env)
+    return subprocess.Popen([str(TOOLS / "bootstrapper-try"), *map(str, args)], env=environment,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                            errors="replace")
+
+
+def end_try(proc: subprocess.Popen) -> str:
+    """A try the test leaves is ended as a user would end it (it ends its run and display
+    then); what it printed."""
+    if proc.poll() is None:
+        proc.terminate()
+    try:
+        return "".join(proc.communicate(timeout=120))
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        return "".join(proc.communicate())
+
+
+def wait_for_record(log: Path, proc: subprocess.Popen, timeout: float = 300) -> None:
+    """Until the try's setup has started its (held) prerequisite: the run is at its middle."""
+    deadline = time.monotonic() + timeout
+    while not parse_records(log):
+        if proc.poll() is not None or time.monotonic() > deadline:
+            pytest.fail("the try did not reach its prerequisite:\n" + end_try(proc))
+        time.sleep(0.2)
+
+
+def children(pid: int, name: str) -> list[int]:
+    """The processes called name whose parent is pid."""
+    found = []
+    for stat in Path("/proc").glob("[0-9]*/stat"):
+        try:
+            text = stat.read_text()
+        except OSError:
+            continue
+        command, _, rest = text.partition("(")[2].rpartition(")")
+        if command == name and int(rest.split()[1]) == pid:
+            found.append(int(stat.parent.name))
+    return found
+
+
+def has_ended(pid: int) -> bool:
+    """Whether the process is gone or a zombie (whose parent ended may never be reaped
+    in a container)."""
+    deadline = time.monotonic() + 10
+    while time.monotonic() < deadline:
+        try:
+            if Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[0] == "Z":
+                return True
+        except OSError:
+            return True
+        time.sleep(0.1)
+    return False
+
+
+@pytest.mark.parametrize("stop, own", [(signal.SIGINT, False), (signal.SIGTERM, True), (signal.SIGHUP, False)],
+                         ids=["SIGINT", "SIGTERM on a display and in a prefix of its own", "SIGHUP"])
+def test_an_interrupted_try_ends_its_run_and_reports_why(demo_prefix, release, tmp_path, stop, own):
+    folder = tmp_path / "DemoProduct"
+    shutil.copytree(release["1.0.0"], folder)
+    demo_prefix.place_recorder(folder, "DemoRuntime.exe", wait=True)
+    log, report, temporary = tmp_path / "records.log", tmp_path / "try.json", tmp_path / "tmp"
+    temporary.mkdir()
+    # A try of its own keeps all in its TMPDIR; one in the session's prefix finds the
+    # session's wineserver through the session's TMPDIR.
+    env = {"RECORDER_LOG": win_path(log),
+           **({"TMPDIR": str(temporary)} if own else {"DISPLAY": demo_prefix.display.name})}
+    before = set(Path(tempfile.gettempdir()).glob("bootstrapper-try-*"))
+    proc = start_try("--format=json", "--output", report, folder,
+                     *([] if own else ["--prefix", demo_prefix.prefix.root]), env=env)
+    try:
+        wait_for_record(log, proc)
+        xvfb = children(proc.pid, "Xvfb")
+        proc.send_signal(stop)
+        _, err = proc.communicate(timeout=120)
+    finally:
+        end_try(proc)
+    name = signal.Signals(stop).name
+    assert (proc.returncode, err.count(f"interrupted by {name}"), "Traceback" in err) == \
+        (128 + stop, 1, False), err
+    data = validate_try_report(json.loads(report.read_text()))
+    assert (data["passed"], data["reason"], data["run"]["stopped"]) == \
+        (False, f"interrupted by {name}", f"interrupted by {name}")
+    assert [p["commandLine"] for p in data["run"]["programs"]] == ["DemoRuntime.exe /quiet"]
+    # The run's Wine processes are ended, the held prerequisite with them ...
+    assert processes_with_env("RECORDER_LOG", win_path(log)) == []
+    if own:
+        # ... and the try's wineserver and Xvfb; its prefix and work folder are removed.
+        prefix = re.search(r"Wine prefix: (\S+) \(", err).group(1)
+        assert processes_with_env("WINEPREFIX", prefix) == []
+        assert len(xvfb) == 1 and has_ended(xvfb[0])
+        assert list(temporary.iterdir()) == []
+    else:
+        # ... but not the session's wineserver, which is not the try's to end.
+        assert processes_with_env("WINEPREFIX", str(demo_prefix.prefix.root)) != []
+        assert (xvfb, set(Path(tempfile.gettempdir()).glob("bootstrapper-try-*"))) == ([], before)
+
+
+def served_display(server: int) -> str:
+    """The display the X server listens on, from its sockets (Xvfb -displayfd writes no
+    lock file)."""
+    sockets = {os.readlink(fd)[len("socket:["):-1] for fd in Path(f"/proc/{server}/fd").iterdir()
+               if os.readlink(fd).startswith("socket:[")}
+    for line in Path("/proc/net/unix").read_text().splitlines()[1:]:
+        fields = line.split()
+        if len(fields) > 7 and fields[6] in sockets and "/tmp/.X11-unix/X" in fields[7]:
+            return ":" + fields[7].rsplit("X", 1)[1]
+    raise AssertionError(f"the X server {server} listens on no display")
+
+
+def run_display(log: Path) -> str:
+    """The DISPLAY of the run whose (held) stand-in logs to log, as the stand-in has it."""
+    for pid in processes_with_env("RECORDER_LOG", win_path(log)):
+        if Path(f"/proc/{pid}/comm").read_text().strip() == "DemoRuntime.exe":
+            environment = Path(f"/proc/{pid}/environ").read_bytes().split(b"\0")
+            return next(entry[8:].decode() for entry in environment if entry.startswith(b"DISPLAY="))
+    raise AssertionError(f"no stand-in logs to {log}")
+
+
+def test_two_tries_at_once_each_hold_a_display_of_their_own(wine, release, tmp_path):
+    folder = tmp_path / "DemoProduct"
+    shutil.copytree(release["1.0.0"], folder)
+    runtime = wine.place_recorder(folder, "DemoRuntime.exe", wait=True)
+    logs = [tmp_path / f"records-{number}.log" for number in (1, 2)]
+    tries = [start_try("--format=json", "--output", log.with_suffix(".json"), folder,
+                       env={"RECORDER_LOG": win_path(log), "TMPDIR": str(tmp_path)}) for log in logs]
+    try:
+        for log, proc in zip(logs, tries):
+            wait_for_record(log, proc)
+        # Both are in their runs: each on the Xvfb it started, none on another's.
+        servers = [children(proc.pid, "Xvfb") for proc in tries]
+        assert [len(found) for found in servers] == [1, 1]
+        displays = [served_display(found[0]) for found in servers]
+        assert [run_display(log) for log in logs] == displays
+        assert len(set(displays)) == 2 and wine.display.name not in displays
+        runtime.release()
+        ended = [proc.communicate(timeout=300) for proc in tries]
+    finally:
+        for proc in tries:
+            end_try(proc)
+    for log, proc, (_, err) in zip(logs, tries, ended):
+        report = validate_try_report(json.loads(log.with_suffix(".json").read_text()))
+        assert (proc.returncode, report["passed"]) == (0, True), err
+    # A display whose number another server holds is refused, never probed as its own.
+    with pytest.raises(WineError, match="could not start Xvfb"):
+        XDisplay(wine.display.number).start()
