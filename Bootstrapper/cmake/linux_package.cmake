@@ -191,10 +191,10 @@ list(APPEND CPACK_PACKAGE_DESCRIPTION
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 # Beside the libraries dpkg-shlibdeps finds: pack runs on Python and reads packages with
 # msitools; signing needs osslsigncode, and try Wine (wine32 for its 32-bit programs), a virtual display
-# and xdotool, which a user of pack alone does without; screenshots need imagemagick.
+# xdotool and imagemagick (its pictures tell a wizard's progress page from one that stays),
+# which a user of pack alone does without.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3, msitools")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "osslsigncode, wine, xvfb, xdotool")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "imagemagick")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "osslsigncode, wine, xvfb, xdotool, imagemagick")
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(PROJECT_HOMEPAGE_URL)
