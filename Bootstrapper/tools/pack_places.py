@@ -55,12 +55,11 @@ def resolve(folder_given: Path, zip_given: Path | None, inputs: list[tuple[str, 
     """The release folder, its zip (FOLDER.zip unless given) and the reports, each
     resolved and refused where pack must not write."""
     folder = release_folder(folder_given, inputs)
-    sources = [path for _, path in inputs]
     places = Places(folder, output_place(zip_given or folder.with_name(folder.name + ".zip"),
-                                         "--zip", sources, inside=[folder_given]))
+                                         "--zip", inputs, inside=[folder_given]))
     taken = [("--zip", places.zip)]
     for name, path in reports.items():
-        places.reports[name] = output_place(path, f"--{name}", sources, inside=[folder_given],
+        places.reports[name] = output_place(path, f"--{name}", inputs, inside=[folder_given],
                                             taken=taken)
         taken.append((f"--{name}", places.reports[name]))
     return places

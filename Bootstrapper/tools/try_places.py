@@ -29,6 +29,10 @@ class Inputs:
     screenshots: Path | None = None
 
     @property
+    def labelled_registry(self) -> list[tuple[str, Path]]:
+        return [("--registry", path) for path in self.registry]
+
+    @property
     def read_folders(self) -> list[Path]:
         return [self.folder] + ([self.previous] if self.previous else [])
 
@@ -99,10 +103,10 @@ def checked_inputs(args, runs: int) -> Inputs:
                 raise UsageError(f"--prefix {args.prefix} lies inside {folder}, which this run "
                                  "reads: name a folder outside it")
     if args.output:
-        inputs.output = output_place(args.output, "--output", inputs.registry, made, (), read)
+        inputs.output = output_place(args.output, "--output", inputs.labelled_registry, made, (), read)
     if args.screenshot:
         taken = [("--output", inputs.output)] if inputs.output else []
-        inputs.screenshot = output_place(args.screenshot, "--screenshot", inputs.registry, made,
+        inputs.screenshot = output_place(args.screenshot, "--screenshot", inputs.labelled_registry, made,
                                          taken, read)
     if args.screenshots:
         inputs.screenshots = output_folder(args.screenshots, "--screenshots", made, read)
@@ -121,7 +125,7 @@ class Pictures:
 
     def save(self, path: Path) -> bool:
         try:
-            place = output_place(path, "the screenshot", self.inputs.registry,
+            place = output_place(path, "the screenshot", self.inputs.labelled_registry,
                                  read_folders=self.inputs.read_folders)
             place.parent.mkdir(parents=True, exist_ok=True)
             replace_whole(place, self.display.picture())

@@ -54,13 +54,13 @@ def kind_of(mode: int) -> str:
     return "no regular file"
 
 
-def output_place(path: os.PathLike | str, option: str, inputs: Iterable[Path] = (),
+def output_place(path: os.PathLike | str, option: str, inputs: Iterable[tuple[str, Path]] = (),
                  inside: Iterable[Path] = (), taken: Iterable[tuple[str, Path]] = (),
                  read_folders: Iterable[Path] = ()) -> Path:
     """Where the output `option` names lands, resolved; UsageError, naming it and the
     reason, when it must not be written there.
 
-    inputs: the files the run reads; inside: folders the run makes or replaces; taken:
+    inputs: the files the run reads, each with what names it ("--msi"); inside: folders the run makes or replaces; taken:
     (option, resolved place) of the outputs named before; read_folders: folders the run
     reads as a whole, so that nothing may be written into them."""
     given = Path(path)
@@ -73,10 +73,10 @@ def output_place(path: os.PathLike | str, option: str, inputs: Iterable[Path] = 
     if info is not None and not stat.S_ISREG(info.st_mode):
         raise UsageError(f"{option} {path} is {kind_of(info.st_mode)}, not a file: "
                          "name a file to write")
-    for source in inputs:
+    for what, source in inputs:
         if resolved(source) == place or (info is not None and _same_file(source, info)):
-            raise UsageError(f"{option} {path} names {source}, which this run reads: "
-                             "name another file")
+            raise UsageError(f"{option} {path} names the file of {what}, which this run "
+                             "reads: name another file")
     _refuse_inside(place, path, option, inside, read_folders)
     for other, other_place in taken:
         if other_place == place:
