@@ -5,8 +5,9 @@ Fails when a product source includes a header of a layer above its own (default
 SOURCE_FOLDER: Bootstrapper/src).
 
 Layers, bottom up: common; the platform seam; the services several steps share; the
-steps; the run sequence; the front ends. A file may include its own layer and those
-below. The checker's folders (src/checker/NAME) are layers of their own between the run
+steps (prerequisites, package, language), side by side: none includes another; the run
+sequence, which joins them as detect, ask and launch; the front ends. A file may include
+its own layer and those below. The checker's folders (src/checker/NAME) are layers of their own between the run
 sequence and the front ends, bottom up: the reading of Setup.ini and names as Windows
 reads them; safe output; the folder readers (Linux and Windows); the program's run,
 recorded (the recording platform and the ways a run goes); the runs explored (the run
@@ -40,7 +41,9 @@ ALLOWED = {
     "common": set(),
     "platform": {"common"},
     "services": {"common", "platform"},
-    **{step: {"common", "platform", "services"} | STEPS for step in STEPS},
+    # The steps stand side by side, each on the shared services alone: the run sequence
+    # joins them.
+    **{step: {"common", "platform", "services"} for step in STEPS},
     "launcher": {"common", "platform", "services"} | STEPS,
     # msi_file stands beside the program's layers: on common alone; reading and writing side by side.
     "msi_file/model": {"common"},

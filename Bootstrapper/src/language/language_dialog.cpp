@@ -93,4 +93,16 @@ std::intptr_t LanguageDialogProc(Platform& platform, void* context, WindowHandle
     return 0;
 }
 
+std::int32_t AskForLanguage(Platform& platform, ModuleHandle instance, LanguageState& state)
+{
+    const std::intptr_t answer =
+        platform.DialogBoxParamA(instance, kLanguageDialogId, kNoWindow, LanguageDialogProc, &state, 0);
+    if (answer == kIdCancel) {
+        return kLanguageCancelled;
+    }
+    // -1, or 0 for an owner it refused: never read as a cancel, which a deployment tool
+    // would take for success. The dialog writes only rows of the table it listed.
+    return answer == kIdOk ? kLanguageTable[state.selectedLanguage].transformLanguage : kDialogNotShown;
+}
+
 }  // namespace boot

@@ -9,6 +9,17 @@
 
 namespace boot {
 
+constexpr std::uint32_t kLanguageDialogId = 129;
+
+// What AskForLanguage answers besides a language: no language id is 0 or negative.
+constexpr std::int32_t kLanguageCancelled = 0;  // nothing is to run
+constexpr std::int32_t kDialogNotShown = -1;    // it could not be shown, or ended without OK or Cancel
+
+// Shows the language dialog over `state`'s languages. Returns the transform language of
+// the row the user chose with OK (`selectedLanguage` holds the row), or one of the two
+// above.
+std::int32_t AskForLanguage(Platform& platform, ModuleHandle instance, LanguageState& state);
+
 // The dialog procedure; `context` is the run's LanguageState. On OK it writes the
 // chosen row into selectedLanguage and nothing else.
 std::intptr_t LanguageDialogProc(Platform& platform, void* context, WindowHandle dialog, std::uint32_t message,

@@ -53,25 +53,24 @@ Transform SearchFolderFor(Platform& platform, const TextBuffer& languagesDirecto
 
 // A transform the file functions cannot test is never taken as missing: when it is there,
 // its path is too long for msiexec to be handed; when it is not, it is absent.
-Transform FindTransform(Platform& platform, const TextBuffer& languagesDirectory, const char* name)
+Transform FindTransform(Platform& platform, const TextBuffer& languagesDirectory, const char* name, TextBuffer& path)
 {
-    TextBuffer path;
     if (path.Format("%s\\%s", languagesDirectory.Get(), name) && FitsFileFunctions(platform, path.Get())) {
         return TransformOfEntry(FindEntry(platform, path.Get()));
     }
     return SearchFolderFor(platform, languagesDirectory, name);
 }
 
-// Whether the transform named by `format` is there; `failure` is set, and the first one
-// stays, to why the run ends when one cannot be told.
-bool TransformPresent(Platform& platform, const TextBuffer& languagesDirectory, EndCause& failure,
+// Whether the transform named by `format` is there, its path composed into `path`;
+// `failure` is set, and the first one stays, to why the run ends when one cannot be told.
+bool TransformPresent(Platform& platform, const TextBuffer& languagesDirectory, EndCause& failure, TextBuffer& path,
                       const char* format, ...)
 #if defined(__GNUC__)
-    __attribute__((format(printf, 4, 5)))
+    __attribute__((format(printf, 5, 6)))
 #endif
     ;
 
-bool TransformPresent(Platform& platform, const TextBuffer& languagesDirectory, EndCause& failure,
+bool TransformPresent(Platform& platform, const TextBuffer& languagesDirectory, EndCause& failure, TextBuffer& path,
                       const char* format, ...)
 {
     TextBuffer name;
@@ -79,7 +78,7 @@ bool TransformPresent(Platform& platform, const TextBuffer& languagesDirectory, 
     va_start(args, format);
     FormatTextV(name.Data(), name.Capacity(), format, args);  // short names of the program's own
     va_end(args);
-    const Transform transform = FindTransform(platform, languagesDirectory, name.Get());
+    const Transform transform = FindTransform(platform, languagesDirectory, name.Get(), path);
     if (failure == EndCause::none && transform == Transform::pathTooLong) {
         failure = EndCause::pathTooLong;
     }
@@ -139,7 +138,8 @@ std::int32_t DiscoverLanguages(Platform& platform, ModuleHandle instance, std::i
         // The package's own language needs no transform.
         const bool available =
             row.transformLanguage == productLanguage ||
-            TransformPresent(platform, languagesDirectory, failure, "%i%s", row.transformLanguage, kTransformExtension);
+            TransformPresent(platform, languagesDirectory, failure, state.testedTransforms[i], "%i%s",
+                             row.transformLanguage, kTransformExtension);
         state.available[i] = available;
         if (available) {
             ++count;
@@ -147,8 +147,10 @@ std::int32_t DiscoverLanguages(Platform& platform, ModuleHandle instance, std::i
     }
 
     if (count != 0) {
-        state.hasDocumentationTransform = TransformPresent(platform, languagesDirectory, failure, "%s",
-                                                           kDocumentationTransformFile);
+        // The name is its own format: it holds no "%".
+        state.hasDocumentationTransform = TransformPresent(
+            platform, languagesDirectory, failure, state.testedTransforms[kDocumentationTransformRow],
+            kDocumentationTransformFile);
     }
     if (count == 0 && failure == EndCause::none) {
         failure = EndCause::noLanguages;

@@ -6,12 +6,10 @@
 #include "language/language_state.h"
 #include "platform/platform.h"
 #include "services/run_end.h"
+#include "services/transform_names.h"
 
 namespace boot {
 
-constexpr const char* kTransformExtension = ".mst";
-constexpr const char* kDocumentationTransformName = "Documentation";
-constexpr const char* kDocumentationTransformFile = "Documentation.mst";
 
 // Loads the dialog texts of the first row whose locale is `localeId`; false, with the
 // texts untouched, when no row has it.

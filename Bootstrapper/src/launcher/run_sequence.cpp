@@ -1,6 +1,7 @@
 #include "launcher/run_sequence.h"
 
 #include "common/step_result.h"
+#include "language/language_dialog.h"
 #include "language/language_discovery.h"
 #include "launcher/package_location.h"
 #include "launcher/pre_setup.h"
@@ -120,7 +121,69 @@ StepResult EndUnlessLocated(Platform& platform, RunEnd& end, const char* key, Lo
     return EndAtSetting(platform, end, key, static_cast<EndCause>(location), message);
 }
 
+// Detects the package and the installed product: where the package and its transforms
+// are, and what Windows Installer says of the product.
+StepResult DetectThePackage(Platform& platform, DllSearch dllSearch, RunState& state)
+{
+    RunEnd& end = state.end;
+    end.stage = RunStage::package;
+    StepResult step = EndUnlessLocated(
+        platform, end, kMsiPathKey, LocatePackage(platform, state.iniPath, state.currentDirectory, state.packagePath));
+    if (step.endsRun) {
+        return step;
+    }
+    step = EndUnlessLocated(platform, end, kLanguagesDirKey,
+                            LocateLanguagesDirectory(platform, state.iniPath, state.currentDirectory,
+                                                     state.languagesDirectory));
+    if (step.endsRun) {
+        return step;
+    }
+    // Loaded only now, so that a prerequisite may have installed Windows Installer.
+    if (!LoadWindowsInstaller(platform, dllSearch)) {
+        return EndWithError(platform, end, EndCause::noWindowsInstaller, kMessageNoWindowsInstaller);
+    }
+    return InspectPackage(platform, state.packagePath, state.packageInfo, state.packageHandles, end);
+}
+
+// The languages the setup can install: the package's own and those with a transform.
+StepResult FindTheLanguages(Platform& platform, RunState& state)
+{
+    state.end.stage = RunStage::languages;
+    if (DiscoverLanguages(platform, state.instance, state.packageInfo.productLanguage, state.languagesDirectory,
+                          state.language, state.end) == 0) {
+        return StepResult::EndWith(kExitFailure);
+    }
+    return StepResult::Continue();
+}
+
+// A new installation asks for its language first; Cancel ends the run with nothing run.
+std::int32_t AskAndInstall(Platform& platform, DllSearch dllSearch, RunState& state)
+{
+    RunEnd& end = state.end;
+    const std::int32_t chosen = AskForLanguage(platform, state.instance, state.language);
+    if (chosen == kLanguageCancelled) {
+        end.cause = EndCause::dialogCancelled;
+        return kExitCompleted;
+    }
+    if (chosen == kDialogNotShown) {
+        return EndWithError(platform, end, EndCause::dialogNotShown, kMessageDialogNotShown).exitCode;
+    }
+    return RunInstallation(platform, dllSearch, state.packagePath, state.languagesDirectory, chosen,
+                           state.packageInfo.productLanguage, state.language.hasDocumentationTransform, end);
+}
+
 }  // namespace
+
+std::int32_t LaunchInstaller(Platform& platform, DllSearch dllSearch, RunState& state)
+{
+    state.end.stage = RunStage::installer;
+    MakeAbsolute(platform, state.packagePath);
+    MakeAbsolute(platform, state.languagesDirectory);
+    if (state.packageInfo.isInstalled) {
+        return RunMaintenance(platform, dllSearch, state.packagePath, state.packageInfo.isNewer, state.end);
+    }
+    return AskAndInstall(platform, dllSearch, state);
+}
 
 std::int32_t RunBootstrapper(Platform& platform, RunState& state)
 {
@@ -153,38 +216,16 @@ std::int32_t RunBootstrapper(Platform& platform, RunState& state)
         return step.exitCode;
     }
     end.stage = RunStage::prerequisites;
-    step = RunPrerequisiteChain(platform, state.iniPath, dllSearch, end);
+    step = RunPrerequisiteChain(platform, state.iniPath, dllSearch, state.prerequisite, end);
     if (step.endsRun) {
         return step.exitCode;
     }
-    end.stage = RunStage::package;
-    step = EndUnlessLocated(platform, end, kMsiPathKey,
-                            LocatePackage(platform, state.iniPath, state.currentDirectory, state.packagePath));
-    if (step.endsRun) {
-        return step.exitCode;
+    // Detect, ask, launch. The package's handles stay open until msiexec has run.
+    step = DetectThePackage(platform, dllSearch, state);
+    if (!step.endsRun) {
+        step = FindTheLanguages(platform, state);
     }
-    step = EndUnlessLocated(platform, end, kLanguagesDirKey,
-                            LocateLanguagesDirectory(platform, state.iniPath, state.currentDirectory,
-                                                     state.languagesDirectory));
-    if (step.endsRun) {
-        return step.exitCode;
-    }
-    // Loaded only now, so that a prerequisite may have installed Windows Installer.
-    if (!LoadWindowsInstaller(platform, dllSearch)) {
-        return EndWithError(platform, end, EndCause::noWindowsInstaller, kMessageNoWindowsInstaller).exitCode;
-    }
-    step = InspectPackage(platform, state.packagePath, state.packageInfo, state.packageHandles, end);
-    if (step.endsRun) {
-        return step.exitCode;
-    }
-    end.stage = RunStage::languages;
-    if (DiscoverLanguages(platform, state.instance, state.packageInfo.productLanguage, state.languagesDirectory,
-                          state.language, end) == 0) {
-        ReleasePackageHandles(state.packageHandles);
-        return kExitFailure;
-    }
-    const std::int32_t exitCode = LaunchInstaller(platform, dllSearch, state.instance, state.packagePath,
-                                                  state.languagesDirectory, state.packageInfo, state.language, end);
+    const std::int32_t exitCode = step.endsRun ? step.exitCode : LaunchInstaller(platform, dllSearch, state);
     ReleasePackageHandles(state.packageHandles);
     return exitCode;
 }

@@ -6,6 +6,7 @@
 #include "package/msi_handle_holder.h"
 #include "package/package_info.h"
 #include "platform/platform.h"
+#include "prereq/prerequisite_chain.h"
 #include "services/run_end.h"
 
 namespace boot {
@@ -20,6 +21,7 @@ struct RunState {
     TextBuffer iniPath;
     TextBuffer packagePath;
     TextBuffer languagesDirectory;
+    PrerequisiteStep prerequisite;  // the section the chain read last, as read
     PackageInfo packageInfo;
     PackageHandles packageHandles;
     LanguageState language;

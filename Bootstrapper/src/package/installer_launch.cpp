@@ -1,9 +1,6 @@
 #include "package/installer_launch.h"
 
 #include "common/step_result.h"
-#include "language/language_dialog.h"
-#include "language/language_discovery.h"
-#include "language/language_table.h"
 #include "services/error_box.h"
 #include "services/messages.h"
 #include "services/process_runner.h"
@@ -47,22 +44,6 @@ std::int32_t EndWithError(Platform& platform, RunEnd& end, EndCause cause, const
     return ShowErrorAndEnd(platform, message, kExitFailure);
 }
 
-std::int32_t RunMaintenance(Platform& platform, DllSearch dllSearch, const TextBuffer& packagePath, bool isNewer,
-                            RunEnd& end)
-{
-    CommandLineBuffer commandLine;
-    if (isNewer) {
-        // A failed re-cache does not stop the maintenance run.
-        if (ComposeRecacheCommand(packagePath, commandLine)) {
-            RunMsiexec(platform, dllSearch, commandLine, end);
-        }
-    }
-    if (!ComposeMaintenanceCommand(packagePath, commandLine)) {
-        return EndWithError(platform, end, EndCause::commandLineTooLong, kMessageCommandLineTooLong);
-    }
-    return RunMsiexec(platform, dllSearch, commandLine, end);
-}
-
 bool HoldsListSeparator(const TextBuffer& path)
 {
     for (const char* p = path.Get(); *p != '\0'; ++p) {
@@ -71,35 +52,6 @@ bool HoldsListSeparator(const TextBuffer& path)
         }
     }
     return false;
-}
-
-std::int32_t RunInstallation(Platform& platform, DllSearch dllSearch, ModuleHandle instance,
-                             const TextBuffer& packagePath, const TextBuffer& languagesDirectory,
-                             std::int32_t productLanguage, LanguageState& language, RunEnd& end)
-{
-    const std::intptr_t answer =
-        platform.DialogBoxParamA(instance, kLanguageDialogId, kNoWindow, LanguageDialogProc, &language, 0);
-    if (answer == kIdCancel) {
-        end.cause = EndCause::dialogCancelled;
-        return kExitCompleted;  // cancelled: nothing runs
-    }
-    if (answer != kIdOk) {
-        // -1, or 0 for an owner it refused: never read as a cancel, which a deployment
-        // tool would take for success.
-        return EndWithError(platform, end, EndCause::dialogNotShown, kMessageDialogNotShown);
-    }
-    const std::int32_t chosenLanguage = kLanguageTable[language.selectedLanguage].transformLanguage;
-    CommandLineBuffer commandLine;
-    switch (ComposeInstallCommand(packagePath, languagesDirectory, chosenLanguage, productLanguage,
-                                  language.hasDocumentationTransform, commandLine)) {
-    case InstallCommand::composed:
-        break;
-    case InstallCommand::tooLong:
-        return EndWithError(platform, end, EndCause::commandLineTooLong, kMessageCommandLineTooLong);
-    case InstallCommand::splitTransforms:
-        return EndWithError(platform, end, EndCause::unsupportedPath, kMessageUnsupportedPath);
-    }
-    return RunMsiexec(platform, dllSearch, commandLine, end);
 }
 
 }  // namespace
@@ -161,18 +113,37 @@ InstallCommand ComposeInstallCommand(const TextBuffer& packagePath, const TextBu
     return fits ? InstallCommand::composed : InstallCommand::tooLong;
 }
 
-std::int32_t LaunchInstaller(Platform& platform, DllSearch dllSearch, ModuleHandle instance, TextBuffer& packagePath,
-                             TextBuffer& languagesDirectory, const PackageInfo& info, LanguageState& language,
-                             RunEnd& end)
+std::int32_t RunMaintenance(Platform& platform, DllSearch dllSearch, const TextBuffer& packagePath, bool isNewer,
+                            RunEnd& end)
 {
-    end.stage = RunStage::installer;
-    MakeAbsolute(platform, packagePath);
-    MakeAbsolute(platform, languagesDirectory);
-    if (info.isInstalled) {
-        return RunMaintenance(platform, dllSearch, packagePath, info.isNewer, end);
+    CommandLineBuffer commandLine;
+    if (isNewer) {
+        // A failed re-cache does not stop the maintenance run.
+        if (ComposeRecacheCommand(packagePath, commandLine)) {
+            RunMsiexec(platform, dllSearch, commandLine, end);
+        }
     }
-    return RunInstallation(platform, dllSearch, instance, packagePath, languagesDirectory, info.productLanguage,
-                           language, end);
+    if (!ComposeMaintenanceCommand(packagePath, commandLine)) {
+        return EndWithError(platform, end, EndCause::commandLineTooLong, kMessageCommandLineTooLong);
+    }
+    return RunMsiexec(platform, dllSearch, commandLine, end);
+}
+
+std::int32_t RunInstallation(Platform& platform, DllSearch dllSearch, const TextBuffer& packagePath,
+                             const TextBuffer& languagesDirectory, std::int32_t chosenLanguage,
+                             std::int32_t productLanguage, bool hasDocumentationTransform, RunEnd& end)
+{
+    CommandLineBuffer commandLine;
+    switch (ComposeInstallCommand(packagePath, languagesDirectory, chosenLanguage, productLanguage,
+                                  hasDocumentationTransform, commandLine)) {
+    case InstallCommand::composed:
+        break;
+    case InstallCommand::tooLong:
+        return EndWithError(platform, end, EndCause::commandLineTooLong, kMessageCommandLineTooLong);
+    case InstallCommand::splitTransforms:
+        return EndWithError(platform, end, EndCause::unsupportedPath, kMessageUnsupportedPath);
+    }
+    return RunMsiexec(platform, dllSearch, commandLine, end);
 }
 
 }  // namespace boot

@@ -1,15 +1,15 @@
 #pragma once
-// The installer runs: msiexec for maintenance of an installed product, or the language
-// dialog and the installation of a new one.
+// The installer runs: msiexec for maintenance of an installed product, or the installation
+// of a new one in the language the user chose.
 
 #include <cstdint>
 
 #include "common/fixed_text.h"
-#include "language/language_state.h"
 #include "package/package_info.h"
 #include "platform/platform.h"
 #include "services/library_loading.h"
 #include "services/run_end.h"
+#include "services/transform_names.h"
 
 namespace boot {
 
@@ -17,9 +17,8 @@ namespace boot {
 // 1023 characters each, with the fixed text around them.
 using CommandLineBuffer = FixedText<4 * kTextBufferSize>;
 
-constexpr std::uint32_t kLanguageDialogId = 129;
-
-// A path that cannot be made absolute stays as it was.
+// The paths msiexec is handed are absolute; one that cannot be made absolute stays as it
+// was.
 void MakeAbsolute(Platform& platform, TextBuffer& path);
 
 // msiexec is started from the system directory by its full path: the program runs
@@ -42,13 +41,19 @@ InstallCommand ComposeInstallCommand(const TextBuffer& packagePath, const TextBu
                                      std::int32_t chosenLanguage, std::int32_t productLanguage,
                                      bool hasDocumentationTransform, CommandLineBuffer& commandLine);
 
-// Makes `packagePath` and `languagesDirectory` absolute, then starts msiexec: for an
-// installed product the re-cache (when the package is newer) and the maintenance run;
-// for a new one the language dialog and the installation. Returns the exit code of the
-// last msiexec run (kExitCannotStart when it could not be started), or 0 when the
-// dialog was cancelled; `end` says which.
-std::int32_t LaunchInstaller(Platform& platform, DllSearch dllSearch, ModuleHandle instance, TextBuffer& packagePath,
-                             TextBuffer& languagesDirectory, const PackageInfo& info, LanguageState& language,
-                             RunEnd& end);
+// The maintenance of an installed product: the re-cache first when the package is newer
+// (its failure does not stop the maintenance run), then the maintenance run. Returns the
+// exit code of the last msiexec run (kExitCannotStart when it could not be started);
+// `end` says which.
+std::int32_t RunMaintenance(Platform& platform, DllSearch dllSearch, const TextBuffer& packagePath, bool isNewer,
+                            RunEnd& end);
+
+// The installation in `chosenLanguage` (a transform language id): the language's
+// transform unless it is the package's own, and the documentation transform when there
+// is one. Returns msiexec's exit code, or kExitFailure after a box when the command
+// cannot be composed; `end` says which.
+std::int32_t RunInstallation(Platform& platform, DllSearch dllSearch, const TextBuffer& packagePath,
+                             const TextBuffer& languagesDirectory, std::int32_t chosenLanguage,
+                             std::int32_t productLanguage, bool hasDocumentationTransform, RunEnd& end);
 
 }  // namespace boot

@@ -45,9 +45,7 @@ bool ValueDataEquals(std::uint32_t type, const std::uint8_t* data, std::uint32_t
     if (count > expected + 1) {
         return false;  // longer data can never match
     }
-    if (expected == 0) {
-        return true;  // the value exists and is empty
-    }
+    // An empty content wants a value that exists and is empty: no data, or a zero first.
     std::size_t i = 0;
     for (; i < count; ++i) {
         const unsigned unit = text ? data[2 * i] | (data[2 * i + 1] << 8) : data[i];
@@ -173,16 +171,17 @@ void ParseExpectedResult(TextBuffer& value, bool& debugMode, std::int32_t& expec
 PrerequisiteReading ReadPrerequisiteStep(Platform& platform, const TextBuffer& iniPath, std::int32_t sectionIndex,
                                          PrerequisiteStep& step)
 {
+    TextBuffer section;
+    ComposeSectionName(sectionIndex, section);  // "Prereq-2147483648" is 17 characters: always fits
+    PrerequisiteReading reading = ReadStepValue(platform, iniPath, section, kExecuteKey, step.execute, step);
+    // Only now is the step the new section's: until its Execute has been read, it holds the
+    // section before it as that was read.
     step.doExecuteIfCheckIs = false;
     step.debugMode = false;
     step.expectedExitCode = 0;
     step.checkKey.Clear();
     step.checkValue.Clear();
     step.checkContent.Clear();
-
-    TextBuffer section;
-    ComposeSectionName(sectionIndex, section);  // "Prereq-2147483648" is 17 characters: always fits
-    PrerequisiteReading reading = ReadStepValue(platform, iniPath, section, kExecuteKey, step.execute, step);
     if (reading != PrerequisiteReading::kStepRead) {
         // Execute is a command line: one that does not fit is told as such.
         return reading == PrerequisiteReading::kSettingTooLong ? PrerequisiteReading::kCommandLineTooLong : reading;
@@ -227,9 +226,8 @@ bool EvaluateRegistryCheck(Platform& platform, const PrerequisiteStep& step)
 }
 
 StepResult RunPrerequisiteSections(Platform& platform, const TextBuffer& iniPath, DllSearch dllSearch,
-                                   std::int32_t firstIndex, RunEnd& end)
+                                   std::int32_t firstIndex, PrerequisiteStep& step, RunEnd& end)
 {
-    PrerequisiteStep step;
     for (std::int32_t sectionIndex = firstIndex;; ++sectionIndex) {
         end.prerequisite = sectionIndex;
         switch (ReadPrerequisiteStep(platform, iniPath, sectionIndex, step)) {
@@ -254,9 +252,10 @@ StepResult RunPrerequisiteSections(Platform& platform, const TextBuffer& iniPath
     }
 }
 
-StepResult RunPrerequisiteChain(Platform& platform, const TextBuffer& iniPath, DllSearch dllSearch, RunEnd& end)
+StepResult RunPrerequisiteChain(Platform& platform, const TextBuffer& iniPath, DllSearch dllSearch,
+                                PrerequisiteStep& step, RunEnd& end)
 {
-    return RunPrerequisiteSections(platform, iniPath, dllSearch, 0, end);
+    return RunPrerequisiteSections(platform, iniPath, dllSearch, 0, step, end);
 }
 
 }  // namespace boot

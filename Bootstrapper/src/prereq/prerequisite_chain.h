@@ -20,7 +20,9 @@ constexpr std::int32_t kLastSectionIndex = 2147483647;  // the chain reads no se
 constexpr std::size_t kDebugResultSize = kTextBufferSize + 64;
 using DebugResultText = FixedText<kDebugResultSize>;
 
-// One section's settings, read afresh for every section.
+// One section's settings, read afresh for every section. The run keeps the step it read
+// last: until the next section's Execute has been read, it is the section before as read,
+// which is how what reads the run afterwards learns each section's settings.
 struct PrerequisiteStep {
     TextBuffer execute;
     bool doExecuteIfCheckIs = false;
@@ -43,7 +45,8 @@ enum class PrerequisiteReading {
 
 // Reads the keys of the section "Prereq<sectionIndex>" in the order Execute,
 // DoExecuteIfCheckIs, ExecuteOkIfResultIs, CheckKey, CheckValue, CheckContent, stopping
-// after an empty Execute.
+// after an empty Execute. Every setting but Execute keeps the section before's value
+// while Execute is read, then starts empty.
 PrerequisiteReading ReadPrerequisiteStep(Platform& platform, const TextBuffer& iniPath, std::int32_t sectionIndex,
                                          PrerequisiteStep& step);
 
@@ -63,12 +66,14 @@ bool EvaluateRegistryCheck(Platform& platform, const PrerequisiteStep& step);
 // The chain from Prereq0. Continue when it has completed, or the exit code with which the
 // run ends: a prerequisite's unexpected exit code, the exit code of one run in debug mode,
 // or kExitFailure after an error box for a setting that does not fit or cannot be used.
-// `end` says which section and key, or which exit code, ended it.
-StepResult RunPrerequisiteChain(Platform& platform, const TextBuffer& iniPath, DllSearch dllSearch, RunEnd& end);
+// `end` says which section and key, or which exit code, ended it; `step` holds the section
+// read last.
+StepResult RunPrerequisiteChain(Platform& platform, const TextBuffer& iniPath, DllSearch dllSearch,
+                                PrerequisiteStep& step, RunEnd& end);
 
 // The same, beginning at `firstIndex` (0 or more); the section numbered INT32_MAX is the
 // last one that can be read.
 StepResult RunPrerequisiteSections(Platform& platform, const TextBuffer& iniPath, DllSearch dllSearch,
-                                   std::int32_t firstIndex, RunEnd& end);
+                                   std::int32_t firstIndex, PrerequisiteStep& step, RunEnd& end);
 
 }  // namespace boot

@@ -49,11 +49,11 @@ bool HoldsReplacementCharacter(const WideChar* text)
 SetupValue ReadSetupValue(Platform& platform, const TextBuffer& iniPath, const char* section, const char* key,
                           TextBuffer& value)
 {
-    value.Clear();
     WideChar file[kTextBufferSize] = {};
     WideChar sectionName[kLongestSetupIniName + 1] = {};
     WideChar keyName[kLongestSetupIniName + 1] = {};
     if (!ToWideText(platform, iniPath.Get(), file, kTextBufferSize)) {
+        value.Clear();
         return SetupValue::unusableCharacters;
     }
     WidenName(section, sectionName);
@@ -66,6 +66,9 @@ SetupValue ReadSetupValue(Platform& platform, const TextBuffer& iniPath, const c
     WideChar probe[kSetupValueProbeSize] = {};
     const std::uint32_t count = platform.GetPrivateProfileStringW(sectionName, keyName, nullptr, probe,
                                                                   static_cast<std::uint32_t>(kSetupValueProbeSize), file);
+    // Emptied only after the read: the value it replaces stays what the run read last
+    // while the platform answers.
+    value.Clear();
     probe[kSetupValueProbeSize - 1] = 0;
     if (count >= kTextBufferSize) {
         return SetupValue::tooLong;

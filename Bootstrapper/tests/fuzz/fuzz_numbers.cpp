@@ -108,8 +108,10 @@ void CheckNumbering(std::int32_t first)
     TextBuffer iniPath;
     iniPath.Assign(kIniPath);
 
+    PrerequisiteStep step;
     RunEnd end;
-    const StepResult result = RunPrerequisiteSections(platform, iniPath, DllSearch::systemDirectoryOnly, first, end);
+    const StepResult result =
+        RunPrerequisiteSections(platform, iniPath, DllSearch::systemDirectoryOnly, first, step, end);
     std::vector<std::string> started;
     for (const auto& process : platform.processes) {
         started.push_back(process.commandLine);

@@ -100,8 +100,7 @@ bool ExpectedCheck(const RegistryWorld& world)
         return false;
     }
     if (!IsText(world)) {
-        return world.data.size() <= world.content.size() + 1 &&
-               (world.content.empty() || UpToZero(world.data) == world.content);
+        return world.data.size() <= world.content.size() + 1 && UpToZero(world.data) == world.content;
     }
     const std::u16string content = testing::Utf16(testing::AnsiToUtf8(world.content));
     std::u16string units;
@@ -112,7 +111,7 @@ bool ExpectedCheck(const RegistryWorld& world)
     if (units.size() > content.size() + 1) {
         return false;
     }
-    return content.empty() || units.substr(0, units.find(u'\0')) == content;
+    return units.substr(0, units.find(u'\0')) == content;
 }
 
 std::size_t CountEvents(const testing::FakePlatform& platform, const std::string& prefix)
@@ -189,8 +188,9 @@ void CheckInTheChain(const RegistryWorld& written, const FuzzFields& fields)
     TextBuffer iniPath;
     iniPath.Assign(kIniPath);
 
+    PrerequisiteStep step;
     RunEnd end;
-    const StepResult result = RunPrerequisiteChain(platform, iniPath, DllSearch::systemDirectoryOnly, end);
+    const StepResult result = RunPrerequisiteChain(platform, iniPath, DllSearch::systemDirectoryOnly, step, end);
 
     FUZZ_CHECK(platform.OpenRegistryKeys() == 0 && platform.OpenKernelHandles() == 0, "a handle was left open");
     if (execute.empty()) {

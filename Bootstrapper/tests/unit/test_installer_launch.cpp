@@ -6,6 +6,8 @@
 #include "common/step_result.h"
 #include "language/language_state.h"
 #include "language_fixture.h"
+#include "launcher/run_sequence.h"
+#include "launcher/run_state.h"
 #include "package/installer_launch.h"
 #include "package/package_info.h"
 
@@ -18,12 +20,13 @@ const char* const kMsiexec = "C:\\WINDOWS\\system32\\msiexec.exe";
 
 struct Launch {
     FakePlatform platform;
-    TextBuffer packagePath;
-    TextBuffer languagesDirectory;
-    PackageInfo info;
-    LanguageState language;
+    RunState state{platform};
+    TextBuffer& packagePath = state.packagePath;
+    TextBuffer& languagesDirectory = state.languagesDirectory;
+    PackageInfo& info = state.packageInfo;
+    LanguageState& language = state.language;
     std::int32_t exitCode = 0;
-    RunEnd end;
+    RunEnd& end = state.end;
 
     Launch(const char* package = "C:\\Pkg\\Product.msi", const char* languages = "C:\\Pkg\\Languages")
     {
@@ -40,7 +43,7 @@ struct Launch {
         language.selectedLanguage = row;
         platform.dialogScript = [](FakePlatform& p) { p.PressDialogButton(1); };
     }
-    void Go() { exitCode = LaunchInstaller(platform, DllSearch::systemDirectoryOnly, 0, packagePath, languagesDirectory, info, language, end); }
+    void Go() { exitCode = LaunchInstaller(platform, DllSearch::systemDirectoryOnly, state); }
     std::vector<std::string> Started() const
     {
         std::vector<std::string> lines;

@@ -23,6 +23,7 @@ struct Chain {
     FakePlatform platform;
     TextBuffer iniPath;
 
+    PrerequisiteStep step;
     RunEnd end;
 
     Chain() { iniPath.Assign(kIni); }
@@ -38,7 +39,7 @@ struct Chain {
         Set(section, "DoExecuteIfCheckIs", "TRUE");
         platform.AddProgram(program, exitCode);
     }
-    StepResult Run() { return RunPrerequisiteChain(platform, iniPath, DllSearch::systemDirectoryOnly, end); }
+    StepResult Run() { return RunPrerequisiteChain(platform, iniPath, DllSearch::systemDirectoryOnly, step, end); }
 
     std::vector<std::string> Started() const
     {
@@ -107,6 +108,12 @@ TEST(EvaluateRegistryCheck, ComparesTheStoredBytesWithTheContentExactly)
          true, true},
         {"empty content, no bytes at all",
          [](FakePlatform& p) { p.SetRegistryBytes(kKey, "Flag", {}); }, "Flag", "", true, true},
+        {"empty content, one character stored without its zero",
+         [](FakePlatform& p) { p.SetRegistryString(kKey, "Flag", "x", false); }, "Flag", "", false, true},
+        {"empty content, one byte of binary data",
+         [](FakePlatform& p) { p.SetRegistryBytes(kKey, "Flag", {'x'}); }, "Flag", "", false, true},
+        {"empty content, one zero byte", [](FakePlatform& p) { p.SetRegistryBytes(kKey, "Flag", {0}); }, "Flag", "",
+         true, true},
         {"empty content, longer data", [](FakePlatform& p) { p.SetRegistryString(kKey, "Flag", "x"); }, "Flag", "",
          false, true},
         {"empty content, value missing", [](FakePlatform& p) { p.AddRegistryKey(kKey); }, "Flag", "", false, true},
@@ -478,7 +485,7 @@ TEST(PrerequisiteChain, SectionNumbersStopAtTheLargest32BitIndex)
     chain.platform.SetIniValue(kIni, "Prereq-2147483648", "Execute", "wrapped.exe");
     chain.platform.AddProgram("wrapped.exe", 0);
     ExpectContinues(
-        RunPrerequisiteSections(chain.platform, chain.iniPath, DllSearch::systemDirectoryOnly, 2147483646, chain.end));
+        RunPrerequisiteSections(chain.platform, chain.iniPath, DllSearch::systemDirectoryOnly, 2147483646, chain.step, chain.end));
     EXPECT_EQ(chain.Started(), (std::vector<std::string>{"before.exe /quiet", "last.exe /quiet"}));
     EXPECT_EQ(chain.IniReads().back(), "Prereq2147483647/CheckContent");
 }
