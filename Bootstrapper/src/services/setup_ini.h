@@ -22,6 +22,11 @@ extern const char kCheckKeyKey[];
 extern const char kCheckValueKey[];
 extern const char kCheckContentKey[];
 // NOLINTEND(bugprone-dynamic-static-initializers)
+
+// Every key the program reads, by section, in the order it reads them.
+inline constexpr const char* kStartKeys[] = {kSetupPathKey, kMsiPathKey, kLanguagesDirKey};
+inline constexpr const char* kPrerequisiteKeys[] = {kExecuteKey,  kDoExecuteIfCheckIsKey, kExecuteOkIfResultIsKey,
+                                                    kCheckKeyKey, kCheckValueKey,         kCheckContentKey};
 constexpr std::size_t kLongestSetupIniName = 63;  // section and key names are the program's own, short and ASCII
 // The room a value is read with: Windows' reader cuts a value to its buffer before it takes
 // a matching pair of outer quotes away, so three units more than the longest value the

@@ -132,7 +132,7 @@ RULES = {
     "product-code-case": ({"Product.msi": edited_package(set_property("UpgradeCode", new_product_code().lower()))},
                           ("Product.msi", None, "warning")),
     "missing-cabinet": ({"Product.msi": edited_package(EXTERNAL_CABINET)}, ("Product.msi", None, "error")),
-    "no-languages": ({"Product.msi": lambda msi, folder: (folder / "Product.msi").write_bytes(msi(language=1036))},
+    "no-languages": ({"Product.msi": edited_package(set_property("ProductLanguage", "1036"), template="Intel;1036")},
                      ("Product.msi", None, "error")),
     "not-a-transform": ({"Setup.ini": INI + "LanguagesDir=Languages\r\n", "Languages/1031.mst/x": b""},
                         ("Languages/1031.mst", None, "error")),
@@ -243,6 +243,8 @@ MORE_CASES = {
                                 ("Setup.ini", 2, "warning", "malformed-line")),
     "zero-byte-in-a-section-name": ({"Setup.ini": INI.encode() + b"[Prereq0\0]\r\nExecute=x.exe\r\n"},
                                     ("Setup.ini", 3, "warning", "malformed-line")),
+    # Zero bytes with nothing after them end the file, and the value before them.
+    "zero-bytes-at-the-end": ({"Setup.ini": INI.encode()[:-2] + b"\0\r\n\0\0"}, None),
     # Windows reads the section; Wine's reader, for one, reads none.
     "section-header-without-bracket": ({"Setup.ini": INI + "[Prereq0\r\nExecute=x.exe\r\nDoExecuteIfCheckIs=TRUE\r\n",
                                         "x.exe": b"MZ"}, ("Setup.ini", 3, "warning", "malformed-line")),
@@ -259,6 +261,15 @@ MORE_CASES = {
                                    None),
     "blank-semicolon-in-a-quoted-path": ({"Setup.ini": INI + 'SetupPath="Tools ;2\\Pre.exe" /q\r\n',
                                           "Tools ;2/Pre.exe": b"MZ"}, None),
+    # The run ends at the version: the package is checked whole all the same.
+    "wrong-version-and-missing-cabinet": (
+        {"Product.msi": edited_package(set_property("ProductVersion", "1.0"), EXTERNAL_CABINET)},
+        [("Product.msi", None, "error", "product-version"), ("Product.msi", None, "error", "missing-cabinet")]),
+    # The search for transforms in a folder this long fails: the run ends in the language
+    # step, which offers nothing.
+    "languages-folder-beyond-the-file-functions": (
+        {"Setup.ini": INI + "LanguagesDir=" + "L" * 300 + "\r\n"},
+        [(".", None, "error", "too-long"), ("Setup.ini", 3, "warning", "no-languages-folder")]),
 }
 
 
@@ -267,10 +278,11 @@ def test_more_ways_to_break_a_rule(tmp_path, msi, case):
     files, expected = MORE_CASES[case]
     folder = make_folder(tmp_path, msi, files)
     result = check(folder, "--quiet")
-    wanted = {(shown(folder, expected[0]), *expected[1:])} if expected else set()
+    expected = [expected] if isinstance(expected, tuple) else expected or []
+    wanted = {(shown(folder, row[0]), *row[1:]) for row in expected}
     assert findings(result.stdout) == wanted, result.stdout + result.stderr
     assert "too long to show" not in result.stdout, result.stdout
-    assert result.returncode == (1 if expected and expected[2] == "error" else 0), result.stdout
+    assert result.returncode == (1 if any(row[2] == "error" for row in expected) else 0), result.stdout
 
 
 def test_demo_folder_is_clean_and_its_plan_is_printed(tmp_path):

@@ -86,8 +86,8 @@ void CheckAsPackageFolder(const std::string& folder)
 {
     // Large (the reader's tables, the plan): outside the stack.
     const auto reader = std::make_unique<LinuxFolderReader>();
-    TextBuffer reason;
-    FUZZ_CHECK(reader->UseFolder(folder.c_str(), reason), reason.Get());
+    std::string reason;
+    FUZZ_CHECK(reader->UseFolder(folder.c_str(), reason), reason.c_str());
     const auto text = std::make_unique<ProfileText>();
     const auto plan = std::make_unique<Plan>();
     Findings findings;

@@ -35,6 +35,17 @@ std::string TrimProfileBlanks(const std::string& text)
     return text.substr(begin, end - begin);
 }
 
+// The text as far as Windows' reader reads it: a zero byte that only zero bytes and blanks
+// follow ends the file.
+std::string WithoutTrailingZeros(const std::string& text)
+{
+    const std::size_t zero = text.find('\0');
+    const bool trailing = zero != std::string::npos &&
+                          std::all_of(text.begin() + static_cast<std::ptrdiff_t>(zero), text.end(),
+                                      [](char c) { return c == '\0' || IsProfileBlank(c); });
+    return trailing ? text.substr(0, zero) : text;
+}
+
 // How the profile reader copies a value (blanks already trimmed) into a buffer of
 // `capacity` units: a matching pair of outer double or single quotes is removed, but only
 // after the value has been cut to the buffer, so a quoted value too long by one loses its
@@ -279,9 +290,10 @@ std::string FakePlatform::FromAnsiCodePage(const std::string& ansi) const
 
 std::u16string FakePlatform::DecodeAnsi(const std::string& ansi) const { return Utf16(FromAnsiCodePage(ansi)); }
 
-void FakePlatform::SetIniText(const std::string& file, const std::string& text)
+void FakePlatform::SetIniText(const std::string& file, const std::string& bytes)
 {
-    SetFileContent(file, text);
+    SetFileContent(file, bytes);
+    const std::string text = WithoutTrailingZeros(bytes);
     // Windows' reading: a line is a section header when it begins with "[" (after blanks);
     // a name is what stands before the first "=". The first of two equal sections or keys
     // wins. A UTF-8 byte order mark is three more characters at the start of line 1.

@@ -92,7 +92,7 @@ public:
     void SetUnicodeIniValue(const std::string& file, const std::string& section, const std::string& key,
                             const std::string& value);
     // Profile text as the file holds it, read by Windows' rules; the file exists.
-    void SetIniText(const std::string& file, const std::string& text);
+    void SetIniText(const std::string& file, const std::string& bytes);
     // Directory entries, full paths; a search returns them in the order they were added.
     // `shortName` is the entry's 8.3 alias, which searches match as well.
     void AddFile(const std::string& fullPath, const std::string& shortName = "");

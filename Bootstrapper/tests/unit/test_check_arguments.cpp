@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "checker/command/check_command.h"
@@ -9,6 +10,12 @@
 
 namespace boot {
 namespace {
+
+class StringOutput final : public TextOutput {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
+public:
+    void Write(const char* text) override { text_ += text; }
+    std::string text_;
+};
 
 TEST(CheckArguments, OptionsAndWhatIsWrongWithThem)
 {
@@ -45,22 +52,29 @@ TEST(CheckArguments, OptionsAndWhatIsWrongWithThem)
          "--output needs a file name"},
         {{"--output"}, CheckArguments::wrong, ReportFormat::text, false, nullptr, nullptr, "--output needs a file name"},
     };
-    // A list of rules too long to keep is refused, not cut after one of its commas.
+    // A list of rules of any length is taken whole, not cut after one of its commas.
     std::string rules = "--ignore=duplicate";
-    while (rules.size() < kTextBufferSize + 20) {
+    while (rules.size() < 5000) {
         rules += ",duplicate";
     }
-    rows.push_back({{rules.c_str()}, CheckArguments::wrong, ReportFormat::text, false, nullptr, nullptr,
-                    "the value of --ignore is longer than 1023 characters"});
-    // An argument of any length is named in a message that still says what is wrong.
+    rules += ",debug-mode";
+    rows.push_back({{rules.c_str()}, CheckArguments::check, ReportFormat::text, false, "debug-mode", nullptr, ""});
+    // An argument of any length is named whole in a message that says what is wrong.
     const std::string option = "--" + std::string(5000, 'x');
-    const std::string format = "--format=" + std::string(1010, 'x');
-    const std::string rule = "--ignore=" + std::string(1010, 'x');
+    const std::string format(1010, 'x');
+    const std::string rule(990, 'x');
+    const std::string longRule(5000, 'x');
     const std::string folder(5000, 'f');
-    for (const auto& [argument, problem] : {std::pair{&option, "unknown option \"--xxx"}, {&format, "unknown format"},
-                                            {&rule, "which is no rule's id"}, {&folder, "...\" is a second one"}}) {
-        rows.push_back({{"pkg", argument->c_str()}, CheckArguments::wrong, ReportFormat::text, false, nullptr, nullptr,
-                        problem});
+    const std::pair<std::string, std::string> named[] = {
+        {option, "unknown option \"" + option + "\""},
+        {"--format=" + format, "unknown format \"" + format + "\": --format takes"},
+        {"--ignore=" + rule, "--ignore names \"" + rule + "\", which is no rule's id (--help lists them)"},
+        {"--ignore=" + longRule, "--ignore names \"" + longRule + "\", which is no rule's id (--help lists them)"},
+        {folder, "one FOLDER only, and \"" + folder + "\" is a second one"},
+    };
+    for (const auto& [argument, problem] : named) {
+        rows.push_back({{"pkg", argument.c_str()}, CheckArguments::wrong, ReportFormat::text, false, nullptr, nullptr,
+                        problem.c_str()});
     }
     for (const Row& row : rows) {
         std::vector<const char*> argv{"bootstrapper-check"};
@@ -68,8 +82,13 @@ TEST(CheckArguments, OptionsAndWhatIsWrongWithThem)
         SCOPED_TRACE(argv.size() > 1 ? argv[1] : "");
         auto request = std::make_unique<CheckRequest<char>>();
         EXPECT_EQ(ParseCheckArguments(static_cast<int>(argv.size()), argv.data(), *request), row.result);
-        EXPECT_NE(std::string(request->problem.Get()).find(row.problem), std::string::npos) << request->problem.Get();
+        EXPECT_NE(request->problem.find(row.problem), std::string::npos) << request->problem;
         if (row.result != CheckArguments::check) {
+            StringOutput output;
+            StringOutput errors;
+            AnswerUnlessCheck(row.result, "bootstrapper-check", request->problem.c_str(), output, errors);
+            const std::string written = (row.result == CheckArguments::wrong ? errors : output).text_;
+            EXPECT_NE(written.find(row.problem), std::string::npos) << written;
             continue;
         }
         EXPECT_EQ(request->options.format, row.format);

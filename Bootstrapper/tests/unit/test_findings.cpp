@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,6 +57,19 @@ TEST(Findings, SortedByFileThenLineInTheOrderFoundWithIgnoredRulesLeftOut)
     StringOutput report;
     WriteGithubReport(one, settings, report);
     EXPECT_NE(report.text_.find("::huge " + huge + " ends\n"), std::string::npos);
+}
+
+TEST(Findings, MessagesTakeEveryConversionOfTheirFormat)
+{
+    Findings findings;
+    findings.Report(Rule::unknownKey, "Setup.ini", 1, "%c in [%s]", ';', "Start");
+    findings.Report(Rule::unknownKey, "Setup.ini", 2, "%zu of %zu files", std::size_t{3}, std::size_t{40000});
+    findings.Report(Rule::unknownKey, "Setup.ini", 3, "%-4s|%03d|%x|%%", "ab", 7, 255u);
+    const char* expected[] = {"; in [Start]", "3 of 40000 files", "ab  |007|ff|%"};
+    ASSERT_EQ(findings.Count(), std::size(expected));
+    for (std::size_t i = 0; i < findings.Count(); ++i) {
+        EXPECT_STREQ(findings.At(i).message, expected[i]) << "row " << i;
+    }
 }
 
 }  // namespace

@@ -242,8 +242,8 @@ TEST_F(LinuxFolderReaderTest, AnswersLikeWindowsInThePackageFolder)
         {"product", "12345678-1234-1234-1234-123456789ABC", "87"},
     };
     auto platform = std::make_unique<LinuxFolderReader>();
-    TextBuffer reason;
-    ASSERT_TRUE(platform->UseFolder(folder.c_str(), reason)) << reason.Get();
+    std::string reason;
+    ASSERT_TRUE(platform->UseFolder(folder.c_str(), reason)) << reason;
     const auto expand = [](std::string text) {
         const std::size_t at = text.find("<Z>");
         return at == std::string::npos ? text : text.replace(at, 3, windowsName);
@@ -253,7 +253,7 @@ TEST_F(LinuxFolderReaderTest, AnswersLikeWindowsInThePackageFolder)
         EXPECT_EQ(Answer(*platform, row.call, expand(row.argument)), expand(row.expected));
     }
     EXPECT_FALSE(platform->UseFolder((folder + "/Setup.ini").c_str(), reason));
-    EXPECT_FALSE(reason.IsEmpty());
+    EXPECT_FALSE(reason.empty());
 }
 
 }  // namespace

@@ -25,10 +25,10 @@ TEST(PathBudget, CountsCharactersAsWindowsDoesNotBytes)
     plan->deepestPath = "Setup.ini";
     plan->pathBudget = 249;
     auto findings = std::make_unique<Findings>();
-    CheckPathBudget(platform, *plan, false, *findings);
+    CheckPathBudget(platform, *plan, *findings);
     EXPECT_EQ(findings->Count(), 0u);
     plan->pathBudget = 149;
-    CheckPathBudget(platform, *plan, false, *findings);
+    CheckPathBudget(platform, *plan, *findings);
     ASSERT_EQ(findings->Count(), 1u);
     EXPECT_NE(std::string(findings->At(0).message).find("has 150 characters, and with \\Setup.ini it has 160"),
               std::string::npos);

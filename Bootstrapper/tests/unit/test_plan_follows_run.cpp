@@ -40,8 +40,9 @@ constexpr const char* kProductCode = "{2B7C2A11-9C41-4E0B-8B7E-5A3F0C6D1E22}";
 constexpr const char* kUnbracedCode = "2B7C2A11-9C41-4E0B-8B7E-5A3F0C6D1E22";
 constexpr const char* kSystemDirectory = "C:\\Windows\\system32";  // as the checker's Linux platform names it
 
-// What the folder holds as Product.msi.
-enum class Package { none, product, unbracedCode, patch, damagedPool, damagedColumns };
+// What the folder holds as Product.msi; `twoPackages`: the product also as Another.msi,
+// which a directory search returns first.
+enum class Package { none, product, unbracedCode, patch, damagedPool, damagedColumns, twoPackages };
 
 std::string g_package;  // a package built by wixl: version 2.1.0, English
 std::string g_unbracedPackage;  // the same, its ProductCode without braces
@@ -116,10 +117,13 @@ struct Folder {
         }
         fs::create_directories(linux + "/Runtime");
         std::ofstream(linux + "/Runtime/Setup.exe", std::ios::binary) << "MZ";
-        const std::string* sources[] = {nullptr,  &g_package,     &g_unbracedPackage,
-                                        &g_patch, &g_damagedPool, &g_damagedColumns};
+        const std::string* sources[] = {nullptr,        &g_package,          &g_unbracedPackage, &g_patch,
+                                        &g_damagedPool, &g_damagedColumns, &g_package};
         if (package != Package::none) {
             fs::copy_file(*sources[static_cast<int>(package)], linux + "/Product.msi");
+        }
+        if (package == Package::twoPackages) {
+            fs::copy_file(g_package, linux + "/Another.msi");
         }
         windows = "Z:" + linux;
         for (char& c : windows) {
@@ -164,8 +168,12 @@ Outcome RunProgram(const Folder& folder, const std::string& ini, Package package
                          {"ProductVersion", "2.1.0"},
                          {"ProductLanguage", "1033"}};
         database.openResult = package == Package::patch ? 110 : 0;  // Windows opens a patch only as a patch
-        platform.AddDatabase(folder.windows + "\\Product.msi", database);
-        platform.AddFile(folder.windows + "\\Product.msi");
+        for (const char* name : {"\\Another.msi", "\\Product.msi"}) {
+            if (name[1] == 'P' || package == Package::twoPackages) {
+                platform.AddDatabase(folder.windows + name, database);
+                platform.AddFile(folder.windows + name);
+            }
+        }
     }
     if (installed[0] != '\0') {
         platform.SetInstalledProduct(kProductCode, installed);
@@ -232,6 +240,9 @@ const std::string kGated =
 
 TEST_F(PlanFollowsRun, EveryWayStartsAndEndsAsTheProgram)
 {
+    const std::string kTwoMsiPaths = "[Start]\r\nMsiPath\r\nMsiPath=Product.msi\r\n";
+    const std::string kMsiPathEmpty = "[Start]\r\nMsiPath=\r\n";
+    const char* const kReadEmpty = "the key MsiPath, empty, as Wine reads it";
     const std::string missing = "[Start]\r\nMsiPath=Missing.msi\r\n[Prereq0]\r\nExecute=Runtime\\Setup.exe /q\r\n";
     struct Row {
         const char* name;
@@ -242,6 +253,9 @@ TEST_F(PlanFollowsRun, EveryWayStartsAndEndsAsTheProgram)
         const char* installed;
         std::vector<ChoiceAnswer> answers;
         std::string transform;  // a transform in the folder, Windows' path below it
+        // Setup.ini as the program reads it where that differs from the file: a key's name
+        // without "=" read as the key, empty, as Wine reads it.
+        std::string programIni{};
     } rows[] = {
         {"no Setup.ini: every default", kNoSetupIni, Package::product, false, 0, "", {}, ""},
         {"a folder's trailing dot: LanguagesDir=Languages.", "[Start]\r\nLanguagesDir=Languages.\r\n", Package::product, false,
@@ -250,6 +264,12 @@ TEST_F(PlanFollowsRun, EveryWayStartsAndEndsAsTheProgram)
         {"a key's name without \"=\" before the key", "[Prereq0]\r\nExecute\r\nExecute=Runtime\\Setup.exe /q\r\n", Package::product,
          false, 0, "", {{"Setup.ini line 2", "no key, so the Execute= below it counts"}}, ""},
         {"UTF-8 mark, package missing", "\xEF\xBB\xBF" + missing, Package::none, false, 0, "", {}, ""},
+        // Zero bytes after the last line end the file: the value before them is 1,023
+        // characters, which the program takes, not 1,024, which it refuses.
+        {"zero bytes at the end",
+         kGated.substr(0, kGated.rfind("CheckContent=")) + "CheckContent=" + std::string(1023, 'c') +
+             std::string("\0\r\n\0", 4),
+         Package::product, false, 0, "", {{"Prereq0 check", "fails"}}, ""},
         {"LanguagesDir too long, package missing",
          "[Start]\r\nMsiPath=Missing.msi\r\nLanguagesDir=" + std::string(1100, 'L') + "\r\n", Package::none, false, 0, "", {}, ""},
         {"check fails: the prerequisite runs", kGated, Package::product, false, 0, "", {{"Prereq0 check", "fails"}}, ""},
@@ -261,6 +281,17 @@ TEST_F(PlanFollowsRun, EveryWayStartsAndEndsAsTheProgram)
          {{"installed product", "installed, not older than the package"}}, ""},
         // Windows Installer refuses the product code on any machine: no way installs.
         {"ProductCode without braces", kGated, Package::unbracedCode, false, 0, "", {}, ""},
+        // A way that read MsiPath empty takes the folder's first package, and its later
+        // choices are its own: it joins no way that read MsiPath.
+        {"MsiPath read empty: the first package", kTwoMsiPaths, Package::twoPackages, false, 0, "",
+         {{"Setup.ini line 2", kReadEmpty}}, "", kMsiPathEmpty},
+        {"MsiPath read empty, then installed in an older version", kTwoMsiPaths, Package::twoPackages, false, 0,
+         "1.0.0", {{"Setup.ini line 2", kReadEmpty}, {"installed product", "installed, older than the package"}}, "",
+         kMsiPathEmpty},
+        {"MsiPath read, then installed in an older version", kTwoMsiPaths, Package::twoPackages, false, 0, "1.0.0",
+         {{"Setup.ini line 2", "no key, so the MsiPath= below it counts"},
+          {"installed product", "installed, older than the package"}},
+         ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -269,11 +300,11 @@ TEST_F(PlanFollowsRun, EveryWayStartsAndEndsAsTheProgram)
             fs::create_directories(folder.linux + "/Languages");
             std::ofstream(folder.linux + "/" + row.transform.substr(0, 9) + "/" + row.transform.substr(10)) << "x";
         }
-        const Outcome program = RunProgram(folder, row.ini, row.package, row.checkPasses, row.prerequisiteExit,
-                                           row.installed, row.transform);
+        const Outcome program = RunProgram(folder, row.programIni.empty() ? row.ini : row.programIni, row.package,
+                                           row.checkPasses, row.prerequisiteExit, row.installed, row.transform);
         LinuxFolderReader platform;
-        TextBuffer reason;
-        ASSERT_TRUE(platform.UseFolder(folder.linux.c_str(), reason)) << reason.Get();
+        std::string reason;
+        ASSERT_TRUE(platform.UseFolder(folder.linux.c_str(), reason)) << reason;
         const auto plan = std::make_unique<Plan>();
         static FurthestRun furthest;
         ExploreRuns(platform, *plan, furthest);
@@ -285,6 +316,21 @@ TEST_F(PlanFollowsRun, EveryWayStartsAndEndsAsTheProgram)
             EXPECT_EQ(planned.exitCode, program.exitCode);
         }
     }
+}
+
+// The checker's whole check of a folder on disk.
+struct Checked {
+    ProfileText text;
+    Findings findings;
+    std::unique_ptr<Plan> plan = std::make_unique<Plan>();
+};
+
+void CheckOnDisk(const Folder& folder, Checked& checked)
+{
+    LinuxFolderReader platform;
+    std::string reason;
+    ASSERT_TRUE(platform.UseFolder(folder.linux.c_str(), reason)) << reason;
+    CheckFolder(platform, checked.text, checked.findings, *checked.plan);
 }
 
 bool HasFinding(const Findings& findings, const char* rule, const char* text)
@@ -314,6 +360,8 @@ TEST_F(PlanFollowsRun, PlanEndsWhereTheProgramEnds)
         const char* rule;
         const char* finding;
         const char* notRule;  // the same end is not explained again under it
+        const char* notFinding{""};  // or not in these words
+        RunStage endsAt{RunStage::done};  // checked unless done
     } rows[] = {
         {"UTF-8 mark", "\xEF\xBB\xBF[Start]\r\nMsiPath=Missing.msi\r\n[Prereq0]\r\nExecute=Runtime\\Setup.exe\r\n",
          Package::none, "", "Setup.ini has a UTF-8 byte order mark!", "", "", ""},
@@ -342,6 +390,11 @@ TEST_F(PlanFollowsRun, PlanEndsWhereTheProgramEnds)
          "package-unreadable", "no Windows Installer package", ""},
         {"columns libmsi reads only in part", kGated, Package::damagedColumns, "", "Could not open view!",
          "package-unreadable", "its Property table cannot be read", "product-code-syntax"},
+        // The folder's search for transforms is the path that does not fit: the program ends
+        // in the language step, where no language is offered.
+        {"LanguagesDir of 300 letters", "[Start]\r\nLanguagesDir=" + std::string(300, 'L') + "\r\n", Package::product,
+         "", "Path too long!", "too-long", "\\*.mst it has", "no-languages-folder", "offers only",
+         RunStage::languages},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -350,18 +403,18 @@ TEST_F(PlanFollowsRun, PlanEndsWhereTheProgramEnds)
             fs::create_directories(folder.linux + "/" + row.transformFolder);
             std::ofstream(folder.linux + "/" + row.transformFolder + "/1031.mst") << "x";
         }
-        LinuxFolderReader platform;
-        TextBuffer reason;
-        ASSERT_TRUE(platform.UseFolder(folder.linux.c_str(), reason)) << reason.Get();
-        ProfileText text;
-        Findings findings;
-        const auto plan = std::make_unique<Plan>();
-        CheckFolder(platform, text, findings, *plan);
+        Checked checked;
+        CheckOnDisk(folder, checked);
+        const Findings& findings = checked.findings;
+        const std::unique_ptr<Plan>& plan = checked.plan;
         EXPECT_STREQ(plan->endMessage.c_str(), row.end);
         if (row.rule[0] != '\0') {
             EXPECT_TRUE(HasFinding(findings, row.rule, row.finding));
         }
-        EXPECT_FALSE(HasFinding(findings, row.notRule, ""));
+        EXPECT_FALSE(HasFinding(findings, row.notRule, row.notFinding));
+        if (row.endsAt != RunStage::done) {
+            EXPECT_EQ(plan->endsAt, row.endsAt);
+        }
     }
 }
 
@@ -371,35 +424,58 @@ public:
     std::string text_;
 };
 
-// However many sections the chain reads, the plan in words and as data shows each one.
+// However many sections the chain reads, and whichever way reads them, the plan in words
+// and as data shows each one.
 TEST_F(PlanFollowsRun, PlanShowsEveryPrerequisite)
 {
-    std::string ini = "[Start]\r\nMsiPath=Missing.msi\r\n";
+    std::string many = "[Start]\r\nMsiPath=Missing.msi\r\n";
     for (int i = 0; i < 150; ++i) {
-        ini += "[Prereq" + std::to_string(i) + "]\r\nExecute=Runtime\\Setup.exe /n " + std::to_string(i) + "\r\n";
+        many += "[Prereq" + std::to_string(i) + "]\r\nExecute=Runtime\\Setup.exe /n " + std::to_string(i) + "\r\n";
     }
-    const Folder folder(ini, Package::none);
-    LinuxFolderReader platform;
-    TextBuffer reason;
-    ASSERT_TRUE(platform.UseFolder(folder.linux.c_str(), reason)) << reason.Get();
-    ProfileText text;
-    Findings findings;
-    const auto plan = std::make_unique<Plan>();
-    CheckFolder(platform, text, findings, *plan);
-    ReportSettings settings;
-    settings.toUtf8 = Utf8FromAnsi;
-    StringOutput words;
-    PrintPlan(*plan, settings, words);
-    EXPECT_NE(words.text_.find("[Prereq149] Runtime\\Setup.exe /n 149"), std::string::npos) << words.text_;
-    EXPECT_EQ(words.text_.find("more\n"), std::string::npos) << words.text_;
-    StringOutput data;
-    {
-        OutputBuffer out(data);
-        JsonWriter json(out);
-        WritePlanJson(*plan, settings, json);
+    // The plan's run ends at [Prereq0]'s DEBUG box; only the ways that skip it read the
+    // others, and they end at [Prereq2]'s.
+    const std::string skipped =
+        "[Start]\r\nMsiPath=Missing.msi\r\n[Prereq0]\r\nExecute=Runtime\\Setup.exe /zero\r\nCheckKey=SOFTWARE\\V\r\n"
+        "ExecuteOkIfResultIs=DEBUG\r\n[Prereq1]\r\nExecute=Runtime\\Setup.exe /one\r\nCheckKey=SOFTWARE\\W\r\n"
+        "CheckContent=3\r\n[Prereq2]\r\nExecute=Runtime\\Setup.exe /two\r\nDoExecuteIfCheckIs=TRUE\r\n"
+        "ExecuteOkIfResultIs=DEBUG\r\n";
+    struct Row {
+        const char* name;
+        std::string ini;
+        std::vector<std::string> words;
+        std::vector<std::string> data;
+    } rows[] = {
+        {"150 sections", many, {"[Prereq149] Runtime\\Setup.exe /n 149"},
+         {"\"prerequisiteCount\": 150", "\"section\": \"Prereq149\""}},
+        {"sections only later ways read", skipped,
+         {"[Prereq1] Runtime\\Setup.exe /one", "is exactly \"3\"", "[Prereq2] Runtime\\Setup.exe /two"},
+         {"\"prerequisiteCount\": 3", "\"section\": \"Prereq2\""}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Folder folder(row.ini, Package::none);
+        Checked checked;
+        CheckOnDisk(folder, checked);
+        const std::unique_ptr<Plan>& plan = checked.plan;
+        ReportSettings settings;
+        settings.toUtf8 = Utf8FromAnsi;
+        StringOutput words;
+        PrintPlan(*plan, settings, words);
+        for (const std::string& expected : row.words) {
+            EXPECT_NE(words.text_.find(expected), std::string::npos) << expected << "\n" << words.text_;
+        }
+        EXPECT_EQ(words.text_.find("more\n"), std::string::npos) << words.text_;
+        EXPECT_EQ(words.text_.find(".:"), std::string::npos) << words.text_;
+        StringOutput data;
+        {
+            OutputBuffer out(data);
+            JsonWriter json(out);
+            WritePlanJson(*plan, settings, json);
+        }
+        for (const std::string& expected : row.data) {
+            EXPECT_NE(data.text_.find(expected), std::string::npos) << expected << "\n" << data.text_;
+        }
     }
-    EXPECT_NE(data.text_.find("\"prerequisiteCount\": 150"), std::string::npos);
-    EXPECT_NE(data.text_.find("\"section\": \"Prereq149\""), std::string::npos);
 }
 
 }  // namespace

@@ -66,6 +66,8 @@ TEST(ProfileText, ReadsValuesByWindowsRules)
          "K", "", 0, ProfileEncoding::utf16},
         {"a zero byte ends the value", std::string("[Start]\nA=\"ab\0cd\"\nB=2", 21), "Start", "A", "\"ab", 2,
          ProfileEncoding::ansi},
+        {"a zero byte before more text ends only its value", std::string("[Start]\nA=1\0\nB=2", 16), "Start", "B",
+         "2", 3, ProfileEncoding::ansi},
     };
     testing::FakePlatform platform;
     auto text = std::make_unique<ProfileText>();
@@ -92,6 +94,8 @@ TEST(ProfileText, MarksLinesWhoseReadingOnWindowsIsUncertain)
         {"A=1\xA0", LineDoubt::unknownBlank},
         {"\x1C[T]", LineDoubt::unknownBlank},
         {std::string("A=1\0B", 5), LineDoubt::zeroByte},
+        {std::string("A=1\0", 4), LineDoubt::none},
+        {std::string("A=1\0\r\n\0\t\x1A", 9), LineDoubt::none},
     };
     testing::FakePlatform platform;
     ProfileText text;

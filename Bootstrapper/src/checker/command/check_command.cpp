@@ -31,51 +31,39 @@ constexpr FormatName kFormats[] = {
 
 }  // namespace
 
-bool ChooseFormat(const char* name, CheckOptions& options, TextBuffer& problem)
+bool ChooseFormat(const std::string& name, CheckOptions& options, std::string& problem)
 {
     const auto* known = std::find_if(std::begin(kFormats), std::end(kFormats),
-                                     [name](const FormatName& format) { return TextEquals(format.name, name); });
+                                     [&name](const FormatName& format) { return name == format.name; });
     if (known != std::end(kFormats)) {
         options.format = known->format;
         return true;
     }
-    ShownArgument shown;
-    ShowArgument(name, shown);
-    problem.Format("unknown format \"%s\": --format takes text, json, sarif or github", shown.Get());
+    problem = Formatted("unknown format \"%s\": --format takes text, json, sarif or github", name.c_str());
     return false;
 }
 
-bool IgnoreRules(const char* list, CheckOptions& options, TextBuffer& problem)
+bool IgnoreRules(const std::string& list, CheckOptions& options, std::string& problem)
 {
-    TextBuffer rule;
-    for (const char* p = list;; ++p) {
-        if (*p != ',' && *p != '\0') {
-            const char character[2] = {*p, '\0'};
-            if (!rule.Append(character)) {
-                problem.Assign("--ignore names a rule longer than any rule's id");
-                return false;
-            }
-            continue;
-        }
-        const int index = RuleIndex(rule.Get());
+    for (std::size_t begin = 0;;) {
+        const std::size_t comma = std::min(list.find(',', begin), list.size());
+        const std::string rule = list.substr(begin, comma - begin);
+        const int index = RuleIndex(rule.c_str());
         if (index < 0) {
-            ShownArgument shown;
-            ShowArgument(rule.Get(), shown);
-            problem.Format("--ignore names \"%s\", which is no rule's id (--help lists them)", shown.Get());
+            problem = Formatted("--ignore names \"%s\", which is no rule's id (--help lists them)", rule.c_str());
             return false;
         }
         options.ignored[index] = true;
-        rule.Clear();
-        if (*p == '\0') {
+        if (comma == list.size()) {
             return true;
         }
+        begin = comma + 1;
     }
 }
 
 void WriteCheckUsage(const char* program, TextOutput& output)
 {
-    FixedText<4 * kTextBufferSize> text;
-    text.Format(
+    output.Write(Formatted(
         "Usage: %s [OPTION]... [--] [FOLDER]\n"
         "\n"
         "Checks a package folder for Bootstrapper.exe: FOLDER (default: the current directory) is\n"
@@ -110,31 +98,25 @@ void WriteCheckUsage(const char* program, TextOutput& output)
         "  2  wrong arguments, a folder that cannot be read, or a FILE that cannot be written\n"
         "\n"
         "Rules:\n",
-        program);
-    output.Write(text.Get());
+        program).c_str());
     for (std::size_t i = 0; i < RuleCount(); ++i) {
         const RuleInfo& rule = RuleAt(i);
-        text.Format("  %s  %s: %s\n", rule.id, rule.severity == Severity::error ? "error" : "warning", rule.summary);
-        output.Write(text.Get());
+        output.Write(Formatted("  %s  %s: %s\n", rule.id, rule.severity == Severity::error ? "error" : "warning",
+                               rule.summary)
+                         .c_str());
     }
 }
 
 void WriteCheckVersion(const char* program, TextOutput& output)
 {
-    TextBuffer text;
-    text.Format("%s %s\n", program, BOOTSTRAPPER_CHECK_VERSION);
-    output.Write(text.Get());
+    output.Write(Formatted("%s %s\n", program, BOOTSTRAPPER_CHECK_VERSION).c_str());
 }
 
 void WriteArgumentProblem(const char* program, const char* problem, TextOutput& output)
 {
-    // In pieces: a problem as long as its buffer still leaves room for the rest.
-    TextBuffer text;
-    text.Format("%s: ", program);
-    output.Write(text.Get());
-    output.Write(problem);
-    text.Format("\nUsage: %s [OPTION]... [--] [FOLDER]; --help tells more\n", program);
-    output.Write(text.Get());
+    output.Write(Formatted("%s: %s\nUsage: %s [OPTION]... [--] [FOLDER]; --help tells more\n", program, problem,
+                           program)
+                     .c_str());
 }
 
 int AnswerUnlessCheck(CheckArguments arguments, const char* program, const char* problem, TextOutput& output,

@@ -2,12 +2,13 @@
 // What both checker programs share: their arguments, and one check from the folder to the
 // exit status.
 
+#include <string>
 #include <type_traits>
 
 #include "checker/folder_readers/folder_reader.h"
+#include "checker/output/formatted_text.h"
 #include "checker/output/report_context.h"
 #include "checker/output/text_output.h"
-#include "common/fixed_text.h"
 #include "checker/findings/findings.h"
 
 namespace boot {
@@ -31,42 +32,22 @@ struct CheckRequest {
     CheckOptions options;
     const Char* folder = nullptr;  // null: the current directory
     const Char* output = nullptr;  // --output: the report's file; null: standard output
-    TextBuffer problem;            // what is wrong with the arguments
+    std::string problem;           // what is wrong with the arguments
 };
 
-// The value of an option, or an argument in messages, as ASCII: option values are rule
-// ids and format names, and anything else is shown as "?". False when it is cut to fit.
+// The value of an option, or an argument in messages, whole and as ASCII: option values
+// are rule ids and format names, and anything else is shown as "?".
 template <typename Char>
-bool OptionText(const Char* argument, TextBuffer& text)
+std::string OptionText(const Char* argument)
 {
-    std::size_t used = 0;
     constexpr unsigned kFirstPrintable = 0x20;
     constexpr unsigned kLastPrintable = 0x7E;
-    const Char* p = argument;
-    for (; *p != 0 && used + 1 < text.Capacity(); ++p) {
+    std::string text;
+    for (const Char* p = argument; *p != 0; ++p) {
         const auto unit = static_cast<unsigned>(static_cast<std::make_unsigned_t<Char>>(*p));
-        text.Data()[used++] = unit >= kFirstPrintable && unit <= kLastPrintable ? static_cast<char>(unit) : '?';
+        text += unit >= kFirstPrintable && unit <= kLastPrintable ? static_cast<char>(unit) : '?';
     }
-    text.Data()[used] = '\0';
-    return *p == 0;
-}
-
-// An argument as a message shows it: at most 80 characters, as OptionText has them, and
-// "..." where it goes on, so that the message around it always fits.
-constexpr std::size_t kShownArgumentLength = 80;
-using ShownArgument = FixedText<kShownArgumentLength + sizeof "...">;
-
-template <typename Char>
-void ShowArgument(const Char* argument, ShownArgument& shown)
-{
-    TextBuffer text;
-    OptionText(argument, text);
-    if (text.Length() <= kShownArgumentLength) {
-        shown.Assign(text.Get());
-        return;
-    }
-    text.Data()[kShownArgumentLength] = '\0';
-    shown.Format("%s...", text.Get());
+    return text;
 }
 
 // What follows `option`'s characters in `argument`; null when it does not begin with them.
@@ -98,27 +79,21 @@ bool IsValueOption(int argc, const Char* const* argv, int& i, const char* name, 
     return true;
 }
 
-bool ChooseFormat(const char* name, CheckOptions& options, TextBuffer& problem);
+bool ChooseFormat(const std::string& name, CheckOptions& options, std::string& problem);
 // `list`: rule ids separated by commas.
-bool IgnoreRules(const char* list, CheckOptions& options, TextBuffer& problem);
+bool IgnoreRules(const std::string& list, CheckOptions& options, std::string& problem);
 
 // Hands the value of option `name` to `apply`; false, with the problem, when it is
 // missing or wrong.
 template <typename Char>
-bool TakeOptionValue(const char* name, const Char* value, bool (*apply)(const char*, CheckOptions&, TextBuffer&),
-                     CheckRequest<Char>& request)
+bool TakeOptionValue(const char* name, const Char* value,
+                     bool (*apply)(const std::string&, CheckOptions&, std::string&), CheckRequest<Char>& request)
 {
     if (value == nullptr) {
-        request.problem.Format("%s needs a value", name);
+        request.problem = Formatted("%s needs a value", name);
         return false;
     }
-    TextBuffer text;
-    if (!OptionText(value, text)) {
-        request.problem.Format("the value of %s is longer than %u characters", name,
-                               static_cast<unsigned>(text.Capacity() - 1));
-        return false;
-    }
-    return apply(text.Get(), request.options, request.problem);
+    return apply(OptionText(value), request.options, request.problem);
 }
 
 template <typename Char>
@@ -155,16 +130,14 @@ OptionTaken TakeOption(int argc, const Char* const* argv, int& i, CheckRequest<C
     } else if (IsValueOption(argc, argv, i, "--output", value)) {
         // A file name, taken as it is: the front end writes the report there.
         if (value == nullptr || value[0] == 0) {
-            request.problem.Assign("--output needs a file name");
+            request.problem = "--output needs a file name";
             return OptionTaken::wrong;
         }
         request.output = value;
     } else if (IsValueOption(argc, argv, i, "--ignore", value)) {
         return TakeOptionValue("--ignore", value, IgnoreRules, request) ? OptionTaken::taken : OptionTaken::wrong;
     } else {
-        ShownArgument shown;
-        ShowArgument(argument, shown);
-        request.problem.Format("unknown option \"%s\"", shown.Get());
+        request.problem = Formatted("unknown option \"%s\"", OptionText(argument).c_str());
         return OptionTaken::wrong;
     }
     return OptionTaken::taken;
@@ -197,9 +170,7 @@ CheckArguments ParseCheckArguments(int argc, const Char* const* argv, CheckReque
                 break;
             }
         } else if (request.folder != nullptr) {
-            ShownArgument shown;
-            ShowArgument(argument, shown);
-            request.problem.Format("one FOLDER only, and \"%s\" is a second one", shown.Get());
+            request.problem = Formatted("one FOLDER only, and \"%s\" is a second one", OptionText(argument).c_str());
             return CheckArguments::wrong;
         } else {
             request.folder = argument;

@@ -113,15 +113,15 @@ int main(int argc, char** argv)
     boot::StdioOutput errors(stderr);
     const auto request = std::make_unique<boot::CheckRequest<char>>();
     const boot::CheckArguments arguments = boot::ParseCheckArguments(argc, argv, *request);
-    const int answered = boot::AnswerUnlessCheck(arguments, kProgram, request->problem.Get(), out, errors);
+    const int answered = boot::AnswerUnlessCheck(arguments, kProgram, request->problem.c_str(), out, errors);
     if (answered >= 0) {
         return answered;
     }
     // Large (the package reader's tables): outside the stack.
     const auto platform = std::make_unique<boot::LinuxFolderReader>();
-    boot::TextBuffer reason;
+    std::string reason;
     if (!platform->UseFolder(request->folder != nullptr ? request->folder : ".", reason)) {
-        WriteProblem(reason.Get(), errors);
+        WriteProblem(reason.c_str(), errors);
         return boot::kCheckUnusable;
     }
     FolderPaths paths;

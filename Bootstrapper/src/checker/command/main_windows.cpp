@@ -65,10 +65,8 @@ bool EnterFolder(const wchar_t* folder, boot::TextOutput& errors)
     if (folder == nullptr || ::SetCurrentDirectoryW(folder) != FALSE) {
         return true;
     }
-    boot::TextBuffer reason;
-    reason.Format("%s: cannot read the folder (Windows error %u)\n", kProgram,
-                  static_cast<unsigned>(::GetLastError()));
-    errors.Write(reason.Get());
+    const DWORD error = ::GetLastError();
+    errors.Write(boot::Formatted("%s: cannot read the folder (Windows error %lu)\n", kProgram, error).c_str());
     return false;
 }
 
@@ -270,7 +268,7 @@ int wmain(int argc, wchar_t** argv)
     boot::ConsoleOutput errors(stderr, STD_ERROR_HANDLE);
     const auto request = std::make_unique<boot::CheckRequest<wchar_t>>();
     const boot::CheckArguments arguments = boot::ParseCheckArguments<wchar_t>(argc, argv, *request);
-    const int answered = boot::AnswerUnlessCheck(arguments, kProgram, request->problem.Get(), out, errors);
+    const int answered = boot::AnswerUnlessCheck(arguments, kProgram, request->problem.c_str(), out, errors);
     if (answered >= 0) {
         return answered;
     }

@@ -6,6 +6,7 @@
 // UTF-8 in its own pieces.
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -16,6 +17,9 @@
 #include "checker/recorded_run/run_ways.h"
 #include "language/language_discovery.h"
 #include "language/language_state.h"
+#include "language/language_table.h"
+#include "services/run_end.h"
+#include "services/setup_ini.h"
 
 namespace boot {
 
@@ -29,6 +33,7 @@ struct PlannedStart {
 };
 
 struct PlannedPrerequisite {
+    std::int32_t number = 0;
     std::string section;  // "Prereq0"
     std::string execute;
     std::string checkKey;
@@ -39,6 +44,10 @@ struct PlannedPrerequisite {
     std::int32_t expectedExitCode = 0;
     MachineCheck check = MachineCheck::unknown;  // the registry check on this machine
     std::vector<std::string> notes;
+    // The key at which the program stopped reading the section (too long, or characters
+    // the code page cannot hold): the settings after it were not read. Empty when the
+    // section was read whole.
+    std::string stoppedAt;
 };
 
 // Whether it runs on this machine, where its check is known.
@@ -66,6 +75,9 @@ struct PlannedPackage {
 struct PlannedLanguages {
     bool available[kLanguageCount] = {};
     bool hasDocumentationTransform = false;
+    // The path of each transform the program tested, by row of the language table, and
+    // last the documentation transform's; empty where it tested none.
+    std::string tested[kLanguageCount + 1];
 };
 
 constexpr const char* kLanguageNames[kOfferedLanguageCount] = {"German (Deutsch)", "English"};
@@ -89,11 +101,17 @@ struct Plan {
     bool endShowsPrerequisiteExitCode = false;  // a DEBUG prerequisite's box, here for exit code 0
     // The step at which it ends: nothing after it is shown.
     RunStage endsAt = RunStage::done;
+    RunEnd end;  // the program's own record of that end
     // Why the check ends where the program would go on, or empty.
     std::string checkStopped;
 
     std::optional<PlannedStart> preSetup;  // the pre-setup program the run starts
-    std::vector<PlannedPrerequisite> prerequisites;  // every one the run reads
+    // Every prerequisite section any way read, as the program read it, in number order:
+    // those that run or are skipped, the one whose empty Execute ends the chain, and one
+    // whose reading stopped at a setting.
+    std::vector<PlannedPrerequisite> sectionsRead;
+    // Of those, each whose program the chain may run, with what the machine says of it.
+    std::vector<PlannedPrerequisite> prerequisites;
 
     std::string packagePath;
     std::uint32_t packagesFound = 0;  // without MsiPath: the packages the directory search finds
@@ -107,7 +125,7 @@ struct Plan {
     bool offered[kOfferedLanguageCount] = {false, false};  // German, English
     // For an offered language that needs a transform: whether Windows Installer takes it,
     // in words ("applies", or why not).
-    std::string transformVerdict[kOfferedLanguageCount];
+    std::array<std::string, kOfferedLanguageCount> transformVerdict;
 
     std::string msiexec;  // its full path
     std::string recache;
@@ -129,15 +147,42 @@ inline std::size_t StepsReached(const Plan& plan)
                                                   [&plan](RunStage stage) { return plan.endsAt > stage; }));
 }
 
-// The transform the setup applies for the offered language `index`: none for the
-// package's own language.
+// Whether the plan's run ends with "Path too long!" at the file functions' limit (a path
+// they cannot take, not a setting too long for the program): only the folder's path
+// budget tells which path.
+inline bool EndsAtFileLimit(const Plan& plan)
+{
+    if (plan.end.cause != EndCause::pathTooLong) {
+        return false;
+    }
+    switch (plan.end.stage) {
+    case RunStage::start:
+    case RunStage::preSetup:
+    case RunStage::languages:
+        return true;
+    case RunStage::package:
+        return plan.end.key != kLanguagesDirKey;  // the folder and LanguagesDir beyond a TextBuffer
+    case RunStage::prerequisites:
+    case RunStage::installer:
+    case RunStage::done:
+        break;
+    }
+    return false;
+}
+
+// The transform the setup applies for the offered language `index`, as the program composed
+// its path to test it: none for the package's own language.
 inline std::optional<std::string> LanguageTransform(const Plan& plan, std::size_t index)
 {
     if (kLanguageIds[index] == plan.package.productLanguage) {
         return std::nullopt;
     }
-    return plan.languagesDirectory + "\\" + std::to_string(kLanguageIds[index]) +
-           kTransformExtension;
+    for (int row = 0; row < kLanguageCount; ++row) {
+        if (kLanguageTable[row].transformLanguage == kLanguageIds[index] && !plan.language.tested[row].empty()) {
+            return plan.language.tested[row];
+        }
+    }
+    return std::nullopt;
 }
 
 inline std::optional<std::string> DocumentationTransform(const Plan& plan)
@@ -145,7 +190,7 @@ inline std::optional<std::string> DocumentationTransform(const Plan& plan)
     if (!plan.language.hasDocumentationTransform) {
         return std::nullopt;
     }
-    return plan.languagesDirectory + "\\" + kDocumentationTransformName + kTransformExtension;
+    return plan.language.tested[kDocumentationTransformRow];
 }
 
 // Where the machine says whether the product is installed, only the run it takes is

@@ -7,6 +7,7 @@
 #include "checker/explored_runs/plan.h"
 #include "checker/recorded_run/run_ways.h"
 #include "checker/folder_readers/folder_reader.h"
+#include "language/language_state.h"
 
 namespace boot {
 
@@ -31,5 +32,8 @@ struct FurthestRun {
 // that rejoins another stops at the choice point where it does.
 // Every call writes `furthest` anew.
 void ExploreRuns(FolderReader& folder, Plan& plan, FurthestRun& furthest);
+
+// The languages of a run's discovery, as the plan shows them.
+PlannedLanguages PlannedLanguagesOf(const LanguageState& state);
 
 }  // namespace boot

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <utility>
 
 #include "checker/output/formatted_text.h"
 
@@ -21,12 +22,9 @@ void Findings::Report(Rule rule, const char* file, std::uint32_t line, const cha
     }
     std::va_list args{};
     va_start(args, format);
-    std::string message;
-    if (!FormatString(message, format, args)) {
-        message = "(the text of this finding is too long to show)";
-    }
+    std::string message = FormattedV(format, args);
     va_end(args);
-    kept_.push_back(Kept{file, line, rule, message});
+    kept_.push_back(Kept{file, line, rule, std::move(message)});
 }
 
 void Findings::Sort()

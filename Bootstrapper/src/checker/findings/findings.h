@@ -32,8 +32,11 @@ public:
     void Ignore(Rule rule);
 
     // A finding of `rule`, with the rule's severity. `line` 0: the finding is about the whole file.
+    // The message is `format` with its arguments, whole (output/formatted_text.h).
     void Report(Rule rule, const char* file, std::uint32_t line, const char* format, ...)
-#if defined(__GNUC__)
+#if defined(__MINGW32__) && !defined(__clang__)
+        __attribute__((format(gnu_printf, 5, 6)))
+#elif defined(__GNUC__)
         __attribute__((format(printf, 5, 6)))
 #endif
         ;

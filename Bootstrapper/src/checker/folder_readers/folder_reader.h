@@ -28,6 +28,10 @@ public:
         return false;
     }
 
+    // Whether every profile read is answered from this reader's own reading of the file
+    // (profile_text.h), so that no reader of Windows' own reads it otherwise.
+    virtual bool ReadsProfilesItself() const { return false; }
+
     MutexResult CreateMutexA(bool initialOwner, const char* name) final;
     bool CreateProcessA(const CreateProcessArgs& args, ProcessInfo* info) final;
     std::uint32_t WaitForSingleObject(Handle handle, std::uint32_t milliseconds) final;

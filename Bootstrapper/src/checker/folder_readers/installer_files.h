@@ -36,11 +36,13 @@ struct TransformReading {
     // when the transform leaves it alone.
     bool languageKnown = false;
     std::int32_t languageAfter = 0;
-    // ProductCode, UpgradeCode and ProductVersion (kIdentityProperties' order) once the
-    // transform is applied, where it sets them; one it leaves alone is not `set`.
+    // ProductCode, UpgradeCode and ProductVersion (kIdentityProperties' order) where the
+    // transform leaves them otherwise than the package holds them: another value, a row
+    // deleted or added. One it leaves alone, or sets to the value the package holds
+    // already, is not `written`.
     struct PropertyAfter {
-        bool set = false;
-        std::string value;  // empty for a deleted row
+        bool written = false;
+        std::string value;  // the value once the transform is applied; empty for a deleted row
     };
     std::array<PropertyAfter, 3> identityAfter;
     // The rows it adds, changes or deletes in the package's tables: the table's name, then

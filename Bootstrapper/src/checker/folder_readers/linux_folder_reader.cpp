@@ -13,6 +13,7 @@
 #include <iterator>
 
 #include "checker/folder_readers/linux_folder_reader_parts.h"
+#include "checker/output/formatted_text.h"
 #include "checker/reading/name_case.h"
 #include "checker/reading/unicode_text.h"
 #include "checker/reading/windows_path.h"
@@ -51,68 +52,43 @@ bool IsDotEntry(const char* name)
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-// A folder's name for a message: a name of thousands of characters would not leave the
-// message room for its reason, so a long one is cut (before a character, not inside
-// one) and ends in "...".
-constexpr std::size_t kShownNameBytes = 200;
-using ShownName = FixedText<kShownNameBytes + sizeof "...">;
-
-void ShowName(const char* name, ShownName& shown)
-{
-    std::size_t length = TextLength(name);
-    if (length <= kShownNameBytes) {
-        shown.Assign(name);
-        return;
-    }
-    constexpr unsigned kContinuationMask = 0xC0;
-    constexpr unsigned kContinuation = 0x80;
-    length = kShownNameBytes;
-    while (length > 0 && (static_cast<unsigned char>(name[length]) & kContinuationMask) == kContinuation) {
-        --length;
-    }
-    std::memcpy(shown.Data(), name, length);
-    std::memcpy(shown.Data() + length, "...", sizeof "...");
-}
-
 }  // namespace
 
 LinuxFolderReader::~LinuxFolderReader() { CloseEverything(); }
 
-bool LinuxFolderReader::UseFolder(const char* folder, TextBuffer& reason)
+bool LinuxFolderReader::UseFolder(const char* folder, std::string& reason)
 {
     static_assert(PATH_MAX <= kPathCapacity && NAME_MAX < kNameCapacity, "a Linux path fits the platform's buffers");
     CloseEverything();
     folderName_[0] = '\0';
-    reason.Clear();
+    reason.clear();
     if (folder == nullptr) {
-        reason.Assign("no folder given");
+        reason = "no folder given";
         return false;
     }
-    ShownName shown;
-    ShowName(folder, shown);
     char resolved[kPathCapacity] = {};
     if (::realpath(folder, resolved) == nullptr) {
-        reason.Format("%s: %s", shown.Get(), std::strerror(errno));
+        reason = Formatted("%s: %s", folder, std::strerror(errno));
         return false;
     }
     if (!IsDirectory(resolved)) {
-        reason.Format("%s is not a folder", shown.Get());
+        reason = Formatted("%s is not a folder", folder);
         return false;
     }
     DIR* directory = opendir(resolved);
     if (directory == nullptr) {
-        reason.Format("%s cannot be read: %s", shown.Get(), std::strerror(errno));
+        reason = Formatted("%s cannot be read: %s", folder, std::strerror(errno));
         return false;
     }
     closedir(directory);
     // Windows would read a backslash in a Linux name as a separator.
     if (std::strchr(resolved, '\\') != nullptr) {
-        reason.Format("%s has a backslash in its path, which Windows cannot name", shown.Get());
+        reason = Formatted("%s has a backslash in its path, which Windows cannot name", folder);
         return false;
     }
     // Wine's drive Z: is the root of the Linux file system.
     if (!FormatText(folderName_, sizeof folderName_, "Z:%s", resolved[1] == '\0' ? "\\" : resolved)) {
-        reason.Format("%s has a path too long for Windows", shown.Get());
+        reason = Formatted("%s has a path too long for Windows", folder);
         return false;
     }
     for (char* p = folderName_; *p != '\0'; ++p) {

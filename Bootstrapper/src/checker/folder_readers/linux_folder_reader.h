@@ -19,8 +19,10 @@
 //   ERROR_INVALID_PARAMETER, as Windows does), the thread locale is English (United States), the system
 //   directory is C:\Windows\system32.
 
+#include <array>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -42,7 +44,7 @@ public:
     LinuxFolderReader& operator=(const LinuxFolderReader&) = delete;
     // `folder`: an existing directory (a Linux path, relative or absolute). False, with
     // the reason in `reason`, when it cannot be read.
-    bool UseFolder(const char* folder, TextBuffer& reason);
+    bool UseFolder(const char* folder, std::string& reason);
 
     // ---- The program's reads (each as the Win32 call of the same name would answer) ----
     std::uint32_t GetLastError() override { return lastError_; }
@@ -56,6 +58,7 @@ public:
     bool GetVersionExA(OsVersionInfo* info) override;
     bool HasUnknownReading(const WideChar* section, const WideChar* key, const WideChar* fileName,
                            std::uint32_t& line) override;
+    bool ReadsProfilesItself() const override { return true; }
     std::uint32_t GetPrivateProfileStringW(const WideChar* section, const WideChar* key, const WideChar* defaultText,
                                            WideChar* buffer, std::uint32_t capacity, const WideChar* fileName) override;
     bool CloseHandle(Handle handle) override;
@@ -198,9 +201,11 @@ private:
     std::string profilePath_;
     ProfileText profile_;
     bool profileRead_ = false;
-    // The package the transforms were last read for, and its tables' columns.
+    // The package the transforms were last read for, its tables' columns and its own
+    // identity (kIdentityProperties' order; none where it has no such row).
     std::string columnsPackage_;
     std::map<std::string, std::vector<msi::Column>> packageColumns_;
+    std::array<std::optional<std::string>, 3> packageIdentity_;
 };
 
 }  // namespace boot

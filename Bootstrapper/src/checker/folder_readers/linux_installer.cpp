@@ -9,7 +9,6 @@
 #include "checker/folder_readers/linux_folder_reader_parts.h"
 #include "checker/reading/guid_text.h"
 #include "checker/reading/unicode_text.h"
-#include "common/code_page_1252.h"
 #include "common/text_rules.h"
 #include "msi_file/reading/transform_reader.h"
 
@@ -23,21 +22,6 @@ constexpr std::uint32_t kErrorNotEnoughMemory = 8;
 constexpr std::uint32_t kErrorOpenFailed = 110;
 constexpr std::uint32_t kErrorFunctionFailed = 1627;
 
-// A package's text is UTF-8 here; an ANSI call hands it over in code page 1252, "?" for a
-// character that has no byte there.
-std::string ToCodePage1252(const std::string& utf8)
-{
-    std::string ansi;
-    for (std::size_t position = 0; position < utf8.size();) {
-        unsigned char byte = '?';
-        if (!EncodeCodePage1252(DecodeUtf8(utf8.c_str(), position), byte)) {
-            byte = '?';
-        }
-        ansi += static_cast<char>(byte);
-    }
-    return ansi;
-}
-
 // A record field as Windows Installer hands it over as text: a number in decimal, null as
 // the empty text.
 std::string FieldText(const msi::Row& row, std::uint32_t field)
@@ -50,12 +34,33 @@ std::string FieldText(const msi::Row& row, std::uint32_t field)
     case msi::Value::Kind::integer:
         return std::to_string(value.integer);
     case msi::Value::Kind::text:
-        return ToCodePage1252(value.text);
+        return AnsiFromUtf8(value.text);
     case msi::Value::Kind::null:
     case msi::Value::Kind::binary:
         break;
     }
     return std::string();
+}
+
+// The package's ProductCode, UpgradeCode and ProductVersion (kIdentityProperties' order)
+// as the ANSI calls hand them over; none where it has no such row.
+std::array<std::optional<std::string>, 3> ReadIdentity(const msi::Package& package)
+{
+    std::array<std::optional<std::string>, 3> identity;
+    std::vector<msi::Row> rows;
+    std::string error;
+    if (!package.Select("SELECT `Property`,`Value` FROM `Property`", rows, error)) {
+        return identity;
+    }
+    for (const msi::Row& row : rows) {
+        const std::string name = FieldText(row, 1);
+        for (std::size_t i = 0; i < identity.size(); ++i) {
+            if (name == kIdentityProperties[i] && !identity[i]) {
+                identity[i] = FieldText(row, 2);
+            }
+        }
+    }
+    return identity;
 }
 
 const char* DescribeNoTransform(msi::TransformFileKind kind)
@@ -248,7 +253,7 @@ bool LinuxFolderReader::ReadSummaryText(const char* path, std::uint32_t property
     if (package == nullptr || !package->ReadSummary(summary, error)) {
         return false;
     }
-    value = ToCodePage1252(summary.Text(property));
+    value = AnsiFromUtf8(summary.Text(property));
     return true;
 }
 
@@ -305,6 +310,7 @@ void LinuxFolderReader::ReadTransform(const char* transformPath, const char* pac
         std::string unused;
         const std::unique_ptr<msi::Package> package = msi::Package::Open(packageLinuxPath, unused);
         packageColumns_ = package != nullptr ? package->Columns() : msi::TableColumns{};
+        packageIdentity_ = package != nullptr ? ReadIdentity(*package) : decltype(packageIdentity_){};
     }
     const msi::TransformFileKind kind = msi::ClassifyTransformFile(linuxPath);
     if (kind == msi::TransformFileKind::missing || kind == msi::TransformFileKind::folder) {
@@ -321,17 +327,23 @@ void LinuxFolderReader::ReadTransform(const char* transformPath, const char* pac
         return;
     }
     reading.kind = TransformReading::Kind::transform;
-    reading.templateText = ToCodePage1252(contents.summary.Text(msi::kPidTemplate));
-    reading.lastSavedBy = ToCodePage1252(contents.summary.Text(msi::kPidLastSavedBy));
-    reading.revisionNumber = ToCodePage1252(contents.summary.Text(msi::kPidRevisionNumber));
+    reading.templateText = AnsiFromUtf8(contents.summary.Text(msi::kPidTemplate));
+    reading.lastSavedBy = AnsiFromUtf8(contents.summary.Text(msi::kPidLastSavedBy));
+    reading.revisionNumber = AnsiFromUtf8(contents.summary.Text(msi::kPidRevisionNumber));
     reading.characterCount = contents.summary.Integer(msi::kPidCharacterCount);
     reading.rowsWritten = contents.rowsWritten;
     for (std::size_t i = 0; i < std::size(kIdentityProperties); ++i) {
-        const msi::PropertyChange* set = contents.FindPropertyChange(kIdentityProperties[i]);
-        if (set != nullptr) {
-            reading.identityAfter[i].set = true;
-            reading.identityAfter[i].value =
-                set->kind == msi::PropertyChange::Kind::deleted ? std::string() : ToCodePage1252(set->value);
+        const msi::PropertyChange* change = contents.FindPropertyChange(kIdentityProperties[i]);
+        if (change == nullptr) {
+            continue;
+        }
+        const std::optional<std::string>& before = packageIdentity_[i];
+        TransformReading::PropertyAfter& after = reading.identityAfter[i];
+        if (change->kind == msi::PropertyChange::Kind::deleted) {
+            after.written = before.has_value();
+        } else {
+            after.value = AnsiFromUtf8(change->value);
+            after.written = !before || *before != after.value;
         }
     }
     const msi::PropertyChange* change = contents.FindPropertyChange("ProductLanguage");

@@ -12,24 +12,29 @@
 #include <unordered_map>
 
 #include "checker/folder_readers/folder_reader.h"
+#include "checker/folder_readers/forwarding_reads.h"
 #include "checker/reading/profile_text.h"
 #include "common/fixed_text.h"
 #include "platform/win32_platform.h"
 
 namespace boot {
 
-class WindowsFolderReader final : public FolderReader {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
+// NOLINTNEXTLINE(cppcoreguidelines-virtual-class-destructor)
+class WindowsFolderReader final : public ForwardingReads<FolderReader> {
 public:
     // `singleByteCodePage`: the ANSI code page has one byte a character, as the checker's
     // reading of Setup.ini takes it; in another one (where "[" or "]" can be the second
     // byte of a character) every value is read by Windows' reader.
-    WindowsFolderReader(Win32Platform& real, bool singleByteCodePage) : real_(real), readsProfile_(singleByteCodePage) {}
+    WindowsFolderReader(Win32Platform& real, bool singleByteCodePage)
+        : ForwardingReads(real), real_(real), readsProfile_(singleByteCodePage)
+    {
+    }
     // Removes the temporary copy of the package that transforms were applied to.
     ~WindowsFolderReader();
     WindowsFolderReader(const WindowsFolderReader&) = delete;
     WindowsFolderReader& operator=(const WindowsFolderReader&) = delete;
 
-    // ---- The program's reads: Windows' own answers, but for these (windows_folder_reader.cpp) ----
+    // ---- The program's reads: Windows' own answers (forwarded), but for these ----
     std::uint32_t GetModuleFileNameW(ModuleHandle module, WideChar* buffer, std::uint32_t capacity) override;
     std::uint32_t GetPrivateProfileStringW(const WideChar* section, const WideChar* key, const WideChar* defaultText,
                                            WideChar* buffer, std::uint32_t capacity, const WideChar* fileName) override;
@@ -37,93 +42,6 @@ public:
     bool FindNextFileA(Handle search, FindData* data) override;
     bool FindClose(Handle search) override;
     bool UseWindowsInstaller(ModuleHandle library) override;
-
-    std::uint32_t GetLastError() override { return real_.GetLastError(); }
-    std::uint32_t GetCurrentDirectoryW(std::uint32_t capacity, WideChar* buffer) override
-    {
-        return real_.GetCurrentDirectoryW(capacity, buffer);
-    }
-    std::int32_t WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags, const WideChar* text,
-                                     std::int32_t length, char* buffer, std::int32_t capacity, const char* defaultChar,
-                                     bool* usedDefaultChar) override
-    {
-        return real_.WideCharToMultiByte(codePage, flags, text, length, buffer, capacity, defaultChar, usedDefaultChar);
-    }
-    std::int32_t MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* text,
-                                     std::int32_t length, WideChar* buffer, std::int32_t capacity) override
-    {
-        return real_.MultiByteToWideChar(codePage, flags, text, length, buffer, capacity);
-    }
-    bool GetVersionExA(OsVersionInfo* info) override { return real_.GetVersionExA(info); }
-    bool CloseHandle(Handle handle) override { return real_.CloseHandle(handle); }
-    Handle FindFirstFileW(const WideChar* pattern, FindDataW* data) override
-    {
-        return real_.FindFirstFileW(pattern, data);
-    }
-    bool FindNextFileW(Handle search, FindDataW* data) override { return real_.FindNextFileW(search, data); }
-    Handle CreateFileA(const char* path, std::uint32_t access, std::uint32_t shareMode,
-                       std::uint32_t creationDisposition, std::uint32_t flags) override
-    {
-        return real_.CreateFileA(path, access, shareMode, creationDisposition, flags);
-    }
-    bool ReadFile(Handle file, void* buffer, std::uint32_t size, std::uint32_t* read) override
-    {
-        return real_.ReadFile(file, buffer, size, read);
-    }
-    std::uint32_t GetFullPathNameA(const char* path, std::uint32_t capacity, char* buffer) override
-    {
-        return real_.GetFullPathNameA(path, capacity, buffer);
-    }
-    std::uint32_t GetThreadLocale() override { return real_.GetThreadLocale(); }
-    std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t capacity) override
-    {
-        return real_.GetSystemDirectoryA(buffer, capacity);
-    }
-    std::int32_t RegOpenKeyExA(std::uintptr_t rootKey, const char* subKey, std::uint32_t options, std::uint32_t access,
-                               Handle* key) override
-    {
-        return real_.RegOpenKeyExA(rootKey, subKey, options, access, key);
-    }
-    std::int32_t RegQueryValueExW(Handle key, const WideChar* valueName, std::uint32_t* type, std::uint8_t* data,
-                                  std::uint32_t* dataSize) override
-    {
-        return real_.RegQueryValueExW(key, valueName, type, data, dataSize);
-    }
-    std::int32_t RegCloseKey(Handle key) override { return real_.RegCloseKey(key); }
-    std::int32_t LoadStringA(ModuleHandle instance, std::uint32_t id, char* buffer, std::int32_t capacity) override
-    {
-        return real_.LoadStringA(instance, id, buffer, capacity);
-    }
-    bool SetDefaultDllDirectories(std::uint32_t flags) override { return real_.SetDefaultDllDirectories(flags); }
-    bool SetDllDirectoryA(const char* path) override { return real_.SetDllDirectoryA(path); }
-    ModuleHandle LoadLibraryExA(const char* path, std::uint32_t flags) override
-    {
-        return real_.LoadLibraryExA(path, flags);
-    }
-    std::uint32_t MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database) override
-    {
-        return real_.MsiOpenDatabaseA(path, persist, database);
-    }
-    std::uint32_t MsiDatabaseOpenViewA(MsiHandle database, const char* query, MsiHandle* view) override
-    {
-        return real_.MsiDatabaseOpenViewA(database, query, view);
-    }
-    std::uint32_t MsiViewExecute(MsiHandle view, MsiHandle parameters) override
-    {
-        return real_.MsiViewExecute(view, parameters);
-    }
-    std::uint32_t MsiViewFetch(MsiHandle view, MsiHandle* row) override { return real_.MsiViewFetch(view, row); }
-    std::uint32_t MsiRecordGetStringA(MsiHandle row, std::uint32_t field, char* buffer,
-                                      std::uint32_t* length) override
-    {
-        return real_.MsiRecordGetStringA(row, field, buffer, length);
-    }
-    std::uint32_t MsiGetProductInfoA(const char* product, const char* property, char* buffer,
-                                     std::uint32_t* length) override
-    {
-        return real_.MsiGetProductInfoA(product, property, buffer, length);
-    }
-    std::uint32_t MsiCloseHandle(MsiHandle handle) override { return real_.MsiCloseHandle(handle); }
 
     // ---- FolderEntries (windows_folder_entries.cpp), InstallerFiles (windows_installer_files.cpp) ----
     EntryKind KindOf(const char* path) override;

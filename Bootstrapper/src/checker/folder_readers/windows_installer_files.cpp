@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -114,6 +115,40 @@ bool ForEachRow(Win32Platform& real, MsiHandle database, const char* query, Take
         real.MsiCloseHandle(view);
     }
     return runs;
+}
+
+// A row of the Property table of an open database, its value however long: `found` false
+// when there is none; false when the table cannot be read.
+bool ReadPropertyRow(Win32Platform& real, MsiHandle database, const char* name, std::string& value, bool& found)
+{
+    value.clear();
+    found = false;
+    const std::string query = std::string("SELECT `Value` FROM `Property` WHERE `Property` = '") + name + "'";
+    // The Property table's key is the name: one row at most.
+    return ForEachRow(real, database, query.c_str(), [&](MsiHandle row) {
+        found = true;
+        value = RecordText(real, row, 1);
+    });
+}
+
+struct IdentityRow {
+    bool found = false;
+    std::string value;
+};
+using IdentityRows = std::array<IdentityRow, std::size(kIdentityProperties)>;
+
+// ProductCode, UpgradeCode and ProductVersion of an open database (kIdentityProperties'
+// order); false when the Property table cannot be read.
+bool ReadIdentity(Win32Platform& real, MsiHandle database, IdentityRows& rows)
+{
+    std::size_t i = 0;
+    for (const char* name : kIdentityProperties) {
+        IdentityRow& row = rows[i++];
+        if (!ReadPropertyRow(real, database, name, row.value, row.found)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Windows Installer shows what a transform does in the table _TransformView when it is
@@ -270,6 +305,9 @@ void WindowsFolderReader::ReadTransform(const char* transformPath, const char* p
     if (copy.empty() || real_.MsiOpenDatabaseA(copy.c_str(), nullptr, &database) != ERROR_SUCCESS) {
         return;  // the package's own reading tells about it
     }
+    // Read before the transform and after it: what it writes is what differs.
+    IdentityRows before{};
+    const bool readBefore = ReadIdentity(real_, database, before);
     const int suppressed = SuppressionOf(reading.characterCount);
     const UINT applied = applyTransform(database, transformPath, suppressed);
     if (applied != ERROR_SUCCESS) {
@@ -279,11 +317,13 @@ void WindowsFolderReader::ReadTransform(const char* transformPath, const char* p
     } else {
         reading.kind = TransformReading::Kind::transform;
         reading.languageKnown = ReadLanguage(database, packageLanguage, reading.languageAfter);
-        // Read after the transform: a value it leaves alone compares equal to the package's.
-        for (std::size_t i = 0; i < std::size(kIdentityProperties); ++i) {
-            bool found = false;
-            reading.identityAfter[i].set =
-                ReadProperty(database, kIdentityProperties[i], reading.identityAfter[i].value, found);
+        IdentityRows after{};
+        if (readBefore && ReadIdentity(real_, database, after)) {
+            for (std::size_t i = 0; i < after.size(); ++i) {
+                reading.identityAfter[i].written =
+                    before[i].found != after[i].found || before[i].value != after[i].value;
+                reading.identityAfter[i].value = after[i].value;
+            }
         }
     }
     real_.MsiCloseHandle(database);
@@ -326,18 +366,7 @@ bool WindowsFolderReader::ReadLanguage(MsiHandle database, std::int32_t fallback
 
 bool WindowsFolderReader::ReadProperty(MsiHandle database, const char* name, std::string& value, bool& found)
 {
-    value.clear();
-    found = false;
-    const std::string query = std::string("SELECT `Value` FROM `Property` WHERE `Property` = '") + name + "'";
-    // The Property table's key is the name: one row at most.
-    return ForEachRow(real_, database, query.c_str(), [&](MsiHandle row) {
-        char text[kFirstGuess] = {};
-        std::uint32_t length = sizeof text;
-        found = true;
-        if (real_.MsiRecordGetStringA(row, 1, text, &length) == ERROR_SUCCESS) {
-            value = text;
-        }
-    });
+    return ReadPropertyRow(real_, database, name, value, found);
 }
 
 }  // namespace boot

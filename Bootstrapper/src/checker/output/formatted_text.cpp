@@ -1,29 +1,32 @@
 #include "checker/output/formatted_text.h"
 
-#include "common/fixed_text.h"
+#include <cstdio>
+#include <vector>
 
 namespace boot {
 
-namespace {
-
-constexpr std::size_t kFirstRoom = 4 * kTextBufferSize;
-constexpr std::size_t kMostRoom = std::size_t{1} << 20;
-
-}  // namespace
-
-bool FormatString(std::string& text, const char* format, std::va_list args)
+std::string Formatted(const char* format, ...)
 {
-    // FormatTextV takes a copy of `args`, so each try starts at the first argument.
-    text.assign(kFirstRoom, '\0');
-    while (!FormatTextV(text.data(), text.size(), format, args)) {
-        if (text.size() >= kMostRoom) {
-            text.clear();
-            return false;
-        }
-        text.resize(2 * text.size());
+    std::va_list args{};
+    va_start(args, format);
+    std::string text = FormattedV(format, args);
+    va_end(args);
+    return text;
+}
+
+std::string FormattedV(const char* format, std::va_list args)
+{
+    // Measured first, on a copy: the arguments are read twice.
+    std::va_list measured{};
+    va_copy(measured, args);
+    const int length = std::vsnprintf(nullptr, 0, format, measured);
+    va_end(measured);
+    if (length <= 0) {
+        return std::string();  // nothing, or an argument the C library cannot convert
     }
-    text.resize(TextLength(text.c_str()));
-    return true;
+    std::vector<char> text(static_cast<std::size_t>(length) + 1);
+    static_cast<void>(std::vsnprintf(text.data(), text.size(), format, args));
+    return std::string(text.data(), static_cast<std::size_t>(length));
 }
 
 }  // namespace boot

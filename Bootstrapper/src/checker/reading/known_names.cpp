@@ -6,6 +6,7 @@
 
 #include "common/text_rules.h"
 #include "prereq/prerequisite_chain.h"
+#include "services/setup_ini.h"
 
 namespace boot {
 
@@ -58,7 +59,7 @@ void TakeIfCloser(const char* name, std::size_t length, const char* candidate, s
 SectionKind ClassifySection(const char* name, std::size_t length, std::int32_t& number)
 {
     number = -1;
-    if (SameTextIgnoringCase(name, length, "Start")) {
+    if (SameTextIgnoringCase(name, length, kStartSection)) {
         return SectionKind::start;
     }
     if (length <= kPrerequisitePrefixLength ||
@@ -94,7 +95,7 @@ void ClosestSectionName(const char* name, std::size_t length, TextBuffer& closes
 {
     closest.Clear();
     std::size_t best = kCloseDistance + 1;
-    TakeIfCloser(name, length, "Start", best, closest);
+    TakeIfCloser(name, length, kStartSection, best, closest);
     // "Prereg3", "Prerequisite3": the number the name ends in, or 0.
     std::size_t digits = length;
     while (digits > 0 && IsDigit(name[digits - 1])) {

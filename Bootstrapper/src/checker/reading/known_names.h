@@ -1,6 +1,6 @@
 #pragma once
-// The sections and keys of Setup.ini that the program reads, and the known name closest
-// to one it never reads.
+// The sections and keys of Setup.ini that the program reads (its own names,
+// services/setup_ini.h), and the known name closest to one it never reads.
 
 #include <cstddef>
 #include <cstdint>
@@ -8,10 +8,6 @@
 #include "common/fixed_text.h"
 
 namespace boot {
-
-constexpr const char* kStartKeys[] = {"SetupPath", "MsiPath", "LanguagesDir"};
-constexpr const char* kPrerequisiteKeys[] = {"Execute",  "DoExecuteIfCheckIs", "ExecuteOkIfResultIs",
-                                             "CheckKey", "CheckValue",         "CheckContent"};
 
 enum class SectionKind {
     start,

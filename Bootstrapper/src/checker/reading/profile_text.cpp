@@ -38,6 +38,9 @@ bool IsDoubtfulBlank(char c)
 
 bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
 
+// Whether a byte after a zero byte leaves it the file's end: it begins no name.
+bool IsPadding(char c) { return c == '\0' || IsBlank(c) || IsLineBreak(c) || IsDoubtfulBlank(c); }
+
 bool StartsWith(const std::uint8_t* bytes, std::size_t size, const std::uint8_t* mark, std::size_t markSize)
 {
     return size >= markSize && std::equal(mark, mark + markSize, bytes);
@@ -160,8 +163,20 @@ ProfileLoad ProfileText::Load(Platform& platform, const char* path)
         Begin();
         return ProfileLoad::tooLarge;
     }
+    EndAtTrailingZero();
     Parse();
     return ProfileLoad::read;
+}
+
+void ProfileText::EndAtTrailingZero()
+{
+    const auto zero = std::find(text_.begin(), text_.end(), '\0');
+    if (zero == text_.end() || !std::all_of(zero, text_.end(), IsPadding)) {
+        return;
+    }
+    text_.erase(zero, text_.end());
+    const auto size = static_cast<std::uint32_t>(text_.size());
+    inexact_.erase(std::lower_bound(inexact_.begin(), inexact_.end(), size), inexact_.end());
 }
 
 void ProfileText::Begin()

@@ -37,8 +37,12 @@
 //   counts (tested).
 // - A value enclosed in a matching pair of double or single quotes is handed back
 //   without them (documented; tested: only the outermost pair, and only a matching one).
-// - A zero byte ends the value it stands in, as the ANSI caller reads the text; how
-//   Windows reads the rest of the line is not known, so the line is doubtful.
+// - A zero byte followed by nothing but zero bytes, blanks and line breaks ends the
+//   file: such padding reads as nothing whether a reader takes a zero byte for the end of
+//   the file or for the end of a name or value (Wine's does: a line that begins with one
+//   has no name a read could match). Any other zero byte ends the value it stands in,
+//   as the ANSI caller reads the text; how Windows reads the rest of the file is not
+//   known there, so the line is doubtful.
 //
 // The whole file is read, up to kProfileTextLimit bytes of text; a longer one is not
 // read at all, so that nothing is ever checked in part.
@@ -156,6 +160,7 @@ private:
     bool AppendUtf16(Platform& platform, const std::uint8_t* bytes, std::size_t size, bool last);
     bool ConvertUnits(Platform& platform, bool last);
     void NoteInexactCharacters(Platform& platform, const char* converted, std::size_t written, std::size_t count);
+    void EndAtTrailingZero();
     void Parse();
     void ReadLine(std::size_t begin, std::size_t end, std::uint32_t number, std::int32_t section);
     bool ReadSectionHeader(std::size_t begin, std::size_t end, ProfileLine& line) const;

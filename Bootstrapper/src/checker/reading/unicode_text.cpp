@@ -215,6 +215,15 @@ char AnsiCharacter(std::uint32_t codePoint)
     return static_cast<char>(byte);
 }
 
+std::string AnsiFromUtf8(const std::string& utf8)
+{
+    std::string ansi;
+    for (std::size_t position = 0; position < utf8.size();) {
+        ansi += AnsiCharacter(DecodeUtf8(utf8.c_str(), position));
+    }
+    return ansi;
+}
+
 std::string Utf8FromUtf16(const std::u16string& wide)
 {
     std::string utf8;

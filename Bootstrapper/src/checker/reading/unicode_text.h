@@ -37,9 +37,11 @@ bool LeaveEmpty(char* text, std::size_t capacity);
 char AnsiCharacter(std::uint32_t codePoint);
 bool AnsiFromUtf8(const char* utf8, char* ansi, std::size_t capacity);
 
-// The same without a bound, for the checker's own lists of names.
+// The same without a bound, for the checker's own lists of names and the texts of a
+// package, which is UTF-8 on Linux and reaches an ANSI call in code page 1252.
 std::u16string Utf16FromUtf8(const std::string& utf8);
 std::string Utf8FromUtf16(const std::u16string& wide);
+std::string AnsiFromUtf8(const std::string& utf8);
 
 // Whether `length` bytes are well-formed UTF-8 and hold at least one character beyond
 // ASCII: text an editor saved as UTF-8, which no code page 1252 text of letters is.

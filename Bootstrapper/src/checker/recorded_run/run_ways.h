@@ -25,8 +25,9 @@ struct WayEvent {
     enum class Kind : std::uint8_t { choice, start, box } kind = Kind::start;
     std::string text;         // choice: the answer in words; start: the command line; box: its text
     std::string application;  // start: the application name, empty when none was given
-    std::string point;        // choice: which choice point ("Prereq0", "installed product")
+    std::string point;        // choice: which choice point ("Prereq0 check", "installed product")
     ChoiceKind choiceKind = ChoiceKind::check;
+    std::uint8_t answer = 0;           // choice: the answer's number; 0 the one with which the run goes on
     RunStage stage = RunStage::start;  // where the run was when it happened
 };
 

@@ -18,17 +18,17 @@ class Printer {
 public:
     Printer(const ReportSettings& settings, TextOutput& output) : settings_(settings), out_(output) {}
 
-    // One line: printf's `format` with its arguments, through the program's formatting
-    // (every format here is one it knows; the plan's values make no line near 1 MiB).
+    // One line: printf's `format` with its arguments, whole.
     void Line(const char* format, ...)
-#if defined(__GNUC__)
+#if defined(__MINGW32__) && !defined(__clang__)
+        __attribute__((format(gnu_printf, 2, 3)))
+#elif defined(__GNUC__)
         __attribute__((format(printf, 2, 3)))
 #endif
     {
         std::va_list args{};
         va_start(args, format);
-        std::string text;
-        static_cast<void>(FormatString(text, format, args));
+        const std::string text = FormattedV(format, args);
         va_end(args);
         PutShownLine(out_, ToUtf8(settings_, text).c_str());
         out_.Put("\n");
@@ -66,7 +66,8 @@ void PrintMessage(Printer& out, const char* indent, const std::string& lead, con
         out.Line("%s%s \"%s\"%s", indent, lead.c_str(), text.c_str(), tail.c_str());
         return;
     }
-    out.Line("%s%s%s:", indent, lead.c_str(), tail.c_str());
+    // The box's lines follow: a full stop would stand before them.
+    out.Line("%s%s%s:", indent, lead.c_str(), tail == "." ? "" : tail.c_str());
     for (const std::string& line : lines) {
         out.Line("%s    %s", indent, line.c_str());
     }

@@ -1,6 +1,7 @@
 #include "checker/walk/folder_check.h"
 
 #include <string>
+#include <utility>
 
 #include "checker/explored_runs/run_explorer.h"
 #include "checker/reading/unicode_text.h"
@@ -26,9 +27,8 @@ bool LocateSetupIni(Walk& walk)
     if (!located) {
         return false;
     }
-    // The program ends here; the file's text is still worth checking for the folder the
-    // package will be copied to.
-    walk.endedAtFileLimit = !FitsFileFunctions(walk.platform, walk.iniPath.Get());
+    // Where the program ends here, the file's text is still worth checking for the folder
+    // the package will be copied to.
     return true;
 }
 
@@ -50,6 +50,7 @@ bool ReadSetupIni(Walk& walk)
 void EndWhereTheRunEnds(const FurthestRun& furthest, Plan& plan)
 {
     plan.endsAt = furthest.endStage;
+    plan.end = furthest.end;
     plan.endMessage.clear();
     plan.endShowsPrerequisiteExitCode = false;
     if (plan.endsAt == RunStage::done || plan.ways.ways.empty()) {
@@ -98,11 +99,13 @@ void CheckFolder(FolderReader& platform, ProfileText& text, Findings& findings, 
     ExplainTheEnds(walk);
     CheckSetupValues(walk);
     CheckThePackage(walk);
-    if (!walk.endedAtFileLimit) {
+    if (!EndsAtFileLimit(plan)) {
         CompareReaders(platform, walk.iniPath, text, plan, findings);
     }
-    MeasurePathBudget(platform, walk.iniPath, walk.transforms, plan);
-    CheckPathBudget(platform, plan, walk.endedAtFileLimit, findings);
+    PathBudget budget = MeasurePathBudget(platform, walk.iniPath, walk.transforms, plan);
+    plan.deepestPath = std::move(budget.deepestPath);
+    plan.pathBudget = budget.budget;
+    CheckPathBudget(platform, plan, findings);
     CheckSetupEnds(plan.ways, findings);
 }
 

@@ -26,18 +26,16 @@ struct Walk {
     TextBuffer iniPath;
     TextBuffer packageFile;  // the package relative to the folder, with forward slashes
     std::vector<TransformFile> transforms;  // every *.mst of the package folder
-    bool endedAtFileLimit = false;          // "Path too long!" for a path beyond the file functions
 
     std::uint32_t Line(const char* section, const char* key) const { return KeyLine(text, section, key); }
 };
 
 // The finding that says why the furthest run ends where it ends, and those for the boxes
-// any way shows once the languages are known. Sets `endedAtFileLimit` when only the path
-// budget can tell.
+// any way shows once the languages are known.
 inline void ExplainTheEnds(Walk& walk)
 {
     const RunEndFacts facts{walk.platform, walk.text, walk.plan, walk.furthest, walk.iniPath, walk.packageFile.Get()};
-    walk.endedAtFileLimit = !ExplainRunEnds(facts, walk.findings) || walk.endedAtFileLimit;
+    ExplainRunEnds(facts, walk.findings);
 }
 
 // The rules over what the furthest run read: the pre-setup program, each prerequisite

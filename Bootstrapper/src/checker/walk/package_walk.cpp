@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "checker/reading/setup_languages.h"
@@ -10,6 +11,8 @@
 #include "checker/rules/package/package_folder_check.h"
 #include "checker/rules/package/transform_check.h"
 #include "checker/walk/folder_walk.h"
+#include "language/language_discovery.h"
+#include "language/language_state.h"
 #include "language/language_table.h"
 #include "services/setup_ini.h"
 
@@ -27,12 +30,25 @@ const char* DialogEntry(std::size_t language)
     return entry != std::end(kLanguageTable) ? entry->displayName : "";
 }
 
+// Whether a way read Setup.ini as the plan's first way does: the same answer at each line
+// whose reading is not known. Only those ways start what the plan's steps describe.
+bool ReadsAsTheFirstWay(const WholeWay& whole)
+{
+    return std::none_of(whole.events.begin(), whole.events.end(), [](const WayEvent* event) {
+        return event->kind == WayEvent::Kind::choice && event->choiceKind == ChoiceKind::reading &&
+               event->answer != 0;
+    });
+}
+
 // The msiexec runs, as the ways started them: after the dialog, each language's
 // installation; without it, the maintenance run, after the re-cache when there is one.
 void TakeInstallerCommands(Plan& plan)
 {
     for (std::size_t i = 0; i < plan.ways.ways.size(); ++i) {
         const WholeWay whole = FollowWay(plan.ways, i);
+        if (!ReadsAsTheFirstWay(whole)) {
+            continue;
+        }
         std::string language;
         std::vector<const WayEvent*> starts;
         for (const WayEvent* event : whole.events) {
@@ -70,34 +86,65 @@ void MarkOfferedLanguages(Plan& plan)
     }
 }
 
+// Whether the program read the package's Property table: a run went past the package,
+// or ended there only at what it read (the installed product's lookup, the version).
+bool PropertiesRead(const Plan& plan)
+{
+    return plan.endsAt > RunStage::package || plan.end.cause == EndCause::productLookup ||
+           plan.end.cause == EndCause::productVersion;
+}
+
+// The languages the setup offers for the package, also where no run came to them: the
+// program's own discovery, on the folder, as the run would have made it.
+void KnowTheLanguages(Walk& walk)
+{
+    Plan& plan = walk.plan;
+    if (plan.endsAt >= RunStage::languages || plan.languagesDirectory.empty()) {
+        return;
+    }
+    LanguageState state;
+    RunEnd end;
+    TextBuffer folder;
+    folder.Assign(plan.languagesDirectory.c_str());
+    DiscoverLanguages(walk.platform, 0, plan.package.productLanguage, folder, state, end);
+    plan.language = PlannedLanguagesOf(state);
+}
+
 }  // namespace
 
 void CheckThePackage(Walk& walk)
 {
     Plan& plan = walk.plan;
-    if (walk.plan.packagePath.empty()) {
-        return;
+    if (plan.packagePath.empty()) {
+        return;  // no run located a package
     }
     TextBuffer msiPath;
-    ReadSetupValue(walk.platform, walk.iniPath, kStartSection, "MsiPath", msiPath);
+    ReadSetupValue(walk.platform, walk.iniPath, kStartSection, kMsiPathKey, msiPath);
     if (msiPath.IsEmpty()) {
-        CheckPackageChoice(walk.platform, plan, walk.findings);
+        PackageChoice choice = CheckPackageChoice(walk.platform, walk.findings);
+        plan.packagesFound = choice.found;
+        plan.ntfsFirstPackage = std::move(choice.ntfsFirst);
     }
-    if (walk.plan.languagesDirectory.empty()) {
+    if (!PropertiesRead(plan)) {
+        return;  // the package's own facts are not known: its end explains why
+    }
+    // Whatever the run's end after it, the package is checked whole.
+    KnowTheLanguages(walk);
+    PackageFacts facts = CheckPackageFacts(walk.platform, walk.packageFile.Get(), plan, walk.findings);
+    plan.packageTemplate = std::move(facts.packageTemplate);
+    plan.upgradeCode = std::move(facts.upgradeCode);
+    plan.is64BitPackage = facts.is64BitPackage;
+    CheckCabinets(walk.platform, walk.packageFile.Get(), plan, walk.findings);
+    if (plan.languagesDirectory.empty()) {
         return;
     }
     TextBuffer setting;
-    ReadSetupValue(walk.platform, walk.iniPath, kStartSection, "LanguagesDir", setting);
-    CheckLanguagesFolder(walk.platform, setting, walk.Line(kStartSection, "LanguagesDir"), plan, walk.findings);
+    ReadSetupValue(walk.platform, walk.iniPath, kStartSection, kLanguagesDirKey, setting);
+    CheckLanguagesFolder(walk.platform, setting, walk.Line(kStartSection, kLanguagesDirKey), plan, walk.findings);
     MarkOfferedLanguages(plan);
-    if (!plan.offered[0] && !plan.offered[1]) {
-        return;  // the run never came to know the package's languages
-    }
-    CheckPackageFacts(walk.platform, walk.packageFile.Get(), plan, walk.findings);
-    CheckCabinets(walk.platform, walk.packageFile.Get(), plan, walk.findings);
     CheckTransformPlaces(walk.platform, walk.transforms, setting, plan, walk.findings);
     TakeInstallerCommands(plan);
-    CheckTransformFiles(walk.platform, walk.transforms, setting, plan, walk.findings);
+    plan.transformVerdict = CheckTransformFiles(walk.platform, walk.transforms, setting, plan, walk.findings);
 }
 
 }  // namespace boot::folder_walk

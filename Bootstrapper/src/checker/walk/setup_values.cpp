@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 
 #include "checker/rules/setup_ini/prerequisite_check.h"
 #include "checker/rules/setup_ini/prerequisite_notes.h"
@@ -11,8 +12,6 @@
 namespace boot::folder_walk {
 
 namespace {
-
-constexpr std::int64_t kLastSectionNumber = kLastSectionIndex;
 
 SetupIniReading IniReading(const Walk& walk)
 {
@@ -34,56 +33,58 @@ void CheckPreSetup(Walk& walk)
         plan.preSetup = PlannedStart{(*start)->text, (*start)->application};
     }
     TextBuffer setupPath;
-    if (ReadSetupValue(walk.platform, walk.iniPath, kStartSection, "SetupPath", setupPath) == SetupValue::read &&
+    if (ReadSetupValue(walk.platform, walk.iniPath, kStartSection, kSetupPathKey, setupPath) == SetupValue::read &&
         !setupPath.IsEmpty()) {
-        CheckProgramPath(IniReading(walk), kStartSection, "SetupPath", setupPath.Get(), "the setup goes on without it",
-                         walk.findings);
+        CheckProgramPath(IniReading(walk), kStartSection, kSetupPathKey, setupPath.Get(),
+                         "the setup goes on without it", walk.findings);
     }
 }
 
-// The step as the plan shows it, with the machine's answer to its check where the machine
-// can be asked.
-PlannedPrerequisite Planned(const Walk& walk, const char* section, const PrerequisiteStep& step)
+// The step a planned section describes, as the program holds one.
+void StepOf(const PlannedPrerequisite& planned, PrerequisiteStep& step)
 {
-    PlannedPrerequisite planned;
-    planned.section = section;
-    planned.execute = step.execute.Get();
-    planned.checkKey = step.checkKey.Get();
-    planned.checkValue = step.checkValue.Get();
-    planned.checkContent = step.checkContent.Get();
-    planned.doExecuteIfCheckIs = step.doExecuteIfCheckIs;
-    planned.debug = step.debugMode;
-    planned.expectedExitCode = step.expectedExitCode;
+    step.execute.Assign(planned.execute.c_str());
+    step.checkKey.Assign(planned.checkKey.c_str());
+    step.checkValue.Assign(planned.checkValue.c_str());
+    step.checkContent.Assign(planned.checkContent.c_str());
+    step.doExecuteIfCheckIs = planned.doExecuteIfCheckIs;
+    step.debugMode = planned.debug;
+    step.expectedExitCode = planned.expectedExitCode;
+}
+
+// A section the program read whole and whose program it may run, with the notes on its
+// settings and the machine's answer to its check where the machine can be asked.
+void PlanPrerequisite(Walk& walk, const PlannedPrerequisite& read)
+{
+    PrerequisiteStep step;
+    StepOf(read, step);
+    CheckPrerequisiteValues(IniReading(walk), read.section.c_str(), step, walk.findings);
+    PlannedPrerequisite planned = read;
     if (walk.plan.machineKnown) {
         planned.check = EvaluateRegistryCheck(walk.platform, step) ? MachineCheck::passes : MachineCheck::fails;
     }
     const char* notes[kMostPrerequisiteNotes] = {};
     planned.notes.assign(notes, notes + PrerequisiteNotes(step, notes));
-    return planned;
+    walk.plan.prerequisites.push_back(std::move(planned));
 }
 
-// The sections the furthest run read, up to the one that ends the chain or the run.
+// Every section any way read: each that runs or is skipped, and the one that ends the
+// chain, whatever the way that reached it.
 void CheckPrerequisites(Walk& walk)
 {
-    std::int64_t number = 0;
-    for (; number <= walk.furthest.end.prerequisite; ++number) {
-        PrerequisiteStep step;
-        if (ReadPrerequisiteStep(walk.platform, walk.iniPath, static_cast<std::int32_t>(number), step) !=
-            PrerequisiteReading::kStepRead) {
-            break;
+    for (const PlannedPrerequisite& read : walk.plan.sectionsRead) {
+        if (!read.stoppedAt.empty()) {
+            continue;  // the run ends there: its end explains it
         }
-        TextBuffer section;
-        section.Format("%s%d", kPrerequisiteSectionPrefix, static_cast<int>(number));
-        CheckPrerequisiteValues(IniReading(walk), section.Get(), step, walk.findings);
-        walk.plan.prerequisites.push_back(Planned(walk, section.Get(), step));
+        if (!read.execute.empty()) {
+            PlanPrerequisite(walk, read);
+            continue;
+        }
+        CheckChainEnd(walk.text, read.section.c_str(), walk.findings);
+        if (read.number < kLastSectionIndex) {
+            CheckUnreachableSections(walk.text, read.number, walk.findings);
+        }
     }
-    if (walk.furthest.endStage <= RunStage::prerequisites || number > kLastSectionNumber) {
-        return;  // the chain has no end the run came to
-    }
-    TextBuffer section;
-    section.Format("%s%d", kPrerequisiteSectionPrefix, static_cast<int>(number));
-    CheckChainEnd(walk.text, section.Get(), walk.findings);
-    CheckUnreachableSections(walk.text, static_cast<std::int32_t>(number), walk.findings);
 }
 
 }  // namespace

@@ -134,32 +134,30 @@ bool TemplateHoldsLanguage(const std::string& languages, std::int32_t language)
     return false;
 }
 
-void CheckTemplate(FolderReader& platform, const char* packageFile, Plan& plan, Findings& findings)
+void CheckTemplate(FolderReader& platform, const char* packageFile, const Plan& plan, PackageFacts& facts,
+                   Findings& findings)
 {
     std::string summaryTemplate;
     if (!platform.ReadSummaryText(plan.packagePath.c_str(), kSummaryTemplate, summaryTemplate)) {
         return;
     }
-    plan.packageTemplate = summaryTemplate;
+    facts.packageTemplate = summaryTemplate;
     const std::size_t separator = summaryTemplate.find(';');
     const std::string platformName = summaryTemplate.substr(0, separator);
     const std::string languages =
         separator == std::string::npos ? std::string() : summaryTemplate.substr(separator + 1);
-    plan.is64BitPackage = IsSixtyFourBitPlatform(platformName);
+    facts.is64BitPackage = IsSixtyFourBitPlatform(platformName);
     if (!TemplateHoldsLanguage(languages, plan.package.productLanguage)) {
         findings.Report(Rule::templateLanguage, packageFile, 0,
                         "ProductLanguage %d is not among the languages of the package's summary information "
                         "(Template \"%s\"), where Windows Installer reads the languages a package supports; list "
                         "it there",
-                        static_cast<int>(plan.package.productLanguage), plan.packageTemplate.c_str());
+                        static_cast<int>(plan.package.productLanguage), facts.packageTemplate.c_str());
     }
 }
 
-}  // namespace
-
-void CheckPackageFacts(FolderReader& platform, const char* packageFile, Plan& plan, Findings& findings)
+void CheckProductVersion(const char* packageFile, const PlannedPackage& info, Findings& findings)
 {
-    const PlannedPackage& info = plan.package;
     if (!IsVersionForm(info.productVersion.c_str())) {
         findings.Report(Rule::productVersionRange, packageFile, 0,
                         "ProductVersion %s is not of Windows Installer's form, fields of digits separated by dots, "
@@ -172,14 +170,27 @@ void CheckPackageFacts(FolderReader& platform, const char* packageFile, Plan& pl
                         "version, upgrades)",
                         info.productVersion.c_str());
     }
+}
+
+}  // namespace
+
+PackageFacts CheckPackageFacts(FolderReader& platform, const char* packageFile, const Plan& plan,
+                               Findings& findings)
+{
+    const PlannedPackage& info = plan.package;
+    if (plan.end.cause != EndCause::productVersion) {
+        CheckProductVersion(packageFile, info, findings);
+    }
     CheckGuid(packageFile, "ProductCode", info.productCode, findings);
+    PackageFacts facts;
     TextBuffer upgradeCode;
     ReadUpgradeCode(platform, plan.packagePath.c_str(), upgradeCode);
-    plan.upgradeCode = upgradeCode.Get();
-    if (!plan.upgradeCode.empty()) {
-        CheckGuid(packageFile, "UpgradeCode", plan.upgradeCode, findings);
+    facts.upgradeCode = upgradeCode.Get();
+    if (!facts.upgradeCode.empty()) {
+        CheckGuid(packageFile, "UpgradeCode", facts.upgradeCode, findings);
     }
-    CheckTemplate(platform, packageFile, plan, findings);
+    CheckTemplate(platform, packageFile, plan, facts, findings);
+    return facts;
 }
 
 }  // namespace boot

@@ -173,8 +173,9 @@ void WalkPackageFolder(FolderReader& platform, const char* folder, Findings& fin
     }
 }
 
-void CheckPackageChoice(Platform& platform, Plan& plan, Findings& findings)
+PackageChoice CheckPackageChoice(Platform& platform, Findings& findings)
 {
+    PackageChoice choice;
     // The program's own search (FindPackageInCurrentDirectory), all the way through.
     std::vector<std::u16string> packages;
     FindDataW found{};
@@ -190,17 +191,18 @@ void CheckPackageChoice(Platform& platform, Plan& plan, Findings& findings)
     if (search != kInvalidHandle) {
         platform.FindClose(search);
     }
-    plan.packagesFound = static_cast<std::uint32_t>(packages.size());
+    choice.found = static_cast<std::uint32_t>(packages.size());
     if (packages.size() < 2) {
-        return;
+        return choice;
     }
     const std::u16string first = *std::min_element(packages.begin(), packages.end(), ComesFirstOnNtfs);
-    plan.ntfsFirstPackage = DisplayName(platform, first);
+    choice.ntfsFirst = DisplayName(platform, first);
     findings.Report(Rule::severalPackages, kFolderFile, 0,
                     "the folder holds %u packages and Setup.ini names none (MsiPath): the setup opens the first "
                     "that Windows' directory search returns, which depends on the file system (NTFS returns %s, "
                     "the first by name without regard to case); set MsiPath",
-                    static_cast<unsigned>(packages.size()), plan.ntfsFirstPackage.c_str());
+                    static_cast<unsigned>(packages.size()), choice.ntfsFirst.c_str());
+    return choice;
 }
 
 void CheckLanguagesFolder(FolderReader& platform, const TextBuffer& setting, std::uint32_t line, const Plan& plan,
@@ -209,10 +211,18 @@ void CheckLanguagesFolder(FolderReader& platform, const TextBuffer& setting, std
     if (setting.IsEmpty() || platform.KindOf(plan.languagesDirectory.c_str()) == EntryKind::folder) {
         return;
     }
-    findings.Report(Rule::noLanguagesFolder, kSetupIniFile, line,
-                    "LanguagesDir=%s names no folder in the package folder: the setup finds no transform and "
-                    "offers only the package's own language",
-                    setting.Get());
+    // Only a run that gets past the languages offers the package's own language alone;
+    // one that ends there shows why at its end.
+    if (plan.endsAt > RunStage::languages) {
+        findings.Report(Rule::noLanguagesFolder, kSetupIniFile, line,
+                        "LanguagesDir=%s names no folder in the package folder: the setup finds no transform and "
+                        "offers only the package's own language",
+                        setting.Get());
+    } else {
+        findings.Report(Rule::noLanguagesFolder, kSetupIniFile, line,
+                        "LanguagesDir=%s names no folder in the package folder: the setup finds no transform there",
+                        setting.Get());
+    }
 }
 
 void CheckTransformPlaces(FolderReader& platform, const std::vector<TransformFile>& transforms,

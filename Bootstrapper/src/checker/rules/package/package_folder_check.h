@@ -28,9 +28,15 @@ struct TransformFile {
 void WalkPackageFolder(FolderReader& platform, const char* folder, Findings& findings,
                        std::vector<TransformFile>& transforms);
 
+// The packages the program's directory search finds, without MsiPath.
+struct PackageChoice {
+    std::uint32_t found = 0;
+    std::string ntfsFirst;  // when there are several, the one NTFS returns first
+};
+
 // Without MsiPath, several packages leave the choice to the directory search
-// (several-packages); the plan learns how many there are and which one NTFS returns.
-void CheckPackageChoice(Platform& platform, Plan& plan, Findings& findings);
+// (several-packages).
+PackageChoice CheckPackageChoice(Platform& platform, Findings& findings);
 
 // LanguagesDir, `setting` as read, names no folder (no-languages-folder); `line` is its line.
 void CheckLanguagesFolder(FolderReader& platform, const TextBuffer& setting, std::uint32_t line, const Plan& plan,

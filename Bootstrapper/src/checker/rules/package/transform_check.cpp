@@ -181,7 +181,7 @@ void CheckIdentityKept(const Candidate& candidate, const TransformReading& readi
     for (std::size_t i = 0; i < 3; ++i) {
         const std::string before = PackageIdentity(plan, i);
         const TransformReading::PropertyAfter& after = reading.identityAfter[i];
-        if (!after.set || SameTextIgnoringCase(before.c_str(), after.value.c_str())) {
+        if (!after.written || SameTextIgnoringCase(before.c_str(), after.value.c_str())) {
             continue;
         }
         findings.Report(Rule::transformIdentity, candidate.file.c_str(), 0,
@@ -305,9 +305,10 @@ void CheckSameRows(const Candidate& documentation, const std::vector<std::string
 
 }  // namespace
 
-void CheckTransformFiles(FolderReader& platform, const std::vector<TransformFile>& transforms,
-                         const TextBuffer& setting, Plan& plan, Findings& findings)
+TransformVerdicts CheckTransformFiles(FolderReader& platform, const std::vector<TransformFile>& transforms,
+                                      const TextBuffer& setting, const Plan& plan, Findings& findings)
 {
+    TransformVerdicts verdicts;
     // The offered transforms that apply, with the rows they write.
     std::vector<std::pair<Candidate, std::vector<std::string>>> applied;
     for (const Candidate& candidate : Candidates(platform, transforms, setting, plan)) {
@@ -324,7 +325,7 @@ void CheckTransformFiles(FolderReader& platform, const std::vector<TransformFile
         const std::int32_t language = LanguageOfName(candidate.name);
         for (std::size_t i = 0; i < kOfferedLanguageCount; ++i) {
             if (language == kLanguageIds[i] && plan.offered[i]) {
-                plan.transformVerdict[i] = verdict;
+                verdicts[i] = verdict;
             }
         }
         if (candidate.offered && reading.kind == TransformReading::Kind::transform) {
@@ -335,13 +336,14 @@ void CheckTransformFiles(FolderReader& platform, const std::vector<TransformFile
         return SameTextIgnoringCase(entry.first.name.c_str(), kDocumentationTransformFile);
     });
     if (documentation == applied.end()) {
-        return;
+        return verdicts;
     }
     for (const auto& [candidate, rows] : applied) {
         if (LanguageOfName(candidate.name) != 0) {
             CheckSameRows(documentation->first, documentation->second, candidate, rows, findings);
         }
     }
+    return verdicts;
 }
 
 }  // namespace boot

@@ -7,6 +7,8 @@
 // language (transform-language) or one that leaves ProductLanguage as it is
 // (transform-keeps-language).
 
+#include <array>
+#include <string>
 #include <vector>
 
 #include "checker/explored_runs/plan.h"
@@ -16,10 +18,12 @@
 
 namespace boot {
 
-// After the commands are composed (the plan knows the offered languages). `setting`:
-// LanguagesDir as read. The plan learns, for each offered language, whether its transform
-// applies.
-void CheckTransformFiles(FolderReader& platform, const std::vector<TransformFile>& transforms,
-                         const TextBuffer& setting, Plan& plan, Findings& findings);
+// For each offered language that needs a transform: whether Windows Installer takes it,
+// in words ("applies", or why not); empty for the others.
+using TransformVerdicts = std::array<std::string, kOfferedLanguageCount>;
+
+// Once the plan knows the offered languages. `setting`: LanguagesDir as read.
+TransformVerdicts CheckTransformFiles(FolderReader& platform, const std::vector<TransformFile>& transforms,
+                                      const TextBuffer& setting, const Plan& plan, Findings& findings);
 
 }  // namespace boot

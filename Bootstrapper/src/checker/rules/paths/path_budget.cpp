@@ -25,62 +25,64 @@ std::size_t CharacterCount(Platform& platform, const char* text)
 }
 
 // Keeps `relative` (a path behind the folder and its backslash) when it is the longest yet.
-void Count(Platform& platform, const char* relative, Plan& plan)
+void Count(Platform& platform, const char* relative, PathBudget& budget)
 {
-    if (CharacterCount(platform, relative) > CharacterCount(platform, plan.deepestPath.c_str())) {
-        plan.deepestPath = relative;
+    if (CharacterCount(platform, relative) > CharacterCount(platform, budget.deepestPath.c_str())) {
+        budget.deepestPath = relative;
     }
 }
 
 // A program Windows' search finds in the folder by its relative name.
-void CountProgram(Platform& platform, const char* folder, const char* commandLine, Plan& plan)
+void CountProgram(Platform& platform, const char* folder, const char* commandLine, PathBudget& budget)
 {
     ProgramPart part;
     FindProgramPart(platform, folder, commandLine, part);
     if (part.relative && part.inFolder) {
-        Count(platform, part.path.Get(), plan);
+        Count(platform, part.path.Get(), budget);
     }
 }
 
-void CountPrograms(FolderReader& platform, const TextBuffer& iniPath, Plan& plan)
+void CountPrograms(FolderReader& platform, const TextBuffer& iniPath, const Plan& plan, PathBudget& budget)
 {
     TextBuffer setupPath;
-    ReadSetupValue(platform, iniPath, kStartSection, "SetupPath", setupPath);
+    ReadSetupValue(platform, iniPath, kStartSection, kSetupPathKey, setupPath);
     if (setupPath.IsEmpty()) {
-        Count(platform, kDefaultSetupProgram, plan);  // tested in the folder, found or not
+        Count(platform, kDefaultSetupProgram, budget);  // tested in the folder, found or not
     } else {
-        CountProgram(platform, plan.folder.c_str(), setupPath.Get(), plan);
+        CountProgram(platform, plan.folder.c_str(), setupPath.Get(), budget);
     }
-    for (const PlannedPrerequisite& planned : plan.prerequisites) {
-        CountProgram(platform, plan.folder.c_str(), planned.execute.c_str(), plan);
+    for (const PlannedPrerequisite& planned : plan.sectionsRead) {
+        CountProgram(platform, plan.folder.c_str(), planned.execute.c_str(), budget);
     }
 }
 
-void CountPackage(FolderReader& platform, const TextBuffer& iniPath, Plan& plan)
+void CountPackage(FolderReader& platform, const TextBuffer& iniPath, PathBudget& budget)
 {
     TextBuffer name;
-    ReadSetupValue(platform, iniPath, kStartSection, "MsiPath", name);
+    ReadSetupValue(platform, iniPath, kStartSection, kMsiPathKey, name);
     if (name.IsEmpty()) {
         FindPackageInCurrentDirectory(platform, name);
     }
-    Count(platform, name.Get(), plan);
+    Count(platform, name.Get(), budget);
 }
 
-void CountIfFile(FolderReader& platform, Plan& plan, const TextBuffer& relative)
+void CountIfFile(FolderReader& platform, const Plan& plan, const TextBuffer& relative, PathBudget& budget)
 {
     TextBuffer full;
     if (full.Format("%s\\%s", plan.folder.c_str(), relative.Get()) && platform.KindOf(full.Get()) == EntryKind::file) {
-        Count(platform, relative.Get(), plan);
+        Count(platform, relative.Get(), budget);
     }
 }
 
 // The transforms the program tests that are there: another language's, and the
-// documentation transform, composed as the program composes them ("." included).
+// documentation transform, composed as the program composes them ("." included); and the
+// search of the languages folder, by which the program tests one whose own path is too
+// long for the file functions.
 void CountTransforms(FolderReader& platform, const TextBuffer& iniPath,
-                     const std::vector<TransformFile>& transforms, Plan& plan)
+                     const std::vector<TransformFile>& transforms, const Plan& plan, PathBudget& budget)
 {
     TextBuffer setting;
-    ReadSetupValue(platform, iniPath, kStartSection, "LanguagesDir", setting);
+    ReadSetupValue(platform, iniPath, kStartSection, kLanguagesDirKey, setting);
     if (setting.IsEmpty()) {
         setting.Assign(kDefaultLanguagesDir);
     }
@@ -88,17 +90,21 @@ void CountTransforms(FolderReader& platform, const TextBuffer& iniPath,
     if (!composed.Format("%s\\%s", plan.folder.c_str(), setting.Get())) {
         return;
     }
+    TextBuffer search;
+    if (search.Format("%s\\*%s", setting.Get(), kTransformExtension)) {
+        Count(platform, search.Get(), budget);
+    }
     // The names the program tests, however deep the languages folder lies.
     for (const std::int32_t language : kLanguageIds) {
         TextBuffer relative;
         if (language != plan.package.productLanguage &&
             relative.Format("%s\\%d%s", setting.Get(), static_cast<int>(language), kTransformExtension)) {
-            CountIfFile(platform, plan, relative);
+            CountIfFile(platform, plan, relative, budget);
         }
     }
     TextBuffer documentation;
-    if (documentation.Format("%s\\%s%s", setting.Get(), kDocumentationTransformName, kTransformExtension)) {
-        CountIfFile(platform, plan, documentation);
+    if (documentation.Format("%s\\%s", setting.Get(), kDocumentationTransformFile)) {
+        CountIfFile(platform, plan, documentation, budget);
     }
     const std::string folder = NormalizedFolder(platform, composed.Get());
     for (const TransformFile& transform : transforms) {
@@ -110,7 +116,7 @@ void CountTransforms(FolderReader& platform, const TextBuffer& iniPath,
             SameTextIgnoringCase(NormalizedFolder(platform, transform.folderPath).c_str(), folder.c_str())) {
             TextBuffer relative;
             if (relative.Format("%s\\%s", setting.Get(), transform.name.c_str())) {
-                Count(platform, relative.Get(), plan);
+                Count(platform, relative.Get(), budget);
             }
         }
     }
@@ -118,20 +124,23 @@ void CountTransforms(FolderReader& platform, const TextBuffer& iniPath,
 
 }  // namespace
 
-void MeasurePathBudget(FolderReader& platform, const TextBuffer& iniPath,
-                       const std::vector<TransformFile>& transforms, Plan& plan)
+PathBudget MeasurePathBudget(FolderReader& platform, const TextBuffer& iniPath,
+                             const std::vector<TransformFile>& transforms, const Plan& plan)
 {
-    plan.deepestPath = kSetupIniName;
-    CountPrograms(platform, iniPath, plan);
-    CountPackage(platform, iniPath, plan);
-    CountTransforms(platform, iniPath, transforms, plan);
+    PathBudget budget;
+    budget.deepestPath = kSetupIniName;
+    CountPrograms(platform, iniPath, plan, budget);
+    CountPackage(platform, iniPath, budget);
+    CountTransforms(platform, iniPath, transforms, plan, budget);
     // The folder, a backslash and the deepest path make at most kLongestFilePath.
-    const std::size_t deepest = CharacterCount(platform, plan.deepestPath.c_str()) + 1;
-    plan.pathBudget = deepest < kLongestFilePath ? kLongestFilePath - deepest : 0;
+    const std::size_t deepest = CharacterCount(platform, budget.deepestPath.c_str()) + 1;
+    budget.budget = deepest < kLongestFilePath ? kLongestFilePath - deepest : 0;
+    return budget;
 }
 
-void CheckPathBudget(Platform& platform, const Plan& plan, bool endedAtFileLimit, Findings& findings)
+void CheckPathBudget(Platform& platform, const Plan& plan, Findings& findings)
 {
+    const bool endedAtFileLimit = EndsAtFileLimit(plan);
     const std::size_t folder = CharacterCount(platform, plan.folder.c_str());
     if (folder <= plan.pathBudget && !endedAtFileLimit) {
         return;

@@ -6,6 +6,7 @@
 // folder's budget is what the longest of them leaves.
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "checker/explored_runs/plan.h"
@@ -16,14 +17,19 @@
 
 namespace boot {
 
-// Fills the plan's budget from the settings and the folder's transforms, whether or not
-// the program's run gets as far as each path.
-void MeasurePathBudget(FolderReader& platform, const TextBuffer& iniPath,
-                       const std::vector<TransformFile>& transforms, Plan& plan);
+struct PathBudget {
+    std::string deepestPath;  // behind the folder and its backslash
+    std::size_t budget = 0;   // how long the folder's own path may be
+};
+
+// The budget from the settings and the folder's transforms, whether or not the program's
+// run gets as far as each path. `plan`: the folder, the prerequisites and the package.
+PathBudget MeasurePathBudget(FolderReader& platform, const TextBuffer& iniPath,
+                             const std::vector<TransformFile>& transforms, const Plan& plan);
 
 // One error when the folder's own path leaves no room for its longest path, or when the
 // run ends with "Path too long!" at one of the file functions' limits. Paths are counted
 // in characters, as Windows counts them, not in bytes of the ANSI code page.
-void CheckPathBudget(Platform& platform, const Plan& plan, bool endedAtFileLimit, Findings& findings);
+void CheckPathBudget(Platform& platform, const Plan& plan, Findings& findings);
 
 }  // namespace boot

@@ -44,12 +44,12 @@ bool ReportRefusedSetting(const Explanation& why)
     return false;
 }
 
-// Each Explain...End reports why the run ends at its stage, and is false when only the
-// path budget can tell (a path beyond the file functions).
-bool ExplainPreSetupEnd(const Explanation& why)
+// Each Explain...End reports why the run ends at its stage; a path beyond the file
+// functions is the path budget's to tell (EndsAtFileLimit).
+void ExplainPreSetupEnd(const Explanation& why)
 {
     if (ReportRefusedSetting(why)) {
-        return true;
+        return;
     }
     if (why.end.cause == EndCause::commandLineTooLong) {
         why.findings.Report(Rule::tooLong, kSetupIniFile, why.Line(kStartSection, kSetupPathKey),
@@ -58,24 +58,19 @@ bool ExplainPreSetupEnd(const Explanation& why)
                             why.box);
     }
     // The folder's own characters and a directory search that fails show in the plan.
-    return why.end.cause != EndCause::pathTooLong;
 }
 
 // Where the package or the languages folder is located: a setting refused, or "Path too
-// long!" for a path the file functions cannot take (false: the path budget tells).
-bool ExplainLocationEnd(const Explanation& why)
+// long!" for a path the file functions cannot take (the path budget tells).
+void ExplainLocationEnd(const Explanation& why)
 {
-    if (ReportRefusedSetting(why)) {
-        return true;
-    }
-    if (why.end.key != kLanguagesDirKey) {
-        return false;
+    if (ReportRefusedSetting(why) || why.end.key != kLanguagesDirKey) {
+        return;
     }
     why.findings.Report(Rule::tooLong, kSetupIniFile, why.Line(kStartSection, kLanguagesDirKey),
                         "the folder's path and LanguagesDir are longer than 1023 characters: the setup ends with "
                         "\"%s\"",
                         why.box);
-    return true;
 }
 
 // A Windows Installer file of another kind given as the package, in words; null for
@@ -158,13 +153,14 @@ void ReportProductVersion(const Explanation& why)
     }
 }
 
-bool ExplainPackageEnd(const Explanation& why)
+void ExplainPackageEnd(const Explanation& why)
 {
     switch (why.end.cause) {
     case EndCause::valueTooLong:
     case EndCause::pathTooLong:
     case EndCause::unusableCharacters:
-        return ExplainLocationEnd(why);
+        ExplainLocationEnd(why);
+        break;
     case EndCause::noPackage:
         why.findings.Report(Rule::noPackage, kFolderFile, 0,
                             "there is no MsiPath, and the folder holds no file whose name ends in \".msi\": the "
@@ -184,19 +180,17 @@ bool ExplainPackageEnd(const Explanation& why)
     default:
         break;
     }
-    return true;
 }
 
-bool ExplainLanguagesEnd(const Explanation& why)
+void ExplainLanguagesEnd(const Explanation& why)
 {
     if (why.end.cause != EndCause::noLanguages) {
-        return why.end.cause != EndCause::pathTooLong;  // a transform beyond the file functions
+        return;  // a transform beyond the file functions: the path budget tells
     }
     why.findings.Report(Rule::noLanguages, why.facts.packageFile, 0,
                         "ProductLanguage is %d, neither German (1031) nor English (1033), and neither 1031.mst nor "
                         "1033.mst is in the languages folder: the setup ends with \"%s\"",
                         static_cast<int>(why.facts.plan.package.productLanguage), why.box);
-    return true;
 }
 
 // The boxes a way shows once the languages are known, whichever way it is: an msiexec
@@ -228,12 +222,12 @@ void ExplainInstallerBoxes(const RunEndFacts& facts, Findings& findings)
 
 }  // namespace
 
-bool ExplainRunEnds(const RunEndFacts& facts, Findings& findings)
+void ExplainRunEnds(const RunEndFacts& facts, Findings& findings)
 {
     ExplainInstallerBoxes(facts, findings);
     const Plan& plan = facts.plan;
     if (plan.endMessage.empty() || plan.endsAt == RunStage::start) {
-        return true;  // the folder's path and Setup.ini itself are the Setup.ini rules' to explain
+        return;  // the folder's path and Setup.ini itself are the Setup.ini rules' to explain
     }
     // A key the record names is in the Start section, or at the prerequisites stage in the
     // prerequisite's.
@@ -246,20 +240,22 @@ bool ExplainRunEnds(const RunEndFacts& facts, Findings& findings)
     const Explanation why{facts, findings, end, section.Get(), plan.endMessage.c_str()};
     switch (plan.endsAt) {
     case RunStage::preSetup:
-        return ExplainPreSetupEnd(why);
+        ExplainPreSetupEnd(why);
+        break;
     case RunStage::prerequisites:
         ReportRefusedSetting(why);
         break;
     case RunStage::package:
-        return ExplainPackageEnd(why);
+        ExplainPackageEnd(why);
+        break;
     case RunStage::languages:
-        return ExplainLanguagesEnd(why);
+        ExplainLanguagesEnd(why);
+        break;
     case RunStage::start:
     case RunStage::installer:
     case RunStage::done:
         break;
     }
-    return true;
 }
 
 }  // namespace boot

@@ -21,8 +21,8 @@ struct RunEndFacts {
     const char* packageFile;  // the package relative to the folder, with forward slashes
 };
 
-// The findings for the ends the runs came to. False when only the path budget can tell why
-// the plan's run ends ("Path too long!" for a path beyond the file functions).
-bool ExplainRunEnds(const RunEndFacts& facts, Findings& findings);
+// The findings for the ends the runs came to; "Path too long!" for a path beyond the file
+// functions is the path budget's to explain (EndsAtFileLimit).
+void ExplainRunEnds(const RunEndFacts& facts, Findings& findings);
 
 }  // namespace boot

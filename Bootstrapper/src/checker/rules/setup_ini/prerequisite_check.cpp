@@ -36,11 +36,11 @@ bool IsDecimalNumber(const char* text)
 void CheckKeyword(const SetupIniReading& ini, const char* section, Findings& findings)
 {
     TextBuffer keyword;
-    ReadSetupValue(ini.platform, ini.iniPath, section, "DoExecuteIfCheckIs", keyword);
+    ReadSetupValue(ini.platform, ini.iniPath, section, kDoExecuteIfCheckIsKey, keyword);
     TextBuffer upper;
     upper.Assign(keyword.Get());
     if (!keyword.IsEmpty() && !IsTrueKeyword(upper) && !TextEquals(upper.Get(), "FALSE")) {
-        findings.Report(Rule::notAKeyword, kSetupIniFile, KeyLine(ini.text, section, "DoExecuteIfCheckIs"),
+        findings.Report(Rule::notAKeyword, kSetupIniFile, KeyLine(ini.text, section, kDoExecuteIfCheckIsKey),
                         "DoExecuteIfCheckIs=%s is neither TRUE nor FALSE: it is read as false, so the program runs "
                         "when the check fails",
                         keyword.Get());
@@ -51,8 +51,8 @@ void CheckExpectedResult(const SetupIniReading& ini, const char* section, const 
                          Findings& findings)
 {
     TextBuffer result;
-    ReadSetupValue(ini.platform, ini.iniPath, section, "ExecuteOkIfResultIs", result);
-    const std::uint32_t resultLine = KeyLine(ini.text, section, "ExecuteOkIfResultIs");
+    ReadSetupValue(ini.platform, ini.iniPath, section, kExecuteOkIfResultIsKey, result);
+    const std::uint32_t resultLine = KeyLine(ini.text, section, kExecuteOkIfResultIsKey);
     if (step.debugMode) {
         findings.Report(Rule::debugMode, kSetupIniFile, resultLine,
                         "ExecuteOkIfResultIs=%s: whenever the program runs, the setup shows its exit code in a box "
@@ -72,12 +72,12 @@ void CheckRegistryCheck(const SetupIniReading& ini, const char* section, const P
         return;
     }
     if (!step.checkValue.IsEmpty() || !step.checkContent.IsEmpty()) {
-        const char* key = step.checkValue.IsEmpty() ? "CheckContent" : "CheckValue";
+        const char* key = step.checkValue.IsEmpty() ? kCheckContentKey : kCheckValueKey;
         findings.Report(Rule::checkWithoutKey, kSetupIniFile, KeyLine(ini.text, section, key),
                         "%s without CheckKey: there is no registry check, it always passes", key);
     }
     if (!step.doExecuteIfCheckIs) {
-        findings.Report(Rule::neverRuns, kSetupIniFile, KeyLine(ini.text, section, "Execute"),
+        findings.Report(Rule::neverRuns, kSetupIniFile, KeyLine(ini.text, section, kExecuteKey),
                         "[%s] never runs: without CheckKey the check passes, and the program runs only when it fails "
                         "(DoExecuteIfCheckIs is not TRUE); add the CheckKey, or DoExecuteIfCheckIs=TRUE to run it "
                         "always",
@@ -93,7 +93,7 @@ void CheckPrerequisiteValues(const SetupIniReading& ini, const char* section, co
     CheckKeyword(ini, section, findings);
     CheckExpectedResult(ini, section, step, findings);
     CheckRegistryCheck(ini, section, step, findings);
-    CheckProgramPath(ini, section, "Execute", step.execute.Get(),
+    CheckProgramPath(ini, section, kExecuteKey, step.execute.Get(),
                      "the setup ends with -1000 when the program is to run (unless ExecuteOkIfResultIs is -1000)",
                      findings);
 }
@@ -104,7 +104,7 @@ void CheckChainEnd(const ProfileText& text, const char* section, Findings& findi
     const std::int32_t header = text.FindSection(section);
     // An Execute the text holds and the platform did not read is the readers' difference
     // (CompareReaders), not a section without one.
-    if (header < 0 || text.ReadValue(section, "Execute").length > 0) {
+    if (header < 0 || text.ReadValue(section, kExecuteKey).length > 0) {
         return;
     }
     for (std::size_t i = static_cast<std::size_t>(header) + 1; i < text.LineCount(); ++i) {

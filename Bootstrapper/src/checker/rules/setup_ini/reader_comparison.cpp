@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "checker/output/formatted_text.h"
 #include "checker/reading/known_names.h"
 #include "checker/rules/setup_ini/setup_ini_check.h"
 #include "prereq/prerequisite_chain.h"
@@ -84,27 +85,29 @@ void CompareValue(Platform& platform, const TextBuffer& iniPath, const ProfileTe
 
 }  // namespace
 
-void CompareReaders(Platform& platform, const TextBuffer& iniPath, const ProfileText& text, const Plan& plan,
+void CompareReaders(FolderReader& platform, const TextBuffer& iniPath, const ProfileText& text, const Plan& plan,
                     Findings& findings)
 {
+    if (platform.ReadsProfilesItself()) {
+        return;
+    }
     if (plan.endsAt > RunStage::start) {
-        CompareValue(platform, iniPath, text, kStartSection, "SetupPath", findings);
+        CompareValue(platform, iniPath, text, kStartSection, kSetupPathKey, findings);
     }
     if (plan.endsAt > RunStage::preSetup) {
         // The sections the chain read whole, and the Execute of the one it ended at.
         for (std::size_t number = 0; number <= plan.prerequisites.size(); ++number) {
-            TextBuffer section;
-            section.Format("%s%u", kPrerequisiteSectionPrefix, static_cast<unsigned>(number));
+            const std::string section = Formatted("%s%zu", kPrerequisiteSectionPrefix, number);
             for (const char* key : kPrerequisiteKeys) {
-                if (number < plan.prerequisites.size() || TextEquals(key, "Execute")) {
-                    CompareValue(platform, iniPath, text, section.Get(), key, findings);
+                if (number < plan.prerequisites.size() || TextEquals(key, kExecuteKey)) {
+                    CompareValue(platform, iniPath, text, section.c_str(), key, findings);
                 }
             }
         }
     }
     if (plan.endsAt >= RunStage::package) {
-        CompareValue(platform, iniPath, text, kStartSection, "MsiPath", findings);
-        CompareValue(platform, iniPath, text, kStartSection, "LanguagesDir", findings);
+        CompareValue(platform, iniPath, text, kStartSection, kMsiPathKey, findings);
+        CompareValue(platform, iniPath, text, kStartSection, kLanguagesDirKey, findings);
     }
 }
 

@@ -6,6 +6,8 @@
 #include "checker/reading/unicode_text.h"
 #include "common/fixed_text.h"
 #include "common/text_rules.h"
+#include "prereq/prerequisite_chain.h"
+#include "services/setup_ini.h"
 
 namespace boot {
 
@@ -46,16 +48,6 @@ bool IsInlineComment(const std::string& value)
         }
     }
     return false;
-}
-
-// UTF-8 text as its author sees it, in code page 1252 like every other text of a finding.
-std::string AsWrittenInUtf8(const std::string& utf8)
-{
-    std::string text;
-    for (std::size_t position = 0; position < utf8.size();) {
-        text += AnsiCharacter(DecodeUtf8(utf8.c_str(), position));
-    }
-    return text;
 }
 
 // The line's text from its first character to its last.
@@ -267,8 +259,8 @@ void CheckDoubtfulLine(const ProfileText& text, const ProfileLine& line, Finding
         return;
     case LineDoubt::zeroByte:
         findings.Report(Rule::malformedLine, kSetupIniFile, line.number,
-                        "this line holds a zero byte: a value ends there, and how Windows reads the rest of the "
-                        "line is not known; remove it");
+                        "this line holds a zero byte with more text after it: a value ends there, and how "
+                        "Windows reads what follows is not known; remove it");
         return;
     }
 }
@@ -282,7 +274,7 @@ void CheckUtf8Line(const ProfileText& text, const ProfileLine& line, Findings& f
     findings.Report(Rule::utf8Text, kSetupIniFile, line.number,
                     "this line is UTF-8 text, and Windows reads Setup.ini in its ANSI code page: \"%s\" is read "
                     "as \"%s\"; save the file as ANSI (Windows-1252)",
-                    ShownText(AsWrittenInUtf8(written)).c_str(), ShownText(written).c_str());
+                    ShownText(AnsiFromUtf8(written)).c_str(), ShownText(written).c_str());
 }
 
 }  // namespace
@@ -327,7 +319,7 @@ void CheckUnreachableSections(const ProfileText& text, std::int32_t endNumber, F
             continue;
         }
         TextBuffer end;
-        end.Format("Prereq%d", static_cast<int>(endNumber));
+        end.Format("%s%d", kPrerequisiteSectionPrefix, static_cast<int>(endNumber));
         findings.Report(Rule::prereqUnreachable, kSetupIniFile, line.number,
                         "[%s] is never read: the chain ends before it, at [%s], %s", name.Get(), end.Get(),
                         SectionLine(text, end.Get()) == 0 ? "which is missing" : "which has no Execute");
@@ -363,7 +355,7 @@ std::string ShownText(const std::string& text)
 
 bool IsCommandKey(const char* key)
 {
-    return SameTextIgnoringCase(key, "SetupPath") || SameTextIgnoringCase(key, "Execute");
+    return SameTextIgnoringCase(key, kSetupPathKey) || SameTextIgnoringCase(key, kExecuteKey);
 }
 
 bool IsQuoted(const std::string& written)
