@@ -77,7 +77,7 @@ struct PlannedLanguages {
     bool hasDocumentationTransform = false;
     // The path of each transform the program tested, by row of the language table, and
     // last the documentation transform's; empty where it tested none.
-    std::string tested[kLanguageCount + 1];
+    std::array<std::string, kLanguageCount + 1> tested;
 };
 
 constexpr const char* kLanguageNames[kOfferedLanguageCount] = {"German (Deutsch)", "English"};

@@ -94,6 +94,7 @@ bool StoppedReading(const RunEnd& end)
 
 // Watches each run for the explorer: which sections it read, and whether it comes to a
 // choice point an earlier way came to in the same state.
+// NOLINTNEXTLINE(cppcoreguidelines-virtual-class-destructor)
 class Explorer final : public RunWatcher {
 public:
     explicit Explorer(const RecordingPlatform& platform) : platform_(platform) {}
@@ -146,9 +147,8 @@ public:
     {
         std::vector<PlannedPrerequisite> sections;
         sections.reserve(sections_.size());
-        for (auto& entry : sections_) {
-            sections.push_back(std::move(entry.second));
-        }
+        std::transform(sections_.begin(), sections_.end(), std::back_inserter(sections),
+                       [](auto& entry) { return std::move(entry.second); });
         return sections;
     }
 
@@ -291,22 +291,24 @@ void ExploreRuns(FolderReader& folder, Plan& plan, FurthestRun& furthest)
     Explorer explorer(platform);
     struct Pending {
         std::vector<std::uint8_t> script;
-        bool afterFirst;  // it branches from the first run, whose reads it repeats
+        std::size_t from;  // the way it branches from: from the first, it repeats its reads
     };
     std::deque<Pending> pending;
-    pending.push_back(Pending{{}, false});
+    pending.push_back(Pending{{}, 0});
     RecordingPlatform::ProfileLog firstReads;
     while (!pending.empty()) {
         const Pending run = std::move(pending.front());
         pending.pop_front();
         RunState state(platform);
-        platform.Begin(state, run.script, &explorer, run.afterFirst ? &firstReads : nullptr);
+        const bool afterFirst = !run.script.empty() && run.from == 0;
+        platform.Begin(state, run.script, &explorer, afterFirst ? &firstReads : nullptr);
         explorer.BeginRun(state);
         const std::int32_t exitCode = RunBootstrapper(platform, state);
         explorer.EndRun();
         ++ways.runs;
         const std::size_t index = ways.ways.size();
         ways.ways.push_back(std::move(platform.Way()));
+        ways.ways.back().branchesFrom = run.from;
         NoteEnd(ways.ways.back(), exitCode, state.end);
         KeepIfFurthest(index, ways.ways.back(), state, plan, furthest);
         if (index == 0) {
@@ -322,7 +324,7 @@ void ExploreRuns(FolderReader& folder, Plan& plan, FurthestRun& furthest)
                 std::vector<std::uint8_t> next(run.script);
                 next.resize(k, 0);
                 next.push_back(answer);
-                pending.push_back(Pending{std::move(next), index == 0});
+                pending.push_back(Pending{std::move(next), index});
             }
         }
     }

@@ -20,6 +20,8 @@ constexpr std::uint32_t kWaitFailed = 0xFFFFFFFFu;
 constexpr std::uint32_t kErrorOpenFailed = 110;
 constexpr const char* kOlderVersion = "0.0.0";
 constexpr WideChar kFirstNonAscii = 0x80;
+constexpr unsigned kLowByte = 0xFFu;
+constexpr unsigned kBitsPerByte = 8;
 
 // A key name as the program asked for it: its own names are ASCII.
 std::string AsciiName(const WideChar* text)
@@ -346,7 +348,11 @@ std::int32_t RecordingPlatform::RegQueryValueExW(Handle key, const WideChar* val
         }
         return static_cast<std::int32_t>(kErrorMoreData);
     }
-    std::memcpy(data, wide.data(), size);
+    // REG_SZ data: each unit little-endian, the zero included.
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        data[2 * i] = static_cast<std::uint8_t>(wide[i] & kLowByte);
+        data[2 * i + 1] = static_cast<std::uint8_t>(wide[i] >> kBitsPerByte);
+    }
     *dataSize = size;
     return 0;
 }

@@ -42,6 +42,8 @@ protected:
     ~RunWatcher() = default;
     RunWatcher(const RunWatcher&) = default;
     RunWatcher& operator=(const RunWatcher&) = default;
+    RunWatcher(RunWatcher&&) = default;
+    RunWatcher& operator=(RunWatcher&&) = default;
 };
 
 // NOLINTNEXTLINE(cppcoreguidelines-virtual-class-destructor)

@@ -35,6 +35,7 @@ struct RunWay {
     std::vector<WayEvent> events;   // in run order, the choices among them
     std::size_t branchEvent = 0;    // the choice that makes this way (0 and no choice: the first way)
     bool branches = false;          // false for the first way, which takes the first answer everywhere
+    std::size_t branchesFrom = 0;   // the way it goes as until its own choice
     bool joins = false;             // it came to a choice point an earlier way came to
     std::size_t joinedWay = 0;      // that way
     std::size_t joinedEvent = 0;    // and the choice there

@@ -222,6 +222,7 @@ void WriteBranch(PlanWriter& out, const RunWay& way)
     BeginObjectMember(out.Json(), "branch");
     out.Text("point", branch.point);
     out.Text("answer", branch.text);
+    out.Json().Field("way", static_cast<std::int64_t>(way.branchesFrom) + 1);
     out.Json().EndObject();
 }
 

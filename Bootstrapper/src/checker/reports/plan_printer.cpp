@@ -321,7 +321,9 @@ void PrintWay(Printer& out, const RunWays& ways, std::size_t index)
         out.Line("  %u. every answer the one with which the setup goes on%s:", number, machine);
     } else {
         const WayEvent& branch = way.events[way.branchEvent];
-        out.Line("  %u. %s: %s%s", number, branch.point.c_str(), branch.text.c_str(), machine);
+        const std::string from =
+            way.branchesFrom == 0 ? std::string() : "as way " + std::to_string(way.branchesFrom + 1) + " until ";
+        out.Line("  %u. %s%s: %s%s", number, from.c_str(), branch.point.c_str(), branch.text.c_str(), machine);
     }
     PrintWayStarts(out, way);
     if (!way.joins) {

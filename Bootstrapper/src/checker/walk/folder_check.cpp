@@ -24,12 +24,9 @@ bool LocateSetupIni(Walk& walk)
     TextBuffer folder;
     const bool located = CheckFolderPath(walk.platform, folder, walk.iniPath, walk.findings);
     walk.plan.folder = folder.Get();  // named in the plan even where the path does not serve
-    if (!located) {
-        return false;
-    }
     // Where the program ends here, the file's text is still worth checking for the folder
     // the package will be copied to.
-    return true;
+    return located;
 }
 
 // Setup.ini read, and its rules; false when the check cannot go on.
