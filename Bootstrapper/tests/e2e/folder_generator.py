@@ -3,7 +3,8 @@ Setup.ini in the forms docs/setup-ini.md describes (odd ones too), packages, tra
 values, an installed product and the answers of one or two runs.
 
 A folder is a description first (`generate`, no Wine needed, the same for the same seed
-and index) and files only when `materialize` writes it. Each folder keeps a record of what
+and index) and files only when `materialize` writes it; a name that makes a path of a given
+length gets its filler there, where the folder's own path is known. Each folder keeps a record of what
 was varied (`Variation`): the step of the run it concerns and a short name, which is the
 class a mismatch there is counted under; `odd` marks forms a package author rarely means.
 """
@@ -18,7 +19,7 @@ from dataclasses import dataclass, field
 from pathlib import Path
 
 from package_support import edit_package, install_for_real
-from winehost import WineTest
+from winehost import WineTest, win_path
 
 STAGES = ("start", "preSetup", "prerequisites", "package", "languages", "installer")
 LOCALES = ("en_US.UTF-8", "de_DE.UTF-8", "de_CH.UTF-8", "fr_FR.UTF-8")
@@ -29,6 +30,18 @@ TEXT_PACKAGE = b"This is a text file, not a Windows Installer package.\r\n"
 # The root storage's class id as stored: a package's, and a patch's.
 PACKAGE_CLASS = bytes.fromhex("84100C0000000000C000000000000046")
 PATCH_CLASS = bytes.fromhex("86100C0000000000C000000000000046")
+# The longest path Windows' ANSI file functions take, and the room of the program's buffers.
+MAX_PATH_LENGTH = 259
+BUFFER_LENGTH = 1023
+PRE_SETUP_SWITCH = " /uionlyifneeded"
+LONG_PATHS = (MAX_PATH_LENGTH, MAX_PATH_LENGTH + 1)   # a path that fits, and one that does not
+LONG_VALUES = (BUFFER_LENGTH, BUFFER_LENGTH + 1)      # a value (command line) that fits, and one that does not
+TWO_PACKAGES_READ_TWO_WAYS = "two packages, MsiPath line without '=' before MsiPath=B.msi"
+
+
+def length_of(form: str) -> int:
+    """The length a form's name ends with ("... of 260 characters")."""
+    return int(form.split()[-2])
 
 
 @dataclass(frozen=True)
@@ -36,6 +49,15 @@ class Variation:
     stage: str
     name: str
     odd: bool = True
+
+
+@dataclass(frozen=True)
+class Fill:
+    """Filler in a name, of the length that makes the folder's Windows path, a backslash and
+    `rest` more characters `total` long: known only where the folder is (materialize)."""
+    marker: str
+    total: int
+    rest: int
 
 
 @dataclass
@@ -72,6 +94,7 @@ class Folder:
     installed: Installed | None = None
     runs: list[Run] = field(default_factory=list)
     variations: list[Variation] = field(default_factory=list)
+    fills: list[Fill] = field(default_factory=list)
     # What the generator means a prerequisite's program to exit with to go on.
     expected_exit: dict[str, int | None] = field(default_factory=dict)  # None: DEBUG
 
@@ -125,6 +148,9 @@ class _Generator:
         self.registry_key = rf"{REGISTRY_ROOT}\{seed}\{index}"
         self.package_form = "search"
         self.code_form = "upper"
+        self.only_transform = ""         # the one transform the languages folder holds, if so
+        self.package_name = ""           # a package whose path has a given length
+        self.installed_likely = False    # the ways after a reading choice meet the installed product's
 
     def choose(self, stage: str, plain: dict, odd: dict | None = None):
         """One form by weight. Odd forms are named by their class; a step takes one odd form
@@ -136,6 +162,26 @@ class _Generator:
         if form not in plain:
             self.folder.varied(stage, form)
         return form
+
+    def keyed(self, stage: str, name: str, value: str, spacing: str = "", chance: float = 4) -> bool:
+        """The key's line, now and then after a line of its name alone (no "="): Wine reads
+        the key as empty there, Windows in a way not known. Whether that line was written."""
+        alone = bool(self.choose(stage, {"": 100 - chance}, {f"{name} line without '=' before {name}=": chance}))
+        if alone:
+            self.ini.line(name)
+        self.ini.key(name, value, spacing)
+        return alone
+
+    def filled(self, total: int, after: str, beyond: str = "") -> str:
+        """A name of filler and `after` that makes the folder's path, a backslash, the name
+        and `beyond` (a file in it) `total` characters long."""
+        marker = f"@fill{len(self.folder.fills)}@"
+        self.folder.fills.append(Fill(marker, total, len(after) + len(beyond)))
+        return marker + after
+
+    @staticmethod
+    def padded(start: str, length: int) -> str:
+        return start + "x" * (length - len(start))
 
     def program(self, path: str, expected: int | None = 0) -> str:
         if path not in self.folder.programs:
@@ -184,39 +230,67 @@ class _Generator:
     def setup_path(self, spacing: str) -> None:
         form = self.choose("preSetup", {"default": 40, "no program": 15, "empty": 5, "subfolder": 10,
                                         "arguments": 10, "quoted": 8},
-                           {"SetupPath quoted whole: blanks left unquoted": 6, "SetupPath with unquoted blanks": 6})
+                           {"SetupPath quoted whole: blanks left unquoted": 6, "SetupPath with unquoted blanks": 6,
+                            **{f"SetupPath making a path of {n} characters": 2 for n in LONG_PATHS},
+                            **{f"SetupPath making a command line of {n} characters": 2 for n in LONG_VALUES}})
         if form in ("default", "empty"):
             self.program("PSetup.exe")
         value = {"empty": "", "subfolder": r"Tools\Pre.exe", "arguments": "Pre.exe /log",
                  "quoted": r'"My Tools\Pre.exe" /log',
                  "SetupPath quoted whole: blanks left unquoted": r'"My Tools\Pre.exe"',
                  "SetupPath with unquoted blanks": r"My Tools\Pre.exe"}.get(form)
+        program = {"subfolder": r"Tools\Pre.exe", "arguments": "Pre.exe"}.get(form, r"My Tools\Pre.exe")
+        if " path of " in form:
+            value = program = self.filled(length_of(form), ".exe")
+        elif " command line of " in form:
+            value, program = self.padded("Pre.exe /x:", length_of(form) - len(PRE_SETUP_SWITCH)), "Pre.exe"
         if value:
-            self.program({"subfolder": r"Tools\Pre.exe", "arguments": "Pre.exe"}.get(form, r"My Tools\Pre.exe"))
-        if value is not None:
-            self.ini.key("SetupPath", value, spacing)
+            self.program(program)
+        # Wine reads a SetupPath after a line of its name alone as empty: the default's turn.
+        if value is not None and self.keyed("preSetup", "SetupPath", value, spacing) and self.rng.random() < 0.5:
+            self.program("PSetup.exe")
 
     def msi_path(self, spacing: str) -> None:
         self.package_form = self.choose("package", {"search": 55, "named": 20, "subfolder": 10, "blanks": 4,
-                                                    "quoted": 4}, {"MsiPath names no file": 3, "patch as package": 4})
+                                                    "quoted": 4},
+                                        {"MsiPath names no file": 3, "patch as package": 4,
+                                         TWO_PACKAGES_READ_TWO_WAYS: 4,
+                                         **{f"MsiPath making a path of {n} characters": 2 for n in LONG_PATHS},
+                                         **{f"MsiPath of {n} characters": 1 for n in LONG_VALUES}})
         value = {"named": "Product.msi", "subfolder": r"Setup\Product.msi", "blanks": "  Product.msi  ",
                  "quoted": '"Product.msi"', "MsiPath names no file": "Missing.msi",
                  "patch as package": "Update.msp"}.get(self.package_form)
+        if " path of " in self.package_form:
+            value = self.package_name = self.filled(length_of(self.package_form), ".msi")
+        elif self.package_form.startswith("MsiPath of "):
+            value = self.padded("Product", length_of(self.package_form) - len(".msi")) + ".msi"
+        elif self.package_form == TWO_PACKAGES_READ_TWO_WAYS:
+            # One way reads MsiPath empty and takes the first package the search finds.
+            self.ini.line("MsiPath")
+            value, self.installed_likely = "B.msi", True
         if value is not None:
-            self.ini.key("MsiPath", value, spacing)
+            self.keyed("package", "MsiPath", value, spacing)
         if self.package_form == "patch as package":
             self.folder.patch = "Update.msp"
 
     def languages_setting(self, spacing: str) -> None:
         form = self.choose("languages", {"default": 45, "Languages": 25, r".\Languages": 6, '"Languages"': 4},
                            {"LanguagesDir with a trailing dot": 8, "LanguagesDir with a trailing backslash": 6,
-                            "LanguagesDir names no folder": 6})
+                            "LanguagesDir names no folder": 6,
+                            **{f"LanguagesDir making a path of {n} characters": 2 for n in LONG_PATHS},
+                            **{f"LanguagesDir of {n} characters": 1 for n in LONG_VALUES}})
         if form == "default":
             return
         value = {"LanguagesDir with a trailing dot": "Languages.", "LanguagesDir with a trailing backslash":
                  "Languages\\", "LanguagesDir names no folder": "Langs"}.get(form, form)
-        self.ini.key("LanguagesDir", value, spacing)
         self.languages_dir = "" if value == "Langs" else "Languages"
+        if " path of " in form:
+            # The path of the one transform there, 1031.mst, has that length.
+            value = self.languages_dir = self.filled(length_of(form), "", "\\1031.mst")
+            self.only_transform = "1031.mst"
+        elif form.startswith("LanguagesDir of "):
+            value, self.languages_dir = self.padded("Languages", length_of(form)), ""
+        self.keyed("languages", "LanguagesDir", value, spacing)
         if value in (r".\Languages", '"Languages"'):
             self.folder.varied("languages", f"LanguagesDir={value}", odd=False)
 
@@ -241,17 +315,21 @@ class _Generator:
             ini.line("; installs what the product needs")
         expected, result_form = self.expected_result()
         form = self.choose("prerequisites", {"plain": 45, "arguments": 20, "subfolder": 15, "quoted": 12},
-                           {"Execute with unquoted blanks": 8})
+                           {"Execute with unquoted blanks": 8,
+                            **{f"Execute making a path of {n} characters": 2 for n in LONG_PATHS},
+                            **{f"Execute of {n} characters": 2 for n in LONG_VALUES}})
         path = {"subfolder": rf"Tools\p{k}.exe", "quoted": rf"My Tools\p{k}.exe",
                 "Execute with unquoted blanks": rf"My Tools\p{k}.exe"}.get(form, f"p{k}.exe")
         command = {"arguments": f"{path} /q /norestart", "quoted": f'"{path}" /q'}.get(form, path)
-        if self.choose("prerequisites", {"": 95}, {"Execute line without '=' before Execute=": 5}):
-            ini.line("Execute")
-        ini.key("Execute", command)
+        if " path of " in form:
+            path = command = self.filled(length_of(form), ".exe")
+        elif form.startswith("Execute of "):
+            command = self.padded(f"{path} /x:", length_of(form))
+        self.keyed("prerequisites", "Execute", command, chance=3)
         self.program(path, expected)
         self.do_execute_if_check_is()
         if result_form is not None:
-            ini.key("ExecuteOkIfResultIs", result_form)
+            self.keyed("prerequisites", "ExecuteOkIfResultIs", result_form, chance=1.5)
         self.registry_check(k)
         if self.choose("prerequisites", {"": 94}, {"a key given twice": 6}):
             ini.key("Execute", self.program(f"dup{k}.exe"))
@@ -275,7 +353,7 @@ class _Generator:
     def do_execute_if_check_is(self) -> None:
         form = pick(self.rng, {None: 45, "TRUE": 25, "true": 8, "FALSE": 8, "yes": 6, '"TRUE"': 4, " TRUE ": 4})
         if form is not None:
-            self.ini.key("DoExecuteIfCheckIs", form)
+            self.keyed("prerequisites", "DoExecuteIfCheckIs", form, chance=1.5)
         if form == "yes":
             self.folder.varied("prerequisites", "DoExecuteIfCheckIs not a keyword", odd=False)
 
@@ -288,13 +366,13 @@ class _Generator:
         value = None if form == "default value" else f"Version{k}"
         content = pick(rng, {"2.0": 50, "": 20, "1": 30})
         if form != "value without key":
-            ini.key("CheckKey", key)
+            self.keyed("prerequisites", "CheckKey", key, chance=1.5)
         else:
             self.folder.varied("prerequisites", "CheckValue without CheckKey", odd=False)
         if value is not None:
-            ini.key("CheckValue", value)
+            self.keyed("prerequisites", "CheckValue", value, chance=1.5)
         if content or rng.random() < 0.5:
-            ini.key("CheckContent", content)
+            self.keyed("prerequisites", "CheckContent", content, chance=1.5)
         preset = pick(rng, {"no key": 20, "no value": 15, "equal": 30, "other text": 10, "REG_DWORD": 10,
                             "REG_BINARY equal": 8, "empty": 7})
         if form == "value without key" or preset == "no key":
@@ -313,11 +391,18 @@ class _Generator:
         if self.package_form == "patch as package":
             f.packages.append(self.product_package("Product.msi"))
             return
+        if self.package_form == TWO_PACKAGES_READ_TWO_WAYS:
+            # The same product in both: only the file differs between the ways.
+            first = self.product_package(pick(rng, {"A.msi": 1, "B.msi": 1}))
+            f.packages += [first, Package("B.msi" if first.path == "A.msi" else "A.msi", first.params, first.queries)]
+            return
         kind = self.choose("package", {"package": 86}, {"no package": 4, "text file named .msi": 4,
                                                          "folder named .msi": 3, "several packages": 3})
         name = {"named": "Product.msi", "subfolder": r"Setup\Product.msi", "blanks": "Product.msi",
                 "quoted": "Product.msi", "MsiPath names no file": "Product.msi"}.get(self.package_form) or pick(
                     rng, {"Product.msi": 60, "App.msi": 20, "Setup Product.msi": 20})
+        if " path of " in self.package_form:
+            name = self.package_name
         if kind in ("text file named .msi", "folder named .msi"):
             f.files[name] = TEXT_PACKAGE if kind.startswith("text") else None
         if kind != "package" and kind != "several packages":
@@ -362,6 +447,9 @@ class _Generator:
         base = f"{self.languages_dir}\\" if self.languages_dir else ""
         if self.languages_dir:
             f.files[self.languages_dir] = None
+        if self.only_transform:
+            f.files[base + self.only_transform] = b"placeholder transform"
+            return
         for name, chance in (("1031.mst", 0.5), ("1033.mst", 0.4), ("Documentation.mst", 0.3), ("1036.mst", 0.1)):
             if rng.random() < chance:
                 f.files[base + name] = b"placeholder transform"
@@ -375,7 +463,8 @@ class _Generator:
             return
         package = f.packages[0]
         version = package.params["version"]
-        state = pick(rng, {"none": 55, "equal": 12, "older": 12, "newer": 11, "two parts": 10})
+        state = pick(rng, {"none": 15 if self.installed_likely else 55, "equal": 12, "older": 12, "newer": 11,
+                           "two parts": 10})
         installed = {"equal": version, "older": "0.9.0", "newer": "20.0.0", "two parts": "1.0"}.get(state)
         if installed is None or (state == "two parts" and version == "1.0"):
             return
@@ -390,8 +479,10 @@ class _Generator:
         for _ in range(1 if rng.random() < 0.6 else 2):
             codes = {}
             for path, expected in self.folder.expected_exit.items():
-                if expected is None:
-                    codes[path] = 0        # DEBUG: the plan shows one exit code
+                if expected is None or any(fill.marker in path for fill in self.folder.fills):
+                    # DEBUG: the plan shows one exit code. A stand-in whose path is about as
+                    # long as a path may be cannot open the file beside it that names another.
+                    codes[path] = 0
                 elif rng.random() < 0.75:
                     codes[path] = expected
                 else:
@@ -421,9 +512,36 @@ def make_patch(path: Path) -> None:
     path.write_bytes(data.replace(PACKAGE_CLASS, PATCH_CLASS))
 
 
+def fill_names(folder: Folder, target: Path) -> None:
+    """Puts the filler into each name that makes a path of a given length in `target`,
+    everywhere the description holds it."""
+    folder_length = len(win_path(target.resolve()))
+    fillers = {}
+    for fill in folder.fills:
+        fillers[fill.marker] = "x" * (fill.total - folder_length - 1 - fill.rest)
+        assert fillers[fill.marker], f"{folder.label}: {target} is too long for a path of {fill.total} characters"
+
+    def filled(text: str) -> str:
+        for marker, filler in fillers.items():
+            text = text.replace(marker, filler)
+        return text
+    if folder.setup_ini is not None:
+        encoding = "utf-16" if folder.setup_ini.startswith(b"\xff\xfe") else "latin-1"
+        folder.setup_ini = filled(folder.setup_ini.decode(encoding)).encode(encoding)
+    folder.files = {filled(rel): content for rel, content in folder.files.items()}
+    folder.programs = [filled(program) for program in folder.programs]
+    folder.expected_exit = {filled(program): code for program, code in folder.expected_exit.items()}
+    for package in folder.packages:
+        package.path = filled(package.path)
+    for run in folder.runs:
+        run.exit_codes = {filled(program): code for program, code in run.exit_codes.items()}
+    folder.fills = []
+
+
 def materialize(folder: Folder, target: Path, wine: WineTest) -> None:
     """Writes the folder into `target` (empty), sets its registry values and installs its
     product. Bootstrapper.exe is placed as the run will find it."""
+    fill_names(folder, target)
     for rel, content in folder.files.items():
         path = target.joinpath(*rel.split("\\"))
         if content is None:

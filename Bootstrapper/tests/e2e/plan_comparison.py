@@ -175,6 +175,22 @@ def program_of(command: str, programs: list[str]) -> tuple[str, str] | None:
     return None
 
 
+def section_of_line(setup_ini: bytes | None, line: int) -> str:
+    """The name of the section Setup.ini's line (numbered from 1) stands in, as written."""
+    if not setup_ini:
+        return ""
+    utf16 = setup_ini.startswith(b"\xff\xfe")
+    lines = setup_ini.decode("utf-16" if utf16 else "cp1252", errors="replace").split("\r\n")
+    for text in reversed(lines[:line]):
+        if text.strip().startswith("["):
+            return text.strip()[1:].split("]", 1)[0].strip()
+    return ""
+
+
+# What a key of a prerequisite section that Wine reads as empty changes in its check.
+CHECK_FIELDS = {"checkkey": "checkKey", "checkvalue": "checkValue", "checkcontent": "checkContent"}
+
+
 class NoWay(Exception):
     """The plan has no way for an answer the run's world gives."""
 
@@ -186,23 +202,36 @@ class Answers:
         self.folder, self.run, self.plan = folder, run, plan
         self.prerequisites = {p["section"]: p for p in plan.get("prerequisites", [])}
         self.substitute: int | None = None   # a prerequisite's exit code, other than the one it expects
+        self.read_empty: dict[str, dict[str, str]] = {}  # section (lower case): its check's fields read empty
 
-    def __call__(self, point: str, offered: list[str], last_start: str | None) -> str:
+    def __call__(self, point: str, offered: list[str], last_start: str | None, current: str) -> str:
+        """The answer at `point`, where the way followed answers `current`."""
         section, _, what = point.partition(" ")
         if what == "check":
             if section not in self.prerequisites:
                 raise NoWay(f"the plan lists no {section} for its check")
-            return "passes" if registry_check_passes(self.prerequisites[section], self.folder.registry) else "fails"
+            prerequisite = {**self.prerequisites[section], **self.read_empty.get(section.lower(), {})}
+            return "passes" if registry_check_passes(prerequisite, self.folder.registry) else "fails"
         if what == "exit code":
             found = program_of(last_start or "", self.folder.programs)
             code = self.run.exit_codes.get(found[1], 0) if found else -1000
-            if code == int(offered[0]):
-                return offered[0]
+            # The code the chain goes on with is this way's: a reading before may have changed it.
+            if code == int(current):
+                return current
             self.substitute = code   # "any other than N": the setup ends with the program's own
-            return offered[1]
+            other = f"any other than {current}"
+            return other if other in offered or len(offered) < 2 else offered[1]
         if point.startswith("Setup.ini line "):
             # Windows' reading of the line is not known: the plan has both, and this is Wine.
-            return next(a for a in offered if a.endswith("as Wine reads it"))
+            answer = next((a for a in offered if a.endswith("as Wine reads it")), None)
+            if answer is None:
+                raise NoWay(f"the plan has no way for {point} as Wine reads it")
+            key = re.match(r"the key (\w+), empty", answer)
+            field = CHECK_FIELDS.get(key.group(1).lower()) if key else None
+            if field:
+                line = section_of_line(self.folder.setup_ini, int(point.rsplit(" ", 1)[1]))
+                self.read_empty.setdefault(line.lower(), {})[field] = ""
+            return answer
         if point == "installed product":
             return installed_answer(self.folder, self.plan)
         if point == "language dialog":
@@ -227,7 +256,20 @@ def follow_plan(plan: dict, answers: Answers) -> Outcome:
                 offered.setdefault(event["point"], []).insert(0, event["answer"])
         if way["branch"]:
             offered.setdefault(way["branch"]["point"], []).append(way["branch"]["answer"])
-    branches = {(w["branch"]["point"], w["branch"]["answer"]): i for i, w in enumerate(ways) if w["branch"]}
+    # A branch that names the way it leaves (numbered from 1) is taken from that way only,
+    # with the answers that way has there; one that does not, from any way.
+    branches: dict[tuple[str, str, int | None], int] = {}
+    for i, w in enumerate(ways):
+        if w["branch"]:
+            branches[(w["branch"]["point"], w["branch"]["answer"], w["branch"].get("way"))] = i
+
+    def answers_at(point: str, current: str, on: int) -> list[str]:
+        if not any(parent is not None for _, _, parent in branches):
+            return offered[point]
+        return [current] + [a for (p, a, parent) in branches if p == point and parent == on + 1]
+
+    def branch(point: str, answer: str, on: int) -> int | None:
+        return branches.get((point, answer, on + 1), branches.get((point, answer, None)))
     events: list[Event] = []
     taken: list[str] = []
     w, e = 0, 0
@@ -242,18 +284,27 @@ def follow_plan(plan: dict, answers: Answers) -> Outcome:
                 events.append(planned_event(event))
                 continue
             last_start = next((ev.text for ev in reversed(events) if ev.kind == "start"), None)
-            answer = answers(event["point"], offered[event["point"]], last_start)
+            answer = answers(event["point"], answers_at(event["point"], event["answer"], w), last_start,
+                             event["answer"])
             taken.append(f"{event['point']}: {answer}")
             if answer != event["answer"]:
-                if (event["point"], answer) not in branches:
+                if branch(event["point"], answer, w) is None:
                     raise NoWay(f"the plan has no way for {event['point']}: {answer}")
-                w, e = branches[(event["point"], answer)], 0
+                w, e = branch(event["point"], answer, w), 0
                 break
         else:
             if way["joins"]:
-                w, e = first[way["joins"]["at"]]
+                w, e = joined(ways, way["joins"], first)
                 continue
             return Outcome(events, end_code(way["end"], answers), way["end"]["stage"], taken)
+
+
+def joined(ways: list[dict], joins: dict, first: dict[str, tuple[int, int]]) -> tuple[int, int]:
+    """The way a way joins, and its event at the choice point named: the way the plan names
+    (numbered from 1), else the first that came to the point."""
+    w = joins["way"] - 1
+    at = next((e for e, event in enumerate(ways[w]["events"]) if event.get("point") == joins["at"]), None)
+    return (w, at) if at is not None else first[joins["at"]]
 
 
 def planned_event(event: dict) -> Event:

@@ -39,14 +39,11 @@ bool IsProgramExtension(const char* extension)
                        [extension](const char* known) { return SameTextIgnoringCase(extension, known); });
 }
 
-// Whether the file Windows would look for exists: relative to the folder, or as given.
+// Whether the file Windows would look for exists.
 bool ProgramExists(Platform& platform, const char* folder, const char* candidate)
 {
     TextBuffer path;
-    const char* added = Extension(candidate) == nullptr ? ".exe" : "";
-    const bool composed = IsRelative(candidate) ? path.Format("%s\\%s%s", folder, candidate, added)
-                                                : path.Format("%s%s", candidate, added);
-    return composed && FindEntry(platform, path.Get()) == Entry::present;
+    return ComposeProgramFile(folder, candidate, path) && FindEntry(platform, path.Get()) == Entry::present;
 }
 
 // A name without a folder is looked for on the system's search path too, which always
@@ -73,6 +70,12 @@ void Describe(ProgramPart& part, bool exists)
 }
 
 }  // namespace
+
+bool ComposeProgramFile(const char* folder, const char* part, TextBuffer& file)
+{
+    const char* added = Extension(part) == nullptr ? ".exe" : "";
+    return IsRelative(part) ? file.Format("%s\\%s%s", folder, part, added) : file.Format("%s%s", part, added);
+}
 
 void FindProgramPart(Platform& platform, const char* folder, const char* commandLine, ProgramPart& part)
 {

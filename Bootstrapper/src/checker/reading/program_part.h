@@ -18,6 +18,10 @@ struct ProgramPart {
     bool everyWindowsHas = false;  // a bare name of a program in every Windows' system folder (cmd.exe)
 };
 
+// The file Windows looks for as `part`: relative to `folder`, or as given, with ".exe"
+// added to a name without extension; false when it does not fit a TextBuffer.
+bool ComposeProgramFile(const char* folder, const char* part, TextBuffer& file);
+
 // `folder`: the folder Bootstrapper.exe runs in (its own and the current one).
 void FindProgramPart(Platform& platform, const char* folder, const char* commandLine, ProgramPart& part);
 

@@ -4,8 +4,10 @@
 #include <cstring>
 #include <string>
 
+#include "checker/reading/program_part.h"
 #include "package/version.h"
 #include "prereq/prerequisite_chain.h"
+#include "services/file_search.h"
 
 namespace boot {
 
@@ -221,9 +223,25 @@ std::uint32_t RecordingPlatform::AnswerUnknownReading(const WideChar* section, c
     return 0;
 }
 
+// Without an application name, Windows' search finds a program of the folder by the path it
+// composes from the folder and the command line's first part: one beyond the file
+// functions' limit is never found, and nothing starts.
+bool RecordingPlatform::SearchFindsNoProgram(const CreateProcessArgs& args)
+{
+    if (args.applicationName != nullptr || args.commandLine == nullptr) {
+        return false;
+    }
+    const char* folder = state_->currentDirectory.Get();
+    ProgramPart part;
+    FindProgramPart(folder_, folder, args.commandLine, part);
+    TextBuffer file;
+    return part.inFolder &&
+           (!ComposeProgramFile(folder, part.path.Get(), file) || !FitsFileFunctions(folder_, file.Get()));
+}
+
 bool RecordingPlatform::CreateProcessA(const CreateProcessArgs& args, ProcessInfo* info)
 {
-    if (ended_) {
+    if (ended_ || SearchFindsNoProgram(args)) {
         return false;
     }
     NoteMachineCheck(true);

@@ -146,6 +146,7 @@ private:
     // The machine's run: the check noted last is known to pass or fail once the program
     // runs the section's program, or goes on to the next section without it.
     void NoteMachineCheck(bool ran);
+    bool SearchFindsNoProgram(const CreateProcessArgs& args);
     // Whether the folder's platform refuses the product code as a parameter (no GUID in
     // braces), as Windows Installer does before it looks anything up.
     bool RefusesProductCode(const char* product, const char* property);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
+#include <unordered_map>
 
 namespace boot {
 
@@ -26,11 +28,24 @@ WholeWay FollowWay(const RunWays& ways, std::size_t index)
 
 namespace {
 
-const char* WantedAnswer(const std::vector<ChoiceAnswer>& answers, const std::string& point)
+// The answers by point, the first for a point named twice: a way's every choice looks its
+// point up, and the machine's run names one for each prerequisite's check.
+using AnswersByPoint = std::unordered_map<std::string_view, const char*>;
+
+AnswersByPoint IndexAnswers(const std::vector<ChoiceAnswer>& answers)
 {
-    const auto found = std::find_if(answers.begin(), answers.end(),
-                                    [&point](const ChoiceAnswer& answer) { return point == answer.point; });
-    return found != answers.end() ? found->answer : nullptr;
+    AnswersByPoint index;
+    index.reserve(answers.size());
+    for (const ChoiceAnswer& answer : answers) {
+        index.emplace(answer.point, answer.answer);
+    }
+    return index;
+}
+
+const char* WantedAnswer(const AnswersByPoint& answers, const std::string& point)
+{
+    const auto found = answers.find(point);
+    return found != answers.end() ? found->second : nullptr;
 }
 
 // The way that leaves another at `point` with `answer`; false when there is none.
@@ -51,6 +66,7 @@ bool BranchWith(const RunWays& ways, const std::string& point, const char* answe
 
 std::size_t WayOfAnswers(const RunWays& ways, const std::vector<ChoiceAnswer>& answers)
 {
+    const AnswersByPoint wanted = IndexAnswers(answers);
     std::size_t index = 0;
     std::size_t from = 0;
     // Each step goes on from a later event of the run, so this ends; the count only guards.
@@ -59,12 +75,12 @@ std::size_t WayOfAnswers(const RunWays& ways, const std::vector<ChoiceAnswer>& a
         bool branched = false;
         for (std::size_t i = from; i < way.events.size() && !branched; ++i) {
             const WayEvent& event = way.events[i];
-            const char* wanted = event.kind == WayEvent::Kind::choice ? WantedAnswer(answers, event.point) : nullptr;
-            if (wanted == nullptr || event.text == wanted) {
+            const char* answer = event.kind == WayEvent::Kind::choice ? WantedAnswer(wanted, event.point) : nullptr;
+            if (answer == nullptr || event.text == answer) {
                 continue;
             }
             std::size_t next = 0;
-            if (!BranchWith(ways, event.point, wanted, next)) {
+            if (!BranchWith(ways, event.point, answer, next)) {
                 return index;
             }
             index = next;
