@@ -358,7 +358,7 @@ class _Generator:
             self.folder.varied("prerequisites", "DoExecuteIfCheckIs not a keyword", odd=False)
 
     def registry_check(self, k: int) -> None:
-        rng, ini = self.rng, self.ini
+        rng = self.rng
         form = pick(rng, {"none": 30, "value": 50, "default value": 10, "value without key": 10})
         if form == "none":
             return
