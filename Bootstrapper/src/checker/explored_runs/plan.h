@@ -138,11 +138,12 @@ struct Plan {
 };
 
 // How many of the steps the run comes to, in run order: pre-setup, prerequisites,
-// package, languages, installer. Each comes after the stage before it.
+// package, languages, installer. Each comes after the stage before it; the languages' step
+// is reached also where it ends the run.
 inline std::size_t StepsReached(const Plan& plan)
 {
-    constexpr RunStage follows[] = {RunStage::start, RunStage::preSetup, RunStage::prerequisites,
-                                    RunStage::languages, RunStage::installer};
+    constexpr RunStage follows[] = {RunStage::start, RunStage::preSetup, RunStage::prerequisites, RunStage::package,
+                                    RunStage::installer};
     return static_cast<std::size_t>(std::count_if(std::begin(follows), std::end(follows),
                                                   [&plan](RunStage stage) { return plan.endsAt > stage; }));
 }

@@ -221,6 +221,9 @@ void PrintLanguage(Printer& out, const Plan& plan, std::size_t index)
 void PrintLanguages(Printer& out, const Plan& plan)
 {
     out.Line("4. Languages offered in the dialog:");
+    if (plan.endsAt == RunStage::languages) {
+        return;  // the search for them ends the run: none is offered
+    }
     for (std::size_t i = 0; i < kOfferedLanguageCount; ++i) {
         if (plan.offered[i]) {
             PrintLanguage(out, plan, i);

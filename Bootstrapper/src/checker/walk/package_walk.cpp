@@ -76,8 +76,12 @@ void TakeInstallerCommands(Plan& plan)
     }
 }
 
+// A run that ends at the languages offers none, whatever its search found first.
 void MarkOfferedLanguages(Plan& plan)
 {
+    if (plan.endsAt == RunStage::languages) {
+        return;
+    }
     for (std::size_t i = 0; i < kOfferedLanguageCount; ++i) {
         for (int row = 0; row < kLanguageCount; ++row) {
             plan.offered[i] = plan.offered[i] ||
