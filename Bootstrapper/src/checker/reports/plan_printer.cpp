@@ -363,7 +363,9 @@ void PrintHeading(Printer& out, const Plan& plan)
     if (plan.setupIniIsUtf8) {
         out.Line("(Setup.ini is UTF-8 text: its values are shown as Windows reads them, in its ANSI code page)");
     }
-    if (!plan.deepestPath.empty()) {
+    if (!plan.deepestPath.empty() && plan.pathBudget == 0) {
+        out.Line("(no package folder can hold its longest path, \\%s)", plan.deepestPath.c_str());
+    } else if (!plan.deepestPath.empty()) {
         out.Line("(a package folder may have at most %u characters, here %u: its longest path is \\%s)",
                  static_cast<unsigned>(plan.pathBudget), static_cast<unsigned>(plan.folder.size()),
                  plan.deepestPath.c_str());

@@ -145,15 +145,21 @@ void CheckPathBudget(Platform& platform, const Plan& plan, Findings& findings)
     if (folder <= plan.pathBudget && !endedAtFileLimit) {
         return;
     }
+    // A path too long by itself fits no folder: only a shorter setting helps.
+    const std::string remedy = plan.pathBudget == 0 ? "No package folder can hold this path: shorten the setting "
+                                                      "it comes from"
+                                                    : "A package folder may have at most " +
+                                                          std::to_string(plan.pathBudget) +
+                                                          " characters for this package";
     findings.Report(Rule::tooLong, kFolderFile, 0,
                     "the folder's path has %u characters, and with \\%s it has %u, more than the %u Windows' file "
-                    "functions take: %s. A package folder may have at most %u characters for this package",
+                    "functions take: %s. %s",
                     static_cast<unsigned>(folder), plan.deepestPath.c_str(),
                     static_cast<unsigned>(folder + 1 + CharacterCount(platform, plan.deepestPath.c_str())),
                     static_cast<unsigned>(kLongestFilePath),
                     endedAtFileLimit ? "the setup ends with \"Path too long!\""
                                      : "Windows cannot open or start it from there",
-                    static_cast<unsigned>(plan.pathBudget));
+                    remedy.c_str());
 }
 
 }  // namespace boot
