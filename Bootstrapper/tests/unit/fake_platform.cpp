@@ -688,10 +688,21 @@ bool FakePlatform::CreateProcessA(const CreateProcessArgs& args, ProcessInfo* in
     events.push_back("CreateProcessA:" + record.commandLine);
 
     const std::string name = FromAnsiCodePage(record.hasApplicationName ? record.applicationName : FirstToken(record.commandLine));
+    // Without an application name the search composes the program's path from the folder,
+    // with ".exe" added to a name without extension: beyond MAX_PATH it finds nothing.
+    if (!record.hasApplicationName) {
+        const std::string token = FirstToken(record.commandLine);
+        const std::size_t slash = token.rfind('\\');
+        const bool extension = token.find('.', slash == std::string::npos ? 0 : slash) != std::string::npos;
+        if (AnsiPathPassesMaxPath(FullPath(extension ? token : token + ".exe"))) {
+            return false;
+        }
+    }
     const auto program = programs_.find(Lower(name));
     if (program == programs_.end()) {
         return false;
     }
+    processes.back().started = true;
     const std::uint32_t exitCode = RunProgram(record, program->second);
     info->process = NewHandle();
     info->thread = NewHandle();

@@ -42,6 +42,7 @@ struct RecordedProcess {
     const void* environment = nullptr;
     bool hasCurrentDirectory = false;
     std::uint32_t startupInfoCb = 0;
+    bool started = false;  // the program was found and ran
 };
 
 struct RecordedMessageBox {

@@ -157,7 +157,9 @@ Outcome RunProgram(const Folder& folder, const std::string& ini, Package package
     if (!transform.empty()) {
         platform.AddFile(folder.windows + "\\" + transform);
     }
-    platform.AddProgram("Runtime\\Setup.exe", prerequisiteExit);
+    for (const auto& entry : fs::directory_iterator(folder.linux + "/Runtime")) {
+        platform.AddProgram("Runtime\\" + entry.path().filename().string(), prerequisiteExit);
+    }
     platform.AddProgram(std::string(kSystemDirectory) + "\\msiexec.exe", 0);
     if (checkPasses) {
         platform.SetRegistryString("SOFTWARE\\Vendor\\Runtime", "Version", "2.0");
@@ -183,7 +185,9 @@ Outcome RunProgram(const Folder& folder, const std::string& ini, Package package
     Outcome outcome;
     outcome.exitCode = RunBootstrapper(platform, state);
     for (const auto& process : platform.processes) {
-        outcome.starts.push_back(process.commandLine);
+        if (process.started) {
+            outcome.starts.push_back(process.commandLine);
+        }
     }
     for (const auto& box : platform.messageBoxes) {
         outcome.boxes.push_back(box.text);
@@ -243,6 +247,10 @@ TEST_F(PlanFollowsRun, EveryWayStartsAndEndsAsTheProgram)
     const std::string kTwoMsiPaths = "[Start]\r\nMsiPath\r\nMsiPath=Product.msi\r\n";
     const std::string kMsiPathEmpty = "[Start]\r\nMsiPath=\r\n";
     const char* const kReadEmpty = "the key MsiPath, empty, as Wine reads it";
+    const auto longProgramIni = [](std::size_t length) {
+        return "[Start]\r\nMsiPath=Product.msi\r\n[Prereq0]\r\nExecute=Runtime\\" + std::string(length, 'x') +
+               ".exe\r\nDoExecuteIfCheckIs=TRUE\r\n";
+    };
     const std::string missing = "[Start]\r\nMsiPath=Missing.msi\r\n[Prereq0]\r\nExecute=Runtime\\Setup.exe /q\r\n";
     struct Row {
         const char* name;
@@ -256,6 +264,7 @@ TEST_F(PlanFollowsRun, EveryWayStartsAndEndsAsTheProgram)
         // Setup.ini as the program reads it where that differs from the file: a key's name
         // without "=" read as the key, empty, as Wine reads it.
         std::string programIni{};
+        std::string runtimeProgram{};  // another program in the folder's Runtime folder
     } rows[] = {
         {"no Setup.ini: every default", kNoSetupIni, Package::product, false, 0, "", {}, ""},
         {"a folder's trailing dot: LanguagesDir=Languages.", "[Start]\r\nLanguagesDir=Languages.\r\n", Package::product, false,
@@ -292,10 +301,20 @@ TEST_F(PlanFollowsRun, EveryWayStartsAndEndsAsTheProgram)
          {{"Setup.ini line 2", "no key, so the MsiPath= below it counts"},
           {"installed product", "installed, older than the package"}},
          ""},
+        // Z:\tmp\plan-folder-XXXXXX is 25 characters: with "\Runtime\", the name and
+        // ".exe" the program's path is 259 or 260 characters, and Windows' search finds
+        // it only within MAX_PATH.
+        {"a prerequisite's program at 259 characters starts", longProgramIni(221), Package::product, false, 0, "", {}, "",
+         "", std::string(221, 'x') + ".exe"},
+        {"one at 260 characters is never found: -1000", longProgramIni(222), Package::product, false, 0, "", {}, "", "",
+         std::string(222, 'x') + ".exe"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const Folder folder(row.ini, row.package);
+        if (!row.runtimeProgram.empty()) {
+            std::ofstream(folder.linux + "/Runtime/" + row.runtimeProgram) << "MZ";
+        }
         if (!row.transform.empty()) {
             fs::create_directories(folder.linux + "/Languages");
             std::ofstream(folder.linux + "/" + row.transform.substr(0, 9) + "/" + row.transform.substr(10)) << "x";
