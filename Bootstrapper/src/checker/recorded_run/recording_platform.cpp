@@ -241,10 +241,13 @@ bool RecordingPlatform::SearchFindsNoProgram(const CreateProcessArgs& args)
 
 bool RecordingPlatform::CreateProcessA(const CreateProcessArgs& args, ProcessInfo* info)
 {
-    if (ended_ || SearchFindsNoProgram(args)) {
+    if (ended_) {
         return false;
     }
-    NoteMachineCheck(true);
+    NoteMachineCheck(true);  // the program is to run, whether or not it can be found
+    if (SearchFindsNoProgram(args)) {
+        return false;
+    }
     Record(WayEvent::Kind::start, args.commandLine, args.applicationName);
     if (info != nullptr) {
         info->process = kRecordedProcess;
