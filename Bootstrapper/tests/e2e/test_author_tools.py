@@ -362,6 +362,21 @@ def test_try_takes_the_package_through_its_wizard(wizard_folder, demo_prefix, tm
         assert "did not end within 4 s" in junit.read_text()
 
 
+def test_try_through_a_per_user_wizard_names_the_registration_wine_takes_back(demo_prefix, tmp_path):
+    # A real package's wizard, per-user: Wine installs it, then unpublishes it as it ends.
+    folder = tmp_path / "NUnit"
+    folder.mkdir()
+    shutil.copyfile(find_build_dir() / BOOTSTRAPPER, folder / BOOTSTRAPPER)
+    shutil.copyfile(Path(__file__).parent / "real_packages" / "NUnit-2.5.2.9222.msi", folder / "NUnit.msi")
+    status, report = try_folder(demo_prefix, folder, tmp_path, "--language=English", "--accept-license")
+    run = report["run"]
+    assert (run["exitCode"], run["product"]) == (0, None)
+    assert [note.split(" (")[0] for note in report["notVerifiable"]] == [
+        "a per-user package installed through its wizard is unpublished as it ends"]
+    assert "NUnit 2.5.2" in report["notVerifiable"][0]
+    assert (status, report["passed"]) == (0, True)
+
+
 def start_try(*args, env: dict) -> subprocess.Popen:
     """bootstrapper-try of this checkout as author_tool runs it, without waiting for it; on
     a display of its own unless env names one."""
