@@ -501,12 +501,17 @@ def run_display(log: Path) -> str:
 
 
 def test_two_tries_at_once_each_hold_a_display_of_their_own(wine, release, tmp_path):
-    folder = tmp_path / "DemoProduct"
-    shutil.copytree(release["1.0.0"], folder)
-    runtime = wine.place_recorder(folder, "DemoRuntime.exe", wait=True)
+    # A folder each: two Wine servers share no locks, and two setups opening one package
+    # at once are not what this is about.
+    folders = [tmp_path / f"DemoProduct-{number}" for number in (1, 2)]
+    runtimes = []
+    for folder in folders:
+        shutil.copytree(release["1.0.0"], folder)
+        runtimes.append(wine.place_recorder(folder, "DemoRuntime.exe", wait=True))
     logs = [tmp_path / f"records-{number}.log" for number in (1, 2)]
     tries = [start_try("--format=json", "--output", log.with_suffix(".json"), folder,
-                       env={"RECORDER_LOG": win_path(log), "TMPDIR": str(tmp_path)}) for log in logs]
+                       env={"RECORDER_LOG": win_path(log), "TMPDIR": str(tmp_path)})
+             for log, folder in zip(logs, folders)]
     try:
         for log, proc in zip(logs, tries):
             wait_for_record(log, proc)
@@ -516,7 +521,8 @@ def test_two_tries_at_once_each_hold_a_display_of_their_own(wine, release, tmp_p
         displays = [served_display(found[0]) for found in servers]
         assert [run_display(log) for log in logs] == displays
         assert len(set(displays)) == 2 and wine.display.name not in displays
-        runtime.release()
+        for runtime in runtimes:
+            runtime.release()
         ended = [proc.communicate(timeout=300) for proc in tries]
     finally:
         for proc in tries:
