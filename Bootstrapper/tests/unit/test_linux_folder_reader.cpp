@@ -11,6 +11,7 @@
 #include "compound_file_fixture.h"
 #include "fake_platform.h"
 #include "msi_file/format/storage_class.h"
+#include "msi_file/reading/package_reader.h"
 
 namespace boot {
 namespace {
@@ -21,7 +22,8 @@ using testing::Utf16;
 using testing::Utf8;
 
 // A package folder: Setup.ini, a package built with wixl, a text file posing as one, a
-// patch, a nested file, and names that code page 1252 or UTF-8 lack.
+// patch, a nested file, and names that code page 1252 or UTF-8 lack; in Sub, the package
+// with an embedded cabinet, cut short inside it.
 class LinuxFolderReaderTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -48,6 +50,19 @@ protected:
         fs::remove(folder + "/Probe.wxs");
         std::string error;
         ASSERT_TRUE(msi::WriteCompoundFile(folder + "/Update.msp", msi::kPatchClassId, {{"x", "y"}}, error)) << error;
+        const auto probe = msi::CompoundReader::Open(folder + "/Probe.msi", error);
+        ASSERT_NE(probe, nullptr) << error;
+        std::vector<msi::CompoundStream> streams;
+        for (const std::string& name : probe->StreamNames()) {
+            streams.push_back({name, {}});
+            ASSERT_TRUE(probe->ReadStream(name, streams.back().bytes)) << name;
+        }
+        const std::u16string cabinet = msi::EncodeStreamName("Disk1.cab", false);
+        streams.push_back({msi::StreamNameUtf8(cabinet), std::string(10000, 'c')});
+        std::string bytes;
+        ASSERT_TRUE(msi::ComposeCompoundFile(msi::kPackageClassId, streams, bytes, error)) << error;
+        ASSERT_TRUE(msi::RunStreamPastTheEnd(bytes, cabinet));
+        Write("Sub/Cut.msi", bytes);
         windowsName = "Z:" + folder;
         for (char& c : windowsName) {
             c = c == '/' ? '\\' : c;
@@ -232,6 +247,9 @@ TEST_F(LinuxFolderReaderTest, AnswersLikeWindowsInThePackageFolder)
         {"msi", "a.msi", "1627"},
         {"msi", "missing.msi", "110"},
         {"msi", "Update.msp", "110"},  // a patch opens only as a patch
+        // As Windows Installer reads it: only a reading of the cabinet would fail.
+        {"msi", "Sub\\Cut.msi", "ProductCode={12345678-1234-1234-1234-123456789ABC}|ProductLanguage=1031|"
+                                "ProductName=Probe|ProductVersion=2.1.0"},
         // libmsi dies on some queries (and on queries of some damaged packages): each is
         // tried in a child process first, and one that crashes there fails here.
         {"view", "SELECT `Value` FROM `Property` WHERE `Property` = 'ProductCode'", "0"},
@@ -254,6 +272,10 @@ TEST_F(LinuxFolderReaderTest, AnswersLikeWindowsInThePackageFolder)
     }
     EXPECT_FALSE(platform->UseFolder((folder + "/Setup.ini").c_str(), reason));
     EXPECT_FALSE(reason.empty());
+    // The reading of every stream, as bootstrapper-transform reads a package, refuses it.
+    msi::Database database;
+    EXPECT_FALSE(msi::ReadDatabase(folder + "/Sub/Cut.msi", database, reason));
+    EXPECT_NE(reason.find("its stream Disk1.cab runs past the end of the file"), std::string::npos) << reason;
 }
 
 }  // namespace

@@ -95,6 +95,14 @@ struct Part {
 
 enum class Walk : std::uint8_t { whole, cut, failed };
 
+// A stream the directory's tree reaches: its entry, its path, and whether it lies directly
+// in the root storage.
+struct FoundStream {
+    std::uint32_t entry = 0;
+    std::string path;
+    bool inRoot = false;
+};
+
 std::uint64_t SectorsFor(std::uint64_t bytes, std::uint64_t sectorBytes)
 {
     return (bytes + sectorBytes - 1) / sectorBytes;
@@ -117,6 +125,15 @@ bool Fits(const SectorSpace& space, const Part& part)
         sector = space.next[sector];
     }
     return part.count == 0 || sector == kEndOfChain;
+}
+
+// Whether the stream of this name holds a part of the database itself: a table's stream
+// (the string pool and the system tables among them) or a property set (the summary
+// information).
+bool ReadByTheDatabase(const std::u16string& units)
+{
+    constexpr char16_t kPropertySetMark = 5;
+    return !units.empty() && (units[0] == kTableStreamMark || units[0] == kPropertySetMark);
 }
 
 // A name as the tools show it: unpacked, a control character as an octal escape.
@@ -151,8 +168,8 @@ private:
     bool ReadSectorTable(const std::string& header);
     bool ReadDirectory(const std::string& header);
     bool ReadMiniStream(const std::string& header);
-    bool FindStreams(std::vector<std::pair<std::uint32_t, std::string>>& streams);
-    bool CheckStream(std::uint32_t entry, const std::string& path);
+    bool FindStreams(std::vector<FoundStream>& streams);
+    bool CheckStream(const FoundStream& stream);
 
     Walk Follow(SectorSpace& space, std::uint32_t start, std::uint64_t count, std::uint32_t part,
                 std::vector<std::uint32_t>& sectors);
@@ -461,7 +478,7 @@ bool CompoundFile::ReadMiniStream(const std::string& header)
 
 // The streams the directory's tree reaches, by their entries' order, with their paths.
 // libgsf takes the root entry's siblings, which it should not have, for its children.
-bool CompoundFile::FindStreams(std::vector<std::pair<std::uint32_t, std::string>>& streams)
+bool CompoundFile::FindStreams(std::vector<FoundStream>& streams)
 {
     std::vector<bool> seen(entries_.size());
     seen[0] = true;
@@ -488,17 +505,19 @@ bool CompoundFile::FindStreams(std::vector<std::pair<std::uint32_t, std::string>
         if (type == kStorageEntry) {
             pending.emplace_back(EntryNumber(entry, kChildAt), path + "/");
         } else {
-            streams.emplace_back(entry, path);
+            streams.push_back(FoundStream{entry, path, storage.empty()});
         }
     }
-    std::sort(streams.begin(), streams.end());
+    std::sort(streams.begin(), streams.end(),
+              [](const FoundStream& a, const FoundStream& b) { return a.entry < b.entry; });
     return true;
 }
 
-bool CompoundFile::CheckStream(std::uint32_t entry, const std::string& path)
+bool CompoundFile::CheckStream(const FoundStream& stream)
 {
+    const std::uint32_t entry = stream.entry;
     const std::uint64_t bytes = EntrySize(entry);
-    const std::string name = "its stream " + path;
+    const std::string name = "its stream " + stream.path;
     // Below the cutoff a stream lies in the mini stream, from the cutoff on in the file's
     // own sectors: the size alone says which.
     const bool inMiniStream = bytes < kMiniStreamCutoff;
@@ -508,6 +527,12 @@ bool CompoundFile::CheckStream(std::uint32_t entry, const std::string& path)
         name, "its directory entry gives " + std::to_string(bytes) + " bytes, more than its sectors hold", start, count);
     std::vector<std::uint32_t> sectors;
     const Walk walk = Follow(inMiniStream ? mini_ : big_, start, count, part, sectors);
+    if (walk == Walk::cut && !inMiniStream && stream.inRoot && !ReadByTheDatabase(EntryName(entry))) {
+        if (result_.cutStream.empty()) {
+            result_.cutStream = name + " runs past the end of the file";
+        }
+        return true;
+    }
     return walk == Walk::cut ? Truncated(name) : walk == Walk::whole;
 }
 
@@ -515,18 +540,18 @@ CompoundCheck CompoundFile::Check()
 {
     std::string header;
     bool compound = false;
-    std::vector<std::pair<std::uint32_t, std::string>> streams;
+    std::vector<FoundStream> streams;
     if (!ReadHeader(header, compound) || !ReadSectorTable(header) || !ReadDirectory(header) ||
         !ReadMiniStream(header) || !FindStreams(streams)) {
         return result_;
     }
-    for (const auto& [entry, path] : streams) {
-        if (!CheckStream(entry, path)) {
-            return result_;
-        }
-    }
-    if (miniStreamCut_) {
+    const bool whole =
+        std::all_of(streams.begin(), streams.end(), [this](const FoundStream& stream) { return CheckStream(stream); });
+    if (whole && miniStreamCut_) {
         Truncated("its mini stream");
+    }
+    if (result_.fault != CompoundFault::none) {
+        result_.cutStream.clear();  // the file does not open at all
     }
     return result_;
 }

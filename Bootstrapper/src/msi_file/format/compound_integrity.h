@@ -22,6 +22,12 @@ struct CompoundCheck {
     // What is cut off or damaged, and how: "its stream \005SummaryInformation runs past
     // the end of the file".
     std::string what;
+    // With no fault, the first stream cut off that holds none of the database's tables: one
+    // of the file's own sectors directly in the root storage, neither a table's stream nor
+    // a property set (an embedded cabinet, a Binary row's data). Windows Installer opens
+    // such a package and reads its tables (a download cut short inside its last cabinet);
+    // only a reading of that stream fails. Said as `what` is.
+    std::string cutStream;
 };
 
 // Reads the header, the sector tables and the directory, none of the streams' bytes.

@@ -168,14 +168,20 @@ bool SurvivesReadingAlone(const std::string& path, const std::string& version, c
 
 // libmsi and libgsf read a stream where its directory entry says and take what they find
 // there: a file cut short or a directory that contradicts its sectors is refused before
-// they read it, with the stream it concerns named.
-bool IsWholeCompoundFile(const std::string& path, std::string& error)
+// they read it, with the stream it concerns named. A file cut short inside an embedded
+// cabinet opens as Windows Installer opens it, and its Property table reads: only a reading
+// of every stream refuses it.
+bool IsWholeCompoundFile(const std::string& path, std::string& error, bool everyStream)
 {
     const CompoundCheck check = CheckCompoundFile(path);
+    constexpr char kTruncated[] = "a truncated Windows Installer package, shorter than its header and directory say: ";
     if (check.fault == CompoundFault::truncated) {
-        error = "a truncated Windows Installer package, shorter than its header and directory say: " + check.what;
+        error = kTruncated + check.what;
     } else if (check.fault == CompoundFault::damaged) {
         error = "a damaged Windows Installer package: " + check.what;
+    } else if (everyStream && !check.cutStream.empty()) {
+        error = kTruncated + check.cutStream;
+        return false;
     }
     return check.fault == CompoundFault::none;
 }

@@ -33,7 +33,10 @@ std::string FileVersion(const std::string& path, const struct stat& info);
 // Versions found damaged, with the reason, for the rest of the process.
 std::map<std::string, std::string>& DamagedVersions();
 
-bool IsWholeCompoundFile(const std::string& path, std::string& error);
+// False, with the reason, for a compound file damaged or cut short; one cut short only
+// inside a stream that holds no part of the database (compound_integrity.h) is whole
+// unless `everyStream` is read.
+bool IsWholeCompoundFile(const std::string& path, std::string& error, bool everyStream = false);
 bool HasWholeStringPool(const std::string& path, std::string& error);
 // The whole reading in a child: false, with the reason, when it crashed or hung there;
 // readWhole: it ran to its end there.

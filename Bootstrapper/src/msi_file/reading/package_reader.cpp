@@ -469,6 +469,11 @@ bool Package::ReadLooseStreams(std::vector<LooseStream>& streams, std::string& e
 bool ReadDatabase(const std::string& path, Database& database, std::string& error)
 {
     database = Database{};
+    // Every stream is read here: a package cut short inside a cabinet, which opens, is
+    // refused with that stream named.
+    if (!IsWholeCompoundFile(path, error, true)) {
+        return false;
+    }
     const Complaints complaints = ComplaintsSoFar();
     const auto package = Package::Open(path, error);
     if (package == nullptr) {
