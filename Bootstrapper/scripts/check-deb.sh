@@ -146,7 +146,8 @@ import sys
 sys.path.insert(0, "/usr/share/bootstrapper-tools")
 from tool_support import windows_program
 
-for name in ("Bootstrapper.exe", "launcher.exe", "product_info.exe"):
+for name in ("Bootstrapper.exe", "launcher.exe", "product_info.exe", "window_controls.exe",
+             "package_tables.exe"):
     print(f"bootstrapper-try finds {windows_program(name)}")
 EOF
 

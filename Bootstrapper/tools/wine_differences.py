@@ -80,18 +80,8 @@ RECACHE_REFUSED = WineDifference(
     "'third review').",
     lambda facts: any(RECACHE.search(command) for command in facts.commands))
 
-WIZARD_UNPUBLISHES = WineDifference(
-    "a per-user package installed through its wizard is unpublished as it ends",
-    "Through its full wizard, Wine's Windows Installer installs a per-user package (no ALLUSERS; NUnit 2.5.2) and "
-    "publishes it, then, in InstallFinalize, runs UnpublishProduct: it deletes the product's keys "
-    "(HKCU\\Software\\Microsoft\\Installer\\Products, the user's UserData product key, the Uninstall key) and its "
-    "cached package, and leaves its files and its components' registration (a +msi trace shows "
-    "MSIREG_DeleteProductKey after PublishProduct); msiexec ends with 0 and MsiGetProductInfo answers 1605. The same "
-    "package installed with /qn or /qb stays registered under HKCU, and Windows keeps a per-user product registered "
-    "there however it was installed.")
-
 WINE_DIFFERENCES = (SECTION_WITHOUT_BRACKET, SECTION_WITH_TWO_BRACKETS, OPEN_FAILS_OTHERWISE, PATCH_OPENS,
-                    QUOTED_PROGRAM_NAME, UTF8_MARK_READ, RECACHE_REFUSED, WIZARD_UNPUBLISHES)
+                    QUOTED_PROGRAM_NAME, UTF8_MARK_READ, RECACHE_REFUSED)
 
 
 def shown_in(facts: RunFacts) -> list[WineDifference]:

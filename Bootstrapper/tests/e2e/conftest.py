@@ -28,7 +28,7 @@ import winehost
 
 # The checker's cases that need no Wine: the unit tests' run (ctest) takes them with the
 # host build alone, before anything Wine-bound; the Wine run leaves them out.
-HOST_MODULES = {"test_checker"}
+HOST_MODULES = {"test_checker", "test_wizard_roles"}
 
 
 def pytest_collection_modifyitems(config, items):

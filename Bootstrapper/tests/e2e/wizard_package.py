@@ -1,7 +1,9 @@
 """A package with an installation wizard as the common authoring tools lay it out: a
-welcome page, a licence page whose Next is enabled only once its check box is ticked, a
-modeless progress page while the product is installed, and a finish page. Made from a
-package of the factory with msibuild, the tool the factory already finishes packages with.
+welcome page, a licence page whose Next is enabled only once its check box is ticked (its
+text has no access key), a features page without a default push button (its check box has
+the focus; Install goes on, Back goes back), a modeless progress page while the product is
+installed, and a finish page. Made from a package of the factory with msibuild, the tool
+the factory already finishes packages with.
 
 Each page has a title of its own, so that a report can be checked page by page."""
 
@@ -10,7 +12,7 @@ from __future__ import annotations
 import subprocess
 from pathlib import Path
 
-PAGES = ["Welcome to [ProductName]", "[ProductName] License Agreement",
+PAGES = ["Welcome to [ProductName]", "[ProductName] License Agreement", "[ProductName] Features",
          "Installing [ProductName]", "[ProductName] is installed"]
 
 _DIALOG_HEAD = ["Dialog\tHCentering\tVCentering\tWidth\tHeight\tAttributes\tTitle\tControl_First"
@@ -25,16 +27,22 @@ TABLES = {
     "Dialog": _DIALOG_HEAD + [
         f"WelcomeDlg\t50\t50\t370\t270\t3\t{PAGES[0]}\tNext\tNext\tCancel",
         f"LicenseDlg\t50\t50\t370\t270\t3\t{PAGES[1]}\tAccept\tNext\tCancel",
-        f"ProgressDlg\t50\t50\t370\t270\t1\t{PAGES[2]}\tCancel\t\tCancel",
-        f"ExitDlg\t50\t50\t370\t270\t3\t{PAGES[3]}\tFinish\tFinish\tFinish"],
+        f"FeaturesDlg\t50\t50\t370\t270\t3\t{PAGES[2]}\tShortcut\t\tCancel",
+        f"ProgressDlg\t50\t50\t370\t270\t1\t{PAGES[3]}\tCancel\t\tCancel",
+        f"ExitDlg\t50\t50\t370\t270\t3\t{PAGES[4]}\tFinish\tFinish\tFinish"],
     "Control": _CONTROL_HEAD + [
         "WelcomeDlg\tNext\tPushButton\t236\t243\t56\t17\t3\t\t&Next\tCancel\t",
         "WelcomeDlg\tCancel\tPushButton\t304\t243\t56\t17\t3\t\tCancel\tNext\t",
         "LicenseDlg\tText\tText\t20\t20\t330\t150\t3\t\tThe terms of the product.\t\t",
         "LicenseDlg\tAccept\tCheckBox\t20\t200\t330\t18\t3\tLicenseAccepted"
-        "\tI &accept the terms in the License Agreement\tNext\t",
+        "\tI accept the terms in the License Agreement\tNext\t",
         "LicenseDlg\tNext\tPushButton\t236\t243\t56\t17\t1\t\t&Next\tCancel\t",
         "LicenseDlg\tCancel\tPushButton\t304\t243\t56\t17\t3\t\tCancel\tAccept\t",
+        "FeaturesDlg\tShortcut\tCheckBox\t20\t60\t330\t18\t3\tSHORTCUT\tA shortcut on the desktop"
+        "\tBack\t",
+        "FeaturesDlg\tBack\tPushButton\t180\t243\t56\t17\t3\t\t&Back\tInstall\t",
+        "FeaturesDlg\tInstall\tPushButton\t236\t243\t56\t17\t3\t\t&Install\tCancel\t",
+        "FeaturesDlg\tCancel\tPushButton\t304\t243\t56\t17\t3\t\tCancel\tShortcut\t",
         "ProgressDlg\tText\tText\t20\t20\t330\t40\t3\t\tPlease wait.\t\t",
         "ProgressDlg\tCancel\tPushButton\t304\t243\t56\t17\t3\t\tCancel\t\t",
         "ExitDlg\tFinish\tPushButton\t236\t243\t56\t17\t3\t\t&Finish\t\t"],
@@ -43,8 +51,11 @@ TABLES = {
         "s72\ts50\ts50\ts255\tS255\tI2", "ControlEvent\tDialog_\tControl_\tEvent\tArgument\tCondition",
         "WelcomeDlg\tNext\tNewDialog\tLicenseDlg\t1\t1",
         "WelcomeDlg\tCancel\tEndDialog\tExit\t1\t1",
-        "LicenseDlg\tNext\tEndDialog\tReturn\tLicenseAccepted = \"1\"\t1",
+        "LicenseDlg\tNext\tNewDialog\tFeaturesDlg\tLicenseAccepted = \"1\"\t1",
         "LicenseDlg\tCancel\tEndDialog\tExit\t1\t1",
+        "FeaturesDlg\tBack\tNewDialog\tLicenseDlg\t1\t1",
+        "FeaturesDlg\tInstall\tEndDialog\tReturn\t1\t1",
+        "FeaturesDlg\tCancel\tEndDialog\tExit\t1\t1",
         "ProgressDlg\tCancel\tEndDialog\tExit\t1\t1",
         "ExitDlg\tFinish\tEndDialog\tReturn\t1\t1"],
     "ControlCondition": [
@@ -52,7 +63,8 @@ TABLES = {
         "ControlCondition\tDialog_\tControl_\tAction\tCondition",
         "LicenseDlg\tNext\tDisable\tLicenseAccepted <> \"1\"",
         "LicenseDlg\tNext\tEnable\tLicenseAccepted = \"1\""],
-    "CheckBox": ["Property\tValue", "s72\tS64", "CheckBox\tProperty", "LicenseAccepted\t1"],
+    "CheckBox": ["Property\tValue", "s72\tS64", "CheckBox\tProperty", "LicenseAccepted\t1",
+                 "SHORTCUT\t1"],
 }
 
 SEQUENCE = [("WelcomeDlg", "NOT Installed", 1230), ("ProgressDlg", "", 1280),
