@@ -25,7 +25,7 @@ from package_support import (DEMO, DEMO_PRODUCT_CODE, REPO_ROOT, TOOLS, author_t
 from wine_session import WineError, XDisplay, processes_with_env
 from winehost import BOOTSTRAPPER, RESULT_CAPTION, find_build_dir, parse_records, win_path
 from real_package_folders import PACKAGES, make_folder
-from wizard_package import add_wizard
+from wizard_package import GERMAN, add_wizard
 
 RUNTIME_KEY = r"HKLM\SOFTWARE\BootstrapperDemo"
 GERMAN_NAME = "Bootstrapper Vorführprodukt"
@@ -253,9 +253,10 @@ def test_try_says_why_a_reg_file_cannot_be_imported(tmp_path):
 WIZARD_CODE = "{3D2C1B0A-5E4F-4A6B-8C7D-9E0F1A2B3C4D}"
 WIZARD_PAGES = ["Welcome to E2E Produkt", "E2E Produkt License Agreement", "E2E Produkt Features",
                 "E2E Produkt is installed"]
-# Each page's dialog and the button pressed on it; the progress page may flash by unread.
-WIZARD_PRESSES = [("WelcomeDlg", "Next"), ("LicenseDlg", "Next"), ("FeaturesDlg", "Install"),
-                  ("ExitDlg", "Finish")]
+# Each page's dialog and the button pressed on it, in German; the progress page may flash
+# by unread.
+WIZARD_PRESSES = [("WelcomeDlg", "Weiter"), ("LicenseDlg", "Weiter"), ("FeaturesDlg", "Installieren"),
+                  ("ExitDlg", "Fertig stellen")]
 
 
 @pytest.fixture
@@ -270,7 +271,7 @@ def wizard_folder(demo_prefix, tmp_path):
     shutil.copyfile(demo_prefix.session.msi.build(**common), english)
     shutil.copyfile(demo_prefix.session.msi.build(language=1031, name="E2E Produkt", **common), german)
     add_wizard(english)
-    add_wizard(german)
+    add_wizard(german, GERMAN)
     transform = Path(os.environ.get("BOOTSTRAPPER_HOST_BUILD", REPO_ROOT / "build" / "host"))
     made = subprocess.run([transform / "bootstrapper-transform", english, german, folder / "1031.mst"],
                           capture_output=True, text=True)
@@ -329,13 +330,14 @@ def test_try_takes_the_package_through_its_wizard(wizard_folder, demo_prefix, tm
     presses = [(page["dialog"], page["pressed"]) for page in run["wizard"] if page["pressed"]]
     if case == "licence accepted":
         assert titles == WIZARD_PAGES
-        # Forward by the tables: Install on the page without a default push button, the
-        # licence by its check box, whose text has no access key.
+        # Forward by the tables, in the German the transform gives the pages: Installieren on
+        # the page without a default push button, the licence by its check box, whose text
+        # has no access key.
         assert presses == WIZARD_PRESSES
         assert [page["licenseAccepted"] for page in run["wizard"]
                 if page["title"] == WIZARD_PAGES[1]] == [True]
         features = next(page for page in run["wizard"] if page["dialog"] == "FeaturesDlg")
-        assert (features["heading"], features["buttons"]) == (None, ["Back", "Install", "Cancel"])
+        assert (features["heading"], features["buttons"]) == (None, ["Zurueck", "Installieren", "Abbrechen"])
         assert all(Path(page["screenshot"]).is_file() and page["dialog"] in page["screenshot"]
                    for page in run["wizard"] if page["title"] in WIZARD_PAGES)
         assert (run["product"]["name"], run["product"]["language"]) == ("E2E Produkt", 1031)
@@ -345,9 +347,9 @@ def test_try_takes_the_package_through_its_wizard(wizard_folder, demo_prefix, tm
         assert (status, report["passed"]) == (0, True)
     elif case == "licence not accepted":
         assert titles == WIZARD_PAGES[:2]
-        assert ("the wizard page LicenseDlg ('The terms of the product.') cannot be passed: its "
-                "licence is to be accepted (LicenseAccepted, the check box 'I accept the terms in "
-                "the License Agreement'): --accept-license accepts it") in report["reason"]
+        assert ("the wizard page LicenseDlg ('Die Bedingungen des Produkts.') cannot be passed: "
+                "its licence is to be accepted (LicenseAccepted, the check box 'Ich nehme die "
+                "Lizenzbedingungen an'): --accept-license accepts it") in report["reason"]
         assert (status, run["exitCode"], run["product"]) == (1, None, None)
     elif case == "licence page closed under the try's hands":
         # A window that went away is passed, not the try's end.
@@ -364,7 +366,7 @@ def test_try_takes_the_package_through_its_wizard(wizard_folder, demo_prefix, tm
         assert "did not end within 4 s" in report["reason"]
         junit = tmp_path / "try.xml"
         author_tool("bootstrapper-try", "--prefix", demo_prefix.prefix.root, "--format=junit",
-                    "--output", junit, "--timeout=4", wizard_folder,
+                    "--output", junit, "--timeout=4", "--accept-license", wizard_folder,
                     env={"DISPLAY": demo_prefix.display.name})
         assert '<testcase classname="bootstrapper-try" name="Wizard (default language)"' in \
             junit.read_text()

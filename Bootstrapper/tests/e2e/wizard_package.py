@@ -74,10 +74,23 @@ SEQUENCE = [("WelcomeDlg", "NOT Installed", 1230), ("ProgressDlg", "", 1280),
 CUSTOM_ACTION = ("StartHelper", 98, "INSTALLDIR", "[SystemFolder]cmd.exe /c exit 0", 6650)
 
 
-def add_wizard(package: Path) -> Path:
-    """Adds the wizard's tables to package (a copy of the factory's, changed in place)."""
+# The German build's texts (ASCII: the factory's packages have the neutral code page).
+GERMAN = {"&Next": "&Weiter", "Cancel": "Abbrechen", "&Back": "&Zurueck",
+          "&Install": "&Installieren", "&Finish": "&Fertig stellen",
+          "I accept the terms in the License Agreement": "Ich nehme die Lizenzbedingungen an",
+          "A shortcut on the desktop": "Ein Symbol auf dem Desktop",
+          "The terms of the product.": "Die Bedingungen des Produkts.", "Please wait.": "Bitte warten."}
+
+
+def add_wizard(package: Path, texts: dict[str, str] | None = None) -> Path:
+    """Adds the wizard's tables to package (a copy of the factory's, changed in place), its
+    controls' texts in another language when `texts` translates them."""
     work = package.parent
     for table, lines in TABLES.items():
+        if table == "Control" and texts:
+            lines = lines[:3] + ["\t".join(texts.get(field, field) if at == 9 else field
+                                           for at, field in enumerate(line.split("\t")))
+                                 for line in lines[3:]]
         (work / f"{table}.idt").write_bytes(("\r\n".join(lines) + "\r\n").encode("ascii"))
     args = [arg for table in TABLES for arg in ("-i", f"{table}.idt")]
     for action, condition, sequence in SEQUENCE:
