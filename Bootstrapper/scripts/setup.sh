@@ -22,17 +22,20 @@ packages=(
 )
 
 # A mirror in the middle of a sync can serve an index that does not match its Release
-# file: apt leaves that index out and fails. Tried three times, then named.
+# file: apt leaves that index out and fails. Such a sync ends within minutes: tried five
+# times over about four minutes, then the index is named with what to do. Nothing is
+# installed without it: the 32-bit libraries would not match the security updates of the
+# 64-bit ones, and a fallback to the release's own versions would leave those updates out.
 update_indexes() {
   local attempt output failed
-  for attempt in 1 2 3; do
+  for attempt in 1 2 3 4 5; do
     output=$(apt-get update -q 2>&1) && return 0
-    failed=$(sed -n 's/^E: Failed to fetch \([^ ]*\).*/\1/p' <<<"$output")
-    log "apt-get update, try $attempt of 3: ${failed:-an index} failed to download"
-    [ "$attempt" = 3 ] || sleep $((attempt * 10))
+    failed=$(sed -n 's/^E: Failed to fetch \([^ ]*\).*/\1/p' <<<"$output" | paste -sd' ')
+    log "apt-get update, try $attempt of 5: ${failed:-an index} failed to download"
+    [ "$attempt" = 5 ] || sleep $((attempt * 15))
   done
   printf '%s\n' "$output" | grep '^[EW]:' >&2 || true
-  return 1
+  fail "the package index ${failed:-of a suite} cannot be read (a mirror in the middle of a sync says \"File has unexpected size\" or \"Mirror sync in progress?\"): run setup.sh again in a few minutes, or name another Debian mirror in /etc/apt/sources.list.d/ (or /etc/apt/sources.list); nothing was installed"
 }
 
 missing=()
@@ -42,18 +45,8 @@ done
 if [ "${#missing[@]}" -gt 0 ]; then
   log "installing: ${missing[*]}"
   dpkg --add-architecture i386
-  indexes=complete
-  update_indexes || indexes=incomplete
-  install=(apt-get install -y -q --no-install-recommends)
-  if ! DEBIAN_FRONTEND=noninteractive "${install[@]}" "${missing[@]}"; then
-    [ "$indexes" = incomplete ] || exit 1
-    # Without one architecture's index of a suite (bookworm-security's i386 one, say),
-    # the 32-bit libraries cannot match the versions of the 64-bit ones from that suite:
-    # Debian 12's own suite, whole for both architectures, then gives every package. What
-    # is installed already keeps its version: apt never goes back to an older one here.
-    log "without that index the packages come from Debian 12's release suite: run setup.sh again once the mirror is whole, and apt-get upgrade then takes their security updates"
-    DEBIAN_FRONTEND=noninteractive "${install[@]}" -o APT::Default-Release=bookworm "${missing[@]}"
-  fi
+  update_indexes
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
 # Locales the tests switch between (LC_ALL=de_CH.UTF-8 gives the thread locale 2055, ...).

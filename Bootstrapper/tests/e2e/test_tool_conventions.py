@@ -157,3 +157,30 @@ def test_each_script_answers_help_at_once_and_does_nothing(script, tmp_path):
     assert result.returncode == 0 and result.stderr == "", result.stderr
     assert result.stdout.startswith(f"Usage: {interpreter} Bootstrapper/scripts/{script.name}"), result.stdout
     assert time.monotonic() - started < 5 and list(build.iterdir()) == []
+
+
+def test_setup_on_a_mirror_in_the_middle_of_a_sync_names_the_index_and_installs_nothing(tmp_path):
+    index = "http://deb.debian.org/debian-security/dists/bookworm-security/main/binary-i386/Packages.xz"
+    stand_ins = {
+        "dpkg-query": "exit 1",  # nothing installed yet
+        "dpkg": "exit 0",
+        "sleep": "exit 0",
+        "apt-get": f"""case " $* " in
+  *" update "*) echo "E: Failed to fetch {index}  File has unexpected size (2059 != 2060). Mirror sync in progress?"; exit 100;;
+  *) touch "$INSTALLED"; exit 0;;
+esac""",
+    }
+    bin_dir = tmp_path / "bin"
+    bin_dir.mkdir()
+    for name, body in stand_ins.items():
+        (bin_dir / name).write_text(f"#!/bin/sh\n{body}\n")
+        (bin_dir / name).chmod(0o755)
+    result = subprocess.run(["bash", str(PROJECT / "scripts" / "setup.sh")], capture_output=True, text=True,
+                            timeout=60, env={**os.environ, "PATH": f"{bin_dir}:{os.environ['PATH']}",
+                                             "INSTALLED": str(tmp_path / "installed")})
+    assert result.returncode == 1, result.stdout + result.stderr
+    assert result.stdout.count(f"{index} failed to download") == 5
+    assert f"the package index {index} cannot be read" in result.stderr
+    assert "run setup.sh again in a few minutes" in result.stderr
+    # Never without the index: no install from the release's versions, without their updates.
+    assert not (tmp_path / "installed").exists()
