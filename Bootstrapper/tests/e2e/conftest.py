@@ -26,9 +26,10 @@ import pytest
 import winehost
 
 
-# The checker's cases that need no Wine: the unit tests' run (ctest) takes them with the
-# host build alone, before anything Wine-bound; the Wine run leaves them out.
-HOST_MODULES = {"test_checker", "test_wizard_roles"}
+# The cases that need no Wine: the unit tests' run (ctest's checker_rules and host_cases)
+# takes them with the host build alone, before anything Wine-bound; the Wine run leaves
+# them out.
+HOST_MODULES = {"test_author_pages", "test_checker", "test_wizard_roles"}
 
 
 def pytest_collection_modifyitems(config, items):
