@@ -86,8 +86,9 @@ endif()
 # bootstrapper-pack and bootstrapper-try, in Python: the commands in <prefix>/bin, what they
 # run on in <prefix>/share/bootstrapper-tools (their shared module with the version written
 # in, the Wine module the end-to-end tests use too, the project's signing and zip scripts),
-# and the Windows programs they need, from BOOTSTRAPPER_WINDOWS_PROGRAMS or this build's
-# windows/: Bootstrapper.exe (pack's default), launcher.exe (a program's full exit code under
+# and the Windows programs, from BOOTSTRAPPER_WINDOWS_PROGRAMS or this build's windows/:
+# Bootstrapper.exe (pack's default), BootstrapperCheck.exe (the checker for authors on
+# Windows), launcher.exe (a program's full exit code under
 # Wine), product_info.exe (what Windows Installer registered), window_controls.exe (a wizard
 # page's controls, and its buttons pressed) and package_tables.exe (the package's dialog tables).
 set(BOOTSTRAPPER_TOOLS_SHARE ${CMAKE_INSTALL_DATADIR}/bootstrapper-tools)
@@ -103,19 +104,20 @@ install(PROGRAMS scripts/sign.sh DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE})
 # sign.sh answers --help (and finds its way) through the preamble every script sources.
 install(FILES scripts/preamble.sh DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE})
 set(BOOTSTRAPPER_WINDOWS_PROGRAMS "" CACHE PATH
-  "Windows build whose Bootstrapper.exe, launcher.exe, product_info.exe, window_controls.exe, package_tables.exe and DemoRuntime.exe are installed with the tools (default: windows/ of this build, which the target author-tools fills)")
+  "Windows build whose Bootstrapper.exe, BootstrapperCheck.exe, launcher.exe, product_info.exe, window_controls.exe, package_tables.exe and DemoRuntime.exe are installed with the tools (default: windows/ of this build, which the target author-tools fills)")
 set(BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR "${BOOTSTRAPPER_WINDOWS_PROGRAMS}")
 if(NOT BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR)
   set(BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR "${CMAKE_BINARY_DIR}/windows")
 endif()
-# pack and try cannot work without them: an install (and so the Debian package) without
-# them fails, saying where they come from.
-install(CODE "foreach(program Bootstrapper.exe launcher.exe product_info.exe window_controls.exe package_tables.exe DemoRuntime.exe)
+# pack and try cannot work without them (nor a Windows author without the checker): an
+# install (and so the Debian package) without them fails, saying where they come from.
+install(CODE "foreach(program Bootstrapper.exe BootstrapperCheck.exe launcher.exe product_info.exe window_controls.exe package_tables.exe DemoRuntime.exe)
   if(NOT EXISTS \"${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}/\${program}\")
-    message(FATAL_ERROR \"\${program} is missing in ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}: bootstrapper-pack and bootstrapper-try need it. Build the target author-tools, or set BOOTSTRAPPER_WINDOWS_PROGRAMS to a Windows build (scripts/build-windows.sh)\")
+    message(FATAL_ERROR \"\${program} is missing in ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}: the tools install it. Build the target author-tools, or set BOOTSTRAPPER_WINDOWS_PROGRAMS to a Windows build (scripts/build-windows.sh)\")
   endif()
 endforeach()")
-install(FILES ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}/Bootstrapper.exe ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}/launcher.exe
+install(FILES ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}/Bootstrapper.exe ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}/BootstrapperCheck.exe
+  ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}/launcher.exe
   ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}/product_info.exe ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}/window_controls.exe
   ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}/package_tables.exe DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE}/windows)
 install(FILES ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}/DemoRuntime.exe DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE}/demo)

@@ -5,9 +5,9 @@
 # the tools and their manual pages, no tests) in BUILD_FOLDER and makes their Debian
 # package there with CPack; prints the package's path last. VERSION becomes the build's
 # BOOTSTRAPPER_VERSION (default: the project's version). WINDOWS_BUILD names the Windows
-# build whose programs bootstrapper-pack and bootstrapper-try need (Bootstrapper.exe,
-# launcher.exe, product_info.exe, window_controls.exe, package_tables.exe and the demo's
-# DemoRuntime.exe) to be packaged with them
+# build whose programs the package holds: Bootstrapper.exe, BootstrapperCheck.exe for
+# authors on Windows, and what bootstrapper-pack and bootstrapper-try need (launcher.exe,
+# product_info.exe, window_controls.exe, package_tables.exe and the demo's DemoRuntime.exe)
 # (default: $BOOTSTRAPPER_BUILD_ROOT/win, which scripts/build-windows.sh makes); without
 # them no package is made.
 #
@@ -22,7 +22,8 @@ source "$(dirname "$0")/preamble.sh"
 host=$(realpath -m "$1")
 version=${2:-}
 windows=$(realpath -m "${3:-$build_root/win}")
-for program in Bootstrapper.exe launcher.exe product_info.exe window_controls.exe package_tables.exe DemoRuntime.exe; do
+for program in Bootstrapper.exe BootstrapperCheck.exe launcher.exe product_info.exe window_controls.exe \
+    package_tables.exe DemoRuntime.exe; do
   [ -f "$windows/$program" ] ||
     fail "$program is missing in $windows: bootstrapper-pack and bootstrapper-try need it; run scripts/build-windows.sh or name WINDOWS_BUILD"
 done

@@ -140,15 +140,15 @@ done
 chroot "$root" bash /usr/share/bootstrapper-tools/sign.sh --help >/dev/null ||
   fail "the installed sign.sh, which bootstrapper-pack signs with, does not run"
 echo "bootstrapper-pack packs the demo's two builds with the installed tools"
-chroot "$root" python3 - <<'EOF' || fail "bootstrapper-try does not find the Windows programs it runs"
+chroot "$root" python3 - <<'EOF' || fail "the installed tools do not find the Windows programs they ship"
 import sys
 
 sys.path.insert(0, "/usr/share/bootstrapper-tools")
 from tool_support import windows_program
 
-for name in ("Bootstrapper.exe", "launcher.exe", "product_info.exe", "window_controls.exe",
-             "package_tables.exe"):
-    print(f"bootstrapper-try finds {windows_program(name)}")
+for name in ("Bootstrapper.exe", "BootstrapperCheck.exe", "launcher.exe", "product_info.exe",
+             "window_controls.exe", "package_tables.exe"):
+    print(f"the tools find {windows_program(name)}")
 EOF
 
 # The release workflow of Bootstrapper/examples as an author's CI runs it: its run: steps in
