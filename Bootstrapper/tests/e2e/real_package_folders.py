@@ -55,28 +55,28 @@ PACKAGES = {
 def make_folder(key: str, tmp_path: Path) -> Path:
     """The folder tmp_path/<key>: Bootstrapper.exe, the package and its transform, made from
     the package and a build in the other language. The builds stay outside it in tmp_path."""
-    spec = PACKAGES[key]
+    real = PACKAGES[key]
     folder = tmp_path / key
     folder.mkdir()
     shutil.copyfile(find_build_dir() / BOOTSTRAPPER, folder / BOOTSTRAPPER)
-    package = folder / spec.package
-    shutil.copyfile(REAL_PACKAGES / spec.source, package)
-    if spec.transform is None:
+    package = folder / real.package
+    shutil.copyfile(REAL_PACKAGES / real.source, package)
+    if real.transform is None:
         return folder
     base = package
-    if spec.build:
-        build = REAL_PACKAGES / spec.build
+    if real.build:
+        build = REAL_PACKAGES / real.build
     else:
-        if spec.padded_to:
-            base = whole_copy(package, tmp_path / f"{key}-base.msi", spec.padded_to)
-        build = tmp_path / f"{key}-{spec.language}.msi"
+        if real.padded_to:
+            base = whole_copy(package, tmp_path / f"{key}-base.msi", real.padded_to)
+        build = tmp_path / f"{key}-{real.language}.msi"
         shutil.copyfile(base, build)
-        msibuild(build, f"UPDATE `Property` SET `Value`='{spec.language}' "
+        msibuild(build, f"UPDATE `Property` SET `Value`='{real.language}' "
                         "WHERE `Property`='ProductLanguage'")
-    made = subprocess.run([host_tool("bootstrapper-transform"), base, build, folder / spec.transform],
+    made = subprocess.run([host_tool("bootstrapper-transform"), base, build, folder / real.transform],
                           capture_output=True, text=True, timeout=120)
     if made.returncode != 0:
-        raise HarnessError(f"bootstrapper-transform {spec.source}: {made.stderr}")
+        raise HarnessError(f"bootstrapper-transform {real.source}: {made.stderr}")
     return folder
 
 
