@@ -40,7 +40,8 @@ constexpr RuleInfo kRuleTable[] = {
      "`Execute=Łukasz.exe` in a Setup.ini saved as UTF-16: Windows would start `Lukasz.exe`.",
      "Use only characters of the target systems' ANSI code page (Windows-1252 for German and English)."},
     {Rule::setupIniUnreadable, Severity::error, "setup-ini-unreadable", "Setup.ini is there but cannot be read: the setup refuses it.",
-     "`Setup.ini` is a folder, or a file that cannot be opened, or larger than 16 MiB.",
+     "`Setup.ini` is a folder or a file that cannot be opened (the setup refuses it), or larger than 16 MiB, "
+     "more than the checker reads (the check stops there).",
      "Make Setup.ini a readable file of a reasonable size."},
     {Rule::utf16BigEndian, Severity::error, "utf16-big-endian",
      "Setup.ini is saved as UTF-16 big-endian, which Windows reads as all defaults; the setup refuses it.",
