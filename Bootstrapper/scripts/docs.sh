@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Usage: bash Bootstrapper/scripts/docs.sh [--check]
 #
-# Writes the checker's tables of rules into docs/checker.md, between its two marker
-# comments, from the checker's own rule table (src/checker/findings/rule_table.cpp): the
-# output of the program checker_rule_tables of the host build, which it builds first. The
-# page is written whole beside itself and then moved into place; a page without both
-# markers is left as it is.
+# Writes the checker's rules (an index, then a section for each rule) into docs/checker.md,
+# between its two marker comments, from the checker's own rule table
+# (src/checker/findings/rule_table.cpp): the output of the program checker_rule_tables of
+# the host build, which it builds first. The page is written whole beside itself and then
+# moved into place; a page without both markers is left as it is.
 #
-#   --check   write nothing: fail (status 1) when the page's tables differ from the
+#   --check   write nothing: fail (status 1) when the page's rules differ from the
 #             rule table (ctest's docs_rule_tables runs this)
 #
 # Environment:
@@ -58,4 +58,4 @@ fi
 # Beside the page, then in its place: an interrupted run leaves the page as it was.
 cp "$work/page" "$next"
 mv -f "$next" "$page"
-echo "docs: wrote the rule tables into ${page#"$repo"/}"
+echo "docs: wrote the rules into ${page#"$repo"/}"

@@ -385,6 +385,15 @@ def test_every_format_says_the_same_and_each_parses(tmp_path, msi):
             for m in commands if m} == MIXED_FINDINGS
     assert github[-1] == "::notice::bootstrapper-check: 1 error, 3 warnings"
 
+    # --show-fixes: under each finding its own rule's fix, which SARIF's help of the rule holds too;
+    # the other formats stay as they are.
+    helps = {rule["id"]: rule["help"]["text"] for rule in json.loads(sarif.stdout)["runs"][0]["tool"]["driver"]["rules"]}
+    shown_fixes = check(folder, "--quiet", "--show-fixes").stdout.splitlines()
+    assert shown_fixes[::2] == lines, shown_fixes
+    for finding, fix in zip(lines, shown_fixes[1::2], strict=True):
+        assert fix.startswith("    fix: ") and fix[len("    fix: "):] in helps[FINDING.match(finding)["rule"]], fix
+    assert check(folder, "--format=github", "--show-fixes").stdout.splitlines() == github
+
 
 def test_sarif_keeps_to_the_results_github_takes_and_says_how_many_are_left_out(tmp_path, msi):
     keys = "".join(f"Unknown{n}=1\r\n" for n in range(25003))

@@ -21,7 +21,7 @@ from package_support import validate_check_report
 
 PROJECT = Path(__file__).resolve().parents[2]
 VERSION = re.search(r"\bproject\s*\([^)]*\bVERSION\s+([0-9.]+)", (PROJECT / "CMakeLists.txt").read_text())[1]
-CHECK_OPTIONS = ("--format=", "--output=FILE", "--strict", "--exit-zero", "--ignore=", "-q, --quiet")
+CHECK_OPTIONS = ("--format=", "--output=FILE", "--strict", "--exit-zero", "--ignore=", "--show-fixes", "-q, --quiet")
 
 
 @dataclass(frozen=True)

@@ -29,6 +29,7 @@ TEST(CheckArguments, OptionsAndWhatIsWrongWithThem)
         const char* problem;  // part of the message
         const char* output = nullptr;
         bool exitZero = false;
+        bool showFixes = false;
     };
     std::vector<Row> rows = {
         {{"--format=sarif", "--strict", "dist/pkg"}, CheckArguments::check, ReportFormat::sarif, true, nullptr,
@@ -51,6 +52,9 @@ TEST(CheckArguments, OptionsAndWhatIsWrongWithThem)
         {{"--output=", "pkg"}, CheckArguments::wrong, ReportFormat::text, false, nullptr, nullptr,
          "--output needs a file name"},
         {{"--output"}, CheckArguments::wrong, ReportFormat::text, false, nullptr, nullptr, "--output needs a file name"},
+        {{"--show-fixes", "--format=github", "pkg"}, CheckArguments::check, ReportFormat::github, false, nullptr, "pkg",
+         "", nullptr, false, true},
+        {{"--show-fixes=yes"}, CheckArguments::wrong, ReportFormat::text, false, nullptr, nullptr, "unknown option"},
     };
     // A list of rules of any length is taken whole, not cut after one of its commas.
     std::string rules = "--ignore=duplicate";
@@ -96,6 +100,7 @@ TEST(CheckArguments, OptionsAndWhatIsWrongWithThem)
         EXPECT_STREQ(request->folder, row.folder);
         EXPECT_STREQ(request->output, row.output);
         EXPECT_EQ(request->options.exitZero, row.exitZero);
+        EXPECT_EQ(request->options.showFixes, row.showFixes);
         if (row.ignored != nullptr) {
             EXPECT_TRUE(request->options.ignored[RuleIndex(row.ignored)]);
         }

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "checker/findings/findings.h"
+#include "checker/findings/rule_table.h"
 #include "checker/reading/unicode_text.h"
 #include "checker/reports/github_report.h"
 
@@ -69,6 +72,28 @@ TEST(Findings, MessagesTakeEveryConversionOfTheirFormat)
     ASSERT_EQ(findings.Count(), std::size(expected));
     for (std::size_t i = 0; i < findings.Count(); ++i) {
         EXPECT_STREQ(findings.At(i).message, expected[i]) << "row " << i;
+    }
+}
+
+// Every row says why its rule matters and how its example reads put right, in text that
+// docs/checker.md's index and sections and SARIF's Markdown take as it is.
+TEST(RuleTable, EveryRowIsDocumentedWhole)
+{
+    const auto count = [](const char* text, char c) { return std::count(text, text + std::strlen(text), c); };
+    const auto sentence = [](const char* text) { return text[0] != '\0' && text[std::strlen(text) - 1] == '.'; };
+    for (std::size_t i = 0; i < RuleCount(); ++i) {
+        const RuleInfo& rule = RuleAt(i);
+        SCOPED_TRACE(rule.id);
+        EXPECT_EQ(RuleIndex(rule.id), static_cast<int>(i));  // ids unique
+        // Each text is followed by another in the same paragraph ("... For example: ...").
+        for (const char* text : {rule.summary, rule.why, rule.help, rule.example, rule.fixed}) {
+            EXPECT_TRUE(sentence(text)) << text;
+            EXPECT_EQ(count(text, '\n'), 0) << text;
+            EXPECT_EQ(count(text, '`') % 2, 0) << text;  // code marks in pairs
+        }
+        EXPECT_EQ(count(rule.summary, '|'), 0) << "a cell of the index";
+        EXPECT_STRNE(rule.fixed, rule.example);
+        EXPECT_STRNE(rule.why, rule.summary);
     }
 }
 

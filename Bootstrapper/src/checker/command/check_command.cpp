@@ -86,6 +86,9 @@ void WriteCheckUsage(const char* program, TextOutput& output)
         "                      arguments, an unreadable folder or a FILE that cannot be\n"
         "                      written fail it\n"
         "  --ignore=RULE,...   leaves these rules' findings out (neither shown nor counted)\n"
+        "  --show-fixes        the text findings each with its rule's fix on the next line,\n"
+        "                      \"    fix: TEXT\" (also the text of the console with --output);\n"
+        "                      the json, sarif and github formats are the same with it or without\n"
         "  -q, --quiet         no plan\n"
         "  -h, --help          shows this text and ends\n"
         "  --version           shows the name and version and ends\n"
@@ -155,10 +158,12 @@ int RunCheck(FolderReader& platform, bool machineKnown, const CheckOptions& opti
     CheckFolder(platform, text, findings, plan);
     findings.Sort();
     const Plan* shownPlan = options.quiet ? nullptr : &plan;
+    ReportSettings shown = settings;  // the text's: with the fixes asked for
+    shown.showFixes = options.showFixes;
     TextOutput& report = reportFile != nullptr ? *reportFile : output;
     switch (options.format) {
     case ReportFormat::text:
-        WriteTextReport(findings, shownPlan, settings, report);
+        WriteTextReport(findings, shownPlan, shown, report);
         break;
     case ReportFormat::json:
         WriteJsonReport(findings, shownPlan, settings, report);
@@ -172,7 +177,7 @@ int RunCheck(FolderReader& platform, bool machineKnown, const CheckOptions& opti
     }
     // The console of a CI step that writes the report into a file still shows the findings.
     if (reportFile != nullptr) {
-        WriteTextReport(findings, shownPlan, settings, output);
+        WriteTextReport(findings, shownPlan, shown, output);
     }
     const bool failed = !options.exitZero && (findings.Errors() != 0 || (options.strict && findings.Warnings() != 0));
     return failed ? kCheckFailed : kCheckPassed;

@@ -23,6 +23,7 @@ struct CheckOptions {
     bool quiet = false;   // no plan
     bool strict = false;  // warnings fail the check
     bool exitZero = false;  // the check reports, and only arguments or the folder fail it
+    bool showFixes = false;  // the text report gives each finding's fix
     ReportFormat format = ReportFormat::text;
     bool ignored[kRuleCount] = {};  // by row of the rule table
 };
@@ -123,6 +124,8 @@ OptionTaken TakeOption(int argc, const Char* const* argv, int& i, CheckRequest<C
         request.options.strict = true;
     } else if (IsArgument(argument, "--exit-zero")) {
         request.options.exitZero = true;
+    } else if (IsArgument(argument, "--show-fixes")) {
+        request.options.showFixes = true;
     } else if (IsArgument(argument, "--")) {
         return OptionTaken::lastOption;
     } else if (IsValueOption(argc, argv, i, "--format", value)) {
@@ -143,7 +146,8 @@ OptionTaken TakeOption(int argc, const Char* const* argv, int& i, CheckRequest<C
     return OptionTaken::taken;
 }
 
-// `[--format=FORMAT] [--output=FILE] [--strict] [--exit-zero] [--ignore=RULE,...] [--quiet] [--] [FOLDER]`,
+// `[--format=FORMAT] [--output=FILE] [--strict] [--exit-zero] [--ignore=RULE,...] [--show-fixes] [--quiet]
+// [--] [FOLDER]`,
 // or `--help`, or `--version`.
 template <typename Char>
 CheckArguments ParseCheckArguments(int argc, const Char* const* argv, CheckRequest<Char>& request)

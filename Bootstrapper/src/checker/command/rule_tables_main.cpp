@@ -1,7 +1,8 @@
-// checker_rule_tables: prints the checker's rules as the two Markdown tables of
-// docs/checker.md, errors and then warnings, each rule with its example. The page's block
-// is this output (Bootstrapper/scripts/docs.sh writes it there, and a ctest test fails
-// when the committed block differs), so the page cannot drift from the rule table.
+// checker_rule_tables: prints the checker's rules as the Markdown of docs/checker.md's
+// rule block: an index of every rule, then a section for each, in table order, with what
+// it finds, why it matters, an example and the fix. The page's block is this output
+// (Bootstrapper/scripts/docs.sh writes it there, and a ctest test fails when the committed
+// block differs), so the page cannot drift from the rule table.
 #include <cstddef>
 #include <cstdio>
 #include <string>
@@ -11,17 +12,25 @@
 
 namespace {
 
-// One table: the lead-in line, the header and a row per rule of that severity, in table order.
-std::string RuleTable(boot::Severity severity, const char* leadIn)
+const char* SeverityName(boot::Severity severity) { return severity == boot::Severity::error ? "error" : "warning"; }
+
+// A row per rule, linked to its section (GitHub names a heading "### `id`" "#id").
+std::string RuleIndexTable()
 {
-    std::string table = std::string(leadIn) + "\n\n| Rule | Example |\n|---|---|\n";
+    std::string table = "| Rule | Severity | What it finds |\n|---|---|---|\n";
     for (std::size_t i = 0; i < boot::RuleCount(); ++i) {
         const boot::RuleInfo& rule = boot::RuleAt(i);
-        if (rule.severity == severity) {
-            table += std::string("| `") + rule.id + "` | " + rule.example + " |\n";
-        }
+        table += std::string("| [`") + rule.id + "`](#" + rule.id + ") | " + SeverityName(rule.severity) + " | " +
+                 rule.summary + " |\n";
     }
     return table;
+}
+
+std::string RuleSection(const boot::RuleInfo& rule)
+{
+    return std::string("\n### `") + rule.id + "`\n\n" + "Severity: " + SeverityName(rule.severity) + ".\n\n" +
+           "**What it finds:** " + rule.summary + "\n\n" + "**Why it matters:** " + rule.why + "\n\n" +
+           "**Example:** " + rule.example + "\n\n" + "**Fix:** " + rule.help + " For example: " + rule.fixed + "\n";
 }
 
 }  // namespace
@@ -33,9 +42,12 @@ int main(int argc, char** /*argv*/)
         static_cast<void>(std::fputs("usage: checker_rule_tables (no arguments)\n", stderr));
         return 2;
     }
-    const std::string tables =
-        RuleTable(boot::Severity::error,
-                  "Errors (the setup will fail, or silently do something else than written):") +
-        "\n" + RuleTable(boot::Severity::warning, "Warnings (probably a mistake):");
-    return std::fputs(tables.c_str(), stdout) >= 0 && std::fflush(stdout) == 0 ? 0 : 1;
+    std::string block =
+        "Errors: the setup will fail, or silently do something else than written. Warnings: probably a "
+        "mistake.\n\n" +
+        RuleIndexTable();
+    for (std::size_t i = 0; i < boot::RuleCount(); ++i) {
+        block += RuleSection(boot::RuleAt(i));
+    }
+    return std::fputs(block.c_str(), stdout) >= 0 && std::fflush(stdout) == 0 ? 0 : 1;
 }

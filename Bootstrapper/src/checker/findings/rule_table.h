@@ -29,6 +29,8 @@ struct RuleInfo {
     const char* summary;   // one sentence: what is wrong
     const char* example;   // a folder that breaks the rule, as docs/checker.md shows it
     const char* help;      // what to do about it
+    const char* why;       // what goes wrong on the customers' machines when it ships so
+    const char* fixed;     // the example put right, in the example's form
 };
 
 // The rules in table order.

@@ -35,6 +35,8 @@ struct ReportSettings {
     const char* relativeFolder = "";
     // UTF-8, "/" between names: the current directory's absolute path, empty when unknown.
     const char* currentDirectory = "";
+    // The text format: each finding's line is followed by its rule's fix (--show-fixes).
+    bool showFixes = false;
 };
 
 // `ansi` in UTF-8; a placeholder when it cannot be converted.

@@ -51,7 +51,7 @@ std::string Fingerprint(const Finding& finding, Occurrences& occurrences)
     return std::string(digits) + ":" + std::to_string(++occurrences[hash]);
 }
 
-// The example's Markdown without its code marks, for the plain-text descriptions.
+// A Markdown text without its code marks, for the plain-text descriptions.
 std::string WithoutCodeMarks(std::string markdown)
 {
     markdown.erase(std::remove(markdown.begin(), markdown.end(), '`'), markdown.end());
@@ -69,17 +69,23 @@ void OneMemberObject(JsonWriter& json, const char* name, const char* key, Value 
     json.EndObject();
 }
 
+// The plain-text descriptions leave the Markdown's code marks out; the help's Markdown is
+// laid out as docs/checker.md's section of the rule.
 void WriteRule(JsonWriter& json, const RuleInfo& rule)
 {
-    const std::string example = WithoutCodeMarks(rule.example);
-    const std::string summary = rule.summary;
+    const std::string described = std::string(rule.summary) + " " + rule.why +
+                                  " For example: " + WithoutCodeMarks(rule.example);
+    const std::string fixed = WithoutCodeMarks(rule.fixed);
     json.BeginObject();
     json.Field("id", rule.id);
     OneMemberObject(json, "shortDescription", "text", rule.summary);
-    OneMemberObject(json, "fullDescription", "text", (summary + " For example: " + example).c_str());
+    OneMemberObject(json, "fullDescription", "text", (described + " Put right: " + fixed).c_str());
     BeginObjectMember(json, "help");
-    json.Field("text", (summary + " For example: " + example + " " + rule.help).c_str());
-    json.Field("markdown", (summary + "\n\nFor example: " + rule.example + "\n\n" + rule.help).c_str());
+    json.Field("text", (described + " " + rule.help + " For example: " + fixed).c_str());
+    json.Field("markdown", (std::string("**What it finds:** ") + rule.summary + "\n\n**Why it matters:** " + rule.why +
+                            "\n\n**Example:** " + rule.example + "\n\n**Fix:** " + rule.help +
+                            " For example: " + rule.fixed)
+                               .c_str());
     json.EndObject();
     OneMemberObject(json, "defaultConfiguration", "level", Level(rule.severity));
     json.EndObject();

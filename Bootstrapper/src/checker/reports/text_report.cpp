@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "checker/findings/rule_table.h"
 #include "checker/output/escaped_output.h"
 #include "checker/reports/plan_printer.h"
 
@@ -20,6 +21,11 @@ void WriteTextReport(const Findings& findings, const Plan* plan, const ReportSet
                 ToUtf8(settings, finding.message) + " [" + finding.rule + "]";
         PutShownLine(out, line.c_str());
         out.Put("\n");
+        if (settings.showFixes) {
+            const std::string fix = std::string("    fix: ") + RuleAt(static_cast<std::size_t>(finding.ruleIndex)).help;
+            PutShownLine(out, fix.c_str());
+            out.Put("\n");
+        }
     }
     out.Flush();
     if (plan != nullptr) {
