@@ -238,16 +238,31 @@ def test_try_reports_a_failing_prerequisite_and_its_box(demo_prefix, release, tm
     assert "2147944003 (0x80070643)" in report["reason"]
 
 
-def test_try_says_why_a_reg_file_cannot_be_imported(tmp_path):
-    # Wine's reg.exe refuses a file without its header silently: try names the line at once.
+def reg_without_header(tmp_path: Path) -> list:
     reg = tmp_path / "preset.reg"
     reg.write_bytes(b'[HKEY_LOCAL_MACHINE\\SOFTWARE\\BootstrapperDemo]\r\n"Version"="1.0"\r\n')
+    return ["--registry", reg]
+
+
+# Refused before Wine starts, with the reason: (the options, given tmp_path; what stderr says).
+TRY_REFUSALS = {
+    # Wine's reg.exe refuses a file without its header silently: try names the line at once.
+    "reg-without-header": (reg_without_header, "cannot be imported: its first line is '[HKEY_LOCAL_MACHINE"),
+    # Wine in a locale that is not installed runs in ASCII, and a German folder's name fails.
+    "locale-not-installed": (lambda tmp_path: ["--locale", "xx_YY.UTF-8"],
+                             "the locale xx_YY.UTF-8 is not installed here (locale -a lists those that are)"),
+}
+
+
+@pytest.mark.parametrize("case", sorted(TRY_REFUSALS))
+def test_try_refuses_what_cannot_work_before_wine_starts(case, tmp_path):
+    options, message = TRY_REFUSALS[case]
     folder = tmp_path / "Product"
     folder.mkdir()
     shutil.copyfile(find_build_dir() / BOOTSTRAPPER, folder / BOOTSTRAPPER)
-    result = author_tool("bootstrapper-try", "--registry", reg, folder, timeout=60)
-    assert result.returncode == 2
-    assert "cannot be imported: its first line is '[HKEY_LOCAL_MACHINE" in result.stderr
+    result = author_tool("bootstrapper-try", *options(tmp_path), folder, timeout=60)
+    assert result.returncode == 2, result.stdout + result.stderr
+    assert message in result.stderr
 
 
 WIZARD_CODE = "{3D2C1B0A-5E4F-4A6B-8C7D-9E0F1A2B3C4D}"
