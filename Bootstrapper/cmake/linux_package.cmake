@@ -123,6 +123,9 @@ install(FILES ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}/Bootstrapper.exe ${BOOTSTRAPP
 install(FILES ${BOOTSTRAPPER_WINDOWS_PROGRAMS_DIR}/DemoRuntime.exe DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE}/demo)
 # The demo product's source and Setup.ini, for a first pack and try (docs/pack-and-try.md).
 install(FILES demo/DemoProduct.wxs demo/Setup.ini demo/readme.txt DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE}/demo)
+# An author's pack.ini, Setup.ini and CI job to start from (docs/quick-start.md).
+install(FILES examples/pack.ini examples/Setup.ini examples/release-workflow.yml
+  DESTINATION ${BOOTSTRAPPER_TOOLS_SHARE}/examples)
 bootstrapper_linux_tool(bootstrapper-pack "make a checked, signed release folder of a Bootstrapper.exe setup"
   RUN python3 "${PROJECT_SOURCE_DIR}/tools/bootstrapper-pack")
 bootstrapper_linux_tool(bootstrapper-try "install a Bootstrapper.exe setup folder under Wine and report what happened"

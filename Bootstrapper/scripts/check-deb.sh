@@ -24,10 +24,8 @@ source "$(dirname "$0")/preamble.sh"
 build="$build_root"
 started=$SECONDS
 
-[ "$(id -u)" -eq 0 ] || fail "run it as root (debootstrap and chroot need it)"
-for tool in debootstrap lintian; do
-  command -v "$tool" >/dev/null || fail "$tool is missing; run scripts/setup.sh first"
-done
+command -v lintian >/dev/null || fail "lintian is missing; run scripts/setup.sh first"
+source "$here/fresh_root.sh"
 if [ "$#" -gt 0 ]; then
   deb=$(realpath "$1")
 else
@@ -44,41 +42,11 @@ lintian_status=0
 lintian --fail-on error --tag-display-limit 0 --display-info "$deb" || lintian_status=$?
 [ "$lintian_status" -eq 0 ] || fail "lintian finds errors in ${deb##*/}"
 
-# The mirror this machine already uses (as setup.sh finds it).
-mirror=$(grep -h -m1 -oP '^URIs:\s*\K\S+' /etc/apt/sources.list.d/*.sources 2>/dev/null | head -n1 || true)
-if [ -z "$mirror" ]; then
-  mirror=$(grep -h -m1 -oP '^deb\s+(\[[^]]*\]\s+)?\K\S+' /etc/apt/sources.list 2>/dev/null | head -n1 || true)
-fi
-[ -n "$mirror" ] || fail "no Debian mirror in this machine's apt sources"
-
 work="$build/check-deb"
 root="$work/root"
-# Whatever is still mounted inside the roots (their /proc and /dev, or what debootstrap
-# left after a failure), innermost first.
-unmount() {
-  awk -v work="$work" 'index($2, work "/") == 1 { print $2 }' /proc/mounts | sort -r |
-    while read -r mount; do umount -l "$mount"; done
-}
-trap unmount EXIT
-unmount
-rm -rf --one-file-system "$work"
-mkdir -p "$work"
-
+roots_in "$work"
 echo "== a minimal Debian 12 from $mirror"
-cache="$build/check-deb-cache"
-base="$cache/bookworm-minbase.tgz"
-mkdir -p "$cache"
-if [ ! -f "$base" ]; then
-  debootstrap --variant=minbase --make-tarball="$base.part" bookworm "$cache/work" "$mirror" \
-    >"$work/debootstrap.log" 2>&1 ||
-    { tail -n 20 "$work/debootstrap.log"; fail "debootstrap failed (log: $work/debootstrap.log)"; }
-  rm -rf "$cache/work"
-  mv "$base.part" "$base"
-fi
-debootstrap --variant=minbase --unpack-tarball="$base" bookworm "$root" "$mirror" >>"$work/debootstrap.log" 2>&1 ||
-  { tail -n 20 "$work/debootstrap.log"; fail "debootstrap failed (log: $work/debootstrap.log)"; }
-cp /etc/resolv.conf "$root/etc/resolv.conf"
-mount -t proc proc "$root/proc"
+fresh_root "$root"
 
 echo "== installing ${deb##*/} with apt"
 cp "$deb" "$root/tmp/"
@@ -153,24 +121,19 @@ EOF
 
 # The release workflow of Bootstrapper/examples as an author's CI runs it: its run: steps in
 # order, with its environment, in another fresh Debian 12 that has only what the workflow
-# installs. The author's repository is the demo product's (product.wxs, Setup.ini, its
-# prerequisite as redist/Runtime.exe), the example's pack.ini and this package where the
+# installs. The author's repository is the demo product's (product.wxs, its prerequisite
+# as redist/Runtime.exe), the examples' pack.ini and Setup.ini and this package where the
 # workflow takes the release's package from; the signing secrets are a throwaway
 # certificate whose authority the root trusts, as a runner trusts a real one.
 echo "== the release workflow's steps in a fresh Debian 12"
 workflow="$project/examples/release-workflow.yml"
 flow="$work/workflow-root"
-debootstrap --variant=minbase --unpack-tarball="$base" bookworm "$flow" "$mirror" >>"$work/debootstrap.log" 2>&1 ||
-  { tail -n 20 "$work/debootstrap.log"; fail "debootstrap failed (log: $work/debootstrap.log)"; }
-cp /etc/resolv.conf "$flow/etc/resolv.conf"
-mount -t proc proc "$flow/proc"
-mount --bind /dev "$flow/dev"
+fresh_root "$flow"
 workspace=/__w/product/product
 checkout="$flow$workspace"
 mkdir -p "$checkout/redist"
 cp "$project/demo/DemoProduct.wxs" "$checkout/product.wxs"
-cp "$project/demo/readme.txt" "$project/examples/pack.ini" "$checkout/"
-sed 's/DemoRuntime\.exe/Runtime.exe/' "$project/demo/Setup.ini" >"$checkout/Setup.ini"
+cp "$project/demo/readme.txt" "$project/examples/pack.ini" "$project/examples/Setup.ini" "$checkout/"
 cp "$root/usr/share/bootstrapper-tools/demo/DemoRuntime.exe" "$checkout/redist/Runtime.exe"
 tools_deb=$(/usr/bin/python3 -c 'import sys, yaml; print(next(iter(yaml.safe_load(open(sys.argv[1]))["jobs"].values()))["env"]["TOOLS_DEB"])' "$workflow")
 mkdir -p "$(dirname "$checkout/$tools_deb")"

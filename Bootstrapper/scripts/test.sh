@@ -5,7 +5,8 @@
 # and under AddressSanitizer/UndefinedBehaviorSanitizer), the static analysers and fuzz
 # targets, then the Windows build, a check that it builds into the same bytes twice, its
 # release folder, the Debian package of the Linux tools (installed into a fresh Debian 12
-# root) and the end-to-end tests under Wine.
+# root), the author pages' shell examples (in another, the tools installed from the clone)
+# and the end-to-end tests under Wine.
 set -euo pipefail
 source "$(dirname "$0")/preamble.sh"
 build="$build_root"
@@ -45,6 +46,9 @@ echo "release folder ok: ${archive##*/}"
 
 echo "== the Debian package of the Linux tools on a fresh Debian 12"
 bash "$here/check-deb.sh"
+
+echo "== the author pages' examples on a fresh Debian 12, with the tools installed from the clone"
+bash "$here/check-pages.sh"
 
 echo "== end-to-end tests under Wine (the checker's cases without Wine ran with the unit tests)"
 rm -rf "$build/e2e-tmp"
