@@ -6,6 +6,7 @@ too. Packages come from the session's wixl factory."""
 
 from __future__ import annotations
 
+import html
 import json
 import re
 import shutil
@@ -384,6 +385,14 @@ def test_every_format_says_the_same_and_each_parses(tmp_path, msi):
     assert {(m["file"], int(m["line"]) if m["line"] else None, m["severity"], m["rule"])
             for m in commands if m} == MIXED_FINDINGS
     assert github[-1] == "::notice::bootstrapper-check: 1 error, 3 warnings"
+
+    markdown = check(folder, "--format=markdown").stdout
+    assert markdown.startswith("bootstrapper-check: 1 error, 3 warnings\n\n| File | Line |"), markdown
+    rows = [[html.unescape(cell.strip()) for cell in line.strip("|").split("|")]
+            for line in markdown.splitlines() if line.startswith("| ") and "`" in line]
+    assert {(file, int(line) if line else None, severity, rule.strip("`"))
+            for file, line, severity, rule, _text, _fix in rows} == MIXED_FINDINGS
+    assert "\n```mermaid\nflowchart TD\n" in markdown and markdown.endswith("\n</details>\n"), markdown
 
     # --show-fixes: under each finding its own rule's fix, which SARIF's help of the rule holds too;
     # the other formats stay as they are.

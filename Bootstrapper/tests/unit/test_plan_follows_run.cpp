@@ -6,10 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -20,6 +23,8 @@
 #include "checker/findings/findings.h"
 #include "checker/output/json_writer.h"
 #include "checker/reading/unicode_text.h"
+#include "checker/reports/markdown_report.h"
+#include "checker/reports/plan_diagram.h"
 #include "checker/reports/plan_json.h"
 #include "checker/reports/plan_printer.h"
 #include "checker/walk/folder_check.h"
@@ -495,6 +500,127 @@ TEST_F(PlanFollowsRun, PlanShowsEveryPrerequisite)
             EXPECT_NE(data.text_.find(expected), std::string::npos) << expected << "\n" << data.text_;
         }
     }
+}
+
+// The lines of `text` from the one after `begin` up to the one before `end`.
+std::vector<std::string> LinesBetween(const std::string& text, const std::string& begin, const std::string& end)
+{
+    const std::size_t from = text.find(begin);
+    const std::size_t to = from == std::string::npos ? from : text.find(end, from + begin.size());
+    std::vector<std::string> lines;
+    if (to == std::string::npos) {
+        return lines;
+    }
+    const std::string inside = text.substr(from + begin.size(), to - from - begin.size());
+    for (std::size_t at = 0; at < inside.size();) {
+        const std::size_t next = std::min(inside.find('\n', at), inside.size());
+        lines.push_back(inside.substr(at, next - at));
+        at = next + 1;
+    }
+    return lines;
+}
+
+// Whatever a folder names, the markdown report keeps its shape: the table its columns, the
+// diagram only statements of its own with labels that hold no syntax, and the plan in words
+// a fence that nothing in it closes.
+TEST_F(PlanFollowsRun, MarkdownReportKeepsItsShapeWhateverTheFolderNames)
+{
+    const std::string label = "(?:[A-Za-z0-9 .,/()-]|#[a-z0-9]+;|<br>)+";
+    const std::regex statement("    n[0-9]+(\\{\"" + label + "\"\\}|\\[\"" + label + "\"\\]|\\(\"" + label +
+                               "\"\\)|\\(\\[\"" + label + "\"\\]\\))|    n[0-9]+ -->(\\|\"" + label +
+                               "\"\\|)? n[0-9]+");
+    const std::string names[] = {
+        "Runtime\\Setup.exe \"/q\"] n9[\"x",
+        "Runtime\\a|b||c.exe | x",
+        "Runtime\\```x`````.exe ``",
+        "Runtime\\<script>alert(1)</script>.exe &amp; <img src=x>",
+        "Runtime\\#35;x; %%{init: {}}%% --> n1[\"y\"] style n1 fill:#f00;",
+        "Runtime\\a\x1B[31m\x7F\x01.exe",
+        "Runtime\\\xC5\x81\xF3" "d\xC5\xBA *bold* _it_ [link](x) ~~s~~ $m$ @user",
+        "Runtime\\" + std::string(600, 'w') + ".exe",
+    };
+    std::size_t rows = 0;
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const Folder folder("[Start]\r\nMsiPath=Product.msi\r\n[Prereq0]\r\nExecute=" + name +
+                                "\r\nCheckKey=SOFTWARE\\" + name + "\r\n",
+                            Package::product);
+        Checked checked;
+        CheckOnDisk(folder, checked);
+        checked.findings.Sort();
+        ReportSettings settings;
+        settings.program = "bootstrapper-check";
+        settings.toUtf8 = Utf8FromAnsi;
+        StringOutput report;
+        WriteMarkdownReport(checked.findings, checked.plan.get(), settings, report);
+        const std::string& text = report.text_;
+
+        const std::vector<std::string> table = LinesBetween(text, "| --- | ---: | --- | --- | --- | --- |\n", "\n\n");
+        rows += table.size();
+        for (const std::string& row : table) {
+            EXPECT_EQ(std::count(row.begin(), row.end(), '|'), 7) << row;
+            EXPECT_EQ(std::count(row.begin(), row.end(), '`'), 2) << row;  // the rule's id
+            EXPECT_EQ(row.find('<'), std::string::npos) << row;
+        }
+
+        const std::vector<std::string> diagram = LinesBetween(text, "```mermaid\nflowchart TD\n", "```\n");
+        EXPECT_GT(diagram.size(), 3u) << text;
+        for (const std::string& line : diagram) {
+            EXPECT_TRUE(std::regex_match(line, statement)) << line;
+            EXPECT_LT(line.size(), kMostLabelCharacters * 10) << line;
+        }
+
+        const std::size_t open = text.find("</summary>\n\n");
+        ASSERT_NE(open, std::string::npos) << text;
+        const std::string fence = text.substr(open + 12, text.find("text\n", open) - open - 12);
+        EXPECT_GE(fence.size(), name.find("`````") != std::string::npos ? 6u : 3u);
+        const std::string closing = "\n" + fence + "\n\n</details>\n";
+        ASSERT_GE(text.size(), closing.size());
+        EXPECT_EQ(text.substr(text.size() - closing.size()), closing);
+        EXPECT_EQ(text.find(fence, open + 12 + fence.size()), text.size() - closing.size() + 1);
+        EXPECT_NE(text.find("[Prereq0] Runtime\\"), std::string::npos);
+    }
+    EXPECT_GE(rows, std::size(names) - 1);  // each program but Setup.exe is missing
+}
+
+// One node for each choice point, program, box and end, and what two ways share drawn once:
+// the way that skips [Prereq0] joins the first at [Prereq1]'s check.
+TEST_F(PlanFollowsRun, DiagramDrawsEachStepOnce)
+{
+    const Folder folder("[Start]\r\nMsiPath=Product.msi\r\n[Prereq0]\r\nExecute=Runtime\\Setup.exe /q\r\n"
+                        "CheckKey=SOFTWARE\\Vendor\\Runtime\r\n[Prereq1]\r\nExecute=Runtime\\Setup.exe /debug\r\n"
+                        "CheckKey=SOFTWARE\\Vendor\\Other\r\nExecuteOkIfResultIs=DEBUG\r\n",
+                        Package::product);
+    Checked checked;
+    CheckOnDisk(folder, checked);
+    ReportSettings settings;
+    settings.toUtf8 = Utf8FromAnsi;
+    const PlanDiagram diagram = DrawPlan(*checked.plan, settings);
+    std::size_t steps = 0;
+    for (const RunWay& way : checked.plan->ways.ways) {
+        steps += way.events.size() - (way.branches ? way.branchEvent + 1 : 0) + (way.joins ? 0 : 1);
+    }
+    EXPECT_EQ(diagram.Nodes(), steps);
+    EXPECT_GE(diagram.boxes, 1u);
+    EXPECT_GE(diagram.ends, 2u);
+    const auto count = [&diagram](const std::string& part) {
+        std::size_t found = 0;
+        for (std::size_t at = diagram.text.find(part); at != std::string::npos; at = diagram.text.find(part, at + 1)) {
+            ++found;
+        }
+        return found;
+    };
+    EXPECT_EQ(count("\"]\n") + count("\"}\n") + count("\")\n") + count("\"])\n"), diagram.Nodes()) << diagram.text;
+    EXPECT_EQ(count(" -->"), diagram.edges);
+    std::smatch check;
+    ASSERT_TRUE(std::regex_search(diagram.text, check, std::regex("(n[0-9]+)\\{\"Prereq1 check\"\\}")))
+        << diagram.text;
+    EXPECT_EQ(count("{\"Prereq1 check\"}"), 1u) << diagram.text;
+    EXPECT_EQ(count("{\"Prereq0 check\"}"), 1u) << diagram.text;
+    EXPECT_EQ(count(" " + check[1].str() + "\n"), 2u) << diagram.text;  // the first way's edge and the join
+    EXPECT_EQ(count("-->|\"passes\"| " + check[1].str() + "\n"), 1u) << diagram.text;
+    EXPECT_NE(diagram.text.find("(\"Runtime#92;Setup.exe /debug<br>returned<br>"), std::string::npos) << diagram.text;
+    EXPECT_TRUE(diagram.FitsMermaid());
 }
 
 }  // namespace

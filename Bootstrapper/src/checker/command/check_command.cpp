@@ -7,6 +7,7 @@
 #include "checker/reading/profile_text.h"
 #include "checker/reports/github_report.h"
 #include "checker/reports/json_report.h"
+#include "checker/reports/markdown_report.h"
 #include "checker/reports/sarif_report.h"
 #include "checker/reports/text_report.h"
 #include "checker/walk/folder_check.h"
@@ -27,6 +28,7 @@ constexpr FormatName kFormats[] = {
     {"json", ReportFormat::json},
     {"sarif", ReportFormat::sarif},
     {"github", ReportFormat::github},
+    {"markdown", ReportFormat::markdown},
 };
 
 }  // namespace
@@ -39,7 +41,7 @@ bool ChooseFormat(const std::string& name, CheckOptions& options, std::string& p
         options.format = known->format;
         return true;
     }
-    problem = Formatted("unknown format \"%s\": --format takes text, json, sarif or github", name.c_str());
+    problem = Formatted("unknown format \"%s\": --format takes text, json, sarif, github or markdown", name.c_str());
     return false;
 }
 
@@ -79,6 +81,10 @@ void WriteCheckUsage(const char* program, TextOutput& output)
         "  --format=github     GitHub Actions workflow commands (::error file=...,line=...::TEXT)\n"
         "                      and a summary notice; paths relative to the current directory;\n"
         "                      no plan\n"
+        "  --format=markdown   for GitHub job summaries and pull-request comments: the findings\n"
+        "                      as a table with each rule's fix, the plan's ways as a Mermaid\n"
+        "                      flowchart and the plan in words, folded; paths relative to the\n"
+        "                      current directory\n"
         "  --output=FILE       writes the report in FORMAT to FILE, which appears only whole;\n"
         "                      standard output gets the findings (and the plan) as text\n"
         "  --strict            warnings fail the check too (exit status 1)\n"
@@ -88,7 +94,7 @@ void WriteCheckUsage(const char* program, TextOutput& output)
         "  --ignore=RULE,...   leaves these rules' findings out (neither shown nor counted)\n"
         "  --show-fixes        the text findings each with its rule's fix on the next line,\n"
         "                      \"    fix: TEXT\" (also the text of the console with --output);\n"
-        "                      the json, sarif and github formats are the same with it or without\n"
+        "                      the other formats are the same with it or without\n"
         "  -q, --quiet         no plan\n"
         "  -h, --help          shows this text and ends\n"
         "  --version           shows the name and version and ends\n"
@@ -173,6 +179,9 @@ int RunCheck(FolderReader& platform, bool machineKnown, const CheckOptions& opti
         break;
     case ReportFormat::github:
         WriteGithubReport(findings, settings, report);
+        break;
+    case ReportFormat::markdown:
+        WriteMarkdownReport(findings, shownPlan, settings, report);
         break;
     }
     // The console of a CI step that writes the report into a file still shows the findings.

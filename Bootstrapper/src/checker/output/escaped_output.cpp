@@ -1,7 +1,9 @@
 #include "checker/output/escaped_output.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
+#include <string>
 
 #include "checker/reading/unicode_text.h"
 #include "common/fixed_text.h"
@@ -41,14 +43,15 @@ void PutHex(OutputBuffer& out, std::uint32_t value, unsigned digits)
     out.Put(text);
 }
 
-// "\x1B" up to U+00FF, "\u202E" beyond.
-void PutVisibleEscape(OutputBuffer& out, std::uint32_t codePoint)
+// "\x1B" up to U+00FF, "\u202E" beyond; `backslash` is how the form writes "\".
+void PutVisibleEscape(OutputBuffer& out, std::uint32_t codePoint, const char* backslash = "\\")
 {
+    out.Put(backslash);
     if (codePoint <= kLastLatin1) {
-        out.Put("\\x");
+        out.Put("x");
         PutHex(out, codePoint, 2);
     } else {
-        out.Put("\\u");
+        out.Put("u");
         PutHex(out, codePoint, 4);
     }
 }
@@ -68,6 +71,26 @@ bool IsUnreservedInUri(std::uint32_t codePoint)
     return (codePoint >= 'a' && codePoint <= 'z') || (codePoint >= 'A' && codePoint <= 'Z') ||
            (codePoint >= '0' && codePoint <= '9') || codePoint == '-' || codePoint == '.' || codePoint == '_' ||
            codePoint == '~';
+}
+
+// The characters a Mermaid label holds as they are: whatever else Mermaid or the HTML it
+// makes could read as syntax (quotes, brackets, "#" and ";" of its own character codes,
+// ":" of its style statements, "%%" of its comments, backticks of its Markdown, "<" and "&"
+// of HTML) or that are not ASCII (its placeholders for character codes are not) is written
+// as a code.
+bool IsPlainInMermaid(std::uint32_t codePoint)
+{
+    return (codePoint >= 'a' && codePoint <= 'z') || (codePoint >= 'A' && codePoint <= 'Z') ||
+           (codePoint >= '0' && codePoint <= '9') || codePoint == ' ' || codePoint == '.' || codePoint == ',' ||
+           codePoint == '-' || codePoint == '/' || codePoint == '(' || codePoint == ')';
+}
+
+// What GitHub's Markdown reads in a table's cell: its columns' "|", the marks of code,
+// emphasis, strike-through, math, links and images, and HTML's own.
+bool IsMarkdownMark(std::uint32_t codePoint)
+{
+    constexpr const char* kMarks = "\\`*_[]<>&|~$";
+    return codePoint < kDelete && codePoint != 0 && std::strchr(kMarks, static_cast<int>(codePoint)) != nullptr;
 }
 
 void PutCommandText(OutputBuffer& out, const char* utf8, bool property)
@@ -187,6 +210,34 @@ void PutCommandData(OutputBuffer& out, const char* utf8)
 void PutCommandProperty(OutputBuffer& out, const char* utf8)
 {
     PutCommandText(out, utf8, true);
+}
+
+void PutMermaidText(OutputBuffer& out, const char* utf8)
+{
+    ForEachCharacter(utf8, [&out](std::uint32_t codePoint) {
+        if (IsUnsafeCharacter(codePoint)) {
+            PutVisibleEscape(out, codePoint, "#92;");
+        } else if (codePoint == '"') {
+            out.Put("#quot;");
+        } else if (!IsPlainInMermaid(codePoint)) {
+            out.Put(("#" + std::to_string(codePoint) + ";").c_str());
+        } else {
+            out.PutCodePoint(codePoint);
+        }
+    });
+}
+
+void PutMarkdownText(OutputBuffer& out, const char* utf8)
+{
+    ForEachCharacter(utf8, [&out](std::uint32_t codePoint) {
+        if (IsUnsafeCharacter(codePoint)) {
+            PutVisibleEscape(out, codePoint, "&#92;");
+        } else if (IsMarkdownMark(codePoint)) {
+            out.Put(("&#" + std::to_string(codePoint) + ";").c_str());
+        } else {
+            out.PutCodePoint(codePoint);
+        }
+    });
 }
 
 void PutUriPath(OutputBuffer& out, const char* utf8)

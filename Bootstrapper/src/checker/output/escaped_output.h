@@ -12,6 +12,12 @@
 // - workflow commands: shown text, then % (and in properties : and ,) as GitHub Actions
 //   escapes them.
 // - URI references: every byte but letters, digits, - . _ ~ and / percent-encoded.
+// - Mermaid labels (between the quotes of n1["..."]): every character but ASCII letters,
+//   digits, blank and . , - / ( ) as Mermaid's code for it, #quot; for the quote and
+//   #<decimal>; for the rest; the unsafe ones shown as in text, their backslash #92;.
+// - Markdown text (a table's cell): the marks GitHub's Markdown reads, \ ` * _ [ ] < > &
+//   | ~ $, as HTML's &#<decimal>;, which it shows as the character and reads as nothing
+//   else; the unsafe characters shown as in text, their backslash &#92;.
 
 #include <cstddef>
 #include <cstdint>
@@ -56,6 +62,8 @@ void PutShownLine(OutputBuffer& out, const char* utf8);
 void PutJsonString(OutputBuffer& out, const char* utf8);
 void PutCommandData(OutputBuffer& out, const char* utf8);
 void PutCommandProperty(OutputBuffer& out, const char* utf8);
+void PutMermaidText(OutputBuffer& out, const char* utf8);
+void PutMarkdownText(OutputBuffer& out, const char* utf8);
 void PutUriPath(OutputBuffer& out, const char* utf8);
 
 }  // namespace boot

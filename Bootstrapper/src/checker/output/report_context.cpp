@@ -44,6 +44,14 @@ std::string ToUtf8(const ReportSettings& settings, const std::string& ansi)
     return utf8;
 }
 
+std::string CountsInWords(std::uint32_t errors, std::uint32_t warnings)
+{
+    const auto count = [](std::uint32_t number, const char* what) {
+        return std::to_string(number) + " " + what + (number == 1 ? "" : "s");
+    };
+    return count(errors, "error") + ", " + count(warnings, "warning");
+}
+
 std::string ShownPath(const ReportSettings& settings, const std::string& file)
 {
     return JoinPath(settings.shownFolder, settings.separator, file);

@@ -9,11 +9,12 @@
 // which is where CI runs from: the checkout's root.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace boot {
 
-enum class ReportFormat { text, json, sarif, github };
+enum class ReportFormat { text, json, sarif, github, markdown };
 
 // The checker's texts are in the ANSI code page (names, values, the package's data, as
 // the program reads them); the output is UTF-8. False when it does not fit.
@@ -41,6 +42,9 @@ struct ReportSettings {
 
 // `ansi` in UTF-8; a placeholder when it cannot be converted.
 std::string ToUtf8(const ReportSettings& settings, const std::string& ansi);
+
+// "1 error, 2 warnings", as the summaries count the findings.
+std::string CountsInWords(std::uint32_t errors, std::uint32_t warnings);
 
 // A finding's file (`file` in UTF-8) as shown to a person, and relative to the current
 // directory ("/" between names).

@@ -99,6 +99,22 @@ std::size_t WayOfAnswers(const RunWays& ways, const std::vector<ChoiceAnswer>& a
     return index;
 }
 
+std::vector<std::string> BoxLines(const std::string& text)
+{
+    std::vector<std::string> lines(1);
+    for (const char* p = text.c_str(); *p != '\0'; ++p) {
+        if (*p != '\r' && *p != '\n') {
+            lines.back().push_back(*p);
+            continue;
+        }
+        if ((p[1] == '\r' || p[1] == '\n') && p[1] != *p) {
+            ++p;
+        }
+        lines.emplace_back();
+    }
+    return lines;
+}
+
 const WayEvent* LastBox(const RunWay& way)
 {
     const auto last = std::find_if(way.events.rbegin(), way.events.rend(),

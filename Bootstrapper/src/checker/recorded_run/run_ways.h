@@ -84,6 +84,10 @@ WholeWay FollowWay(const RunWays& ways, std::size_t index);
 const WayEvent* LastBox(const RunWay& way);
 const WayEvent* LastBox(const WholeWay& whole);
 
+// A box's text in the lines the box shows: a line break is CR, LF, or the two in either
+// order.
+std::vector<std::string> BoxLines(const std::string& text);
+
 // A choice point and the answer wanted there.
 struct ChoiceAnswer {
     const char* point;

@@ -6,16 +6,6 @@
 
 namespace boot {
 
-namespace {
-
-// "1 error", "2 warnings".
-std::string Count(std::uint32_t count, const char* what)
-{
-    return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
-}
-
-}  // namespace
-
 void WriteGithubReport(const Findings& findings, const ReportSettings& settings, TextOutput& output)
 {
     OutputBuffer out(output);
@@ -33,7 +23,7 @@ void WriteGithubReport(const Findings& findings, const ReportSettings& settings,
         PutCommandData(out, ToUtf8(settings, finding.message).c_str());
         out.Put("\n");
     }
-    const std::string counts = Count(findings.Errors(), "error") + ", " + Count(findings.Warnings(), "warning");
+    const std::string counts = CountsInWords(findings.Errors(), findings.Warnings());
     out.Put("::notice::");
     PutCommandData(out, settings.program);
     out.Put(": ");

@@ -39,23 +39,6 @@ private:
     OutputBuffer out_;
 };
 
-// A box's text in its lines: a line break is CR, LF, or the two in either order.
-std::vector<std::string> BoxLines(const std::string& text)
-{
-    std::vector<std::string> lines(1);
-    for (const char* p = text.c_str(); *p != '\0'; ++p) {
-        if (*p != '\r' && *p != '\n') {
-            lines.back().push_back(*p);
-            continue;
-        }
-        if ((p[1] == '\r' || p[1] == '\n') && p[1] != *p) {
-            ++p;
-        }
-        lines.emplace_back();
-    }
-    return lines;
-}
-
 // `lead` "text" `tail`, or where the box shows several lines, `lead` and `tail`, then
 // each line of the box under them, indented by `indent`.
 void PrintMessage(Printer& out, const char* indent, const std::string& lead, const std::string& text,

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "checker/output/escaped_output.h"
+#include "checker/output/gathered_output.h"
 #include "checker/findings/rule_table.h"
 #include "checker/reports/json_members.h"
 
@@ -110,21 +111,11 @@ void WriteTool(JsonWriter& json, const ReportSettings& settings)
     json.EndObject();
 }
 
-// Output gathered in a text, for a value composed by the escaping writers.
-class Gathered final : public TextOutput {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
-public:
-    void Write(const char* text) override { text_ += text; }
-    const std::string& Text() const { return text_; }
-
-private:
-    std::string text_;
-};
-
 // The URI reference of a path: relative ("Setup.ini", "../pkg/Setup.ini"), or a "file:"
 // URI for an absolute one ("file:///C:/x", "file:///home/x", "file://server/share/x").
 std::string PathUri(const char* path)
 {
-    Gathered gathered;
+    GatheredOutput gathered;
     {
         OutputBuffer out(gathered);
         if (IsAbsolutePath(path)) {
