@@ -159,9 +159,12 @@ status=0
 /usr/bin/python3 "$here/workflow_steps.py" "$workflow" "$flow" "$workspace" SIGNING_PKCS12_BASE64 SIGNING_PASSWORD \
   2>&1 | tee "$work/workflow.log" || status=$?
 [ "$status" -eq 0 ] || fail "a step of the release workflow failed (log: $work/workflow.log)"
-for made in dist/Product.zip checker.sarif try.xml; do
+for made in dist/Product.zip checker.sarif try.html; do
   [ -f "$checkout/$made" ] || fail "the release workflow made no $made"
 done
-grep -q 'failures="0"' "$checkout/try.xml" || { cat "$checkout/try.xml"; fail "the workflow's try failed"; }
+grep -q 'passed' "$checkout/try.html" || fail "the workflow's try failed (its page: $checkout/try.html)"
+# The pack's summary on the job's page: the steps, then the plan as a diagram.
+summaries=("$flow"/__w/_temp/_runner_file_commands/step_summary_*)
+grep -l '^```mermaid' "${summaries[@]}" >/dev/null || fail "the pack added no plan diagram to the job's summary"
 sha256sum "$checkout/dist/Product.zip"
 echo "check-deb: ${deb##*/} installs on a fresh Debian 12, checks the demo folder and packs the demo, and the release workflow runs as written ($((SECONDS - started)) s)"

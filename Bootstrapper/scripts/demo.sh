@@ -7,7 +7,10 @@
 # prerequisite gated on a registry value, the demo's prerequisite program, the check,
 # SHA256SUMS and the zip) and installs it under Wine with bootstrapper-try in a fresh
 # prefix: the language dialog, saved with its list open, answered with Deutsch, and the
-# German product registered.
+# German product registered. Beside dialog.png in build/demo it leaves what an author looks
+# at: try.html, try's page with every window the customer saw (and try.png, the page as
+# Chromium shows it), plan.md, the check's Markdown report, and plan.png, its diagram as
+# the mermaid library draws it.
 set -euo pipefail
 source "$(dirname "$0")/preamble.sh"
 build="$build_root"
@@ -34,5 +37,13 @@ echo "== bootstrapper-pack"
   --file DemoRuntime.exe="$build/win/DemoRuntime.exe" "$demo/package"
 
 echo "== bootstrapper-try --language=Deutsch"
-"$project/tools/bootstrapper-try" --language=Deutsch --screenshot "$demo/dialog.png" "$demo/package"
+"$project/tools/bootstrapper-try" --language=Deutsch --screenshot "$demo/dialog.png" \
+  --format=html --output "$demo/try.html" "$demo/package"
+
+echo "== the pictures"
+"$build/host/bootstrapper-check" --format=markdown "$demo/package" >"$demo/plan.md"
+python3 "$here/headless_chromium.py" diagram "$demo/plan.md" "$demo/plan.png"
+python3 "$here/headless_chromium.py" page "$demo/try.html" "$demo/try.png"
 echo "== the language dialog: $demo/dialog.png"
+echo "== try's page: $demo/try.html (as shown: $demo/try.png)"
+echo "== the plan: $demo/plan.md, its diagram: $demo/plan.png"

@@ -19,7 +19,11 @@ packages=(
   osslsigncode openssl
   pkg-config libmsi-dev libglib2.0-dev libgsf-1-dev
   dpkg-dev file debootstrap lintian help2man python3-jsonschema
+  chromium fonts-dejavu-core
 )
+# The browser tests take the mermaid and markdown-it libraries from the npm registry: npm
+# from Debian where the machine has no Node.js of its own.
+command -v npm >/dev/null || packages+=(nodejs npm)
 
 install_missing "${packages[@]}"
 

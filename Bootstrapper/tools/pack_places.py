@@ -28,6 +28,7 @@ class Places:
     folder: Path                                       # the release folder, resolved
     zip: Path                                          # its zip, resolved
     reports: dict[str, Path] = field(default_factory=dict)  # format: resolved file
+    summary: Path | None = None                        # the Markdown summary, resolved
 
 
 def release_folder(given: Path, inputs: list[tuple[str, Path]]) -> Path:
@@ -51,9 +52,9 @@ def release_folder(given: Path, inputs: list[tuple[str, Path]]) -> Path:
 
 
 def resolve(folder_given: Path, zip_given: Path | None, inputs: list[tuple[str, Path]],
-            reports: dict[str, Path]) -> Places:
-    """The release folder, its zip (FOLDER.zip unless given) and the reports, each
-    resolved and refused where pack must not write."""
+            reports: dict[str, Path], summary: tuple[str, Path] | None = None) -> Places:
+    """The release folder, its zip (FOLDER.zip unless given), the reports and the summary
+    (what names it, and its file), each resolved and refused where pack must not write."""
     folder = release_folder(folder_given, inputs)
     places = Places(folder, output_place(zip_given or folder.with_name(folder.name + ".zip"),
                                          "--zip", inputs, inside=[folder_given]))
@@ -62,6 +63,9 @@ def resolve(folder_given: Path, zip_given: Path | None, inputs: list[tuple[str, 
         places.reports[name] = output_place(path, f"--{name}", inputs, inside=[folder_given],
                                             taken=taken)
         taken.append((f"--{name}", places.reports[name]))
+    if summary is not None:
+        option, path = summary
+        places.summary = output_place(path, option, inputs, inside=[folder_given], taken=taken)
     return places
 
 

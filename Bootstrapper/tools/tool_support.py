@@ -154,6 +154,8 @@ class Steps:
         self.number = 0
         self.started = time.monotonic()
         self.times: list[tuple[str, float]] = []
+        # Each step's name, what came of it (or "failed: WHY") and its time, for a summary.
+        self.results: list[tuple[str, str, float]] = []
 
     def run(self, name: str, action, *args, describe=str):
         """Runs action(*args) and returns its result; describe(result) is the line that
@@ -161,9 +163,14 @@ class Steps:
         self.number += 1
         began = time.monotonic()
         print(f"[{self.number}/{self.total}] {name} ...", file=self.out, flush=True)
-        result = action(*args)
+        try:
+            result = action(*args)
+        except (Failure, UsageError) as error:
+            self.results.append((name, f"failed: {error}", time.monotonic() - began))
+            raise
         took = time.monotonic() - began
         self.times.append((name, took))
+        self.results.append((name, describe(result), took))
         print(f"[{self.number}/{self.total}] {name}: {describe(result)} ({took:.1f} s)", file=self.out,
               flush=True)
         return result

@@ -118,17 +118,38 @@ def checked_inputs(args, runs: int) -> Inputs:
 @dataclass
 class Pictures:
     """The screenshots asked for, each written whole where output_place allows (a page's
-    file is decided only when the page comes); the reasons of those that could not be."""
+    file is decided only when the page comes); the reasons of those that could not be.
+    With keep (the page of --format=html), each window of a run is pictured once, when it
+    is met, and kept in memory: by_window for the run under way, kept for the page."""
     display: XDisplay
     inputs: Inputs
     failures: list[str] = field(default_factory=list)
+    keep: bool = False
+    by_window: dict[int, bytes | str] = field(default_factory=dict)  # PNG, or why none
+    kept: dict[tuple[str, int], bytes | str] = field(default_factory=dict)
 
-    def save(self, path: Path) -> bool:
+    def met(self, window: int, path: Path | None = None) -> bool:
+        """The screen as the window shows it, at the window's first call only: kept, and
+        saved at path when given; whether it was saved there."""
+        if window in self.by_window or not (self.keep or path is not None):
+            return False
+        try:
+            picture: bytes | str = self.display.picture()
+        except WineError as error:
+            picture = str(error)
+        self.by_window[window] = picture if self.keep else ""
+        return path is not None and self.save(path, picture)
+
+    def save(self, path: Path, picture: bytes | str | None = None) -> bool:
+        """Saves the picture (the screen now when None; text: why none could be taken)."""
         try:
             place = output_place(path, "the screenshot", self.inputs.labelled_registry,
                                  read_folders=self.inputs.read_folders)
             place.parent.mkdir(parents=True, exist_ok=True)
-            replace_whole(place, self.display.picture())
+            picture = self.display.picture() if picture is None else picture
+            if isinstance(picture, str):
+                raise WineError(picture)
+            replace_whole(place, picture)
             return True
         except UsageError as error:
             reason = str(error)

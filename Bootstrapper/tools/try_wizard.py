@@ -87,8 +87,9 @@ class Wizard:
     installer: Installer
     accept_license: bool = False
     screenshots: Path | None = None
-    # Saves the screen at a path, whole; False when it could not (the saver says why).
-    save: Callable[[Path], bool] | None = None
+    # Pictures the screen as a window shows it, once per window (try_places.Pictures.met):
+    # kept for the try's page, and saved at the path when given; whether it was saved.
+    picture: Callable[[int, Path | None], bool] | None = None
     pages: list[Page] = field(default_factory=list)
     stuck: Page | None = None
     why: str = ""  # why the stuck page cannot be passed
@@ -116,10 +117,12 @@ class Wizard:
             page.passed = True
             return
         shown, found, tables = self._look(window, page)
-        if self.screenshots is not None and self.save is not None and page.screenshot is None:
-            name = re.sub(r"[^\w.-]", "_", page.dialog or "window")
-            path = self.screenshots / f"page-{self.pages.index(page) + 1:02d}-{name}.png"
-            if self.save(path):
+        if self.picture is not None:
+            path = None
+            if self.screenshots is not None and page.screenshot is None:
+                name = re.sub(r"[^\w.-]", "_", page.dialog or "window")
+                path = self.screenshots / f"page-{self.pages.index(page) + 1:02d}-{name}.png"
+            if self.picture(window.id, path):
                 page.screenshot = str(path)
         if found is not None:
             self._answer(window, page, shown, found, tables)
@@ -129,6 +132,10 @@ class Wizard:
             # The installer's, but none of the package's dialogs: a guess could cancel.
             self._stop(page, "it is none of the dialogs of the package's tables"
                        + ("" if tables is not None else " (they cannot be read)"))
+
+    def page_of(self, window: int) -> Page | None:
+        """The page the window showed, by its id; None for a window that was none."""
+        return self._seen.get(window)
 
     def _look(self, window: Window, page: Page) -> tuple[PageWindow | None, Match | None,
                                                          WizardTables | None]:

@@ -14,6 +14,7 @@ import shutil
 import struct
 import subprocess
 import uuid
+from html.parser import HTMLParser
 from pathlib import Path
 
 from winehost import REPO_ROOT, HarnessError, WineTest, find_build_dir, win_path
@@ -167,3 +168,45 @@ def validate_check_report(report: dict, schema_name: str = "check-report.schema.
 def validate_try_report(report: dict) -> dict:
     """bootstrapper-try's JSON report against its schema, shipped with the tools."""
     return validate_check_report(report, "try-report.schema.json")
+
+
+class TryPage(HTMLParser):
+    """bootstrapper-try's page (--format=html) as a browser reads it: its elements and
+    attributes, its headings, its pictures' attributes and the figures' captions in order,
+    and the text of each section."""
+
+    def __init__(self, text: str):
+        super().__init__(convert_charrefs=True)
+        self.tags, self.attributes, self.images, self.headings, self.captions = set(), set(), [], [], []
+        self.sections: dict[str, str] = {}
+        self._section, self._heading, self._caption = None, None, None
+        self.feed(text)
+
+    def handle_starttag(self, tag, attrs):
+        self.tags.add(tag)
+        self.attributes |= {name for name, _ in attrs}
+        if tag == "section":
+            self._section = dict(attrs)["id"]
+            self.sections[self._section] = ""
+        if tag == "img":
+            self.images.append(dict(attrs))
+        if tag == "h2":
+            self._heading = ""
+        if tag == "figcaption":
+            self._caption = ""
+
+    def handle_endtag(self, tag):
+        if tag == "h2":
+            self.headings.append(self._heading)
+            self._heading = None
+        if tag == "figcaption":
+            self.captions.append(self._caption)
+            self._caption = None
+
+    def handle_data(self, data):
+        if self._section:
+            self.sections[self._section] += data
+        if self._heading is not None:
+            self._heading += data
+        if self._caption is not None:
+            self._caption += data

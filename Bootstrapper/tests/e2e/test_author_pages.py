@@ -7,14 +7,14 @@ runs are the ones a reader sees, with their directives. Needs nothing built."""
 from __future__ import annotations
 
 import re
-import sys
 from pathlib import Path
 
 import pytest
 
+import winehost  # noqa: F401  (puts the tools' and scripts' folders on sys.path)
+from page_examples import shell_blocks
+
 PROJECT = Path(__file__).resolve().parents[2]
-sys.path.insert(0, str(PROJECT / "scripts"))
-from page_examples import shell_blocks  # noqa: E402
 MESSAGES = re.findall(r'constexpr const char\* kMessage\w+ = "([^"]+)";',
                       (PROJECT / "src" / "services" / "messages.h").read_text())
 PAGES = {"docs/setup-ini.md": PROJECT.parent / "docs" / "setup-ini.md",

@@ -298,6 +298,8 @@ PACK_CASES = [
          verify=zip_matches_folder),
     Case("pack-json-onto-Setup.ini", pack(RELEASE, "--json", "{root}/work/Setup.ini"), 2,
          "names the file of --setup-ini, which this run reads"),
+    Case("pack-summary-into-the-release", pack(RELEASE, "--summary", f"{{root}}/{RELEASE}/summary.md"), 2,
+         "lies inside"),
     Case("pack-zip-onto-the-package", pack(RELEASE, "--zip", "{root}/work/DemoProduct-1.0.0.msi"), 2,
          "names the file of --msi, which this run reads"),
     Case("pack-sarif-inside-the-release", pack(RELEASE, "--sarif", f"{{root}}/{RELEASE}/check.sarif"), 2,

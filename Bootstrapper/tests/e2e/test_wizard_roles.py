@@ -2,17 +2,25 @@
 the package's own tables: real packages nobody here wrote and the tests' own wizard. Each
 page is shown as Windows Installer lays it out (dialog units times the scale of Wine's
 default font, 4/3), its controls visible and enabled as their attributes say, so that
-finding the dialog from a window is tried too. Needs msitools' msiinfo, no Wine."""
+finding the dialog from a window is tried too. And the try's page (--format=html) of a
+report whose texts are hostile. Needs msitools' msiinfo, no Wine."""
 
 from __future__ import annotations
 
+import base64
+import re
 import shutil
+import struct
 import subprocess
+import zlib
 from pathlib import Path
 
 import pytest
 
 from winehost import MsiFactory  # and the tools' folder on sys.path
+from package_support import TryPage, validate_try_report
+from try_page import shown, write_page
+from wine_differences import RECACHE_REFUSED
 from wizard_package import add_wizard
 from wizard_roles import PageWindow, Shown, forward_buttons, identify, licence, role
 from wizard_tables import ENABLED, TABLES, VISIBLE, formatted, text_pattern, wizard_tables
@@ -120,3 +128,65 @@ TEXTS = [
 @pytest.mark.parametrize("table, window, same", TEXTS)
 def test_a_controls_text_is_known_as_the_window_shows_it(table, window, same):
     assert bool(text_pattern(table, {"ProductName": "NUnit"}).fullmatch(window)) == same
+
+
+def png(width: int, height: int) -> bytes:
+    """A PNG of that size, a grey ramp."""
+    def chunk(kind: bytes, data: bytes) -> bytes:
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    rows = b"".join(b"\0" + bytes(x * 255 // width for x in range(width)) for _ in range(height))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 0, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def hostile_report(text: str) -> dict:
+    """A try's report, as its JSON form is, with the text wherever a folder, a package or
+    Wine put one; a run that stopped at a wizard page after a message box."""
+    windows = [("language dialog", text, "OK", None, None), ("message box", text, "OK", None, 0),
+               ("wizard page", text, None, 0, None)]
+    run = {"folder": f"/tmp/{text}", "exitCode": None, "package": f"Z:\\{text}.msi", "product": None,
+           "programs": [{"program": text, "commandLine": f"msiexec /i {text}.msi", "exitCode": None}],
+           "otherProcesses": [{"program": text, "commandLine": f"{text} -Embedding"}],
+           "boxes": [{"caption": text, "text": f"{text}\n\rreturned"}],
+           "wizard": [{"title": text, "dialog": text, "heading": text, "buttons": [text], "pressed": None,
+                       "screenshot": None, "licenseAccepted": False, "passed": False}],
+           "seconds": 9.5, "wineNotes": [f"{RECACHE_REFUSED.name}: {text}"], "stopped": text,
+           "windows": [{"kind": kind, "title": title, "pressed": pressed, "seconds": 1.5 * number,
+                        "page": page, "box": box}
+                       for number, (kind, title, pressed, page, box) in enumerate(windows)]}
+    return validate_try_report({
+        "tool": "bootstrapper-try", "version": "1.0", "name": text, "language": "Deutsch", "registry": [text],
+        "previous": None, "run": run, "passed": False, "reason": text, "notVerifiable": [], "seconds": {"setup": 9.5}})
+
+
+# Texts that would be markup, break out of an attribute, or turn the text round if the page
+# took them as they are.
+HOSTILE = ["<script>alert(1)</script>", '" onerror="alert(1)" x="', "</figcaption><img src=x>&amp;",
+           "\u202eexe.txt"]
+PAGE_TAGS = {"html", "head", "meta", "title", "style", "body", "h1", "h2", "h3", "section", "p", "table", "thead",
+             "tbody", "tr", "th", "td", "code", "strong", "q", "span", "ol", "ul", "li", "figure", "img",
+             "figcaption", "br"}
+
+
+@pytest.mark.parametrize("text", HOSTILE)
+def test_the_try_page_shows_each_text_as_text(text, tmp_path):
+    picture = png(40, 30)
+    # The dialog pictured, the box not (why, said), the page gone before its picture.
+    write_page(hostile_report(text), {("run", 0): picture, ("run", 1): "import took no picture"},
+               tmp_path / "try.html")
+    page = TryPage((tmp_path / "try.html").read_text(encoding="utf-8"))
+    assert page.tags <= PAGE_TAGS and page.attributes <= {
+        "lang", "charset", "http-equiv", "content", "name", "id", "class", "scope", "src", "width", "height", "alt"}
+    assert page.headings == ["Folder and package", "Windows, in the order they came", "Programs started",
+                             "Differences of Wine from Windows", "Verdict"]
+    # Each section shows the text as it is (a mark of direction as its code).
+    assert [name for name, said in page.sections.items() if shown(text) not in said] == []
+    assert "\u202e" not in "".join(page.sections.values())
+    [image] = page.images
+    assert image["src"] == "data:image/png;base64," + base64.b64encode(picture).decode()
+    assert (image["width"], image["height"]) == ("40", "30") and shown(text) in image["alt"]
+    windows = page.sections["windows"]
+    assert re.findall(r"\d+\.\d s", windows) == ["0.0 s", "1.5 s", "3.0 s"]
+    assert "No picture: import took no picture." in windows and \
+        "No picture: the window went away before it was pictured." in windows
+    assert "The run stopped here" in windows and "Failed" in page.sections["verdict"]

@@ -30,6 +30,8 @@ from pathlib import Path
 from typing import Callable, Iterable, Mapping, NamedTuple, Sequence
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
+# And the scripts' folder: headless_chromium, page_examples.
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "scripts"))
 
 from wine_session import (DEFAULT_LC_ALL, DLL_OVERRIDES, POLL, SeenWindow,  # noqa: E402,F401
                           Window, WindowHandler, WindowWatcher, WineError, WinePrefix,
