@@ -12,7 +12,9 @@ A line just before a block (blank lines between are allowed) directs it:
   <!-- example: not run: WHY -->   the block is passed over; the page says so in words
   <!-- example: in the clone -->   the block runs in CLONE (a build or an install from it)
 
-It prints each block with its line and its exit status, and ends with the first failing
+The environment is an author's (HOME, PATH, LANG=C.UTF-8) with GITHUB_STEP_SUMMARY, as a
+CI runner sets it, naming a file beside the page's folder. It prints each block with its
+line and its exit status, and ends with the first failing
 page's status (0 when every example ran). check-deb.sh runs it.
 """
 
@@ -85,7 +87,9 @@ def page_script(page: Path, folder: str, clone: str) -> str:
 def run_page(root: Path, page: Path, folder: str, clone: str) -> int:
     script = f"{folder}.sh"
     (root / script.lstrip("/")).write_text(page_script(page, folder, clone), encoding="utf-8")
-    env = {"PATH": PATH, "HOME": "/root", "LANG": "C.UTF-8", "USER": "root"}
+    # GITHUB_STEP_SUMMARY as a CI runner gives it, for the pages' CI commands.
+    env = {"PATH": PATH, "HOME": "/root", "LANG": "C.UTF-8", "USER": "root",
+           "GITHUB_STEP_SUMMARY": f"{folder}.step-summary.md"}
     began = time.monotonic()
     status = subprocess.run(["chroot", str(root), "/usr/bin/env", "-i", *(f"{k}={v}" for k, v in env.items()),
                              "bash", script]).returncode
