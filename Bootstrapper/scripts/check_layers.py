@@ -12,7 +12,7 @@ sequence and the front ends, bottom up: the reading of Setup.ini and names as Wi
 reads them; safe output; the folder readers (Linux and Windows); the program's run,
 recorded (the recording platform and the ways a run goes); the runs explored (the run
 explorer and the plan); the findings and the rule table; the rules; the walk through a
-folder; the reports; its command, the one front end among them. No front end includes
+folder; the plan's views (in words, JSON, a diagram); the reports; its command, the one front end among them. No front end includes
 another. The Linux library for Windows Installer files (msi_file) stands beside the
 program's layers: it includes common only, and only the front ends and the checker's folder
 readers (the Linux one reads packages through it) include it. Its folders are layers too,
@@ -33,7 +33,8 @@ PROGRAM = ["common", "platform", "services", "prereq", "package", "language", "l
 STEPS = {"prereq", "package", "language"}
 MSI_FILE = ["msi_file/model", "msi_file/format", "msi_file/reading", "msi_file/writing"]
 CHECKER = ["checker/reading", "checker/output", "checker/folder_readers", "checker/recorded_run",
-           "checker/explored_runs", "checker/findings", "checker/rules", "checker/walk", "checker/reports"]
+           "checker/explored_runs", "checker/findings", "checker/rules", "checker/walk", "checker/plan_views",
+           "checker/reports"]
 FRONT_ENDS = ["program", "checker/command", "transform"]
 FILE_OUTPUT = "file_output"
 BELOW_FRONT_ENDS = set(PROGRAM) | set(MSI_FILE) | set(CHECKER) | {FILE_OUTPUT}

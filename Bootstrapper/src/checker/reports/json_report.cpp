@@ -1,7 +1,7 @@
 #include "checker/reports/json_report.h"
 
-#include "checker/reports/json_members.h"
-#include "checker/reports/plan_json.h"
+#include "checker/output/json_members.h"
+#include "checker/plan_views/plan_json.h"
 
 namespace boot {
 

@@ -7,7 +7,7 @@
 #include "checker/output/escaped_output.h"
 #include "checker/output/gathered_output.h"
 #include "checker/findings/rule_table.h"
-#include "checker/reports/json_members.h"
+#include "checker/output/json_members.h"
 
 namespace boot {
 

@@ -4,7 +4,7 @@
 
 #include "checker/findings/rule_table.h"
 #include "checker/output/escaped_output.h"
-#include "checker/reports/plan_printer.h"
+#include "checker/plan_views/plan_printer.h"
 
 namespace boot {
 

@@ -1,4 +1,4 @@
-#include "checker/reports/plan_diagram.h"
+#include "checker/plan_views/plan_diagram.h"
 
 #include <vector>
 

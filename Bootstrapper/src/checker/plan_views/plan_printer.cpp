@@ -1,4 +1,4 @@
-#include "checker/reports/plan_printer.h"
+#include "checker/plan_views/plan_printer.h"
 
 #include <cstdarg>
 #include <string>

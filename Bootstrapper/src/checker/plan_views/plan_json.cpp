@@ -1,6 +1,6 @@
-#include "checker/reports/plan_json.h"
+#include "checker/plan_views/plan_json.h"
 
-#include "checker/reports/json_members.h"
+#include "checker/output/json_members.h"
 
 namespace boot {
 
