@@ -24,6 +24,7 @@ import shutil
 import os
 import subprocess
 import sys
+import tempfile
 from pathlib import Path
 
 PROJECT = Path(__file__).resolve().parents[1]
@@ -175,11 +176,20 @@ def look_at_page(page: Path, work: Path) -> tuple[list[dict], Path]:
 
 
 def screenshot(page: Path, picture: Path, size: str = "1280,2400") -> None:
-    shot = subprocess.run([chromium(), "--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars",
-                           f"--window-size={size}", f"--screenshot={picture}", page.as_uri()],
-                          capture_output=True, text=True, timeout=180)
-    if shot.returncode != 0 or not picture.is_file():
-        raise ChromiumError(f"chromium --screenshot {page} failed: {shot.stderr[-2000:]}")
+    """The page as Chromium shows it, saved as picture: made beside it under a name of its
+    own and put in its place whole, so that a failed run leaves a picture that was there."""
+    descriptor, part = tempfile.mkstemp(prefix=f".{picture.name}.part-", suffix=".png", dir=picture.parent)
+    os.close(descriptor)
+    try:
+        shot = subprocess.run([chromium(), "--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars",
+                               f"--window-size={size}", f"--screenshot={part}", page.as_uri()],
+                              capture_output=True, text=True, timeout=180)
+        if shot.returncode != 0 or os.path.getsize(part) == 0:
+            raise ChromiumError(f"chromium --screenshot {page} failed: {shot.stderr[-2000:]}")
+        os.replace(part, picture)
+    finally:
+        if os.path.exists(part):
+            os.unlink(part)
 
 
 MERMAID_BLOCK = re.compile(r"^```mermaid\n(.*?)^```$", re.M | re.S)
@@ -191,9 +201,8 @@ def diagram_picture(plan: Path, picture: Path) -> int:
     found = MERMAID_BLOCK.search(plan.read_text(encoding="utf-8"))
     if found is None:
         raise ChromiumError(f"{plan} holds no ```mermaid block")
-    work = picture.parent / f".{picture.name}.work"
-    shutil.rmtree(work, ignore_errors=True)
-    try:
+    with tempfile.TemporaryDirectory(prefix="headless-chromium-") as temporary:
+        work = Path(temporary)
         rendered = render(work, [found.group(1)])["diagrams"][0]
         if rendered["error"]:
             raise ChromiumError(f"mermaid cannot draw the diagram of {plan}: {rendered['error']}")
@@ -205,8 +214,6 @@ def diagram_picture(plan: Path, picture: Path) -> int:
         box = re.search(r'viewBox="[-\d.]+ [-\d.]+ ([\d.]+) ([\d.]+)"', rendered["svg"])
         width, height = (float(box.group(1)), float(box.group(2))) if box else (1400, 2000)
         screenshot(page, picture, f"{int(width) + 32},{int(height) + 32}")
-    finally:
-        shutil.rmtree(work, ignore_errors=True)
     return rendered["nodes"]
 
 
