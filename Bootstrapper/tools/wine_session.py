@@ -587,6 +587,17 @@ def wine_server_roots() -> set[Path]:
             if folder.is_dir()}
 
 
+def remove_server_folders(folders: Iterable[Path], roots_before: set[Path]) -> None:
+    """Removes what ended servers left (folders, from WinePrefix.server_folders()), and a
+    folder of server folders that appeared since roots_before (wine_server_roots()) when
+    that leaves it empty: one a second user of TMPDIR made meanwhile is not touched."""
+    for folder in folders:
+        shutil.rmtree(folder, ignore_errors=True)
+        if folder.parent not in roots_before:
+            with contextlib.suppress(OSError):
+                folder.parent.rmdir()  # only when empty
+
+
 def wine_version() -> str:
     try:
         out = subprocess.run(["wine", "--version"], capture_output=True, text=True, timeout=60)
@@ -611,11 +622,14 @@ def pristine_prefix(cache: Path, display: XDisplay) -> Path:
             part = cache / f"prefix-{version}.part"
             if part.exists():  # left by a try that was ended while it made it
                 shutil.rmtree(part)
+            roots = wine_server_roots()
             prefix = WinePrefix(part, display)
             try:
                 prefix.create()
             finally:
                 prefix.shutdown()
+                # Its ended server's folder in TMPDIR is of no use to the copies.
+                remove_server_folders(prefix.server_folders(), roots)
             os.replace(part, template)
     return template
 

@@ -92,10 +92,14 @@ def test_msiexec_recorder_stands_in_for_the_system_one_until_the_test_ends(wine,
     assert (wine.prefix.syswow64 / "msiexec.exe").read_bytes() == real
 
 
-def test_a_pristine_prefix_is_made_once_and_each_try_gets_a_copy(wine, tmp_path):
-    # bootstrapper-try's prefixes: made once per Wine version, then only copied.
-    cache = tmp_path / "cache"
+def test_a_pristine_prefix_is_made_once_and_each_try_gets_a_copy(wine, tmp_path, monkeypatch):
+    # bootstrapper-try's prefixes: made once per Wine version, then only copied; the ended
+    # server of the one made leaves nothing in TMPDIR.
+    cache, temporary = tmp_path / "cache", tmp_path / "tmp"
+    temporary.mkdir()
+    monkeypatch.setenv("TMPDIR", str(temporary))
     template = pristine_prefix(cache, wine.display)
+    assert list(temporary.iterdir()) == []
     made = (template / "system.reg").stat().st_mtime_ns
     assert pristine_prefix(cache, wine.display) == template
     assert (template / "system.reg").stat().st_mtime_ns == made, "the pristine prefix was made again"
