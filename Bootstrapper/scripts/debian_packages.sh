@@ -1,32 +1,51 @@
 # shellcheck shell=bash
 # The Debian packages of setup.sh and install-tools.sh, sourced after preamble.sh:
 #   log TEXT...                 a line of progress, [NAME] TEXT, NAME the script's
+#   wine_packages               Wine with its 32-bit half, as the package lists name it
 #   install_missing PACKAGE...  installs with apt those not installed (with what they depend
 #                               on, without recommendations), adding the i386 architecture
-#                               first when one is PACKAGE:i386
+#                               first when one is PACKAGE:i386; with wine_elsewhere=1 set,
+#                               a mirror that cannot serve a 32-bit index of the security
+#                               or update suites leaves Wine out instead of failing
+#   host_runs_wine              whether Wine with its 32-bit half is installed here
 #   run_32bit_programs          makes sure 32-bit programs (Wine's 32-bit half) run
 
 log() { printf '[%s] %s\n' "$(basename "$0" .sh)" "$*"; }
 
+wine_packages=(wine wine32:i386 wine64)
+
 # A mirror in the middle of a sync can serve an index that does not match its Release
 # file: apt leaves that index out and fails. Such a sync ends within minutes: tried five
-# times over about four minutes, then the index is named with what to do. Nothing is
-# installed without it: the 32-bit libraries would not match the security updates of the
-# 64-bit ones, and a fallback to the release's own versions would leave those updates out.
+# times over about four minutes. Sets unread_indexes to the indexes that could not be read.
 update_indexes() {
-  local attempt output failed
+  local attempt output
   for attempt in 1 2 3 4 5; do
-    output=$(apt-get update -q 2>&1) && return 0
-    failed=$(sed -n 's/^E: Failed to fetch \([^ ]*\).*/\1/p' <<<"$output" | paste -sd' ')
-    log "apt-get update, try $attempt of 5: ${failed:-an index} failed to download"
+    output=$(apt-get update -q 2>&1) && { unread_indexes=""; return 0; }
+    unread_indexes=$(sed -n 's/^E: Failed to fetch \([^ ]*\).*/\1/p' <<<"$output" | paste -sd' ')
+    log "apt-get update, try $attempt of 5: ${unread_indexes:-an index} failed to download"
     [ "$attempt" = 5 ] || sleep $((attempt * 15))
   done
   printf '%s\n' "$output" | grep '^[EW]:' >&2 || true
-  fail "the package index ${failed:-of a suite} cannot be read (a mirror in the middle of a sync says \"File has unexpected size\" or \"Mirror sync in progress?\"): run $(basename "$0") again in a few minutes, or name another Debian mirror in /etc/apt/sources.list.d/ (or /etc/apt/sources.list); nothing was installed"
+  return 1
+}
+
+# Without a 32-bit index of the security or update suites, the 32-bit libraries Wine needs
+# would not match the security updates of the 64-bit ones this machine has, and a fallback
+# to the release's own versions would take those updates away. Everything else installs.
+only_32bit_updates_unread() {
+  local index
+  [ -n "$unread_indexes" ] || return 1
+  for index in $unread_indexes; do
+    [[ $index =~ /dists/[^/]+-(security|updates)/[^/]+/binary-i386/ ]] || return 1
+  done
+}
+
+unreadable() {
+  echo "the package index ${unread_indexes:-of a suite} cannot be read (a mirror in the middle of a sync says \"File has unexpected size\" or \"Mirror sync in progress?\")"
 }
 
 install_missing() {
-  local package missing=()
+  local package missing=() kept=()
   for package in "$@"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
   done
@@ -34,8 +53,22 @@ install_missing() {
   [ "$(id -u)" -eq 0 ] || fail "run it as root: apt-get installs ${missing[*]}"
   log "installing: ${missing[*]}"
   case " ${missing[*]}" in *:i386*) dpkg --add-architecture i386 ;; esac
-  update_indexes
+  if ! update_indexes; then
+    if [ "${wine_elsewhere:-0}" != 1 ] || ! only_32bit_updates_unread; then
+      fail "$(unreadable): run $(basename "$0") again in a few minutes, or name another Debian mirror in /etc/apt/sources.list.d/ (or /etc/apt/sources.list); nothing was installed"
+    fi
+    for package in "${missing[@]}"; do
+      [[ " ${wine_packages[*]} " == *" $package "* ]] || kept+=("$package")
+    done
+    log "$(unreadable): installing all but Wine (${wine_packages[*]}); what needs Wine runs in a fresh Debian root of the release's own archive"
+    [ "${#kept[@]}" -gt 0 ] || return 0
+    missing=("${kept[@]}")
+  fi
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+host_runs_wine() {
+  dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'
 }
 
 # The program is 32-bit. Some kernels run 64-bit user code only; there the 32-bit Wine

@@ -6,8 +6,9 @@
 # release folder with bootstrapper-pack (the German transform, Setup.ini with one
 # prerequisite gated on a registry value, the demo's prerequisite program, the check,
 # SHA256SUMS and the zip) and installs it under Wine with bootstrapper-try in a fresh
-# prefix: the language dialog, saved with its list open, answered with Deutsch, and the
-# German product registered. Beside dialog.png in build/demo it leaves what an author looks
+# prefix (in a fresh Debian root where setup.sh could not install Wine here): the language
+# dialog, saved with its list open, answered with Deutsch, and the German product
+# registered. Beside dialog.png in build/demo it leaves what an author looks
 # at: try.html, try's page with every window the customer saw (and try.png, the page as
 # Chromium shows it), plan.md, the check's Markdown report, and plan.png, its diagram as
 # the mermaid library draws it.
@@ -16,6 +17,7 @@ source "$(dirname "$0")/preamble.sh"
 build="$build_root"
 
 bash "$here/setup.sh"
+source "$here/debian_packages.sh"
 bash "$here/build-windows.sh"
 echo "== host build of the checker and the transform generator"
 cmake -S "$project" -B "$build/host" -DCMAKE_BUILD_TYPE=Debug >/dev/null
@@ -37,8 +39,17 @@ echo "== bootstrapper-pack"
   --file DemoRuntime.exe="$build/win/DemoRuntime.exe" "$demo/package"
 
 echo "== bootstrapper-try --language=Deutsch"
-"$project/tools/bootstrapper-try" --language=Deutsch --screenshot "$demo/dialog.png" \
-  --format=html --output "$demo/try.html" "$demo/package"
+try=$(printf '%q ' "$project/tools/bootstrapper-try" --language=Deutsch --screenshot "$demo/dialog.png" \
+  --format=html --output "$demo/try.html" "$demo/package")
+if host_runs_wine; then
+  eval "$try"
+else
+  echo "(this machine has no Wine: the try runs in a fresh Debian root with the build mounted)"
+  source "$here/fresh_root.sh"
+  roots_in "$build/wine-root"
+  checkout_root "$build/wine-root/root"
+  in_root "$build/wine-root/root" "$try"
+fi
 
 echo "== the pictures"
 "$build/host/bootstrapper-check" --format=markdown "$demo/package" >"$demo/plan.md"

@@ -6,18 +6,35 @@
 #                         now, what a run before left); WORK is emptied
 #   fresh_root ROOT       a minimal Debian 12 in ROOT with /proc and /dev, and the
 #                         machine's name servers
-# fresh_root sets mirror, the mirror the roots' apt uses.
+#   checkout_root ROOT    a fresh root where setup.sh has installed what the builds and the
+#                         tests need, Wine among them, with this checkout (read-only) and
+#                         the build folder mounted at their own paths: for what needs Wine
+#                         where this machine could not install it (see setup.sh)
+#   in_root ROOT COMMAND  runs the shell COMMAND in ROOT, in the checkout, with a clean
+#                         environment: PATH, HOME, a UTF-8 LANG, and LC_ALL and the
+#                         BOOTSTRAPPER_ variables of this one
+# The mirror the roots' apt uses is the first this machine names (mirror), with the
+# release's own suite only.
 
 mirror=$(grep -h -m1 -oP '^URIs:\s*\K\S+' /etc/apt/sources.list.d/*.sources 2>/dev/null | head -n1 || true)
 if [ -z "$mirror" ]; then
   mirror=$(grep -h -m1 -oP '^deb\s+(\[[^]]*\]\s+)?\K\S+' /etc/apt/sources.list 2>/dev/null | head -n1 || true)
 fi
 
-# Whatever is still mounted inside the roots (their /proc and /dev, or what debootstrap
-# left after a failure), innermost first.
+# Whatever is still mounted inside the roots (their /proc and /dev, the checkout, or what
+# debootstrap left after a failure), innermost first. /proc/mounts writes a space, a tab, a
+# line break and a backslash in a path as octal escapes.
+mounts_in_roots() {
+  awk -v work="$roots_work" '{ gsub(/\\040/, " ", $2); gsub(/\\011/, "\t", $2); gsub(/\\012/, "\n", $2)
+    gsub(/\\134/, "\\", $2); if (index($2, work "/") == 1) print $2 }' /proc/mounts | sort -r
+}
+
+# A bind mount of the checkout is on the same file system as the root, so rm's
+# --one-file-system would not stop at it: nothing is removed while anything is mounted.
 unmount_roots() {
-  awk -v work="$roots_work" 'index($2, work "/") == 1 { print $2 }' /proc/mounts | sort -r |
-    while read -r mount; do umount -l "$mount"; done
+  local mount
+  mounts_in_roots | while read -r mount; do umount -l "$mount" || true; done
+  [ -z "$(mounts_in_roots)" ] || fail "cannot unmount $(mounts_in_roots | paste -sd' '): nothing was removed"
 }
 
 roots_in() {
@@ -47,4 +64,27 @@ fresh_root() {
   cp /etc/resolv.conf "$root/etc/resolv.conf"
   mount -t proc proc "$root/proc"
   mount --bind /dev "$root/dev"
+}
+
+checkout_root() {
+  local root=$1
+  fresh_root "$root"
+  # The checkout read-only, so that nothing run in the root changes it, not even a removal
+  # of the root while a run that was killed left it mounted; the build folder writable.
+  mkdir -p "$root$repo" "$build_root"
+  mount --bind "$repo" "$root$repo"
+  mount -o remount,bind,ro "$root$repo"
+  mkdir -p "$root$build_root"
+  mount --bind "$build_root" "$root$build_root"
+  echo "== setup.sh in a fresh Debian 12 root of the release's own archive ($root)"
+  in_root "$root" "bash Bootstrapper/scripts/setup.sh && apt-get clean" >>"$roots_work/setup.log" 2>&1 ||
+    { tail -n 20 "$roots_work/setup.log"; fail "setup.sh failed in $root (log: $roots_work/setup.log)"; }
+}
+
+in_root() {
+  local root=$1 command=$2 name environment=(PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin HOME=/root LANG=C.UTF-8)
+  for name in $(compgen -e); do
+    case $name in BOOTSTRAPPER_* | LC_ALL) environment+=("$name=${!name}") ;; esac
+  done
+  chroot "$root" env -i "${environment[@]}" bash -c "cd \"\$1\" && $command" in_root "$repo"
 }

@@ -37,7 +37,7 @@ packages=(
   g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 mingw-w64-tools
   help2man python3
   msitools wixl
-  wine wine32:i386 wine64 xvfb xauth xdotool imagemagick
+  "${wine_packages[@]}" xvfb xauth xdotool imagemagick
   osslsigncode openssl ca-certificates
 )
 install_missing "${packages[@]}"

@@ -2,7 +2,10 @@
 # Usage: bash Bootstrapper/scripts/setup.sh
 #
 # Makes a Debian 12 machine ready to build and test the bootstrapper, as root.
-# Safe to run again: it installs only what is missing.
+# Safe to run again: it installs only what is missing. When the mirror cannot serve a
+# 32-bit index of the security or update suites, it installs all but Wine and says so:
+# test.sh and demo.sh then run what needs Wine in a fresh Debian root of the release's own
+# archive (fresh_root.sh's checkout_root).
 set -euo pipefail
 source "$(dirname "$0")/preamble.sh"
 
@@ -11,10 +14,10 @@ source "$here/debian_packages.sh"
 packages=(
   cmake make g++ libgtest-dev googletest
   g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 mingw-w64-tools
-  wine wine32:i386 wine64
+  "${wine_packages[@]}"
   msitools wixl
   xvfb xauth xdotool imagemagick
-  locales python3 python3-pytest python3-pefile
+  locales python3 python3-pytest python3-pefile python3-yaml man-db
   clang clang-tidy cppcheck libclang-rt-14-dev
   osslsigncode openssl
   pkg-config libmsi-dev libglib2.0-dev libgsf-1-dev
@@ -25,7 +28,7 @@ packages=(
 # from Debian where the machine has no Node.js of its own.
 command -v npm >/dev/null || packages+=(nodejs npm)
 
-install_missing "${packages[@]}"
+wine_elsewhere=1 install_missing "${packages[@]}"
 
 # Locales the tests switch between (LC_ALL=de_CH.UTF-8 gives the thread locale 2055, ...).
 wanted_locales=(de_DE de_CH de_AT de_LI de_LU fr_FR en_US)
@@ -38,5 +41,9 @@ for l in "${wanted_locales[@]}"; do
 done
 if [ "$regen" = 1 ]; then log "generating locales"; locale-gen >/dev/null; fi
 
-run_32bit_programs
-log "ready"
+if host_runs_wine; then
+  run_32bit_programs
+  log "ready"
+else
+  log "ready, without Wine"
+fi
