@@ -22,6 +22,7 @@ import json
 import re
 import shutil
 import os
+import stat
 import subprocess
 import sys
 import tempfile
@@ -175,6 +176,17 @@ def look_at_page(page: Path, work: Path) -> tuple[list[dict], Path]:
     return images, picture
 
 
+def mode_for(picture: Path) -> int:
+    """The mode the picture had, or the umask's for a new one: not the private mode of the
+    temporary name it is made under."""
+    try:
+        return stat.S_IMODE(os.stat(picture).st_mode)
+    except FileNotFoundError:
+        mask = os.umask(0)
+        os.umask(mask)
+        return 0o666 & ~mask
+
+
 def screenshot(page: Path, picture: Path, size: str = "1280,2400") -> None:
     """The page as Chromium shows it, saved as picture: made beside it under a name of its
     own and put in its place whole, so that a failed run leaves a picture that was there."""
@@ -186,6 +198,7 @@ def screenshot(page: Path, picture: Path, size: str = "1280,2400") -> None:
                               capture_output=True, text=True, timeout=180)
         if shot.returncode != 0 or os.path.getsize(part) == 0:
             raise ChromiumError(f"chromium --screenshot {page} failed: {shot.stderr[-2000:]}")
+        os.chmod(part, mode_for(picture))
         os.replace(part, picture)
     finally:
         if os.path.exists(part):

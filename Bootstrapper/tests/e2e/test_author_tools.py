@@ -14,6 +14,7 @@ import os
 import re
 import shutil
 import signal
+import stat
 import subprocess
 import tempfile
 import time
@@ -209,6 +210,9 @@ def try_page(path: Path) -> TryPage:
     deviation = subprocess.run(["convert", screenshot, "-format", "%[fx:standard_deviation]", "info:"],
                                capture_output=True, text=True, timeout=60).stdout
     assert float(deviation) > 0, screenshot
+    mask = os.umask(0)
+    os.umask(mask)
+    assert stat.S_IMODE(screenshot.stat().st_mode) == 0o666 & ~mask, "the picture kept its temporary name's mode"
     return page
 
 
@@ -538,14 +542,14 @@ def wait_for_record(log: Path, proc: subprocess.Popen, timeout: float = 300) -> 
 def children(pid: int, name: str) -> list[int]:
     """The processes called name whose parent is pid."""
     found = []
-    for stat in Path("/proc").glob("[0-9]*/stat"):
+    for status in Path("/proc").glob("[0-9]*/stat"):
         try:
-            text = stat.read_text()
+            text = status.read_text()
         except OSError:
             continue
         command, _, rest = text.partition("(")[2].rpartition(")")
         if command == name and int(rest.split()[1]) == pid:
-            found.append(int(stat.parent.name))
+            found.append(int(status.parent.name))
     return found
 
 
