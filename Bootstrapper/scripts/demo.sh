@@ -18,6 +18,7 @@ build="$build_root"
 
 bash "$here/setup.sh"
 source "$here/debian_packages.sh"
+source "$here/fresh_root.sh"
 bash "$here/build-windows.sh"
 echo "== host build of the checker and the transform generator"
 cmake -S "$project" -B "$build/host" -DCMAKE_BUILD_TYPE=Debug >/dev/null
@@ -41,15 +42,7 @@ echo "== bootstrapper-pack"
 echo "== bootstrapper-try --language=Deutsch"
 try=$(printf '%q ' "$project/tools/bootstrapper-try" --language=Deutsch --screenshot "$demo/dialog.png" \
   --format=html --output "$demo/try.html" "$demo/package")
-if host_runs_wine; then
-  eval "$try"
-else
-  echo "(this machine has no Wine: the try runs in a fresh Debian root with the build mounted)"
-  source "$here/fresh_root.sh"
-  roots_in "$build/wine-root"
-  checkout_root "$build/wine-root/root"
-  in_root "$build/wine-root/root" "$try"
-fi
+with_wine "$try"
 
 echo "== the pictures"
 "$build/host/bootstrapper-check" --format=markdown "$demo/package" >"$demo/plan.md"

@@ -1,7 +1,8 @@
 # shellcheck shell=bash
-# Fresh Debian 12 roots for check-deb.sh and check-pages.sh, sourced after preamble.sh. As
-# root, with the network. The base system (debootstrap's minbase, from the mirror this
-# machine uses) is downloaded once into $build_root/check-deb-cache and unpacked from there.
+# Fresh Debian 12 roots for check-deb.sh and check-pages.sh, and for test.sh and demo.sh
+# where this machine has no Wine; sourced after preamble.sh. As root, with the network.
+# The base system (debootstrap's minbase, from the mirror this machine uses) is downloaded
+# once into $build_root/check-deb-cache and unpacked from there.
 #   roots_in WORK         every root under WORK is unmounted when the script ends (and
 #                         now, what a run before left); WORK is emptied
 #   fresh_root ROOT       a minimal Debian 12 in ROOT with /proc and /dev, and the
@@ -13,6 +14,9 @@
 #   in_root ROOT COMMAND  runs the shell COMMAND in ROOT, in the checkout, with a clean
 #                         environment: PATH, HOME, a UTF-8 LANG, and LC_ALL and the
 #                         BOOTSTRAPPER_ variables of this one
+#   with_wine COMMAND     runs the shell COMMAND here when this machine has Wine
+#                         (host_runs_wine, from debian_packages.sh), otherwise in a
+#                         checkout_root made afresh in $build_root/wine-root
 # The mirror the roots' apt uses is the first this machine names (mirror), with the
 # release's own suite only.
 
@@ -87,4 +91,15 @@ in_root() {
     case $name in BOOTSTRAPPER_* | LC_ALL) environment+=("$name=${!name}") ;; esac
   done
   chroot "$root" env -i "${environment[@]}" bash -c "cd \"\$1\" && $command" in_root "$repo"
+}
+
+with_wine() {
+  if host_runs_wine; then
+    (cd "$repo" && eval "$1")
+    return
+  fi
+  echo "(this machine has no Wine, see setup.sh's output: in a fresh Debian root with the checkout mounted)"
+  roots_in "$build_root/wine-root"
+  checkout_root "$build_root/wine-root/root"
+  in_root "$build_root/wine-root/root" "$1"
 }

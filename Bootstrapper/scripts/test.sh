@@ -15,6 +15,7 @@ jobs=$(nproc)
 
 bash "$here/setup.sh"
 source "$here/debian_packages.sh"
+source "$here/fresh_root.sh"
 
 echo "== host build and unit tests"
 cmake -S "$project" -B "$build/host" -DCMAKE_BUILD_TYPE=Debug >/dev/null
@@ -56,12 +57,4 @@ echo "== end-to-end tests under Wine (the checker's cases without Wine ran with 
 rm -rf "$build/e2e-tmp"
 export BOOTSTRAPPER_WIN_BUILD="$build/win" BOOTSTRAPPER_HOST_BUILD="$build/host"
 e2e=$(printf '%q ' /usr/bin/python3 -m pytest -q -p no:cacheprovider -m "not host" --basetemp="$build/e2e-tmp" "$project/tests/e2e")
-if host_runs_wine; then
-  eval "$e2e"
-else
-  echo "(this machine has no Wine: they run in a fresh Debian root with the build mounted)"
-  source "$here/fresh_root.sh"
-  roots_in "$build/wine-root"
-  checkout_root "$build/wine-root/root"
-  in_root "$build/wine-root/root" "$e2e"
-fi
+with_wine "$e2e"
