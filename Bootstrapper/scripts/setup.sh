@@ -5,7 +5,7 @@
 # Safe to run again: it installs only what is missing. When the mirror cannot serve a
 # 32-bit index of the security or update suites, it installs all but Wine and says so:
 # test.sh and demo.sh then run what needs Wine in a fresh Debian root of the release's own
-# archive (fresh_root.sh's checkout_root).
+# archive (fresh_root.sh's with_wine).
 set -euo pipefail
 source "$(dirname "$0")/preamble.sh"
 
