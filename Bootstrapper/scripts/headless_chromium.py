@@ -1,5 +1,6 @@
 """Usage: python3 Bootstrapper/scripts/headless_chromium.py diagram PLAN.md PICTURE.png
        python3 Bootstrapper/scripts/headless_chromium.py page PAGE.html PICTURE.png
+       python3 Bootstrapper/scripts/headless_chromium.py libraries
 
 What an author sees, shown by headless Chromium (Debian's chromium): the Mermaid diagram
 of a plan (the first ```mermaid block of PLAN.md, bootstrapper-check --format=markdown's
@@ -10,8 +11,10 @@ a page.
 
 The libraries come from the npm registry at the versions Bootstrapper/tests/browser's
 package-lock.json pins, installed once (npm ci) into $BOOTSTRAPPER_BUILD_ROOT/browser
-(default build/browser). Chromium renders a page of this module's own that loads them
-from there and writes what it found into its DOM, which --dump-dom prints.
+(default build/browser); `libraries` installs them now, for runs where the registry cannot
+be reached (test.sh does, before the end-to-end tests, which may run in a fresh root that
+lacks this machine's certificates). Chromium renders a page of this module's own that
+loads them from there and writes what it found into its DOM, which --dump-dom prints.
 """
 
 from __future__ import annotations
@@ -234,11 +237,17 @@ def main(argv: list[str]) -> int:
     if {"-h", "--help"} & set(argv):
         print(__doc__, end="")
         return 0
-    if len(argv) != 3 or argv[0] not in ("diagram", "page"):
-        print("\n".join(__doc__.splitlines()[:2]), file=sys.stderr)
+    if argv[:1] == ["libraries"] and len(argv) == 1:
+        wanted = 1
+    elif len(argv) == 3 and argv[0] in ("diagram", "page"):
+        wanted = 3
+    else:
+        print("\n".join(__doc__.splitlines()[:3]), file=sys.stderr)
         return 2
     try:
-        if argv[0] == "diagram":
+        if wanted == 1:
+            print(f"the browser tests' libraries: {modules()}")
+        elif argv[0] == "diagram":
             nodes = diagram_picture(Path(argv[1]), Path(argv[2]))
             print(f"{argv[2]}: the plan's diagram, {nodes} nodes")
         else:
