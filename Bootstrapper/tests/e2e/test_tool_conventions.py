@@ -178,7 +178,7 @@ def test_setup_on_a_mirror_in_the_middle_of_a_sync(tmp_path, index, status):
         "dpkg-query": "exit 1",  # nothing installed yet
         "dpkg": "exit 0",
         "sleep": "exit 0",
-        "locale-gen": "exit 0",
+        "locale": "printf '%s.utf8\\n' de_DE de_CH de_AT de_LI de_LU fr_FR en_US",  # none to generate
         "apt-get": f"""case " $* " in
   *" update "*) echo "E: Failed to fetch {index}  File has unexpected size (2059 != 2060). Mirror sync in progress?"; exit 100;;
   *) echo "$*" >"$INSTALLED"; exit 0;;
